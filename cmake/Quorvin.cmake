@@ -1,0 +1,43 @@
+# Shared helpers: every src/ folder is one static library, every tests/ folder one GoogleTest
+# executable, every bench/ source one benchmark program.
+
+set(QUORVIN_WARNINGS -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Werror
+    -Wno-error=deprecated-declarations)
+
+# quorvin_add_library(<folder> [DEPS target...])
+# Builds src/<folder>/**.cpp into quorvin_<folder>. Headers are included as "<folder>/X.h".
+function(quorvin_add_library folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/src/${folder}/*.h)
+  set(target quorvin_${folder})
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
+  target_compile_definitions(${target} PUBLIC QT_NO_KEYWORDS)
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# quorvin_add_tests(<folder> [DEPS target...])
+# Builds tests/<folder>/**.cpp into <folder>_tests and registers every case with CTest.
+function(quorvin_add_tests folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/tests/${folder}/*.h)
+  set(target ${folder}_tests)
+  add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
+  target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} quorvin_testsupport GTest::gtest GTest::gmock)
+  gtest_discover_tests(${target}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS ${folder}
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+endfunction()
+
+# quorvin_add_bench(<name> [DEPS target...]) builds bench/<name>.cpp with Google Benchmark.
+function(quorvin_add_bench name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  add_executable(bench_${name} ${PROJECT_SOURCE_DIR}/bench/${name}.cpp)
+  target_compile_options(bench_${name} PRIVATE ${QUORVIN_WARNINGS})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} quorvin_testsupport benchmark::benchmark)
+endfunction()

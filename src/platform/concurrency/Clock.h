@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/concurrency/CancelToken.h"
+
+#include <QDateTime>
+#include <qcoro/qcorotask.h>
+
+#include <chrono>
+
+namespace quorvin {
+
+// The wall clock and every wait of the system. Production code gets the SystemClock; tests hand
+// in a ManualClock and move time themselves, so no test waits for real.
+class Clock {
+public:
+    virtual ~Clock() = default;
+
+    // The current instant, in UTC with millisecond precision.
+    virtual QDateTime now() const = 0;
+
+    // Waits `duration` (a zero or negative one still yields once). Throws CancelledError when the
+    // token is cancelled before or during the wait; the wait then ends at once.
+    virtual QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) = 0;
+
+    // Lets every event already queued on the loop run before continuing.
+    virtual QCoro::Task<void> yield();
+
+    // The process-wide real clock.
+    static Clock &system();
+};
+
+} // namespace quorvin

@@ -1,0 +1,101 @@
+#include "platform/concurrency/ManualClock.h"
+
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace quorvin {
+
+ManualClock::ManualClock(QDateTime start)
+    : m_now(std::move(start))
+{
+    m_now = m_now.toUTC();
+}
+
+QCoro::Task<void> ManualClock::sleep(std::chrono::milliseconds duration, CancelToken token)
+{
+    token.throwIfCancelled();
+    Wakeup wakeup;
+    const auto deadline = m_now.addMSecs(std::max<qint64>(duration.count(), 0));
+    m_sleepers.push_back(Sleeper{deadline, m_nextOrder++, wakeup});
+    auto subscription = token.onCancel([this, wakeup] {
+        wakeup.fire();
+        std::erase_if(m_sleepers, [](const Sleeper &s) { return s.wakeup.hasFired(); });
+    });
+    co_await wakeup;
+    token.throwIfCancelled();
+}
+
+void ManualClock::drainEvents()
+{
+    auto *dispatcher = QAbstractEventDispatcher::instance();
+    for (int round = 0; round < 100000; ++round) {
+        QCoreApplication::sendPostedEvents();
+        const bool processed = dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
+        if (!processed) {
+            return;
+        }
+    }
+}
+
+bool ManualClock::wakeNextUntil(const QDateTime &limit)
+{
+    std::erase_if(m_sleepers, [](const Sleeper &s) { return s.wakeup.hasFired(); });
+    auto next = std::min_element(m_sleepers.begin(), m_sleepers.end(), [](const Sleeper &a, const Sleeper &b) {
+        return a.deadline < b.deadline || (a.deadline == b.deadline && a.order < b.order);
+    });
+    if (next == m_sleepers.end() || next->deadline > limit) {
+        return false;
+    }
+    if (next->deadline > m_now) {
+        m_now = next->deadline;
+    }
+    Wakeup wakeup = next->wakeup;
+    m_sleepers.erase(next);
+    wakeup.fire();
+    drainEvents();
+    return true;
+}
+
+void ManualClock::advance(std::chrono::milliseconds duration)
+{
+    drainEvents();
+    const auto target = m_now.addMSecs(duration.count());
+    while (wakeNextUntil(target)) {
+    }
+    if (target > m_now) {
+        m_now = target;
+    }
+    drainEvents();
+}
+
+bool ManualClock::runUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
+{
+    const auto end = m_now.addMSecs(limit.count());
+    drainEvents();
+    while (!done()) {
+        if (!wakeNextUntil(end)) {
+            return done();
+        }
+    }
+    return true;
+}
+
+int ManualClock::pendingSleepers() const
+{
+    return static_cast<int>(std::count_if(m_sleepers.begin(), m_sleepers.end(), [](const Sleeper &s) { return !s.wakeup.hasFired(); }));
+}
+
+std::optional<QDateTime> ManualClock::nextDeadline() const
+{
+    std::optional<QDateTime> best;
+    for (const auto &s : m_sleepers) {
+        if (!s.wakeup.hasFired() && (!best || s.deadline < *best)) {
+            best = s.deadline;
+        }
+    }
+    return best;
+}
+
+} // namespace quorvin

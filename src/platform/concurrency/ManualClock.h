@@ -1,0 +1,59 @@
+#pragma once
+
+#include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Wakeup.h"
+
+#include <QDateTime>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+namespace quorvin {
+
+// Virtual time for tests. Time stands still until advance() or runUntil() moves it; sleepers wake
+// in deadline order (ties in the order they started), each at its own deadline, and everything
+// they queue runs before the next one wakes.
+class ManualClock final : public Clock {
+public:
+    explicit ManualClock(QDateTime start = QDateTime::fromString(QStringLiteral("2026-01-05T09:00:00.000Z"), Qt::ISODateWithMs));
+
+    QDateTime now() const override { return m_now; }
+    void setNow(QDateTime now) { m_now = std::move(now); }
+
+    QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
+
+    // Moves time forward by `duration`, waking every sleeper whose deadline falls inside it.
+    void advance(std::chrono::milliseconds duration);
+
+    // Runs queued events and then jumps from deadline to deadline until `done` holds or the virtual
+    // time spent exceeds `limit`. Returns whether `done` held.
+    bool runUntil(const std::function<bool()> &done, std::chrono::milliseconds limit);
+
+    // Runs every event queued on the loop, and what they queue in turn.
+    static void drainEvents();
+
+    int pendingSleepers() const;
+    std::optional<QDateTime> nextDeadline() const;
+
+private:
+    struct Sleeper {
+        QDateTime deadline;
+        quint64 order;
+        Wakeup wakeup;
+    };
+    bool wakeNextUntil(const QDateTime &limit);
+
+    QDateTime m_now;
+    quint64 m_nextOrder = 0;
+    std::vector<Sleeper> m_sleepers;
+};
+
+// Drives `task` to completion on the virtual clock (at most `limit` of virtual time) and returns
+// its result; rethrows what it threw. Fails the calling test when it does not finish.
+template<typename T>
+T runInVirtualTime(ManualClock &clock, QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::hours(24));
+
+} // namespace quorvin
+
+#include "platform/concurrency/ManualClock_impl.h"

@@ -1,0 +1,43 @@
+#include "platform/concurrency/SystemClock.h"
+
+#include "platform/concurrency/Wakeup.h"
+
+#include <QTimer>
+
+#include <memory>
+
+namespace quorvin {
+
+QCoro::Task<void> Clock::yield()
+{
+    Wakeup wakeup;
+    wakeup.fire();
+    co_await wakeup;
+}
+
+Clock &Clock::system()
+{
+    static SystemClock clock;
+    return clock;
+}
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+QCoro::Task<void> SystemClock::sleep(std::chrono::milliseconds duration, CancelToken token)
+{
+    token.throwIfCancelled();
+    Wakeup wakeup;
+    auto timer = std::make_unique<QTimer>();
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer.get(), &QTimer::timeout, [wakeup] { wakeup.fire(); });
+    timer->start(std::max<std::chrono::milliseconds>(duration, std::chrono::milliseconds(0)));
+    auto subscription = token.onCancel([wakeup] { wakeup.fire(); });
+    co_await wakeup;
+    token.throwIfCancelled();
+}
+
+} // namespace quorvin

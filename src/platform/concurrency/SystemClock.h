@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/concurrency/Clock.h"
+
+namespace quorvin {
+
+// Real time on QTimer.
+class SystemClock final : public Clock {
+public:
+    QDateTime now() const override;
+    QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
+};
+
+} // namespace quorvin
