@@ -1,0 +1,187 @@
+#include "platform/defaults/FileUserDefaults.h"
+#include "platform/defaults/InMemoryUserDefaults.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+
+using namespace quorvin;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QJsonObject readJsonFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+void writeRaw(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+void writeEveryType(UserDefaults &defaults)
+{
+    defaults.setString(u"s"_s, u"令牌 token"_s);
+    defaults.setBoolean(u"b"_s, false);
+    defaults.setInteger(u"i"_s, -9007199254740991LL);
+    defaults.setReal(u"d"_s, 0.125);
+    defaults.setBytes(u"bytes"_s, QByteArray("\x00\xff\x10zz", 5));
+    defaults.setStringArray(u"a"_s, {u"x"_s, u""_s, u"y"_s});
+    defaults.setStringMap(u"m"_s, {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}});
+    defaults.setJson(u"j"_s, QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}});
+}
+
+void expectEveryType(const UserDefaults &defaults)
+{
+    EXPECT_EQ(defaults.string(u"s"_s), u"令牌 token"_s);
+    EXPECT_EQ(defaults.boolean(u"b"_s), false);
+    EXPECT_EQ(defaults.integer(u"i"_s), -9007199254740991LL);
+    EXPECT_EQ(defaults.real(u"d"_s), 0.125);
+    EXPECT_EQ(defaults.bytes(u"bytes"_s), QByteArray("\x00\xff\x10zz", 5));
+    EXPECT_EQ(defaults.stringArray(u"a"_s), (QStringList {u"x"_s, u""_s, u"y"_s}));
+    EXPECT_EQ(defaults.stringMap(u"m"_s), (UserDefaults::StringMap {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}}));
+    EXPECT_EQ(
+        defaults.json(u"j"_s), QJsonValue(QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}}));
+}
+
+} // namespace
+
+TEST(UserDefaults, EveryTypeRoundTripsThroughTheFileAndMemory)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"config/Quorvin/settings.json"_s);
+    {
+        FileUserDefaults defaults(path);
+        writeEveryType(defaults);
+        expectEveryType(defaults);
+    }
+    FileUserDefaults reread(path);
+    expectEveryType(reread);
+    EXPECT_EQ(reread.keys().size(), 8);
+
+    InMemoryUserDefaults memory;
+    writeEveryType(memory);
+    expectEveryType(memory);
+    EXPECT_EQ(memory.snapshot(), reread.snapshot());
+}
+
+TEST(UserDefaults, AbsentMismatchedAndRemovedValuesReadAsAbsent)
+{
+    InMemoryUserDefaults defaults(QJsonObject {{u"text"_s, u"not base64 !"_s}, {u"fraction"_s, 1.5},
+        {u"mixed"_s, QJsonArray {u"a"_s, 1}}, {u"emptyText"_s, u""_s}});
+    EXPECT_FALSE(defaults.string(u"missing"_s).has_value());
+    EXPECT_FALSE(defaults.json(u"missing"_s).has_value());
+    EXPECT_FALSE(defaults.boolean(u"text"_s).has_value());
+    EXPECT_FALSE(defaults.integer(u"text"_s).has_value());
+    EXPECT_FALSE(defaults.bytes(u"text"_s).has_value());
+    EXPECT_FALSE(defaults.integer(u"fraction"_s).has_value());
+    EXPECT_EQ(defaults.real(u"fraction"_s), 1.5);
+    EXPECT_FALSE(defaults.stringArray(u"mixed"_s).has_value());
+    EXPECT_FALSE(defaults.stringMap(u"text"_s).has_value());
+    // A stored empty text is present, unlike a missing key.
+    EXPECT_EQ(defaults.string(u"emptyText"_s), u""_s);
+    EXPECT_TRUE(defaults.contains(u"emptyText"_s));
+
+    defaults.remove(u"emptyText"_s);
+    EXPECT_FALSE(defaults.contains(u"emptyText"_s));
+    defaults.setJson(u"fraction"_s, QJsonValue::Null);
+    EXPECT_FALSE(defaults.contains(u"fraction"_s));
+}
+
+TEST(UserDefaults, ChangeSignalNamesTheKeyOnlyWhenTheValueChanges)
+{
+    InMemoryUserDefaults defaults;
+    QSignalSpy spy(&defaults, &UserDefaults::changed);
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"a"_s);
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"a"_s);
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"b"_s);
+    defaults.remove(u"missing"_s);
+    defaults.remove(u"Quorvin.CloudAuthToken"_s);
+    ASSERT_EQ(spy.count(), 3);
+    for (const auto &arguments : spy) {
+        EXPECT_EQ(arguments.at(0).toString(), u"Quorvin.CloudAuthToken"_s);
+    }
+}
+
+TEST(UserDefaults, FileIsOwnerOnlyAndReplacedAtomically)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults defaults(path);
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"secret"_s);
+
+    struct stat status { };
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {u"settings.json"_s});
+    EXPECT_EQ(readJsonFile(path).value(u"Quorvin.CloudAuthToken"_s).toString(), u"secret"_s);
+
+    // The new content goes to a new file that replaces the old one: a reader that opened the old
+    // file still sees it whole, never a truncated or half-written one.
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"second"_s);
+    EXPECT_TRUE(defaults.lastError().isEmpty());
+    EXPECT_EQ(
+        QJsonDocument::fromJson(before.readAll()).object().value(u"Quorvin.CloudAuthToken"_s).toString(), u"secret"_s);
+    EXPECT_EQ(readJsonFile(path).value(u"Quorvin.CloudAuthToken"_s).toString(), u"second"_s);
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+TEST(UserDefaults, CorruptFileIsMovedAsideAndSettingsStartEmpty)
+{
+    for (const QByteArray &content : {QByteArray("{\"a\": "), QByteArray("[1, 2]"), QByteArray("\xff\xfe")}) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"settings.json"_s);
+        writeRaw(path, content);
+        FileUserDefaults defaults(path);
+        EXPECT_TRUE(defaults.keys().isEmpty());
+        EXPECT_FALSE(defaults.lastError().isEmpty());
+        QFile aside(path + u".corrupt"_s);
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), content);
+
+        defaults.setBoolean(u"showDockIcon"_s, true);
+        EXPECT_EQ(FileUserDefaults(path).boolean(u"showDockIcon"_s), true);
+    }
+}
+
+TEST(UserDefaults, EditsOfAnotherProcessAreKeptAndSignalled)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults app(path);
+    app.setString(u"Quorvin.CloudPullCursor"_s, u"c1"_s);
+
+    // The command-line tool writes the same file with a separate instance.
+    FileUserDefaults tool(path);
+    tool.setString(u"Quorvin.CloudBaseURL"_s, u"http://127.0.0.1:8080"_s);
+
+    QSignalSpy spy(&app, &UserDefaults::changed);
+    app.setString(u"Quorvin.CloudPushCursor"_s, u"p1"_s);
+    EXPECT_EQ(app.string(u"Quorvin.CloudBaseURL"_s), u"http://127.0.0.1:8080"_s);
+    const QJsonObject onDisk = readJsonFile(path);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudBaseURL"_s).toString(), u"http://127.0.0.1:8080"_s);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudPullCursor"_s).toString(), u"c1"_s);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudPushCursor"_s).toString(), u"p1"_s);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy.at(0).at(0).toString(), u"Quorvin.CloudBaseURL"_s);
+    EXPECT_EQ(spy.at(1).at(0).toString(), u"Quorvin.CloudPushCursor"_s);
+}
