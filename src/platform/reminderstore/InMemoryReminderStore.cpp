@@ -1,0 +1,393 @@
+#include "platform/reminderstore/InMemoryReminderStore.h"
+
+#include <QUuid>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin {
+
+namespace {
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+// Instants are kept in UTC so that what is read back from the file equals what was saved.
+void toUtc(std::optional<QDateTime> &date)
+{
+    if (date && date->isValid()) {
+        date = date->toUTC();
+    }
+}
+
+template <typename T> auto findById(std::vector<T> &items, const QString &id)
+{
+    return std::find_if(items.begin(), items.end(), [&id](const T &item) { return item.id == id; });
+}
+
+template <typename T> auto findById(const std::vector<T> &items, const QString &id)
+{
+    return std::find_if(items.begin(), items.end(), [&id](const T &item) { return item.id == id; });
+}
+
+bool instantsValid(const Reminder &reminder)
+{
+    const auto valid = [](const std::optional<QDateTime> &date) { return !date || date->isValid(); };
+    if (!valid(reminder.completionDate)) {
+        return false;
+    }
+    if (reminder.alarms) {
+        for (const auto &alarm : *reminder.alarms) {
+            if (!valid(alarm.absoluteDate)) {
+                return false;
+            }
+        }
+    }
+    for (const auto &rule : reminder.recurrenceRules) {
+        if (rule.end && !valid(rule.end->endDate)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+InMemoryReminderStore::InMemoryReminderStore(Clock &clock, QObject *parent)
+    : ReminderStore(parent)
+    , m_clock(clock)
+    , m_committed(initialState())
+    , m_working(m_committed)
+{
+}
+
+InMemoryReminderStore::~InMemoryReminderStore() = default;
+
+InMemoryReminderStore::State InMemoryReminderStore::initialState()
+{
+    State state;
+    state.sources.push_back(ReminderSource {u"local"_s, u"Local"_s, ReminderSource::Kind::Local});
+    return state;
+}
+
+ReminderStore::AccessStatus InMemoryReminderStore::accessStatus() const
+{
+    return m_accessStatus;
+}
+
+bool InMemoryReminderStore::requestFullAccess()
+{
+    if (m_accessStatus == AccessStatus::NotDetermined) {
+        if (m_accessError) {
+            throw *m_accessError;
+        }
+        m_accessStatus = m_accessAnswer ? AccessStatus::FullAccess : AccessStatus::Denied;
+    }
+    return m_accessStatus == AccessStatus::FullAccess;
+}
+
+void InMemoryReminderStore::requireAccess() const
+{
+    if (m_accessStatus != AccessStatus::FullAccess) {
+        throw ReminderStoreError(ReminderStoreError::AccessDenied, u"No full access to reminders"_s);
+    }
+    ensureLoaded();
+}
+
+void InMemoryReminderStore::throwInjectedFailure()
+{
+    if (m_injectedFailure) {
+        auto error = std::move(*m_injectedFailure);
+        m_injectedFailure.reset();
+        throw error;
+    }
+}
+
+std::vector<ReminderSource> InMemoryReminderStore::sources() const
+{
+    requireAccess();
+    return m_working.sources;
+}
+
+std::vector<ReminderList> InMemoryReminderStore::lists() const
+{
+    requireAccess();
+    return m_working.lists;
+}
+
+std::optional<ReminderList> InMemoryReminderStore::list(const QString &id) const
+{
+    requireAccess();
+    auto found = findById(m_working.lists, id);
+    if (id.isEmpty() || found == m_working.lists.end()) {
+        return std::nullopt;
+    }
+    return *found;
+}
+
+std::optional<ReminderList> InMemoryReminderStore::defaultListForNewReminders() const
+{
+    requireAccess();
+    if (m_working.defaultListId) {
+        auto found = findById(m_working.lists, *m_working.defaultListId);
+        if (found != m_working.lists.end()) {
+            return *found;
+        }
+    }
+    if (m_working.lists.empty()) {
+        return std::nullopt;
+    }
+    return m_working.lists.front();
+}
+
+std::vector<Reminder> InMemoryReminderStore::reminders(const std::optional<QStringList> &listIds) const
+{
+    requireAccess();
+    if (!listIds) {
+        return m_working.reminders;
+    }
+    std::vector<Reminder> result;
+    for (const auto &reminder : m_working.reminders) {
+        if (listIds->contains(reminder.listId)) {
+            result.push_back(reminder);
+        }
+    }
+    return result;
+}
+
+std::optional<Reminder> InMemoryReminderStore::reminder(const QString &id) const
+{
+    requireAccess();
+    auto found = findById(m_working.reminders, id);
+    if (id.isEmpty() || found == m_working.reminders.end()) {
+        return std::nullopt;
+    }
+    return *found;
+}
+
+Reminder InMemoryReminderStore::normalised(Reminder reminder) const
+{
+    if (!reminder.completed) {
+        reminder.completionDate.reset();
+    }
+    toUtc(reminder.completionDate);
+    if (reminder.alarms) {
+        for (auto &alarm : *reminder.alarms) {
+            toUtc(alarm.absoluteDate);
+        }
+    }
+    for (auto &rule : reminder.recurrenceRules) {
+        if (rule.end) {
+            toUtc(rule.end->endDate);
+        }
+    }
+    return reminder;
+}
+
+Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
+{
+    requireAccess();
+    ++m_counters.reminderSaves;
+    throwInjectedFailure();
+
+    if (reminder.priority < 0 || reminder.priority > 9) {
+        throw ReminderStoreError(
+            ReminderStoreError::InvalidItem, u"Reminder priority %1 is outside 0-9"_s.arg(reminder.priority));
+    }
+    if (reminder.listId.isEmpty() || findById(m_working.lists, reminder.listId) == m_working.lists.end()) {
+        throw ReminderStoreError(
+            ReminderStoreError::InvalidItem, u"Reminder list \"%1\" does not exist"_s.arg(reminder.listId));
+    }
+    if (!instantsValid(reminder)) {
+        throw ReminderStoreError(ReminderStoreError::InvalidItem, u"Reminder holds an invalid date"_s);
+    }
+    reminder = normalised(std::move(reminder));
+
+    if (reminder.id.isEmpty()) {
+        const auto now = m_clock.now().toUTC();
+        reminder.id = newId();
+        if (!reminder.externalId || reminder.externalId->isEmpty()) {
+            reminder.externalId = newId();
+        }
+        if (reminder.completed && !reminder.completionDate) {
+            reminder.completionDate = now;
+        }
+        reminder.creationDate = now;
+        reminder.lastModifiedDate = now;
+        stage([&reminder](State &state) { state.reminders.push_back(reminder); });
+    } else {
+        auto found = findById(m_working.reminders, reminder.id);
+        if (found == m_working.reminders.end()) {
+            throw ReminderStoreError(
+                ReminderStoreError::NotFound, u"Reminder \"%1\" does not exist"_s.arg(reminder.id));
+        }
+        reminder.externalId = found->externalId;
+        reminder.creationDate = found->creationDate;
+        reminder.lastModifiedDate = found->lastModifiedDate;
+        if (reminder.completed && !reminder.completionDate) {
+            reminder.completionDate
+                = found->completed && found->completionDate ? found->completionDate : m_clock.now().toUTC();
+        }
+        if (reminder != *found) {
+            reminder.lastModifiedDate = m_clock.now().toUTC();
+            const auto index = found - m_working.reminders.begin();
+            stage([&reminder, index](State &state) { state.reminders[std::size_t(index)] = reminder; });
+        }
+    }
+    if (commitNow) {
+        commit();
+    }
+    return reminder;
+}
+
+void InMemoryReminderStore::removeReminder(const QString &id, bool commitNow)
+{
+    requireAccess();
+    ++m_counters.reminderRemovals;
+    throwInjectedFailure();
+    auto found = findById(m_working.reminders, id);
+    if (id.isEmpty() || found == m_working.reminders.end()) {
+        throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder \"%1\" does not exist"_s.arg(id));
+    }
+    const auto index = found - m_working.reminders.begin();
+    stage([index](State &state) { state.reminders.erase(state.reminders.begin() + index); });
+    if (commitNow) {
+        commit();
+    }
+}
+
+ReminderList InMemoryReminderStore::saveList(ReminderList list, bool commitNow)
+{
+    requireAccess();
+    ++m_counters.listSaves;
+    throwInjectedFailure();
+    if (list.sourceId.isEmpty() || findById(m_working.sources, list.sourceId) == m_working.sources.end()) {
+        throw ReminderStoreError(
+            ReminderStoreError::InvalidItem, u"Reminder source \"%1\" does not exist"_s.arg(list.sourceId));
+    }
+    if (list.id.isEmpty()) {
+        list.id = newId();
+        stage([&list](State &state) { state.lists.push_back(list); });
+    } else {
+        auto found = findById(m_working.lists, list.id);
+        if (found == m_working.lists.end()) {
+            throw ReminderStoreError(
+                ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(list.id));
+        }
+        if (list != *found) {
+            const auto index = found - m_working.lists.begin();
+            stage([&list, index](State &state) { state.lists[std::size_t(index)] = list; });
+        }
+    }
+    if (commitNow) {
+        commit();
+    }
+    return list;
+}
+
+void InMemoryReminderStore::removeList(const QString &id, bool commitNow)
+{
+    requireAccess();
+    ++m_counters.listRemovals;
+    throwInjectedFailure();
+    if (id.isEmpty() || findById(m_working.lists, id) == m_working.lists.end()) {
+        throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(id));
+    }
+    stage([&id](State &state) {
+        std::erase_if(state.lists, [&id](const ReminderList &list) { return list.id == id; });
+        std::erase_if(state.reminders, [&id](const Reminder &reminder) { return reminder.listId == id; });
+        if (state.defaultListId == id) {
+            state.defaultListId.reset();
+        }
+    });
+    if (commitNow) {
+        commit();
+    }
+}
+
+std::vector<ReminderSource> InMemoryReminderStore::setSources(std::vector<ReminderSource> sources)
+{
+    requireAccess();
+    throwInjectedFailure();
+    for (auto &source : sources) {
+        if (source.id.isEmpty()) {
+            source.id = newId();
+        }
+    }
+    stage([&sources](State &state) {
+        state.sources = sources;
+        std::vector<QString> gone;
+        std::erase_if(state.lists, [&](const ReminderList &list) {
+            const bool orphan = findById(sources, list.sourceId) == sources.end();
+            if (orphan) {
+                gone.push_back(list.id);
+            }
+            return orphan;
+        });
+        std::erase_if(state.reminders, [&gone](const Reminder &reminder) {
+            return std::find(gone.begin(), gone.end(), reminder.listId) != gone.end();
+        });
+    });
+    commit();
+    return sources;
+}
+
+void InMemoryReminderStore::setDefaultListId(std::optional<QString> listId)
+{
+    requireAccess();
+    throwInjectedFailure();
+    if (m_working.defaultListId != listId) {
+        stage([&listId](State &state) { state.defaultListId = listId; });
+    }
+    commit();
+}
+
+void InMemoryReminderStore::stage(const std::function<void(State &)> &change)
+{
+    change(m_working);
+    m_pending = true;
+}
+
+void InMemoryReminderStore::commit()
+{
+    ensureLoaded();
+    throwInjectedFailure();
+    if (!m_pending) {
+        return;
+    }
+    persist(m_working);
+    m_committed = m_working;
+    m_pending = false;
+    ++m_counters.commits;
+    queueChanged();
+}
+
+void InMemoryReminderStore::reset()
+{
+    m_working = m_committed;
+    m_pending = false;
+}
+
+bool InMemoryReminderStore::hasUncommittedChanges() const
+{
+    return m_pending;
+}
+
+void InMemoryReminderStore::replaceState(State state)
+{
+    m_committed = std::move(state);
+    m_working = m_committed;
+    m_pending = false;
+    queueChanged();
+}
+
+void InMemoryReminderStore::queueChanged()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT changed(); }, Qt::QueuedConnection);
+}
+
+} // namespace quorvin

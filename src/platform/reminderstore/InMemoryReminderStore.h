@@ -1,0 +1,94 @@
+#pragma once
+
+#include "platform/concurrency/Clock.h"
+#include "platform/reminderstore/ReminderStore.h"
+
+#include <functional>
+
+namespace quorvin {
+
+// The reminder store held in memory. Tests use it as it is; JsonFileReminderStore adds the file
+// behind it. A new store holds one local source and nothing else.
+class InMemoryReminderStore : public ReminderStore {
+    Q_OBJECT
+public:
+    // The whole database, as committed or as staged.
+    struct State {
+        std::vector<ReminderSource> sources;
+        std::vector<ReminderList> lists;
+        std::vector<Reminder> reminders;
+        // The list chosen for new reminders; when it is absent or gone, the first list serves.
+        std::optional<QString> defaultListId;
+        bool operator==(const State &) const = default;
+    };
+
+    explicit InMemoryReminderStore(Clock &clock, QObject *parent = nullptr);
+    ~InMemoryReminderStore() override;
+
+    static State initialState();
+
+    AccessStatus accessStatus() const override;
+    bool requestFullAccess() override;
+
+    std::vector<ReminderSource> sources() const override;
+    std::vector<ReminderList> lists() const override;
+    std::optional<ReminderList> list(const QString &id) const override;
+    std::optional<ReminderList> defaultListForNewReminders() const override;
+    std::vector<Reminder> reminders(const std::optional<QStringList> &listIds = std::nullopt) const override;
+    std::optional<Reminder> reminder(const QString &id) const override;
+
+    Reminder saveReminder(Reminder reminder, bool commit = true) override;
+    void removeReminder(const QString &id, bool commit = true) override;
+    ReminderList saveList(ReminderList list, bool commit = true) override;
+    void removeList(const QString &id, bool commit = true) override;
+    void commit() override;
+    void reset() override;
+    bool hasUncommittedChanges() const override;
+
+    Counters counters() const override { return m_counters; }
+
+    // Setting up a store: replaces the sources (a source given without id gets one) and commits.
+    // Lists whose source disappears are removed with their reminders.
+    std::vector<ReminderSource> setSources(std::vector<ReminderSource> sources);
+    // Chooses the list for new reminders (absent: the first list) and commits.
+    void setDefaultListId(std::optional<QString> listId);
+
+    // Test knobs for the access flow: the current status, and what a request answers (a granted
+    // flag, or an error the request throws).
+    void setAccessStatus(AccessStatus status) { m_accessStatus = status; }
+    void setAccessRequestAnswer(bool granted) { m_accessAnswer = granted; }
+    void setAccessRequestError(std::optional<ReminderStoreError> error) { m_accessError = std::move(error); }
+
+    // Makes the next save, remove or commit throw `error` without changing anything.
+    void failNextWrite(ReminderStoreError error) { m_injectedFailure = std::move(error); }
+
+protected:
+    // Called before every call touches the data; throws when the data cannot be had.
+    virtual void ensureLoaded() const { }
+    // Called by commit() with the state about to become the committed one; throwing keeps it
+    // staged.
+    virtual void persist(const State &state) { (void)state; }
+    // Replaces the whole committed state (an outside edit), dropping staged writes, and queues
+    // changed().
+    void replaceState(State state);
+    const State &committedState() const { return m_committed; }
+    void queueChanged();
+
+private:
+    void requireAccess() const;
+    void throwInjectedFailure();
+    void stage(const std::function<void(State &)> &change);
+    Reminder normalised(Reminder reminder) const;
+
+    Clock &m_clock;
+    State m_committed;
+    State m_working;
+    bool m_pending = false;
+    Counters m_counters;
+    AccessStatus m_accessStatus = AccessStatus::FullAccess;
+    bool m_accessAnswer = true;
+    std::optional<ReminderStoreError> m_accessError;
+    std::optional<ReminderStoreError> m_injectedFailure;
+};
+
+} // namespace quorvin
