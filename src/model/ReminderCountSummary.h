@@ -1,0 +1,26 @@
+#pragma once
+
+#include "model/JsonField.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace quorvin {
+
+// Three counts of one set of reminders.
+struct ReminderCountSummary {
+    qint64 total_count = 0;
+    qint64 completed_count = 0;
+    qint64 incomplete_count = 0;
+
+    template <class S, class V> static void fields(S &s, V &v)
+    {
+        v("total_count", s.total_count);
+        v("completed_count", s.completed_count);
+        v("incomplete_count", s.incomplete_count);
+    }
+};
+
+} // namespace quorvin
