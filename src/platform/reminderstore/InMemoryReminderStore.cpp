@@ -3,6 +3,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -33,16 +34,25 @@ template <typename T> auto findById(const std::vector<T> &items, const QString &
     return std::find_if(items.begin(), items.end(), [&id](const T &item) { return item.id == id; });
 }
 
-bool instantsValid(const Reminder &reminder)
+// What the store cannot hold: dates that name no instant and numbers that are no numbers.
+bool storable(const Reminder &reminder)
 {
     const auto valid = [](const std::optional<QDateTime> &date) { return !date || date->isValid(); };
-    if (!valid(reminder.completionDate)) {
+    if (!valid(reminder.completionDate) || (reminder.url && !reminder.url->isValid())) {
         return false;
     }
     if (reminder.alarms) {
         for (const auto &alarm : *reminder.alarms) {
-            if (!valid(alarm.absoluteDate)) {
+            if (!valid(alarm.absoluteDate) || !std::isfinite(alarm.relativeOffset)) {
                 return false;
+            }
+            if (const auto &place = alarm.structuredLocation) {
+                if (!std::isfinite(place->radius)
+                    || (place->geoLocation
+                        && (!std::isfinite(place->geoLocation->latitude)
+                            || !std::isfinite(place->geoLocation->longitude)))) {
+                    return false;
+                }
             }
         }
     }
@@ -94,7 +104,8 @@ void InMemoryReminderStore::requireAccess() const
     if (m_accessStatus != AccessStatus::FullAccess) {
         throw ReminderStoreError(ReminderStoreError::AccessDenied, u"No full access to reminders"_s);
     }
-    ensureLoaded();
+    // Loading the data on first use is no change of the store's contents.
+    const_cast<InMemoryReminderStore *>(this)->ensureLoaded();
 }
 
 void InMemoryReminderStore::throwInjectedFailure()
@@ -201,8 +212,11 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         throw ReminderStoreError(
             ReminderStoreError::InvalidItem, u"Reminder list \"%1\" does not exist"_s.arg(reminder.listId));
     }
-    if (!instantsValid(reminder)) {
-        throw ReminderStoreError(ReminderStoreError::InvalidItem, u"Reminder holds an invalid date"_s);
+    if (reminder.url && reminder.url->isEmpty()) {
+        reminder.url.reset();
+    }
+    if (!storable(reminder)) {
+        throw ReminderStoreError(ReminderStoreError::InvalidItem, u"Reminder holds an invalid date, URL or number"_s);
     }
     reminder = normalised(std::move(reminder));
 
@@ -382,6 +396,13 @@ void InMemoryReminderStore::replaceState(State state)
     m_working = m_committed;
     m_pending = false;
     queueChanged();
+}
+
+void InMemoryReminderStore::loadState(State state)
+{
+    m_committed = std::move(state);
+    m_working = m_committed;
+    m_pending = false;
 }
 
 void InMemoryReminderStore::queueChanged()

@@ -2,6 +2,7 @@
 
 #include "platform/concurrency/Clock.h"
 #include "platform/reminderstore/ReminderStore.h"
+#include "platform/reminderstore/ReminderStoreState.h"
 
 #include <functional>
 
@@ -12,15 +13,7 @@ namespace quorvin {
 class InMemoryReminderStore : public ReminderStore {
     Q_OBJECT
 public:
-    // The whole database, as committed or as staged.
-    struct State {
-        std::vector<ReminderSource> sources;
-        std::vector<ReminderList> lists;
-        std::vector<Reminder> reminders;
-        // The list chosen for new reminders; when it is absent or gone, the first list serves.
-        std::optional<QString> defaultListId;
-        bool operator==(const State &) const = default;
-    };
+    using State = ReminderStoreState;
 
     explicit InMemoryReminderStore(Clock &clock, QObject *parent = nullptr);
     ~InMemoryReminderStore() override;
@@ -64,13 +57,15 @@ public:
 
 protected:
     // Called before every call touches the data; throws when the data cannot be had.
-    virtual void ensureLoaded() const { }
+    virtual void ensureLoaded() { }
     // Called by commit() with the state about to become the committed one; throwing keeps it
     // staged.
     virtual void persist(const State &state) { (void)state; }
     // Replaces the whole committed state (an outside edit), dropping staged writes, and queues
     // changed().
     void replaceState(State state);
+    // The same without the signal: the first load of the data.
+    void loadState(State state);
     const State &committedState() const { return m_committed; }
     void queueChanged();
 

@@ -1,0 +1,133 @@
+#include "platform/reminderstore/JsonFileReminderStore.h"
+
+#include "platform/reminderstore/ReminderStoreJson.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin {
+
+JsonFileReminderStore::JsonFileReminderStore(QString filePath, Clock &clock, QObject *parent)
+    : InMemoryReminderStore(clock, parent)
+    , m_path(QFileInfo(filePath).absoluteFilePath())
+{
+    // The directory must exist to be watched; creating it early also lets the first commit go
+    // straight to the file.
+    const auto directory = QFileInfo(m_path).absolutePath();
+    QDir().mkpath(directory);
+    m_watcher.addPath(directory);
+    watchFile();
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { fileMayHaveChanged(); });
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { fileMayHaveChanged(); });
+}
+
+JsonFileReminderStore::~JsonFileReminderStore() = default;
+
+QString JsonFileReminderStore::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u"/reminders.json"_s;
+}
+
+void JsonFileReminderStore::watchFile()
+{
+    // An atomic replace gives the file a new inode, which ends the old watch.
+    if (QFileInfo::exists(m_path) && !m_watcher.files().contains(m_path)) {
+        m_watcher.addPath(m_path);
+    }
+}
+
+std::optional<QByteArray> JsonFileReminderStore::readFile() const
+{
+    QFile file(m_path);
+    if (!file.exists()) {
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw ReminderStoreError(ReminderStoreError::Unreadable,
+            u"Reminder database %1 cannot be read: %2"_s.arg(m_path, file.errorString()));
+    }
+    return file.readAll();
+}
+
+void JsonFileReminderStore::ensureLoaded()
+{
+    if (m_loaded) {
+        return;
+    }
+    const auto bytes = readFile();
+    m_knownBytes = bytes;
+    m_knownBytesBroken = true;
+    auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+    m_knownBytesBroken = false;
+    loadState(std::move(state));
+    m_loaded = true;
+}
+
+void JsonFileReminderStore::persist(const State &state)
+{
+    // Someone else wrote the file since we last saw it, and the watch has not told us yet:
+    // writing now would silently undo their change. The watch reloads it shortly.
+    if (readFile() != m_knownBytes) {
+        throw ReminderStoreError(ReminderStoreError::WriteFailed,
+            u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
+    }
+    const auto bytes = ReminderStoreJson::encode(state);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    const auto failed = [&file, this] {
+        return ReminderStoreError(ReminderStoreError::WriteFailed,
+            u"Reminder database %1 cannot be written: %2"_s.arg(m_path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw failed();
+    }
+    // Reminders are personal data: only the owner may read them.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        throw failed();
+    }
+    m_knownBytes = bytes;
+    m_knownBytesBroken = false;
+    watchFile();
+}
+
+void JsonFileReminderStore::fileMayHaveChanged()
+{
+    watchFile();
+    if (!m_loaded && !m_knownBytesBroken) {
+        // Never read yet: the first call reads whatever is there then.
+        return;
+    }
+    std::optional<QByteArray> bytes;
+    try {
+        bytes = readFile();
+    } catch (const ReminderStoreError &) {
+        m_loaded = false;
+        m_knownBytesBroken = true;
+        queueChanged();
+        return;
+    }
+    if (bytes == m_knownBytes) {
+        return;
+    }
+    m_knownBytes = bytes;
+    try {
+        auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+        m_knownBytesBroken = false;
+        m_loaded = true;
+        replaceState(std::move(state));
+    } catch (const ReminderStoreError &) {
+        // Every call now fails with the reason until the file is mended; the readers learn of
+        // it through the signal.
+        m_loaded = false;
+        m_knownBytesBroken = true;
+        queueChanged();
+    }
+}
+
+} // namespace quorvin

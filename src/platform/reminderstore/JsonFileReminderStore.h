@@ -1,0 +1,48 @@
+#pragma once
+
+#include "platform/reminderstore/InMemoryReminderStore.h"
+
+#include <QFileSystemWatcher>
+
+namespace quorvin {
+
+// The reminder store of the desktop: held in memory and kept in one JSON file. The file is read
+// on first use; every commit rewrites it atomically. A change of the file from outside (another
+// process, an editor) is picked up through a watch on its directory: the store reloads it,
+// drops its own staged writes and signals changed().
+//
+// A missing file is an empty store. A file that cannot be read or parsed is never taken for an
+// empty one: every call then throws ReminderStoreError (Unreadable) and nothing is written over
+// it, until the file is mended or removed.
+class JsonFileReminderStore final : public InMemoryReminderStore {
+    Q_OBJECT
+public:
+    JsonFileReminderStore(QString filePath, Clock &clock, QObject *parent = nullptr);
+    ~JsonFileReminderStore() override;
+
+    // "reminders.json" in the application's data directory.
+    static QString defaultFilePath();
+
+    const QString &filePath() const { return m_path; }
+
+protected:
+    void ensureLoaded() override;
+    void persist(const State &state) override;
+
+private:
+    // What the file holds right now; absent when there is no file. Throws when it exists but
+    // cannot be read.
+    std::optional<QByteArray> readFile() const;
+    void fileMayHaveChanged();
+    void watchFile();
+
+    QString m_path;
+    QFileSystemWatcher m_watcher;
+    bool m_loaded = false;
+    // The bytes of the file as last read or written (absent: no file), to tell our own writes
+    // and repeated watch events from real outside changes.
+    std::optional<QByteArray> m_knownBytes;
+    bool m_knownBytesBroken = false;
+};
+
+} // namespace quorvin
