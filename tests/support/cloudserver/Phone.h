@@ -1,0 +1,82 @@
+#pragma once
+
+#include "support/cloudserver/SyncModel.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace quorvin::test {
+
+class CloudServer;
+
+// A second device of the same user (the phone client, kind "hqv"), writing straight into the sync
+// model. Its writes are changes from another device: they carry the phone's device id and client
+// kind, wake the user's long-polls and show up in the next delta. Like the phone client it sends
+// whole records and never sends `source_item_id`; it works on the service's copy (what it would
+// have pulled), so its reads are the model's live records.
+class Phone {
+public:
+    struct Reminder {
+        QString title;
+        std::optional<QString> notes;
+        std::optional<QDateTime> due;
+        bool hasDueTime = true;
+        std::optional<QString> listId;
+        std::optional<QString> repeatType; // e.g. "daily"; makes the reminder recurring
+        std::optional<QString> repeatSummary;
+        std::optional<int> priority;
+        bool completed = false;
+        std::optional<QDateTime> completionDate;
+    };
+
+    // Opens a phone session for the user on `server` (so it is one of the account's devices).
+    Phone(CloudServer &server, QString userId, QString deviceId = QStringLiteral("hqv-device-1"));
+
+    const SyncActor &actor() const { return m_actor; }
+
+    // Lists.
+    QString createList(const QString &name);
+    void renameList(const QString &listId, const QString &name);
+    void deleteList(const QString &listId);
+
+    // Reminders. Each returns or takes the server id.
+    QString createReminder(const Reminder &reminder);
+    // Reads the stored record, lets `change` edit it (reminder JSON keys) and sends it back whole.
+    void editReminder(const QString &id, const std::function<void(QJsonObject &)> &change);
+    void setTitle(const QString &id, const QString &title);
+    void setNotes(const QString &id, const std::optional<QString> &notes);
+    void setDue(const QString &id, const std::optional<QDateTime> &due);
+    void moveToList(const QString &id, const QString &listId);
+    void deleteReminder(const QString &id);
+    // Completes or reopens through the completion endpoint.
+    void setCompleted(const QString &id, bool completed);
+
+    // Recurring completion, first shape: one completed record that still carries its recurrence
+    // (a completion command for the other devices).
+    void completeRecurringAsCommand(const QString &id);
+    // Second shape: the series record moves on to `nextDue` and a completed copy of the finished
+    // occurrence (no recurrence) is created. Returns the copy's server id.
+    QString completeRecurringAsPair(const QString &id, const QDateTime &nextDue);
+
+    // The service's copy.
+    QList<QJsonObject> reminders() const;
+    std::optional<QJsonObject> reminder(const QString &id) const;
+    // The server id of the one live reminder with this title; empty when none or several.
+    QString findByTitle(const QString &title) const;
+    QList<QJsonObject> lists() const;
+
+    static QString dateText(const QDateTime &instant);
+
+private:
+    QJsonObject upsertBody(const QJsonObject &record) const;
+    QJsonObject stored(const QString &id) const;
+
+    SyncModel &m_model;
+    SyncActor m_actor;
+};
+
+} // namespace quorvin::test
