@@ -8,7 +8,7 @@ namespace quorvin {
 
 // Where a recurrence stops: at an instant, or after a number of occurrences.
 struct RecurrenceEnd {
-    std::optional<QDateTime> endDate;
+    std::optional<QDateTime> endDate {};
     // Meaningful only without endDate; 0 when the end is by date.
     int occurrenceCount = 0;
 

@@ -15,15 +15,15 @@ struct RecurrenceRule {
 
     Frequency frequency = Frequency::Daily;
     int interval = 1;
-    std::optional<std::vector<RecurrenceDayOfWeek>> daysOfTheWeek;
-    std::optional<std::vector<int>> daysOfTheMonth;
-    std::optional<std::vector<int>> monthsOfTheYear;
-    std::optional<std::vector<int>> weeksOfTheYear;
-    std::optional<std::vector<int>> daysOfTheYear;
-    std::optional<std::vector<int>> setPositions;
+    std::optional<std::vector<RecurrenceDayOfWeek>> daysOfTheWeek {};
+    std::optional<std::vector<int>> daysOfTheMonth {};
+    std::optional<std::vector<int>> monthsOfTheYear {};
+    std::optional<std::vector<int>> weeksOfTheYear {};
+    std::optional<std::vector<int>> daysOfTheYear {};
+    std::optional<std::vector<int>> setPositions {};
     // 0 = the system's default, else 1 Sunday ... 7 Saturday.
     int firstDayOfTheWeek = 0;
-    std::optional<RecurrenceEnd> end;
+    std::optional<RecurrenceEnd> end {};
 
     bool operator==(const RecurrenceRule &) const = default;
 };

@@ -20,27 +20,27 @@ namespace quorvin {
 // reminder never saved; the first save assigns the id and both dates (and an external id unless
 // the caller gave one), and later saves ignore what a caller puts in these four.
 struct Reminder {
-    QString id;
-    std::optional<QString> externalId;
+    QString id {};
+    std::optional<QString> externalId {};
     // The list the reminder belongs to; required at save.
-    QString listId;
-    QString title;
-    std::optional<QString> notes;
-    std::optional<QUrl> url;
-    std::optional<DateComponents> startDateComponents;
-    std::optional<DateComponents> dueDateComponents;
-    std::optional<QString> timeZone;
+    QString listId {};
+    QString title {};
+    std::optional<QString> notes {};
+    std::optional<QUrl> url {};
+    std::optional<DateComponents> startDateComponents {};
+    std::optional<DateComponents> dueDateComponents {};
+    std::optional<QString> timeZone {};
     // 0 none, 1 high ... 9 low.
     int priority = 0;
     bool completed = false;
     // Kept only while completed. A completed reminder saved without one keeps the one it had, or
     // gets the time of the save.
-    std::optional<QDateTime> completionDate;
+    std::optional<QDateTime> completionDate {};
     // Absent and empty are kept apart.
-    std::optional<std::vector<ReminderAlarm>> alarms;
-    std::vector<RecurrenceRule> recurrenceRules;
-    std::optional<QDateTime> creationDate;
-    std::optional<QDateTime> lastModifiedDate;
+    std::optional<std::vector<ReminderAlarm>> alarms {};
+    std::vector<RecurrenceRule> recurrenceRules {};
+    std::optional<QDateTime> creationDate {};
+    std::optional<QDateTime> lastModifiedDate {};
 
     bool operator==(const Reminder &) const = default;
 };

@@ -14,10 +14,10 @@ struct ReminderAlarm {
     enum class Proximity { None, Enter, Leave };
 
     // UTC instant, millisecond precision.
-    std::optional<QDateTime> absoluteDate;
+    std::optional<QDateTime> absoluteDate {};
     // Seconds relative to the due date (negative = before); used when absoluteDate is absent.
     double relativeOffset = 0;
-    std::optional<StructuredLocation> structuredLocation;
+    std::optional<StructuredLocation> structuredLocation {};
     Proximity proximity = Proximity::None;
 
     static ReminderAlarm atDate(QDateTime date)

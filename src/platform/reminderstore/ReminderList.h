@@ -7,10 +7,10 @@ namespace quorvin {
 // One reminder list. The store assigns `id` at the first save; an empty id marks a list that
 // was never saved.
 struct ReminderList {
-    QString id;
-    QString title;
+    QString id {};
+    QString title {};
     // The id of the ReminderSource the list lives in; required at save.
-    QString sourceId;
+    QString sourceId {};
 
     bool operator==(const ReminderList &) const = default;
 };

@@ -8,8 +8,8 @@ namespace quorvin {
 struct ReminderSource {
     enum class Kind { Local, Exchange, CalDAV, MobileMe, Subscribed, Birthdays };
 
-    QString id;
-    QString title;
+    QString id {};
+    QString title {};
     Kind kind = Kind::Local;
 
     bool operator==(const ReminderSource &) const = default;

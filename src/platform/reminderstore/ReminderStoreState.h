@@ -12,11 +12,11 @@ namespace quorvin {
 // The whole reminders database, as committed or as staged, in the order the items were first
 // saved.
 struct ReminderStoreState {
-    std::vector<ReminderSource> sources;
-    std::vector<ReminderList> lists;
-    std::vector<Reminder> reminders;
+    std::vector<ReminderSource> sources {};
+    std::vector<ReminderList> lists {};
+    std::vector<Reminder> reminders {};
     // The list chosen for new reminders; when it is absent or gone, the first list serves.
-    std::optional<QString> defaultListId;
+    std::optional<QString> defaultListId {};
 
     bool operator==(const ReminderStoreState &) const = default;
 };

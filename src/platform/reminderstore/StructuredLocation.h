@@ -14,8 +14,8 @@ struct StructuredLocation {
         bool operator==(const Coordinate &) const = default;
     };
 
-    std::optional<QString> title;
-    std::optional<Coordinate> geoLocation;
+    std::optional<QString> title {};
+    std::optional<Coordinate> geoLocation {};
     // Metres; 0 means the system's default radius.
     double radius = 0;
 
