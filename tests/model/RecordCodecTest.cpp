@@ -3,21 +3,212 @@
 
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <functional>
+
 using namespace quorvin;
 using namespace Qt::Literals::StringLiterals;
 
-TEST(RecordCodec, EnvelopeRoundTrip)
+namespace {
+
+QJsonObject validReminder()
 {
-    const QByteArray text = R"({"items":[{"local_id":"a","title":"T","fingerprint":"f","has_due_time":false,
-        "is_completed":true,"content_hash":"h","priority":null,"alarms":[{"kind":"relative","relative_offset_seconds":-900}],
-        "raw_apple_payload_json":{"x":null,"y":[1,true,"s"]}}],
-        "deleted_ids":[],"deleted_list_ids":["l"],"lists":[{"list_id":"l1","list_name":"n","sort_order":3}],
-        "next_cursor":"7","generated_at":"g","full_snapshot":true,"extra":1})";
-    const auto envelope = decodeJson<SyncResponseEnvelope>(text);
-    ASSERT_EQ(envelope.items.size(), 1);
-    EXPECT_FALSE(envelope.items[0].priority);
-    EXPECT_EQ(*envelope.items[0].alarms->at(0).relative_offset_seconds, -900.0);
-    const auto again = decodeJson<SyncResponseEnvelope>(encodeJson(envelope));
-    EXPECT_EQ(encodeJson(again), encodeJson(envelope));
-    EXPECT_EQ(again.items[0].raw_apple_payload_json, envelope.items[0].raw_apple_payload_json);
+    return QJsonDocument::fromJson(R"({
+        "local_id": "r1", "title": "T", "fingerprint": "f", "has_due_time": false, "is_completed": false,
+        "content_hash": "h", "priority": 3, "tags": ["a"], "due_date": "not a date",
+        "alarms": [{"kind": "relative", "relative_offset_seconds": -900,
+                    "location": {"title": "Office", "latitude": 31.2, "longitude": 121, "radius_meters": 50}}],
+        "recurrence_rule": {"frequency": "monthly", "month_days": [1, 15], "source_rule_json": {"x": [null]}},
+        "raw_apple_payload_json": {"k": null, "n": 1}
+    })")
+        .object();
+}
+
+QJsonObject validEnvelope()
+{
+    QJsonObject envelope;
+    envelope[u"items"_s] = QJsonArray {validReminder(), validReminder()};
+    envelope[u"deleted_ids"_s] = QJsonArray {u"d1"_s};
+    envelope[u"deleted_list_ids"_s] = QJsonArray();
+    envelope[u"lists"_s] = QJsonArray {QJsonObject {{u"list_id"_s, u"L"_s}, {u"list_name"_s, u"N"_s}}};
+    envelope[u"next_cursor"_s] = u"42"_s;
+    envelope[u"generated_at"_s] = u"2024-05-01T08:30:00.000Z"_s;
+    envelope[u"full_snapshot"_s] = false;
+    return envelope;
+}
+
+// Replaces the value at a dotted path ("items[1].alarms[0].kind"); an undefined value removes it.
+QJsonValue edited(const QJsonValue &root, QStringView path, const QJsonValue &value)
+{
+    if (path.isEmpty())
+        return value;
+    if (path.startsWith(u'[')) {
+        const qsizetype close = path.indexOf(u']');
+        const int index = path.mid(1, close - 1).toInt();
+        QStringView rest = path.mid(close + 1);
+        if (rest.startsWith(u'.'))
+            rest = rest.mid(1);
+        QJsonArray array = root.toArray();
+        array[index] = edited(array[index], rest, value);
+        return array;
+    }
+    qsizetype end = 0;
+    while (end < path.size() && path[end] != u'.' && path[end] != u'[')
+        ++end;
+    const QString key = path.left(end).toString();
+    QStringView rest = path.mid(end);
+    if (rest.startsWith(u'.'))
+        rest = rest.mid(1);
+    QJsonObject object = root.toObject();
+    if (rest.isEmpty() && value.isUndefined())
+        object.remove(key);
+    else
+        object[key] = edited(object[key], rest, value);
+    return object;
+}
+
+struct Edit {
+    QString path;
+    QJsonValue value; // Undefined: remove the key
+    QString error; // empty: decodes
+};
+
+template <class T> void checkEdits(const QJsonObject &valid, const QList<Edit> &edits)
+{
+    for (const Edit &e : edits) {
+        const QByteArray text = QJsonDocument(edited(valid, e.path, e.value).toObject()).toJson();
+        try {
+            decodeJson<T>(text);
+            EXPECT_TRUE(e.error.isEmpty()) << "decoded, wanted " << e.error.toStdString();
+        } catch (const JSONCodingError &error) {
+            EXPECT_EQ(error.description(), e.error) << e.path.toStdString();
+            EXPECT_EQ(error.code(), JSONCodingError::Decoding);
+        }
+    }
+}
+
+const QJsonValue removed = QJsonValue(QJsonValue::Undefined);
+const QJsonValue null = QJsonValue(QJsonValue::Null);
+
+} // namespace
+
+TEST(RecordCodec, ReminderFamilyDecodesStrictly)
+{
+    checkEdits<ReminderPayload>(validReminder(),
+        {
+            {u"extra_field"_s, u"new server field"_s, {}},
+            {u"priority"_s, null, {}},
+            {u"priority"_s, 2.0, {}},
+            {u"notes"_s, null, {}},
+            {u"alarms[0].relative_offset_seconds"_s, removed, {}},
+            {u"has_due_time"_s, removed, u"has_due_time: missing"_s},
+            {u"local_id"_s, removed, u"local_id: missing"_s},
+            {u"fingerprint"_s, removed, u"fingerprint: missing"_s},
+            {u"content_hash"_s, removed, u"content_hash: missing"_s},
+            {u"is_completed"_s, removed, u"is_completed: missing"_s},
+            {u"title"_s, null, u"title: null"_s},
+            {u"title"_s, 5, u"title: expected string"_s},
+            {u"is_completed"_s, 1, u"is_completed: expected boolean"_s},
+            {u"has_start_time"_s, u"true"_s, u"has_start_time: expected boolean"_s},
+            {u"priority"_s, u"3"_s, u"priority: expected integer"_s},
+            {u"priority"_s, 2.5, u"priority: expected integer"_s},
+            {u"priority"_s, 1e30, u"priority: expected integer"_s},
+            {u"schema_version"_s, true, u"schema_version: expected integer"_s},
+            {u"tags"_s, QJsonArray {1}, u"tags[0]: expected string"_s},
+            {u"tags"_s, u"a"_s, u"tags: expected array"_s},
+            {u"alarms"_s, QJsonObject(), u"alarms: expected array"_s},
+            {u"alarms[0].kind"_s, removed, u"alarms[0].kind: missing"_s},
+            {u"alarms[0].relative_offset_seconds"_s, u"-900"_s,
+                u"alarms[0].relative_offset_seconds: expected number"_s},
+            {u"alarms[0].location.latitude"_s, u"x"_s, u"alarms[0].location.latitude: expected number"_s},
+            {u"alarms[0].location"_s, QJsonArray(), u"alarms[0].location: expected object"_s},
+            {u"recurrence_rule.month_days"_s, QJsonArray {1, 1.5},
+                u"recurrence_rule.month_days[1]: expected integer"_s},
+            {u"recurrence_rule.interval"_s, u"2"_s, u"recurrence_rule.interval: expected integer"_s},
+            {u"recurrence_rule.source_rule_json"_s, 1, u"recurrence_rule.source_rule_json: expected object"_s},
+            {u"raw_apple_payload_json"_s, QJsonArray(), u"raw_apple_payload_json: expected object"_s},
+        });
+
+    const auto reminder = decodeJson<ReminderPayload>(QJsonDocument(validReminder()).toJson());
+    EXPECT_EQ(reminder.due_date, u"not a date"_s);
+    EXPECT_EQ(*reminder.alarms->at(0).relative_offset_seconds, -900.0);
+    EXPECT_EQ(*reminder.alarms->at(0).location->longitude, 121.0);
+    EXPECT_EQ(reminder.recurrence_rule->month_days, (QList<qint64> {1, 15}));
+    EXPECT_FALSE(reminder.notes);
+    EXPECT_TRUE(reminder.raw_apple_payload_json->value(u"k"_s).isNull());
+    EXPECT_TRUE(reminder.raw_apple_payload_json->contains(u"k"_s));
+}
+
+TEST(RecordCodec, EnvelopeAndListsDecodeStrictly)
+{
+    checkEdits<SyncResponseEnvelope>(validEnvelope(),
+        {
+            {u"rebuild_generation"_s, null, {}},
+            {u"rebuild_generation"_s, 7, {}},
+            {u"lists[0].sort_order"_s, 2, {}},
+            {u"lists"_s, removed, u"lists: missing"_s},
+            {u"deleted_list_ids"_s, removed, u"deleted_list_ids: missing"_s},
+            {u"deleted_ids"_s, null, u"deleted_ids: null"_s},
+            {u"full_snapshot"_s, removed, u"full_snapshot: missing"_s},
+            {u"next_cursor"_s, 42, u"next_cursor: expected string"_s},
+            {u"items[1].has_due_time"_s, removed, u"items[1].has_due_time: missing"_s},
+            {u"items[0].alarms[0].kind"_s, removed, u"items[0].alarms[0].kind: missing"_s},
+            {u"lists[0].sort_order"_s, 2.5, u"lists[0].sort_order: expected integer"_s},
+            {u"lists[0].list_name"_s, removed, u"lists[0].list_name: missing"_s},
+            {u"rebuild_generation"_s, u"1"_s, u"rebuild_generation: expected integer"_s},
+        });
+
+    for (const QByteArray &text : {QByteArray("{"), QByteArray("[]"), QByteArray("")}) {
+        EXPECT_THROW(decodeJson<SyncResponseEnvelope>(text), JSONCodingError) << text.toStdString();
+    }
+}
+
+TEST(RecordCodec, EncodingLeavesAbsentOptionalsOutAndRoundTrips)
+{
+    const QByteArray text = QJsonDocument(validEnvelope()).toJson();
+    auto envelope = decodeJson<SyncResponseEnvelope>(text);
+    EXPECT_FALSE(envelope.rebuild_generation);
+    QJsonObject encoded = QJsonDocument::fromJson(encodeJson(envelope)).object();
+    EXPECT_FALSE(encoded.contains(u"rebuild_generation"_s));
+    EXPECT_EQ(encoded.value(u"deleted_list_ids"_s), QJsonArray());
+    const QJsonObject item = encoded.value(u"items"_s).toArray().at(0).toObject();
+    EXPECT_FALSE(item.contains(u"notes"_s));
+    EXPECT_FALSE(item.contains(u"extra_field"_s));
+    EXPECT_EQ(item.value(u"alarms"_s).toArray().at(0).toObject().value(u"relative_offset_seconds"_s), -900);
+    EXPECT_TRUE(item.value(u"raw_apple_payload_json"_s).toObject().value(u"k"_s).isNull());
+
+    envelope.rebuild_generation = 3;
+    envelope.items[0].tags = QList<QString>();
+    envelope.items[0].title = u"引号\" 反斜杠\\ 换行\n 控制\x01 😀"_s;
+    const QByteArray again = encodeJson(envelope);
+    encoded = QJsonDocument::fromJson(again).object();
+    EXPECT_EQ(encoded.value(u"rebuild_generation"_s), 3);
+    EXPECT_EQ(encoded.value(u"items"_s).toArray().at(0).toObject().value(u"tags"_s), QJsonArray());
+    const auto back = decodeJson<SyncResponseEnvelope>(again);
+    EXPECT_EQ(back.items[0].title, envelope.items[0].title);
+    EXPECT_EQ(encodeJson(back), again);
+    EXPECT_EQ(back.items[0].withContentHash().content_hash, envelope.items[0].withContentHash().content_hash);
+}
+
+TEST(RecordCodec, NonFiniteNumbersFailEncodingWithTheirPath)
+{
+    ReminderPayload reminder;
+    ReminderAlarmPayload alarm;
+    alarm.kind = u"relative"_s;
+    alarm.relative_offset_seconds = std::nan("");
+    reminder.alarms = QList<ReminderAlarmPayload> {ReminderAlarmPayload {}, alarm};
+    try {
+        encodeJson(reminder);
+        ADD_FAILURE() << "encoded a NaN";
+    } catch (const JSONCodingError &error) {
+        EXPECT_EQ(error.description(), u"alarms[1].relative_offset_seconds: non-finite number"_s);
+        EXPECT_EQ(error.code(), JSONCodingError::Encoding);
+    }
+    reminder.alarms.reset();
+    reminder.raw_apple_payload_json = JSONObject {{u"inf"_s, JSONValue(HUGE_VAL)}};
+    EXPECT_THROW(encodeJson(reminder), JSONCodingError);
 }
