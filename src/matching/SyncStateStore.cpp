@@ -1,0 +1,301 @@
+#include "matching/SyncStateStore.h"
+
+#include "model/DateFormatters.h"
+#include "platform/concurrency/Clock.h"
+
+#include <QCollator>
+#include <QSet>
+
+#include <algorithm>
+#include <limits>
+
+namespace quorvin {
+
+namespace {
+
+// Only the fields a user can see or set count; a new stamp or source alone is no change.
+bool listDirectoryItemsMatch(const ReminderListDirectoryPayload &a, const ReminderListDirectoryPayload &b)
+{
+    return a.list_id == b.list_id && a.list_name == b.list_name && a.icon_kind == b.icon_kind
+        && a.icon_value == b.icon_value && a.theme_color == b.theme_color && a.sort_order == b.sort_order;
+}
+
+// Directory order: by name as a person would sort it, ignoring case; equal names by id.
+void sortListDirectory(QList<ReminderListDirectoryPayload> &lists)
+{
+    QCollator collator {QLocale::system()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(lists.begin(), lists.end(), [&collator](const auto &a, const auto &b) {
+        const int byName = collator.compare(a.list_name, b.list_name);
+        if (byName != 0)
+            return byName < 0;
+        return a.list_id < b.list_id;
+    });
+}
+
+bool byLocalID(const ReminderPayloadRef &a, const ReminderPayloadRef &b)
+{
+    return a->local_id < b->local_id;
+}
+
+QList<QString> sorted(const QSet<QString> &ids)
+{
+    QList<QString> result(ids.cbegin(), ids.cend());
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+} // namespace
+
+SyncStateStore::SyncStateStore(Clock &clock)
+    : m_clock(clock)
+{
+}
+
+SyncStateStore::SyncStateStore()
+    : SyncStateStore(Clock::system())
+{
+}
+
+QString SyncStateStore::nowText() const
+{
+    return DateFormatters::fractionalISO8601(m_clock.now());
+}
+
+void SyncStateStore::appendBatch(ChangeBatch batch)
+{
+    ++m_currentSequence;
+    batch.sequence = m_currentSequence;
+    m_batches.push_back(std::move(batch));
+    while (m_batches.size() > std::size_t(maxBatches))
+        m_batches.pop_front();
+}
+
+QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<ReminderListDirectoryPayload> lists)
+{
+    QHash<QString, qsizetype> storedIndex;
+    storedIndex.reserve(m_listDirectory.size());
+    for (qsizetype i = 0; i < m_listDirectory.size(); ++i)
+        storedIndex.insert(m_listDirectory[i].list_id, i);
+
+    const QString now = nowText();
+    QHash<QString, ReminderListDirectoryPayload> incoming;
+    incoming.reserve(lists.size());
+    for (auto &list : lists) {
+        const QString trimmedStamp = list.last_modified.value_or(QString()).trimmed();
+        if (!trimmedStamp.isEmpty()) {
+            list.last_modified = trimmedStamp;
+        } else {
+            const auto found = storedIndex.constFind(list.list_id);
+            if (found != storedIndex.cend() && listDirectoryItemsMatch(m_listDirectory[*found], list))
+                list.last_modified = m_listDirectory[*found].last_modified;
+            else
+                list.last_modified = now;
+        }
+        incoming.insert(list.list_id, std::move(list));
+    }
+
+    QList<ReminderListDirectoryPayload> next;
+    next.reserve(incoming.size());
+    for (auto it = incoming.cbegin(); it != incoming.cend(); ++it)
+        next.append(it.value());
+    sortListDirectory(next);
+
+    QList<ReminderRefreshListChange> changes;
+    QList<QString> changedIDs;
+    for (const auto &entry : std::as_const(next)) {
+        const auto found = storedIndex.constFind(entry.list_id);
+        if (found == storedIndex.cend()) {
+            changedIDs.append(entry.list_id);
+            changes.append({std::nullopt, entry});
+        } else if (!listDirectoryItemsMatch(m_listDirectory[*found], entry)) {
+            changedIDs.append(entry.list_id);
+            changes.append({m_listDirectory[*found], entry});
+        }
+    }
+
+    QList<QString> deletedIDs;
+    for (const auto &stored : std::as_const(m_listDirectory)) {
+        if (!incoming.contains(stored.list_id))
+            deletedIDs.append(stored.list_id);
+    }
+    std::sort(deletedIDs.begin(), deletedIDs.end());
+    for (const auto &id : std::as_const(deletedIDs))
+        changes.append({m_listDirectory[storedIndex.value(id)], std::nullopt});
+
+    m_listDirectory = std::move(next);
+
+    if (!changedIDs.isEmpty() || !deletedIDs.isEmpty()) {
+        std::sort(changedIDs.begin(), changedIDs.end());
+        ChangeBatch batch;
+        batch.changedListIDs = std::move(changedIDs);
+        batch.deletedListIDs = std::move(deletedIDs);
+        appendBatch(std::move(batch));
+    }
+    return changes;
+}
+
+ReminderRefreshEvent SyncStateStore::applySnapshot(QList<ReminderPayload> reminders)
+{
+    std::vector<ReminderPayloadRef> refs;
+    refs.reserve(std::size_t(reminders.size()));
+    for (auto &payload : reminders)
+        refs.push_back(std::make_shared<const ReminderPayload>(std::move(payload)));
+    return applySnapshot(refs);
+}
+
+ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPayloadRef> &reminders)
+{
+    QHash<QString, ReminderPayloadRef> next;
+    next.reserve(qsizetype(reminders.size()));
+    for (const auto &payload : reminders)
+        next.insert(payload->local_id, payload);
+
+    // An id handed in twice counts once, with the payload the snapshot keeps (the later one), so
+    // an event never names one reminder twice.
+    const bool hasDuplicateIDs = std::size_t(next.size()) != reminders.size();
+    QHash<QString, std::size_t> lastPosition;
+    if (hasDuplicateIDs) {
+        for (std::size_t i = 0; i < reminders.size(); ++i)
+            lastPosition.insert(reminders[i]->local_id, i);
+    }
+
+    ChangeBatch batch;
+    ReminderRefreshEvent event;
+    event.reason = QStringLiteral("refresh");
+    for (std::size_t i = 0; i < reminders.size(); ++i) {
+        const auto &payload = reminders[i];
+        if (hasDuplicateIDs && lastPosition.value(payload->local_id) != i)
+            continue;
+        ReminderPayloadRef before = m_snapshotById.value(payload->local_id);
+        if (before && before->content_hash == payload->content_hash)
+            continue;
+        batch.upserts.push_back(payload);
+        event.reminderChanges.append({std::move(before), payload});
+    }
+
+    for (auto it = m_snapshotById.cbegin(); it != m_snapshotById.cend(); ++it) {
+        if (!next.contains(it.key()))
+            batch.deletedIDs.append(it.key());
+    }
+    std::sort(batch.deletedIDs.begin(), batch.deletedIDs.end());
+    for (const auto &id : std::as_const(batch.deletedIDs))
+        event.reminderChanges.append({m_snapshotById.value(id), nullptr});
+
+    m_snapshotById = std::move(next);
+
+    event.upserts = int(batch.upserts.size());
+    event.deletions = int(batch.deletedIDs.size());
+    event.totalCount = int(m_snapshotById.size());
+    if (!batch.upserts.empty() || !batch.deletedIDs.isEmpty())
+        appendBatch(std::move(batch));
+    event.cursor = QString::number(m_currentSequence);
+    return event;
+}
+
+std::optional<qint64> SyncStateStore::parseCursor(const QString &text)
+{
+    qsizetype position = 0;
+    bool negative = false;
+    if (!text.isEmpty() && (text.front() == u'+' || text.front() == u'-')) {
+        negative = text.front() == u'-';
+        position = 1;
+    }
+    if (position == text.size())
+        return std::nullopt;
+    // Accumulated as a negative number so that the most negative value fits.
+    qint64 value = 0;
+    for (; position < text.size(); ++position) {
+        const char16_t c = text[position].unicode();
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        if (__builtin_mul_overflow(value, qint64(10), &value)
+            || __builtin_sub_overflow(value, qint64(c - u'0'), &value))
+            return std::nullopt;
+    }
+    if (negative)
+        return value;
+    if (value == std::numeric_limits<qint64>::min())
+        return std::nullopt;
+    return -value;
+}
+
+SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &cursor) const
+{
+    SyncResponseEnvelope envelope;
+    envelope.next_cursor = QString::number(m_currentSequence);
+    envelope.generated_at = nowText();
+
+    const std::optional<qint64> requested = cursor ? parseCursor(*cursor) : std::nullopt;
+    const bool full = !requested || *requested > m_currentSequence
+        || (*requested < m_currentSequence && !m_batches.empty() && m_batches.front().sequence - 1 > *requested);
+    if (full) {
+        const auto items = snapshotPayloads();
+        envelope.items.reserve(qsizetype(items.size()));
+        for (const auto &payload : items)
+            envelope.items.append(*payload);
+        envelope.lists = m_listDirectory;
+        envelope.full_snapshot = true;
+        return envelope;
+    }
+    if (*requested == m_currentSequence)
+        return envelope;
+
+    QHash<QString, ReminderPayloadRef> items;
+    QSet<QString> deleted;
+    QSet<QString> changedLists;
+    QSet<QString> deletedLists;
+    const auto first = std::upper_bound(m_batches.cbegin(), m_batches.cend(), *requested,
+        [](qint64 value, const ChangeBatch &batch) { return value < batch.sequence; });
+    for (auto batch = first; batch != m_batches.cend(); ++batch) {
+        for (const auto &payload : batch->upserts) {
+            deleted.remove(payload->local_id);
+            items.insert(payload->local_id, payload);
+        }
+        for (const auto &id : batch->deletedIDs) {
+            items.remove(id);
+            deleted.insert(id);
+        }
+        for (const auto &id : batch->changedListIDs) {
+            deletedLists.remove(id);
+            changedLists.insert(id);
+        }
+        for (const auto &id : batch->deletedListIDs) {
+            changedLists.remove(id);
+            deletedLists.insert(id);
+        }
+    }
+
+    std::vector<ReminderPayloadRef> ordered(items.cbegin(), items.cend());
+    std::sort(ordered.begin(), ordered.end(), byLocalID);
+    envelope.items.reserve(qsizetype(ordered.size()));
+    for (const auto &payload : ordered)
+        envelope.items.append(*payload);
+    envelope.deleted_ids = sorted(deleted);
+    envelope.deleted_list_ids = sorted(deletedLists);
+    for (const auto &list : m_listDirectory) {
+        if (changedLists.contains(list.list_id))
+            envelope.lists.append(list);
+    }
+    return envelope;
+}
+
+std::vector<ReminderPayloadRef> SyncStateStore::snapshotPayloads() const
+{
+    std::vector<ReminderPayloadRef> result(m_snapshotById.cbegin(), m_snapshotById.cend());
+    std::sort(result.begin(), result.end(), byLocalID);
+    return result;
+}
+
+SyncStateSnapshot SyncStateStore::currentSnapshot() const
+{
+    SyncStateSnapshot snapshot;
+    const auto items = snapshotPayloads();
+    snapshot.items.reserve(qsizetype(items.size()));
+    for (const auto &payload : items)
+        snapshot.items.append(*payload);
+    snapshot.lists = m_listDirectory;
+    return snapshot;
+}
+
+} // namespace quorvin
