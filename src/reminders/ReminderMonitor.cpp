@@ -1,0 +1,398 @@
+#include "reminders/ReminderMonitor.h"
+
+#include "matching/SyncStateStore.h"
+#include "model/DateFormatters.h"
+#include "model/SyncError.h"
+#include "platform/concurrency/Spawn.h"
+#include "reminders/Strings.h"
+
+#include <QHash>
+
+#include <chrono>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin {
+
+namespace {
+constexpr int kYieldEvery = 12;
+constexpr std::chrono::milliseconds kFirstDebounce {1000};
+constexpr std::chrono::milliseconds kSettleDebounce {2000};
+} // namespace
+
+ReminderMonitor::ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
+    DiagnosticCallback onDiagnostic, quint64 debounceNanoseconds, Clock &clock, QTimeZone timeZone, QObject *parent)
+    : QObject(parent)
+    , m_eventStore(eventStore)
+    , m_stateStore(stateStore)
+    , m_onRefresh(std::move(onRefresh))
+    , m_onDiagnostic(std::move(onDiagnostic))
+    , m_debounceNanoseconds(debounceNanoseconds)
+    , m_clock(clock)
+    , m_mapper(GregorianCalendar(timeZone), m_onDiagnostic)
+    , m_next(GregorianCalendar(timeZone))
+{
+}
+
+ReminderMonitor::~ReminderMonitor()
+{
+    if (m_observer) {
+        disconnect(m_observer);
+    }
+    if (m_pendingTask) {
+        m_pendingTask->cancel();
+    }
+}
+
+void ReminderMonitor::diagnostic(const QString &line) const
+{
+    if (m_onDiagnostic) {
+        m_onDiagnostic(line);
+    }
+}
+
+void ReminderMonitor::requestAccess()
+{
+    switch (m_eventStore.accessStatus()) {
+    case ReminderStore::AccessStatus::NotDetermined:
+        if (!m_eventStore.requestFullAccess()) {
+            throw SyncError::permissionDenied();
+        }
+        return;
+    case ReminderStore::AccessStatus::FullAccess:
+        return;
+    default:
+        throw SyncError::permissionDenied();
+    }
+}
+
+QCoro::Task<void> ReminderMonitor::start()
+{
+    requestAccess();
+    co_await refresh(strings::kReasonStartup);
+    if (!m_observer) {
+        m_observer = connect(&m_eventStore, &ReminderStore::changed, this, &ReminderMonitor::handleStoreChanged);
+    }
+}
+
+void ReminderMonitor::handleStoreChanged()
+{
+    diagnostic(strings::kDiagStoreChanged);
+    scheduleDebouncedRefresh();
+}
+
+void ReminderMonitor::scheduleDebouncedRefresh()
+{
+    if (m_pendingTask) {
+        m_pendingTask->cancel();
+    }
+    m_pendingTask = std::make_unique<CancelSource>();
+    spawn(debounce(m_pendingTask->token()), u"reminder refresh debounce"_s);
+}
+
+QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
+{
+    // The token outlives the monitor (its state is shared), so it is checked before `this` is used
+    // after every wait: a released monitor cancels it.
+    try {
+        co_await m_clock.sleep(kFirstDebounce, token);
+    } catch (const CancelledError &) {
+        co_return;
+    }
+    if (token.isCancelled()) {
+        co_return;
+    }
+    try {
+        co_await refresh(strings::kReasonEventKitChange);
+    } catch (...) {
+        // The next store change tries again.
+    }
+    if (token.isCancelled()) {
+        co_return;
+    }
+    try {
+        co_await m_clock.sleep(kSettleDebounce, token);
+    } catch (const CancelledError &) {
+        co_return;
+    }
+    if (token.isCancelled()) {
+        co_return;
+    }
+    try {
+        co_await refresh(strings::kReasonEventKitSettle);
+    } catch (...) {
+    }
+}
+
+QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
+{
+    co_return m_eventStore.reminders();
+}
+
+QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders()
+{
+    const std::vector<Reminder> raw = co_await fetchRawReminders();
+    QHash<QString, ReminderMapper::Placement> placements;
+    {
+        QHash<QString, ReminderSource> sources;
+        for (const ReminderSource &source : m_eventStore.sources()) {
+            sources.insert(source.id, source);
+        }
+        for (const ReminderList &list : m_eventStore.lists()) {
+            ReminderMapper::Placement placement {list, std::nullopt};
+            const auto source = sources.constFind(list.sourceId);
+            if (source != sources.constEnd()) {
+                placement.source = *source;
+            }
+            placements.insert(list.id, std::move(placement));
+        }
+    }
+    const ReminderMapper::Placement nowhere;
+    std::vector<ReminderPayloadRef> payloads;
+    payloads.reserve(raw.size());
+    int handled = 0;
+    for (const Reminder &item : raw) {
+        const auto placement = placements.constFind(item.listId);
+        if (auto payload
+            = m_mapper.mapReminder(item, placement != placements.constEnd() ? *placement : nowhere, true)) {
+            payloads.push_back(std::make_shared<const ReminderPayload>(std::move(*payload)));
+        }
+        if (++handled % kYieldEvery == 0) {
+            co_await m_clock.yield();
+        }
+    }
+    co_return payloads;
+}
+
+std::vector<ReminderListDirectoryPayload> ReminderMonitor::fetchAllReminderLists() const
+{
+    return m_mapper.mapLists(m_eventStore.lists());
+}
+
+QCoro::Task<void> ReminderMonitor::refresh(QString reason)
+{
+    // Both reads happen before the journal is touched: a failed read leaves it as it was, and an
+    // unreadable store is never taken for an empty one.
+    std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();
+    const std::vector<ReminderListDirectoryPayload> lists = fetchAllReminderLists();
+    QList<ReminderRefreshListChange> listChanges
+        = m_stateStore.replaceListDirectory(QList<ReminderListDirectoryPayload>(lists.begin(), lists.end()));
+    ReminderRefreshEvent event = m_stateStore.applySnapshot(reminders);
+    event.reason = reason;
+    event.listChanges = std::move(listChanges);
+    if (m_onRefresh) {
+        m_onRefresh(event);
+    }
+}
+
+QCoro::Task<ReminderMonitorDiagnosticSnapshot> ReminderMonitor::diagnosticSnapshot()
+{
+    requestAccess();
+    ReminderMonitorDiagnosticSnapshot snapshot;
+    snapshot.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
+    const std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();
+    for (const auto &payload : reminders) {
+        snapshot.reminders.append(*payload);
+    }
+    for (auto &list : fetchAllReminderLists()) {
+        snapshot.lists.append(std::move(list));
+    }
+    co_return snapshot;
+}
+
+ReminderMapper::Placement ReminderMonitor::placementOf(const Reminder &item) const
+{
+    ReminderMapper::Placement placement;
+    if (item.listId.isEmpty()) {
+        return placement;
+    }
+    placement.list = m_eventStore.list(item.listId);
+    if (placement.list) {
+        for (const ReminderSource &source : m_eventStore.sources()) {
+            if (source.id == placement.list->sourceId) {
+                placement.source = source;
+                break;
+            }
+        }
+    }
+    return placement;
+}
+
+std::optional<ReminderPayload> ReminderMonitor::mapReminder(const Reminder &item, bool emitDiagnostics) const
+{
+    return m_mapper.mapReminder(item, placementOf(item), emitDiagnostics);
+}
+
+std::optional<Reminder> ReminderMonitor::findReminder(const QString &localID) const
+{
+    if (localID.isEmpty()) {
+        return std::nullopt;
+    }
+    return m_eventStore.reminder(localID);
+}
+
+Reminder ReminderMonitor::requireReminder(const QString &localID) const
+{
+    auto found = findReminder(localID);
+    if (!found) {
+        throw SyncError::notFound();
+    }
+    return std::move(*found);
+}
+
+std::optional<LocalReminderState> ReminderMonitor::reminder(const QString &localID) const
+{
+    std::optional<Reminder> found;
+    try {
+        found = findReminder(localID);
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+    if (!found) {
+        return std::nullopt;
+    }
+    LocalReminderState state;
+    state.localID = found->id;
+    state.isCompleted = found->completed;
+    state.hasRecurrenceRules = !found->recurrenceRules.empty();
+    if (!found->listId.isEmpty()) {
+        state.listID = found->listId;
+    }
+    state.lastModifiedDate = found->lastModifiedDate;
+    return state;
+}
+
+std::optional<ReminderPayload> ReminderMonitor::mapReminder(const QString &localID) const
+{
+    try {
+        const auto found = findReminder(localID);
+        if (!found) {
+            return std::nullopt;
+        }
+        return mapReminder(*found, false);
+    } catch (const Error &) {
+        return std::nullopt;
+    }
+}
+
+std::optional<QString> ReminderMonitor::localListID(const std::optional<QString> &sourceListID) const
+{
+    if (!sourceListID) {
+        return std::nullopt;
+    }
+    const QString id = sourceListID->trimmed();
+    if (id.isEmpty()) {
+        return std::nullopt;
+    }
+    try {
+        for (const ReminderList &list : m_eventStore.lists()) {
+            if (list.id == id) {
+                return list.id;
+            }
+        }
+    } catch (const Error &) {
+    }
+    return std::nullopt;
+}
+
+std::optional<ReminderList> ReminderMonitor::resolveTargetCalendar(
+    const std::optional<QString> &listID, const std::optional<QString> &listName) const
+{
+    const QString id = listID.value_or(QString()).trimmed();
+    const QString name = listName.value_or(QString()).trimmed();
+    if (id.isEmpty() && name.isEmpty()) {
+        return std::nullopt;
+    }
+    const std::vector<ReminderList> lists = m_eventStore.lists();
+    if (!id.isEmpty()) {
+        for (const ReminderList &list : lists) {
+            if (list.id == id) {
+                return list;
+            }
+        }
+    }
+    if (!name.isEmpty()) {
+        for (const ReminderList &list : lists) {
+            if (list.title == name) {
+                return list;
+            }
+        }
+    }
+    throw SyncError::invalidRequest(strings::kErrTargetListNotFound);
+}
+
+QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString name, bool refreshAfterWrite)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty()) {
+        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+    }
+    ReminderList list;
+    list.title = trimmed;
+    const std::vector<ReminderSource> sources = m_eventStore.sources();
+    const auto sourceExists = [&](const QString &id) {
+        return std::any_of(sources.begin(), sources.end(), [&](const ReminderSource &s) { return s.id == id; });
+    };
+    if (const auto defaultList = m_eventStore.defaultListForNewReminders();
+        defaultList && !defaultList->sourceId.isEmpty() && sourceExists(defaultList->sourceId)) {
+        list.sourceId = defaultList->sourceId;
+    } else {
+        const auto local = std::find_if(sources.begin(), sources.end(),
+            [](const ReminderSource &s) { return s.kind == ReminderSource::Kind::Local; });
+        if (local != sources.end()) {
+            list.sourceId = local->id;
+        } else if (!sources.empty()) {
+            list.sourceId = sources.front().id;
+        } else {
+            throw SyncError::invalidRequest(strings::kErrNoCalendarSource);
+        }
+    }
+    const ReminderList saved = m_eventStore.saveList(list, true);
+    if (refreshAfterWrite) {
+        co_await refresh(strings::kReasonAndroidWrite);
+    }
+    co_return std::pair {saved.id, trimmed};
+}
+
+QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, bool refreshAfterWrite)
+{
+    const QString trimmed = newName.trimmed();
+    if (trimmed.isEmpty()) {
+        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+    }
+    std::optional<ReminderList> found;
+    for (const ReminderList &list : m_eventStore.lists()) {
+        if (list.id == listID) {
+            found = list;
+            break;
+        }
+    }
+    if (!found) {
+        throw SyncError::notFound();
+    }
+    found->title = trimmed;
+    m_eventStore.saveList(*found, true);
+    if (refreshAfterWrite) {
+        co_await refresh(strings::kReasonAndroidWrite);
+    }
+}
+
+QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterWrite)
+{
+    bool exists = false;
+    for (const ReminderList &list : m_eventStore.lists()) {
+        if (list.id == listID) {
+            exists = true;
+            break;
+        }
+    }
+    if (!exists) {
+        throw SyncError::notFound();
+    }
+    m_eventStore.removeList(listID, true);
+    if (refreshAfterWrite) {
+        co_await refresh(strings::kReasonAndroidWrite);
+    }
+}
+
+} // namespace quorvin

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "matching/ReminderLookup.h"
+#include "matching/ReminderRefreshEvent.h"
+#include "model/ReminderListDirectoryPayload.h"
+#include "model/ReminderPayload.h"
+#include "model/ReminderUpsertMutationPayload.h"
+#include "platform/concurrency/CancelToken.h"
+#include "platform/concurrency/Clock.h"
+#include "platform/reminderstore/ReminderStore.h"
+#include "reminders/CompletedOccurrenceDedupeResult.h"
+#include "reminders/NextOccurrence.h"
+#include "reminders/ReminderMapper.h"
+#include "reminders/ReminderMonitorDiagnosticSnapshot.h"
+
+#include <QObject>
+#include <QSet>
+#include <QTimeZone>
+#include <qcoro/qcorotask.h>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace quorvin {
+
+class SyncStateStore;
+class CloudReminderMatchSession;
+
+// The one object through which the system reads and writes the reminder store: the access check,
+// full refreshes journalled into the SyncStateStore, the debounce of store-change signals, and
+// every write (fields, lists, completion, deletion, recurring alignment). Lives on the main
+// thread.
+class ReminderMonitor : public QObject, public ReminderLookup {
+    Q_OBJECT
+public:
+    using RefreshCallback = std::function<void(const ReminderRefreshEvent &)>;
+    using DiagnosticCallback = std::function<void(const QString &)>;
+
+    // `debounceNanoseconds` is kept for the record; the debounce waits are fixed at 1 s and 2 s.
+    ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
+        DiagnosticCallback onDiagnostic, quint64 debounceNanoseconds = 1'000'000'000ULL, Clock &clock = Clock::system(),
+        QTimeZone timeZone = QTimeZone::systemTimeZone(), QObject *parent = nullptr);
+    ~ReminderMonitor() override;
+
+    ReminderStore &eventStore() const { return m_eventStore; }
+    SyncStateStore &stateStore() const { return m_stateStore; }
+    quint64 debounceNanoseconds() const { return m_debounceNanoseconds; }
+
+    // Access check, the "startup" refresh, then observation of store changes.
+    QCoro::Task<void> start();
+    // Re-reads everything, journals it and hands the event to onRefresh. A failed read throws and
+    // leaves the journal as it was.
+    QCoro::Task<void> refresh(QString reason);
+    QCoro::Task<ReminderMonitorDiagnosticSnapshot> diagnosticSnapshot();
+
+    // Reads.
+    QCoro::Task<std::vector<Reminder>> fetchRawReminders();
+    std::optional<ReminderPayload> mapReminder(const Reminder &reminder, bool emitDiagnostics) const;
+    std::vector<ReminderListDirectoryPayload> fetchAllReminderLists() const;
+    bool isChinaMidnight(const QDateTime &date) const { return m_mapper.isChinaMidnight(date); }
+    const GregorianCalendar &chinaCalendar() const { return m_mapper.chinaCalendar(); }
+    const GregorianCalendar &calendar() const { return m_mapper.calendar(); }
+    RecurrenceInfo recurrenceInfo(const Reminder &reminder, bool emitDiagnostics) const
+    {
+        return m_mapper.recurrenceInfo(reminder, emitDiagnostics);
+    }
+
+    // ReminderLookup.
+    std::optional<LocalReminderState> reminder(const QString &localID) const override;
+    std::optional<ReminderPayload> mapReminder(const QString &localID) const override;
+    std::optional<QString> localListID(const std::optional<QString> &sourceListID) const override;
+
+    // Writes. With `refreshAfterWrite` each ends with refresh("android-write").
+    QCoro::Task<QString> updateReminderFields(
+        ReminderUpsertMutationPayload payload, bool refreshAfterWrite, bool forceSaveWhenRemoteIsNewer);
+    QCoro::Task<std::pair<QString, QString>> createList(QString name, bool refreshAfterWrite);
+    QCoro::Task<void> updateList(QString listID, QString newName, bool refreshAfterWrite);
+    QCoro::Task<void> deleteList(QString listID, bool refreshAfterWrite);
+    QCoro::Task<std::optional<QString>> setReminderCompletion(
+        QString localID, bool isCompleted, std::optional<QDateTime> completionDateOverride, bool refreshAfterWrite);
+    QCoro::Task<void> deleteReminder(QString localID, bool refreshAfterWrite);
+
+    // Recurring series against the cloud's view of them. The match session must outlive the call.
+    QCoro::Task<bool> alignActiveRecurringReminderDate(QString localID, ReminderPayload item);
+    QCoro::Task<std::optional<QString>> applyRemoteRecurringCompletionIfNeeded(ReminderPayload activeItem,
+        std::optional<ReminderPayload> completedOccurrence, QString localID, CloudReminderMatchSession *matchSession);
+    QCoro::Task<CompletedOccurrenceDedupeResult> removeLocalCompletedOccurrences(ReminderPayload matching,
+        std::optional<QString> excludingLocalID, bool keepOne, CloudReminderMatchSession *matchSession);
+    QCoro::Task<QList<QString>> removeLocalUncompletedDuplicates(ReminderPayload matchingCompleted,
+        std::optional<QString> excludingLocalID, QSet<QString> protectedLocalIDs,
+        CloudReminderMatchSession *matchSession);
+
+    // The list a record names (by id, then by exact title); none when it names none. Throws
+    // "Target list not found".
+    std::optional<ReminderList> resolveTargetCalendar(
+        const std::optional<QString> &listID, const std::optional<QString> &listName) const;
+
+    // Building blocks of the writes, public for the cleanup and the tests.
+    std::optional<Reminder> makeDetachedNextRecurringReminderIfNeeded(
+        const Reminder &reminder, const QDateTime &completionDate) const;
+    bool recurrenceMatchesUpsert(const Reminder &reminder, const ReminderUpsertMutationPayload &payload,
+        const std::optional<DateComponents> &desiredDueComponents) const;
+    const NextOccurrence &nextOccurrence() const { return m_next; }
+
+private:
+    void requestAccess();
+    void handleStoreChanged();
+    void scheduleDebouncedRefresh();
+    QCoro::Task<void> debounce(CancelToken token);
+    QCoro::Task<std::vector<ReminderPayloadRef>> fetchAllReminders();
+    ReminderMapper::Placement placementOf(const Reminder &reminder) const;
+    std::optional<Reminder> findReminder(const QString &localID) const;
+    Reminder requireReminder(const QString &localID) const;
+    void emitRepeatDiagnostic(const QString &line) const { m_mapper.emitRepeatDiagnostic(line); }
+    void diagnostic(const QString &line) const;
+
+    ReminderStore &m_eventStore;
+    SyncStateStore &m_stateStore;
+    RefreshCallback m_onRefresh;
+    DiagnosticCallback m_onDiagnostic;
+    quint64 m_debounceNanoseconds;
+    Clock &m_clock;
+    ReminderMapper m_mapper;
+    NextOccurrence m_next;
+    QMetaObject::Connection m_observer;
+    std::unique_ptr<CancelSource> m_pendingTask;
+};
+
+} // namespace quorvin
