@@ -21,16 +21,16 @@ class CloudServer;
 class Phone {
 public:
     struct Reminder {
-        QString title;
-        std::optional<QString> notes;
-        std::optional<QDateTime> due;
+        QString title = {};
+        std::optional<QString> notes = std::nullopt;
+        std::optional<QDateTime> due = std::nullopt;
         bool hasDueTime = true;
-        std::optional<QString> listId;
-        std::optional<QString> repeatType; // e.g. "daily"; makes the reminder recurring
-        std::optional<QString> repeatSummary;
-        std::optional<int> priority;
+        std::optional<QString> listId = std::nullopt;
+        std::optional<QString> repeatType = std::nullopt; // e.g. "daily"; makes the reminder recurring
+        std::optional<QString> repeatSummary = std::nullopt;
+        std::optional<int> priority = std::nullopt;
         bool completed = false;
-        std::optional<QDateTime> completionDate;
+        std::optional<QDateTime> completionDate = std::nullopt;
     };
 
     // Opens a phone session for the user on `server` (so it is one of the account's devices).
