@@ -1,0 +1,17 @@
+#include "cloud/CloudHTTPError.h"
+
+#include "cloud/Strings.h"
+
+namespace quorvin {
+
+CloudHTTPError::CloudHTTPError(int status, QString message)
+    : Error(cloudstrings::cloudSyncErrorDomain(), status, std::move(message))
+{
+}
+
+QString CloudHTTPError::domainName()
+{
+    return cloudstrings::cloudSyncErrorDomain();
+}
+
+} // namespace quorvin

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/core/Error.h"
+
+namespace quorvin {
+
+// An answer of the cloud service outside 200-299: code() is the HTTP status, description() the
+// readable message (readableHTTPErrorMessage). The service ends the session on code 401.
+class CloudHTTPError : public Error {
+public:
+    CloudHTTPError(int status, QString message);
+
+    static QString domainName();
+    int status() const noexcept { return code(); }
+};
+
+} // namespace quorvin
