@@ -76,7 +76,7 @@ void JsonFileReminderStore::persist(const State &state)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
     }
-    const auto bytes = ReminderStoreJson::encode(state);
+    const auto bytes = m_json.encode(state);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
     QSaveFile file(m_path);
     const auto failed = [&file, this] {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/reminderstore/InMemoryReminderStore.h"
+#include "platform/reminderstore/ReminderStoreJson.h"
 
 #include <QFileSystemWatcher>
 
@@ -38,6 +39,7 @@ private:
 
     QString m_path;
     QFileSystemWatcher m_watcher;
+    ReminderStoreJson m_json;
     bool m_loaded = false;
     // The bytes of the file as last read or written (absent: no file), to tell our own writes
     // and repeated watch events from real outside changes.

@@ -486,8 +486,27 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     root.insert(u"lists"_s, arrayOf(state.lists, [](const ReminderList &list) {
         return QJsonObject {{u"id"_s, list.id}, {u"title"_s, list.title}, {u"source_id"_s, list.sourceId}};
     }));
-    root.insert(u"reminders"_s, arrayOf(state.reminders, reminderJson));
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+
+    // The reminders are spliced in as one line each, from the texts kept since the last write.
+    QHash<QString, Encoded> encoded;
+    encoded.reserve(qsizetype(state.reminders.size()));
+    QByteArray reminders;
+    for (const auto &reminder : state.reminders) {
+        auto kept = m_encoded.find(reminder.id);
+        if (kept == m_encoded.end() || kept->reminder != reminder) {
+            kept = m_encoded.insert(
+                reminder.id, Encoded {reminder, QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact)});
+        }
+        reminders += reminders.isEmpty() ? "\n" : ",\n";
+        reminders += kept->text;
+        encoded.insert(reminder.id, *kept);
+    }
+    m_encoded = std::move(encoded);
+
+    auto text = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    text.chop(1); // the closing brace
+    text += ",\"reminders\":[" + reminders + "\n]}\n";
+    return text;
 }
 
 ReminderStoreState ReminderStoreJson::decode(const QByteArray &bytes)

@@ -3,16 +3,27 @@
 #include "platform/reminderstore/ReminderStoreState.h"
 
 #include <QByteArray>
+#include <QHash>
 
 namespace quorvin {
 
 // The file form of the reminders database: one JSON object holding every field of every item.
 // Reading is strict: a missing required key, a value of the wrong type or an item that refers
 // to nothing fails the whole file with a ReminderStoreError (Unreadable) that names the key.
+//
+// The encoder keeps the text of every reminder it wrote, so rewriting a large database after one
+// change encodes only the changed reminders again.
 class ReminderStoreJson {
 public:
-    static QByteArray encode(const ReminderStoreState &state);
+    QByteArray encode(const ReminderStoreState &state);
     static ReminderStoreState decode(const QByteArray &bytes);
+
+private:
+    struct Encoded {
+        Reminder reminder;
+        QByteArray text;
+    };
+    QHash<QString, Encoded> m_encoded;
 };
 
 } // namespace quorvin
