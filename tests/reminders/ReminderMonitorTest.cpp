@@ -1,0 +1,381 @@
+#include "MonitorFixture.h"
+
+#include "model/JsonCodec.h"
+#include "model/SyncError.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace quorvin;
+using namespace quorvin::test;
+
+namespace {
+
+using Monitor = MonitorFixture;
+
+Reminder fullReminder(const QString &listId)
+{
+    Reminder r;
+    r.listId = listId;
+    r.title = u"Buy #Milk"_s;
+    r.notes = u"#milk first\nthen #eggs and x#no and # alone"_s;
+    r.url = QUrl(u"https://example.com/a?b=c"_s);
+    r.priority = 5;
+    DateComponents due;
+    due.era = 1;
+    due.year = 2026;
+    due.month = 3;
+    due.day = 10;
+    due.timeZone = u"Asia/Shanghai"_s;
+    r.dueDateComponents = due;
+    DateComponents start = due;
+    start.hour = 0;
+    start.minute = 0;
+    start.second = 0;
+    r.startDateComponents = start;
+    ReminderAlarm location = ReminderAlarm::atOffset(-600);
+    location.structuredLocation = StructuredLocation {u"Home"_s, StructuredLocation::Coordinate {31.2, 121.5}, 150};
+    location.proximity = ReminderAlarm::Proximity::Leave;
+    r.alarms = std::vector<ReminderAlarm> {ReminderAlarm::atOffset(-300),
+        ReminderAlarm::atDate(QDateTime(QDate(2026, 3, 9), QTime(1, 0), Qt::UTC)), location};
+    RecurrenceRule rule;
+    rule.frequency = RecurrenceRule::Frequency::Weekly;
+    rule.interval = 2;
+    rule.daysOfTheWeek = std::vector<RecurrenceDayOfWeek> {{2, 0}, {4, 0}};
+    r.recurrenceRules = {rule};
+    return r;
+}
+
+} // namespace
+
+TEST_F(Monitor, MapsEveryFieldTheSameWayOnEveryRead)
+{
+    const Reminder stored = save(fullReminder(listId));
+    const ReminderPayload p = mapped(stored.id);
+
+    EXPECT_EQ(p.schema_version, 2);
+    EXPECT_EQ(p.source, u"apple_reminders"_s);
+    EXPECT_EQ(p.local_id, stored.id);
+    EXPECT_EQ(p.source_item_id, stored.id);
+    EXPECT_EQ(p.external_id, stored.externalId);
+    EXPECT_EQ(p.list_id, listId);
+    EXPECT_EQ(p.list_name, u"Inbox"_s);
+    EXPECT_EQ(p.title, u"Buy #Milk"_s);
+    EXPECT_EQ(p.url, u"https://example.com/a?b=c"_s);
+    // A start at Shanghai midnight on the day of a date-only due date is dropped.
+    EXPECT_EQ(p.start_date, std::nullopt);
+    EXPECT_EQ(p.has_start_time, false);
+    EXPECT_EQ(p.due_date, u"2026-03-09T16:00:00.000Z"_s);
+    EXPECT_FALSE(p.has_due_time);
+    EXPECT_EQ(p.is_floating_time, false);
+    EXPECT_EQ(p.repeat_type, u"weekly"_s);
+    EXPECT_EQ(p.repeat_summary, u"custom:interval=2;days=MO,WE"_s);
+    ASSERT_TRUE(p.recurrence_rule);
+    EXPECT_EQ(p.recurrence_rule->frequency, u"weekly"_s);
+    EXPECT_EQ(p.recurrence_rule->week_days, (QList<QString> {u"MO"_s, u"WE"_s}));
+    EXPECT_EQ(p.priority, 5);
+    EXPECT_EQ(p.tags, (QList<QString> {u"Milk"_s, u"eggs"_s}));
+    ASSERT_TRUE(p.alarms);
+    ASSERT_EQ(p.alarms->size(), 3);
+    EXPECT_EQ(p.alarms->at(0).alarm_id, u"alarm-1"_s);
+    EXPECT_EQ(p.alarms->at(0).kind, u"relative"_s);
+    EXPECT_EQ(p.alarms->at(1).kind, u"absolute"_s);
+    EXPECT_EQ(p.alarms->at(1).relative_offset_seconds, std::nullopt);
+    EXPECT_EQ(p.alarms->at(2).alarm_id, u"alarm-3"_s);
+    EXPECT_EQ(p.alarms->at(2).kind, u"location"_s);
+    EXPECT_EQ(p.alarms->at(2).relative_offset_seconds, -600);
+    EXPECT_EQ(p.alarms->at(2).proximity, u"leave"_s);
+    EXPECT_EQ(p.alarms->at(2).location->radius_meters, 150);
+    EXPECT_EQ(p.raw_apple_payload_json->value(u"source_type"_s), JSONValue(u"local"_s));
+    EXPECT_EQ(p.raw_apple_payload_json->value(u"external_identifier_present"_s), JSONValue(u"true"_s));
+    EXPECT_EQ(p.unsupported_fields_json->value(u"location_alarms"_s), JSONValue(u"best_effort"_s));
+    EXPECT_FALSE(p.is_completed);
+    EXPECT_EQ(p.fingerprint.size(), 64);
+    EXPECT_EQ(p.content_hash.size(), 64);
+
+    // Two reads give the same record; a later modification date alone leaves the hash.
+    EXPECT_EQ(encodeJson(mapped(stored.id)), encodeJson(p));
+    Reminder touched = *store.reminder(stored.id);
+    touched.notes = u"changed"_s;
+    save(touched);
+    touched.notes = fullReminder(listId).notes;
+    clock.advance(std::chrono::minutes(5));
+    save(touched);
+    const ReminderPayload again = mapped(stored.id);
+    EXPECT_NE(again.updated_at, p.updated_at);
+    EXPECT_EQ(again.content_hash, p.content_hash);
+
+    // Completed: no recurrence fields, though the rules are still counted when there are two.
+    Reminder done = *store.reminder(stored.id);
+    done.completed = true;
+    done.recurrenceRules.push_back(done.recurrenceRules.front());
+    save(done);
+    const ReminderPayload completed = mapped(stored.id);
+    EXPECT_EQ(completed.repeat_type, std::nullopt);
+    EXPECT_EQ(completed.recurrence_rule, std::nullopt);
+    EXPECT_EQ(completed.unsupported_fields_json->value(u"recurrence_rule_count"_s), JSONValue(u"2"_s));
+}
+
+TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSavesOnce)
+{
+    Reminder r;
+    r.title = u"Water plants"_s;
+    r.notes = u"balcony"_s;
+    r.url = QUrl(u"https://example.com/p"_s);
+    r.priority = 1;
+    r.dueDateComponents = at(2026, 3, 10, 9);
+    r.startDateComponents = at(2026, 3, 10, 9);
+    r.alarms = std::vector<ReminderAlarm> {
+        ReminderAlarm::atOffset(-900), ReminderAlarm::atDate(QDateTime(QDate(2026, 3, 10), QTime(1, 0), Qt::UTC))};
+    RecurrenceRule rule;
+    rule.frequency = RecurrenceRule::Frequency::Monthly;
+    rule.daysOfTheWeek = std::vector<RecurrenceDayOfWeek> {{3, 2}};
+    r.recurrenceRules = {rule};
+    const QString id = save(r).id;
+    ReminderList other;
+    other.title = u"Other"_s;
+    other.sourceId = u"local"_s;
+    const QString otherList = store.saveList(other).id;
+
+    const ReminderPayload base = mapped(id);
+    ASSERT_EQ(base.repeat_summary, u"custom:interval=1;mode=ordinal;ordinal=2;weekday=TU"_s);
+    const int savesBefore = store.counters().reminderSaves;
+    EXPECT_EQ(run(monitor.updateReminderFields(upsertFrom(base), false, true)), id);
+    EXPECT_EQ(store.counters().reminderSaves, savesBefore);
+    EXPECT_TRUE(diagnostics.empty());
+
+    struct Row {
+        const char *field;
+        std::function<void(ReminderUpsertMutationPayload &)> change;
+    };
+    const std::vector<Row> rows = {
+        {"title", [](auto &u) { u.title = u" Water plants"_s; }},
+        {"notes", [](auto &u) { u.notes = u"kitchen"_s; }},
+        {"url", [](auto &u) { u.url = u"https://example.com/q"_s; }},
+        {"due", [](auto &u) { u.due_date = u"2026-03-11T01:00:00.000Z"_s; }},
+        {"list", [&](auto &u) { u.list_id = otherList; }},
+        {"priority", [](auto &u) { u.priority = 9; }},
+        {"alarms", [](auto &u) { u.alarms->removeLast(); }},
+        {"recurrence",
+            [](auto &u) {
+                u.recurrence_rule.reset();
+                u.repeat_type = u"daily"_s;
+                u.repeat_summary.reset();
+            }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.field);
+        ReminderUpsertMutationPayload upsert = upsertFrom(mapped(id));
+        row.change(upsert);
+        const int before = store.counters().reminderSaves;
+        EXPECT_EQ(run(monitor.updateReminderFields(upsert, false, false)), id);
+        EXPECT_EQ(store.counters().reminderSaves, before + 1);
+        // Once written, the same record is a no-op.
+        EXPECT_EQ(run(monitor.updateReminderFields(upsertFrom(mapped(id)), false, false)), id);
+        EXPECT_EQ(store.counters().reminderSaves, before + 1);
+    }
+    EXPECT_EQ(store.reminder(id)->listId, otherList);
+    EXPECT_FALSE(diagnostics.empty());
+    EXPECT_TRUE(diagnostics.back().startsWith(u"[QuorvinRepeat] android-write-applied local_id="_s + id));
+}
+
+TEST_F(Monitor, WriteValidationAndCreation)
+{
+    ReminderUpsertMutationPayload unknown;
+    unknown.local_id = u"missing"_s;
+    unknown.title = u"x"_s;
+    EXPECT_THROW(
+        {
+            try {
+                run(monitor.updateReminderFields(unknown, false, false));
+            } catch (const SyncError &e) {
+                EXPECT_EQ(e.description(), u"Reminder not found"_s);
+                throw;
+            }
+        },
+        SyncError);
+
+    struct Row {
+        const char *name;
+        std::function<void(ReminderUpsertMutationPayload &)> change;
+        QString error;
+    };
+    const std::vector<Row> rows = {
+        {"start", [](auto &u) { u.start_date = u"soon"_s; }, u"Invalid start_date"_s},
+        {"due", [](auto &u) { u.due_date = u"later"_s; }, u"Invalid due_date"_s},
+        {"priority", [](auto &u) { u.priority = 10; }, u"Invalid priority"_s},
+        {"list", [](auto &u) { u.list_id = u"nope"_s; }, u"Target list not found"_s},
+        {"hourly",
+            [](auto &u) {
+                u.due_date = u"2026-03-10T01:00:00Z"_s;
+                u.repeat_type = u"Hourly"_s;
+            },
+            u"repeat_type hourly is not supported by EventKit reminders"_s},
+        {"alarm",
+            [](auto &u) {
+                u.due_date = u"2026-03-10T01:00:00Z"_s;
+                u.alarms
+                    = QList<ReminderAlarmPayload> {ReminderAlarmPayload {std::nullopt, u"sound"_s, {}, {}, {}, {}, {}}};
+            },
+            u"Invalid absolute alarm"_s},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ReminderUpsertMutationPayload u;
+        u.local_id = u"tmp:1"_s;
+        u.title = u"New"_s;
+        row.change(u);
+        try {
+            run(monitor.updateReminderFields(u, false, false));
+            ADD_FAILURE() << "no error";
+        } catch (const SyncError &e) {
+            EXPECT_EQ(e.description(), row.error);
+        }
+    }
+    EXPECT_TRUE(store.reminders().empty());
+
+    // A new recurring reminder: start follows due, default list, rules from the keyword.
+    ReminderUpsertMutationPayload fresh;
+    fresh.title = u"Standup"_s;
+    fresh.start_date = u"2026-03-10T00:00:00Z"_s;
+    fresh.due_date = u"2026-03-10T01:00:00Z"_s;
+    fresh.has_due_time = true;
+    fresh.repeat_type = u"Bi Weekly"_s;
+    const QString id = run(monitor.updateReminderFields(fresh, true, false));
+    const Reminder created = *store.reminder(id);
+    EXPECT_EQ(created.listId, listId);
+    EXPECT_EQ(created.startDateComponents, created.dueDateComponents);
+    ASSERT_EQ(created.recurrenceRules.size(), 1u);
+    EXPECT_EQ(created.recurrenceRules.front().interval, 2);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events.back().reason, u"android-write"_s);
+    EXPECT_TRUE(std::any_of(diagnostics.begin(), diagnostics.end(), [](const QString &l) {
+        return l
+            == u"[QuorvinRepeat] android-write-request local_id=<new> title=Standup old=type=<nil> summary=<nil> "
+               "new=type=Bi Weekly summary=<nil>"_s;
+    }));
+
+    // Forced save: 0.6 s newer writes without comparing, 0.4 s newer compares.
+    ReminderUpsertMutationPayload same = upsertFrom(mapped(id));
+    const QDateTime modified = *store.reminder(id)->lastModifiedDate;
+    same.client_last_modified = modified.addMSecs(400).toString(Qt::ISODateWithMs);
+    const int before = store.counters().reminderSaves;
+    run(monitor.updateReminderFields(same, false, true));
+    EXPECT_EQ(store.counters().reminderSaves, before);
+    same.client_last_modified = modified.addMSecs(600).toString(Qt::ISODateWithMs);
+    run(monitor.updateReminderFields(same, false, true));
+    EXPECT_EQ(store.counters().reminderSaves, before + 1);
+    EXPECT_TRUE(std::any_of(diagnostics.begin(), diagnostics.end(),
+        [](const QString &l) { return l.startsWith(u"[QuorvinRepeat] cloud-write-forced"_s); }));
+}
+
+TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
+{
+    Reminder r;
+    r.title = u"Daily pills"_s;
+    r.notes = u"blue"_s;
+    r.priority = 1;
+    r.url = QUrl(u"https://example.com"_s);
+    r.dueDateComponents = at(2026, 3, 1, 9);
+    r.startDateComponents = at(2026, 3, 1, 9);
+    RecurrenceRule daily;
+    r.recurrenceRules = {daily};
+    const QString id = save(r).id;
+
+    const QDateTime completion = GregorianCalendar(QTimeZone("Asia/Shanghai")).instant(QDate(2026, 3, 5), QTime(10, 0));
+    const auto nextId = run(monitor.setReminderCompletion(id, true, completion, false));
+    ASSERT_TRUE(nextId);
+    const Reminder done = *store.reminder(id);
+    EXPECT_TRUE(done.completed);
+    EXPECT_EQ(done.completionDate, completion);
+    EXPECT_TRUE(done.recurrenceRules.empty());
+    const Reminder next = *store.reminder(*nextId);
+    EXPECT_FALSE(next.completed);
+    EXPECT_EQ(next.dueDateComponents, at(2026, 3, 6, 9));
+    EXPECT_EQ(next.recurrenceRules.size(), 1u);
+    EXPECT_EQ(next.title, r.title);
+    EXPECT_EQ(next.notes, r.notes);
+    EXPECT_EQ(next.url, std::nullopt);
+    EXPECT_EQ(next.startDateComponents, std::nullopt);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+
+    // Already completed: nothing written, but the refresh still runs when asked for.
+    const int saves = store.counters().reminderSaves;
+    EXPECT_EQ(run(monitor.setReminderCompletion(id, true, std::nullopt, true)), std::nullopt);
+    EXPECT_EQ(store.counters().reminderSaves, saves);
+    EXPECT_EQ(events.size(), 1u);
+
+    // A series whose end date comes before the next occurrence is completed in place.
+    Reminder ending = r;
+    ending.recurrenceRules.front().end = RecurrenceEnd::byDate(completion.addSecs(3600));
+    const QString endingId = save(ending).id;
+    EXPECT_EQ(run(monitor.setReminderCompletion(endingId, true, completion, false)), std::nullopt);
+    EXPECT_TRUE(store.reminder(endingId)->completed);
+    EXPECT_EQ(store.reminders().size(), 3u);
+
+    // All-day series keep all-day next dates; un-completing creates nothing.
+    Reminder allDay = r;
+    allDay.dueDateComponents = at(2026, 3, 1);
+    allDay.startDateComponents.reset();
+    const QString allDayId = save(allDay).id;
+    const auto allDayNext = run(monitor.setReminderCompletion(allDayId, true, completion, false));
+    ASSERT_TRUE(allDayNext);
+    EXPECT_EQ(store.reminder(*allDayNext)->dueDateComponents, at(2026, 3, 6));
+    EXPECT_EQ(run(monitor.setReminderCompletion(allDayId, false, std::nullopt, false)), std::nullopt);
+    EXPECT_FALSE(store.reminder(allDayId)->completed);
+    EXPECT_EQ(store.reminder(allDayId)->completionDate, std::nullopt);
+    EXPECT_EQ(store.reminders().size(), 5u);
+}
+
+TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
+{
+    Reminder r;
+    r.title = u"Weekly report"_s;
+    r.dueDateComponents = at(2026, 3, 2, 9);
+    RecurrenceRule weekly;
+    weekly.frequency = RecurrenceRule::Frequency::Weekly;
+    r.recurrenceRules = {weekly};
+    const QString id = save(r).id;
+
+    store.failNextCommit();
+    EXPECT_THROW(run(monitor.setReminderCompletion(id, true, std::nullopt, false)), ReminderStoreError);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_EQ(store.reminders().size(), 1u);
+
+    // A later write commits only itself.
+    Reminder other;
+    other.title = u"Other"_s;
+    save(other);
+    const Reminder after = *store.reminder(id);
+    EXPECT_FALSE(after.completed);
+    EXPECT_EQ(after.recurrenceRules.size(), 1u);
+    EXPECT_EQ(store.reminders().size(), 2u);
+
+    EXPECT_THROW(run(monitor.deleteReminder(u"missing"_s, false)), SyncError);
+    run(monitor.deleteReminder(id, false));
+    EXPECT_EQ(store.reminder(id), std::nullopt);
+}
+
+TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)
+{
+    EXPECT_THROW(run(monitor.createList(u"   "_s, false)), SyncError);
+    const auto [id, name] = run(monitor.createList(u"  Groceries "_s, false));
+    EXPECT_EQ(name, u"Groceries"_s);
+    EXPECT_EQ(store.list(id)->sourceId, u"local"_s);
+    EXPECT_EQ(monitor.localListID(u" "_s + id + u" "_s), id);
+    EXPECT_EQ(monitor.localListID(u"nope"_s), std::nullopt);
+
+    EXPECT_THROW(run(monitor.updateList(u"nope"_s, u""_s, false)), SyncError);
+    EXPECT_THROW(run(monitor.updateList(u" "_s + id, u"New"_s, false)), SyncError);
+    run(monitor.updateList(id, u" Food "_s, true));
+    EXPECT_EQ(store.list(id)->title, u"Food"_s);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events.back().listChanges.size(), 2u);
+
+    EXPECT_EQ(monitor.resolveTargetCalendar(u"nope"_s, u"Food"_s)->id, id);
+    EXPECT_EQ(monitor.resolveTargetCalendar(u""_s, u""_s), std::nullopt);
+    EXPECT_THROW(monitor.resolveTargetCalendar(u"nope"_s, std::nullopt), SyncError);
+    EXPECT_THROW(monitor.resolveTargetCalendar(std::nullopt, u"food"_s), SyncError);
+
+    run(monitor.deleteList(id, false));
+    EXPECT_EQ(store.list(id), std::nullopt);
+    EXPECT_THROW(run(monitor.deleteList(id, false)), SyncError);
+}
