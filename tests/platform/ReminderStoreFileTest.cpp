@@ -1,6 +1,7 @@
 #include "platform/concurrency/ManualClock.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -278,6 +279,27 @@ TEST(ReminderStoreFile, AnOutsideEditReloadsAndSignals)
     writeOutside(path, good);
     ASSERT_TRUE(changed.wait(watchTimeoutMs));
     EXPECT_EQ(store.reminders().size(), 1u);
+
+    // Edited in place rather than replaced: the watch on the file itself sees it. A reader may
+    // catch the file half written, so wait for the final content.
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray(good).replace("theirs", "in place"));
+    }
+    QElapsedTimer waited;
+    waited.start();
+    const auto title = [&] {
+        try {
+            return store.reminder(mine.id)->title;
+        } catch (const ReminderStoreError &) {
+            return QString();
+        }
+    };
+    while (title() != u"in place"_s && waited.elapsed() < watchTimeoutMs) {
+        changed.wait(100);
+    }
+    EXPECT_EQ(title(), u"in place"_s);
 
     // The file removed: an empty store.
     ASSERT_TRUE(QFile::remove(path));
