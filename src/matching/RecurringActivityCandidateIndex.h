@@ -1,0 +1,32 @@
+#pragma once
+
+#include "matching/RecurringCompletedCopyActivityKey.h"
+#include "matching/RecurringNextActiveActivityKey.h"
+#include "model/ReminderPayload.h"
+
+#include <QHash>
+#include <QList>
+
+namespace quorvin {
+
+// Finds, among the reminders that appeared in one refresh, the completed copy and the next active
+// occurrence of a recurring reminder that was completed. Buckets keep input order; no item is
+// filtered for recurrence, the caller decides.
+class RecurringActivityCandidateIndex {
+public:
+    explicit RecurringActivityCandidateIndex(const QList<ReminderPayload> &items);
+
+    // Completed items with a completion date, by copy key (`RecurringCompletedCopyActivityKey::from`).
+    const QHash<RecurringCompletedCopyActivityKey, QList<ReminderPayload>> &completedCopiesByKey() const
+    {
+        return m_completedCopiesByKey;
+    }
+    // Open items with a due date in the bucket of the given series reminder's next-active key.
+    QList<ReminderPayload> nextActiveCandidates(const ReminderPayload &seriesBefore) const;
+
+private:
+    QHash<RecurringCompletedCopyActivityKey, QList<ReminderPayload>> m_completedCopiesByKey;
+    QHash<RecurringNextActiveActivityKey, QList<ReminderPayload>> m_nextActiveByKey;
+};
+
+} // namespace quorvin

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace quorvin {
+
+// How often the match index was asked, and how many candidates it handed back in all.
+struct ReminderMatchIndexMetrics {
+    qint64 exactLookupCount = 0;
+    qint64 externalLookupCount = 0;
+    qint64 stableLookupCount = 0;
+    qint64 completionAgnosticLookupCount = 0;
+    qint64 completedOccurrenceLookupCount = 0;
+    qint64 returnedCandidateCount = 0;
+
+    friend bool operator==(const ReminderMatchIndexMetrics &, const ReminderMatchIndexMetrics &) = default;
+};
+
+} // namespace quorvin
