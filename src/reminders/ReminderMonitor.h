@@ -93,6 +93,17 @@ public:
         std::optional<QString> excludingLocalID, QSet<QString> protectedLocalIDs,
         CloudReminderMatchSession *matchSession);
 
+    // The matching rules of recurring completions, as the bridge applies them.
+    static bool sameRemoteRecurringCompletionIdentity(const ReminderPayload &a, const ReminderPayload &b);
+    static bool isRemoteRecurringCompletionPair(
+        const ReminderPayload &activeItem, const ReminderPayload &completedOccurrence);
+    static bool localReminderCanApplyRemoteRecurringCompletion(
+        const ReminderPayload &local, const ReminderPayload &activeItem, const ReminderPayload &completedOccurrence);
+    static bool localCompletedOccurrence(const ReminderPayload &local, const ReminderPayload &remote);
+    static bool stableReminderPayloadIgnoringCompletion(
+        const ReminderPayload &local, const ReminderPayload &cloudItem, const std::optional<QString> &localListID);
+    static bool remoteReminderHasRecurrence(const ReminderPayload &payload);
+
     // The list a record names (by id, then by exact title); none when it names none. Throws
     // "Target list not found".
     std::optional<ReminderList> resolveTargetCalendar(

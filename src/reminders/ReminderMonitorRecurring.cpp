@@ -1,0 +1,211 @@
+#include "reminders/ReminderMonitor.h"
+
+#include "matching/CloudReminderMatchSession.h"
+#include "matching/MatchText.h"
+#include "matching/RecurringCompletionPredicates.h"
+#include "model/DateFormatters.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin {
+
+namespace {
+
+std::optional<QDateTime> parsedTrimmed(const std::optional<QString> &text)
+{
+    const QString trimmed = MatchText::trimmed(text);
+    if (trimmed.isEmpty()) {
+        return std::nullopt;
+    }
+    return DateFormatters::parseISO8601(trimmed);
+}
+
+} // namespace
+
+bool ReminderMonitor::sameRemoteRecurringCompletionIdentity(const ReminderPayload &a, const ReminderPayload &b)
+{
+    return RecurringCompletionPredicates::sameRemoteRecurringCompletionIdentity(a, b);
+}
+
+bool ReminderMonitor::isRemoteRecurringCompletionPair(
+    const ReminderPayload &activeItem, const ReminderPayload &completedOccurrence)
+{
+    return RecurringCompletionPredicates::isRemoteRecurringCompletionPair(activeItem, completedOccurrence);
+}
+
+bool ReminderMonitor::localReminderCanApplyRemoteRecurringCompletion(
+    const ReminderPayload &local, const ReminderPayload &activeItem, const ReminderPayload &completedOccurrence)
+{
+    return RecurringCompletionPredicates::localReminderCanApplyRemoteRecurringCompletion(
+        local, activeItem, completedOccurrence);
+}
+
+bool ReminderMonitor::localCompletedOccurrence(const ReminderPayload &local, const ReminderPayload &remote)
+{
+    return RecurringCompletionPredicates::localCompletedOccurrence(local, remote);
+}
+
+bool ReminderMonitor::stableReminderPayloadIgnoringCompletion(
+    const ReminderPayload &local, const ReminderPayload &cloudItem, const std::optional<QString> &localListID)
+{
+    return RecurringCompletionPredicates::stableReminderPayloadIgnoringCompletion(local, cloudItem, localListID);
+}
+
+bool ReminderMonitor::remoteReminderHasRecurrence(const ReminderPayload &payload)
+{
+    return RecurringCompletionPredicates::remoteReminderHasRecurrence(payload);
+}
+
+QCoro::Task<bool> ReminderMonitor::alignActiveRecurringReminderDate(QString localID, ReminderPayload item)
+{
+    if (item.is_completed || MatchText::normalized(item.repeat_type).isEmpty()) {
+        co_return false;
+    }
+    const auto cloudDue = parsedTrimmed(item.due_date);
+    if (!cloudDue) {
+        co_return false;
+    }
+    const auto local = findReminder(localID);
+    if (!local || local->completed || local->recurrenceRules.empty()) {
+        co_return false;
+    }
+    const auto localPayload = mapReminder(*local, false);
+    if (!localPayload) {
+        co_return false;
+    }
+    const auto localDue = parsedTrimmed(localPayload->due_date);
+    if (!localDue || !(*cloudDue > *localDue) || localPayload->has_due_time != item.has_due_time
+        || !sameRemoteRecurringCompletionIdentity(*localPayload, item)
+        || MatchText::normalized(localPayload->repeat_type) != MatchText::normalized(item.repeat_type)
+        || MatchText::normalized(localPayload->repeat_summary) != MatchText::normalized(item.repeat_summary)) {
+        co_return false;
+    }
+
+    ReminderUpsertMutationPayload upsert;
+    upsert.schema_version = item.schema_version.value_or(2);
+    upsert.source = item.source;
+    upsert.source_item_id = item.source_item_id;
+    upsert.source_external_id = item.source_external_id;
+    upsert.created_at = item.created_at;
+    upsert.updated_at = item.updated_at;
+    upsert.local_id = localID;
+    upsert.title = item.title;
+    upsert.notes = item.notes;
+    upsert.start_date = item.start_date;
+    upsert.has_start_time = item.has_start_time;
+    upsert.due_date = item.due_date;
+    upsert.has_due_time = item.has_due_time;
+    upsert.url = item.url;
+    // The reminder stays in its own list.
+    if (!local->listId.isEmpty()) {
+        upsert.list_id = local->listId;
+    }
+    upsert.list_name = item.list_name;
+    upsert.repeat_type = item.repeat_type;
+    upsert.repeat_summary = item.repeat_summary;
+    upsert.alarms = item.alarms;
+    upsert.recurrence_rule = item.recurrence_rule;
+    upsert.raw_apple_payload_json = item.raw_apple_payload_json;
+    upsert.unsupported_fields_json = item.unsupported_fields_json;
+    upsert.priority = item.priority;
+    upsert.is_completed = false;
+    upsert.completion_date = item.completion_date;
+    upsert.client_last_modified = item.last_modified;
+    co_await updateReminderFields(upsert, false, false);
+    co_return true;
+}
+
+QCoro::Task<std::optional<QString>> ReminderMonitor::applyRemoteRecurringCompletionIfNeeded(ReminderPayload activeItem,
+    std::optional<ReminderPayload> completedOccurrence, QString localID, CloudReminderMatchSession *matchSession)
+{
+    if (!completedOccurrence || !isRemoteRecurringCompletionPair(activeItem, *completedOccurrence)) {
+        co_return std::nullopt;
+    }
+    const auto local = findReminder(localID);
+    if (!local || local->completed || local->recurrenceRules.empty()) {
+        co_return std::nullopt;
+    }
+    const auto localPayload = mapReminder(*local, false);
+    if (!localPayload
+        || !localReminderCanApplyRemoteRecurringCompletion(*localPayload, activeItem, *completedOccurrence)) {
+        co_return std::nullopt;
+    }
+    const auto completionDate = completedOccurrence->completion_date
+        ? DateFormatters::parseISO8601(*completedOccurrence->completion_date)
+        : std::nullopt;
+    if (!completionDate) {
+        co_return std::nullopt;
+    }
+    co_await removeLocalCompletedOccurrences(*completedOccurrence, localID, false, matchSession);
+    co_return co_await setReminderCompletion(localID, true, *completionDate, false);
+}
+
+QCoro::Task<CompletedOccurrenceDedupeResult> ReminderMonitor::removeLocalCompletedOccurrences(ReminderPayload matching,
+    std::optional<QString> excludingLocalID, bool keepOne, CloudReminderMatchSession *matchSession)
+{
+    CompletedOccurrenceDedupeResult result;
+    if (!matchSession) {
+        co_return result;
+    }
+    const QList<ReminderPayloadRef> candidates = matchSession->completedOccurrenceCandidates(matching);
+    matchSession->addFullComparisons(candidates.size());
+    for (const ReminderPayloadRef &candidate : candidates) {
+        if (!candidate || (excludingLocalID && candidate->local_id == *excludingLocalID)
+            || !findReminder(candidate->local_id) || !localCompletedOccurrence(*candidate, matching)) {
+            continue;
+        }
+        if (keepOne && !result.keptLocalID) {
+            result.keptLocalID = candidate->local_id;
+            continue;
+        }
+        result.removedLocalIDs.append(candidate->local_id);
+    }
+    if (result.removedLocalIDs.isEmpty()) {
+        co_return result;
+    }
+    // The removals land together or not at all; the session only forgets what is really gone.
+    try {
+        for (const QString &id : std::as_const(result.removedLocalIDs)) {
+            m_eventStore.removeReminder(id, false);
+        }
+        m_eventStore.commit();
+    } catch (...) {
+        m_eventStore.reset();
+        throw;
+    }
+    for (const QString &id : std::as_const(result.removedLocalIDs)) {
+        matchSession->remove(id);
+    }
+    co_return result;
+}
+
+QCoro::Task<QList<QString>> ReminderMonitor::removeLocalUncompletedDuplicates(ReminderPayload matchingCompleted,
+    std::optional<QString> excludingLocalID, QSet<QString> protectedLocalIDs, CloudReminderMatchSession *matchSession)
+{
+    if (!matchSession || !matchingCompleted.is_completed || remoteReminderHasRecurrence(matchingCompleted)) {
+        co_return QList<QString> {};
+    }
+    const QList<ReminderPayloadRef> candidates = matchSession->completionAgnosticCandidates(matchingCompleted);
+    matchSession->addFullComparisons(candidates.size());
+    QList<QString> matches;
+    for (const ReminderPayloadRef &candidate : candidates) {
+        if (!candidate || (excludingLocalID && candidate->local_id == *excludingLocalID)
+            || protectedLocalIDs.contains(candidate->local_id) || candidate->is_completed) {
+            continue;
+        }
+        const auto local = findReminder(candidate->local_id);
+        if (!local || !local->recurrenceRules.empty()
+            || !stableReminderPayloadIgnoringCompletion(*candidate, matchingCompleted, std::nullopt)) {
+            continue;
+        }
+        matches.append(candidate->local_id);
+    }
+    if (matches.size() != 1) {
+        co_return QList<QString> {};
+    }
+    m_eventStore.removeReminder(matches.front(), true);
+    matchSession->remove(matches.front());
+    co_return matches;
+}
+
+} // namespace quorvin
