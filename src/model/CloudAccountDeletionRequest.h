@@ -11,10 +11,10 @@ namespace quorvin {
 
 // Body of the permanent account deletion.
 struct CloudAccountDeletionRequest {
-    QString phone_number;
-    QString challenge_id;
-    QString code;
-    QString confirmation_text;
+    QString phone_number {};
+    QString challenge_id {};
+    QString code {};
+    QString confirmation_text {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -14,10 +14,10 @@ namespace quorvin {
 
 // Answer to the current-session query.
 struct CloudAuthSessionResponse {
-    QString user_id;
-    std::optional<CloudUserProfilePayload> profile;
-    std::optional<QList<CloudIdentityPayload>> identities;
-    CloudSessionPayload session;
+    QString user_id {};
+    std::optional<CloudUserProfilePayload> profile {};
+    std::optional<QList<CloudIdentityPayload>> identities {};
+    CloudSessionPayload session {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

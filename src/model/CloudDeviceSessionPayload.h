@@ -12,15 +12,15 @@ namespace quorvin {
 
 // One device session of the account, as the device list shows it.
 struct CloudDeviceSessionPayload {
-    std::optional<QString> session_id;
-    std::optional<QString> device_id;
-    std::optional<QString> client_kind;
-    std::optional<QString> created_at;
-    std::optional<QString> last_seen_at;
-    std::optional<QString> revoked_at;
-    std::optional<QString> device_label;
-    std::optional<QString> platform;
-    std::optional<QString> app_version;
+    std::optional<QString> session_id {};
+    std::optional<QString> device_id {};
+    std::optional<QString> client_kind {};
+    std::optional<QString> created_at {};
+    std::optional<QString> last_seen_at {};
+    std::optional<QString> revoked_at {};
+    std::optional<QString> device_label {};
+    std::optional<QString> platform {};
+    std::optional<QString> app_version {};
 
     friend bool operator==(const CloudDeviceSessionPayload &, const CloudDeviceSessionPayload &) = default;
 

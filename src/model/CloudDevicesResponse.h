@@ -12,7 +12,7 @@ namespace quorvin {
 
 // Answer to the device-list query.
 struct CloudDevicesResponse {
-    QList<CloudDeviceSessionPayload> sessions;
+    QList<CloudDeviceSessionPayload> sessions {};
 
     template <class S, class V> static void fields(S &s, V &v) { v("sessions", s.sessions); }
 };

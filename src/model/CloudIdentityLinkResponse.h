@@ -12,8 +12,8 @@ namespace quorvin {
 
 // Answer to phone linking.
 struct CloudIdentityLinkResponse {
-    QString user_id;
-    CloudIdentityPayload identity;
+    QString user_id {};
+    CloudIdentityPayload identity {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

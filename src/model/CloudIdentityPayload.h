@@ -12,12 +12,12 @@ namespace quorvin {
 
 // One sign-in identity linked to the account.
 struct CloudIdentityPayload {
-    std::optional<QString> identity_id;
-    std::optional<QString> provider;
-    std::optional<QString> provider_subject;
-    std::optional<QString> display_label;
-    std::optional<QString> linked_at;
-    std::optional<QString> last_login_at;
+    std::optional<QString> identity_id {};
+    std::optional<QString> provider {};
+    std::optional<QString> provider_subject {};
+    std::optional<QString> display_label {};
+    std::optional<QString> linked_at {};
+    std::optional<QString> last_login_at {};
 
     friend bool operator==(const CloudIdentityPayload &, const CloudIdentityPayload &) = default;
 

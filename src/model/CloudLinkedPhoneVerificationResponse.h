@@ -12,8 +12,8 @@ namespace quorvin {
 
 // Answer to the linked-phone verification.
 struct CloudLinkedPhoneVerificationResponse {
-    QString user_id;
-    std::optional<CloudIdentityPayload> identity;
+    QString user_id {};
+    std::optional<CloudIdentityPayload> identity {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,13 +11,13 @@ namespace quorvin {
 
 // Body of the password sign-in.
 struct CloudPasswordLoginRequest {
-    QString phone_number;
-    QString password;
-    QString client_kind;
-    std::optional<QString> device_id;
-    std::optional<QString> device_label;
-    std::optional<QString> platform;
-    std::optional<QString> app_version;
+    QString phone_number {};
+    QString password {};
+    QString client_kind {};
+    std::optional<QString> device_id {};
+    std::optional<QString> device_label {};
+    std::optional<QString> platform {};
+    std::optional<QString> app_version {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

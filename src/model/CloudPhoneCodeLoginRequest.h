@@ -11,14 +11,14 @@ namespace quorvin {
 
 // Body of the SMS-code sign-in.
 struct CloudPhoneCodeLoginRequest {
-    QString phone_number;
-    QString challenge_id;
-    QString code;
-    QString client_kind;
-    std::optional<QString> device_id;
-    std::optional<QString> device_label;
-    std::optional<QString> platform;
-    std::optional<QString> app_version;
+    QString phone_number {};
+    QString challenge_id {};
+    QString code {};
+    QString client_kind {};
+    std::optional<QString> device_id {};
+    std::optional<QString> device_label {};
+    std::optional<QString> platform {};
+    std::optional<QString> app_version {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,7 +11,7 @@ namespace quorvin {
 
 // Body of the SMS-code request.
 struct CloudPhoneCodeRequest {
-    QString phone_number;
+    QString phone_number {};
 
     template <class S, class V> static void fields(S &s, V &v) { v("phone_number", s.phone_number); }
 };

@@ -11,10 +11,10 @@ namespace quorvin {
 
 // Answer to the SMS-code request.
 struct CloudPhoneCodeRequestResponse {
-    QString challenge_id;
-    QString expires_at;
+    QString challenge_id {};
+    QString expires_at {};
     qint64 resend_after_seconds = 0;
-    std::optional<QString> dev_code;
+    std::optional<QString> dev_code {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,9 +11,9 @@ namespace quorvin {
 
 // Body of the linked-phone verification and of phone linking.
 struct CloudPhoneCodeVerifyRequest {
-    QString phone_number;
-    QString challenge_id;
-    QString code;
+    QString phone_number {};
+    QString challenge_id {};
+    QString code {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

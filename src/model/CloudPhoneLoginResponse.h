@@ -14,11 +14,11 @@ namespace quorvin {
 
 // Answer to both sign-ins.
 struct CloudPhoneLoginResponse {
-    QString access_token;
-    QString user_id;
-    std::optional<CloudUserProfilePayload> profile;
-    CloudIdentityPayload identity;
-    CloudSessionPayload session;
+    QString access_token {};
+    QString user_id {};
+    std::optional<CloudUserProfilePayload> profile {};
+    CloudIdentityPayload identity {};
+    CloudSessionPayload session {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,11 +11,11 @@ namespace quorvin {
 
 // Body of the session exchange and of the current-device update.
 struct CloudSessionExchangeRequest {
-    QString client_kind;
-    std::optional<QString> device_id;
-    std::optional<QString> device_label;
-    std::optional<QString> platform;
-    std::optional<QString> app_version;
+    QString client_kind {};
+    std::optional<QString> device_id {};
+    std::optional<QString> device_label {};
+    std::optional<QString> platform {};
+    std::optional<QString> app_version {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

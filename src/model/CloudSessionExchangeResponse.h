@@ -13,10 +13,10 @@ namespace quorvin {
 
 // Answer to the session exchange.
 struct CloudSessionExchangeResponse {
-    QString access_token;
-    QString user_id;
-    std::optional<CloudUserProfilePayload> profile;
-    CloudSessionPayload session;
+    QString access_token {};
+    QString user_id {};
+    std::optional<CloudUserProfilePayload> profile {};
+    CloudSessionPayload session {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

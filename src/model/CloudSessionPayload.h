@@ -11,12 +11,12 @@ namespace quorvin {
 
 // One session as the session answers carry it.
 struct CloudSessionPayload {
-    std::optional<QString> session_id;
-    std::optional<QString> device_id;
-    std::optional<QString> client_kind;
-    std::optional<QString> created_at;
-    std::optional<QString> last_seen_at;
-    std::optional<QString> revoked_at;
+    std::optional<QString> session_id {};
+    std::optional<QString> device_id {};
+    std::optional<QString> client_kind {};
+    std::optional<QString> created_at {};
+    std::optional<QString> last_seen_at {};
+    std::optional<QString> revoked_at {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

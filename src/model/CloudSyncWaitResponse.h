@@ -12,11 +12,11 @@ namespace quorvin {
 
 // The answer of one long-poll call.
 struct CloudSyncWaitResponse {
-    std::optional<QString> diagnostic_request_id;
+    std::optional<QString> diagnostic_request_id {};
     bool changed = false;
-    QString current_cursor;
-    QString generated_at;
-    std::optional<SyncCountVerificationRequestSignal> count_verification_request;
+    QString current_cursor {};
+    QString generated_at {};
+    std::optional<SyncCountVerificationRequestSignal> count_verification_request {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,8 +11,8 @@ namespace quorvin {
 
 // Body of the avatar upload.
 struct CloudUserAvatarUploadRequest {
-    QString content_type;
-    QString data_base64;
+    QString content_type {};
+    QString data_base64 {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

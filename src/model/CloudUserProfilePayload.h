@@ -12,10 +12,10 @@ namespace quorvin {
 
 // The user's profile.
 struct CloudUserProfilePayload {
-    std::optional<QString> nickname;
-    std::optional<QString> avatar_url;
-    std::optional<bool> password_set;
-    std::optional<QString> updated_at;
+    std::optional<QString> nickname {};
+    std::optional<QString> avatar_url {};
+    std::optional<bool> password_set {};
+    std::optional<QString> updated_at {};
 
     friend bool operator==(const CloudUserProfilePayload &, const CloudUserProfilePayload &) = default;
 

@@ -13,9 +13,9 @@ namespace quorvin {
 
 // Answer to the profile query, the profile update and the avatar upload.
 struct CloudUserProfileResponse {
-    QString user_id;
-    CloudUserProfilePayload profile;
-    std::optional<QList<CloudIdentityPayload>> identities;
+    QString user_id {};
+    CloudUserProfilePayload profile {};
+    std::optional<QList<CloudIdentityPayload>> identities {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,10 +11,10 @@ namespace quorvin {
 
 // Body of the profile update; only the keys being changed are sent.
 struct CloudUserProfileUpdateRequest {
-    std::optional<QString> nickname;
-    std::optional<QString> avatar_url;
-    std::optional<QString> new_password;
-    std::optional<QString> current_password;
+    std::optional<QString> nickname {};
+    std::optional<QString> avatar_url {};
+    std::optional<QString> new_password {};
+    std::optional<QString> current_password {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,10 +11,10 @@ namespace quorvin {
 
 // Sets or clears the completion of one reminder on the service, named by the service's id.
 struct CompletionMutationPayload {
-    QString local_id;
+    QString local_id {};
     bool is_completed = false;
-    std::optional<QString> completion_date;
-    std::optional<QString> client_last_modified;
+    std::optional<QString> completion_date {};
+    std::optional<QString> client_last_modified {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -13,13 +13,13 @@ namespace quorvin {
 // One diagnostics report.
 struct DiagnosticReportUploadRequest {
     qint64 schema_version = 0;
-    QString client_kind;
-    QString platform;
-    std::optional<QString> app_version;
-    std::optional<QString> device_id;
-    QString generated_at;
-    JSONValue report;
-    std::optional<QString> parent_report_id;
+    QString client_kind {};
+    QString platform {};
+    std::optional<QString> app_version {};
+    std::optional<QString> device_id {};
+    QString generated_at {};
+    JSONValue report {};
+    std::optional<QString> parent_report_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

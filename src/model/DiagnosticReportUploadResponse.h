@@ -11,10 +11,10 @@ namespace quorvin {
 
 // The service's receipt for a diagnostics report.
 struct DiagnosticReportUploadResponse {
-    QString report_id;
-    QString created_at;
-    std::optional<QString> server_cursor;
-    std::optional<qint64> retained_days;
+    QString report_id {};
+    QString created_at {};
+    std::optional<QString> server_cursor {};
+    std::optional<qint64> retained_days {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

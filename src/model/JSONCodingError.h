@@ -19,8 +19,8 @@ public:
     const QString &reason() const noexcept { return m_reason; }
 
 private:
-    QString m_path;
-    QString m_reason;
+    QString m_path {};
+    QString m_reason {};
 };
 
 } // namespace quorvin

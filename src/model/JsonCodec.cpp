@@ -3,6 +3,11 @@
 #include "model/ShortestDecimal.h"
 
 #include <QJsonParseError>
+#include <QUtf8StringView>
+
+#include <charconv>
+#include <cstring>
+#include <limits>
 
 #include <cmath>
 
@@ -162,29 +167,450 @@ void Encoder::value(const JSONObject &v)
     w.jsonValue(JSONValue(v), path);
 }
 
+namespace {
+
+constexpr int maximumDepth = 512;
+
+class Parser {
+public:
+    Parser(const QByteArray &bytes, std::vector<Node> &nodes)
+        : m_begin(bytes.constData())
+        , m_p(bytes.constData())
+        , m_end(bytes.constData() + bytes.size())
+        , m_nodes(nodes)
+    {
+    }
+
+    void parse()
+    {
+        value(0);
+        skipSpace();
+        if (m_p != m_end)
+            error("unexpected text after the value");
+    }
+
+private:
+    [[noreturn]] void error(const char *what)
+    {
+        throw JSONCodingError(JSONCodingError::Decoding, QString(),
+            u"not valid JSON: "_s + QLatin1StringView(what) + u" at offset "_s + QString::number(m_p - m_begin));
+    }
+
+    void skipSpace()
+    {
+        while (m_p != m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
+            ++m_p;
+    }
+
+    quint32 push(Node::Type type, const char *start)
+    {
+        if (m_nodes.size() >= std::numeric_limits<quint32>::max() - 1)
+            error("document too large");
+        m_nodes.push_back(Node {type, false, quint32(start - m_begin), 0, 0, 0});
+        return quint32(m_nodes.size() - 1);
+    }
+    void close(quint32 index) { m_nodes[index].end = quint32(m_nodes.size()); }
+
+    void value(int depth)
+    {
+        skipSpace();
+        if (m_p == m_end)
+            error("unexpected end");
+        switch (*m_p) {
+        case '{':
+            object(depth);
+            return;
+        case '[':
+            array(depth);
+            return;
+        case '"':
+            string();
+            return;
+        case 't':
+            literal("true", Node::True);
+            return;
+        case 'f':
+            literal("false", Node::False);
+            return;
+        case 'n':
+            literal("null", Node::Null);
+            return;
+        default:
+            if (*m_p == '-' || (*m_p >= '0' && *m_p <= '9')) {
+                number();
+                return;
+            }
+            error("unexpected character");
+        }
+    }
+
+    void literal(const char *word, Node::Type type)
+    {
+        const size_t length = std::char_traits<char>::length(word);
+        if (size_t(m_end - m_p) < length || std::memcmp(m_p, word, length) != 0)
+            error("unexpected character");
+        close(push(type, m_p));
+        m_p += length;
+    }
+
+    void object(int depth)
+    {
+        if (depth >= maximumDepth)
+            error("nesting too deep");
+        const quint32 index = push(Node::Object, m_p);
+        ++m_p;
+        quint32 count = 0;
+        skipSpace();
+        if (m_p != m_end && *m_p == '}') {
+            ++m_p;
+        } else {
+            for (;;) {
+                skipSpace();
+                if (m_p == m_end || *m_p != '"')
+                    error("expected a key");
+                string();
+                skipSpace();
+                if (m_p == m_end || *m_p != ':')
+                    error("expected ':'");
+                ++m_p;
+                value(depth + 1);
+                ++count;
+                skipSpace();
+                if (m_p != m_end && *m_p == ',') {
+                    ++m_p;
+                    continue;
+                }
+                if (m_p != m_end && *m_p == '}') {
+                    ++m_p;
+                    break;
+                }
+                error("expected ',' or '}'");
+            }
+        }
+        m_nodes[index].count = count;
+        close(index);
+    }
+
+    void array(int depth)
+    {
+        if (depth >= maximumDepth)
+            error("nesting too deep");
+        const quint32 index = push(Node::Array, m_p);
+        ++m_p;
+        quint32 count = 0;
+        skipSpace();
+        if (m_p != m_end && *m_p == ']') {
+            ++m_p;
+        } else {
+            for (;;) {
+                value(depth + 1);
+                ++count;
+                skipSpace();
+                if (m_p != m_end && *m_p == ',') {
+                    ++m_p;
+                    continue;
+                }
+                if (m_p != m_end && *m_p == ']') {
+                    ++m_p;
+                    break;
+                }
+                error("expected ',' or ']'");
+            }
+        }
+        m_nodes[index].count = count;
+        close(index);
+    }
+
+    static int hexValue(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    void string()
+    {
+        ++m_p; // opening quote
+        const char *start = m_p;
+        bool escaped = false;
+        bool nonAscii = false;
+        for (;;) {
+            if (m_p == m_end)
+                error("unterminated string");
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '"')
+                break;
+            if (c == '\\') {
+                escaped = true;
+                ++m_p;
+                if (m_p == m_end)
+                    error("unterminated string");
+                switch (*m_p) {
+                case '"':
+                case '\\':
+                case '/':
+                case 'b':
+                case 'f':
+                case 'n':
+                case 'r':
+                case 't':
+                    ++m_p;
+                    break;
+                case 'u':
+                    ++m_p;
+                    for (int i = 0; i < 4; ++i, ++m_p) {
+                        if (m_p == m_end || hexValue(*m_p) < 0)
+                            error("bad \\u escape");
+                    }
+                    break;
+                default:
+                    error("bad escape");
+                }
+                continue;
+            }
+            if (c < 0x20)
+                error("control character in string");
+            if (c >= 0x80)
+                nonAscii = true;
+            ++m_p;
+        }
+        if (nonAscii && !QUtf8StringView(start, m_p - start).isValidUtf8())
+            error("invalid UTF-8 in string");
+        const quint32 index = push(Node::String, start);
+        m_nodes[index].flag = escaped;
+        m_nodes[index].length = quint32(m_p - start);
+        close(index);
+        ++m_p; // closing quote
+    }
+
+    void digits()
+    {
+        if (m_p == m_end || *m_p < '0' || *m_p > '9')
+            error("bad number");
+        while (m_p != m_end && *m_p >= '0' && *m_p <= '9')
+            ++m_p;
+    }
+
+    void number()
+    {
+        const char *start = m_p;
+        bool fractional = false;
+        if (*m_p == '-')
+            ++m_p;
+        if (m_p != m_end && *m_p == '0')
+            ++m_p;
+        else
+            digits();
+        if (m_p != m_end && *m_p == '.') {
+            ++m_p;
+            fractional = true;
+            digits();
+        }
+        if (m_p != m_end && (*m_p == 'e' || *m_p == 'E')) {
+            ++m_p;
+            fractional = true;
+            if (m_p != m_end && (*m_p == '+' || *m_p == '-'))
+                ++m_p;
+            digits();
+        }
+        const quint32 index = push(Node::Number, start);
+        m_nodes[index].flag = fractional;
+        m_nodes[index].length = quint32(m_p - start);
+        close(index);
+    }
+
+    const char *m_begin;
+    const char *m_p;
+    const char *m_end;
+    std::vector<Node> &m_nodes;
+};
+
+} // namespace
+
+Document::Document(const QByteArray &bytes)
+    : m_bytes(bytes)
+{
+    m_nodes.reserve(size_t(bytes.size() / 12) + 4);
+    Parser(m_bytes, m_nodes).parse();
+}
+
+QString Document::string(const Node &node) const
+{
+    const char *data = m_bytes.constData() + node.start;
+    if (!node.flag)
+        return QString::fromUtf8(data, node.length);
+    QString out;
+    out.reserve(node.length);
+    const char *p = data;
+    const char *end = data + node.length;
+    const char *run = p;
+    const auto hex4 = [](const char *at) {
+        char16_t unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = at[i];
+            unit = char16_t(unit * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10));
+        }
+        return unit;
+    };
+    while (p < end) {
+        if (*p != '\\') {
+            ++p;
+            continue;
+        }
+        out.append(QString::fromUtf8(run, p - run));
+        ++p;
+        switch (*p) {
+        case 'b':
+            out.append(u'\b');
+            break;
+        case 'f':
+            out.append(u'\f');
+            break;
+        case 'n':
+            out.append(u'\n');
+            break;
+        case 'r':
+            out.append(u'\r');
+            break;
+        case 't':
+            out.append(u'\t');
+            break;
+        case 'u':
+            out.append(QChar(hex4(p + 1)));
+            p += 4;
+            break;
+        default: // '"', '\\', '/'
+            out.append(QLatin1Char(*p));
+        }
+        ++p;
+        run = p;
+    }
+    out.append(QString::fromUtf8(run, end - run));
+    return out;
+}
+
+bool Document::keyEquals(const Node &node, const char *key, size_t keyLength) const
+{
+    if (!node.flag)
+        return node.length == keyLength && std::memcmp(m_bytes.constData() + node.start, key, keyLength) == 0;
+    return string(node) == QLatin1StringView(key, qsizetype(keyLength));
+}
+
+bool Document::number(const Node &node, double &out) const
+{
+    const char *data = m_bytes.constData() + node.start;
+    const auto result = std::from_chars(data, data + node.length, out);
+    return result.ec == std::errc() && std::isfinite(out);
+}
+
+bool Document::integer(const Node &node, qint64 &out) const
+{
+    const char *data = m_bytes.constData() + node.start;
+    if (!node.flag) {
+        long long value = 0;
+        const auto result = std::from_chars(data, data + node.length, value);
+        if (result.ec != std::errc())
+            return false;
+        out = value;
+        return true;
+    }
+    double value = 0;
+    if (!number(node, value) || value != std::trunc(value) || value < -9223372036854775808.0
+        || value >= 9223372036854775808.0)
+        return false;
+    out = qint64(value);
+    return true;
+}
+
 void Decoder::mistyped(const char *expected)
 {
     fail(JSONCodingError::Decoding, path, u"expected "_s + QLatin1StringView(expected));
 }
 
-void Decoder::value(const QJsonValue &j, qint64 &out)
+void Decoder::value(quint32 index, bool &out)
 {
-    if (!j.isDouble())
-        mistyped("integer");
-    // toInteger answers its default for a fraction or a value out of range; two different defaults
-    // tell a genuine value from that answer.
-    const qint64 a = j.toInteger(0);
-    const qint64 b = j.toInteger(1);
-    if (a != b)
-        mistyped("integer");
-    out = a;
+    const Node &n = doc.node(index);
+    if (n.type != Node::True && n.type != Node::False)
+        mistyped("boolean");
+    out = n.type == Node::True;
 }
 
-void Decoder::value(const QJsonValue &j, JSONObject &out)
+void Decoder::value(quint32 index, qint64 &out)
 {
-    if (!j.isObject())
-        mistyped("object");
-    out = *JSONValue::fromQJsonValue(j).objectValue();
+    if (!doc.integer(expect(index, Node::Number, "integer"), out))
+        mistyped("integer");
+}
+
+void Decoder::value(quint32 index, double &out)
+{
+    if (!doc.number(expect(index, Node::Number, "number"), out))
+        fail(JSONCodingError::Decoding, path, u"number out of range"_s);
+}
+
+void Decoder::value(quint32 index, JSONValue &out)
+{
+    const Node &n = doc.node(index);
+    switch (n.type) {
+    case Node::Null:
+        out = JSONValue();
+        return;
+    case Node::False:
+    case Node::True:
+        out = JSONValue(n.type == Node::True);
+        return;
+    case Node::Number: {
+        double number = 0;
+        value(index, number);
+        out = JSONValue(number);
+        return;
+    }
+    case Node::String:
+        out = JSONValue(doc.string(n));
+        return;
+    case Node::Array: {
+        JSONValue::Array array;
+        value(index, array);
+        out = JSONValue(std::move(array));
+        return;
+    }
+    case Node::Object: {
+        JSONObject object;
+        value(index, object);
+        out = JSONValue(std::move(object));
+        return;
+    }
+    }
+}
+
+void Decoder::value(quint32 index, JSONObject &out)
+{
+    const Node &n = expect(index, Node::Object, "object");
+    out.clear();
+    quint32 member = index + 1;
+    for (quint32 i = 0; i < n.count; ++i) {
+        const QString key = doc.string(doc.node(member));
+        const QByteArray keyBytes = key.toUtf8();
+        path.push(keyBytes.constData());
+        JSONValue element;
+        value(member + 1, element);
+        path.pop();
+        out.insert(key, std::move(element));
+        member = doc.node(member + 1).end;
+    }
+}
+
+QByteArray serialize(const QJsonValue &json)
+{
+    if (json.isObject())
+        return QJsonDocument(json.toObject()).toJson(QJsonDocument::Compact);
+    if (json.isArray())
+        return QJsonDocument(json.toArray()).toJson(QJsonDocument::Compact);
+    const QByteArray wrapped = QJsonDocument(QJsonArray {json}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
 }
 
 QJsonValue parseDocument(const QByteArray &bytes)

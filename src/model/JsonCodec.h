@@ -34,6 +34,7 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 namespace quorvin {
 
@@ -158,98 +159,150 @@ template <Record T> void Encoder::value(const T &record)
     w.put('}');
 }
 
+// A parsed JSON text as a flat list of nodes in document order. Objects hold their members as
+// key node, value node pairs; every node knows where its subtree ends, so siblings are one hop
+// apart. Texts and numbers stay as spans of the source bytes until a field asks for them.
+struct Node {
+    enum Type : quint8 { Null, False, True, Number, String, Array, Object };
+    Type type;
+    bool flag; // String: holds escapes; Number: has a fraction or an exponent
+    quint32 start;
+    quint32 length;
+    quint32 end; // index of the first node after this value's subtree
+    quint32 count; // Array: elements; Object: members
+};
+
+class Document {
+public:
+    // Throws JSONCodingError when the bytes are not one well-formed JSON value.
+    explicit Document(const QByteArray &bytes);
+
+    const Node &node(quint32 index) const { return m_nodes[index]; }
+    QString string(const Node &node) const;
+    bool keyEquals(const Node &node, const char *key, size_t keyLength) const;
+    // false when the number does not fit a double
+    bool number(const Node &node, double &out) const;
+    // false unless the number is integral and fits 64 bits
+    bool integer(const Node &node, qint64 &out) const;
+
+private:
+    QByteArray m_bytes;
+    std::vector<Node> m_nodes;
+};
+
 class Decoder {
 public:
+    explicit Decoder(const Document &document)
+        : doc(document)
+    {
+    }
+
+    const Document &doc;
     Path path;
 
     [[noreturn]] void mistyped(const char *expected);
+    const Node &expect(quint32 index, Node::Type type, const char *expected)
+    {
+        const Node &n = doc.node(index);
+        if (n.type != type)
+            mistyped(expected);
+        return n;
+    }
 
-    void value(const QJsonValue &j, QString &out)
-    {
-        if (!j.isString())
-            mistyped("string");
-        out = j.toString();
-    }
-    void value(const QJsonValue &j, bool &out)
-    {
-        if (!j.isBool())
-            mistyped("boolean");
-        out = j.toBool();
-    }
-    void value(const QJsonValue &j, qint64 &out);
-    void value(const QJsonValue &j, double &out)
-    {
-        if (!j.isDouble())
-            mistyped("number");
-        out = j.toDouble();
-    }
-    void value(const QJsonValue &j, JSONValue &out) { out = JSONValue::fromQJsonValue(j); }
-    void value(const QJsonValue &j, JSONObject &out);
+    void value(quint32 index, QString &out) { out = doc.string(expect(index, Node::String, "string")); }
+    void value(quint32 index, bool &out);
+    void value(quint32 index, qint64 &out);
+    void value(quint32 index, double &out);
+    void value(quint32 index, JSONValue &out);
+    void value(quint32 index, JSONObject &out);
 
-    template <class T> void value(const QJsonValue &j, QList<T> &out)
+    template <class T> void value(quint32 index, QList<T> &out)
     {
-        if (!j.isArray())
-            mistyped("array");
-        const QJsonArray array = j.toArray();
+        const Node &n = expect(index, Node::Array, "array");
         out.clear();
-        out.resize(array.size());
-        for (qsizetype i = 0; i < array.size(); ++i) {
-            path.push(i);
-            value(array.at(i), out[i]);
+        out.resize(n.count);
+        quint32 element = index + 1;
+        for (quint32 i = 0; i < n.count; ++i) {
+            path.push(qsizetype(i));
+            value(element, out[i]);
             path.pop();
+            element = doc.node(element).end;
         }
     }
 
-    template <Record T> void value(const QJsonValue &j, T &out);
+    template <Record T> void value(quint32 index, T &out);
 };
 
 class ObjectReader {
 public:
-    ObjectReader(Decoder &d, const QJsonObject &o)
+    ObjectReader(Decoder &d, quint32 object)
         : m_d(d)
-        , m_o(o)
+        , m_first(object + 1)
+        , m_end(d.doc.node(object).end)
+        , m_cursor(object + 1)
     {
     }
 
     template <class F> void operator()(const char *key, F &field, WhenAbsent = WhenAbsent::Omit)
     {
-        const auto it = m_o.constFind(QLatin1StringView(key));
+        const quint32 found = find(key);
+        const bool absent = found == notFound || m_d.doc.node(found).type == Node::Null;
         if constexpr (OptionalTraits<F>::value) {
-            if (it == m_o.constEnd() || it->isNull()) {
+            if (absent) {
                 field.reset();
                 return;
             }
             typename OptionalTraits<F>::Inner inner {};
             m_d.path.push(key);
-            m_d.value(QJsonValue(*it), inner);
+            m_d.value(found, inner);
             m_d.path.pop();
             field = std::move(inner);
         } else {
-            if (it == m_o.constEnd())
-                fail(JSONCodingError::Decoding, m_d.path, QStringLiteral("missing"), key);
-            if (it->isNull())
-                fail(JSONCodingError::Decoding, m_d.path, QStringLiteral("null"), key);
+            if (absent)
+                fail(JSONCodingError::Decoding, m_d.path,
+                    found == notFound ? QStringLiteral("missing") : QStringLiteral("null"), key);
             m_d.path.push(key);
-            m_d.value(QJsonValue(*it), field);
+            m_d.value(found, field);
             m_d.path.pop();
         }
     }
 
 private:
+    static constexpr quint32 notFound = ~quint32(0);
+
+    // Documents usually list keys in the order the record declares them, so the search goes on
+    // from the member after the last match and wraps around once.
+    quint32 find(const char *key)
+    {
+        const size_t length = std::char_traits<char>::length(key);
+        for (int pass = 0; pass < 2; ++pass) {
+            const quint32 from = pass == 0 ? m_cursor : m_first;
+            const quint32 to = pass == 0 ? m_end : m_cursor;
+            for (quint32 member = from; member < to; member = m_d.doc.node(member + 1).end) {
+                if (m_d.doc.keyEquals(m_d.doc.node(member), key, length)) {
+                    m_cursor = m_d.doc.node(member + 1).end;
+                    return member + 1;
+                }
+            }
+        }
+        return notFound;
+    }
+
     Decoder &m_d;
-    const QJsonObject &m_o;
+    quint32 m_first;
+    quint32 m_end;
+    quint32 m_cursor;
 };
 
-template <Record T> void Decoder::value(const QJsonValue &j, T &out)
+template <Record T> void Decoder::value(quint32 index, T &out)
 {
-    if (!j.isObject())
-        mistyped("object");
-    const QJsonObject object = j.toObject();
-    ObjectReader reader(*this, object);
+    expect(index, Node::Object, "object");
+    ObjectReader reader(*this, index);
     T::fields(out, reader);
 }
 
 QJsonValue parseDocument(const QByteArray &bytes);
+QByteArray serialize(const QJsonValue &json);
 
 } // namespace json_detail
 
@@ -261,18 +314,19 @@ template <class T> QByteArray encodeJson(const T &value)
     return std::move(encoder.w.out);
 }
 
-template <class T> T fromJsonValue(const QJsonValue &json)
-{
-    json_detail::Decoder decoder;
-    T result {};
-    decoder.value(json, result);
-    return result;
-}
-
 // Throws JSONCodingError when the text is no JSON document or does not fit T.
 template <class T> T decodeJson(const QByteArray &bytes)
 {
-    return fromJsonValue<T>(json_detail::parseDocument(bytes));
+    const json_detail::Document document(bytes);
+    json_detail::Decoder decoder(document);
+    T result {};
+    decoder.value(0, result);
+    return result;
+}
+
+template <class T> T fromJsonValue(const QJsonValue &json)
+{
+    return decodeJson<T>(json_detail::serialize(json));
 }
 
 template <class T> QJsonValue toJsonValue(const T &value)

@@ -11,14 +11,14 @@ namespace quorvin {
 
 // One reminder list to create on the service.
 struct ListCreateMutationPayload {
-    QString list_name;
-    std::optional<QString> icon_kind;
-    std::optional<QString> icon_value;
-    std::optional<QString> theme_color;
-    std::optional<qint64> sort_order;
-    std::optional<QString> client_last_modified;
-    std::optional<QString> source;
-    std::optional<QString> source_list_id;
+    QString list_name {};
+    std::optional<QString> icon_kind {};
+    std::optional<QString> icon_value {};
+    std::optional<QString> theme_color {};
+    std::optional<qint64> sort_order {};
+    std::optional<QString> client_last_modified {};
+    std::optional<QString> source {};
+    std::optional<QString> source_list_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,8 +11,8 @@ namespace quorvin {
 
 // One reminder list to delete on the service.
 struct ListDeleteMutationPayload {
-    QString list_id;
-    std::optional<QString> client_last_modified;
+    QString list_id {};
+    std::optional<QString> client_last_modified {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

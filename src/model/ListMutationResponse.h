@@ -11,11 +11,11 @@ namespace quorvin {
 
 // The service's answer to a list create; list_id is the id the service gave the list.
 struct ListMutationResponse {
-    QString list_id;
-    QString list_name;
-    std::optional<QString> last_modified;
-    std::optional<QString> source;
-    std::optional<QString> source_list_id;
+    QString list_id {};
+    QString list_name {};
+    std::optional<QString> last_modified {};
+    std::optional<QString> source {};
+    std::optional<QString> source_list_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

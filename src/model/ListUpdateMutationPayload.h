@@ -11,15 +11,15 @@ namespace quorvin {
 
 // One existing reminder list to change on the service.
 struct ListUpdateMutationPayload {
-    QString list_id;
-    QString list_name;
-    std::optional<QString> icon_kind;
-    std::optional<QString> icon_value;
-    std::optional<QString> theme_color;
-    std::optional<qint64> sort_order;
-    std::optional<QString> client_last_modified;
-    std::optional<QString> source;
-    std::optional<QString> source_list_id;
+    QString list_id {};
+    QString list_name {};
+    std::optional<QString> icon_kind {};
+    std::optional<QString> icon_value {};
+    std::optional<QString> theme_color {};
+    std::optional<qint64> sort_order {};
+    std::optional<QString> client_last_modified {};
+    std::optional<QString> source {};
+    std::optional<QString> source_list_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

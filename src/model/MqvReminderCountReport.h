@@ -12,11 +12,11 @@ namespace quorvin {
 
 // This client's count report as the service stored it.
 struct MqvReminderCountReport {
-    std::optional<QString> request_id;
-    QString device_id;
-    QString server_cursor;
-    ReminderCountSummary counts;
-    QString reported_at;
+    std::optional<QString> request_id {};
+    QString device_id {};
+    QString server_cursor {};
+    ReminderCountSummary counts {};
+    QString reported_at {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

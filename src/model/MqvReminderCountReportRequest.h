@@ -11,8 +11,8 @@ namespace quorvin {
 
 // The count report of this client; the counts stand at the top level.
 struct MqvReminderCountReportRequest {
-    QString request_id;
-    QString server_cursor;
+    QString request_id {};
+    QString server_cursor {};
     qint64 total_count = 0;
     qint64 completed_count = 0;
     qint64 incomplete_count = 0;

@@ -10,10 +10,10 @@ namespace quorvin {
 
 // The geofence of a location alarm.
 struct ReminderAlarmLocationPayload {
-    std::optional<QString> title;
-    std::optional<double> latitude;
-    std::optional<double> longitude;
-    std::optional<double> radius_meters;
+    std::optional<QString> title {};
+    std::optional<double> latitude {};
+    std::optional<double> longitude {};
+    std::optional<double> radius_meters {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,13 +11,13 @@ namespace quorvin {
 
 // One alarm of a reminder: absolute, relative or a geofence. Dates are ISO-8601 texts.
 struct ReminderAlarmPayload {
-    std::optional<QString> alarm_id;
-    QString kind;
-    std::optional<QString> absolute_date;
-    std::optional<double> relative_offset_seconds;
-    std::optional<QString> proximity;
-    std::optional<ReminderAlarmLocationPayload> location;
-    std::optional<QString> source_alarm_id;
+    std::optional<QString> alarm_id {};
+    QString kind {};
+    std::optional<QString> absolute_date {};
+    std::optional<double> relative_offset_seconds {};
+    std::optional<QString> proximity {};
+    std::optional<ReminderAlarmLocationPayload> location {};
+    std::optional<QString> source_alarm_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

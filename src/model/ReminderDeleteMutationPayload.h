@@ -11,8 +11,8 @@ namespace quorvin {
 
 // One reminder to delete on the service, named by the service's id.
 struct ReminderDeleteMutationPayload {
-    QString local_id;
-    std::optional<QString> client_last_modified;
+    QString local_id {};
+    std::optional<QString> client_last_modified {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

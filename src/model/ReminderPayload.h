@@ -16,41 +16,41 @@ namespace quorvin {
 // One reminder as both the local store and the cloud service see it. Dates are held as the
 // ISO-8601 texts they travel as; nothing here parses them.
 struct ReminderPayload {
-    std::optional<qint64> schema_version;
-    std::optional<QString> source;
-    std::optional<QString> source_item_id;
-    std::optional<QString> source_external_id;
-    std::optional<QString> created_at;
-    std::optional<QString> updated_at;
-    QString local_id;
-    std::optional<QString> external_id;
-    std::optional<QString> list_id;
-    std::optional<QString> list_name;
-    QString title;
-    std::optional<QString> notes;
-    QString fingerprint;
-    std::optional<QString> start_date;
-    std::optional<bool> has_start_time;
-    std::optional<QString> due_date;
+    std::optional<qint64> schema_version {};
+    std::optional<QString> source {};
+    std::optional<QString> source_item_id {};
+    std::optional<QString> source_external_id {};
+    std::optional<QString> created_at {};
+    std::optional<QString> updated_at {};
+    QString local_id {};
+    std::optional<QString> external_id {};
+    std::optional<QString> list_id {};
+    std::optional<QString> list_name {};
+    QString title {};
+    std::optional<QString> notes {};
+    QString fingerprint {};
+    std::optional<QString> start_date {};
+    std::optional<bool> has_start_time {};
+    std::optional<QString> due_date {};
     bool has_due_time = false;
-    std::optional<QString> time_zone;
-    std::optional<bool> is_floating_time;
-    std::optional<QString> url;
-    std::optional<QString> location_text;
-    std::optional<QString> repeat_type;
-    std::optional<QString> repeat_summary;
-    std::optional<QList<ReminderAlarmPayload>> alarms;
-    std::optional<ReminderRecurrenceRulePayload> recurrence_rule;
-    std::optional<JSONObject> raw_apple_payload_json;
-    std::optional<JSONObject> unsupported_fields_json;
-    std::optional<qint64> priority;
-    std::optional<QList<QString>> tags;
+    std::optional<QString> time_zone {};
+    std::optional<bool> is_floating_time {};
+    std::optional<QString> url {};
+    std::optional<QString> location_text {};
+    std::optional<QString> repeat_type {};
+    std::optional<QString> repeat_summary {};
+    std::optional<QList<ReminderAlarmPayload>> alarms {};
+    std::optional<ReminderRecurrenceRulePayload> recurrence_rule {};
+    std::optional<JSONObject> raw_apple_payload_json {};
+    std::optional<JSONObject> unsupported_fields_json {};
+    std::optional<qint64> priority {};
+    std::optional<QList<QString>> tags {};
     bool is_completed = false;
-    std::optional<QString> completion_date;
-    std::optional<QString> last_modified;
-    QString content_hash;
-    std::optional<QString> last_modified_by_device_id;
-    std::optional<QString> last_modified_by_client_kind;
+    std::optional<QString> completion_date {};
+    std::optional<QString> last_modified {};
+    QString content_hash {};
+    std::optional<QString> last_modified_by_device_id {};
+    std::optional<QString> last_modified_by_client_kind {};
 
     // A copy whose content_hash is the digest of this payload's content (the hash it held before
     // does not count). Defined in ContentHash.cpp.

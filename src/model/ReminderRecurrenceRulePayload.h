@@ -12,15 +12,15 @@ namespace quorvin {
 
 // The structured repeat rule of a reminder.
 struct ReminderRecurrenceRulePayload {
-    std::optional<QString> frequency;
-    std::optional<qint64> interval;
-    std::optional<QList<QString>> week_days;
-    std::optional<QList<qint64>> month_days;
-    std::optional<QList<qint64>> months;
-    std::optional<QList<qint64>> set_positions;
-    std::optional<QString> end_date;
-    std::optional<qint64> occurrence_count;
-    std::optional<JSONObject> source_rule_json;
+    std::optional<QString> frequency {};
+    std::optional<qint64> interval {};
+    std::optional<QList<QString>> week_days {};
+    std::optional<QList<qint64>> month_days {};
+    std::optional<QList<qint64>> months {};
+    std::optional<QList<qint64>> set_positions {};
+    std::optional<QString> end_date {};
+    std::optional<qint64> occurrence_count {};
+    std::optional<JSONObject> source_rule_json {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -15,35 +15,35 @@ namespace quorvin {
 // One reminder to create or update on the service; also what the reminder store writer takes.
 // Most absent values are written as explicit nulls so that the service clears them.
 struct ReminderUpsertMutationPayload {
-    std::optional<qint64> schema_version;
-    std::optional<QString> source;
-    std::optional<QString> source_item_id;
-    std::optional<QString> source_external_id;
-    std::optional<QString> created_at;
-    std::optional<QString> updated_at;
-    std::optional<QString> local_id;
-    QString title;
-    std::optional<QString> notes;
-    std::optional<QString> start_date;
-    std::optional<bool> has_start_time;
-    std::optional<QString> due_date;
-    std::optional<bool> has_due_time;
-    std::optional<QString> time_zone;
-    std::optional<bool> is_floating_time;
-    std::optional<QString> url;
-    std::optional<QString> location_text;
-    std::optional<QString> list_id;
-    std::optional<QString> list_name;
-    std::optional<QString> repeat_type;
-    std::optional<QString> repeat_summary;
-    std::optional<QList<ReminderAlarmPayload>> alarms;
-    std::optional<ReminderRecurrenceRulePayload> recurrence_rule;
-    std::optional<JSONObject> raw_apple_payload_json;
-    std::optional<JSONObject> unsupported_fields_json;
-    std::optional<qint64> priority;
-    std::optional<bool> is_completed;
-    std::optional<QString> completion_date;
-    std::optional<QString> client_last_modified;
+    std::optional<qint64> schema_version {};
+    std::optional<QString> source {};
+    std::optional<QString> source_item_id {};
+    std::optional<QString> source_external_id {};
+    std::optional<QString> created_at {};
+    std::optional<QString> updated_at {};
+    std::optional<QString> local_id {};
+    QString title {};
+    std::optional<QString> notes {};
+    std::optional<QString> start_date {};
+    std::optional<bool> has_start_time {};
+    std::optional<QString> due_date {};
+    std::optional<bool> has_due_time {};
+    std::optional<QString> time_zone {};
+    std::optional<bool> is_floating_time {};
+    std::optional<QString> url {};
+    std::optional<QString> location_text {};
+    std::optional<QString> list_id {};
+    std::optional<QString> list_name {};
+    std::optional<QString> repeat_type {};
+    std::optional<QString> repeat_summary {};
+    std::optional<QList<ReminderAlarmPayload>> alarms {};
+    std::optional<ReminderRecurrenceRulePayload> recurrence_rule {};
+    std::optional<JSONObject> raw_apple_payload_json {};
+    std::optional<JSONObject> unsupported_fields_json {};
+    std::optional<qint64> priority {};
+    std::optional<bool> is_completed {};
+    std::optional<QString> completion_date {};
+    std::optional<QString> client_last_modified {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,8 +11,8 @@ namespace quorvin {
 
 // The service's answer to an upsert; local_id is the service's id of the stored reminder.
 struct ReminderUpsertMutationResponse {
-    QString local_id;
-    std::optional<QString> request_local_id;
+    QString local_id {};
+    std::optional<QString> request_local_id {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

@@ -11,9 +11,9 @@ namespace quorvin {
 
 // The service's request for a count report, carried in a long-poll answer.
 struct SyncCountVerificationRequestSignal {
-    QString request_id;
-    QString server_cursor;
-    QString requested_at;
+    QString request_id {};
+    QString server_cursor {};
+    QString requested_at {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

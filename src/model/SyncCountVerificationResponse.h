@@ -13,12 +13,12 @@ namespace quorvin {
 
 // The service's verdict on a count report; state is free text ("matched", "mismatched", ...).
 struct SyncCountVerificationResponse {
-    QString state;
-    std::optional<QString> request_id;
-    std::optional<QString> requested_at;
-    QString server_cursor;
-    ReminderCountSummary server_counts;
-    std::optional<MqvReminderCountReport> mqv_report;
+    QString state {};
+    std::optional<QString> request_id {};
+    std::optional<QString> requested_at {};
+    QString server_cursor {};
+    ReminderCountSummary server_counts {};
+    std::optional<MqvReminderCountReport> mqv_report {};
 
     template <class S, class V> static void fields(S &s, V &v)
     {

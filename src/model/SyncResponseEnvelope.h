@@ -14,13 +14,13 @@ namespace quorvin {
 // One batch of changes: the service's sync answer and the local journal's delta alike. The four
 // arrays are required even when empty.
 struct SyncResponseEnvelope {
-    QList<ReminderPayload> items;
-    QList<QString> deleted_ids;
-    QList<QString> deleted_list_ids;
-    QList<ReminderListDirectoryPayload> lists;
-    QString next_cursor;
-    QString generated_at;
-    std::optional<qint64> rebuild_generation;
+    QList<ReminderPayload> items {};
+    QList<QString> deleted_ids {};
+    QList<QString> deleted_list_ids {};
+    QList<ReminderListDirectoryPayload> lists {};
+    QString next_cursor {};
+    QString generated_at {};
+    std::optional<qint64> rebuild_generation {};
     bool full_snapshot = false;
 
     template <class S, class V> static void fields(S &s, V &v)

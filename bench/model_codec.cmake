@@ -1,0 +1,1 @@
+quorvin_add_bench(model_codec DEPS quorvin_model)
