@@ -19,8 +19,16 @@ class FailingCommitStore : public InMemoryReminderStore {
 public:
     using InMemoryReminderStore::InMemoryReminderStore;
     void failNextCommit() { m_failCommit = true; }
+    void failReads(bool fail) { m_failReads = fail; }
 
 protected:
+    void ensureLoaded() override
+    {
+        if (m_failReads) {
+            throw ReminderStoreError(ReminderStoreError::Unreadable, QStringLiteral("database unreadable"));
+        }
+    }
+
     void persist(const State &) override
     {
         if (m_failCommit) {
@@ -31,6 +39,7 @@ protected:
 
 private:
     bool m_failCommit = false;
+    bool m_failReads = false;
 };
 
 // A monitor over the real in-memory store and journal, in virtual time and a fixed time zone.

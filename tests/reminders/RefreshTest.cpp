@@ -1,0 +1,166 @@
+#include "MonitorFixture.h"
+
+#include "model/JsonCodec.h"
+#include "model/SyncError.h"
+
+using namespace Qt::Literals::StringLiterals;
+using namespace quorvin;
+using namespace quorvin::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Refresh : public MonitorFixture {
+protected:
+    void touch(const QString &title)
+    {
+        Reminder r;
+        r.title = title;
+        save(r);
+        ManualClock::drainEvents();
+    }
+
+    int storeChangeLines() const
+    {
+        return int(std::count(diagnostics.begin(), diagnostics.end(), u"EventKit changed -> scheduling refresh"_s));
+    }
+
+    QStringList reasons() const
+    {
+        QStringList list;
+        for (const auto &event : events) {
+            list.append(event.reason);
+        }
+        return list;
+    }
+};
+
+} // namespace
+
+TEST_F(Refresh, DebouncesStoreChangesInVirtualTime)
+{
+    ManualClock::drainEvents();
+    run(monitor.start());
+    ASSERT_EQ(reasons(), QStringList {u"startup"_s});
+
+    // A burst collapses into one refresh a second after the last change and one two seconds later.
+    for (int i = 0; i < 10; ++i) {
+        touch(u"burst %1"_s.arg(i));
+        clock.advance(100ms);
+    }
+    EXPECT_EQ(storeChangeLines(), 10);
+    clock.advance(899ms);
+    EXPECT_EQ(events.size(), 1u);
+    clock.advance(1ms);
+    ASSERT_EQ(reasons(), (QStringList {u"startup"_s, u"eventkit-change"_s}));
+    EXPECT_EQ(events.back().upserts, 10);
+    clock.advance(1999ms);
+    EXPECT_EQ(events.size(), 2u);
+    clock.advance(1ms);
+    ASSERT_EQ(reasons(), (QStringList {u"startup"_s, u"eventkit-change"_s, u"eventkit-settle"_s}));
+    EXPECT_EQ(events.back().upserts, 0);
+    EXPECT_EQ(events.back().cursor, events[1].cursor);
+
+    // A change during the settle wait replaces the pending refreshes.
+    touch(u"first"_s);
+    clock.advance(1000ms);
+    EXPECT_EQ(events.size(), 4u);
+    clock.advance(1000ms);
+    touch(u"second"_s);
+    clock.advance(999ms);
+    EXPECT_EQ(events.size(), 4u);
+    clock.advance(1ms);
+    EXPECT_EQ(events.size(), 5u);
+    clock.advance(2000ms);
+    EXPECT_EQ(reasons().mid(3), (QStringList {u"eventkit-change"_s, u"eventkit-change"_s, u"eventkit-settle"_s}));
+    EXPECT_EQ(clock.pendingSleepers(), 0);
+}
+
+TEST_F(Refresh, JournalsListsAndRemindersAndKeepsTheJournalOnFailedReads)
+{
+    ManualClock::drainEvents();
+    touch(u"one"_s);
+    run(monitor.refresh(u"manual"_s));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].reason, u"manual"_s);
+    EXPECT_EQ(events[0].upserts, 1);
+    EXPECT_EQ(events[0].totalCount, 1);
+    EXPECT_EQ(events[0].listChanges.size(), 1u);
+    const QString cursor = events[0].cursor;
+
+    // Nothing changed: an event all the same, with the cursor as it was.
+    run(monitor.refresh(u"cloud-pull"_s));
+    EXPECT_EQ(events[1].upserts, 0);
+    EXPECT_EQ(events[1].deletions, 0);
+    EXPECT_EQ(events[1].cursor, cursor);
+    EXPECT_TRUE(events[1].reminderChanges.isEmpty());
+
+    // Renaming an empty list is a list change only, journalled as its own batch.
+    ReminderList empty;
+    empty.title = u"Empty"_s;
+    empty.sourceId = u"local"_s;
+    empty = store.saveList(empty);
+    run(monitor.refresh(u"manual"_s));
+    empty.title = u"Renamed"_s;
+    store.saveList(empty);
+    run(monitor.refresh(u"manual"_s));
+    EXPECT_EQ(events.back().upserts, 0);
+    ASSERT_EQ(events.back().listChanges.size(), 1u);
+    EXPECT_EQ(events.back().listChanges[0].after->list_name, u"Renamed"_s);
+    EXPECT_GT(events.back().cursor.toLongLong(), cursor.toLongLong());
+
+    // An unreadable store is an error, never an empty database.
+    const qint64 sequence = journal.currentSequence();
+    store.failReads(true);
+    EXPECT_THROW(run(monitor.refresh(u"manual"_s)), ReminderStoreError);
+    store.failReads(false);
+    EXPECT_EQ(journal.currentSequence(), sequence);
+    EXPECT_EQ(journal.reminderCount(), 1);
+    EXPECT_EQ(events.size(), 4u);
+
+    // The diagnostic snapshot reads everything and leaves the journal alone.
+    const auto snapshot = run(monitor.diagnosticSnapshot());
+    EXPECT_EQ(snapshot.reminders.size(), 1);
+    EXPECT_EQ(snapshot.lists.size(), 2);
+    EXPECT_EQ(snapshot.generated_at, u"2026-03-05T02:00:00.000Z"_s);
+    EXPECT_TRUE(encodeJson(snapshot).startsWith("{\"generated_at\":"));
+    EXPECT_EQ(journal.currentSequence(), sequence);
+    EXPECT_EQ(events.size(), 4u);
+}
+
+TEST_F(Refresh, StartNeedsFullAccess)
+{
+    ManualClock::drainEvents();
+    struct Row {
+        ReminderStore::AccessStatus status;
+        bool answer;
+        bool throwsStoreError;
+        bool starts;
+    };
+    const std::vector<Row> rows = {
+        {ReminderStore::AccessStatus::Denied, true, false, false},
+        {ReminderStore::AccessStatus::WriteOnly, true, false, false},
+        {ReminderStore::AccessStatus::NotDetermined, false, false, false},
+        {ReminderStore::AccessStatus::NotDetermined, true, true, false},
+        {ReminderStore::AccessStatus::NotDetermined, true, false, true},
+    };
+    for (const Row &row : rows) {
+        store.setAccessStatus(row.status);
+        store.setAccessRequestAnswer(row.answer);
+        store.setAccessRequestError(row.throwsStoreError
+                ? std::optional(ReminderStoreError(ReminderStoreError::Injected, u"prompt failed"_s))
+                : std::nullopt);
+        try {
+            run(monitor.start());
+            EXPECT_TRUE(row.starts);
+        } catch (const SyncError &error) {
+            EXPECT_FALSE(row.starts);
+            EXPECT_FALSE(row.throwsStoreError);
+            EXPECT_EQ(error.description(), u"Reminders permission denied"_s);
+        } catch (const ReminderStoreError &error) {
+            EXPECT_TRUE(row.throwsStoreError);
+            EXPECT_EQ(error.description(), u"prompt failed"_s);
+        }
+    }
+    EXPECT_EQ(events.size(), 1u);
+}
