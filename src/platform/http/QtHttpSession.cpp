@@ -94,9 +94,9 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
         }
         throw TransportError(kindOf(raw->error()), raw->errorString());
     }
-    // An answer whose body broke off is no answer.
-    if (raw->error() == QNetworkReply::RemoteHostClosedError || raw->error() == QNetworkReply::OperationCanceledError
-        || raw->error() == QNetworkReply::TimeoutError) {
+    // A network-level failure (the connection broke, the transfer timed out) after the status line
+    // leaves no whole answer; the HTTP-level error codes (201 and up) come with one.
+    if (raw->error() != QNetworkReply::NoError && raw->error() < QNetworkReply::ContentAccessDenied) {
         throw TransportError(kindOf(raw->error()), raw->errorString());
     }
 

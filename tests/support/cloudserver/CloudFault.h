@@ -12,6 +12,9 @@ namespace quorvin::test {
 // What the server does instead of (or besides) answering normally. With a status, the route is
 // not run and this answer is given instead (a canned answer when the status is 2xx). Without one,
 // the route runs and its answer is delayed, held or dropped as asked.
+//
+// Over the loopback listener, mind that the Qt stack silently re-sends a request whose connection
+// closed early (up to twice): give a dropped connection a lasting count to see the failure.
 struct CloudFault {
     std::optional<int> status;
     QByteArray body;

@@ -20,8 +20,8 @@ struct CloudResponse;
 
 // Serves a CloudServer over real HTTP on 127.0.0.1 at an ephemeral port, from threads of its own.
 // Requests reach the model under its lock. Delays, hangs and held long-polls wait in real time but
-// end at once when the server stops; a dropped connection sends the status line and headers and
-// then closes the socket mid-body.
+// end at once when the server stops; a dropped connection sends a 200 status line and headers
+// promising a body, then closes the socket.
 class LoopbackCloudServer {
 public:
     explicit LoopbackCloudServer(CloudServer &server);
