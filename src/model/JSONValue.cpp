@@ -20,7 +20,7 @@ JSONValue::Object JSONValue::stringMap(const QMap<QString, QString> &map)
 
 bool operator==(const JSONValue &a, const JSONValue &b)
 {
-    if (a.m_value.index() != b.m_value.index())
+    if (a.m_kind != b.m_kind)
         return false;
     switch (a.kind()) {
     case JSONValue::Kind::Null:

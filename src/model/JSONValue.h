@@ -5,8 +5,6 @@
 #include <QMap>
 #include <QString>
 
-#include <variant>
-
 namespace quorvin {
 
 // Any JSON value inside an otherwise typed record (the free-form maps of a reminder, a rule's source
@@ -20,44 +18,49 @@ public:
     JSONValue() noexcept = default;
     JSONValue(std::nullptr_t) noexcept { }
     JSONValue(bool value)
-        : m_value(value)
+        : m_kind(Kind::Bool)
+        , m_bool(value)
     {
     }
     JSONValue(double value)
-        : m_value(value)
+        : m_kind(Kind::Number)
+        , m_number(value)
     {
     }
     JSONValue(int value)
-        : m_value(double(value))
+        : JSONValue(double(value))
     {
     }
     JSONValue(qint64 value)
-        : m_value(double(value))
+        : JSONValue(double(value))
     {
     }
     JSONValue(QString value)
-        : m_value(std::move(value))
+        : m_kind(Kind::String)
+        , m_string(std::move(value))
     {
     }
     JSONValue(const char *) = delete; // would silently become a bool
     JSONValue(Array value)
-        : m_value(std::move(value))
+        : m_kind(Kind::Array)
+        , m_array(std::move(value))
     {
     }
     JSONValue(Object value)
-        : m_value(std::move(value))
+        : m_kind(Kind::Object)
+        , m_object(std::move(value))
     {
     }
 
-    Kind kind() const noexcept { return static_cast<Kind>(m_value.index() == 0 ? 5 : m_value.index() - 1); }
-    bool isNull() const noexcept { return m_value.index() == 0; }
+    Kind kind() const noexcept { return m_kind; }
+    bool isNull() const noexcept { return m_kind == Kind::Null; }
 
     // The payload of the matching case; nullptr for another case.
-    const bool *boolValue() const noexcept { return std::get_if<bool>(&m_value); }
-    const double *numberValue() const noexcept { return std::get_if<double>(&m_value); }
-    const QString *stringValue() const noexcept { return std::get_if<QString>(&m_value); }
-    const Array *arrayValue() const noexcept { return std::get_if<Array>(&m_value); }
-    const Object *objectValue() const noexcept { return std::get_if<Object>(&m_value); }
+    const bool *boolValue() const noexcept { return m_kind == Kind::Bool ? &m_bool : nullptr; }
+    const double *numberValue() const noexcept { return m_kind == Kind::Number ? &m_number : nullptr; }
+    const QString *stringValue() const noexcept { return m_kind == Kind::String ? &m_string : nullptr; }
+    const Array *arrayValue() const noexcept { return m_kind == Kind::Array ? &m_array : nullptr; }
+    const Object *objectValue() const noexcept { return m_kind == Kind::Object ? &m_object : nullptr; }
 
     // Wraps each value as a string case.
     static Object stringMap(const QMap<QString, QString> &map);
@@ -74,7 +77,14 @@ public:
     QJsonValue toQJsonValue() const;
 
 private:
-    std::variant<std::monostate, bool, double, QString, Array, Object> m_value;
+    // Plain members rather than a variant: the payloads are implicitly shared, so the unused ones
+    // cost a null pointer each.
+    Kind m_kind = Kind::Null;
+    bool m_bool = false;
+    double m_number = 0;
+    QString m_string;
+    Array m_array;
+    Object m_object;
 };
 
 using JSONObject = JSONValue::Object;
