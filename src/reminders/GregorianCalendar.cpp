@@ -26,19 +26,35 @@ QDateTime GregorianCalendar::instant(QDate date, QTime time) const
     }
     // The wall-clock time read as if it were UTC; the zone's offsets around it decide the rest.
     const QDateTime naive(date, time, Qt::UTC);
-    const int before = m_zone.offsetFromUtc(naive.addDays(-1));
-    const int after = m_zone.offsetFromUtc(naive.addDays(1));
+    const int before = offsetAt(naive.addDays(-1));
+    const int after = offsetAt(naive.addDays(1));
     const QDateTime withBefore = naive.addSecs(-before);
-    if (m_zone.offsetFromUtc(withBefore) == before) {
+    if (offsetAt(withBefore) == before) {
         return withBefore;
     }
     const QDateTime withAfter = naive.addSecs(-after);
-    if (m_zone.offsetFromUtc(withAfter) == after) {
+    if (offsetAt(withAfter) == after) {
         return withAfter;
     }
     // Inside a gap: reading the time with the offset in force before the gap moves it forward by
     // the gap's length.
     return withBefore;
+}
+
+int GregorianCalendar::offsetAt(const QDateTime &utc) const
+{
+    constexpr qsizetype kMaxRemembered = 8192;
+    const qint64 key = utc.toMSecsSinceEpoch();
+    const auto found = m_offsets.constFind(key);
+    if (found != m_offsets.constEnd()) {
+        return *found;
+    }
+    if (m_offsets.size() >= kMaxRemembered) {
+        m_offsets.clear();
+    }
+    const int offset = m_zone.offsetFromUtc(utc);
+    m_offsets.insert(key, offset);
+    return offset;
 }
 
 QDate GregorianCalendar::localDate(const QDateTime &instant) const

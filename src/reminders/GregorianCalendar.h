@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QTime>
 #include <QTimeZone>
 
@@ -63,7 +64,12 @@ public:
     static int monthsBetween(QDate from, QDate to);
 
 private:
+    // The zone's offset at an instant. Looking it up is costly and a refresh asks for the same
+    // few instants again and again, so answers are remembered.
+    int offsetAt(const QDateTime &utc) const;
+
     QTimeZone m_zone;
+    mutable QHash<qint64, int> m_offsets;
 };
 
 } // namespace quorvin

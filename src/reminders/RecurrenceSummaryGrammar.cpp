@@ -4,7 +4,6 @@
 
 #include <QMap>
 #include <QRegularExpression>
-#include <QSet>
 
 #include <limits>
 
@@ -16,10 +15,18 @@ namespace {
 
 const QString kTokens[7] = {u"SU"_s, u"MO"_s, u"TU"_s, u"WE"_s, u"TH"_s, u"FR"_s, u"SA"_s};
 
-QSet<int> asSet(const QList<int> &values)
+// The weekdays as bits 1-7; anything outside 1-7 sets bit 0, so it never equals a fixed set.
+unsigned daySetBits(const QList<int> &values)
 {
-    return QSet<int>(values.begin(), values.end());
+    unsigned bits = 0;
+    for (int value : values) {
+        bits |= (value >= 1 && value <= 7) ? (1u << value) : 1u;
+    }
+    return bits;
 }
+
+constexpr unsigned kWorkingDayBits = (1u << 2) | (1u << 3) | (1u << 4) | (1u << 5) | (1u << 6);
+constexpr unsigned kWeekendBits = (1u << 1) | (1u << 7);
 
 QList<QString> nonEmptyPieces(const QString &text, QChar separator)
 {
@@ -229,17 +236,17 @@ QList<int> recurrenceDaySet(const QString &token)
 
 bool isWorkingDaySet(const QList<int> &weekdays)
 {
-    return asSet(weekdays) == QSet<int> {2, 3, 4, 5, 6};
+    return daySetBits(weekdays) == kWorkingDayBits;
 }
 
 bool isWeekendSet(const QList<int> &weekdays)
 {
-    return asSet(weekdays) == QSet<int> {1, 7};
+    return daySetBits(weekdays) == kWeekendBits;
 }
 
 bool isEveryDaySet(const QList<int> &weekdays)
 {
-    return asSet(weekdays) == QSet<int> {1, 2, 3, 4, 5, 6, 7};
+    return daySetBits(weekdays) == (kWorkingDayBits | kWeekendBits);
 }
 
 } // namespace quorvin

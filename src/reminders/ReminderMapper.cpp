@@ -227,7 +227,7 @@ QList<QString> ReminderMapper::extractTags(const Reminder &reminder)
         parts.append(*reminder.notes);
     }
     const QString text = parts.join(u'\n');
-    if (text.isEmpty()) {
+    if (text.isEmpty() || !text.contains(u'#')) {
         return {};
     }
     static const QRegularExpression pattern(strings::kTagPattern, QRegularExpression::UseUnicodePropertiesOption);

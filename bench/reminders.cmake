@@ -1,0 +1,1 @@
+quorvin_add_bench(reminders DEPS quorvin_reminders)
