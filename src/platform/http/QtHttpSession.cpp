@@ -71,8 +71,11 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
         networkRequest.setRawHeader(name, value);
     }
 
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(request.body
-            ? m_manager.sendCustomRequest(networkRequest, request.method, *request.body)
+    // A POST, PUT or PATCH without a body still says "Content-Length: 0": some servers otherwise
+    // wait for a body until the connection closes.
+    const bool announcesLength = request.method == "POST" || request.method == "PUT" || request.method == "PATCH";
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(request.body || announcesLength
+            ? m_manager.sendCustomRequest(networkRequest, request.method, request.body.value_or(QByteArray()))
             : m_manager.sendCustomRequest(networkRequest, request.method));
     QNetworkReply *raw = reply.get();
     // Aborting from inside the canceller's call would resume this coroutine on its stack.
