@@ -23,7 +23,10 @@ FileUserDefaults::FileUserDefaults(QString filePath, QObject *parent)
 
 QString FileUserDefaults::standardFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/settings.json");
+    // Fixed rather than derived from the application's name, so that the app and the
+    // quorvin-defaults tool always agree on it.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/Quorvin/settings.json");
 }
 
 void FileUserDefaults::reload()

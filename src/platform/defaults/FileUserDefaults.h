@@ -20,7 +20,8 @@ class FileUserDefaults final : public UserDefaults {
 public:
     explicit FileUserDefaults(QString filePath, QObject *parent = nullptr);
 
-    // The settings file of the application: "settings.json" in the application's config directory.
+    // The settings file of the application: "Quorvin/settings.json" in the user's config directory
+    // (~/.config/Quorvin/settings.json).
     static QString standardFilePath();
 
     const QString &filePath() const { return m_filePath; }
