@@ -35,7 +35,48 @@ protected:
     }
 };
 
+// The virtual clock, counting how often the monitor lets other work run.
+class CountingClock final : public Clock {
+public:
+    explicit CountingClock(ManualClock &inner)
+        : m_inner(inner)
+    {
+    }
+    QDateTime now() const override { return m_inner.now(); }
+    QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token) override
+    {
+        return m_inner.sleep(duration, std::move(token));
+    }
+    QCoro::Task<void> yield() override
+    {
+        ++yields;
+        return m_inner.yield();
+    }
+    int yields = 0;
+
+private:
+    ManualClock &m_inner;
+};
+
 } // namespace
+
+TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
+{
+    for (int i = 0; i < 25; ++i) {
+        Reminder r;
+        r.title = u"item %1"_s.arg(i);
+        save(r);
+    }
+    CountingClock counting(clock);
+    std::vector<ReminderRefreshEvent> delivered;
+    ReminderMonitor counted(
+        store, journal, [&](const ReminderRefreshEvent &event) { delivered.push_back(event); }, {}, 1'000'000'000ULL,
+        counting, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    run(counted.refresh(u"manual"_s));
+    EXPECT_EQ(counting.yields, 2);
+    ASSERT_EQ(delivered.size(), 1u);
+    EXPECT_EQ(delivered[0].totalCount, 25);
+}
 
 TEST_F(Refresh, DebouncesStoreChangesInVirtualTime)
 {
