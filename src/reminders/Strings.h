@@ -50,7 +50,6 @@ inline const QString kErrRepeatTypeRequired = QStringLiteral("repeat_type requir
 inline const QString kErrHourly = QStringLiteral("repeat_type hourly is not supported by EventKit reminders");
 inline const QString kErrUnsupportedRepeatType = QStringLiteral("Unsupported repeat_type: ");
 inline const QString kErrUnsupportedFrequency = QStringLiteral("Unsupported recurrence frequency");
-inline const QString kErrFetchFailed = QStringLiteral("Reminder fetch returned no result");
 
 // Diagnostic lines.
 inline const QString kDiagStoreChanged = QStringLiteral("EventKit changed -> scheduling refresh");
