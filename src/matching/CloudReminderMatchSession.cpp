@@ -47,8 +47,8 @@ ReminderMatchRecord CloudReminderMatchSession::record(const ReminderPayload &p)
     r.listID = MatchText::raw(p.list_id);
     for (const auto *id : {&p.source_external_id, &p.external_id}) {
         const QString trimmed = MatchText::trimmed(*id);
-        if (!trimmed.isEmpty())
-            r.externalIDs.insert(trimmed);
+        if (!trimmed.isEmpty() && !r.externalIDs.contains(trimmed))
+            r.externalIDs.append(trimmed);
     }
     r.creationSortTimestamp = creationSortTimestamp(p);
     return r;
@@ -72,6 +72,7 @@ CloudReminderMatchSession::CloudReminderMatchSession(const std::vector<ReminderP
 
 void CloudReminderMatchSession::build()
 {
+    m_index.reserve(m_payloadsByLocalID.size());
     for (auto it = m_payloadsByLocalID.cbegin(); it != m_payloadsByLocalID.cend(); ++it)
         m_index.upsert(record(**it));
 }

@@ -8,7 +8,8 @@
 
 namespace quorvin {
 
-using MatchText::normalized;
+using MatchText::normalizedEqual;
+using MatchText::normalizedIsEmpty;
 using MatchText::raw;
 using MatchText::trimmed;
 
@@ -70,21 +71,19 @@ bool LocalReminderMatchResolver::stableReminderPayload(
         if (!local.list_id || *local.list_id != *localListID)
             return false;
     } else {
-        const QString itemList = normalized(item.list_name);
-        if (!itemList.isEmpty() && normalized(local.list_name) != itemList)
+        if (!normalizedIsEmpty(item.list_name) && !normalizedEqual(local.list_name, item.list_name))
             return false;
     }
-    const QString title = normalized(local.title);
-    if (title != normalized(item.title) || title.isEmpty())
+    if (!normalizedEqual(local.title, item.title) || normalizedIsEmpty(local.title))
         return false;
-    if (normalized(local.notes) != normalized(item.notes))
+    if (!normalizedEqual(local.notes, item.notes))
         return false;
     if (!isActiveRecurringCloudItem(item) && !startDateFieldsMatch(local, item))
         return false;
     if (raw(local.due_date) != raw(item.due_date) || local.has_due_time != item.has_due_time)
         return false;
-    if (normalized(local.url) != normalized(item.url) || normalized(local.repeat_type) != normalized(item.repeat_type)
-        || normalized(local.repeat_summary) != normalized(item.repeat_summary))
+    if (!normalizedEqual(local.url, item.url) || !normalizedEqual(local.repeat_type, item.repeat_type)
+        || !normalizedEqual(local.repeat_summary, item.repeat_summary))
         return false;
     if (!MatchText::priorityEqual(local.priority, item.priority) || local.is_completed != item.is_completed)
         return false;
@@ -180,15 +179,15 @@ bool LocalReminderMatchResolver::localRecurringCompletionCommandTargetMatches(
         return false;
     if (state->isCompleted || !state->hasRecurrenceRules)
         return false;
-    if (normalized(item.repeat_type).isEmpty())
+    if (normalizedIsEmpty(item.repeat_type))
         return false;
     const auto payload = m_reminders.mapReminder(localID);
     if (!payload || payload->is_completed || payload->has_due_time != item.has_due_time)
         return false;
     if (trimmed(payload->due_date) != trimmed(item.due_date))
         return false;
-    if (normalized(payload->repeat_type) != normalized(item.repeat_type)
-        || normalized(payload->repeat_summary) != normalized(item.repeat_summary))
+    if (!normalizedEqual(payload->repeat_type, item.repeat_type)
+        || !normalizedEqual(payload->repeat_summary, item.repeat_summary))
         return false;
     return RecurringCompletionPredicates::sameRemoteRecurringCompletionIdentity(*payload, item);
 }

@@ -22,9 +22,77 @@ constexpr qint64 referenceEpochMs = 978307200000;
 
 } // namespace
 
+namespace {
+
+bool isAscii(QStringView text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+char16_t asciiLower(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// Walks one trimmed ASCII text as its normalised form: lowercase, each CR LF read as one LF.
+class AsciiNormalizedReader {
+public:
+    explicit AsciiNormalizedReader(QStringView text)
+        : m_text(text)
+    {
+    }
+    bool atEnd() const { return m_position >= m_text.size(); }
+    char16_t next()
+    {
+        const char16_t c = m_text[m_position].unicode();
+        if (c == u'\r' && m_position + 1 < m_text.size() && m_text[m_position + 1] == u'\n') {
+            m_position += 2;
+            return u'\n';
+        }
+        ++m_position;
+        return asciiLower(c);
+    }
+
+private:
+    QStringView m_text;
+    qsizetype m_position = 0;
+};
+
+} // namespace
+
 QString normalized(const QString &text)
 {
-    QString result = text.trimmed();
+    const QStringView view = QStringView(text).trimmed();
+    bool ascii = true;
+    bool plain = true; // no capital letter, no carriage return
+    for (const QChar c : view) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80) {
+            ascii = false;
+            break;
+        }
+        if ((u >= u'A' && u <= u'Z') || u == u'\r')
+            plain = false;
+    }
+    if (ascii && plain)
+        return view.size() == text.size() ? text : view.toString();
+    if (ascii) {
+        QString result(view.size(), Qt::Uninitialized);
+        QChar *out = result.data();
+        for (qsizetype i = 0; i < view.size(); ++i) {
+            const char16_t u = view[i].unicode();
+            if (u == u'\r' && i + 1 < view.size() && view[i + 1] == u'\n')
+                continue; // the line feed that follows stands for both
+            *out++ = QChar(asciiLower(u));
+        }
+        result.resize(out - result.constData());
+        return result;
+    }
+    QString result = view.toString();
     if (result.contains(u'\r'))
         result.replace(u"\r\n"_s, u"\n"_s);
     return result.toLower();
@@ -33,6 +101,37 @@ QString normalized(const QString &text)
 QString normalized(const std::optional<QString> &text)
 {
     return text ? normalized(*text) : QString();
+}
+
+bool normalizedEqual(const QString &a, const QString &b)
+{
+    const QStringView x = QStringView(a).trimmed();
+    const QStringView y = QStringView(b).trimmed();
+    if (!isAscii(x) || !isAscii(y))
+        return normalized(a) == normalized(b);
+    AsciiNormalizedReader rx(x);
+    AsciiNormalizedReader ry(y);
+    while (!rx.atEnd() && !ry.atEnd()) {
+        if (rx.next() != ry.next())
+            return false;
+    }
+    return rx.atEnd() && ry.atEnd();
+}
+
+bool normalizedEqual(const std::optional<QString> &a, const std::optional<QString> &b)
+{
+    static const QString empty;
+    return normalizedEqual(a ? *a : empty, b ? *b : empty);
+}
+
+bool normalizedIsEmpty(const QString &text)
+{
+    return QStringView(text).trimmed().isEmpty();
+}
+
+bool normalizedIsEmpty(const std::optional<QString> &text)
+{
+    return !text || normalizedIsEmpty(*text);
 }
 
 QString trimmed(const std::optional<QString> &text)

@@ -13,6 +13,13 @@ namespace quorvin::MatchText {
 QString normalized(const QString &text);
 QString normalized(const std::optional<QString> &text);
 
+// normalized(a) == normalized(b), without building either text in the common case.
+bool normalizedEqual(const QString &a, const QString &b);
+bool normalizedEqual(const std::optional<QString> &a, const std::optional<QString> &b);
+// normalized(text) is empty: nothing but whitespace and newlines.
+bool normalizedIsEmpty(const QString &text);
+bool normalizedIsEmpty(const std::optional<QString> &text);
+
 // Trimmed of whitespace and newlines at both ends, case kept. Absent counts as empty.
 QString trimmed(const std::optional<QString> &text);
 

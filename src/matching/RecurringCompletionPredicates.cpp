@@ -7,7 +7,8 @@
 
 namespace quorvin {
 
-using MatchText::normalized;
+using MatchText::normalizedEqual;
+using MatchText::normalizedIsEmpty;
 using MatchText::raw;
 using MatchText::trimmed;
 
@@ -15,16 +16,14 @@ namespace {
 
 bool listNameRule(const ReminderPayload &a, const ReminderPayload &b)
 {
-    const QString bName = normalized(b.list_name);
-    return bName.isEmpty() || normalized(a.list_name) == bName;
+    return normalizedIsEmpty(b.list_name) || normalizedEqual(a.list_name, b.list_name);
 }
 
 // Title, non-empty title, notes, url, priority.
 bool sameContentIdentity(const ReminderPayload &a, const ReminderPayload &b)
 {
-    const QString title = normalized(a.title);
-    return title == normalized(b.title) && !title.isEmpty() && normalized(a.notes) == normalized(b.notes)
-        && normalized(a.url) == normalized(b.url) && MatchText::priorityEqual(a.priority, b.priority);
+    return normalizedEqual(a.title, b.title) && !normalizedIsEmpty(a.title) && normalizedEqual(a.notes, b.notes)
+        && normalizedEqual(a.url, b.url) && MatchText::priorityEqual(a.priority, b.priority);
 }
 
 bool presentAndNonEmpty(const std::optional<QString> &text)
@@ -44,9 +43,9 @@ bool RecurringCompletionPredicates::isRemoteRecurringCompletionPair(const Remind
 {
     if (a.is_completed || !c.is_completed || a.has_due_time != c.has_due_time)
         return false;
-    if (normalized(a.repeat_type).isEmpty())
+    if (normalizedIsEmpty(a.repeat_type))
         return false;
-    if (!normalized(c.repeat_type).isEmpty() || !normalized(c.repeat_summary).isEmpty())
+    if (!normalizedIsEmpty(c.repeat_type) || !normalizedIsEmpty(c.repeat_summary))
         return false;
     if (!presentAndNonEmpty(a.due_date) || !presentAndNonEmpty(c.due_date))
         return false;
@@ -64,8 +63,8 @@ bool RecurringCompletionPredicates::localReminderCanApplyRemoteRecurringCompleti
         return false;
     if (raw(local.due_date) != raw(completedOccurrence.due_date))
         return false;
-    if (normalized(local.repeat_type) != normalized(activeItem.repeat_type)
-        || normalized(local.repeat_summary) != normalized(activeItem.repeat_summary))
+    if (!normalizedEqual(local.repeat_type, activeItem.repeat_type)
+        || !normalizedEqual(local.repeat_summary, activeItem.repeat_summary))
         return false;
     return sameRemoteRecurringCompletionIdentity(local, completedOccurrence);
 }
@@ -98,7 +97,7 @@ bool RecurringCompletionPredicates::localCompletedOccurrence(
 {
     if (!local.is_completed || !remote.is_completed)
         return false;
-    if (!normalized(local.repeat_type).isEmpty() || !normalized(local.repeat_summary).isEmpty())
+    if (!normalizedIsEmpty(local.repeat_type) || !normalizedIsEmpty(local.repeat_summary))
         return false;
     if (local.has_due_time != remote.has_due_time || raw(local.due_date) != raw(remote.due_date))
         return false;
@@ -114,25 +113,22 @@ bool RecurringCompletionPredicates::stableReminderPayloadIgnoringCompletion(
     } else if (!listNameRule(local, c)) {
         return false;
     }
-    const QString title = normalized(local.title);
-    if (title != normalized(c.title) || title.isEmpty())
+    if (!normalizedEqual(local.title, c.title) || normalizedIsEmpty(local.title))
         return false;
-    if (normalized(local.notes) != normalized(c.notes))
+    if (!normalizedEqual(local.notes, c.notes))
         return false;
     if (raw(local.due_date) != raw(c.due_date) || local.has_due_time != c.has_due_time)
         return false;
-    if (normalized(local.url) != normalized(c.url))
+    if (!normalizedEqual(local.url, c.url))
         return false;
-    if (normalized(local.repeat_type) != normalized(c.repeat_type)
-        || normalized(local.repeat_summary) != normalized(c.repeat_summary))
+    if (!normalizedEqual(local.repeat_type, c.repeat_type) || !normalizedEqual(local.repeat_summary, c.repeat_summary))
         return false;
     return MatchText::priorityEqual(local.priority, c.priority);
 }
 
 bool RecurringCompletionPredicates::remoteReminderHasRecurrence(const ReminderPayload &p)
 {
-    return !normalized(p.repeat_type).isEmpty() || !normalized(p.repeat_summary).isEmpty()
-        || p.recurrence_rule.has_value();
+    return !normalizedIsEmpty(p.repeat_type) || !normalizedIsEmpty(p.repeat_summary) || p.recurrence_rule.has_value();
 }
 
 } // namespace quorvin

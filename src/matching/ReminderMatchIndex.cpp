@@ -8,67 +8,88 @@ namespace quorvin {
 
 namespace {
 
-size_t hashPriority(const std::optional<qint64> &priority, size_t seed)
+template <typename Table> void insertInto(Table &table, const QString &key, const QString &localID)
 {
-    return priority ? qHashMulti(seed, true, *priority) : qHashMulti(seed, false);
+    auto &ids = table[key];
+    if (!ids.contains(localID))
+        ids.append(localID);
 }
 
-ReminderMatchIndex::StableBucketKey stableKey(const ReminderMatchRecord &r)
-{
-    return {r.title, r.notes, r.dueDate, r.hasDueTime, r.url, r.repeatType, r.repeatSummary, r.priority, r.isCompleted,
-        r.completionDate};
-}
-
-ReminderMatchIndex::CompletionAgnosticBucketKey completionAgnosticKey(const ReminderMatchRecord &r)
-{
-    return {r.title, r.notes, r.dueDate, r.hasDueTime, r.url, r.repeatType, r.repeatSummary, r.priority};
-}
-
-ReminderMatchIndex::CompletedOccurrenceBucketKey completedOccurrenceKey(const ReminderMatchRecord &r)
-{
-    return {r.title, r.notes, r.dueDate, r.hasDueTime, r.url, r.priority, r.isCompleted};
-}
-
-template <typename Key> void insertInto(QHash<Key, QSet<QString>> &table, const Key &key, const QString &localID)
-{
-    table[key].insert(localID);
-}
-
-template <typename Key> void removeFrom(QHash<Key, QSet<QString>> &table, const Key &key, const QString &localID)
+template <typename Table, typename Key> void removeFrom(Table &table, const Key &key, const QString &localID)
 {
     const auto found = table.find(key);
     if (found == table.end())
         return;
-    found->remove(localID);
+    const qsizetype at = found->indexOf(localID);
+    if (at < 0)
+        return;
+    // Buckets are unordered: the last id takes the removed one's place.
+    if (at != found->size() - 1)
+        (*found)[at] = found->last();
+    found->removeLast();
     if (found->isEmpty())
         table.erase(found);
 }
 
 } // namespace
 
-size_t qHash(const ReminderMatchIndex::StableBucketKey &k, size_t seed) noexcept
+size_t ReminderMatchIndex::bucketHash(const ReminderMatchRecord &r, Bucket bucket)
 {
-    return hashPriority(k.priority,
-        qHashMulti(seed, k.title, k.notes, k.dueDate, k.hasDueTime, k.url, k.repeatType, k.repeatSummary, k.isCompleted,
-            k.completionDate));
+    const size_t priority = r.priority ? qHashMulti(0, true, *r.priority) : 0;
+    const size_t base = qHashMulti(0, r.title, r.notes, r.dueDate, r.hasDueTime, r.url, priority);
+    switch (bucket) {
+    case Bucket::Stable:
+        return qHashMulti(base, r.repeatType, r.repeatSummary, r.isCompleted, r.completionDate);
+    case Bucket::CompletionAgnostic:
+        return qHashMulti(base, r.repeatType, r.repeatSummary);
+    case Bucket::CompletedOccurrence:
+        return qHashMulti(base, r.isCompleted);
+    }
+    return base;
 }
 
-size_t qHash(const ReminderMatchIndex::CompletionAgnosticBucketKey &k, size_t seed) noexcept
+bool ReminderMatchIndex::sameBucket(const ReminderMatchRecord &a, const ReminderMatchRecord &b, Bucket bucket)
 {
-    return hashPriority(
-        k.priority, qHashMulti(seed, k.title, k.notes, k.dueDate, k.hasDueTime, k.url, k.repeatType, k.repeatSummary));
+    if (a.title != b.title || a.notes != b.notes || a.dueDate != b.dueDate || a.hasDueTime != b.hasDueTime
+        || a.url != b.url || a.priority != b.priority)
+        return false;
+    switch (bucket) {
+    case Bucket::Stable:
+        return a.repeatType == b.repeatType && a.repeatSummary == b.repeatSummary && a.isCompleted == b.isCompleted
+            && a.completionDate == b.completionDate;
+    case Bucket::CompletionAgnostic:
+        return a.repeatType == b.repeatType && a.repeatSummary == b.repeatSummary;
+    case Bucket::CompletedOccurrence:
+        return a.isCompleted == b.isCompleted;
+    }
+    return false;
 }
 
-size_t qHash(const ReminderMatchIndex::CompletedOccurrenceBucketKey &k, size_t seed) noexcept
+ReminderMatchIndex::BucketTable &ReminderMatchIndex::table(Bucket bucket)
 {
-    return hashPriority(k.priority, qHashMulti(seed, k.title, k.notes, k.dueDate, k.hasDueTime, k.url, k.isCompleted));
+    switch (bucket) {
+    case Bucket::Stable:
+        return m_localIDsByStableKey;
+    case Bucket::CompletionAgnostic:
+        return m_localIDsByCompletionAgnosticKey;
+    case Bucket::CompletedOccurrence:
+        break;
+    }
+    return m_localIDsByCompletedOccurrenceKey;
 }
 
 ReminderMatchIndex::ReminderMatchIndex(const QList<ReminderMatchRecord> &records)
 {
-    m_recordsByLocalID.reserve(records.size());
+    reserve(records.size());
     for (const auto &record : records)
         upsert(record);
+}
+
+void ReminderMatchIndex::reserve(qsizetype count)
+{
+    m_recordsByLocalID.reserve(count);
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+        table(bucket).reserve(count);
 }
 
 void ReminderMatchIndex::upsert(const ReminderMatchRecord &record)
@@ -79,9 +100,10 @@ void ReminderMatchIndex::upsert(const ReminderMatchRecord &record)
         if (!id.isEmpty())
             insertInto(m_localIDsByExternalID, id, record.localID);
     }
-    insertInto(m_localIDsByStableKey, stableKey(record), record.localID);
-    insertInto(m_localIDsByCompletionAgnosticKey, completionAgnosticKey(record), record.localID);
-    insertInto(m_localIDsByCompletedOccurrenceKey, completedOccurrenceKey(record), record.localID);
+    // A local id enters a bucket only here, right after it left every bucket, so it is never
+    // listed twice.
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+        table(bucket)[bucketHash(record, bucket)].append(record.localID);
 }
 
 void ReminderMatchIndex::remove(const QString &localID)
@@ -93,9 +115,8 @@ void ReminderMatchIndex::remove(const QString &localID)
     m_recordsByLocalID.erase(found);
     for (const auto &id : record.externalIDs)
         removeFrom(m_localIDsByExternalID, id, localID);
-    removeFrom(m_localIDsByStableKey, stableKey(record), localID);
-    removeFrom(m_localIDsByCompletionAgnosticKey, completionAgnosticKey(record), localID);
-    removeFrom(m_localIDsByCompletedOccurrenceKey, completedOccurrenceKey(record), localID);
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+        removeFrom(table(bucket), bucketHash(record, bucket), localID);
 }
 
 std::optional<ReminderMatchRecord> ReminderMatchIndex::exactCandidate(const QString &localID)
@@ -111,46 +132,64 @@ std::optional<ReminderMatchRecord> ReminderMatchIndex::exactCandidate(const QStr
 QList<ReminderMatchRecord> ReminderMatchIndex::externalCandidates(const QSet<QString> &externalIDs)
 {
     ++m_metrics.externalLookupCount;
-    QSet<QString> localIDs;
-    for (const auto &id : externalIDs)
-        localIDs.unite(m_localIDsByExternalID.value(id));
-    return records(localIDs);
+    IDList localIDs;
+    for (const auto &id : externalIDs) {
+        for (const auto &localID : m_localIDsByExternalID.value(id)) {
+            if (!localIDs.contains(localID))
+                localIDs.append(localID);
+        }
+    }
+    QList<ReminderMatchRecord> found;
+    for (const auto &id : std::as_const(localIDs)) {
+        const auto record = m_recordsByLocalID.constFind(id);
+        if (record != m_recordsByLocalID.cend())
+            found.append(*record);
+    }
+    return records(std::move(found));
+}
+
+QList<ReminderMatchRecord> ReminderMatchIndex::bucketRecords(const ReminderMatchRecord &matching, Bucket bucket)
+{
+    const BucketTable &ids = table(bucket);
+    const auto bucketIDs = ids.constFind(bucketHash(matching, bucket));
+    QList<ReminderMatchRecord> found;
+    if (bucketIDs != ids.cend()) {
+        for (const auto &id : *bucketIDs) {
+            const auto record = m_recordsByLocalID.constFind(id);
+            if (record != m_recordsByLocalID.cend() && sameBucket(*record, matching, bucket))
+                found.append(*record);
+        }
+    }
+    return records(std::move(found));
 }
 
 QList<ReminderMatchRecord> ReminderMatchIndex::stableCandidates(const ReminderMatchRecord &matching)
 {
     ++m_metrics.stableLookupCount;
-    return records(m_localIDsByStableKey.value(stableKey(matching)));
+    return bucketRecords(matching, Bucket::Stable);
 }
 
 QList<ReminderMatchRecord> ReminderMatchIndex::completionAgnosticCandidates(const ReminderMatchRecord &matching)
 {
     ++m_metrics.completionAgnosticLookupCount;
-    return records(m_localIDsByCompletionAgnosticKey.value(completionAgnosticKey(matching)));
+    return bucketRecords(matching, Bucket::CompletionAgnostic);
 }
 
 QList<ReminderMatchRecord> ReminderMatchIndex::completedOccurrenceCandidates(const ReminderMatchRecord &matching)
 {
     ++m_metrics.completedOccurrenceLookupCount;
-    return records(m_localIDsByCompletedOccurrenceKey.value(completedOccurrenceKey(matching)));
+    return bucketRecords(matching, Bucket::CompletedOccurrence);
 }
 
-QList<ReminderMatchRecord> ReminderMatchIndex::records(const QSet<QString> &localIDs)
+QList<ReminderMatchRecord> ReminderMatchIndex::records(QList<ReminderMatchRecord> found)
 {
-    QList<ReminderMatchRecord> result;
-    result.reserve(localIDs.size());
-    for (const auto &id : localIDs) {
-        const auto found = m_recordsByLocalID.constFind(id);
-        if (found != m_recordsByLocalID.cend())
-            result.append(*found);
-    }
-    std::sort(result.begin(), result.end(), [](const ReminderMatchRecord &a, const ReminderMatchRecord &b) {
+    std::sort(found.begin(), found.end(), [](const ReminderMatchRecord &a, const ReminderMatchRecord &b) {
         if (a.creationSortTimestamp != b.creationSortTimestamp)
             return a.creationSortTimestamp < b.creationSortTimestamp;
         return a.localID < b.localID;
     });
-    m_metrics.returnedCandidateCount += result.size();
-    return result;
+    m_metrics.returnedCandidateCount += found.size();
+    return found;
 }
 
 } // namespace quorvin

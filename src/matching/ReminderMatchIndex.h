@@ -7,6 +7,8 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QStringList>
+#include <QVarLengthArray>
 
 #include <optional>
 
@@ -34,48 +36,32 @@ public:
     QList<ReminderMatchRecord> completionAgnosticCandidates(const ReminderMatchRecord &matching);
     QList<ReminderMatchRecord> completedOccurrenceCandidates(const ReminderMatchRecord &matching);
 
+    // Makes room for `count` records before a bulk load.
+    void reserve(qsizetype count);
+
     const ReminderMatchIndexMetrics &metrics() const { return m_metrics; }
     qsizetype size() const { return m_recordsByLocalID.size(); }
     bool contains(const QString &localID) const { return m_recordsByLocalID.contains(localID); }
 
-    struct StableBucketKey {
-        QString title, notes, dueDate;
-        bool hasDueTime;
-        QString url, repeatType, repeatSummary;
-        std::optional<qint64> priority;
-        bool isCompleted;
-        QString completionDate;
-        friend bool operator==(const StableBucketKey &, const StableBucketKey &) = default;
-    };
-    struct CompletionAgnosticBucketKey {
-        QString title, notes, dueDate;
-        bool hasDueTime;
-        QString url, repeatType, repeatSummary;
-        std::optional<qint64> priority;
-        friend bool operator==(const CompletionAgnosticBucketKey &, const CompletionAgnosticBucketKey &) = default;
-    };
-    struct CompletedOccurrenceBucketKey {
-        QString title, notes, dueDate;
-        bool hasDueTime;
-        QString url;
-        std::optional<qint64> priority;
-        bool isCompleted;
-        friend bool operator==(const CompletedOccurrenceBucketKey &, const CompletedOccurrenceBucketKey &) = default;
-    };
-
 private:
-    QList<ReminderMatchRecord> records(const QSet<QString> &localIDs);
+    enum class Bucket { Stable, CompletionAgnostic, CompletedOccurrence };
+    // The local ids of one bucket hash: small, unordered, without repeats. Records whose keys merely
+    // share a hash are told apart on lookup by their fields.
+    using IDList = QVarLengthArray<QString, 1>;
+    using BucketTable = QHash<size_t, IDList>;
+
+    static size_t bucketHash(const ReminderMatchRecord &record, Bucket bucket);
+    static bool sameBucket(const ReminderMatchRecord &a, const ReminderMatchRecord &b, Bucket bucket);
+    BucketTable &table(Bucket bucket);
+    QList<ReminderMatchRecord> bucketRecords(const ReminderMatchRecord &matching, Bucket bucket);
+    QList<ReminderMatchRecord> records(QList<ReminderMatchRecord> found);
 
     QHash<QString, ReminderMatchRecord> m_recordsByLocalID;
-    QHash<QString, QSet<QString>> m_localIDsByExternalID;
-    QHash<StableBucketKey, QSet<QString>> m_localIDsByStableKey;
-    QHash<CompletionAgnosticBucketKey, QSet<QString>> m_localIDsByCompletionAgnosticKey;
-    QHash<CompletedOccurrenceBucketKey, QSet<QString>> m_localIDsByCompletedOccurrenceKey;
+    QHash<QString, IDList> m_localIDsByExternalID;
+    BucketTable m_localIDsByStableKey;
+    BucketTable m_localIDsByCompletionAgnosticKey;
+    BucketTable m_localIDsByCompletedOccurrenceKey;
     ReminderMatchIndexMetrics m_metrics;
 };
-
-size_t qHash(const ReminderMatchIndex::StableBucketKey &key, size_t seed = 0) noexcept;
-size_t qHash(const ReminderMatchIndex::CompletionAgnosticBucketKey &key, size_t seed = 0) noexcept;
-size_t qHash(const ReminderMatchIndex::CompletedOccurrenceBucketKey &key, size_t seed = 0) noexcept;
 
 } // namespace quorvin

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -11,7 +11,8 @@ namespace quorvin {
 struct ReminderMatchRecord {
     QString localID;
     QString listID;
-    QSet<QString> externalIDs;
+    // Trimmed, non-empty, without repeats.
+    QStringList externalIDs;
     // Seconds since 2001-01-01 UTC of the first readable creation, update or modification time;
     // the largest finite double when none can be read, so such records sort last.
     double creationSortTimestamp = 0;

@@ -139,8 +139,15 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(QList<ReminderPayload> remind
 {
     std::vector<ReminderPayloadRef> refs;
     refs.reserve(std::size_t(reminders.size()));
-    for (auto &payload : reminders)
-        refs.push_back(std::make_shared<const ReminderPayload>(std::move(payload)));
+    // A list the caller still shares is read, not detached: detaching would copy every payload
+    // once more before it is moved.
+    if (reminders.isDetached()) {
+        for (auto &payload : reminders)
+            refs.push_back(std::make_shared<const ReminderPayload>(std::move(payload)));
+    } else {
+        for (const auto &payload : std::as_const(reminders))
+            refs.push_back(std::make_shared<const ReminderPayload>(payload));
+    }
     return applySnapshot(refs);
 }
 

@@ -46,6 +46,18 @@ TEST(MatchText, NormalisesTextTheSameWayEverywhere)
     EXPECT_EQ(MatchText::normalized(u"Buy  milk"_s), u"buy  milk"_s); // inner runs stay
     EXPECT_EQ(MatchText::normalized(std::optional<QString>()), QString());
     EXPECT_EQ(MatchText::trimmed(u"  Keep Case \n"_s), u"Keep Case"_s);
+
+    // The shortcuts agree with the plain definition, ASCII or not.
+    const QString samples[] = {u""_s, u" \t\r\n"_s, u"Abc"_s, u"abc"_s, u" abc\r\n"_s, u"a\r\nb"_s, u"a\nb"_s,
+        u"a\rb"_s, u"A\r\r\nB"_s, u"ÄBC"_s, u"äbc"_s, u"\u3000买牛奶\u3000"_s, u"买牛奶"_s, u"İ"_s, u"i̇"_s, u"ǅ"_s};
+    const auto reference = [](const QString &text) { return text.trimmed().replace(u"\r\n"_s, u"\n"_s).toLower(); };
+    for (const auto &a : samples) {
+        EXPECT_EQ(MatchText::normalized(a), reference(a)) << a.toStdString();
+        EXPECT_EQ(MatchText::normalizedIsEmpty(a), reference(a).isEmpty()) << a.toStdString();
+        for (const auto &b : samples)
+            EXPECT_EQ(MatchText::normalizedEqual(a, b), reference(a) == reference(b))
+                << a.toStdString() << " / " << b.toStdString();
+    }
     // Shanghai is UTC+8: 16:00 UTC the day before is local midnight.
     const auto midnight = QDateTime::fromString(u"2025-03-06T16:00:00Z"_s, Qt::ISODate);
     EXPECT_TRUE(MatchText::isChinaMidnight(midnight));
@@ -121,7 +133,7 @@ TEST(CloudReminderMatchSession, NormalisesRecordsAndStaysCurrent)
 
     const auto record = CloudReminderMatchSession::record(a);
     EXPECT_EQ(record.notes, u"line one\nline two"_s);
-    EXPECT_EQ(record.externalIDs, QSet<QString> {u"ext-1"_s});
+    EXPECT_EQ(record.externalIDs, QStringList {u"ext-1"_s});
     EXPECT_EQ(record.creationSortTimestamp,
         MatchText::referenceSeconds(QDateTime::fromString(u"2024-05-01T00:00:00Z"_s, Qt::ISODate)));
 

@@ -1,0 +1,1 @@
+quorvin_add_bench(matching DEPS quorvin_matching)
