@@ -4,6 +4,7 @@
 #include "matching/RecurringCompletionPredicates.h"
 
 #include <QHashFunctions>
+#include <QVarLengthArray>
 
 #include <algorithm>
 
@@ -60,19 +61,44 @@ std::optional<SeriesKey> seriesKey(const ReminderPayload &p)
     return SeriesKey {list, title, normalized(p.notes), p.has_due_time, normalized(p.url), p.priority};
 }
 
+// The identities of one item, without repeats; at most four, so a list beats a hash set.
+using IdentityList = QVarLengthArray<QString, 4>;
+
+IdentityList identityList(const ReminderPayload &item)
+{
+    IdentityList result;
+    const auto add = [&result](QString value) {
+        if (!value.isEmpty() && !result.contains(value))
+            result.append(std::move(value));
+    };
+    add(trimmed(item.source_item_id));
+    add(trimmed(item.source_external_id));
+    add(trimmed(item.external_id));
+    add(item.local_id.trimmed());
+    return result;
+}
+
+void sortIfNeeded(QStringList &ids)
+{
+    // Local items usually come sorted by id already, and the lists keep their order.
+    if (!std::is_sorted(ids.cbegin(), ids.cend()))
+        std::sort(ids.begin(), ids.end());
+}
+
 CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &localItems,
     const QList<ReminderPayload> &remoteItems, const QHash<QString, QString> &serverToLocal)
 {
     CloudRestartReconciliationPlan result;
 
     QHash<QString, IdentityMatch> identityIndex;
+    identityIndex.reserve(remoteItems.size() * 2);
     for (const auto &remote : remoteItems) {
         if (serverToLocal.contains(remote.local_id))
             continue;
         const QString serverID = remote.local_id.trimmed();
         if (serverID.isEmpty())
             continue;
-        for (const auto &identity : CloudRestartReconciliationPlanner::identities(remote, true)) {
+        for (const auto &identity : identityList(remote)) {
             auto found = identityIndex.find(identity);
             if (found == identityIndex.end())
                 identityIndex.insert(identity, {serverID, false});
@@ -82,6 +108,7 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
     }
 
     QSet<QString> mappedLocalIDs;
+    mappedLocalIDs.reserve(serverToLocal.size() + qsizetype(localItems.size()));
     for (const auto &localID : serverToLocal) {
         const QString id = localID.trimmed();
         if (!id.isEmpty())
@@ -91,20 +118,20 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
     for (const ReminderPayload *local : localItems) {
         if (mappedLocalIDs.contains(local->local_id))
             continue;
-        QSet<QString> candidates;
+        QVarLengthArray<QString, 4> candidates;
         bool sawAmbiguous = false;
-        for (const auto &identity : CloudRestartReconciliationPlanner::identities(*local, true)) {
+        for (const auto &identity : identityList(*local)) {
             ++result.identityLookupCount;
             const auto found = identityIndex.constFind(identity);
             if (found == identityIndex.cend())
                 continue;
             if (found->ambiguous)
                 sawAmbiguous = true;
-            else
-                candidates.insert(found->serverID);
+            else if (!candidates.contains(found->serverID))
+                candidates.append(found->serverID);
         }
         if (candidates.size() == 1 && !sawAmbiguous) {
-            result.mappingRepairs.append({*candidates.cbegin(), local->local_id});
+            result.mappingRepairs.append({candidates.front(), local->local_id});
             mappedLocalIDs.insert(local->local_id);
         }
     }
@@ -150,11 +177,13 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
             result.ambiguousLocalIDs.append(local->local_id);
     }
 
-    std::stable_sort(result.mappingRepairs.begin(), result.mappingRepairs.end(),
-        [](const auto &a, const auto &b) { return a.localID < b.localID; });
-    std::sort(result.duplicateLocalIDs.begin(), result.duplicateLocalIDs.end());
-    std::sort(result.uploadLocalIDs.begin(), result.uploadLocalIDs.end());
-    std::sort(result.ambiguousLocalIDs.begin(), result.ambiguousLocalIDs.end());
+    const auto byLocalID
+        = [](const CloudRestartMappingRepair &a, const CloudRestartMappingRepair &b) { return a.localID < b.localID; };
+    if (!std::is_sorted(result.mappingRepairs.cbegin(), result.mappingRepairs.cend(), byLocalID))
+        std::stable_sort(result.mappingRepairs.begin(), result.mappingRepairs.end(), byLocalID);
+    sortIfNeeded(result.duplicateLocalIDs);
+    sortIfNeeded(result.uploadLocalIDs);
+    sortIfNeeded(result.ambiguousLocalIDs);
     result.inspectedLocalCount = int(localItems.size());
     return result;
 }
@@ -164,15 +193,9 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
 QSet<QString> CloudRestartReconciliationPlanner::identities(const ReminderPayload &item, bool includeLocalID)
 {
     QSet<QString> result;
-    for (const auto *field : {&item.source_item_id, &item.source_external_id, &item.external_id}) {
-        const QString value = trimmed(*field);
-        if (!value.isEmpty())
-            result.insert(value);
-    }
-    if (includeLocalID) {
-        const QString value = item.local_id.trimmed();
-        if (!value.isEmpty())
-            result.insert(value);
+    for (const auto &identity : identityList(item)) {
+        if (includeLocalID || identity != item.local_id.trimmed())
+            result.insert(identity);
     }
     return result;
 }

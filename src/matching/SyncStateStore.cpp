@@ -1,5 +1,6 @@
 #include "matching/SyncStateStore.h"
 
+#include "matching/PayloadEquality.h"
 #include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
 
@@ -135,17 +136,16 @@ QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<Remi
     return changes;
 }
 
-ReminderRefreshEvent SyncStateStore::applySnapshot(QList<ReminderPayload> reminders)
+ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> &reminders)
 {
     std::vector<ReminderPayloadRef> refs;
     refs.reserve(std::size_t(reminders.size()));
-    // A list the caller still shares is read, not detached: detaching would copy every payload
-    // once more before it is moved.
-    if (reminders.isDetached()) {
-        for (auto &payload : reminders)
-            refs.push_back(std::make_shared<const ReminderPayload>(std::move(payload)));
-    } else {
-        for (const auto &payload : std::as_const(reminders))
+    for (const auto &payload : reminders) {
+        const auto stored = m_snapshotById.constFind(payload.local_id);
+        if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload.content_hash
+            && PayloadEquality::same(**stored, payload))
+            refs.push_back(*stored);
+        else
             refs.push_back(std::make_shared<const ReminderPayload>(payload));
     }
     return applySnapshot(refs);
@@ -174,11 +174,11 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPay
         const auto &payload = reminders[i];
         if (hasDuplicateIDs && lastPosition.value(payload->local_id) != i)
             continue;
-        ReminderPayloadRef before = m_snapshotById.value(payload->local_id);
-        if (before && before->content_hash == payload->content_hash)
+        const auto stored = m_snapshotById.constFind(payload->local_id);
+        if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload->content_hash)
             continue;
         batch.upserts.push_back(payload);
-        event.reminderChanges.append({std::move(before), payload});
+        event.reminderChanges.append({stored != m_snapshotById.cend() ? *stored : nullptr, payload});
     }
 
     for (auto it = m_snapshotById.cbegin(); it != m_snapshotById.cend(); ++it) {

@@ -44,8 +44,9 @@ public:
     QList<ReminderRefreshListChange> replaceListDirectory(QList<ReminderListDirectoryPayload> lists);
 
     // Stores the new reminder snapshot and journals every reminder that is new, whose content hash
-    // changed, or that is gone.
-    ReminderRefreshEvent applySnapshot(QList<ReminderPayload> reminders);
+    // changed, or that is gone. A reminder equal in every field to the stored one keeps the stored
+    // payload, so an unchanged database costs no copy.
+    ReminderRefreshEvent applySnapshot(const QList<ReminderPayload> &reminders);
     // The same for payloads the caller already shares.
     ReminderRefreshEvent applySnapshot(const std::vector<ReminderPayloadRef> &reminders);
 

@@ -1,4 +1,5 @@
 #include "matching/SyncStateStore.h"
+#include "matching/PayloadEquality.h"
 #include "matching/TestPayloads.h"
 #include "platform/concurrency/ManualClock.h"
 
@@ -70,6 +71,19 @@ TEST(SyncStateStore, JournalsRemindersByContentHash)
     // The snapshot keeps the latest payload even when its hash did not change.
     EXPECT_EQ(store.currentSnapshot().items[0].title, u"Other title"_s);
     EXPECT_EQ(store.reminderCount(), 2);
+
+    // An unchanged payload stays the stored one; a change outside the content hash is kept
+    // without being journalled.
+    const auto storedB = store.snapshotPayloads()[1];
+    store.applySnapshot({renamed, edited});
+    EXPECT_EQ(store.snapshotPayloads()[1].get(), storedB.get());
+    auto touched = edited;
+    touched.last_modified = u"2026-01-05T10:00:00Z"_s;
+    EXPECT_TRUE(store.applySnapshot({renamed, touched}).reminderChanges.isEmpty());
+    EXPECT_EQ(store.snapshotPayloads()[1]->last_modified, u"2026-01-05T10:00:00Z"_s);
+    EXPECT_EQ(store.currentSequence(), 2);
+    // The batch and the snapshot share the journalled payload.
+    EXPECT_EQ(store.batches().back().upserts[0].get(), storedB.get());
 
     // An id handed in twice counts once, with the later payload.
     auto twice = store.applySnapshot({reminder(u"a"_s, u"x"_s, u"h1"_s), reminder(u"a"_s, u"y"_s, u"h2"_s), edited});
@@ -212,4 +226,36 @@ TEST(SyncStateStore, MergesDeltasAndDropsOldBatches)
     EXPECT_EQ(store.batches().front().sequence, 6);
     EXPECT_FALSE(store.syncResponse(u"5"_s).full_snapshot);
     EXPECT_TRUE(store.syncResponse(u"4"_s).full_snapshot);
+}
+
+TEST(PayloadEquality, ComparesEveryDeclaredFieldDeeply)
+{
+    auto a = reminder(u"r"_s);
+    ReminderAlarmPayload alarm;
+    alarm.kind = u"location"_s;
+    alarm.location = ReminderAlarmLocationPayload {};
+    a.alarms = QList<ReminderAlarmPayload> {alarm};
+    a.raw_apple_payload_json = JSONObject {{u"k"_s, JSONValue(QString(u"v"_s))}};
+    a.tags = QList<QString> {u"one"_s};
+    const ReminderPayload b = a;
+    EXPECT_TRUE(PayloadEquality::same(a, b));
+
+    struct Case {
+        const char *name;
+        std::function<void(ReminderPayload &)> change;
+    };
+    const Case cases[] = {
+        {"a nested alarm field", [](auto &p) { (*p.alarms)[0].location->title = u"Home"_s; }},
+        {"a JSON value", [](auto &p) { (*p.raw_apple_payload_json)[u"k"_s] = JSONValue(2.0); }},
+        {"absent against empty", [](auto &p) { p.notes = u""_s; }},
+        {"a flag", [](auto &p) { p.is_completed = true; }},
+        {"one more tag", [](auto &p) { p.tags->append(u"two"_s); }},
+        {"the last declared field", [](auto &p) { p.last_modified_by_client_kind = u"mqv"_s; }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto changed = a;
+        c.change(changed);
+        EXPECT_FALSE(PayloadEquality::same(a, changed));
+    }
 }
