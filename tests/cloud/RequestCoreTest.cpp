@@ -102,6 +102,24 @@ TEST_F(LoopbackTest, StatusesOutside2xxBecomeReadableErrorsAndTextAnswersAreNeve
     EXPECT_EQ(devices.sessions[0].session_id, u"s1"_s);
 }
 
+TEST_F(LoopbackTest, RedirectsAreFollowedAndNothingIsAnsweredFromACache)
+{
+    int served = 0;
+    server.route(u"GET"_s, u"/moved"_s, [](const CloudRequest &) {
+        CloudResponse response = CloudResponse::text("", 302);
+        response.headers.set("Location", "/probe");
+        return response;
+    });
+    server.route(u"GET"_s, u"/probe"_s, [&served](const CloudRequest &) {
+        CloudResponse response = CloudResponse::text(QByteArray::number(++served));
+        response.headers.set("Cache-Control", "public, max-age=3600");
+        return response;
+    });
+    EXPECT_EQ(quorvin::test::waitFor(client().request<QString>(u"/moved"_s, u"GET"_s, std::nullopt, 5)), u"1"_s);
+    EXPECT_EQ(quorvin::test::waitFor(client().request<QString>(u"/probe"_s, u"GET"_s, std::nullopt, 5)), u"2"_s);
+    EXPECT_EQ(quorvin::test::waitFor(client().request<QString>(u"/probe"_s, u"GET"_s, std::nullopt, 5)), u"3"_s);
+}
+
 TEST_F(LoopbackTest, TransportFailuresAreTransportErrorsOfTheirKind)
 {
     server.addFault(u"GET"_s, u"/sync"_s, CloudFault::hanging());

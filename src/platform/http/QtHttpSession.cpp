@@ -48,8 +48,10 @@ QtHttpSession::QtHttpSession()
 
 QtHttpSession &QtHttpSession::shared()
 {
-    static QtHttpSession session;
-    return session;
+    // Never destroyed: requests may still be finishing while the process exits, after the
+    // application object is gone.
+    static QtHttpSession *session = new QtHttpSession;
+    return *session;
 }
 
 QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
