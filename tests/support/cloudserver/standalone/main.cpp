@@ -1,0 +1,86 @@
+// Runs the test cloud service on 127.0.0.1 so that a person can try the app without the real one:
+//
+//     quorvin-cloudserver --port 8080 --user 13812345678:secret123
+//     quorvin-defaults write Quorvin.CloudBaseURL http://127.0.0.1:8080
+//
+// SMS codes are not sent anywhere: every code request answers with the code in "dev_code", and
+// the code is printed here as well.
+
+#include "support/cloudserver/CloudServer.h"
+#include "support/cloudserver/LoopbackCloudServer.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
+
+using namespace quorvin::test;
+
+namespace {
+std::atomic<bool> stopRequested = false;
+
+void requestStop(int)
+{
+    stopRequested = true;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QStringList args = app.arguments().mid(1);
+
+    int port = 8080;
+    CloudServer server;
+    while (!args.isEmpty()) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--port") && !args.isEmpty()) {
+            port = args.takeFirst().toInt();
+        } else if (option == QLatin1String("--user") && !args.isEmpty()) {
+            const QString spec = args.takeFirst();
+            const QString phone = spec.section(u':', 0, 0);
+            const QString password = spec.section(u':', 1);
+            server.createUser(phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone,
+                password.isEmpty() ? std::nullopt : std::optional<QString>(password));
+        } else {
+            QTextStream(stderr) << "usage: quorvin-cloudserver [--port N] [--user PHONE[:PASSWORD]]..." << Qt::endl;
+            return 2;
+        }
+    }
+
+    LoopbackCloudServer loopback(server);
+    if (!loopback.start(port)) {
+        QTextStream(stderr) << "cannot listen on 127.0.0.1:" << port << Qt::endl;
+        return 1;
+    }
+    out << "Serving the test cloud service on " << loopback.baseUrl() << Qt::endl
+        << "Point the app at it with: quorvin-defaults write Quorvin.CloudBaseURL " << loopback.baseUrl() << Qt::endl;
+
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    qsizetype printed = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        const QList<CloudJournalEntry> journal = server.journal();
+        for (; printed < journal.size(); ++printed) {
+            const CloudRequest &request = journal[printed].request;
+            out << request.receivedAt.toString(Qt::ISODateWithMs) << ' ' << request.method << ' ' << request.target()
+                << Qt::endl;
+            if (request.path() == QLatin1String("/auth/phone/code/request")) {
+                const QString phone = request.jsonBody().value(QStringLiteral("phone_number")).toString();
+                out << "    code for " << phone << ": " << server.lastSmsCode(phone).value_or(QStringLiteral("-"))
+                    << Qt::endl;
+            }
+        }
+        if (stopRequested) {
+            app.quit();
+        }
+    });
+    poll.start(200);
+    const int status = app.exec();
+    loopback.stop();
+    return status;
+}
