@@ -150,6 +150,9 @@ CloudResponse CloudServer::dispatch(CloudRequest &request)
             return route.handler(request);
         } catch (const CloudHttpFailure &failure) {
             return CloudResponse::error(failure.status(), failure.message());
+        } catch (const std::exception &failure) {
+            // A fault of a handler is the service's own failure, not the client's.
+            return CloudResponse::error(500, QString::fromUtf8(failure.what()));
         }
     }
     return pathKnown ? CloudResponse::error(405, QStringLiteral("method not allowed"))
