@@ -1,0 +1,71 @@
+#include "platform/concurrency/Spawn.h"
+#include "platform/concurrency/SystemClock.h"
+#include "platform/defaults/FileUserDefaults.h"
+#include "platform/http/QtHttpSession.h"
+#include "platform/reminderstore/JsonFileReminderStore.h"
+#include "sync/QuorvinMacService.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace quorvin;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// A termination request is always granted at once; the service stops its loops first so no pass
+// is left half-written.
+void quitOnTerminationSignals(QuorvinMacService &service)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        return;
+    }
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [&service] {
+        service.shutdown();
+        QCoreApplication::quit();
+    });
+    std::signal(SIGINT, onTerminationSignal);
+    std::signal(SIGTERM, onTerminationSignal);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
+
+    Clock &clock = Clock::system();
+    FileUserDefaults defaults(FileUserDefaults::standardFilePath());
+    QtHttpSession http;
+    JsonFileReminderStore store(JsonFileReminderStore::defaultFilePath(), clock);
+    QuorvinMacService service(defaults, http, clock, store);
+
+    // Until the desktop shell exists the status line goes to the terminal.
+    QTextStream out(stdout);
+    QString lastStatus;
+    QObject::connect(&service, &QuorvinMacService::changed, [&] {
+        if (service.lastSyncAttemptStatus() != lastStatus) {
+            lastStatus = service.lastSyncAttemptStatus();
+            out << lastStatus << Qt::endl;
+        }
+    });
+
+    quitOnTerminationSignals(service);
+    spawn(service.startIfNeeded(), QStringLiteral("startIfNeeded"));
+    return QCoreApplication::exec();
+}
