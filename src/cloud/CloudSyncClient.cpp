@@ -292,7 +292,10 @@ QCoro::Task<void> CloudSyncClient::revokeCloudDeviceSession(QString sessionID) c
     if (trimmed.isEmpty()) {
         co_return;
     }
-    const QString escaped = escapePathSegment(trimmed).value_or(trimmed);
+    // Text that cannot be escaped (broken UTF-16) goes out with its broken parts replaced, still
+    // escaped: sent unescaped, a "/" in it could reach another path.
+    const QString escaped = escapePathSegment(trimmed).value_or(
+        escapePathSegment(QString::fromUtf8(trimmed.toUtf8())).value_or(QString()));
     co_await request<QString>(
         QStringLiteral("/auth/devices/") + escaped, QStringLiteral("DELETE"), std::nullopt, standardTimeout);
 }

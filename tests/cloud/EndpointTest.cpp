@@ -194,6 +194,14 @@ TEST_F(LoopbackTest, EveryEndpointSendsItsMethodPathQueryBodyAndTimeOut)
     EXPECT_EQ(sent.value(u"title"_s), QJsonValue(u"买牛奶"_s));
     EXPECT_TRUE(sent.contains(u"notes"_s) && sent.value(u"notes"_s).isNull());
 
+    // An id that cannot be escaped as it is still never reaches another path.
+    server.clearJournal();
+    server.failNext(1, CloudFault::answer(200));
+    quorvin::test::waitFor(client.revokeCloudDeviceSession(u"a/"_s + QChar(0xD800) + u"b"_s));
+    const QString target = server.lastRequest()->request.target();
+    EXPECT_TRUE(target.startsWith(u"/auth/devices/a%2F"_s)) << target.toStdString();
+    EXPECT_EQ(target.count(u'/'), 3);
+
     // A blank session id sends nothing; a linked-phone answer without user_id fails.
     server.clearJournal();
     quorvin::test::waitFor(client.revokeCloudDeviceSession(u" \n "_s));
