@@ -37,6 +37,8 @@ bool LoopbackCloudServer::start(int port)
     }
     m_http = std::make_unique<httplib::Server>();
     m_http->set_keep_alive_timeout(2);
+    // Held requests (hangs, long-polls) each occupy a thread until they end.
+    m_http->new_task_queue = [] { return new httplib::ThreadPool(32); };
 
     const auto handler = [this](const httplib::Request &req, httplib::Response &res) {
         CloudRequest request;
