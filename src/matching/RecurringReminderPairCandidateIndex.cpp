@@ -134,7 +134,14 @@ QList<ReminderPayload> RecurringReminderPairCandidateIndex::completedCandidates(
             }
         }
     }
-    std::stable_sort(result.begin(), result.end(), completedSort);
+    // Copies equal in due instant and completion text come by local id, never by lookup order.
+    std::sort(result.begin(), result.end(), [](const ReminderPayload &a, const ReminderPayload &b) {
+        if (completedSort(a, b))
+            return true;
+        if (completedSort(b, a))
+            return false;
+        return a.local_id < b.local_id;
+    });
     return result;
 }
 

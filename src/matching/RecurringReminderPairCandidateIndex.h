@@ -21,8 +21,8 @@ public:
 
     // The actives a completed copy may belong to: earliest due first, then most recently modified.
     QList<ReminderPayload> activeCandidates(const ReminderPayload &completedCopy) const;
-    // The completed copies an active item may own: latest due first, then latest completion; each
-    // local id once.
+    // The completed copies an active item may own: latest due first, then latest completion, then
+    // local id; each local id once.
     QList<ReminderPayload> completedCandidates(const ReminderPayload &activeItem) const;
 
     struct Key {

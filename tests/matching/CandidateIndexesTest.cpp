@@ -92,6 +92,16 @@ TEST(RecurringReminderPairCandidateIndex, NarrowsByListAndOrdersCandidates)
     twiceByName.list_name = u"Work"_s;
     const RecurringReminderPairCandidateIndex ordered({inWork}, {bad, late, twiceByID, lateNewer, twiceByName});
     EXPECT_EQ(ids(ordered.completedCandidates(inWork)), (QStringList {u"x2"_s, u"x1"_s, u"x4"_s, u"x3"_s}));
+
+    // Full ties come by local id, whichever bucket found them first.
+    auto tieByName = completedCopy(u"t0"_s, u"2025-06-05T00:00:00Z"_s, u"2025-06-05T08:00:00Z"_s);
+    tieByName.list_name = u"Work"_s;
+    auto tieByID = tieByName;
+    tieByID.local_id = u"t1"_s;
+    tieByID.list_name.reset();
+    tieByID.list_id = u"L1"_s;
+    const RecurringReminderPairCandidateIndex ties({inWork}, {tieByName, tieByID});
+    EXPECT_EQ(ids(ties.completedCandidates(inWork)), (QStringList {u"t0"_s, u"t1"_s}));
 }
 
 TEST(CompletedReminderCandidateIndex, MeetsNearbyCompletionsAndSameDays)
