@@ -115,12 +115,14 @@ TEST(SystemClock, ShortSleepAndCancel)
     QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { source.cancel(); }, Qt::QueuedConnection);
     EXPECT_THROW(test::waitFor(std::move(task)), CancelledError);
 
+    // The closure must outlive the coroutine it starts, so it is named here rather than a temporary.
     bool ran = false;
-    spawn([&]() -> QCoro::Task<void> {
+    auto escaping = [&]() -> QCoro::Task<void> {
         co_await Clock::system().yield();
         ran = true;
         throw std::runtime_error("escaped");
-    }(), QStringLiteral("test"));
+    };
+    spawn(escaping(), QStringLiteral("test"));
     ManualClock::drainEvents();
     EXPECT_TRUE(ran);
 }
