@@ -185,18 +185,34 @@ void sha256WithExtensions(QByteArrayView bytes, quint8 digest[32])
 
 } // namespace
 
-QString sha256Hex(QByteArrayView bytes)
+bool sha256ProcessorInstructionsAvailable()
 {
 #ifdef QUORVIN_SHA_EXTENSIONS
-    static const bool useExtensions = processorHasShaExtensions();
-    if (useExtensions) {
+    static const bool available = processorHasShaExtensions();
+    return available;
+#else
+    return false;
+#endif
+}
+
+QString sha256Hex(QByteArrayView bytes, Sha256Engine engine)
+{
+#ifdef QUORVIN_SHA_EXTENSIONS
+    if (engine != Sha256Engine::Portable && sha256ProcessorInstructionsAvailable()) {
         quint8 digest[32];
         sha256WithExtensions(bytes, digest);
         return hexOf(digest);
     }
+#else
+    Q_UNUSED(engine);
 #endif
     const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     return hexOf(reinterpret_cast<const quint8 *>(digest.constData()));
+}
+
+QString sha256Hex(QByteArrayView bytes)
+{
+    return sha256Hex(bytes, Sha256Engine::Automatic);
 }
 
 QString sha256Hex(const QString &text)

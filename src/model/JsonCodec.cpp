@@ -59,11 +59,26 @@ void Writer::string(const QString &text)
     while (i < size) {
         const char16_t c = data[i];
         if (c >= 0x80) {
-            qsizetype end = i + 1;
-            while (end < size && data[end] >= 0x80)
-                ++end;
-            out.append(QStringView(data + i, end - i).toUtf8());
-            i = end;
+            // A run of non-ASCII text goes out as UTF-8; a lone surrogate has no UTF-8 form and
+            // is written as a \u escape instead, so that it reads back unchanged.
+            qsizetype end = i;
+            while (end < size && data[end] >= 0x80) {
+                if (QChar::isHighSurrogate(data[end]) && end + 1 < size && QChar::isLowSurrogate(data[end + 1]))
+                    end += 2;
+                else if (!QChar::isSurrogate(data[end]))
+                    ++end;
+                else
+                    break;
+            }
+            if (end > i) {
+                out.append(QStringView(data + i, end - i).toUtf8());
+                i = end;
+            } else {
+                const char escape[6]
+                    = {'\\', 'u', hex[c >> 12], hex[(c >> 8) & 0xf], hex[(c >> 4) & 0xf], hex[c & 0xf]};
+                out.append(escape, 6);
+                ++i;
+            }
             continue;
         }
         switch (c) {
@@ -171,6 +186,63 @@ namespace {
 
 constexpr int maximumDepth = 512;
 
+// The text of a string token's content, escapes resolved. A \u escape of a lone surrogate is
+// kept as that code unit, as Qt's parser does; the writer escapes it again, so it survives a round
+// trip.
+QString unescape(const char *data, quint32 length, bool escaped)
+{
+    if (!escaped)
+        return QString::fromUtf8(data, length);
+    QString out;
+    out.reserve(length);
+    const char *p = data;
+    const char *end = data + length;
+    const char *run = p;
+    const auto hex4 = [](const char *at) {
+        char16_t unit = 0;
+        for (int i = 0; i < 4; ++i) {
+            const char c = at[i];
+            unit = char16_t(unit * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10));
+        }
+        return unit;
+    };
+    while (p < end) {
+        if (*p != '\\') {
+            ++p;
+            continue;
+        }
+        out.append(QString::fromUtf8(run, p - run));
+        ++p;
+        switch (*p) {
+        case 'b':
+            out.append(u'\b');
+            break;
+        case 'f':
+            out.append(u'\f');
+            break;
+        case 'n':
+            out.append(u'\n');
+            break;
+        case 'r':
+            out.append(u'\r');
+            break;
+        case 't':
+            out.append(u'\t');
+            break;
+        case 'u':
+            out.append(QChar(hex4(p + 1)));
+            p += 4;
+            break;
+        default: // '"', '\\', '/'
+            out.append(QLatin1Char(*p));
+        }
+        ++p;
+        run = p;
+    }
+    out.append(QString::fromUtf8(run, end - run));
+    return out;
+}
+
 class Parser {
 public:
     Parser(const QByteArray &bytes, std::vector<Node> &nodes)
@@ -183,6 +255,9 @@ public:
 
     void parse()
     {
+        // A byte order mark is tolerated at the start, as Qt's parser does.
+        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+            m_p += 3;
         value(0);
         skipSpace();
         if (m_p != m_end)
@@ -206,7 +281,7 @@ private:
     {
         if (m_nodes.size() >= std::numeric_limits<quint32>::max() - 1)
             error("document too large");
-        m_nodes.push_back(Node {type, false, quint32(start - m_begin), 0, 0, 0});
+        m_nodes.push_back(Node {type, false, false, quint32(start - m_begin), 0, 0, 0});
         return quint32(m_nodes.size() - 1);
     }
     void close(quint32 index) { m_nodes[index].end = quint32(m_nodes.size()); }
@@ -260,6 +335,7 @@ private:
         const quint32 index = push(Node::Object, m_p);
         ++m_p;
         quint32 count = 0;
+        const size_t keysBase = m_keyNodes.size();
         skipSpace();
         if (m_p != m_end && *m_p == '}') {
             ++m_p;
@@ -268,7 +344,9 @@ private:
                 skipSpace();
                 if (m_p == m_end || *m_p != '"')
                     error("expected a key");
-                string();
+                const quint32 key = string();
+                m_keyNodes.push_back(key);
+                m_keyHashes.push_back(keyHash(m_nodes[key]));
                 skipSpace();
                 if (m_p == m_end || *m_p != ':')
                     error("expected ':'");
@@ -287,8 +365,62 @@ private:
                 error("expected ',' or '}'");
             }
         }
+        if (count > 1)
+            shadowRepeatedKeys(keysBase);
+        m_keyNodes.resize(keysBase);
+        m_keyHashes.resize(keysBase);
         m_nodes[index].count = count;
         close(index);
+    }
+
+    // FNV-1a over the key's text as UTF-8, escapes resolved, so that equal keys hash alike
+    // however they were spelt.
+    quint32 keyHash(const Node &key) const
+    {
+        QByteArray decoded;
+        const char *data = m_begin + key.start;
+        qsizetype length = key.length;
+        if (key.flag) {
+            decoded = unescape(data, key.length, true).toUtf8();
+            data = decoded.constData();
+            length = decoded.size();
+        }
+        quint32 hash = 2166136261u;
+        for (qsizetype i = 0; i < length; ++i)
+            hash = (hash ^ quint8(data[i])) * 16777619u;
+        return hash;
+    }
+
+    bool sameKey(const Node &a, const Node &b) const
+    {
+        if (!a.flag && !b.flag)
+            return a.length == b.length && std::memcmp(m_begin + a.start, m_begin + b.start, a.length) == 0;
+        return unescape(m_begin + a.start, a.length, a.flag) == unescape(m_begin + b.start, b.length, b.flag);
+    }
+
+    // Marks every member whose key comes again later in the same object. Repeats are rare, so a
+    // branch-free scan of the hashes rules them out first.
+    void shadowRepeatedKeys(size_t base)
+    {
+        const quint32 *hashes = m_keyHashes.data() + base;
+        const size_t n = m_keyHashes.size() - base;
+        bool collision = false;
+        for (size_t i = 1; i < n; ++i) {
+            bool any = false;
+            for (size_t j = 0; j < i; ++j)
+                any |= hashes[j] == hashes[i];
+            collision |= any;
+        }
+        if (!collision)
+            return;
+        for (size_t i = 0; i + 1 < n; ++i) {
+            for (size_t j = i + 1; j < n; ++j) {
+                if (hashes[i] == hashes[j] && sameKey(m_nodes[m_keyNodes[base + i]], m_nodes[m_keyNodes[base + j]])) {
+                    m_nodes[m_keyNodes[base + i]].shadowed = true;
+                    break;
+                }
+            }
+        }
     }
 
     void array(int depth)
@@ -332,7 +464,7 @@ private:
         return -1;
     }
 
-    void string()
+    quint32 string()
     {
         ++m_p; // opening quote
         const char *start = m_p;
@@ -385,6 +517,7 @@ private:
         m_nodes[index].length = quint32(m_p - start);
         close(index);
         ++m_p; // closing quote
+        return index;
     }
 
     void digits()
@@ -427,6 +560,9 @@ private:
     const char *m_p;
     const char *m_end;
     std::vector<Node> &m_nodes;
+    // The keys of the objects being parsed, innermost last.
+    std::vector<quint32> m_keyNodes;
+    std::vector<quint32> m_keyHashes;
 };
 
 } // namespace
@@ -434,63 +570,16 @@ private:
 Document::Document(const QByteArray &bytes)
     : m_bytes(bytes)
 {
+    // Nodes address the text with 32-bit offsets.
+    if (quint64(bytes.size()) >= std::numeric_limits<quint32>::max())
+        throw JSONCodingError(JSONCodingError::Decoding, QString(), u"not valid JSON: document too large"_s);
     m_nodes.reserve(size_t(bytes.size() / 12) + 4);
     Parser(m_bytes, m_nodes).parse();
 }
 
 QString Document::string(const Node &node) const
 {
-    const char *data = m_bytes.constData() + node.start;
-    if (!node.flag)
-        return QString::fromUtf8(data, node.length);
-    QString out;
-    out.reserve(node.length);
-    const char *p = data;
-    const char *end = data + node.length;
-    const char *run = p;
-    const auto hex4 = [](const char *at) {
-        char16_t unit = 0;
-        for (int i = 0; i < 4; ++i) {
-            const char c = at[i];
-            unit = char16_t(unit * 16 + (c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10));
-        }
-        return unit;
-    };
-    while (p < end) {
-        if (*p != '\\') {
-            ++p;
-            continue;
-        }
-        out.append(QString::fromUtf8(run, p - run));
-        ++p;
-        switch (*p) {
-        case 'b':
-            out.append(u'\b');
-            break;
-        case 'f':
-            out.append(u'\f');
-            break;
-        case 'n':
-            out.append(u'\n');
-            break;
-        case 'r':
-            out.append(u'\r');
-            break;
-        case 't':
-            out.append(u'\t');
-            break;
-        case 'u':
-            out.append(QChar(hex4(p + 1)));
-            p += 4;
-            break;
-        default: // '"', '\\', '/'
-            out.append(QLatin1Char(*p));
-        }
-        ++p;
-        run = p;
-    }
-    out.append(QString::fromUtf8(run, end - run));
-    return out;
+    return unescape(m_bytes.constData() + node.start, node.length, node.flag);
 }
 
 bool Document::keyEquals(const Node &node, const char *key, size_t keyLength) const
@@ -592,6 +681,10 @@ void Decoder::value(quint32 index, JSONObject &out)
     out.clear();
     quint32 member = index + 1;
     for (quint32 i = 0; i < n.count; ++i) {
+        if (doc.node(member).shadowed) {
+            member = doc.node(member + 1).end;
+            continue;
+        }
         const QString key = doc.string(doc.node(member));
         const QByteArray keyBytes = key.toUtf8();
         path.push(keyBytes.constData());

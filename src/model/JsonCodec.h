@@ -162,10 +162,13 @@ template <Record T> void Encoder::value(const T &record)
 // A parsed JSON text as a flat list of nodes in document order. Objects hold their members as
 // key node, value node pairs; every node knows where its subtree ends, so siblings are one hop
 // apart. Texts and numbers stay as spans of the source bytes until a field asks for them.
+// When an object repeats a key, the last member wins, as with Qt's parser: the earlier members'
+// key nodes are marked shadowed and readers pass over them.
 struct Node {
     enum Type : quint8 { Null, False, True, Number, String, Array, Object };
     Type type;
     bool flag; // String: holds escapes; Number: has a fraction or an exponent
+    bool shadowed = false; // key node of a member that a later member with the same key overrides
     quint32 start;
     quint32 length;
     quint32 end; // index of the first node after this value's subtree
@@ -279,7 +282,8 @@ private:
             const quint32 from = pass == 0 ? m_cursor : m_first;
             const quint32 to = pass == 0 ? m_end : m_cursor;
             for (quint32 member = from; member < to; member = m_d.doc.node(member + 1).end) {
-                if (m_d.doc.keyEquals(m_d.doc.node(member), key, length)) {
+                const Node &keyNode = m_d.doc.node(member);
+                if (!keyNode.shadowed && m_d.doc.keyEquals(keyNode, key, length)) {
                     m_cursor = m_d.doc.node(member + 1).end;
                     return member + 1;
                 }

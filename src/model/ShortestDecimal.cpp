@@ -8,6 +8,9 @@ namespace quorvin {
 
 QByteArray shortestDecimal(double value)
 {
+    // Qt drops the sign of a negative zero, which would then read back as another double.
+    if (value == 0 && std::signbit(value))
+        return QByteArrayLiteral("-0");
     const double magnitude = std::fabs(value);
     const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e16);
     return QByteArray::number(value, plain ? 'f' : 'g', QLocale::FloatingPointShortest);

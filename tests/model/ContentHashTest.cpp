@@ -199,6 +199,7 @@ TEST(ContentHash, AlarmOffsetsAreShortestDecimalsWithAFraction)
         {0.1, "0.1"},
         {-1.25, "-1.25"},
         {3600.75, "3600.75"},
+        {-0.0, "-0.0"},
     };
     for (const auto &[offset, text] : offsets) {
         ReminderPayload p = minimal();
