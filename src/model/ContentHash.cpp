@@ -245,7 +245,7 @@ ReminderPayload ReminderPayload::withContentHash() const
 
 std::optional<QString> ReminderPayload::isoString(const std::optional<QDateTime> &date)
 {
-    if (!date)
+    if (!date || !date->isValid())
         return std::nullopt;
     return DateFormatters::fractionalISO8601(*date);
 }

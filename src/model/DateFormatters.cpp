@@ -1,5 +1,6 @@
 #include "model/DateFormatters.h"
 
+#include <QRegularExpression>
 #include <QTimeZone>
 
 using namespace Qt::Literals::StringLiterals;
@@ -20,6 +21,9 @@ void appendDigits(QString &out, int value, int width)
 
 QString format(const QDateTime &date, bool withMilliseconds)
 {
+    // An invalid instant has no text; writing its fields would give digits out of range.
+    if (!date.isValid())
+        return QString();
     const QDateTime utc = date.toUTC();
     const QDate day = utc.date();
     const QTime time = utc.time();
@@ -143,8 +147,27 @@ QString plainISO8601(const QDateTime &date)
 
 QString localizedDateTime(const QDateTime &date, const QLocale &locale)
 {
+    // Qt has no medium style; it is the long form without the weekday and with the abbreviated
+    // month ("May 1, 2024", "2024年5月1日"), and the long time without the zone ("8:30:00 AM").
+    static const QRegularExpression weekday(u"d{4}"_s);
+    static const QRegularExpression zone(u"(^|\\s)t(\\s|$)"_s);
+    static const QString edge = u" ,，"_s;
+    const auto trimEdges = [](QString text) {
+        qsizetype from = 0, to = text.size();
+        while (from < to && edge.contains(text[from]))
+            ++from;
+        while (to > from && edge.contains(text[to - 1]))
+            --to;
+        return text.mid(from, to - from);
+    };
+    QString dateFormat = locale.dateFormat(QLocale::LongFormat);
+    dateFormat.remove(weekday);
+    dateFormat.replace(u"MMMM"_s, u"MMM"_s);
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    timeFormat.replace(zone, u" "_s);
     const QDateTime local = date.toLocalTime();
-    return locale.toString(local.date(), QLocale::ShortFormat) + u' ' + local.time().toString(u"HH:mm:ss"_s);
+    return locale.toString(local.date(), trimEdges(dateFormat)) + u' '
+        + locale.toString(local.time(), trimEdges(timeFormat));
 }
 
 std::optional<QDateTime> parseISO8601(const QString &text)

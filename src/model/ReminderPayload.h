@@ -56,7 +56,7 @@ struct ReminderPayload {
     // does not count). Defined in ContentHash.cpp.
     ReminderPayload withContentHash() const;
 
-    // The record form of a date: absent stays absent, else UTC with milliseconds.
+    // The record form of a date: absent (or invalid) stays absent, else UTC with milliseconds.
     static std::optional<QString> isoString(const std::optional<QDateTime> &date);
 
     template <class S, class V> static void fields(S &s, V &v)

@@ -68,7 +68,23 @@ TEST(DateFormatters, FormatsUtcWithAndWithoutMilliseconds)
     // What is written parses back to the same instant.
     const QDateTime instant = utc(2031, 12, 31, 23, 59, 59, 999);
     EXPECT_EQ(DateFormatters::parseISO8601(DateFormatters::fractionalISO8601(instant)), instant);
-    EXPECT_FALSE(DateFormatters::localizedDateTime(instant, QLocale(QLocale::Chinese, QLocale::China)).isEmpty());
+
+    // An invalid instant has no text: it stays out of records instead of writing garbage digits.
+    EXPECT_FALSE(ReminderPayload::isoString(QDateTime()));
+    EXPECT_EQ(DateFormatters::fractionalISO8601(QDateTime()), u""_s);
+    EXPECT_EQ(ReminderFingerprint::canonicalDate(QDateTime()), u""_s);
+
+    // Medium date and time: no weekday, abbreviated month, seconds, no zone.
+    const QDateTime local = utc(2024, 5, 1, 8, 30, 5).toLocalTime();
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QLocale chinese(QLocale::Chinese, QLocale::China);
+    const QLocale british(QLocale::English, QLocale::UnitedKingdom);
+    EXPECT_EQ(DateFormatters::localizedDateTime(utc(2024, 5, 1, 8, 30, 5), english),
+        english.toString(local, u"MMM d, yyyy h:mm:ss AP"_s));
+    EXPECT_EQ(DateFormatters::localizedDateTime(utc(2024, 5, 1, 8, 30, 5), chinese),
+        chinese.toString(local, u"yyyy年M月d日 HH:mm:ss"_s));
+    EXPECT_EQ(DateFormatters::localizedDateTime(utc(2024, 5, 1, 8, 30, 5), british),
+        british.toString(local, u"d MMM yyyy HH:mm:ss"_s));
 }
 
 TEST(ReminderFingerprint, NormalizeTextTrimsAndCollapsesWhiteSpace)
