@@ -140,13 +140,30 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> 
 {
     std::vector<ReminderPayloadRef> refs;
     refs.reserve(std::size_t(reminders.size()));
+    std::vector<const ReminderPayload *> kept;
+    kept.reserve(std::size_t(reminders.size()));
     for (const auto &payload : reminders) {
         const auto stored = m_snapshotById.constFind(payload.local_id);
         if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload.content_hash
-            && PayloadEquality::same(**stored, payload))
+            && PayloadEquality::same(**stored, payload)) {
             refs.push_back(*stored);
-        else
+            kept.push_back(stored->get());
+        } else {
             refs.push_back(std::make_shared<const ReminderPayload>(payload));
+        }
+    }
+
+    // The usual refresh: every stored reminder handed in once more, each unchanged. Nothing to
+    // journal and nothing to rebuild.
+    if (kept.size() == refs.size() && kept.size() == std::size_t(m_snapshotById.size())) {
+        std::sort(kept.begin(), kept.end());
+        if (std::adjacent_find(kept.cbegin(), kept.cend()) == kept.cend()) {
+            ReminderRefreshEvent event;
+            event.reason = QStringLiteral("refresh");
+            event.totalCount = int(m_snapshotById.size());
+            event.cursor = QString::number(m_currentSequence);
+            return event;
+        }
     }
     return applySnapshot(refs);
 }

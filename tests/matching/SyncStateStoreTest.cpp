@@ -85,6 +85,12 @@ TEST(SyncStateStore, JournalsRemindersByContentHash)
     // The batch and the snapshot share the journalled payload.
     EXPECT_EQ(store.batches().back().upserts[0].get(), storedB.get());
 
+    // The same unchanged reminder twice in place of another one still deletes the other.
+    const auto doubled = store.applySnapshot({renamed, renamed});
+    EXPECT_EQ(doubled.deletions, 1);
+    EXPECT_EQ(doubled.totalCount, 1);
+    store.applySnapshot({renamed, touched});
+
     // An id handed in twice counts once, with the later payload.
     auto twice = store.applySnapshot({reminder(u"a"_s, u"x"_s, u"h1"_s), reminder(u"a"_s, u"y"_s, u"h2"_s), edited});
     ASSERT_EQ(twice.reminderChanges.size(), 1);
