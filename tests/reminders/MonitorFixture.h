@@ -20,6 +20,16 @@ public:
     using InMemoryReminderStore::InMemoryReminderStore;
     void failNextCommit() { m_failCommit = true; }
     void failReads(bool fail) { m_failReads = fail; }
+    // The `nth` removal from now on is refused, as a locked item would be.
+    void failRemoval(int nth) { m_failRemovalIn = nth; }
+
+    void removeReminder(const QString &id, bool commit = true) override
+    {
+        if (m_failRemovalIn > 0 && --m_failRemovalIn == 0) {
+            throw ReminderStoreError(ReminderStoreError::WriteFailed, QStringLiteral("removal refused"));
+        }
+        InMemoryReminderStore::removeReminder(id, commit);
+    }
 
 protected:
     void ensureLoaded() override
@@ -40,6 +50,7 @@ protected:
 private:
     bool m_failCommit = false;
     bool m_failReads = false;
+    int m_failRemovalIn = 0;
 };
 
 // A monitor over the real in-memory store and journal, in virtual time and a fixed time zone.

@@ -100,50 +100,59 @@ TEST(RecurrenceSummaryGrammar, IntervalOfTypeAndSummary)
 
 TEST(NextOccurrence, SimpleAndStructuredSteps)
 {
-    const GregorianCalendar calendar(QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
-    const NextOccurrence next(calendar);
-    struct Row {
-        const char *name;
-        QDateTime from;
-        QString type;
-        std::optional<QString> summary;
-        std::optional<QDateTime> expected;
-    };
-    const QList<Row> rows = {
-        {"daily every 3", at(calendar, 2026, 3, 1), u"daily"_s, u"每3天"_s, at(calendar, 2026, 3, 4)},
-        {"daily", at(calendar, 2026, 3, 1), u"daily"_s, std::nullopt, at(calendar, 2026, 3, 2)},
-        {"biweekly ignores summary", at(calendar, 2026, 3, 1), u"biweekly"_s, u"每3周"_s, at(calendar, 2026, 3, 15)},
-        {"weekly every 3", at(calendar, 2026, 3, 1), u"weekly"_s, u"每3周"_s, at(calendar, 2026, 3, 22)},
-        {"weekdays from friday", at(calendar, 2026, 3, 6), u"weekdays"_s, std::nullopt, at(calendar, 2026, 3, 9)},
-        {"weekends from monday", at(calendar, 2026, 3, 2), u"weekends"_s, std::nullopt, at(calendar, 2026, 3, 7)},
-        {"monthly clamps", at(calendar, 2026, 1, 31), u"monthly"_s, std::nullopt, at(calendar, 2026, 2, 28)},
-        {"quarterly", at(calendar, 2026, 1, 15), u"quarterly"_s, std::nullopt, at(calendar, 2026, 4, 15)},
-        {"semiannual", at(calendar, 2026, 1, 15), u"semiannual"_s, std::nullopt, at(calendar, 2026, 7, 15)},
-        {"yearly leap day", at(calendar, 2028, 2, 29), u"yearly"_s, std::nullopt, at(calendar, 2029, 2, 28)},
-        {"custom", at(calendar, 2026, 3, 1), u"custom"_s, u"custom:interval=1;days=MO"_s, std::nullopt},
-        {"hourly", at(calendar, 2026, 3, 1), u"hourly"_s, std::nullopt, std::nullopt},
-        // 2 March 2026 is a Monday.
-        {"MO,WE every 2 from Monday", at(calendar, 2026, 3, 2), u"weekly"_s, u"custom:interval=2;days=MO,WE"_s,
-            at(calendar, 2026, 3, 4)},
-        {"MO,WE every 2 from Wednesday", at(calendar, 2026, 3, 4), u"weekly"_s, u"custom:interval=2;days=MO,WE"_s,
-            at(calendar, 2026, 3, 16)},
-        {"last working day", at(calendar, 2026, 1, 30), u"monthly"_s,
-            u"custom:interval=1;mode=ordinal;ordinal=L;weekday=WKD"_s, at(calendar, 2026, 2, 27)},
-        {"31st skips short months", at(calendar, 2026, 1, 31), u"monthly"_s,
-            u"custom:interval=1;mode=dates;monthDays=31"_s, at(calendar, 2026, 3, 31)},
-        {"second tuesday", at(calendar, 2026, 3, 10), u"monthly"_s,
-            u"custom:interval=1;mode=ordinal;ordinal=2;weekday=TU"_s, at(calendar, 2026, 4, 14)},
-        {"yearly in March and June", at(calendar, 2026, 3, 15), u"yearly"_s,
-            u"custom:interval=1;months=3,6;mode=dates"_s, at(calendar, 2026, 6, 15)},
-        {"unreadable yearly summary steps by the keyword", at(calendar, 2026, 3, 15), u"yearly"_s,
-            u"custom:interval=1;months=;mode=dates"_s, at(calendar, 2027, 3, 15)},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(row.from, row.type, row.summary), row.expected);
+    // New York changes to summer time on 8 March 2026, inside several of the steps below: each
+    // must still land on 09:00 there.
+    for (const QByteArray &zone : {QByteArrayLiteral("Asia/Shanghai"), QByteArrayLiteral("America/New_York")}) {
+        SCOPED_TRACE(zone.constData());
+        const GregorianCalendar calendar {QTimeZone(zone)};
+        ASSERT_EQ(calendar.timeZone().id(), zone);
+        const NextOccurrence next(calendar);
+        struct Row {
+            const char *name;
+            QDateTime from;
+            QString type;
+            std::optional<QString> summary;
+            std::optional<QDateTime> expected;
+        };
+        const QList<Row> rows = {
+            {"daily every 3", at(calendar, 2026, 3, 1), u"daily"_s, u"每3天"_s, at(calendar, 2026, 3, 4)},
+            {"daily", at(calendar, 2026, 3, 1), u"daily"_s, std::nullopt, at(calendar, 2026, 3, 2)},
+            {"biweekly ignores summary", at(calendar, 2026, 3, 1), u"biweekly"_s, u"每3周"_s,
+                at(calendar, 2026, 3, 15)},
+            {"weekly every 3", at(calendar, 2026, 3, 1), u"weekly"_s, u"每3周"_s, at(calendar, 2026, 3, 22)},
+            {"weekdays from friday", at(calendar, 2026, 3, 6), u"weekdays"_s, std::nullopt, at(calendar, 2026, 3, 9)},
+            {"weekends from monday", at(calendar, 2026, 3, 2), u"weekends"_s, std::nullopt, at(calendar, 2026, 3, 7)},
+            {"monthly clamps", at(calendar, 2026, 1, 31), u"monthly"_s, std::nullopt, at(calendar, 2026, 2, 28)},
+            // Stepping on from the clamped date: the series has drifted to the 28th for good.
+            {"monthly drifts", at(calendar, 2026, 2, 28), u"monthly"_s, std::nullopt, at(calendar, 2026, 3, 28)},
+            {"quarterly", at(calendar, 2026, 1, 15), u"quarterly"_s, std::nullopt, at(calendar, 2026, 4, 15)},
+            {"semiannual", at(calendar, 2026, 1, 15), u"semiannual"_s, std::nullopt, at(calendar, 2026, 7, 15)},
+            {"yearly leap day", at(calendar, 2028, 2, 29), u"yearly"_s, std::nullopt, at(calendar, 2029, 2, 28)},
+            {"custom", at(calendar, 2026, 3, 1), u"custom"_s, u"custom:interval=1;days=MO"_s, std::nullopt},
+            {"hourly", at(calendar, 2026, 3, 1), u"hourly"_s, std::nullopt, std::nullopt},
+            // 2 March 2026 is a Monday.
+            {"MO,WE every 2 from Monday", at(calendar, 2026, 3, 2), u"weekly"_s, u"custom:interval=2;days=MO,WE"_s,
+                at(calendar, 2026, 3, 4)},
+            {"MO,WE every 2 from Wednesday", at(calendar, 2026, 3, 4), u"weekly"_s, u"custom:interval=2;days=MO,WE"_s,
+                at(calendar, 2026, 3, 16)},
+            {"last working day", at(calendar, 2026, 1, 30), u"monthly"_s,
+                u"custom:interval=1;mode=ordinal;ordinal=L;weekday=WKD"_s, at(calendar, 2026, 2, 27)},
+            {"31st skips short months", at(calendar, 2026, 1, 31), u"monthly"_s,
+                u"custom:interval=1;mode=dates;monthDays=31"_s, at(calendar, 2026, 3, 31)},
+            {"second tuesday", at(calendar, 2026, 3, 10), u"monthly"_s,
+                u"custom:interval=1;mode=ordinal;ordinal=2;weekday=TU"_s, at(calendar, 2026, 4, 14)},
+            {"yearly in March and June", at(calendar, 2026, 3, 15), u"yearly"_s,
+                u"custom:interval=1;months=3,6;mode=dates"_s, at(calendar, 2026, 6, 15)},
+            {"unreadable yearly summary steps by the keyword", at(calendar, 2026, 3, 15), u"yearly"_s,
+                u"custom:interval=1;months=;mode=dates"_s, at(calendar, 2027, 3, 15)},
+        };
+        for (const Row &row : rows) {
+            SCOPED_TRACE(row.name);
+            EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(row.from, row.type, row.summary), row.expected);
+        }
+        StructuredRecurrenceSummary never {u"yearly"_s, 1, u"dates"_s, {}, {}, {}, {}, {}};
+        EXPECT_EQ(next.nextDueDateForStructuredRecurrence(at(calendar, 2026, 3, 15), never), std::nullopt);
     }
-    StructuredRecurrenceSummary never {u"yearly"_s, 1, u"dates"_s, {}, {}, {}, {}, {}};
-    EXPECT_EQ(next.nextDueDateForStructuredRecurrence(at(calendar, 2026, 3, 15), never), std::nullopt);
 }
 
 TEST(NextOccurrence, KeepsWallClockAcrossDaylightSaving)

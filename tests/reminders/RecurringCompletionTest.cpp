@@ -131,6 +131,23 @@ TEST_F(Recurring, RemovesCompletedCopiesWithOneCommit)
         EXPECT_TRUE(store.reminder(newest));
     }
 
+    // A removal refused part-way drops the removals staged before it: nothing is committed then
+    // or by the next write, and the session still holds every copy.
+    {
+        auto matchSession = session();
+        const int commits = store.counters().commits;
+        store.failRemoval(2);
+        EXPECT_THROW(run(monitor.removeLocalCompletedOccurrences(remote, std::nullopt, false, matchSession.get())),
+            ReminderStoreError);
+        EXPECT_FALSE(store.hasUncommittedChanges());
+        EXPECT_EQ(store.counters().commits, commits);
+        active(u"Unrelated too"_s);
+        for (const QString &id : {oldest, newest, another}) {
+            EXPECT_TRUE(store.reminder(id));
+            EXPECT_TRUE(matchSession->payload(id));
+        }
+    }
+
     {
         auto matchSession = session();
         const int commits = store.counters().commits;

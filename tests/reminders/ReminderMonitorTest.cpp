@@ -267,6 +267,107 @@ TEST_F(Monitor, WriteValidationAndCreation)
         [](const QString &l) { return l.startsWith(u"[QuorvinRepeat] cloud-write-forced"_s); }));
 }
 
+TEST_F(Monitor, WritesFitAlarmsStartAndRulesToTheDueDate)
+{
+    const auto alarm = [](const QString &kind, std::optional<QString> date, std::optional<double> offset) {
+        ReminderAlarmPayload a;
+        a.kind = kind;
+        a.absolute_date = std::move(date);
+        a.relative_offset_seconds = offset;
+        return a;
+    };
+    ReminderAlarmPayload place = alarm(u"location"_s, std::nullopt, std::nullopt);
+    place.location = ReminderAlarmLocationPayload {std::nullopt, 31.2, 121.5, std::nullopt};
+
+    // Due 09:00 Shanghai: an absolute alarm 0.4 s off stays, one a minute off goes; relative and
+    // location alarms stay whatever their offset.
+    ReminderUpsertMutationPayload u;
+    u.local_id = u"tmp:dentist"_s;
+    u.title = u"Dentist"_s;
+    u.due_date = u"2026-03-10T01:00:00.000Z"_s;
+    u.alarms = QList<ReminderAlarmPayload> {alarm(u"absolute"_s, u"2026-03-10T01:00:00.400Z"_s, std::nullopt),
+        alarm(u"absolute"_s, u"2026-03-10T01:01:00.000Z"_s, std::nullopt), alarm(u"relative"_s, std::nullopt, -86400),
+        place};
+    const QString id = run(monitor.updateReminderFields(u, false, false));
+    EXPECT_TRUE(diagnostics.back().startsWith(u"[QuorvinRepeat] android-write-applied local_id="_s + id));
+    Reminder stored = *store.reminder(id);
+    ASSERT_TRUE(stored.alarms);
+    ASSERT_EQ(stored.alarms->size(), 3u);
+    EXPECT_EQ(stored.alarms->at(0).absoluteDate, QDateTime(QDate(2026, 3, 10), QTime(1, 0, 0, 400), Qt::UTC));
+    EXPECT_EQ(stored.alarms->at(1).relativeOffset, -86400);
+    ASSERT_TRUE(stored.alarms->at(2).structuredLocation);
+    EXPECT_EQ(stored.alarms->at(2).structuredLocation->title, u"提醒事项"_s);
+    EXPECT_EQ(stored.alarms->at(2).proximity, ReminderAlarm::Proximity::Enter);
+    EXPECT_EQ(stored.dueDateComponents, at(2026, 3, 10, 9));
+
+    // Absent alarms leave the reminder's alone; notes of blanks are no notes; a stored time
+    // without seconds equals the same time with 0 seconds.
+    stored.dueDateComponents->second.reset();
+    save(stored);
+    ReminderUpsertMutationPayload same = u;
+    same.local_id = id;
+    same.alarms.reset();
+    same.notes = u"   "_s;
+    int saves = store.counters().reminderSaves;
+    run(monitor.updateReminderFields(same, false, false));
+    EXPECT_EQ(store.counters().reminderSaves, saves);
+
+    // A date-only due date keeps era, year, month, day and zone, and takes every alarm with it.
+    ReminderUpsertMutationPayload allDay = same;
+    allDay.has_due_time = false;
+    allDay.alarms = u.alarms;
+    run(monitor.updateReminderFields(allDay, false, false));
+    stored = *store.reminder(id);
+    EXPECT_EQ(stored.dueDateComponents, at(2026, 3, 10));
+    EXPECT_EQ(stored.alarms, std::nullopt);
+    EXPECT_EQ(mapped(id).alarms, std::nullopt);
+
+    // An active recurring record starts when it is due; a completed one keeps its own start.
+    ReminderUpsertMutationPayload recurring = same;
+    recurring.start_date = u"2026-03-10T00:00:00.000Z"_s;
+    recurring.has_due_time = true;
+    recurring.repeat_type = u"daily"_s;
+    run(monitor.updateReminderFields(recurring, false, false));
+    EXPECT_EQ(store.reminder(id)->startDateComponents, at(2026, 3, 10, 9));
+    recurring.is_completed = true;
+    run(monitor.updateReminderFields(recurring, false, false));
+    EXPECT_EQ(store.reminder(id)->startDateComponents, at(2026, 3, 10, 8));
+    EXPECT_FALSE(store.reminder(id)->completed);
+
+    // The structured rule has no week numbers; the ordinal summary beside it restores them.
+    ReminderUpsertMutationPayload secondTuesday = same;
+    secondTuesday.repeat_type = u"monthly"_s;
+    secondTuesday.repeat_summary = u"custom:interval=1;mode=ordinal;ordinal=2;weekday=TU"_s;
+    secondTuesday.recurrence_rule = ReminderRecurrenceRulePayload {};
+    secondTuesday.recurrence_rule->frequency = u"monthly"_s;
+    secondTuesday.recurrence_rule->week_days = QList<QString> {u"TU"_s};
+    secondTuesday.recurrence_rule->occurrence_count = 4;
+    run(monitor.updateReminderFields(secondTuesday, false, false));
+    stored = *store.reminder(id);
+    ASSERT_EQ(stored.recurrenceRules.size(), 1u);
+    EXPECT_EQ(stored.recurrenceRules.front().daysOfTheWeek, (std::vector<RecurrenceDayOfWeek> {{3, 2}}));
+    EXPECT_EQ(stored.recurrenceRules.front().end, RecurrenceEnd::byCount(4));
+    saves = store.counters().reminderSaves;
+    run(monitor.updateReminderFields(secondTuesday, false, false));
+    EXPECT_EQ(store.counters().reminderSaves, saves);
+
+    // A rule without a due date asks for no repetition.
+    secondTuesday.due_date.reset();
+    run(monitor.updateReminderFields(secondTuesday, false, false));
+    EXPECT_TRUE(store.reminder(id)->recurrenceRules.empty());
+    EXPECT_EQ(store.reminder(id)->dueDateComponents, std::nullopt);
+
+    // With no list at all a new reminder has nowhere to go.
+    store.removeList(listId);
+    try {
+        run(monitor.updateReminderFields(u, false, false));
+        ADD_FAILURE() << "no error";
+    } catch (const SyncError &e) {
+        EXPECT_EQ(e.description(), u"No reminder list available"_s);
+    }
+    EXPECT_TRUE(store.reminders().empty());
+}
+
 TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
 {
     Reminder r;
@@ -325,6 +426,53 @@ TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
     EXPECT_EQ(store.reminders().size(), 5u);
 }
 
+TEST_F(Monitor, TheDetachedOccurrenceRespectsTheEndOfItsSeries)
+{
+    Reminder r;
+    r.title = u"Course"_s;
+    r.dueDateComponents = at(2026, 3, 2, 9);
+    RecurrenceRule weekly;
+    weekly.frequency = RecurrenceRule::Frequency::Weekly;
+    r.recurrenceRules = {weekly};
+    const GregorianCalendar shanghai(QTimeZone("Asia/Shanghai"));
+    const QDateTime completion = shanghai.instant(QDate(2026, 3, 2), QTime(10, 0));
+    const QDateTime nextDue = shanghai.instant(QDate(2026, 3, 9), QTime(9, 0));
+
+    struct Row {
+        const char *name;
+        std::optional<RecurrenceEnd> end;
+        bool detaches;
+    };
+    const std::vector<Row> rows = {
+        {"no end", std::nullopt, true},
+        {"ends after the next occurrence", RecurrenceEnd::byDate(nextDue.addSecs(1)), true},
+        {"ends on the next occurrence", RecurrenceEnd::byDate(nextDue), true},
+        {"ends before the next occurrence", RecurrenceEnd::byDate(nextDue.addSecs(-1)), false},
+        // A count cannot be checked against one item's dates; it goes on with the series.
+        {"ends after a count", RecurrenceEnd::byCount(3), true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Reminder series = r;
+        series.recurrenceRules.front().end = row.end;
+        const QString id = save(series).id;
+        const auto nextId = run(monitor.setReminderCompletion(id, true, completion, false));
+        const Reminder done = *store.reminder(id);
+        EXPECT_TRUE(done.completed);
+        EXPECT_EQ(nextId.has_value(), row.detaches);
+        if (nextId) {
+            const Reminder next = *store.reminder(*nextId);
+            EXPECT_EQ(next.dueDateComponents, at(2026, 3, 9, 9));
+            ASSERT_EQ(next.recurrenceRules.size(), 1u);
+            EXPECT_EQ(next.recurrenceRules.front().end, row.end);
+            EXPECT_TRUE(done.recurrenceRules.empty());
+        } else {
+            // Completed in place: the ended series keeps its rule.
+            EXPECT_EQ(done.recurrenceRules, series.recurrenceRules);
+        }
+    }
+}
+
 TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
 {
     Reminder r;
@@ -335,6 +483,12 @@ TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
     r.recurrenceRules = {weekly};
     const QString id = save(r).id;
 
+    // The completed item is refused at once, or the commit that would write both fails: either
+    // way nothing stays staged and the series is untouched.
+    store.failNextWrite(ReminderStoreError(ReminderStoreError::Injected, u"item locked"_s));
+    EXPECT_THROW(run(monitor.setReminderCompletion(id, true, std::nullopt, false)), ReminderStoreError);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_EQ(store.reminders().size(), 1u);
     store.failNextCommit();
     EXPECT_THROW(run(monitor.setReminderCompletion(id, true, std::nullopt, false)), ReminderStoreError);
     EXPECT_FALSE(store.hasUncommittedChanges());
