@@ -1,0 +1,1 @@
+quorvin_add_bench(sync DEPS quorvin_sync quorvin_cloudserver)

@@ -1,0 +1,277 @@
+#include "sync/QuorvinMacService.h"
+
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudPullUploadCheckpoint.h"
+#include "matching/CloudReminderMatchSession.h"
+#include "matching/MatchText.h"
+#include "matching/SyncStateStore.h"
+#include "platform/concurrency/Clock.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+
+#include <algorithm>
+
+namespace quorvin {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+std::optional<QString> cursorOrNone(const QString &cursor)
+{
+    if (cursor.isEmpty()) {
+        return std::nullopt;
+    }
+    return cursor;
+}
+
+std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std::optional<QString> &serverID)
+{
+    if (!serverID) {
+        return std::nullopt;
+    }
+    const auto it = index.serverToLocal().constFind(*serverID);
+    if (it == index.serverToLocal().cend()) {
+        return std::nullopt;
+    }
+    return *it;
+}
+
+QStringList sortedUnique(const QList<QString> &ids)
+{
+    QStringList result(ids.cbegin(), ids.cend());
+    std::sort(result.begin(), result.end());
+    result.erase(std::unique(result.begin(), result.end()), result.end());
+    return result;
+}
+} // namespace
+
+void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString &localID)
+{
+    const auto previous = mappedLocalID(*m_reminderMappingIndex, serverID);
+    m_reminderMappingIndex->set(serverID, localID, false);
+    saveReminderMappings();
+    // A server item that moved to another local reminder (the next occurrence of a series) keeps
+    // its identity on the next upload: the server's stored source id still names the old reminder.
+    if (previous && *previous != localID && m_cachedRemoteSourceIdentityByServerID.contains(serverID)) {
+        m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
+    }
+}
+
+QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
+    SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
+{
+    beginCloudMappingMutationBatch();
+    bool result = false;
+    std::exception_ptr failure;
+    try {
+        result = co_await applyCloudEnvelopeSteps(std::move(envelope), advanceLocalPushCursor, epoch);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    endCloudMappingMutationBatch();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    co_return result;
+}
+
+QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
+    SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
+{
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
+    const auto before = m_stateStore->currentSnapshot();
+    auto session = std::make_shared<CloudReminderMatchSession>(before.items);
+
+    const auto &items = envelope.items;
+    rememberCloudRecurringCompletionCommands(items);
+    rememberRemoteCloudCompletionOrigins(items);
+    const auto pairs = remoteRecurringCompletionPairs(items);
+    rememberCloudRecurringCompletionPairs(pairs.values());
+    QSet<QString> pairCompletedIDs;
+    for (const auto &pair : pairs) {
+        pairCompletedIDs.insert(pair.completedOccurrence.local_id);
+    }
+
+    QSet<QString> protectedLocalReminderIDs;
+    for (const auto &item : items) {
+        if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
+            protectedLocalReminderIDs.insert(source);
+        }
+        if (const auto mapped = mappedLocalID(*m_reminderMappingIndex, item.local_id)) {
+            protectedLocalReminderIDs.insert(*mapped);
+        }
+    }
+    QSet<QString> cloudReminderIDs = protectedLocalReminderIDs;
+    QSet<QString> cloudListIDs;
+    bool wrote = false;
+    bool followUp = false;
+
+    // Reminder deletes.
+    const auto deletedReminderIDs = sortedUnique(envelope.deleted_ids);
+    const QSet<QString> deletedReminderSet(deletedReminderIDs.cbegin(), deletedReminderIDs.cend());
+    for (const auto &serverID : deletedReminderIDs) {
+        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
+        if (!localID) {
+            continue;
+        }
+        cloudReminderIDs.insert(*localID);
+        std::optional<QString> failure;
+        try {
+            co_await m_reminderMonitor->deleteReminder(*localID, false);
+        } catch (const Error &error) {
+            failure = error.description();
+        }
+        ensureSyncStateEpoch(epoch);
+        if (failure) {
+            appendLog(u"Cloud reminder delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+        } else {
+            session->remove(*localID);
+            wrote = true;
+        }
+        m_reminderMappingIndex->remove(serverID);
+        saveReminderMappings();
+    }
+
+    // List deletes.
+    const auto deletedListIDs = sortedUnique(envelope.deleted_list_ids);
+    const QSet<QString> deletedListSet(deletedListIDs.cbegin(), deletedListIDs.cend());
+    for (const auto &serverID : deletedListIDs) {
+        const auto localID = mappedLocalID(*m_listMappingIndex, serverID);
+        if (!localID) {
+            continue;
+        }
+        cloudListIDs.insert(*localID);
+        std::optional<QString> failure;
+        try {
+            co_await m_reminderMonitor->deleteList(*localID, false);
+        } catch (const Error &error) {
+            failure = error.description();
+        }
+        ensureSyncStateEpoch(epoch);
+        if (failure) {
+            appendLog(u"Cloud list delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+        } else {
+            session->removeAll(*localID);
+            wrote = true;
+        }
+        m_listMappingIndex->remove(serverID);
+        saveListMappings();
+    }
+
+    // Lists.
+    for (const auto &list : std::as_const(envelope.lists)) {
+        if (deletedListSet.contains(list.list_id)) {
+            continue;
+        }
+        const auto localListID = co_await ensureLocalListID(list, epoch);
+        ensureSyncStateEpoch(epoch);
+        cloudListIDs.insert(localListID);
+        wrote = true;
+    }
+
+    // Items: the active sides of recurring completion pairs first.
+    QList<const ReminderPayload *> ordered;
+    ordered.reserve(items.size());
+    for (const auto &item : items) {
+        if (pairs.contains(item.local_id)) {
+            ordered.append(&item);
+        }
+    }
+    for (const auto &item : items) {
+        if (!pairs.contains(item.local_id)) {
+            ordered.append(&item);
+        }
+    }
+    for (qsizetype position = 0; position < ordered.size(); ++position) {
+        const ReminderPayload item = *ordered.at(position);
+        if (deletedReminderSet.contains(item.local_id)) {
+            continue;
+        }
+        if (position > 0 && position % 12 == 0) {
+            co_await m_clock.yield();
+            ensureSyncStateEpoch(epoch);
+        }
+        wrote = true;
+        const auto serverID = item.local_id;
+        const auto localListID = mappedLocalID(*m_listMappingIndex, item.list_id);
+
+        if (isRemoteRecurringCompletionCommand(item)) {
+            const auto mapped = mappedLocalID(*m_reminderMappingIndex, serverID);
+            const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, session);
+            ensureSyncStateEpoch(epoch);
+            if (result) {
+                mapCloudReminder(serverID, *result);
+                cloudReminderIDs.insert(*result);
+                QStringList touched;
+                if (mapped) {
+                    touched.append(*mapped);
+                }
+                touched.append(*result);
+                refreshMatchSession(*session, touched, *m_reminderMonitor);
+            }
+            followUp = true;
+            continue;
+        }
+
+        if (pairCompletedIDs.contains(serverID)) {
+            const auto dedupe
+                = co_await m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, session.get());
+            ensureSyncStateEpoch(epoch);
+            if (dedupe.keptLocalID) {
+                mapCloudReminder(serverID, *dedupe.keptLocalID);
+                cloudReminderIDs.insert(*dedupe.keptLocalID);
+                for (const auto &removed : dedupe.removedLocalIDs) {
+                    cloudReminderIDs.insert(removed);
+                }
+                refreshMatchSession(*session, {*dedupe.keptLocalID}, *m_reminderMonitor);
+                if (!dedupe.removedLocalIDs.isEmpty()) {
+                    appendLog(u"Cloud recurring completed occurrence deduped server_id="_s + serverID + u" kept="_s
+                        + *dedupe.keptLocalID + u" removed="_s + QString::number(dedupe.removedLocalIDs.size()));
+                } else {
+                    appendLog(u"Cloud recurring completed occurrence consumed server_id="_s + serverID + u" local_id="_s
+                        + *dedupe.keptLocalID);
+                }
+                continue;
+            }
+        }
+
+        std::optional<RemoteRecurringCompletionPair> pair;
+        if (const auto it = pairs.constFind(serverID); it != pairs.cend()) {
+            pair = *it;
+        }
+        const auto result
+            = co_await upsertLocalReminder(item, localListID, pair, protectedLocalReminderIDs, session, epoch);
+        ensureSyncStateEpoch(epoch);
+        mapCloudReminder(serverID, result.localID);
+        cloudReminderIDs.insert(result.localID);
+        followUp = followUp || result.needsFollowUp;
+    }
+
+    if (!items.isEmpty()) {
+        appendLog(u"Cloud match index items="_s + QString::number(session->index().size()) + u" candidates="_s
+            + QString::number(session->index().metrics().returnedCandidateCount) + u" full_comparisons="_s
+            + QString::number(session->fullComparisonCount()));
+    }
+    if (!wrote) {
+        co_return false;
+    }
+
+    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+    // The pull's activity entry (before and after state) joins here with the activity entry points.
+    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    if (advanceLocalPushCursor) {
+        if (!followUp && !checkpoint.requiresLocalUpload(observed, cloudReminderIDs, cloudListIDs)) {
+            saveCloudPushCursor(observed.next_cursor);
+            co_return false;
+        }
+    } else if (!followUp) {
+        co_return false;
+    }
+    appendLog(u"Cloud pull preserved pending local changes/identities at push cursor "_s
+        + (m_cloudPushCursor.isEmpty() ? QStringLiteral("<empty>") : m_cloudPushCursor) + u" for follow-up upload"_s);
+    scheduleCloudSync(SyncText::triggerPullFollowUp);
+    co_return true;
+}
+
+} // namespace quorvin

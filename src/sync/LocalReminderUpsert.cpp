@@ -1,0 +1,221 @@
+#include "sync/QuorvinMacService.h"
+
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudReminderMatchSession.h"
+#include "matching/LocalReminderMatchResolver.h"
+#include "matching/MatchText.h"
+#include "matching/RecurringCompletionPredicates.h"
+#include "model/DateFormatters.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+
+namespace quorvin {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+QString lastModifiedText(const ReminderPayload &item)
+{
+    return item.last_modified.value_or(QStringLiteral("<nil>"));
+}
+} // namespace
+
+bool QuorvinMacService::storeHasReminder(const QString &localID) const
+{
+    return m_reminderMonitor->reminder(localID).has_value();
+}
+
+QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch)
+{
+    if (const auto it = m_listMappingIndex->serverToLocal().constFind(list.list_id);
+        it != m_listMappingIndex->serverToLocal().cend()) {
+        const QString mapped = *it;
+        bool renamed = false;
+        try {
+            co_await m_reminderMonitor->updateList(mapped, list.list_name, false);
+            renamed = true;
+        } catch (const Error &) {
+            // The mapped list is gone or cannot be renamed: find or create it again below.
+        }
+        ensureSyncStateEpoch(epoch);
+        if (renamed) {
+            co_return mapped;
+        }
+        m_listMappingIndex->remove(list.list_id);
+        saveListMappings();
+    }
+    if (MatchText::trimmed(list.source) == u"apple_reminders"_s) {
+        if (const auto found = m_reminderMonitor->localListID(list.source_list_id)) {
+            co_await m_reminderMonitor->updateList(*found, list.list_name, false);
+            ensureSyncStateEpoch(epoch);
+            m_listMappingIndex->set(list.list_id, *found, true);
+            saveListMappings();
+            co_return *found;
+        }
+    }
+    const auto created = co_await m_reminderMonitor->createList(list.list_name, false);
+    ensureSyncStateEpoch(epoch);
+    m_listMappingIndex->set(list.list_id, created.first, true);
+    saveListMappings();
+    co_return created.first;
+}
+
+QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(ReminderPayload item,
+    std::optional<QString> localListID, std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion,
+    QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+{
+    auto &monitor = *m_reminderMonitor;
+    const LocalReminderMatchResolver resolver(monitor);
+    const QString serverID = item.local_id;
+    std::optional<QString> mapped;
+    if (const auto it = m_reminderMappingIndex->serverToLocal().constFind(serverID);
+        it != m_reminderMappingIndex->serverToLocal().cend()) {
+        mapped = *it;
+    }
+
+    std::optional<QString> target;
+    const auto match = resolver.resolveLocalReminderMatch(item, localListID, *matchSession);
+    if (match) {
+        const QString winner = match->localID;
+        const auto &duplicates = match->duplicateLocalIDs;
+        if (mapped && *mapped != winner && duplicates.contains(*mapped) && storeHasReminder(*mapped)) {
+            appendLog(u"Cloud duplicate detected server_id="_s + serverID + u" kept="_s + winner + u" duplicate_copy="_s
+                + *mapped);
+        }
+        if (isRemoteRecurringActiveCandidate(item) && !duplicates.isEmpty()) {
+            for (const auto &duplicate : duplicates) {
+                if (!storeHasReminder(duplicate)) {
+                    continue;
+                }
+                // A reminder that another item of this envelope claims, or that another server
+                // item is mapped to, is a reminder of its own and not a copy of this one.
+                if (protectedLocalReminderIDs.contains(duplicate)) {
+                    continue;
+                }
+                const auto servers = m_reminderMappingIndex->serverIDs(duplicate);
+                if (std::any_of(servers.cbegin(), servers.cend(),
+                        [&serverID](const QString &other) { return other != serverID; })) {
+                    continue;
+                }
+                co_await monitor.deleteReminder(duplicate, false);
+                ensureSyncStateEpoch(epoch);
+                matchSession->remove(duplicate);
+                appendLog(u"Cloud recurring active duplicate removed server_id="_s + serverID + u" kept="_s + winner
+                    + u" removed="_s + duplicate);
+            }
+        }
+        if (!mapped || *mapped != winner) {
+            appendLog(
+                u"Cloud reminder matched existing local reminder server_id="_s + serverID + u" local_id="_s + winner);
+        }
+        target = winner;
+    } else if (const auto mappedState = mapped ? monitor.reminder(*mapped) : std::nullopt) {
+        if (mappedState->isCompleted == item.is_completed) {
+            target = mapped;
+        } else if (!resolver.reminderHasRecurrence(*mapped)
+            && !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
+            appendLog(u"Cloud reminder mapping completion changed server_id="_s + serverID + u" mapped_local_id="_s
+                + *mapped + u"; updating original local reminder"_s);
+            target = mapped;
+        } else if (!resolver.reminderHasNewerLocalChanges(*mapped, item, localListID)) {
+            appendLog(u"Cloud reminder mapping completion mismatch server_id="_s + serverID + u" mapped_local_id="_s
+                + *mapped + u"; creating a fresh local reminder"_s);
+            m_reminderMappingIndex->remove(serverID);
+            saveReminderMappings();
+        } else {
+            appendLog(u"Cloud reminder skipped stale mapped remote server_id="_s + serverID + u" local_id="_s + *mapped
+                + u" remote_last_modified="_s + lastModifiedText(item));
+            co_return LocalReminderUpsertResult {*mapped, true};
+        }
+    } else if (const auto sameIDState = monitor.reminder(serverID)) {
+        if (sameIDState->isCompleted == item.is_completed) {
+            target = serverID;
+        } else if (!resolver.reminderHasRecurrence(serverID)
+            && !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
+            appendLog(u"Cloud reminder local-id completion changed server_id="_s + serverID
+                + u"; updating original local reminder"_s);
+            target = serverID;
+        }
+    }
+
+    bool needsFollowUp = true;
+    if (target) {
+        if (resolver.reminderHasNewerLocalChanges(*target, item, localListID)) {
+            appendLog(u"Cloud reminder skipped stale remote server_id="_s + serverID + u" local_id="_s + *target
+                + u" remote_last_modified="_s + lastModifiedText(item));
+            co_return LocalReminderUpsertResult {*target, true};
+        }
+        needsFollowUp = false;
+        if (remoteRecurringCompletion) {
+            const auto next
+                = co_await monitor.applyRemoteRecurringCompletionIfNeeded(remoteRecurringCompletion->activeItem,
+                    remoteRecurringCompletion->completedOccurrence, *target, matchSession.get());
+            ensureSyncStateEpoch(epoch);
+            if (next) {
+                appendLog(u"Cloud recurring completion applied server_id="_s + serverID + u" completed_server_id="_s
+                    + remoteRecurringCompletion->completedOccurrence.local_id + u" old_local_id="_s + *target
+                    + u" next_local_id="_s + *next);
+                refreshMatchSession(*matchSession, {*target, *next}, *m_reminderMonitor);
+                target = next;
+                needsFollowUp = true;
+            }
+        }
+    }
+
+    ReminderUpsertMutationPayload mutation;
+    mutation.schema_version = item.schema_version.value_or(2);
+    mutation.source = item.source;
+    mutation.source_item_id = item.source_item_id;
+    mutation.source_external_id = item.source_external_id;
+    mutation.created_at = item.created_at;
+    mutation.updated_at = item.updated_at;
+    mutation.local_id = target;
+    mutation.title = item.title;
+    mutation.notes = item.notes;
+    mutation.start_date = item.start_date;
+    mutation.has_start_time = item.has_start_time;
+    mutation.due_date = item.due_date;
+    mutation.has_due_time = item.has_due_time;
+    mutation.url = item.url;
+    mutation.list_id = localListID;
+    mutation.list_name = item.list_name;
+    mutation.repeat_type = item.repeat_type;
+    mutation.repeat_summary = item.repeat_summary;
+    mutation.alarms = item.alarms;
+    mutation.recurrence_rule = item.recurrence_rule;
+    mutation.raw_apple_payload_json = item.raw_apple_payload_json;
+    mutation.unsupported_fields_json = item.unsupported_fields_json;
+    mutation.priority = item.priority;
+    mutation.is_completed = item.is_completed;
+    mutation.completion_date = item.completion_date;
+    mutation.client_last_modified = item.last_modified;
+
+    const QString written = co_await monitor.updateReminderFields(mutation, false, true);
+    ensureSyncStateEpoch(epoch);
+
+    if (!item.is_completed) {
+        if (const auto state = monitor.reminder(written); state && state->isCompleted) {
+            co_await monitor.setReminderCompletion(written, false, std::nullopt, false);
+            ensureSyncStateEpoch(epoch);
+        }
+    } else {
+        const auto completedAt
+            = item.completion_date ? DateFormatters::parseISO8601(*item.completion_date) : std::nullopt;
+        co_await monitor.setReminderCompletion(written, true, completedAt, false);
+        ensureSyncStateEpoch(epoch);
+        if (!RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
+            const auto removed = co_await monitor.removeLocalUncompletedDuplicates(
+                item, written, protectedLocalReminderIDs, matchSession.get());
+            ensureSyncStateEpoch(epoch);
+            if (!removed.isEmpty()) {
+                appendLog(u"Cloud completed reminder removed stale active duplicates server_id="_s + serverID
+                    + u" removed="_s + QString::number(removed.size()));
+            }
+        }
+    }
+
+    refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
+    co_return LocalReminderUpsertResult {written, needsFollowUp};
+}
+
+} // namespace quorvin

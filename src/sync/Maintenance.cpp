@@ -1,0 +1,89 @@
+#include "sync/QuorvinMacService.h"
+
+#include "cloud/CloudSyncClient.h"
+#include "matching/SyncStateStore.h"
+#include "platform/concurrency/Spawn.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+
+#include <QPointer>
+
+namespace quorvin {
+
+void QuorvinMacService::manualRefresh()
+{
+    if (!m_reminderMonitor) {
+        return;
+    }
+    spawn(runManualRefresh(), QStringLiteral("manual refresh"));
+}
+
+QCoro::Task<void> QuorvinMacService::runManualRefresh()
+{
+    QPointer<QuorvinMacService> self(this);
+    std::optional<QString> failure;
+    try {
+        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+    } catch (const Error &error) {
+        failure = error.description();
+    }
+    if (failure && self) {
+        appendLog(SyncText::logManualRefreshFailedPrefix + *failure);
+        markSyncFailure(SyncText::manualRefreshFailed);
+    }
+}
+
+void QuorvinMacService::retryCloudBootstrap()
+{
+    if (!m_reminderMonitor) {
+        appendLog(SyncText::logRebuildNoMonitor);
+        return;
+    }
+    const auto baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        appendLog(SyncText::logRebuildNoBaseURL);
+        return;
+    }
+    spawn(runCloudBootstrapRebuild(baseURL), QStringLiteral("cloud rebuild"));
+}
+
+QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
+{
+    QPointer<QuorvinMacService> self(this);
+    appendLog(SyncText::logRebuildRequested);
+    std::optional<QString> failure;
+    try {
+        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+        if (!self) {
+            co_return;
+        }
+        const auto token = normalizeCloudAuthTokenValue(m_cloudAuthToken);
+        if (token.isEmpty()) {
+            appendLog(SyncText::logRebuildNoToken);
+            markSyncFailure(SyncText::missingToken);
+            co_return;
+        }
+        const auto localCount = m_stateStore->reminderCount();
+        co_await makeClient(baseURL, token).resetCloud();
+        if (!self) {
+            co_return;
+        }
+        clearCloudSyncState(SyncText::clearRebuild);
+        appendLog(SyncText::logRebuildResetPrefix + QString::number(localCount) + SyncText::logRebuildResetSuffix);
+        appendActivityLog(SyncText::categoryUser, SyncText::activityRebuildStarted,
+            {SyncText::activityRebuildDetailPrefix + QString::number(localCount)
+                + SyncText::activityRebuildDetailSuffix});
+        scheduleCloudSync(SyncText::triggerManualBootstrap);
+        co_return;
+    } catch (const Error &error) {
+        failure = error.description();
+    }
+    if (!self) {
+        co_return;
+    }
+    appendLog(SyncText::logRebuildFailedPrefix + *failure);
+    markSyncFailure(SyncText::rebuildFailed);
+    appendActivityLog(SyncText::categorySync, SyncText::activityRebuildFailed, {*failure});
+}
+
+} // namespace quorvin

@@ -1,0 +1,84 @@
+#include "sync/QuorvinMacService.h"
+
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudRestartReconciliationPlanner.h"
+#include "matching/SyncStateStore.h"
+#include "model/DateFormatters.h"
+#include "model/SyncError.h"
+#include "platform/concurrency/Clock.h"
+#include "platform/reminderstore/ReminderStore.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+
+namespace quorvin {
+
+using namespace Qt::Literals::StringLiterals;
+
+QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
+    QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
+{
+    const auto localItems = m_stateStore->currentSnapshot().items;
+    const auto plan
+        = CloudRestartReconciliationPlanner::makePlan(localItems, remoteItems, m_reminderMappingIndex->serverToLocal());
+    appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
+        + u" identity_lookups="_s + QString::number(plan.identityLookupCount) + u" semantic_lookups="_s
+        + QString::number(plan.semanticLookupCount) + u" mapping_repairs="_s
+        + QString::number(plan.mappingRepairs.size()) + u" duplicates="_s
+        + QString::number(plan.duplicateLocalIDs.size()) + u" uploads="_s + QString::number(plan.uploadLocalIDs.size())
+        + u" ambiguous="_s + QString::number(plan.ambiguousLocalIDs.size()));
+    if (!plan.ambiguousLocalIDs.isEmpty()) {
+        throw SyncError::invalidRequest(u"重启对账发现 "_s + QString::number(plan.ambiguousLocalIDs.size())
+            + u" 条无法安全判定的本地提醒，已停止自动修改，请上传诊断报告"_s);
+    }
+
+    beginCloudMappingMutationBatch();
+    for (const auto &repair : plan.mappingRepairs) {
+        m_reminderMappingIndex->set(repair.serverID, repair.localID, false);
+        saveReminderMappings();
+    }
+    endCloudMappingMutationBatch();
+
+    if (!plan.duplicateLocalIDs.isEmpty()) {
+        for (const auto &localID : plan.duplicateLocalIDs) {
+            if (!m_reminderMonitor->reminder(localID)) {
+                throw SyncError::notFound();
+            }
+            m_store.removeReminder(localID, true);
+        }
+        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        ensureSyncStateEpoch(epoch);
+        appendLog(u"Cloud restart reconciliation removed "_s + QString::number(plan.duplicateLocalIDs.size())
+            + u" strict recurring completion duplicates"_s);
+    }
+
+    if (requiresFullSnapshotUpload) {
+        co_return m_stateStore->syncResponse(std::nullopt);
+    }
+    if (!plan.uploadLocalIDs.isEmpty()) {
+        const QSet<QString> uploads(plan.uploadLocalIDs.cbegin(), plan.uploadLocalIDs.cend());
+        const auto snapshot = m_stateStore->currentSnapshot();
+        SyncResponseEnvelope envelope;
+        QSet<QString> listIDs;
+        for (const auto &item : snapshot.items) {
+            if (uploads.contains(item.local_id)) {
+                envelope.items.append(item);
+                if (item.list_id) {
+                    listIDs.insert(*item.list_id);
+                }
+            }
+        }
+        for (const auto &list : snapshot.lists) {
+            if (listIDs.contains(list.list_id)) {
+                envelope.lists.append(list);
+            }
+        }
+        envelope.next_cursor = QString::number(m_stateStore->currentSequence());
+        envelope.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
+        envelope.full_snapshot = false;
+        co_return envelope;
+    }
+    saveCloudPushCursor(QString::number(m_stateStore->currentSequence()));
+    co_return std::nullopt;
+}
+
+} // namespace quorvin

@@ -1,0 +1,292 @@
+#include "sync/QuorvinMacService.h"
+
+#include "activity/ReminderCountSummaryText.h"
+#include "cloud/CloudSyncClient.h"
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudPullUploadCheckpoint.h"
+#include "matching/SyncStateStore.h"
+#include "platform/concurrency/Clock.h"
+#include "platform/defaults/UserDefaults.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+#include "sync/SyncStateFencedError.h"
+
+#include <QPointer>
+
+namespace quorvin {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+bool hasChanges(const SyncResponseEnvelope &envelope)
+{
+    return !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
+        || !envelope.deleted_list_ids.isEmpty();
+}
+
+std::optional<QString> cursorOrNone(const QString &cursor)
+{
+    if (cursor.isEmpty()) {
+        return std::nullopt;
+    }
+    return cursor;
+}
+
+QString errorDescription(const std::exception &error)
+{
+    if (const auto *known = dynamic_cast<const Error *>(&error)) {
+        return known->description();
+    }
+    return QString::fromUtf8(error.what());
+}
+} // namespace
+
+CloudSyncClient QuorvinMacService::makeClient(const QString &baseURL, const QString &token) const
+{
+    CloudSyncClient client(m_http, baseURL, token, m_clock);
+    // Destroying the service ends its requests instead of leaving them to resume into nothing.
+    client.setCancelToken(m_lifetime.token());
+    return client;
+}
+
+void QuorvinMacService::ensureSyncStateEpoch(quint64 epoch) const
+{
+    if (epoch != m_syncStateEpoch) {
+        throw SyncStateFencedError();
+    }
+}
+
+void QuorvinMacService::saveCloudPullCursor(const QString &cursor)
+{
+    m_cloudPullCursor = cursor;
+    m_defaults.setString(SyncText::keyPullCursor, cursor);
+}
+
+void QuorvinMacService::saveCloudPushCursor(const QString &cursor)
+{
+    m_cloudPushCursor = cursor;
+    m_defaults.setString(SyncText::keyPushCursor, cursor);
+}
+
+QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
+    CloudSyncClient client, std::optional<QString> cursor, quint64 epoch)
+{
+    auto envelope = co_await client.sync(cursor);
+    ensureSyncStateEpoch(epoch);
+    updateRemoteIdentityCache(envelope);
+    co_return envelope;
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch)
+{
+    const auto second = co_await pullCloudEnvelope(client, cursorOrNone(m_cloudPullCursor), epoch);
+    co_await applyCloudEnvelope(second, true, epoch);
+    ensureSyncStateEpoch(epoch);
+    saveCloudPullCursor(second.next_cursor);
+    co_return second.items;
+}
+
+QCoro::Task<void> QuorvinMacService::runCloudSync(
+    QString trigger, std::optional<SyncCountVerificationRequestSignal> request)
+{
+    // A failed monitor start keeps sync off for good.
+    if (!m_isRunning || !m_reminderMonitor) {
+        co_return;
+    }
+    const auto baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        co_return;
+    }
+    const auto token = normalizeCloudAuthTokenValue(m_cloudAuthToken);
+    if (token.isEmpty()) {
+        recordCloudSyncPauseIfNeeded(
+            SyncText::pauseMissingTokenReason, SyncText::missingToken, SyncText::pauseMissingTokenLog);
+        co_return;
+    }
+    m_lastLoggedCloudSyncPauseReason.reset();
+    markSyncInProgress();
+    const auto epoch = m_syncStateEpoch;
+    QPointer<QuorvinMacService> self(this);
+    co_await m_clock.yield();
+    if (!self) {
+        co_return;
+    }
+
+    // Whether this pass carries a count-verification request; the tail may take a stored one.
+    auto passRequest = std::make_shared<std::optional<SyncCountVerificationRequestSignal>>(request);
+    std::exception_ptr failure;
+    try {
+        co_await runCloudSyncSteps(trigger, request, baseURL, token, epoch, passRequest);
+    } catch (const SyncStateFencedError &) {
+        // The account or the sync state changed under the pass: whatever it would still write
+        // belongs to a state that no longer exists.
+        if (self) {
+            appendLog(u"Cloud sync pass ended after sync state reset ["_s + trigger + u"]"_s);
+        }
+        co_return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure || !self) {
+        co_return;
+    }
+
+    if (passRequest->has_value()) {
+        m_observedCountVerificationRequestID.clear();
+        m_cloudCountVerificationRequest.reset();
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception &error) {
+        if (handleCloudAccessFailure(error, trigger)) {
+            co_return;
+        }
+        const auto description = errorDescription(error);
+        markSyncFailure(SyncText::syncFailed);
+        appendLog(SyncText::logPassFailedPrefix + trigger + u"]："_s + description);
+        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
+    }
+}
+
+QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
+    std::optional<SyncCountVerificationRequestSignal> request, QString baseURL, QString token, quint64 epoch,
+    std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
+{
+    appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
+    auto client = makeClient(baseURL, token);
+    const auto localCount = m_stateStore->currentSnapshot().items.size();
+
+    // First pull.
+    const bool incremental = !m_cloudPushCursorNeedsRebase
+        && (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) && m_remoteIdentityCacheVersion == 1;
+    // A conditional expression inside a co_await destroys its temporary twice with this compiler.
+    std::optional<QString> firstCursor;
+    if (incremental) {
+        firstCursor = cursorOrNone(m_cloudPullCursor);
+    }
+    const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
+
+    // Empty server.
+    const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
+    if (serverEmpty && localCount > 0) {
+        if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
+            || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty()) {
+            clearCloudSyncState(SyncText::clearEmptyServer);
+            // The pass cleared the state itself and goes on from the cleared state.
+            epoch = m_syncStateEpoch;
+        }
+        appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
+    }
+
+    const bool held = !m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
+        || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty();
+    QList<ReminderPayload> remoteItems = first.items;
+
+    if (!serverEmpty && m_cloudPushCursorNeedsRebase && held) {
+        appendLog(SyncText::logRestartApply);
+        const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
+        ensureSyncStateEpoch(epoch);
+        saveCloudPullCursor(first.next_cursor);
+        const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
+        ensureSyncStateEpoch(epoch);
+        if (reconciled) {
+            if (keptLocalChanges) {
+                appendLog(SyncText::logRestartFullUpload);
+            } else {
+                appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
+                    + SyncText::logRestartUploadSuffix);
+            }
+            co_await pushLocalEnvelope(*reconciled, client, m_cachedRemoteSourceIdentityByServerID,
+                QSet<QString>(
+                    m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
+                m_cachedRemoteServerIDs, epoch);
+            remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+        }
+    } else if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) {
+        const auto local = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
+        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
+            QSet<QString>(
+                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
+            m_cachedRemoteServerIDs, epoch);
+        co_await applyCloudEnvelope(first, true, epoch);
+        ensureSyncStateEpoch(epoch);
+        saveCloudPullCursor(first.next_cursor);
+        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+    } else {
+        co_await applyCloudEnvelope(first, true, epoch);
+        ensureSyncStateEpoch(epoch);
+        saveCloudPullCursor(first.next_cursor);
+        const auto local = m_stateStore->syncResponse(std::nullopt);
+        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
+            QSet<QString>(
+                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
+            m_cachedRemoteServerIDs, epoch);
+        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+    }
+
+    // Tail.
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
+    const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
+    ensureSyncStateEpoch(epoch);
+    if (aligned.isEmpty()) {
+        m_cloudPushCursorNeedsRebase = false;
+        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        ensureSyncStateEpoch(epoch);
+    } else {
+        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        ensureSyncStateEpoch(epoch);
+        const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+        if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
+            saveCloudPushCursor(observed.next_cursor);
+        }
+        appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
+        m_cloudPushCursorNeedsRebase = false;
+        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        ensureSyncStateEpoch(epoch);
+    }
+
+    // The profile refresh (trigger + "-sync") joins here with the account operations.
+
+    std::optional<SyncCountVerificationRequestSignal> effectiveRequest = request;
+    if (m_cloudCountVerificationRequest) {
+        effectiveRequest = m_cloudCountVerificationRequest;
+        m_cloudCountVerificationRequest.reset();
+    }
+    *passRequest = effectiveRequest;
+
+    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
+    if (hasChanges(pending)) {
+        scheduleCloudSync(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
+        m_cloudSyncPending = true;
+        appendLog(SyncText::logLocalChangesDuringSync + m_cloudPushCursor);
+        co_return;
+    }
+
+    const auto completionLine = SyncText::logPassDonePrefix + trigger + u"] push_cursor="_s + m_cloudPushCursor
+        + u" pull_cursor="_s + m_cloudPullCursor;
+    if (!effectiveRequest) {
+        markSyncSuccess(SyncText::syncDone);
+        appendLog(completionLine);
+        co_return;
+    }
+
+    const auto counts = quorvinReminderCountSummary(m_stateStore->currentSnapshot().items);
+    const auto answer = co_await client.reportSyncCounts(effectiveRequest->request_id, m_cloudPullCursor, counts);
+    ensureSyncStateEpoch(epoch);
+    if (answer.state == u"mismatched"_s) {
+        const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
+            + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
+        markSyncFailure(text);
+        appendLog(SyncText::logCountMismatchPrefix + trigger + u"] "_s + text);
+        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
+    } else if (answer.state == u"matched"_s) {
+        markSyncSuccess(SyncText::syncDoneCountsMatched);
+        appendLog(completionLine);
+    } else {
+        m_observedCountVerificationRequestID.clear();
+        markSyncSuccess(SyncText::syncDoneCountsRetry);
+        appendLog(completionLine);
+    }
+}
+
+} // namespace quorvin

@@ -1,0 +1,243 @@
+#include "SyncHarness.h"
+
+#include "support/cloudserver/CloudFault.h"
+#include "support/cloudserver/Phone.h"
+
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin::test {
+
+namespace {
+CloudFault status(int code, QByteArray body = R"({"error":"failure"})")
+{
+    CloudFault fault;
+    fault.status = code;
+    fault.body = std::move(body);
+    return fault;
+}
+
+CloudFault delayed(std::chrono::milliseconds delay)
+{
+    CloudFault fault;
+    fault.delay = delay;
+    return fault;
+}
+
+QStringList titles(const QList<QJsonObject> &items)
+{
+    QStringList result;
+    for (const auto &item : items) {
+        result.append(item.value(u"title"_s).toString());
+    }
+    result.sort();
+    return result;
+}
+
+QStringList localTitles(const ReminderStore &store)
+{
+    QStringList result;
+    for (const auto &reminder : store.reminders()) {
+        result.append(reminder.title);
+    }
+    result.sort();
+    return result;
+}
+} // namespace
+
+// First launch uploads everything, a second pass sends nothing, and a restart re-reads the server
+// without creating a single copy.
+TEST(SyncPassTest, BootstrapIdleAndRestart)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"One"_s);
+    h.addLocalReminder(u"Two"_s, true);
+    h.addLocalReminder(u"Three"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_EQ(titles(h.serverItems()), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
+    EXPECT_EQ(h.model().liveLists(h.userId).size(), 1);
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+    EXPECT_FALSE(service.cloudPullCursor().isEmpty());
+    EXPECT_FALSE(service.cloudPushCursor().isEmpty());
+    EXPECT_FALSE(service.cloudPushCursorNeedsRebase());
+    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 3);
+    EXPECT_EQ(h.defaults.string(u"Quorvin.CloudPushCursor"_s), service.cloudPushCursor());
+    EXPECT_EQ(h.defaults.integer(u"Quorvin.RemoteIdentityCacheVersion"_s), 1);
+
+    h.server.clearJournal();
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.mutationCount(), 0);
+
+    // A restart: new journal, mappings and cursors from the defaults, rebase flag set.
+    auto &restarted = h.start();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Process restarted -> applying full cloud snapshot"_s), 1);
+    EXPECT_EQ(titles(h.serverItems()), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
+    EXPECT_EQ(localTitles(h.store), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
+    EXPECT_FALSE(restarted.cloudPushCursorNeedsRebase());
+    EXPECT_EQ(restarted.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+}
+
+// Edits in both directions: a local edit goes up as an update of the same server item, a phone's
+// edit and delete come down.
+TEST(SyncPassTest, EditsFlowBothWays)
+{
+    SyncHarness h;
+    const auto local = h.addLocalReminder(u"Draft"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_EQ(h.serverItems().size(), 1);
+    const auto serverID = h.serverItems().front().value(u"local_id"_s).toString();
+
+    auto reminder = *h.store.reminder(local);
+    reminder.title = u"Final"_s;
+    h.store.saveReminder(reminder);
+    ASSERT_TRUE(h.clock.runUntil([&] { return titles(h.serverItems()) == QStringList({u"Final"_s}); }, 1min));
+    EXPECT_EQ(h.serverItems().front().value(u"local_id"_s).toString(), serverID);
+
+    Phone phone(h.server, h.userId);
+    phone.setTitle(serverID, u"Edited on phone"_s);
+    ASSERT_TRUE(h.clock.runUntil([&] { return localTitles(h.store) == QStringList({u"Edited on phone"_s}); }, 1min));
+
+    const auto phoneItem = phone.createReminder(Phone::Reminder {.title = u"Phone only"_s});
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.store.reminders().size() == 2; }, 1min));
+    // The phone's edit must be later than the Mac's upload of the same item to win.
+    h.clock.advance(2s);
+    phone.deleteReminder(phoneItem);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.store.reminders().size() == 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(titles(h.serverItems()), QStringList({u"Edited on phone"_s}));
+    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 1);
+}
+
+// An HTTP 401 ends the session and clears the cloud-side state without a failure entry of its
+// own; other failures are reported once and keep what was already saved.
+TEST(SyncPassTest, FailuresAreReportedOnce)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Keep me"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+
+    h.server.addFault(u"GET"_s, u"/sync"_s, status(500), 2);
+    service.scheduleCloudSync(u"first-failure"_s);
+    ASSERT_TRUE(h.settle());
+    service.scheduleCloudSync(u"second-failure"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云端同步失败）"_s);
+    int failureEntries = 0;
+    for (const auto &entry : service.activityLogs()) {
+        failureEntries += entry.summary == u"云同步失败"_s ? 1 : 0;
+    }
+    EXPECT_EQ(failureEntries, 1);
+    EXPECT_FALSE(service.cloudPushCursor().isEmpty());
+
+    h.server.addFault(u"GET"_s, u"/sync"_s, status(401, R"({"error":"invalid authentication token"})"));
+    service.scheduleCloudSync(u"unauthorised"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云账号会话已失效，已清除本机同步状态）"_s);
+    EXPECT_TRUE(service.cloudAuthToken().isEmpty());
+    EXPECT_EQ(h.defaults.string(u"Quorvin.CloudAuthToken"_s), QString());
+    EXPECT_TRUE(service.cloudPullCursor().isEmpty());
+    EXPECT_TRUE(service.cloudPushCursor().isEmpty());
+    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 0);
+    EXPECT_TRUE(service.cloudPushCursorNeedsRebase());
+    EXPECT_EQ(h.logCount(u"云同步失败 [unauthorised]"_s), 0);
+    EXPECT_EQ(h.store.reminders().size(), 1u);
+}
+
+// A token change while a pass waits for the server: the pass ends without writing mappings, cursors
+// or a status into the state that belongs to the new token.
+TEST(SyncPassTest, TokenChangeFencesARunningPass)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Slow upload"_s);
+    h.server.addFault(u"POST"_s, u"/reminders/upsert"_s, delayed(5s));
+    auto &service = h.start();
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/reminders/upsert"_s) == 1; }, 1min));
+
+    const auto epoch = service.syncStateEpoch();
+    service.applyCloudAuthToken(QString(), u"signed out during the pass"_s);
+    EXPECT_GT(service.syncStateEpoch(), epoch);
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 0);
+    EXPECT_TRUE(service.cloudPushCursor().isEmpty());
+    EXPECT_TRUE(service.cloudPullCursor().isEmpty());
+    EXPECT_EQ(h.defaults.stringMap(u"Quorvin.CloudReminderMap"_s).value_or(UserDefaults::StringMap()).size(), 0);
+    EXPECT_FALSE(service.lastSyncAttemptStatus().startsWith(u"成功"_s));
+    EXPECT_EQ(h.requestCount(u"/reminders/complete"_s), 0);
+}
+
+// The server lost an item the Mac still maps: the upsert is sent again as a new item. A list update
+// that fails for a transient reason keeps its mapping; one the server refuses as unknown makes a
+// new list.
+TEST(SyncPassTest, VanishedServerItemsAndListUpdates)
+{
+    SyncHarness h;
+    const auto local = h.addLocalReminder(u"Survivor"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const auto oldServerID = h.serverItems().front().value(u"local_id"_s).toString();
+
+    h.server.addFault(u"POST"_s, u"/reminders/upsert"_s, status(404, R"({"error":"reminder not found"})"));
+    auto reminder = *h.store.reminder(local);
+    reminder.notes = u"changed"_s;
+    h.store.saveReminder(reminder);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/reminders/upsert"_s) >= 3; }, 1min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud upsert target missing remotely"_s), 1);
+    const auto upserts = h.server.journalFor(u"/reminders/upsert"_s);
+    EXPECT_FALSE(upserts.back().request.jsonBody().contains(u"local_id"_s));
+    const auto newServerID = service.reminderMappingIndex().firstServerID(local);
+    ASSERT_TRUE(newServerID.has_value());
+    EXPECT_NE(*newServerID, oldServerID);
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+
+    const auto serverListID = service.listMappingIndex().firstServerID(h.listId);
+    ASSERT_TRUE(serverListID.has_value());
+    auto list = *h.store.list(h.listId);
+    list.title = u"Renamed"_s;
+    h.server.addFault(u"POST"_s, u"/lists/update"_s, status(503));
+    h.store.saveList(list);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/lists/update"_s) >= 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.listMappingIndex().firstServerID(h.listId), serverListID);
+    EXPECT_EQ(h.requestCount(u"/lists/create"_s), 1);
+
+    h.server.addFault(u"POST"_s, u"/lists/update"_s, status(404, R"({"error":"list not found"})"));
+    service.scheduleCloudSync(u"retry"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/lists/create"_s), 2);
+    EXPECT_NE(service.listMappingIndex().firstServerID(h.listId), serverListID);
+    EXPECT_EQ(h.logCount(u"Cloud list mapping stale local_id="_s), 1);
+}
+
+// A server emptied behind the Mac's back: stale cursors and mappings are dropped and everything is
+// uploaded again.
+TEST(SyncPassTest, EmptyServerGetsBootstrappedAgain)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"A"_s);
+    h.addLocalReminder(u"B"_s);
+    h.start();
+    ASSERT_TRUE(h.settle());
+    h.model().reset(SyncActor {h.userId, u"admin"_s, u"admin"_s});
+    ASSERT_TRUE(h.serverItems().isEmpty());
+
+    auto &restarted = h.start();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud server is empty for current user"_s), 1);
+    EXPECT_EQ(h.logCount(u"Cloud bootstrap detected -> uploading 2 local reminders to empty server"_s), 1);
+    EXPECT_EQ(titles(h.serverItems()), QStringList({u"A"_s, u"B"_s}));
+    EXPECT_EQ(restarted.reminderMappingIndex().recordCount(), 2);
+}
+
+} // namespace quorvin::test

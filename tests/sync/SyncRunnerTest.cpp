@@ -1,0 +1,170 @@
+#include "SyncHarness.h"
+
+#include "support/cloudserver/CloudFault.h"
+#include "support/cloudserver/Phone.h"
+
+#include <gtest/gtest.h>
+
+using namespace std::chrono_literals;
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin::test {
+
+namespace {
+CloudFault delayed(std::chrono::milliseconds delay)
+{
+    CloudFault fault;
+    fault.delay = delay;
+    return fault;
+}
+
+CloudFault status(int code, QByteArray body = R"({"error":"failure"})")
+{
+    CloudFault fault;
+    fault.status = code;
+    fault.body = std::move(body);
+    return fault;
+}
+} // namespace
+
+// Requests made while a pass runs fold into one further pass carrying the latest trigger and the
+// latest count-verification request.
+TEST(SyncRunnerTest, CoalescesTriggersIntoOneFurtherPass)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Buy milk"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const int passesBefore = h.logCount(u"云同步开始 ["_s);
+
+    // Slow down the next pull so the next pass is still running while requests arrive.
+    h.server.addFault(u"GET"_s, u"/sync"_s, delayed(10s));
+    service.scheduleCloudSync(u"first"_s);
+    h.clock.advance(1s);
+    ASSERT_TRUE(service.isCloudSyncRunnerActive());
+    service.scheduleCloudSync(u"a"_s);
+    service.scheduleCloudSync(u"b"_s, SyncCountVerificationRequestSignal {u"req-1"_s, u"c1"_s, u"t"_s});
+    service.scheduleCloudSync(u"c"_s, SyncCountVerificationRequestSignal {u"req-2"_s, u"c2"_s, u"t"_s});
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_EQ(h.logCount(u"云同步开始 ["_s), passesBefore + 2);
+    EXPECT_EQ(h.logCount(u"云同步开始 [c]"_s), 1);
+    EXPECT_EQ(h.logCount(u"云同步开始 [a]"_s) + h.logCount(u"云同步开始 [b]"_s), 0);
+    // Only the latest request was answered, by the one further pass.
+    const auto reports = h.server.journalFor(u"/sync/count-verification"_s);
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports.front().request.body.contains("req-2"));
+
+    // Idle again: the next request starts a new runner at once.
+    EXPECT_FALSE(service.isCloudSyncRunnerActive());
+    service.scheduleCloudSync(u"later"_s);
+    EXPECT_TRUE(service.isCloudSyncRunnerActive());
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"云同步开始 [later]"_s), 1);
+}
+
+// Without a token the pass records its pause once per reason; start-up, a failed monitor and a
+// missing base URL start no pass at all.
+TEST(SyncRunnerTest, PausesAndStartConditions)
+{
+    {
+        SyncHarness h;
+        h.defaults.remove(u"Quorvin.CloudAuthToken"_s);
+        auto &service = h.start();
+        ASSERT_TRUE(h.settle());
+        service.scheduleCloudSync(u"again"_s);
+        ASSERT_TRUE(h.settle());
+        EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（缺少云同步令牌）"_s);
+        EXPECT_EQ(h.logCount(u"云同步已暂停：缺少登录令牌，本地提醒事项已保留"_s), 1);
+        ASSERT_FALSE(service.activityLogs().isEmpty());
+        EXPECT_EQ(service.activityLogs().front().summary, u"云同步已暂停"_s);
+        EXPECT_EQ(service.activityLogs().front().details, QStringList({u"缺少云同步令牌"_s, u"本机任务已保留"_s}));
+        EXPECT_EQ(service.activityLogs().size(), 1);
+        EXPECT_EQ(h.requestCount(u"/sync"_s), 0);
+        EXPECT_EQ(service.cloudCursorSummary(), u"push=- / pull=-"_s);
+    }
+    {
+        SyncHarness h;
+        h.store.setAccessStatus(ReminderStore::AccessStatus::Denied);
+        h.store.setAccessRequestAnswer(false);
+        auto &service = h.start();
+        EXPECT_FALSE(service.isRunning());
+        EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（启动失败）"_s);
+        service.scheduleCloudSync(u"manual"_s);
+        h.settle();
+        h.clock.runUntil([] { return false; }, 3min);
+        EXPECT_EQ(h.requestCount(u"/sync"_s), 0);
+        EXPECT_EQ(h.requestCount(u"/sync/wait"_s), 0);
+        EXPECT_FALSE(service.isCloudRealtimeWaitRunning());
+    }
+}
+
+// The long-poll: at most one round per second against a server that answers at once, a 5 s
+// back-off after errors, and the health poll's fallback pass once it has been silent 90 s.
+TEST(SyncRunnerTest, RealtimeLoopsKeepTheirPace)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Call mum"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_FALSE(service.cloudPullCursor().isEmpty());
+
+    // A server that answers every wait at once with nothing new.
+    h.server.addFault(
+        u"GET"_s, u"/sync/wait"_s, status(200, R"({"changed":false,"current_cursor":"x","generated_at":"y"})"), -1);
+    h.server.clearJournal();
+    h.clock.advance(10s);
+    const int quickRounds = h.requestCount(u"/sync/wait"_s);
+    EXPECT_GE(quickRounds, 9);
+    EXPECT_LE(quickRounds, 11);
+
+    // Errors: one retry every 5 s.
+    h.server.clearFaults();
+    h.server.addFault(u"GET"_s, u"/sync/wait"_s, status(503), -1);
+    h.clock.advance(1s);
+    h.server.clearJournal();
+    h.clock.advance(30s);
+    const int errorRounds = h.requestCount(u"/sync/wait"_s);
+    EXPECT_GE(errorRounds, 5);
+    EXPECT_LE(errorRounds, 7);
+
+    // 90 s after the last answer a health tick schedules the fallback pass.
+    const int fallbacksBefore = h.logCount(u"云同步开始 [realtime-health-fallback]"_s);
+    h.clock.advance(120s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_GE(h.logCount(u"云同步开始 [realtime-health-fallback]"_s), fallbacksBefore + 1);
+    EXPECT_TRUE(service.lastSyncAttemptStatus().startsWith(u"成功"_s));
+}
+
+// A change reported by the long-poll pulls it into the local store; a count-verification request
+// in the same answer takes precedence and is answered once the pass has nothing left to upload.
+TEST(SyncRunnerTest, LongPollDrivesPassesAndCountVerification)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Water plants"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+
+    Phone phone(h.server, h.userId);
+    phone.createReminder(Phone::Reminder {.title = u"From the phone"_s});
+    ASSERT_TRUE(h.clock.runUntil(
+        [&] {
+            for (const auto &reminder : h.store.reminders()) {
+                if (reminder.title == u"From the phone"_s) {
+                    return !service.isCloudSyncRunnerActive();
+                }
+            }
+            return false;
+        },
+        2min));
+    EXPECT_EQ(h.logCount(u"云同步开始 [realtime-wait]"_s), 1);
+
+    const auto requestId = h.model().requestCountVerification(h.userId);
+    ASSERT_TRUE(h.clock.runUntil(
+        [&] { return !h.model().countReports(h.userId).isEmpty() && !service.isCloudSyncRunnerActive(); }, 2min));
+    EXPECT_EQ(service.observedCountVerificationRequestID(), requestId);
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成，条数一致）"_s);
+    EXPECT_EQ(h.model().countReports(h.userId).size(), 1);
+}
+
+} // namespace quorvin::test
