@@ -2,6 +2,8 @@
 
 #include "platform/concurrency/Wakeup.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QTimer>
 
 #include <memory>
@@ -10,8 +12,10 @@ namespace quorvin {
 
 QCoro::Task<void> Clock::yield()
 {
+    // Fired from the loop, not here: a wakeup that has already fired does not suspend its waiter.
     Wakeup wakeup;
-    wakeup.fire();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [wakeup] { wakeup.fire(); }, Qt::QueuedConnection);
     co_await wakeup;
 }
 
