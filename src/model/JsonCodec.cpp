@@ -1,6 +1,7 @@
 #include "model/JsonCodec.h"
 
 #include "model/ShortestDecimal.h"
+#include "model/Strings.h"
 
 #include <QJsonParseError>
 #include <QUtf8StringView>
@@ -652,8 +653,10 @@ void Decoder::value(quint32 index, JSONValue &out)
         out = JSONValue(n.type == Node::True);
         return;
     case Node::Number: {
+        // A number beyond the range of a double fits none of the cases.
         double number = 0;
-        value(index, number);
+        if (!doc.number(n, number))
+            fail(JSONCodingError::Decoding, path, strings::unsupportedJsonValue());
         out = JSONValue(number);
         return;
     }

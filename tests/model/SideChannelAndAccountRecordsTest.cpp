@@ -1,9 +1,13 @@
+#include "model/CloudAccountDeletionResponse.h"
 #include "model/CloudAuthSessionResponse.h"
 #include "model/CloudDeviceSessionPayload.h"
+#include "model/CloudDevicesResponse.h"
 #include "model/CloudIdentityLinkResponse.h"
 #include "model/CloudLinkedPhoneVerificationResponse.h"
 #include "model/CloudPhoneCodeRequestResponse.h"
+#include "model/CloudPhoneLoginResponse.h"
 #include "model/CloudSessionExchangeRequest.h"
+#include "model/CloudSessionExchangeResponse.h"
 #include "model/CloudSyncWaitResponse.h"
 #include "model/CloudUserProfileResponse.h"
 #include "model/CloudUserProfileUpdateRequest.h"
@@ -11,6 +15,7 @@
 #include "model/DiagnosticReportUploadResponse.h"
 #include "model/JsonCodec.h"
 #include "model/MqvReminderCountReportRequest.h"
+#include "model/ReminderUpsertMutationPayload.h"
 #include "model/SyncCountVerificationResponse.h"
 
 #include <gtest/gtest.h>
@@ -175,4 +180,68 @@ TEST(AccountRecords, DeviceSessionIdentityEqualityAndHash)
     EXPECT_NE(empty, withSession);
     EXPECT_NE(qHash(empty), qHash(withSession));
     EXPECT_EQ(QSet<CloudDeviceSessionPayload>({other, withSession, other}).size(), 2);
+}
+
+TEST(AccountRecords, EveryAnswerFailsOnAMissingNullOrMistypedRequiredKey)
+{
+    const QByteArray session = R"({"session_id":"s","device_id":"d","client_kind":"mqv"})";
+    const QByteArray identity = R"({"provider":"phone","display_label":"138****0000"})";
+    check({
+        {[&] {
+             const auto r = decodeJson<CloudPhoneLoginResponse>(
+                 R"({"access_token":"t","user_id":"u","identity":)" + identity + R"(,"session":)" + session + "}");
+             EXPECT_EQ(r.identity.provider, u"phone"_s);
+             EXPECT_EQ(r.session.client_kind, u"mqv"_s);
+             EXPECT_FALSE(r.profile);
+         },
+            {}},
+        {[&] {
+             decodeJson<CloudPhoneLoginResponse>(R"({"access_token":"t","user_id":"u","session":)" + session + "}");
+         },
+            u"identity: missing"_s},
+        {[&] {
+             decodeJson<CloudPhoneLoginResponse>(
+                 R"({"access_token":null,"user_id":"u","identity":{},"session":)" + session + "}");
+         },
+            u"access_token: null"_s},
+        {[&] {
+             decodeJson<CloudPhoneLoginResponse>(
+                 R"({"access_token":"t","user_id":"u","identity":{"linked_at":7},"session":{}})");
+         },
+            u"identity.linked_at: expected string"_s},
+        {[] { decodeJson<CloudSessionExchangeResponse>(R"({"access_token":"t","user_id":"u"})"); },
+            u"session: missing"_s},
+        {[] {
+             decodeJson<CloudSessionExchangeResponse>(
+                 R"({"access_token":"t","user_id":"u","session":{},"profile":{"nickname":["x"]}})");
+         },
+            u"profile.nickname: expected string"_s},
+        {[] {
+             const auto r = decodeJson<CloudDevicesResponse>(R"({"sessions":[{},{"platform":"harmonyos"}]})");
+             EXPECT_EQ(r.sessions.size(), 2);
+             EXPECT_EQ(r.sessions[1].platform, u"harmonyos"_s);
+         },
+            {}},
+        {[] { decodeJson<CloudDevicesResponse>(R"({"sessions":null})"); }, u"sessions: null"_s},
+        {[] { decodeJson<CloudDevicesResponse>(R"({"sessions":[{},{"device_id":1}]})"); },
+            u"sessions[1].device_id: expected string"_s},
+        {[] { decodeJson<CloudAuthSessionResponse>(R"({"user_id":"u","session":{},"identities":[{"provider":2}]})"); },
+            u"identities[0].provider: expected string"_s},
+        {[] { EXPECT_TRUE(decodeJson<CloudAccountDeletionResponse>(R"({"deleted":true})").deleted); }, {}},
+        {[] { decodeJson<CloudAccountDeletionResponse>(R"({"deleted":"true"})"); }, u"deleted: expected boolean"_s},
+        {[] { decodeJson<CloudAccountDeletionResponse>("{}"); }, u"deleted: missing"_s},
+        // Records that the program only writes still read back by the same rules.
+        {[] { decodeJson<ReminderUpsertMutationPayload>(R"({"title":"t","alarms":[{"alarm_id":"a"}]})"); },
+            u"alarms[0].kind: missing"_s},
+        {[] {
+             decodeJson<DiagnosticReportUploadRequest>(
+                 R"({"schema_version":1,"client_kind":"mqv","platform":"macos","generated_at":"g","report":null})");
+         },
+            u"report: null"_s},
+        {[] {
+             decodeJson<DiagnosticReportUploadRequest>(
+                 R"({"schema_version":1,"client_kind":"mqv","platform":"macos","generated_at":"g","report":{"a":[1,1e999]}})");
+         },
+            u"report.a[1]: Unsupported JSON value"_s},
+    });
 }
