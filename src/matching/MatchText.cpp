@@ -33,6 +33,18 @@ bool isAscii(QStringView text)
     return true;
 }
 
+// Trimming only looks at the two ends; an ASCII letter, digit or mark there means nothing to trim.
+QStringView trimmedView(const QString &text)
+{
+    if (text.isEmpty())
+        return {};
+    const char16_t first = text.front().unicode();
+    const char16_t last = text.back().unicode();
+    if (first > u' ' && first < 0x7f && last > u' ' && last < 0x7f)
+        return text;
+    return QStringView(text).trimmed();
+}
+
 char16_t asciiLower(char16_t c)
 {
     return (c >= u'A' && c <= u'Z') ? char16_t(c + (u'a' - u'A')) : c;
@@ -66,7 +78,7 @@ private:
 
 QString normalized(const QString &text)
 {
-    const QStringView view = QStringView(text).trimmed();
+    const QStringView view = trimmedView(text);
     bool ascii = true;
     bool plain = true; // no capital letter, no carriage return
     for (const QChar c : view) {
@@ -105,8 +117,8 @@ QString normalized(const std::optional<QString> &text)
 
 bool normalizedEqual(const QString &a, const QString &b)
 {
-    const QStringView x = QStringView(a).trimmed();
-    const QStringView y = QStringView(b).trimmed();
+    const QStringView x = trimmedView(a);
+    const QStringView y = trimmedView(b);
     if (!isAscii(x) || !isAscii(y))
         return normalized(a) == normalized(b);
     AsciiNormalizedReader rx(x);
@@ -126,7 +138,7 @@ bool normalizedEqual(const std::optional<QString> &a, const std::optional<QStrin
 
 bool normalizedIsEmpty(const QString &text)
 {
-    return QStringView(text).trimmed().isEmpty();
+    return trimmedView(text).isEmpty();
 }
 
 bool normalizedIsEmpty(const std::optional<QString> &text)
@@ -136,7 +148,10 @@ bool normalizedIsEmpty(const std::optional<QString> &text)
 
 QString trimmed(const std::optional<QString> &text)
 {
-    return text ? text->trimmed() : QString();
+    if (!text)
+        return QString();
+    const QStringView view = trimmedView(*text);
+    return view.size() == text->size() ? *text : view.toString();
 }
 
 double referenceSeconds(const QDateTime &instant)

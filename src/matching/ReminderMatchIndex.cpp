@@ -92,10 +92,9 @@ void ReminderMatchIndex::reserve(qsizetype count)
         table(bucket).reserve(count);
 }
 
-void ReminderMatchIndex::upsert(const ReminderMatchRecord &record)
+void ReminderMatchIndex::upsert(ReminderMatchRecord record)
 {
     remove(record.localID);
-    m_recordsByLocalID.insert(record.localID, record);
     for (const auto &id : record.externalIDs) {
         if (!id.isEmpty())
             insertInto(m_localIDsByExternalID, id, record.localID);
@@ -104,6 +103,8 @@ void ReminderMatchIndex::upsert(const ReminderMatchRecord &record)
     // listed twice.
     for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
         table(bucket)[bucketHash(record, bucket)].append(record.localID);
+    const QString localID = record.localID;
+    m_recordsByLocalID.insert(localID, std::move(record));
 }
 
 void ReminderMatchIndex::remove(const QString &localID)

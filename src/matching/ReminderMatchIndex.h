@@ -24,7 +24,7 @@ public:
     explicit ReminderMatchIndex(const QList<ReminderMatchRecord> &records);
 
     // Replaces whatever is indexed under the record's local id.
-    void upsert(const ReminderMatchRecord &record);
+    void upsert(ReminderMatchRecord record);
     // Forgets one local id; nothing happens for an id the index does not hold.
     void remove(const QString &localID);
 
