@@ -21,7 +21,7 @@ ReminderPayload localReminder(int i)
     ReminderPayload p;
     p.schema_version = 2;
     p.source = u"apple_reminders"_s;
-    p.local_id = u"x-apple-reminder://%1"_s.arg(i, 8, 16, QChar(u'0'));
+    p.local_id = u"reminder-%1"_s.arg(i, 8, 16, QChar(u'0'));
     p.source_item_id = p.local_id;
     p.title = u"Task number %1"_s.arg(i);
     p.notes = u"Some notes for task %1\nsecond line"_s.arg(i % 50);
