@@ -58,7 +58,77 @@ private:
     ManualClock &m_inner;
 };
 
+// The virtual clock, running a hook the first time the monitor lets other work run once armed:
+// a way to change the store while a refresh is half done.
+class HookedClock final : public Clock {
+public:
+    explicit HookedClock(ManualClock &inner)
+        : m_inner(inner)
+    {
+    }
+    QDateTime now() const override { return m_inner.now(); }
+    QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token) override
+    {
+        return m_inner.sleep(duration, std::move(token));
+    }
+    QCoro::Task<void> yield() override
+    {
+        if (armed) {
+            armed = false;
+            hook();
+        }
+        return m_inner.yield();
+    }
+    bool armed = false;
+    std::function<void()> hook;
+
+private:
+    ManualClock &m_inner;
+};
+
 } // namespace
+
+TEST_F(Refresh, AChangeDuringARefreshLetsItFinishAndSkipsItsSettle)
+{
+    ManualClock::drainEvents();
+    for (int i = 0; i < 13; ++i) {
+        Reminder r;
+        r.title = u"item %1"_s.arg(i);
+        save(r);
+    }
+    HookedClock hooked(clock);
+    ReminderMonitor watched(
+        store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); },
+        [&](const QString &line) { diagnostics.push_back(line); }, 1'000'000'000ULL, hooked,
+        QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    run(watched.start());
+    touch(u"edited"_s);
+    hooked.hook = [this] {
+        Reminder r;
+        r.title = u"while refreshing"_s;
+        save(r);
+    };
+    hooked.armed = true;
+
+    clock.advance(1000ms);
+    EXPECT_FALSE(hooked.armed);
+    EXPECT_EQ(storeChangeLines(), 2);
+    ASSERT_EQ(reasons(), (QStringList {u"startup"_s, u"eventkit-change"_s}));
+    EXPECT_EQ(events.back().totalCount, 14);
+
+    // The new change waits its own second; the old task's settle, due 2 s after its refresh,
+    // never comes.
+    clock.advance(999ms);
+    EXPECT_EQ(events.size(), 2u);
+    clock.advance(1ms);
+    EXPECT_EQ(events.back().totalCount, 15);
+    clock.advance(1000ms);
+    EXPECT_EQ(events.size(), 3u);
+    clock.advance(1000ms);
+    EXPECT_EQ(
+        reasons(), (QStringList {u"startup"_s, u"eventkit-change"_s, u"eventkit-change"_s, u"eventkit-settle"_s}));
+    EXPECT_EQ(clock.pendingSleepers(), 0);
+}
 
 TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
 {
@@ -195,6 +265,10 @@ TEST_F(Refresh, StartNeedsFullAccess)
             run(monitor.start());
             EXPECT_TRUE(row.starts);
         } catch (const SyncError &error) {
+            // A refused start watches nothing.
+            store.setAccessStatus(ReminderStore::AccessStatus::FullAccess);
+            touch(u"after a refused start"_s);
+            EXPECT_EQ(storeChangeLines(), 0);
             EXPECT_FALSE(row.starts);
             EXPECT_FALSE(row.throwsStoreError);
             EXPECT_EQ(error.description(), u"Reminders permission denied"_s);
