@@ -1,5 +1,6 @@
 #include "MonitorFixture.h"
 
+#include "model/JSONCodingError.h"
 #include "model/JsonCodec.h"
 #include "model/SyncError.h"
 
@@ -235,6 +236,14 @@ TEST_F(Refresh, JournalsListsAndRemindersAndKeepsTheJournalOnFailedReads)
     EXPECT_EQ(snapshot.lists.size(), 2);
     EXPECT_EQ(snapshot.generated_at, u"2026-03-05T02:00:00.000Z"_s);
     EXPECT_TRUE(encodeJson(snapshot).startsWith("{\"generated_at\":"));
+    const auto decoded = decodeJson<ReminderMonitorDiagnosticSnapshot>(encodeJson(snapshot));
+    EXPECT_EQ(encodeJson(decoded), encodeJson(snapshot));
+    EXPECT_NO_THROW(
+        decodeJson<ReminderMonitorDiagnosticSnapshot>(R"({"generated_at":"x","reminders":[],"lists":[],"extra":1})"));
+    for (const QByteArray missing : {R"({"reminders":[],"lists":[]})", R"({"generated_at":"x","lists":[]})",
+             R"({"generated_at":"x","reminders":[]})", R"({"generated_at":null,"reminders":[],"lists":[]})"}) {
+        EXPECT_THROW(decodeJson<ReminderMonitorDiagnosticSnapshot>(missing), JSONCodingError) << missing.constData();
+    }
     EXPECT_EQ(journal.currentSequence(), sequence);
     EXPECT_EQ(events.size(), 4u);
 }
