@@ -366,11 +366,13 @@ QString CloudSyncClient::normalizeMainlandPhoneNumber(const QString &phoneNumber
     cleaned.remove(u'-');
     cleaned.remove(u'(');
     cleaned.remove(u')');
-    if (cleaned.size() != 11 || !cleaned.startsWith(u'1')) {
+    // Characters, not UTF-16 units: a numeral outside the basic plane counts once.
+    const QList<uint> characters = cleaned.toUcs4();
+    if (characters.size() != 11 || characters.first() != u'1') {
         return cleaned;
     }
-    for (const QChar c : cleaned) {
-        if (!c.isNumber()) {
+    for (const uint c : characters) {
+        if (!QChar::isNumber(c)) {
             return cleaned;
         }
     }

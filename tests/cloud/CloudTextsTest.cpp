@@ -42,6 +42,10 @@ TEST(ReadableHTTPError, MessagesFollowTheRowOrderAndTheSuffixRules)
         {502, " \n\t ", u"HTTP 502"_s},
         {502, QByteArray("\xff\xfe invalid authentication token", 31), u"HTTP 502"_s},
         {503, QByteArray("ok \xe6\x9c", 5), u"HTTP 503"_s},
+        // Overlong forms, encoded surrogates and code points past U+10FFFF are not UTF-8 either.
+        {503, QByteArray("\xc0\xaf authentication required", 26), u"HTTP 503"_s},
+        {503, QByteArray("\xed\xa0\x80 authentication required", 27), u"HTTP 503"_s},
+        {503, QByteArray("\xf4\x90\x80\x80 authentication required", 28), u"HTTP 503"_s},
         {404, "服务不可用", u"服务不可用（HTTP 404）"_s},
     };
     for (const Case &c : cases) {
@@ -84,6 +88,8 @@ TEST(CloudSyncClient, MainlandPhoneNumbersGetTheCountryCodeOnce)
         {u"138.1234.5678"_s, u"138.1234.5678"_s},
         // Full-width digits are numerals too.
         {u"１３８１２３４５６７８"_s.replace(0, 1, u"1"_s), u"+861３８１２３４５６７８"_s},
+        // Numerals outside the basic plane count as one character each, not two.
+        {u"1𝟑𝟖𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖"_s, u"+861𝟑𝟖𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖"_s},
         {u""_s, u""_s},
         {u"   "_s, u""_s},
     };
