@@ -185,3 +185,30 @@ TEST(UserDefaults, EditsOfAnotherProcessAreKeptAndSignalled)
     EXPECT_EQ(spy.at(0).at(0).toString(), u"Quorvin.CloudBaseURL"_s);
     EXPECT_EQ(spy.at(1).at(0).toString(), u"Quorvin.CloudPushCursor"_s);
 }
+
+TEST(UserDefaults, OutsideEditsAreSeenWithoutAWriteAndHalfWrittenFilesAreIgnored)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults app(path);
+    app.setString(u"Quorvin.CloudAuthToken"_s, u"aaaa"_s);
+    QSignalSpy spy(&app, &UserDefaults::changed);
+
+    // The tool's write has the same size and may fall in the same clock tick; the running app
+    // still picks it up, on its own, through the watch.
+    FileUserDefaults(path).setString(u"Quorvin.CloudAuthToken"_s, u"bbbb"_s);
+    ASSERT_TRUE(spy.wait(5000));
+    EXPECT_EQ(spy.at(0).at(0).toString(), u"Quorvin.CloudAuthToken"_s);
+    EXPECT_EQ(app.string(u"Quorvin.CloudAuthToken"_s), u"bbbb"_s);
+
+    // An editor caught in the middle of rewriting the file in place: nothing is lost or moved.
+    writeRaw(path, "{\"Quorvin.CloudAuthToken\": \"cc");
+    app.reload();
+    EXPECT_FALSE(app.lastError().isEmpty());
+    EXPECT_EQ(app.string(u"Quorvin.CloudAuthToken"_s), u"bbbb"_s);
+    EXPECT_FALSE(QFile::exists(path + u".corrupt"_s));
+    writeRaw(path, "{\"Quorvin.CloudAuthToken\": \"cccc\"}");
+    app.reload();
+    EXPECT_TRUE(app.lastError().isEmpty());
+    EXPECT_EQ(app.string(u"Quorvin.CloudAuthToken"_s), u"cccc"_s);
+}

@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <sys/stat.h>
+
 namespace quorvin {
 
 namespace {
@@ -18,7 +20,10 @@ FileUserDefaults::FileUserDefaults(QString filePath, QObject *parent)
     : UserDefaults(parent)
     , m_filePath(std::move(filePath))
 {
-    replaceAll(readFile());
+    replaceAll(readFile(true).value_or(QJsonObject()));
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { refresh(); });
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { refresh(); });
+    watch();
 }
 
 QString FileUserDefaults::standardFilePath()
@@ -31,49 +36,75 @@ QString FileUserDefaults::standardFilePath()
 
 void FileUserDefaults::reload()
 {
-    replaceAll(readFile());
+    if (const auto values = readFile(false)) {
+        replaceAll(*values);
+    }
 }
 
 void FileUserDefaults::refresh()
 {
-    const QFileInfo info(m_filePath);
-    const QDateTime modified = info.exists() ? info.lastModified() : QDateTime();
-    const qint64 size = info.exists() ? info.size() : -1;
-    if (modified != m_seenModified || size != m_seenSize) {
+    // A replaced file is no longer watched by its old inode.
+    watch();
+    if (currentStamp() != m_seen) {
         reload();
     }
 }
 
-QJsonObject FileUserDefaults::readFile()
+void FileUserDefaults::watch()
+{
+    const QString directory = QFileInfo(m_filePath).absolutePath();
+    if (!m_watcher.directories().contains(directory) && QFileInfo::exists(directory)) {
+        m_watcher.addPath(directory);
+    }
+    if (!m_watcher.files().contains(m_filePath) && QFileInfo::exists(m_filePath)) {
+        m_watcher.addPath(m_filePath);
+    }
+}
+
+FileUserDefaults::FileStamp FileUserDefaults::currentStamp() const
+{
+    struct stat status { };
+    if (::stat(QFile::encodeName(m_filePath).constData(), &status) != 0) {
+        return {};
+    }
+    return FileStamp {true, static_cast<quint64>(status.st_ino),
+        static_cast<qint64>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+        static_cast<qint64>(status.st_size)};
+}
+
+std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
 {
     m_lastError.clear();
+    const FileStamp stamp = currentStamp();
     QFile file(m_filePath);
-    if (!file.exists()) {
-        rememberFileStamp();
-        return {};
+    if (!stamp.exists) {
+        m_seen = stamp;
+        return QJsonObject();
     }
     if (!file.open(QIODevice::ReadOnly)) {
         m_lastError = file.errorString();
-        rememberFileStamp();
-        return {};
+        return std::nullopt;
     }
     const QByteArray data = file.readAll();
     file.close();
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
     if (parseError.error == QJsonParseError::NoError && document.isObject()) {
-        rememberFileStamp();
+        m_seen = stamp;
         return document.object();
     }
     m_lastError = parseError.error == QJsonParseError::NoError ? QStringLiteral("settings file is not a JSON object")
                                                                : parseError.errorString();
+    if (!moveCorruptAside) {
+        return std::nullopt;
+    }
     const QString aside = m_filePath + QStringLiteral(".corrupt");
     QFile::remove(aside);
     if (!QFile::rename(m_filePath, aside)) {
         m_lastError += QStringLiteral("; could not move it aside");
     }
-    rememberFileStamp();
-    return {};
+    m_seen = currentStamp();
+    return QJsonObject();
 }
 
 bool FileUserDefaults::persist(const QJsonObject &values)
@@ -104,15 +135,9 @@ bool FileUserDefaults::persist(const QJsonObject &values)
         return false;
     }
     m_lastError.clear();
-    rememberFileStamp();
+    m_seen = currentStamp();
+    watch();
     return true;
-}
-
-void FileUserDefaults::rememberFileStamp()
-{
-    const QFileInfo info(m_filePath);
-    m_seenModified = info.exists() ? info.lastModified() : QDateTime();
-    m_seenSize = info.exists() ? info.size() : -1;
 }
 
 } // namespace quorvin

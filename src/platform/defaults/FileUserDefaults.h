@@ -2,19 +2,24 @@
 
 #include "platform/defaults/UserDefaults.h"
 
-#include <QDateTime>
+#include <QFileSystemWatcher>
+
+#include <optional>
 
 namespace quorvin {
 
 // Settings kept in one JSON file. Every change rewrites the file atomically (a crash leaves either
 // the old or the new file, never half of one) with mode 0600, since it holds the sign-in token.
 //
-// Another process (the quorvin-defaults tool) may edit the file while this one runs: before each
-// change the file is re-read when it was modified since it was last read or written, so such an
-// edit is neither lost nor overwritten, and its keys are signalled like any change.
+// Another process (the quorvin-defaults tool) may edit the file while this one runs. The file and
+// its directory are watched, and the file is also re-read before each change when it is not the
+// one last read or written, so such an edit is seen without a restart, is neither lost nor
+// overwritten, and its keys are signalled like any change.
 //
-// A file that is not a JSON object is moved aside to "<file>.corrupt" and the settings start empty,
-// so the next write cannot silently destroy what might still be rescued by hand.
+// A file that is not a JSON object when the settings are opened is moved aside to
+// "<file>.corrupt" and the settings start empty, so the next write cannot silently destroy what
+// might still be rescued by hand. Met later (an edit caught half-written), it leaves the settings
+// as they were.
 class FileUserDefaults final : public UserDefaults {
     Q_OBJECT
 public:
@@ -37,13 +42,25 @@ protected:
     void refresh() override;
 
 private:
-    QJsonObject readFile();
-    void rememberFileStamp();
+    // What identifies one version of the file: a rename puts a new inode in place, and an edit in
+    // place changes the time or the size.
+    struct FileStamp {
+        bool exists = false;
+        quint64 inode = 0;
+        qint64 modifiedNs = 0;
+        qint64 size = -1;
+        friend bool operator==(const FileStamp &, const FileStamp &) = default;
+    };
+
+    // Absent when the file is unreadable or not a JSON object.
+    std::optional<QJsonObject> readFile(bool moveCorruptAside);
+    FileStamp currentStamp() const;
+    void watch();
 
     QString m_filePath;
     QString m_lastError;
-    QDateTime m_seenModified;
-    qint64 m_seenSize = -1;
+    FileStamp m_seen;
+    QFileSystemWatcher m_watcher;
 };
 
 } // namespace quorvin
