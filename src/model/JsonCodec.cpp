@@ -22,7 +22,7 @@ QString Path::render(const char *lastKey) const
     const auto appendKey = [&text](const char *key) {
         if (!text.isEmpty())
             text += u'.';
-        text += QLatin1StringView(key);
+        text += QString::fromUtf8(key); // keys of free-form maps may be any text
     };
     for (const Segment &segment : m_segments) {
         if (segment.key)

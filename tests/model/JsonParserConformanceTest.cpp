@@ -164,6 +164,39 @@ TEST(JsonParser, MutatedDocumentsThatReadAreReadAsQtReadsThem)
     EXPECT_GT(accepted, 100);
 }
 
+TEST(JsonParser, WrittenNumbersReadBackBitForBit)
+{
+    QRandomGenerator random(3);
+    QList<double> values = {0.1, 1e-4, 9.99e-5, 1e16, 9999999999999998.0, 1e300, 5e-324, 1.7976931348623157e308,
+        -2.2250738585072014e-308, 123456789.125, -900, 0.30000000000000004};
+    for (int i = 0; i < 20000; ++i) {
+        const quint64 bits = random.generate64();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        if (std::isfinite(value))
+            values.append(value);
+    }
+    for (int i = 0; i < 2000; ++i)
+        values.append(double(qint64(random.generate64()) >> random.bounded(64)) / double(1 << random.bounded(20)));
+    for (const double value : values) {
+        const QByteArray written = encodeJson(JSONValue(value));
+        const double back = *decodeJson<JSONValue>(written).numberValue();
+        ASSERT_EQ(std::memcmp(&back, &value, sizeof value), 0) << written.toStdString();
+        ASSERT_EQ(QJsonDocument::fromJson("[" + written + "]").array().at(0).toDouble(), value)
+            << written.toStdString();
+    }
+
+    // A decoding error names a free-form key as the text it is.
+    try {
+        decodeJson<ReminderPayload>(
+            R"({"local_id":"r","title":"t","fingerprint":"f","has_due_time":false,)"
+            R"("is_completed":false,"content_hash":"h","raw_apple_payload_json":{"备注":1e999}})");
+        ADD_FAILURE() << "decoded an out-of-range number";
+    } catch (const JSONCodingError &error) {
+        EXPECT_EQ(error.description(), u"raw_apple_payload_json.备注: Unsupported JSON value"_s);
+    }
+}
+
 TEST(JsonParser, RepeatedKeysLetTheLastMemberWin)
 {
     struct Case {
