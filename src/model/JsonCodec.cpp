@@ -711,8 +711,12 @@ QByteArray serialize(const QJsonValue &json)
 
 QJsonValue parseDocument(const QByteArray &bytes)
 {
+    // QJsonDocument holds only an object or an array; a bare value is read inside an array.
+    const bool bare = !bytes.startsWith('{') && !bytes.startsWith('[');
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+    const QJsonDocument document = QJsonDocument::fromJson(bare ? '[' + bytes + ']' : bytes, &error);
+    if (bare && error.error == QJsonParseError::NoError)
+        return document.array().at(0);
     if (error.error != QJsonParseError::NoError)
         throw JSONCodingError(JSONCodingError::Decoding, QString(), u"not valid JSON: "_s + error.errorString());
     if (document.isArray())

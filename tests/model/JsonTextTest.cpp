@@ -111,6 +111,10 @@ TEST(JsonText, TextsNumbersAndKeysAreReadExactly)
     EXPECT_EQ(fromJsonValue<ReminderListDirectoryPayload>(object).sort_order, 3);
     EXPECT_EQ(toJsonValue(fromJsonValue<ReminderListDirectoryPayload>(object)).toObject(), object);
     EXPECT_EQ(fromJsonValue<JSONValue>(QJsonValue(u"x"_s)), JSONValue(u"x"_s));
+    EXPECT_EQ(toJsonValue(u"x"_s), QJsonValue(u"x"_s));
+    EXPECT_EQ(toJsonValue(qint64(-7)), QJsonValue(-7));
+    EXPECT_EQ(toJsonValue(JSONValue()), QJsonValue(QJsonValue::Null));
+    EXPECT_EQ(toJSONValue(QList<qint64> {1, 2}), JSONValue(JSONValue::Array {JSONValue(1), JSONValue(2)}));
 }
 
 TEST(Digest, MatchesTheReferenceDigestAtEveryLength)
