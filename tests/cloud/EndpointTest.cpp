@@ -196,6 +196,14 @@ TEST_F(LoopbackTest, EveryEndpointSendsItsMethodPathQueryBodyAndTimeOut)
     EXPECT_EQ(sent.value(u"title"_s), QJsonValue(u"买牛奶"_s));
     EXPECT_TRUE(sent.contains(u"notes"_s) && sent.value(u"notes"_s).isNull());
 
+    // Each reminder delete stamps the moment of its own call, even for the same id.
+    for (const QString &stamp : {u"2026-01-05T09:00:00.000Z"_s, u"2026-01-05T09:00:01.250Z"_s}) {
+        server.failNext(1, CloudFault::answer(200));
+        quorvin::test::waitFor(client.deleteReminder(u"srv-1"_s));
+        EXPECT_EQ(parsed(server.lastRequest()->request.body).toObject().value(u"client_last_modified"_s), stamp);
+        clock.advance(std::chrono::milliseconds(1250));
+    }
+
     // An id that cannot be escaped as it is still never reaches another path.
     server.clearJournal();
     server.failNext(1, CloudFault::answer(200));
