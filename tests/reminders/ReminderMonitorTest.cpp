@@ -1,4 +1,5 @@
 #include "MonitorFixture.h"
+#include "reminders/ReminderMapper.h"
 
 #include "model/JsonCodec.h"
 #include "model/SyncError.h"
@@ -112,6 +113,96 @@ TEST_F(Monitor, MapsEveryFieldTheSameWayOnEveryRead)
     EXPECT_EQ(completed.repeat_type, std::nullopt);
     EXPECT_EQ(completed.recurrence_rule, std::nullopt);
     EXPECT_EQ(completed.unsupported_fields_json->value(u"recurrence_rule_count"_s), JSONValue(u"2"_s));
+}
+
+TEST_F(Monitor, MapsListsStartsAndRecurrenceDiagnostics)
+{
+    // The directory trims ids and names, names a blank list and skips a list without id; its
+    // reminders still carry the list's own title.
+    ReminderList blank;
+    blank.title = u" \n"_s;
+    blank.sourceId = u"local"_s;
+    blank = store.saveList(blank);
+    Reminder inBlank;
+    inBlank.listId = blank.id;
+    inBlank.title = u"x"_s;
+    EXPECT_EQ(mapped(save(inBlank).id).list_name, u" \n"_s);
+    const auto directory = monitor.fetchAllReminderLists();
+    ASSERT_EQ(directory.size(), 2u);
+    EXPECT_EQ(directory[1].list_id, blank.id);
+    EXPECT_EQ(directory[1].list_name, u"未命名列表"_s);
+    EXPECT_EQ(directory[1].source, u"apple_reminders"_s);
+    EXPECT_EQ(directory[1].source_list_id, blank.id);
+    const ReminderMapper mapper(GregorianCalendar(QTimeZone("Asia/Shanghai")), {});
+    const auto odd = mapper.mapLists(
+        {ReminderList {u" id-1 "_s, u" Work "_s, u"local"_s}, ReminderList {u" \t"_s, u"Ghost"_s, u"local"_s}});
+    ASSERT_EQ(odd.size(), 1u);
+    EXPECT_EQ(odd[0].list_id, u"id-1"_s);
+    EXPECT_EQ(odd[0].source_list_id, u"id-1"_s);
+    EXPECT_EQ(odd[0].list_name, u"Work"_s);
+
+    // A timed start at Shanghai midnight is dropped only beside a date-only due date on its day.
+    struct Row {
+        const char *name;
+        DateComponents start;
+        DateComponents due;
+        bool kept;
+    };
+    const std::vector<Row> rows = {
+        {"same day, date-only due", at(2026, 3, 10, 0), at(2026, 3, 10), false},
+        {"due on another day", at(2026, 3, 10, 0), at(2026, 3, 11), true},
+        {"due with a time", at(2026, 3, 10, 0), at(2026, 3, 10, 9), true},
+        {"date-only start", at(2026, 3, 10), at(2026, 3, 10), true},
+        {"start after midnight", at(2026, 3, 10, 0, 1), at(2026, 3, 10), true},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        Reminder r;
+        r.title = u"start"_s;
+        r.startDateComponents = row.start;
+        r.dueDateComponents = row.due;
+        const ReminderPayload p = mapped(save(r).id);
+        EXPECT_EQ(p.start_date.has_value(), row.kept);
+        EXPECT_EQ(p.has_start_time, row.kept && row.start.hasTimeOfDay());
+    }
+
+    // Only rules worth a look are logged when reading, and only with diagnostics on.
+    RecurrenceRule secondTuesday;
+    secondTuesday.frequency = RecurrenceRule::Frequency::Monthly;
+    secondTuesday.daysOfTheWeek = std::vector<RecurrenceDayOfWeek> {{3, 2}};
+    RecurrenceRule daily;
+    Reminder ordinal;
+    ordinal.title = u"Board"_s;
+    ordinal.recurrenceRules = {secondTuesday};
+    const QString ordinalId = save(ordinal).id;
+    Reminder plain;
+    plain.title = u"Plain"_s;
+    plain.recurrenceRules = {daily};
+    const QString plainId = save(plain).id;
+    Reminder twice;
+    twice.title = u"Twice"_s;
+    twice.recurrenceRules = {daily, secondTuesday};
+    const QString twiceId = save(twice).id;
+
+    diagnostics.clear();
+    for (const QString &id : {ordinalId, plainId, twiceId}) {
+        monitor.mapReminder(*store.reminder(id), false);
+    }
+    EXPECT_TRUE(diagnostics.empty());
+    for (const QString &id : {ordinalId, plainId, twiceId}) {
+        monitor.mapReminder(*store.reminder(id), true);
+    }
+    const QString ordinalRaw = u"freq=2 interval=1 months=[] monthDays=[] weeksOfYear=[] daysOfYear=[] setPositions=[] "
+                               "weekdays=[\"3:2\"] structured=custom:interval=1;mode=ordinal;ordinal=2;weekday=TU"_s;
+    const QString dailyRaw = u"freq=0 interval=1 months=[] monthDays=[] weeksOfYear=[] daysOfYear=[] setPositions=[] "
+                             "weekdays=[] structured=<nil>"_s;
+    EXPECT_EQ(diagnostics,
+        (std::vector<QString> {u"[QuorvinRepeat] recurrenceInfo local_id="_s + ordinalId
+                + u" title=Board derived_type=monthly "
+                  "derived_summary=custom:interval=1;mode=ordinal;ordinal=2;weekday=TU raw="_s
+                + ordinalRaw,
+            u"[QuorvinRepeat] recurrenceInfo local_id="_s + twiceId + u" title=Twice multiple_rules="_s + dailyRaw
+                + u" || "_s + ordinalRaw}));
 }
 
 TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSavesOnce)
@@ -263,8 +354,13 @@ TEST_F(Monitor, WriteValidationAndCreation)
     same.client_last_modified = modified.addMSecs(600).toString(Qt::ISODateWithMs);
     run(monitor.updateReminderFields(same, false, true));
     EXPECT_EQ(store.counters().reminderSaves, before + 1);
-    EXPECT_TRUE(std::any_of(diagnostics.begin(), diagnostics.end(),
-        [](const QString &l) { return l.startsWith(u"[QuorvinRepeat] cloud-write-forced"_s); }));
+    EXPECT_EQ(diagnostics.at(diagnostics.size() - 2),
+        u"[QuorvinRepeat] cloud-write-forced local_id="_s + id + u" title=Standup remote_last_modified="_s
+            + *same.client_last_modified + u" local_last_modified="_s + modified.toString(Qt::ISODateWithMs));
+    EXPECT_EQ(diagnostics.back(),
+        u"[QuorvinRepeat] android-write-applied local_id="_s + id
+            + u" title=Standup recurrence=type=weekly summary=每2周 raw=freq=1 interval=2 months=[] monthDays=[] "
+              "weeksOfYear=[] daysOfYear=[] setPositions=[] weekdays=[] structured=<nil>"_s);
 }
 
 TEST_F(Monitor, WritesFitAlarmsStartAndRulesToTheDueDate)
