@@ -18,6 +18,28 @@ JSONValue::Object JSONValue::stringMap(const QMap<QString, QString> &map)
     return result;
 }
 
+namespace {
+// Keys are compared as Unicode text too: a precomposed and a decomposed spelling name one key.
+bool sameUnderNormalizedKeys(const JSONValue::Object &x, const JSONValue::Object &y)
+{
+    const auto normalized = [](const JSONValue::Object &object) {
+        JSONValue::Object result;
+        for (auto it = object.cbegin(); it != object.cend(); ++it)
+            result.insert(it.key().normalized(QString::NormalizationForm_C), it.value());
+        return result;
+    };
+    const JSONValue::Object nx = normalized(x);
+    const JSONValue::Object ny = normalized(y);
+    if (nx.size() != ny.size())
+        return false;
+    for (auto it = nx.cbegin(), jt = ny.cbegin(); it != nx.cend(); ++it, ++jt) {
+        if (it.key() != jt.key() || !(it.value() == jt.value()))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 bool operator==(const JSONValue &a, const JSONValue &b)
 {
     if (a.m_kind != b.m_kind)
@@ -42,7 +64,9 @@ bool operator==(const JSONValue &a, const JSONValue &b)
         if (x.size() != y.size())
             return false;
         for (auto it = x.cbegin(), jt = y.cbegin(); it != x.cend(); ++it, ++jt) {
-            if (it.key() != jt.key() || !(it.value() == jt.value()))
+            if (it.key() != jt.key())
+                return sameUnderNormalizedKeys(x, y);
+            if (!(it.value() == jt.value()))
                 return false;
         }
         return true;

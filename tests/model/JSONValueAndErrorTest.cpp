@@ -54,6 +54,11 @@ TEST(JSONValue, EqualityComparesCaseAndPayload)
         {JSONValue(JSONObject {{u"k"_s, JSONValue()}}), JSONValue(JSONObject {}), false},
         {JSONValue(JSONObject {{u"k"_s, JSONValue(u"\u00e9"_s)}}),
             JSONValue(JSONObject {{u"k"_s, JSONValue(u"e\u0301"_s)}}), true},
+        {JSONValue(JSONObject {{u"caf\u00e9"_s, JSONValue(1)}, {u"a"_s, JSONValue()}}),
+            JSONValue(JSONObject {{u"cafe\u0301"_s, JSONValue(1)}, {u"a"_s, JSONValue()}}), true},
+        {JSONValue(JSONObject {{u"caf\u00e9"_s, JSONValue(1)}}),
+            JSONValue(JSONObject {{u"cafe\u0301"_s, JSONValue(2)}}), false},
+        {JSONValue(JSONObject {{u"a"_s, JSONValue(1)}}), JSONValue(JSONObject {{u"b"_s, JSONValue(1)}}), false},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(c.a == c.b, c.equal);
