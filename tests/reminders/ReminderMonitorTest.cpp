@@ -522,7 +522,7 @@ TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
     EXPECT_EQ(store.reminders().size(), 5u);
 }
 
-TEST_F(Monitor, TheDetachedOccurrenceRespectsTheEndOfItsSeries)
+TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
 {
     Reminder r;
     r.title = u"Course"_s;
@@ -533,37 +533,44 @@ TEST_F(Monitor, TheDetachedOccurrenceRespectsTheEndOfItsSeries)
     const GregorianCalendar shanghai(QTimeZone("Asia/Shanghai"));
     const QDateTime completion = shanghai.instant(QDate(2026, 3, 2), QTime(10, 0));
     const QDateTime nextDue = shanghai.instant(QDate(2026, 3, 9), QTime(9, 0));
+    const auto ending = [](std::optional<RecurrenceEnd> end) {
+        return [end](Reminder &series) { series.recurrenceRules.front().end = end; };
+    };
 
     struct Row {
         const char *name;
-        std::optional<RecurrenceEnd> end;
+        std::function<void(Reminder &)> change;
         bool detaches;
     };
     const std::vector<Row> rows = {
-        {"no end", std::nullopt, true},
-        {"ends after the next occurrence", RecurrenceEnd::byDate(nextDue.addSecs(1)), true},
-        {"ends on the next occurrence", RecurrenceEnd::byDate(nextDue), true},
-        {"ends before the next occurrence", RecurrenceEnd::byDate(nextDue.addSecs(-1)), false},
+        {"no end", ending(std::nullopt), true},
+        {"ends after the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(1))), true},
+        {"ends on the next occurrence", ending(RecurrenceEnd::byDate(nextDue)), true},
+        {"ends before the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-1))), false},
         // A count cannot be checked against one item's dates; it goes on with the series.
-        {"ends after a count", RecurrenceEnd::byCount(3), true},
+        {"ends after a count", ending(RecurrenceEnd::byCount(3)), true},
+        {"no due date", [](Reminder &series) { series.dueDateComponents.reset(); }, false},
+        // Two rules read as "custom", which cannot be stepped.
+        {"two rules", [](Reminder &series) { series.recurrenceRules.push_back(series.recurrenceRules.front()); },
+            false},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.name);
         Reminder series = r;
-        series.recurrenceRules.front().end = row.end;
+        row.change(series);
         const QString id = save(series).id;
         const auto nextId = run(monitor.setReminderCompletion(id, true, completion, false));
         const Reminder done = *store.reminder(id);
         EXPECT_TRUE(done.completed);
+        EXPECT_EQ(done.completionDate, completion);
         EXPECT_EQ(nextId.has_value(), row.detaches);
         if (nextId) {
             const Reminder next = *store.reminder(*nextId);
             EXPECT_EQ(next.dueDateComponents, at(2026, 3, 9, 9));
-            ASSERT_EQ(next.recurrenceRules.size(), 1u);
-            EXPECT_EQ(next.recurrenceRules.front().end, row.end);
+            EXPECT_EQ(next.recurrenceRules, series.recurrenceRules);
             EXPECT_TRUE(done.recurrenceRules.empty());
         } else {
-            // Completed in place: the ended series keeps its rule.
+            // Completed in place: the series keeps its rules.
             EXPECT_EQ(done.recurrenceRules, series.recurrenceRules);
         }
     }
