@@ -6,6 +6,7 @@
 #include <QJsonParseError>
 #include <QUtf8StringView>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <limits>
@@ -604,6 +605,17 @@ bool Document::integer(const Node &node, qint64 &out) const
         long long value = 0;
         const auto result = std::from_chars(data, data + node.length, value);
         if (result.ec != std::errc())
+            return false;
+        out = value;
+        return true;
+    }
+    // "123.000" is integral: read its digits exactly rather than through a double, which would
+    // round integers beyond 2^53.
+    const char *dot = static_cast<const char *>(std::memchr(data, '.', node.length));
+    if (dot && std::all_of(dot + 1, data + node.length, [](char c) { return c == '0'; })) {
+        long long value = 0;
+        const auto result = std::from_chars(data, dot, value);
+        if (result.ec != std::errc() || result.ptr != dot)
             return false;
         out = value;
         return true;
