@@ -211,4 +211,16 @@ TEST(RecordCodec, NonFiniteNumbersFailEncodingWithTheirPath)
     reminder.alarms.reset();
     reminder.raw_apple_payload_json = JSONObject {{u"inf"_s, JSONValue(HUGE_VAL)}};
     EXPECT_THROW(encodeJson(reminder), JSONCodingError);
+
+    // Never a null in its place, on the way to Qt's form either.
+    const JSONValue nested(JSONValue::Array {JSONValue(1), JSONValue(JSONObject {{u"x"_s, JSONValue(-HUGE_VAL)}})});
+    try {
+        nested.toQJsonValue();
+        ADD_FAILURE() << "converted an infinity";
+    } catch (const JSONCodingError &error) {
+        EXPECT_EQ(error.code(), JSONCodingError::Encoding);
+    }
+    const JSONValue finite(JSONValue::Array {JSONValue(1), JSONValue(JSONObject {{u"x"_s, JSONValue()}})});
+    EXPECT_EQ(finite.toQJsonValue(), QJsonDocument::fromJson(R"([1,{"x":null}])").array());
+    EXPECT_EQ(JSONValue::fromQJsonValue(finite.toQJsonValue()), finite);
 }
