@@ -301,9 +301,31 @@ TEST(ReminderStoreFile, AnOutsideEditReloadsAndSignals)
     }
     EXPECT_EQ(title(), u"in place"_s);
 
-    // The file removed: an empty store.
+    // The file removed while in use: no answer rather than an empty database, so nothing reads
+    // as deleted and nothing is written in its place, until the file is back.
+    const auto current = readBytes(path);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    try {
+        store.reminders();
+        ADD_FAILURE() << "a vanished file read as an empty store";
+    } catch (const ReminderStoreError &error) {
+        EXPECT_EQ(error.code(), ReminderStoreError::Unreadable);
+    }
+    EXPECT_THROW(store.saveList(ReminderList {{}, u"new"_s, u"local"_s}), ReminderStoreError);
+    EXPECT_FALSE(QFile::exists(path));
+    writeOutside(path, current);
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(mine.id)->title, u"in place"_s);
+
+    // A store that starts without a file starts empty; a broken file removed is an empty one too.
+    writeOutside(path, "{ broken");
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_THROW(store.reminders(), ReminderStoreError);
     ASSERT_TRUE(QFile::remove(path));
     ASSERT_TRUE(changed.wait(watchTimeoutMs));
     EXPECT_TRUE(store.reminders().empty());
     EXPECT_TRUE(store.lists().empty());
+    JsonFileReminderStore fresh(dir.filePath(u"elsewhere/reminders.json"_s), clock);
+    EXPECT_TRUE(fresh.reminders().empty());
 }

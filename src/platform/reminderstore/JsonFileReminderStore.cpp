@@ -60,10 +60,14 @@ void JsonFileReminderStore::ensureLoaded()
         return;
     }
     const auto bytes = readFile();
+    if (!bytes && m_fileVanished) {
+        throw ReminderStoreError(ReminderStoreError::Unreadable, u"Reminder database %1 has disappeared"_s.arg(m_path));
+    }
     m_knownBytes = bytes;
     m_knownBytesBroken = true;
     auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
     m_knownBytesBroken = false;
+    m_fileVanished = false;
     loadState(std::move(state));
     m_loaded = true;
 }
@@ -115,7 +119,20 @@ void JsonFileReminderStore::fileMayHaveChanged()
     if (bytes == m_knownBytes) {
         return;
     }
+    const bool hadGoodFile = m_knownBytes.has_value() && !m_knownBytesBroken;
     m_knownBytes = bytes;
+    if (!bytes && hadGoodFile) {
+        // The file we read is gone. That is no answer rather than an empty database: taken for
+        // one, every reminder would count as deleted and the deletions would spread. Every call
+        // fails until the file is back; a new store (the next start) takes no file for an empty
+        // database.
+        m_fileVanished = true;
+        m_loaded = false;
+        m_knownBytesBroken = true;
+        queueChanged();
+        return;
+    }
+    m_fileVanished = false;
     try {
         auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
         m_knownBytesBroken = false;

@@ -12,9 +12,10 @@ namespace quorvin {
 // process, an editor) is picked up through a watch on its directory: the store reloads it,
 // drops its own staged writes and signals changed().
 //
-// A missing file is an empty store. A file that cannot be read or parsed is never taken for an
-// empty one: every call then throws ReminderStoreError (Unreadable) and nothing is written over
-// it, until the file is mended or removed.
+// A missing file is an empty store when the store starts. A file that cannot be read or parsed,
+// or that disappears while the store runs, is never taken for an empty one: every call then
+// throws ReminderStoreError (Unreadable) and nothing is written over it, until the file is
+// mended, removed (when unreadable) or back (when it disappeared).
 class JsonFileReminderStore final : public InMemoryReminderStore {
     Q_OBJECT
 public:
@@ -45,6 +46,8 @@ private:
     // and repeated watch events from real outside changes.
     std::optional<QByteArray> m_knownBytes;
     bool m_knownBytesBroken = false;
+    // The file was there and is gone: not an empty database.
+    bool m_fileVanished = false;
 };
 
 } // namespace quorvin
