@@ -1,6 +1,7 @@
 // Content hash of 10,000 reminders and decoding of a 10,000-item sync envelope: the two costs paid
 // on every refresh of the reminder snapshot and on every full pull.
 
+#include "model/Digest.h"
 #include "model/JsonCodec.h"
 #include "model/SyncResponseEnvelope.h"
 
@@ -108,8 +109,22 @@ void BM_QtParseOnly(benchmark::State &state)
     }
 }
 
+// The two SHA-256 engines on a text of the size of one reminder's canonical form.
+void BM_Sha256Engine(benchmark::State &state)
+{
+    const auto engine = static_cast<Sha256Engine>(state.range(0));
+    const QByteArray text(400, 'x');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sha256Hex(QByteArrayView(text), engine));
+    state.SetLabel(engine == Sha256Engine::Portable ? "portable" : "processor instructions");
+}
+
 } // namespace
 
+BENCHMARK(BM_Sha256Engine)
+    ->Arg(int(Sha256Engine::ProcessorInstructions))
+    ->Arg(int(Sha256Engine::Portable))
+    ->Unit(benchmark::kNanosecond);
 BENCHMARK(BM_QtParseOnly)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ContentHash10k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeSyncEnvelope10k)->Unit(benchmark::kMillisecond);

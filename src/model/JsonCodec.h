@@ -14,9 +14,9 @@
 //
 // Writing: required fields always; an absent optional is left out (or written as null when the
 // record says so); empty arrays stay empty arrays; a non-finite double fails.
-// Reading: unknown keys are ignored; a missing or null optional is absent; a missing, null or
-// mistyped required key fails the whole document. Errors are JSONCodingError naming the key path.
-// Values are never coerced: a number is no text, a fraction is no integer.
+// Reading: unknown keys are ignored; of repeated keys the last wins; a missing or null optional is
+// absent; a missing, null or mistyped required key fails the whole document. Errors are JSONCodingError naming the key
+// path. Values are never coerced: a number is no text, a fraction is no integer.
 
 #include "model/JSONCodingError.h"
 #include "model/JSONValue.h"
