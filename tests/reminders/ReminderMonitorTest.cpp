@@ -635,4 +635,26 @@ TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)
     run(monitor.deleteList(id, false));
     EXPECT_EQ(store.list(id), std::nullopt);
     EXPECT_THROW(run(monitor.deleteList(id, false)), SyncError);
+
+    // Without a default list a new list goes to the first local source, else to the first source,
+    // and with no source at all nowhere.
+    using Kind = ReminderSource::Kind;
+    store.setSources({{u"icloud"_s, u"iCloud"_s, Kind::CalDAV}, {u"mac"_s, u"On My Mac"_s, Kind::Local}});
+    ASSERT_EQ(store.defaultListForNewReminders(), std::nullopt);
+    EXPECT_EQ(store.list(run(monitor.createList(u"Here"_s, false)).first)->sourceId, u"mac"_s);
+    store.setSources({{u"work"_s, u"Work"_s, Kind::Exchange}, {u"icloud"_s, u"iCloud"_s, Kind::CalDAV}});
+    EXPECT_EQ(store.list(run(monitor.createList(u"There"_s, false)).first)->sourceId, u"work"_s);
+    // The default list's source comes first, whatever its kind.
+    store.setSources({{u"icloud"_s, u"iCloud"_s, Kind::CalDAV}, {u"mac"_s, u"On My Mac"_s, Kind::Local}});
+    const QString cloudList = store.saveList(ReminderList {{}, u"Cloud"_s, u"icloud"_s}).id;
+    store.setDefaultListId(cloudList);
+    EXPECT_EQ(store.list(run(monitor.createList(u"Beside"_s, false)).first)->sourceId, u"icloud"_s);
+    store.setSources({});
+    try {
+        run(monitor.createList(u"Nowhere"_s, false));
+        ADD_FAILURE() << "no error";
+    } catch (const SyncError &e) {
+        EXPECT_EQ(e.description(), u"No calendar source available"_s);
+    }
+    EXPECT_TRUE(store.lists().empty());
 }
