@@ -224,3 +224,99 @@ TEST(RecordCodec, NonFiniteNumbersFailEncodingWithTheirPath)
     EXPECT_EQ(finite.toQJsonValue(), QJsonDocument::fromJson(R"([1,{"x":null}])").array());
     EXPECT_EQ(JSONValue::fromQJsonValue(finite.toQJsonValue()), finite);
 }
+
+TEST(RecordCodec, RecordsWriteEveryKeyInDeclarationOrder)
+{
+    // Each record is read from an object listing its keys backwards, then written again.
+    const auto writtenKeys = [](const QByteArray &json) {
+        QStringList keys;
+        qsizetype depth = 0;
+        bool inString = false;
+        qsizetype keyStart = -1;
+        for (qsizetype i = 0; i < json.size(); ++i) {
+            const char c = json[i];
+            if (inString) {
+                if (c == '\\')
+                    ++i;
+                else if (c == '"') {
+                    inString = false;
+                    if (depth == 1 && i + 1 < json.size() && json[i + 1] == ':')
+                        keys.append(QString::fromUtf8(json.mid(keyStart, i - keyStart)));
+                }
+                continue;
+            }
+            if (c == '"') {
+                inString = true;
+                keyStart = i + 1;
+            } else if (c == '{' || c == '[') {
+                ++depth;
+            } else if (c == '}' || c == ']') {
+                --depth;
+            }
+        }
+        return keys;
+    };
+    const auto reversedObject = [](const QList<std::pair<QString, QByteArray>> &members) {
+        QByteArray text = "{";
+        for (qsizetype i = members.size() - 1; i >= 0; --i) {
+            text += '"' + members[i].first.toUtf8() + "\":" + members[i].second;
+            if (i)
+                text += ',';
+        }
+        return text + '}';
+    };
+    const auto keysOf = [](const QList<std::pair<QString, QByteArray>> &members) {
+        QStringList keys;
+        for (const auto &member : members)
+            keys.append(member.first);
+        return keys;
+    };
+
+    const QList<std::pair<QString, QByteArray>> alarm = {{u"alarm_id"_s, "\"a\""}, {u"kind"_s, "\"location\""},
+        {u"absolute_date"_s, "\"d\""}, {u"relative_offset_seconds"_s, "-900"}, {u"proximity"_s, "\"enter\""},
+        {u"location"_s, R"({"radius_meters":1,"longitude":2,"latitude":3,"title":"t"})"},
+        {u"source_alarm_id"_s, "\"s\""}};
+    const QList<std::pair<QString, QByteArray>> rule = {{u"frequency"_s, "\"weekly\""}, {u"interval"_s, "2"},
+        {u"week_days"_s, R"(["MO"])"}, {u"month_days"_s, "[1]"}, {u"months"_s, "[2]"}, {u"set_positions"_s, "[-1]"},
+        {u"end_date"_s, "\"e\""}, {u"occurrence_count"_s, "3"}, {u"source_rule_json"_s, "{}"}};
+    const QList<std::pair<QString, QByteArray>> list = {{u"list_id"_s, "\"L\""}, {u"list_name"_s, "\"N\""},
+        {u"icon_kind"_s, "\"k\""}, {u"icon_value"_s, "\"v\""}, {u"theme_color"_s, "\"c\""}, {u"sort_order"_s, "1"},
+        {u"last_modified"_s, "\"m\""}, {u"source"_s, "\"s\""}, {u"source_list_id"_s, "\"i\""}};
+    QList<std::pair<QString, QByteArray>> reminder;
+    for (const char *key : {"schema_version", "source", "source_item_id", "source_external_id", "created_at",
+             "updated_at", "local_id", "external_id", "list_id", "list_name", "title", "notes", "fingerprint",
+             "start_date", "has_start_time", "due_date", "has_due_time", "time_zone", "is_floating_time", "url",
+             "location_text", "repeat_type", "repeat_summary", "alarms", "recurrence_rule", "raw_apple_payload_json",
+             "unsupported_fields_json", "priority", "tags", "is_completed", "completion_date", "last_modified",
+             "content_hash", "last_modified_by_device_id", "last_modified_by_client_kind"}) {
+        const QByteArrayView k(key);
+        QByteArray value = "\"x\"";
+        if (k == "schema_version" || k == "priority")
+            value = "2";
+        else if (k.startsWith("has_") || k.startsWith("is_"))
+            value = "true";
+        else if (k == "alarms")
+            value = '[' + reversedObject(alarm) + ']';
+        else if (k == "recurrence_rule")
+            value = reversedObject(rule);
+        else if (k.endsWith("_json"))
+            value = "{}";
+        else if (k == "tags")
+            value = "[]";
+        reminder.append({QString::fromLatin1(key), value});
+    }
+    ASSERT_EQ(reminder.size(), 35);
+    const QList<std::pair<QString, QByteArray>> envelope
+        = {{u"items"_s, '[' + reversedObject(reminder) + ']'}, {u"deleted_ids"_s, "[]"}, {u"deleted_list_ids"_s, "[]"},
+            {u"lists"_s, '[' + reversedObject(list) + ']'}, {u"next_cursor"_s, "\"c\""}, {u"generated_at"_s, "\"g\""},
+            {u"rebuild_generation"_s, "4"}, {u"full_snapshot"_s, "true"}};
+
+    const auto decoded = decodeJson<SyncResponseEnvelope>(reversedObject(envelope));
+    EXPECT_EQ(writtenKeys(encodeJson(decoded)), keysOf(envelope));
+    EXPECT_EQ(writtenKeys(encodeJson(decoded.items[0])), keysOf(reminder));
+    EXPECT_EQ(writtenKeys(encodeJson(decoded.items[0].alarms->at(0))), keysOf(alarm));
+    EXPECT_EQ(writtenKeys(encodeJson(*decoded.items[0].recurrence_rule)), keysOf(rule));
+    EXPECT_EQ(writtenKeys(encodeJson(decoded.lists[0])), keysOf(list));
+    EXPECT_EQ(writtenKeys(encodeJson(*decoded.items[0].alarms->at(0).location)),
+        (QStringList {u"title"_s, u"latitude"_s, u"longitude"_s, u"radius_meters"_s}));
+}
