@@ -42,6 +42,8 @@ TEST(RecurrenceSummaryGrammar, ParsesStructuredSummaries)
         {u"weekly"_s, u"custom:interval=1;days=XX"_s, true, 1, {u"XX"_s}, {}, {}, {}},
         {u"weekly"_s, u"Custom:interval=1;days=MO"_s, false, 0, {}, {}, {}, {}},
         {u"weekly"_s, u"custom:==interval=3;x;=5;y=;days=SU"_s, true, 3, {u"SU"_s}, {}, {}, {}},
+        // A repeated key: the last value counts.
+        {u"weekly"_s, u"custom:interval=2;days=MO;interval=5;days=TU"_s, true, 5, {u"TU"_s}, {}, {}, {}},
         {u"monthly"_s, u"custom:interval=1;mode=dates;monthDays=0,15,32,x,3"_s, true, 1, {}, {15, 3}, {}, {}},
         {u"monthly"_s, u"custom:interval=1;mode=dates;monthDays=0,32"_s, false, 0, {}, {}, {}, {}},
         {u"monthly"_s, u"custom:interval=1;monthDays=15"_s, false, 0, {}, {}, {}, {}},

@@ -52,6 +52,8 @@ TEST(RecurrenceRules, RuleToTypeSummaryAndBack)
     RecurrenceRule yearly = rule(F::Yearly);
     yearly.monthsOfTheYear = std::vector<int> {6, 3};
     yearly.daysOfTheMonth = std::vector<int> {15};
+    RecurrenceRule thanksgiving = withDays(rule(F::Yearly), {{5, 4}});
+    thanksgiving.monthsOfTheYear = std::vector<int> {11};
     RecurrenceRule readBackYearly = rule(F::Yearly);
     readBackYearly.monthsOfTheYear = std::vector<int> {3, 6};
 
@@ -84,6 +86,8 @@ TEST(RecurrenceRules, RuleToTypeSummaryAndBack)
                 return r;
             }()},
         {"yearly months", yearly, u"yearly"_s, u"custom:interval=1;months=3,6;mode=dates"_s, readBackYearly},
+        {"fourth thursday of november", thanksgiving, u"yearly"_s,
+            u"custom:interval=1;months=11;mode=ordinal;ordinal=4;weekday=TH"_s, std::nullopt},
         {"weekly in rule order", withDays(rule(F::Weekly, 2), {{4, 0}, {2, 0}}), u"weekly"_s,
             u"custom:interval=2;days=WE,MO"_s, std::nullopt},
         {"working days every 2 weeks", withDays(rule(F::Weekly, 2), {{2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}),
