@@ -78,9 +78,13 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
     SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
 {
+    // Nothing to write: skip building the match session over the whole local snapshot.
+    if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
+        && envelope.lists.isEmpty()) {
+        co_return false;
+    }
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
-    const auto before = m_stateStore->currentSnapshot();
-    auto session = std::make_shared<CloudReminderMatchSession>(before.items);
+    auto session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
 
     const auto &items = envelope.items;
     rememberCloudRecurringCompletionCommands(items);

@@ -17,9 +17,8 @@ using namespace Qt::Literals::StringLiterals;
 QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
 {
-    const auto localItems = m_stateStore->currentSnapshot().items;
-    const auto plan
-        = CloudRestartReconciliationPlanner::makePlan(localItems, remoteItems, m_reminderMappingIndex->serverToLocal());
+    const auto plan = CloudRestartReconciliationPlanner::makePlan(
+        m_stateStore->snapshotPayloads(), remoteItems, m_reminderMappingIndex->serverToLocal());
     appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
         + u" identity_lookups="_s + QString::number(plan.identityLookupCount) + u" semantic_lookups="_s
         + QString::number(plan.semanticLookupCount) + u" mapping_repairs="_s

@@ -154,7 +154,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 {
     appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
     auto client = makeClient(baseURL, token);
-    const auto localCount = m_stateStore->currentSnapshot().items.size();
+    const auto localCount = m_stateStore->reminderCount();
 
     // First pull.
     const bool incremental = !m_cloudPushCursorNeedsRebase
