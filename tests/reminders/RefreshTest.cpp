@@ -287,4 +287,10 @@ TEST_F(Refresh, StartNeedsFullAccess)
         }
     }
     EXPECT_EQ(events.size(), 1u);
+
+    // The diagnostic snapshot asks for access each time as well.
+    store.setAccessStatus(ReminderStore::AccessStatus::Denied);
+    EXPECT_THROW(run(monitor.diagnosticSnapshot()), SyncError);
+    store.setAccessStatus(ReminderStore::AccessStatus::FullAccess);
+    EXPECT_NO_THROW(run(monitor.diagnosticSnapshot()));
 }
