@@ -47,6 +47,7 @@ QuorvinMacService::QuorvinMacService(
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
     m_activityLogs = QuorvinActivityLogStore::load(m_defaults);
+    m_attachmentExportDirectoryDisplay = ShortcutAttachmentDirectoryBookmarkStore::displayText(m_defaults);
 
     auto text = [this](const QString &key) { return m_defaults.string(key).value_or(QString()); };
     auto flag = [this](const QString &key) { return m_defaults.boolean(key).value_or(false); };
@@ -112,6 +113,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
         co_return;
     }
 
+    publish(m_attachmentExportDirectoryDisplay, SyncText::attachmentSyncOff);
     normalizePersistedCloudAuthTokenIfNeeded();
     reconcileCloudSyncStateWithAuthToken();
 

@@ -129,6 +129,7 @@ public:
     const std::optional<QDateTime> &lastSyncSuccessAt() const { return m_lastSyncSuccessAt; }
     const std::optional<QDateTime> &lastSyncAttemptAt() const { return m_lastSyncAttemptAt; }
     const QString &lastSyncAttemptStatus() const { return m_lastSyncAttemptStatus; }
+    const QString &attachmentExportDirectoryDisplay() const { return m_attachmentExportDirectoryDisplay; }
 
     // ---- published account state
     const QString &cloudAuthToken() const { return m_cloudAuthToken; }
@@ -342,6 +343,7 @@ private:
     std::optional<QDateTime> m_lastSyncSuccessAt;
     std::optional<QDateTime> m_lastSyncAttemptAt;
     QString m_lastSyncAttemptStatus;
+    QString m_attachmentExportDirectoryDisplay;
 
     // Engine state.
     std::unique_ptr<SyncStateStore> m_stateStore;

@@ -44,7 +44,6 @@ inline const QString statusSuffix = QStringLiteral("）");
 inline const QString startupFailed = QStringLiteral("启动失败");
 inline const QString logStartupFailedPrefix = QStringLiteral("启动失败：");
 inline const QString attachmentSyncOff = QStringLiteral("图片同步已关闭");
-inline const QString attachmentNotAuthorized = QStringLiteral("Not authorized (using fallback path only)");
 inline const QString syncDone = QStringLiteral("云端同步完成");
 inline const QString syncDoneCountsMatched = QStringLiteral("云端同步完成，条数一致");
 inline const QString syncDoneCountsRetry = QStringLiteral("云端同步完成，条数验证待重试");
