@@ -187,3 +187,39 @@ TEST_F(InProcessTest, AccountLifeFromCodeToLogoutReadsTheServiceMessages)
     expectMessage(mac.currentSession(), u"服务器登录已失效，请重新登录（HTTP 401）"_s);
     expectMessage(anonymous.currentSession(), u"服务器登录已失效，请重新登录（HTTP 401）"_s);
 }
+
+TEST_F(InProcessTest, OnlyStatuses200To299AreSuccessAndAnAnswerWithoutAStatusIsRefused)
+{
+    const std::pair<int, std::optional<QString>> cases[] = {
+        {199, u"HTTP 199"_s},
+        {200, std::nullopt},
+        {299, std::nullopt},
+        {300, u"HTTP 300"_s},
+        {304, u"HTTP 304"_s},
+        {404, u"HTTP 404"_s},
+        {599, u"HTTP 599"_s},
+    };
+    for (const auto &[status, error] : cases) {
+        server.failNext(1, CloudFault::answer(status));
+        try {
+            EXPECT_EQ(
+                runInVirtualTime(clock, client().request<QString>(u"/auth/logout"_s, u"POST"_s, std::nullopt, 15)),
+                QString());
+            EXPECT_FALSE(error.has_value()) << status;
+        } catch (const CloudHTTPError &failure) {
+            EXPECT_EQ(failure.code(), status);
+            EXPECT_EQ(std::optional<QString>(failure.description()), error);
+        }
+    }
+
+    // A stack that yields no HTTP status at all.
+    struct NoStatus final : HttpSession {
+        QCoro::Task<HttpResponse> send(HttpRequest) override { co_return HttpResponse {}; }
+    } noStatus;
+    try {
+        runInVirtualTime(clock, CloudSyncClient(u"http://x.test"_s, u""_s, noStatus).logout());
+        ADD_FAILURE() << "an answer without a status succeeded";
+    } catch (const TransportError &failure) {
+        EXPECT_EQ(failure.kind(), TransportError::Kind::BadServerResponse);
+    }
+}
