@@ -5,6 +5,7 @@
 #include "platform/defaults/FileUserDefaults.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -108,6 +109,23 @@ int main(int argc, char **argv)
         return usage();
     }
     const QString command = args.takeFirst();
+
+    // Opening a damaged file moves it aside; a mere look must leave it where it is.
+    if (command == QLatin1String("read")) {
+        QFile file(filePath);
+        if (file.exists()) {
+            if (!file.open(QIODevice::ReadOnly)) {
+                err() << "Cannot read " << filePath << ": " << file.errorString() << Qt::endl;
+                return 1;
+            }
+            QJsonParseError error;
+            const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+            if (error.error != QJsonParseError::NoError || !document.isObject()) {
+                err() << filePath << " is not a settings file (a JSON object); it was left untouched" << Qt::endl;
+                return 1;
+            }
+        }
+    }
 
     FileUserDefaults defaults(filePath);
     if (!defaults.lastError().isEmpty()) {
