@@ -152,6 +152,7 @@ void Phone::setDue(const QString &id, const std::optional<QDateTime> &due)
     editReminder(id, [&](QJsonObject &record) {
         if (due) {
             record.insert("due_date"_L1, dateText(*due));
+            record.insert("has_due_time"_L1, true);
         } else {
             record.remove("due_date"_L1);
             record.insert("has_due_time"_L1, false);

@@ -49,6 +49,7 @@ public:
     void editReminder(const QString &id, const std::function<void(QJsonObject &)> &change);
     void setTitle(const QString &id, const QString &title);
     void setNotes(const QString &id, const std::optional<QString> &notes);
+    // A due date with a time of day, or none.
     void setDue(const QString &id, const std::optional<QDateTime> &due);
     void moveToList(const QString &id, const QString &listId);
     void deleteReminder(const QString &id);

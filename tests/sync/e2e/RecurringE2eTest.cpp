@@ -1,0 +1,134 @@
+#include "Convergence.h"
+#include "SyncE2eHarness.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin::test {
+namespace {
+
+const QDateTime kDue = SyncE2eHarness::at(u"2026-01-05T02:00:00.000Z"_s);
+
+struct SeriesState {
+    int openLocal = 0;
+    int completedLocal = 0;
+    int openServer = 0;
+    int completedServer = 0;
+    QDateTime openServerDue;
+};
+
+SeriesState seriesState(const SyncE2eHarness &h, const QString &title)
+{
+    SeriesState state;
+    for (const Reminder &reminder : h.localReminders()) {
+        if (reminder.title == title) {
+            (reminder.completed ? state.completedLocal : state.openLocal) += 1;
+        }
+    }
+    for (const QJsonObject &item : h.serverItemsTitled(title)) {
+        if (item.value("is_completed"_L1).toBool()) {
+            ++state.completedServer;
+        } else {
+            ++state.openServer;
+            state.openServerDue = SyncE2eHarness::at(item.value("due_date"_L1).toString());
+        }
+    }
+    return state;
+}
+
+QString describe(const SyncE2eHarness &h, const QString &title)
+{
+    QStringList lines;
+    for (const QJsonObject &item : h.serverItemsTitled(title)) {
+        lines << QString::fromUtf8(QJsonDocument(item).toJson(QJsonDocument::Compact));
+    }
+    return lines.join(u'\n');
+}
+
+// Launches with one daily reminder on this machine and lets it reach the server.
+QString setUpSeries(SyncE2eHarness &h, const QString &title)
+{
+    h.localReminder({.title = title, .due = kDue, .daily = true});
+    h.launch();
+    EXPECT_TRUE(h.settle());
+    return h.phone->findByTitle(title);
+}
+
+TEST(SyncE2e, PhoneCompletesARecurringReminderWithACompletionCommand)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Water plants"_s);
+    ASSERT_FALSE(series.isEmpty());
+
+    h.phone->completeRecurringAsCommand(series);
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Water plants"_s);
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Water plants"_s).toStdString();
+    EXPECT_EQ(state.openServerDue, kDue.addDays(1));
+    EXPECT_TRUE(converged(h));
+}
+
+// The identity check: the phone moves the series on (leaving `source_item_id` out, so the server
+// keeps the one this machine uploaded) and adds a completed copy. This machine completes its own
+// occurrence, which starts a new local reminder for the series; that reminder's own source id
+// differs from the one the server kept for the series.
+TEST(SyncE2e, PhoneCompletesARecurringReminderAsAdvancedItemAndCompletedCopy)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Stretch"_s);
+    ASSERT_FALSE(series.isEmpty());
+
+    h.phone->completeRecurringAsPair(series, kDue.addDays(1));
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Stretch"_s);
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_EQ(state.openServer, 1) << "two active server copies of one series:\n"
+                                   << describe(h, u"Stretch"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1);
+    EXPECT_TRUE(h.phone->reminder(series)) << "the series keeps its server record";
+    EXPECT_TRUE(converged(h));
+}
+
+TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Vitamins"_s);
+    ASSERT_FALSE(series.isEmpty());
+    const QString local = h.localByTitle(u"Vitamins"_s)->id;
+
+    const qsizetype before = h.journalSize();
+    h.completeLocalRecurring(local);
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Vitamins"_s);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Vitamins"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1);
+    EXPECT_EQ(state.openServerDue, kDue.addDays(1));
+    ASSERT_TRUE(h.phone->reminder(series));
+    EXPECT_FALSE(h.phone->reminder(series)->value("is_completed"_L1).toBool())
+        << "the new occurrence takes over the series' server record";
+    EXPECT_TRUE(converged(h));
+
+    // The takeover goes up as an update of the series record; the completed copy as a new one.
+    QStringList upsertTargets;
+    for (const CloudJournalEntry &entry : h.server.journal().mid(before)) {
+        if (entry.request.path() != u"/reminders/upsert"_s) {
+            continue;
+        }
+        upsertTargets << entry.request.jsonBody().value("local_id"_L1).toString(u"<new>"_s);
+    }
+    EXPECT_TRUE(upsertTargets.contains(series)) << upsertTargets.join(u", "_s).toStdString();
+    EXPECT_TRUE(upsertTargets.contains(u"<new>"_s)) << upsertTargets.join(u", "_s).toStdString();
+}
+
+} // namespace
+} // namespace quorvin::test

@@ -1,0 +1,290 @@
+#include "SyncE2eHarness.h"
+
+#include "matching/SyncStateStore.h"
+
+#include <QJsonObject>
+#include <QTimeZone>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace quorvin::test {
+
+namespace {
+const QString kZone = u"Asia/Shanghai"_s;
+} // namespace
+
+SyncE2eHarness::SyncE2eHarness(HttpSession *http, const QString &baseUrl)
+    : model(syncModel(server))
+    , m_http(http)
+    , m_baseUrl(baseUrl)
+{
+    userId = server.createUser(u"+8613800138000"_s);
+    macToken = server.createSession(userId, u"mqv"_s, macDeviceId, u"Mac"_s, u"macos"_s);
+    phone = std::make_unique<Phone>(server, userId);
+    // A reminders database as a user has it: one list, where new reminders go.
+    store.setDefaultListId(localList(u"Reminders"_s));
+    FileUserDefaults seed(dir.filePath(u"defaults.json"_s));
+    seed.setString(u"Quorvin.CloudBaseURL"_s, m_baseUrl);
+    seed.setString(u"Quorvin.CloudAuthToken"_s, macToken);
+}
+
+SyncE2eHarness::~SyncE2eHarness()
+{
+    if (service) {
+        quit();
+    }
+}
+
+void SyncE2eHarness::useBaseUrl(const QString &baseUrl)
+{
+    m_baseUrl = baseUrl;
+    FileUserDefaults(dir.filePath(u"defaults.json"_s)).setString(u"Quorvin.CloudBaseURL"_s, baseUrl);
+}
+
+void SyncE2eHarness::launch()
+{
+    defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"defaults.json"_s));
+    service = std::make_unique<QuorvinMacService>(*defaults, http(), clock, store);
+    runInVirtualTime(clock, service->startIfNeeded(), 10min);
+}
+
+void SyncE2eHarness::quit()
+{
+    if (!service) {
+        return;
+    }
+    clock.runUntil([&] { return !service->isCloudSyncRunnerActive(); }, 30min);
+    service->shutdown();
+    ManualClock::drainEvents();
+    service.reset();
+    ManualClock::drainEvents();
+    defaults.reset();
+}
+
+bool SyncE2eHarness::isQuiet() const
+{
+    if (!service || service->isCloudSyncRunnerActive()) {
+        return false;
+    }
+    if (service->cloudPullCursor() != model.currentCursor(userId)) {
+        return false;
+    }
+    const QString push = service->cloudPushCursor();
+    if (push.isEmpty()) {
+        return false;
+    }
+    const SyncResponseEnvelope pending = service->stateStore().syncResponse(push);
+    return pending.items.isEmpty() && pending.deleted_ids.isEmpty() && pending.lists.isEmpty()
+        && pending.deleted_list_ids.isEmpty();
+}
+
+QString SyncE2eHarness::unrest() const
+{
+    if (!service) {
+        return u"not running"_s;
+    }
+    QStringList reasons;
+    if (service->isCloudSyncRunnerActive()) {
+        reasons << u"a pass is running"_s;
+    }
+    if (service->cloudPullCursor() != model.currentCursor(userId)) {
+        reasons << u"pull cursor %1, server at %2"_s.arg(service->cloudPullCursor(), model.currentCursor(userId));
+    }
+    const QString push = service->cloudPushCursor();
+    if (push.isEmpty()) {
+        reasons << u"no push cursor"_s;
+    } else {
+        const SyncResponseEnvelope pending = service->stateStore().syncResponse(push);
+        QStringList ids;
+        for (const ReminderPayload &item : pending.items) {
+            ids << item.title;
+        }
+        if (!ids.isEmpty() || !pending.deleted_ids.isEmpty() || !pending.lists.isEmpty()
+            || !pending.deleted_list_ids.isEmpty()) {
+            reasons << u"local changes after push cursor %1: items [%2], %3 deletions, %4 lists, %5 list deletions"_s
+                           .arg(push, ids.join(u", "_s))
+                           .arg(pending.deleted_ids.size())
+                           .arg(pending.lists.size())
+                           .arg(pending.deleted_list_ids.size());
+        }
+    }
+    reasons << u"status "_s + service->lastSyncAttemptStatus();
+    for (auto it = service->logs().crbegin(); it != service->logs().crend(); ++it) {
+        if (it->text.contains(u"云同步失败 ["_s)) {
+            reasons << u"last failure: "_s + it->text;
+            break;
+        }
+    }
+    return reasons.join(u"; "_s);
+}
+
+bool SyncE2eHarness::settle(std::chrono::milliseconds limit)
+{
+    const QDateTime deadline = clock.now().addMSecs(limit.count());
+    int quietRounds = 0;
+    while (clock.now() < deadline) {
+        clock.runUntil([&] { return !service->isCloudSyncRunnerActive(); }, 5min);
+        clock.advance(4s);
+        quietRounds = isQuiet() ? quietRounds + 1 : 0;
+        if (quietRounds >= 2) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QDateTime SyncE2eHarness::at(const QString &isoText)
+{
+    return QDateTime::fromString(isoText, Qt::ISODateWithMs).toUTC();
+}
+
+DateComponents SyncE2eHarness::componentsOf(const QDateTime &instant)
+{
+    const QDateTime local = instant.toTimeZone(QTimeZone(kZone.toUtf8()));
+    DateComponents components;
+    components.year = local.date().year();
+    components.month = local.date().month();
+    components.day = local.date().day();
+    components.hour = local.time().hour();
+    components.minute = local.time().minute();
+    components.second = local.time().second();
+    components.timeZone = kZone;
+    return components;
+}
+
+QString SyncE2eHarness::defaultListId() const
+{
+    return store.defaultListForNewReminders().value_or(ReminderList {}).id;
+}
+
+QString SyncE2eHarness::localList(const QString &title)
+{
+    ReminderList list;
+    list.title = title;
+    list.sourceId = store.sources().front().id;
+    return store.saveList(list).id;
+}
+
+void SyncE2eHarness::renameLocalList(const QString &listId, const QString &title)
+{
+    ReminderList list = store.list(listId).value();
+    list.title = title;
+    store.saveList(list);
+}
+
+void SyncE2eHarness::deleteLocalList(const QString &listId)
+{
+    store.removeList(listId);
+}
+
+QString SyncE2eHarness::localReminder(const LocalReminder &spec)
+{
+    Reminder reminder;
+    reminder.title = spec.title;
+    reminder.listId = spec.listId.value_or(defaultListId());
+    reminder.notes = spec.notes;
+    if (spec.due) {
+        reminder.dueDateComponents = componentsOf(*spec.due);
+    }
+    if (spec.daily) {
+        reminder.recurrenceRules = {RecurrenceRule {}};
+    }
+    reminder.completed = spec.completed;
+    return store.saveReminder(reminder).id;
+}
+
+void SyncE2eHarness::editLocal(const QString &id, const std::function<void(Reminder &)> &change)
+{
+    Reminder reminder = store.reminder(id).value();
+    change(reminder);
+    store.saveReminder(reminder);
+}
+
+void SyncE2eHarness::deleteLocal(const QString &id)
+{
+    store.removeReminder(id);
+}
+
+void SyncE2eHarness::completeLocal(const QString &id, bool completed)
+{
+    editLocal(id, [&](Reminder &reminder) {
+        reminder.completed = completed;
+        reminder.completionDate = completed ? std::optional<QDateTime>(clock.now()) : std::nullopt;
+    });
+}
+
+QString SyncE2eHarness::completeLocalRecurring(const QString &id)
+{
+    Reminder series = store.reminder(id).value();
+    Reminder next = series;
+    next.id.clear();
+    next.externalId.reset();
+    if (series.dueDateComponents) {
+        const QDateTime due = QDateTime(
+            QDate(*series.dueDateComponents->year, *series.dueDateComponents->month, *series.dueDateComponents->day),
+            QTime(series.dueDateComponents->hour.value_or(0), series.dueDateComponents->minute.value_or(0),
+                series.dueDateComponents->second.value_or(0)),
+            QTimeZone(series.dueDateComponents->timeZone.value_or(kZone).toUtf8()));
+        next.dueDateComponents = componentsOf(due.addDays(1));
+    }
+    series.recurrenceRules.clear();
+    series.completed = true;
+    series.completionDate = clock.now();
+    store.saveReminder(series, false);
+    const QString nextId = store.saveReminder(next, false).id;
+    store.commit();
+    return nextId;
+}
+
+std::optional<Reminder> SyncE2eHarness::localByTitle(const QString &title) const
+{
+    std::optional<Reminder> found;
+    for (const Reminder &reminder : store.reminders()) {
+        if (reminder.title == title) {
+            if (found) {
+                return std::nullopt;
+            }
+            found = reminder;
+        }
+    }
+    return found;
+}
+
+bool SyncE2eHarness::logged(const QString &fragment) const
+{
+    if (!service) {
+        return false;
+    }
+    return std::ranges::any_of(service->logs(), [&](const LogLine &line) { return line.text.contains(fragment); });
+}
+
+QList<QJsonObject> SyncE2eHarness::serverItemsTitled(const QString &title) const
+{
+    QList<QJsonObject> items;
+    for (const QJsonObject &item : model.liveItems(userId)) {
+        if (item.value("title"_L1).toString() == title) {
+            items << item;
+        }
+    }
+    return items;
+}
+
+QStringList SyncE2eHarness::syncRequestLines(qsizetype from) const
+{
+    QStringList lines;
+    const QList<CloudJournalEntry> journal = server.journal();
+    for (qsizetype i = from; i < journal.size(); ++i) {
+        const CloudRequest &request = journal[i].request;
+        const QString path = request.path();
+        if (path == u"/sync/wait"_s || path.startsWith(u"/auth/"_s)) {
+            continue;
+        }
+        lines << request.method + u' ' + path;
+    }
+    return lines;
+}
+
+} // namespace quorvin::test

@@ -1,0 +1,121 @@
+#pragma once
+
+#include "platform/concurrency/ManualClock.h"
+#include "platform/defaults/FileUserDefaults.h"
+#include "platform/reminderstore/InMemoryReminderStore.h"
+#include "support/cloudserver/CloudServer.h"
+#include "support/cloudserver/InProcessHttpSession.h"
+#include "support/cloudserver/Phone.h"
+#include "support/cloudserver/SyncModel.h"
+#include "sync/QuorvinMacService.h"
+
+#include <QDateTime>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace quorvin::test {
+
+// One user with two devices: this machine (the real QuorvinMacService over the real in-memory
+// reminder store, with its settings in a real defaults file) and the simulated phone, both talking
+// to one test cloud server. Everything runs in virtual time. "Quitting" destroys the service and
+// "launching" builds a new one from the same settings file and reminder store, as a new process
+// would find them.
+class SyncE2eHarness {
+public:
+    struct LocalReminder {
+        QString title = {};
+        std::optional<QString> listId = std::nullopt; // default list when absent
+        std::optional<QString> notes = std::nullopt;
+        std::optional<QDateTime> due = std::nullopt;
+        bool daily = false; // repeats every day
+        bool completed = false;
+    };
+
+    // `http` replaces the in-process session (e.g. a real one against a loopback listener).
+    explicit SyncE2eHarness(HttpSession *http = nullptr, const QString &baseUrl = InProcessHttpSession::baseUrl());
+    ~SyncE2eHarness();
+
+    ManualClock clock;
+    CloudServer server {clock};
+    SyncModel &model;
+    QString userId;
+    QString macDeviceId = QStringLiteral("mac-device-1");
+    QString macToken;
+    InProcessHttpSession inProcessHttp {server, clock};
+    QTemporaryDir dir;
+    InMemoryReminderStore store {clock};
+    std::unique_ptr<FileUserDefaults> defaults;
+    std::unique_ptr<QuorvinMacService> service;
+    std::unique_ptr<Phone> phone;
+
+    // Points this machine at another server address (before the next launch).
+    void useBaseUrl(const QString &baseUrl);
+
+    // Builds the service from the settings file and starts it (monitor, loops, first pass).
+    void launch();
+    // Stops the loops and destroys the service, waiting for a running pass to end first.
+    void quit();
+    void restart()
+    {
+        quit();
+        launch();
+    }
+
+    // Runs virtual time until the two sides have nothing left to exchange: no pass running, the
+    // pull cursor at the server's cursor, no local change after the push cursor, for two rounds of
+    // a few seconds (long enough for the store's change debounce). False when `limit` runs out.
+    bool settle(std::chrono::milliseconds limit = std::chrono::minutes(30));
+    bool isQuiet() const;
+    // Why isQuiet() is false, for failure messages.
+    QString unrest() const;
+
+    // The local reminders database, as a user would change it.
+    QString defaultListId() const;
+    QString localList(const QString &title);
+    void renameLocalList(const QString &listId, const QString &title);
+    void deleteLocalList(const QString &listId);
+    QString localReminder(const LocalReminder &spec);
+    void editLocal(const QString &id, const std::function<void(Reminder &)> &change);
+    void deleteLocal(const QString &id);
+    void completeLocal(const QString &id, bool completed = true);
+    // Completes the current occurrence of a daily reminder the way the reminders app does: the
+    // reminder becomes a completed one-off and a new reminder carries the series on, due a day
+    // later. Returns the new reminder's id.
+    QString completeLocalRecurring(const QString &id);
+    std::optional<Reminder> localByTitle(const QString &title) const;
+    std::vector<Reminder> localReminders() const { return store.reminders(); }
+
+    // Sync requests in the order the server received them, as "METHOD /path" (long-polls and
+    // account calls left out), and the same from `from` on.
+    QStringList syncRequestLines(qsizetype from = 0) const;
+    qsizetype journalSize() const { return server.journal().size(); }
+    // Whether a line of the service's diagnostic log (the newest ones) contains `fragment`.
+    bool logged(const QString &fragment) const;
+    // The live server reminders with this title.
+    QList<QJsonObject> serverItemsTitled(const QString &title) const;
+    QString lastStatus() const { return service ? service->lastSyncAttemptStatus() : QString(); }
+
+    static QDateTime at(const QString &isoText);
+    static DateComponents componentsOf(const QDateTime &instant);
+
+private:
+    HttpSession &http() { return m_http ? *m_http : inProcessHttp; }
+
+    HttpSession *m_http = nullptr;
+    QString m_baseUrl;
+};
+
+} // namespace quorvin::test
