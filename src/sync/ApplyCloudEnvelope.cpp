@@ -54,6 +54,7 @@ void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString 
     // its identity on the next upload: the server's stored source id still names the old reminder.
     if (previous && *previous != localID && m_cachedRemoteSourceIdentityByServerID.contains(serverID)) {
         m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
+        m_remoteIdentityCacheNeedsWrite = true;
     }
 }
 

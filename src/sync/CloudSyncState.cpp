@@ -89,6 +89,7 @@ void QuorvinMacService::clearRemoteIdentityCache()
     m_cachedRemoteSourceIdentityByServerID.clear();
     m_cachedRemoteServerIDs.clear();
     m_remoteIdentityCacheVersion = 0;
+    m_remoteIdentityCacheNeedsWrite = true;
     m_defaults.remove(SyncText::keyRemoteSourceIdentityMap);
     m_defaults.remove(SyncText::keyRemoteServerIDs);
     m_defaults.remove(SyncText::keyRemoteIdentityCacheVersion);
@@ -96,35 +97,48 @@ void QuorvinMacService::clearRemoteIdentityCache()
 
 void QuorvinMacService::saveRemoteIdentityCache()
 {
+    // Every pull saves the cache; with thousands of reminders an unchanged one is not worth
+    // serialising again.
+    if (!m_remoteIdentityCacheNeedsWrite && m_remoteIdentityCacheVersion == 1) {
+        return;
+    }
     m_defaults.setStringMap(SyncText::keyRemoteSourceIdentityMap, toStringMap(m_cachedRemoteSourceIdentityByServerID));
     QStringList ids(m_cachedRemoteServerIDs.cbegin(), m_cachedRemoteServerIDs.cend());
     std::sort(ids.begin(), ids.end());
     m_defaults.setStringArray(SyncText::keyRemoteServerIDs, ids);
     m_remoteIdentityCacheVersion = 1;
     m_defaults.setInteger(SyncText::keyRemoteIdentityCacheVersion, 1);
+    m_remoteIdentityCacheNeedsWrite = false;
 }
 
 void QuorvinMacService::updateRemoteIdentityCache(const SyncResponseEnvelope &envelope)
 {
+    auto identities = m_cachedRemoteSourceIdentityByServerID;
+    auto serverIDs = m_cachedRemoteServerIDs;
     if (envelope.full_snapshot) {
-        m_cachedRemoteSourceIdentityByServerID.clear();
-        m_cachedRemoteServerIDs.clear();
+        identities.clear();
+        serverIDs.clear();
     }
     for (const auto &id : envelope.deleted_ids) {
-        m_cachedRemoteSourceIdentityByServerID.remove(id);
-        m_cachedRemoteServerIDs.remove(id);
+        identities.remove(id);
+        serverIDs.remove(id);
     }
     for (const auto &item : envelope.items) {
         const auto serverID = item.local_id.trimmed();
         if (serverID.isEmpty()) {
             continue;
         }
-        m_cachedRemoteServerIDs.insert(serverID);
+        serverIDs.insert(serverID);
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            m_cachedRemoteSourceIdentityByServerID.insert(serverID, source);
+            identities.insert(serverID, source);
         } else {
-            m_cachedRemoteSourceIdentityByServerID.remove(serverID);
+            identities.remove(serverID);
         }
+    }
+    if (identities != m_cachedRemoteSourceIdentityByServerID || serverIDs != m_cachedRemoteServerIDs) {
+        m_cachedRemoteSourceIdentityByServerID = std::move(identities);
+        m_cachedRemoteServerIDs = std::move(serverIDs);
+        m_remoteIdentityCacheNeedsWrite = true;
     }
     saveRemoteIdentityCache();
 }
@@ -137,6 +151,7 @@ void QuorvinMacService::noteRemoteReminderUpsert(const QString &serverID, const 
     } else {
         m_cachedRemoteSourceIdentityByServerID.remove(serverID);
     }
+    m_remoteIdentityCacheNeedsWrite = true;
 }
 
 } // namespace quorvin

@@ -96,6 +96,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         }
         m_cachedRemoteServerIDs.remove(*serverID);
         m_cachedRemoteSourceIdentityByServerID.remove(*serverID);
+        m_remoteIdentityCacheNeedsWrite = true;
         m_reminderMappingIndex->remove(*serverID);
         saveReminderMappings();
     }
@@ -231,6 +232,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             m_reminderMappingIndex->remove(missing);
             m_cachedRemoteServerIDs.remove(missing);
             m_cachedRemoteSourceIdentityByServerID.remove(missing);
+            m_remoteIdentityCacheNeedsWrite = true;
             saveReminderMappings();
             body.local_id.reset();
             answer = co_await client.upsertReminder(body);

@@ -410,6 +410,8 @@ private:
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;
     qint64 m_remoteIdentityCacheVersion = 0;
+    // The cache differs from what the defaults hold; an unchanged cache is not rewritten.
+    bool m_remoteIdentityCacheNeedsWrite = true;
 };
 
 } // namespace quorvin
