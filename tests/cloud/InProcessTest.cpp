@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QJsonObject>
+
 using namespace quorvin;
 using namespace quorvin::test;
 using namespace std::chrono_literals;
@@ -222,4 +225,32 @@ TEST_F(InProcessTest, OnlyStatuses200To299AreSuccessAndAnAnswerWithoutAStatusIsR
     } catch (const TransportError &failure) {
         EXPECT_EQ(failure.kind(), TransportError::Kind::BadServerResponse);
     }
+}
+
+TEST_F(InProcessTest, SignInsAndTheExchangeSendTheApplicationVersionOnlyWhenTheAppHasOne)
+{
+    const QString before = QCoreApplication::applicationVersion();
+    const auto sentVersion = [this](const QString &appVersion) -> std::optional<QJsonValue> {
+        QCoreApplication::setApplicationVersion(appVersion);
+        const QByteArray login = R"({"access_token":"t","user_id":"u1","identity":{},"session":{}})";
+        std::optional<QJsonValue> version;
+        server.failNext(1, CloudFault::answer(200, login));
+        runInVirtualTime(clock, client(u""_s).loginWithPassword(u"13812345678"_s, u"pw"_s, u"mqv"_s));
+        const QJsonObject password = server.lastRequest()->request.jsonBody();
+        server.failNext(1, CloudFault::answer(200, login));
+        runInVirtualTime(clock, client(u""_s).loginWithPhoneCode(u"13812345678"_s, u"c"_s, u"123456"_s, u"mqv"_s));
+        const QJsonObject code = server.lastRequest()->request.jsonBody();
+        server.failNext(1, CloudFault::answer(200, R"({"access_token":"t2","user_id":"u1","session":{}})"));
+        runInVirtualTime(clock, client().exchangeCloudSession(u"mqv"_s));
+        const QJsonObject exchange = server.lastRequest()->request.jsonBody();
+        EXPECT_EQ(password.value(u"app_version"_s), code.value(u"app_version"_s));
+        EXPECT_EQ(password.value(u"app_version"_s), exchange.value(u"app_version"_s));
+        if (password.contains(u"app_version"_s)) {
+            version = password.value(u"app_version"_s);
+        }
+        return version;
+    };
+    EXPECT_EQ(sentVersion(u"3.4.1"_s), QJsonValue(u"3.4.1"_s));
+    EXPECT_EQ(sentVersion(QString()), std::nullopt);
+    QCoreApplication::setApplicationVersion(before);
 }
