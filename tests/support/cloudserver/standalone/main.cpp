@@ -40,9 +40,9 @@ int main(int argc, char **argv)
         if (option == QLatin1String("--port") && !args.isEmpty()) {
             port = args.takeFirst().toInt();
         } else if (option == QLatin1String("--user") && !args.isEmpty()) {
-            const QString spec = args.takeFirst();
-            const QString phone = spec.section(u':', 0, 0);
-            const QString password = spec.section(u':', 1);
+            const QString account = args.takeFirst();
+            const QString phone = account.section(u':', 0, 0);
+            const QString password = account.section(u':', 1);
             server.createUser(phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone,
                 password.isEmpty() ? std::nullopt : std::optional<QString>(password));
         } else {
