@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
+
 using namespace Qt::Literals::StringLiterals;
 using namespace std::chrono_literals;
 
@@ -205,6 +207,9 @@ TEST(SyncE2e, RandomOperationsOnBothSidesConverge)
         h.phone->createReminder({.title = u"Final change"_s});
         ASSERT_TRUE(h.settle(60min)) << "never settled: " << h.unrest().toStdString();
         EXPECT_TRUE(converged(h));
+        if (const QByteArray traced = qgetenv("QUORVIN_E2E_TRACE"); !traced.isEmpty()) {
+            std::cout << h.traceOf(QString::fromUtf8(traced)).toStdString() << std::endl;
+        }
     }
 }
 

@@ -75,27 +75,34 @@ TEST(SyncE2e, PhoneCompletesARecurringReminderWithACompletionCommand)
     EXPECT_TRUE(converged(h));
 }
 
-// The identity check: the phone moves the series on (leaving `source_item_id` out, so the server
-// keeps the one this machine uploaded) and adds a completed copy. This machine completes its own
-// occurrence, which starts a new local reminder for the series; that reminder's own source id
-// differs from the one the server kept for the series.
+// The identity check: the phone moves the series on and adds a completed copy. This machine
+// completes its own occurrence, which starts a new local reminder for the series; its source id
+// differs from the one the server holds for the series record when the server keeps the stored
+// source id on an update that leaves it out (the default), and is gone when it does not. Either
+// way the series must stay one active record.
 TEST(SyncE2e, PhoneCompletesARecurringReminderAsAdvancedItemAndCompletedCopy)
 {
-    SyncE2eHarness h;
-    const QString series = setUpSeries(h, u"Stretch"_s);
-    ASSERT_FALSE(series.isEmpty());
+    for (const bool keepSourceId : {true, false}) {
+        SCOPED_TRACE(keepSourceId ? "server keeps source_item_id" : "server clears source_item_id");
+        SyncE2eHarness h;
+        h.model.setKeepSourceItemIdWhenOmitted(keepSourceId);
+        const QString series = setUpSeries(h, u"Stretch"_s);
+        ASSERT_FALSE(series.isEmpty());
 
-    h.phone->completeRecurringAsPair(series, kDue.addDays(1));
-    ASSERT_TRUE(h.settle());
+        h.phone->completeRecurringAsPair(series, kDue.addDays(1));
+        ASSERT_TRUE(h.settle());
 
-    const SeriesState state = seriesState(h, u"Stretch"_s);
-    EXPECT_EQ(state.openLocal, 1);
-    EXPECT_EQ(state.completedLocal, 1);
-    EXPECT_EQ(state.openServer, 1) << "two active server copies of one series:\n"
-                                   << describe(h, u"Stretch"_s).toStdString();
-    EXPECT_EQ(state.completedServer, 1);
-    EXPECT_TRUE(h.phone->reminder(series)) << "the series keeps its server record";
-    EXPECT_TRUE(converged(h));
+        const SeriesState state = seriesState(h, u"Stretch"_s);
+        EXPECT_EQ(state.openLocal, 1);
+        EXPECT_EQ(state.completedLocal, 1);
+        EXPECT_EQ(state.openServer, 1) << "two active server copies of one series:\n"
+                                       << describe(h, u"Stretch"_s).toStdString();
+        EXPECT_EQ(state.completedServer, 1);
+        EXPECT_EQ(state.openServerDue, kDue.addDays(1));
+        EXPECT_TRUE(h.phone->reminder(series)) << "the series keeps its server record";
+        EXPECT_FALSE(h.logged(u"Cloud mapping identity mismatch"_s));
+        EXPECT_TRUE(converged(h));
+    }
 }
 
 TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
@@ -128,6 +135,44 @@ TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
     }
     EXPECT_TRUE(upsertTargets.contains(series)) << upsertTargets.join(u", "_s).toStdString();
     EXPECT_TRUE(upsertTargets.contains(u"<new>"_s)) << upsertTargets.join(u", "_s).toStdString();
+}
+
+// Both devices complete the same occurrence before they hear of each other.
+void completeOnBothSides(bool pairShape)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Feed cat"_s);
+    ASSERT_FALSE(series.isEmpty());
+
+    h.completeLocalRecurring(h.localByTitle(u"Feed cat"_s)->id);
+    if (pairShape) {
+        h.phone->completeRecurringAsPair(series, kDue.addDays(1));
+    } else {
+        h.phone->completeRecurringAsCommand(series);
+    }
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Feed cat"_s);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Feed cat"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1) << describe(h, u"Feed cat"_s).toStdString();
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_TRUE(converged(h));
+}
+
+TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceWithACommandFromThePhone)
+{
+    completeOnBothSides(false);
+}
+
+// Disabled: the series ends with two open records on both sides. The first pass applies the
+// phone's pair and maps the phone's completed copy to the reminder completed here. The next push
+// pairs that completed reminder with the new local occurrence and moves the occurrence onto the
+// completed reminder's first server id, which is now the phone's completed copy: that copy is
+// upserted open (due the next day) beside the phone's advanced series record.
+TEST(SyncE2e, DISABLED_BothSidesCompleteTheSameOccurrenceWithACopyFromThePhone)
+{
+    completeOnBothSides(true);
 }
 
 } // namespace

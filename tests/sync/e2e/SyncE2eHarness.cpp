@@ -253,6 +253,29 @@ std::optional<Reminder> SyncE2eHarness::localByTitle(const QString &title) const
     return found;
 }
 
+QString SyncE2eHarness::traceOf(const QString &text) const
+{
+    QStringList lines;
+    for (const CloudJournalEntry &entry : server.journal()) {
+        const QString body = QString::fromUtf8(entry.request.body);
+        if (body.contains(text)) {
+            lines << u"%1 %2 %3 -> %4: %5"_s
+                         .arg(entry.request.receivedAt.toString(Qt::ISODateWithMs), entry.request.method,
+                             entry.request.path())
+                         .arg(entry.status)
+                         .arg(body);
+        }
+    }
+    if (service) {
+        for (const LogLine &line : service->logs()) {
+            if (line.text.contains(text)) {
+                lines << line.text;
+            }
+        }
+    }
+    return lines.join(u'\n');
+}
+
 bool SyncE2eHarness::logged(const QString &fragment) const
 {
     if (!service) {

@@ -102,6 +102,9 @@ public:
     // account calls left out), and the same from `from` on.
     QStringList syncRequestLines(qsizetype from = 0) const;
     qsizetype journalSize() const { return server.journal().size(); }
+    // The requests whose body mentions `text`, with their answers' status, and the diagnostic log
+    // lines that do: what to look at when a scenario fails.
+    QString traceOf(const QString &text) const;
     // Whether a line of the service's diagnostic log (the newest ones) contains `fragment`.
     bool logged(const QString &fragment) const;
     // The live server reminders with this title.
