@@ -358,6 +358,12 @@ TEST_F(SyncServerTest, UnknownAndRevokedTokensAreRefused)
     server.revokeSession(server.sessionByToken(macToken)->sessionId);
     EXPECT_EQ(call(u"GET"_s, u"/sync/wait?timeout_ms=1000"_s).status, 401);
     EXPECT_TRUE(model.liveItems(userId).isEmpty());
+
+    // Deleting the account drops its reminders with it.
+    Phone phone(server, userId);
+    phone.createReminder({.title = u"Gone with the account"_s});
+    server.deleteUser(userId);
+    EXPECT_TRUE(model.liveItems(userId).isEmpty());
 }
 
 TEST_F(SyncServerTest, PhoneCompletesRecurringRemindersInBothShapes)
