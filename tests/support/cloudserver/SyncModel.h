@@ -66,6 +66,10 @@ public:
     // POST /reminders/upsert. Replace semantics: the stored record becomes what the body says
     // (an explicit null clears a field); `local_id` names the record to update, absent creates
     // one. An update that leaves out `source_item_id` keeps the stored one (see the switch below).
+    // A deleted id comes back under that id (an edit that crosses a delete wins); an id the
+    // server never gave out creates a new record, whose id the answer names. Neither is refused:
+    // the client pushes before it applies the pull that would tell it of the delete, so a refusal
+    // would fail the same push on every pass.
     QJsonObject upsertReminder(const SyncActor &actor, const QJsonObject &body);
     void deleteReminder(const SyncActor &actor, const QJsonObject &body);
     void completeReminder(const SyncActor &actor, const QJsonObject &body);
