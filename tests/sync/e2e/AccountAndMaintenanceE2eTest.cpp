@@ -118,6 +118,10 @@ TEST(SyncE2e, CountVerificationRequestedByTheServer)
     EXPECT_EQ(lines.last(), u"POST /sync/count-verification"_s) << "the report ends the pass, after its pulls";
     EXPECT_TRUE(lines.contains(u"GET /sync"_s));
     EXPECT_FALSE(h.model.pendingCountVerificationId(h.userId));
+    // Every wait after the request tells the server which request it has seen.
+    const QList<CloudJournalEntry> waits = h.server.journalFor(u"/sync/wait"_s);
+    ASSERT_FALSE(waits.isEmpty());
+    EXPECT_EQ(waits.last().request.queryValue(u"count_verification_request_id"_s), requestId);
 
     h.model.setCountVerificationStateOverride(u"mismatched"_s);
     h.model.requestCountVerification(h.userId);
