@@ -326,6 +326,8 @@ TEST(ReminderStoreFile, AnOutsideEditReloadsAndSignals)
     ASSERT_TRUE(changed.wait(watchTimeoutMs));
     EXPECT_TRUE(store.reminders().empty());
     EXPECT_TRUE(store.lists().empty());
+    EXPECT_FALSE(store.reminder(mine.id).has_value());
+    EXPECT_FALSE(store.list(list.id).has_value());
     JsonFileReminderStore fresh(dir.filePath(u"elsewhere/reminders.json"_s), clock);
     EXPECT_TRUE(fresh.reminders().empty());
 }

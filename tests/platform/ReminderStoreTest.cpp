@@ -329,3 +329,70 @@ TEST(ReminderStore, AccessMustBeGrantedBeforeAnyUse)
     EXPECT_TRUE(f.store.requestFullAccess());
     EXPECT_EQ(f.store.lists().size(), 2u);
 }
+
+// Lookups by id go through an index of positions; a sequence of every kind of change, checked
+// after each step against what a plain scan of the store finds.
+TEST(ReminderStore, LookupsByIdAgreeWithTheStoredOrderAfterEveryKindOfChange)
+{
+    Fixture f;
+    const auto expectConsistent = [&f](const std::vector<QString> &goneIds, const char *step) {
+        SCOPED_TRACE(step);
+        for (const auto &reminder : f.store.reminders()) {
+            EXPECT_EQ(f.store.reminder(reminder.id), reminder);
+        }
+        for (const auto &list : f.store.lists()) {
+            EXPECT_EQ(f.store.list(list.id), list);
+        }
+        for (const auto &id : goneIds) {
+            EXPECT_FALSE(f.store.reminder(id).has_value()) << qPrintable(id);
+            EXPECT_FALSE(f.store.list(id).has_value()) << qPrintable(id);
+            expectStoreError([&] { f.store.removeReminder(id); }, ReminderStoreError::NotFound);
+        }
+    };
+
+    std::vector<Reminder> saved;
+    for (int i = 0; i < 8; ++i) {
+        saved.push_back(f.store.saveReminder(f.draft(u"r%1"_s.arg(i), i % 2 ? f.work : f.inbox)));
+    }
+    expectConsistent({}, "saved");
+
+    // Removing from the front, the middle and the end moves the ones after it; an update of a
+    // moved reminder must land on it and not on its old neighbour.
+    f.store.removeReminder(saved[0].id);
+    f.store.removeReminder(saved[4].id);
+    f.store.removeReminder(saved[7].id);
+    auto moved = saved[5];
+    moved.title = u"r5 edited"_s;
+    f.store.saveReminder(moved);
+    EXPECT_EQ(f.titles(), (QStringList {u"r1"_s, u"r2"_s, u"r3"_s, u"r5 edited"_s, u"r6"_s}));
+    expectConsistent({saved[0].id, saved[4].id, saved[7].id}, "removed");
+
+    // Staged changes dropped by reset: the staged reminder is gone, the staged removal undone.
+    const auto staged = f.store.saveReminder(f.draft(u"staged"_s, f.inbox), false);
+    f.store.removeReminder(saved[1].id, false);
+    EXPECT_TRUE(f.store.reminder(staged.id).has_value());
+    expectConsistent({saved[1].id}, "staged");
+    f.store.reset();
+    EXPECT_EQ(f.titles(), (QStringList {u"r1"_s, u"r2"_s, u"r3"_s, u"r5 edited"_s, u"r6"_s}));
+    expectConsistent({staged.id}, "reset");
+
+    // Staged and committed, then a list removed with its reminders.
+    const auto kept = f.store.saveReminder(f.draft(u"kept"_s, f.inbox), false);
+    f.store.commit();
+    expectConsistent({}, "committed");
+    f.store.removeList(f.work.id);
+    EXPECT_EQ(f.titles(), (QStringList {u"r2"_s, u"r6"_s, u"kept"_s}));
+    expectConsistent({f.work.id, saved[1].id, saved[3].id, saved[5].id}, "list removed");
+    EXPECT_EQ(f.store.reminder(kept.id)->title, u"kept"_s);
+    EXPECT_THROW(f.store.saveReminder(f.draft(u"orphan"_s, f.work)), ReminderStoreError);
+
+    // The sources replaced: the lists of a vanished source go with their reminders.
+    const auto other = f.store.setSources({ReminderSource {u"local"_s, u"Local"_s, ReminderSource::Kind::Local},
+        ReminderSource {{}, u"Other"_s, ReminderSource::Kind::CalDAV}})[1];
+    const auto away = f.store.saveList(ReminderList {{}, u"Away"_s, other.id});
+    const auto awayReminder = f.store.saveReminder(f.draft(u"away"_s, away));
+    expectConsistent({}, "second source");
+    f.store.setSources({ReminderSource {u"local"_s, u"Local"_s, ReminderSource::Kind::Local}});
+    EXPECT_EQ(f.titles(), (QStringList {u"r2"_s, u"r6"_s, u"kept"_s}));
+    expectConsistent({away.id, awayReminder.id}, "source gone");
+}

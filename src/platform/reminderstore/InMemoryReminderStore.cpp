@@ -1,5 +1,6 @@
 #include "platform/reminderstore/InMemoryReminderStore.h"
 
+#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
@@ -22,11 +23,6 @@ void toUtc(std::optional<QDateTime> &date)
     if (date && date->isValid()) {
         date = date->toUTC();
     }
-}
-
-template <typename T> auto findById(std::vector<T> &items, const QString &id)
-{
-    return std::find_if(items.begin(), items.end(), [&id](const T &item) { return item.id == id; });
 }
 
 template <typename T> auto findById(const std::vector<T> &items, const QString &id)
@@ -72,6 +68,7 @@ InMemoryReminderStore::InMemoryReminderStore(Clock &clock, QObject *parent)
     , m_committed(initialState())
     , m_working(m_committed)
 {
+    reindex();
 }
 
 InMemoryReminderStore::~InMemoryReminderStore() = default;
@@ -132,20 +129,19 @@ std::vector<ReminderList> InMemoryReminderStore::lists() const
 std::optional<ReminderList> InMemoryReminderStore::list(const QString &id) const
 {
     requireAccess();
-    auto found = findById(m_working.lists, id);
-    if (id.isEmpty() || found == m_working.lists.end()) {
+    const auto position = listPosition(id);
+    if (position < 0) {
         return std::nullopt;
     }
-    return *found;
+    return m_working.lists[std::size_t(position)];
 }
 
 std::optional<ReminderList> InMemoryReminderStore::defaultListForNewReminders() const
 {
     requireAccess();
     if (m_working.defaultListId) {
-        auto found = findById(m_working.lists, *m_working.defaultListId);
-        if (found != m_working.lists.end()) {
-            return *found;
+        if (const auto position = listPosition(*m_working.defaultListId); position >= 0) {
+            return m_working.lists[std::size_t(position)];
         }
     }
     if (m_working.lists.empty()) {
@@ -160,9 +156,10 @@ std::vector<Reminder> InMemoryReminderStore::reminders(const std::optional<QStri
     if (!listIds) {
         return m_working.reminders;
     }
+    const QSet<QString> wanted(listIds->begin(), listIds->end());
     std::vector<Reminder> result;
     for (const auto &reminder : m_working.reminders) {
-        if (listIds->contains(reminder.listId)) {
+        if (wanted.contains(reminder.listId)) {
             result.push_back(reminder);
         }
     }
@@ -172,11 +169,35 @@ std::vector<Reminder> InMemoryReminderStore::reminders(const std::optional<QStri
 std::optional<Reminder> InMemoryReminderStore::reminder(const QString &id) const
 {
     requireAccess();
-    auto found = findById(m_working.reminders, id);
-    if (id.isEmpty() || found == m_working.reminders.end()) {
+    const auto position = reminderPosition(id);
+    if (position < 0) {
         return std::nullopt;
     }
-    return *found;
+    return m_working.reminders[std::size_t(position)];
+}
+
+qsizetype InMemoryReminderStore::reminderPosition(const QString &id) const
+{
+    return id.isEmpty() ? -1 : m_reminderPositions.value(id, -1);
+}
+
+qsizetype InMemoryReminderStore::listPosition(const QString &id) const
+{
+    return id.isEmpty() ? -1 : m_listPositions.value(id, -1);
+}
+
+void InMemoryReminderStore::reindex()
+{
+    m_reminderPositions.clear();
+    m_reminderPositions.reserve(qsizetype(m_working.reminders.size()));
+    for (std::size_t i = 0; i < m_working.reminders.size(); ++i) {
+        m_reminderPositions.insert(m_working.reminders[i].id, qsizetype(i));
+    }
+    m_listPositions.clear();
+    m_listPositions.reserve(qsizetype(m_working.lists.size()));
+    for (std::size_t i = 0; i < m_working.lists.size(); ++i) {
+        m_listPositions.insert(m_working.lists[i].id, qsizetype(i));
+    }
 }
 
 Reminder InMemoryReminderStore::normalised(Reminder reminder) const
@@ -208,7 +229,7 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         throw ReminderStoreError(
             ReminderStoreError::InvalidItem, u"Reminder priority %1 is outside 0-9"_s.arg(reminder.priority));
     }
-    if (reminder.listId.isEmpty() || findById(m_working.lists, reminder.listId) == m_working.lists.end()) {
+    if (listPosition(reminder.listId) < 0) {
         throw ReminderStoreError(
             ReminderStoreError::InvalidItem, u"Reminder list \"%1\" does not exist"_s.arg(reminder.listId));
     }
@@ -232,12 +253,14 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         reminder.creationDate = now;
         reminder.lastModifiedDate = now;
         stage([&reminder](State &state) { state.reminders.push_back(reminder); });
+        m_reminderPositions.insert(reminder.id, qsizetype(m_working.reminders.size()) - 1);
     } else {
-        auto found = findById(m_working.reminders, reminder.id);
-        if (found == m_working.reminders.end()) {
+        const auto index = reminderPosition(reminder.id);
+        if (index < 0) {
             throw ReminderStoreError(
                 ReminderStoreError::NotFound, u"Reminder \"%1\" does not exist"_s.arg(reminder.id));
         }
+        const auto found = m_working.reminders.begin() + index;
         reminder.externalId = found->externalId;
         reminder.creationDate = found->creationDate;
         reminder.lastModifiedDate = found->lastModifiedDate;
@@ -247,7 +270,6 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         }
         if (reminder != *found) {
             reminder.lastModifiedDate = m_clock.now().toUTC();
-            const auto index = found - m_working.reminders.begin();
             stage([&reminder, index](State &state) { state.reminders[std::size_t(index)] = reminder; });
         }
     }
@@ -262,12 +284,16 @@ void InMemoryReminderStore::removeReminder(const QString &id, bool commitNow)
     requireAccess();
     ++m_counters.reminderRemovals;
     throwInjectedFailure();
-    auto found = findById(m_working.reminders, id);
-    if (id.isEmpty() || found == m_working.reminders.end()) {
+    const auto index = reminderPosition(id);
+    if (index < 0) {
         throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder \"%1\" does not exist"_s.arg(id));
     }
-    const auto index = found - m_working.reminders.begin();
+    m_reminderPositions.remove(id);
     stage([index](State &state) { state.reminders.erase(state.reminders.begin() + index); });
+    // Only the reminders after the removed one moved up.
+    for (auto i = std::size_t(index); i < m_working.reminders.size(); ++i) {
+        m_reminderPositions[m_working.reminders[i].id] = qsizetype(i);
+    }
     if (commitNow) {
         commit();
     }
@@ -285,14 +311,14 @@ ReminderList InMemoryReminderStore::saveList(ReminderList list, bool commitNow)
     if (list.id.isEmpty()) {
         list.id = newId();
         stage([&list](State &state) { state.lists.push_back(list); });
+        m_listPositions.insert(list.id, qsizetype(m_working.lists.size()) - 1);
     } else {
-        auto found = findById(m_working.lists, list.id);
-        if (found == m_working.lists.end()) {
+        const auto index = listPosition(list.id);
+        if (index < 0) {
             throw ReminderStoreError(
                 ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(list.id));
         }
-        if (list != *found) {
-            const auto index = found - m_working.lists.begin();
+        if (list != m_working.lists[std::size_t(index)]) {
             stage([&list, index](State &state) { state.lists[std::size_t(index)] = list; });
         }
     }
@@ -307,7 +333,7 @@ void InMemoryReminderStore::removeList(const QString &id, bool commitNow)
     requireAccess();
     ++m_counters.listRemovals;
     throwInjectedFailure();
-    if (id.isEmpty() || findById(m_working.lists, id) == m_working.lists.end()) {
+    if (listPosition(id) < 0) {
         throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(id));
     }
     stage([&id](State &state) {
@@ -317,6 +343,7 @@ void InMemoryReminderStore::removeList(const QString &id, bool commitNow)
             state.defaultListId.reset();
         }
     });
+    reindex();
     if (commitNow) {
         commit();
     }
@@ -345,6 +372,7 @@ std::vector<ReminderSource> InMemoryReminderStore::setSources(std::vector<Remind
             return std::find(gone.begin(), gone.end(), reminder.listId) != gone.end();
         });
     });
+    reindex();
     commit();
     return sources;
 }
@@ -383,6 +411,7 @@ void InMemoryReminderStore::reset()
 {
     m_working = m_committed;
     m_pending = false;
+    reindex();
 }
 
 bool InMemoryReminderStore::hasUncommittedChanges() const
@@ -395,6 +424,7 @@ void InMemoryReminderStore::replaceState(State state)
     m_committed = std::move(state);
     m_working = m_committed;
     m_pending = false;
+    reindex();
     queueChanged();
 }
 
@@ -403,6 +433,7 @@ void InMemoryReminderStore::loadState(State state)
     m_committed = std::move(state);
     m_working = m_committed;
     m_pending = false;
+    reindex();
 }
 
 void InMemoryReminderStore::queueChanged()

@@ -4,6 +4,8 @@
 #include "platform/reminderstore/ReminderStore.h"
 #include "platform/reminderstore/ReminderStoreState.h"
 
+#include <QHash>
+
 #include <functional>
 
 namespace quorvin {
@@ -74,10 +76,19 @@ private:
     void throwInjectedFailure();
     void stage(const std::function<void(State &)> &change);
     Reminder normalised(Reminder reminder) const;
+    // Positions in the staged state by id; -1 when there is no such item.
+    qsizetype reminderPosition(const QString &id) const;
+    qsizetype listPosition(const QString &id) const;
+    // Rebuilds both position indexes after the staged state was replaced or thinned out.
+    void reindex();
 
     Clock &m_clock;
     State m_committed;
     State m_working;
+    // Where each reminder and list of m_working sits, so that lookups by id stay cheap in large
+    // databases. Kept in step with every change of m_working.
+    QHash<QString, qsizetype> m_reminderPositions;
+    QHash<QString, qsizetype> m_listPositions;
     bool m_pending = false;
     Counters m_counters;
     AccessStatus m_accessStatus = AccessStatus::FullAccess;
