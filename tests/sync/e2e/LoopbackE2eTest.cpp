@@ -3,6 +3,7 @@
 #include "platform/http/QtHttpSession.h"
 #include "support/WaitFor.h"
 #include "support/cloudserver/LoopbackCloudServer.h"
+#include "sync/Strings.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -58,6 +59,8 @@ TEST(SyncE2e, SyncsOverTheLoopbackListenerWithTheRealHttpSession)
     ASSERT_TRUE(pumpUntil(h, [&] { return h.localByTitle(u"From the phone, renamed"_s).has_value() && h.isQuiet(); }));
     EXPECT_TRUE(converged(h));
     EXPECT_GE(h.server.journalFor(u"/sync/wait"_s).size(), 1);
+    EXPECT_TRUE(h.logged(SyncText::logPassStartPrefix + SyncText::triggerRealtimeWait + u"]"_s))
+        << "released by the held wait";
 
     h.service->shutdown();
     listener.stop();
