@@ -1,5 +1,6 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/ShortCloudIdentifier.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/MatchText.h"
 #include "platform/defaults/UserDefaults.h"
@@ -82,6 +83,27 @@ void QuorvinMacService::clearCloudSyncState(const QString &reason)
     saveListMappings();
     clearRemoteIdentityCache();
     appendLog(reason);
+}
+
+void QuorvinMacService::resetCloudSyncStateForUserChangeIfNeeded(const QString &nextUserID, const QString &reason)
+{
+    const QString previous = m_cloudUserID.trimmed();
+    const QString next = nextUserID.trimmed();
+    if (next.isEmpty()) {
+        return;
+    }
+    if (!previous.isEmpty() && previous != next) {
+        m_cloudPushCursorNeedsRebase = true;
+        clearCloudSyncState(reason + SyncText::userChangedInfix + shortCloudIdentifier(previous)
+            + SyncText::userChangedArrow + shortCloudIdentifier(next) + SyncText::userChangedSuffix);
+        return;
+    }
+    const bool holdsState = !m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
+        || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty();
+    if (previous.isEmpty() && holdsState) {
+        m_cloudPushCursorNeedsRebase = true;
+        clearCloudSyncState(reason + SyncText::userResolvedSuffix);
+    }
 }
 
 void QuorvinMacService::clearRemoteIdentityCache()

@@ -107,6 +107,9 @@ public:
 
     // ---- cloud-side sync state (cursors, id maps, remote identity cache)
     void clearCloudSyncState(const QString &reason);
+    // Wipes the cloud-side state when the signed-in user differs from the one it was built for, or
+    // when state exists from before any user was known. The local reminders are never touched.
+    void resetCloudSyncStateForUserChangeIfNeeded(const QString &nextUserID, const QString &reason);
     // Raised by every clear of the cloud-side sync state and by every token change: a pass that sees
     // it move during an await stops without writing anything.
     quint64 syncStateEpoch() const { return m_syncStateEpoch; }

@@ -99,6 +99,11 @@ inline const QString logPassDonePrefix = QStringLiteral("云同步完成 [");
 inline const QString logPassFailedPrefix = QStringLiteral("云同步失败 [");
 inline const QString clearEmptyServer = QStringLiteral(
     "Cloud server is empty for current user -> clearing stale cursors and mappings before bootstrap upload");
+inline const QString userChangedInfix = QStringLiteral(": cloud user changed ");
+inline const QString userChangedArrow = QStringLiteral(" -> ");
+inline const QString userChangedSuffix = QStringLiteral("; local reminders preserved");
+inline const QString userResolvedSuffix
+    = QStringLiteral(": cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply
