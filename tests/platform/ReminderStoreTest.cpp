@@ -367,14 +367,32 @@ TEST(ReminderStore, LookupsByIdAgreeWithTheStoredOrderAfterEveryKindOfChange)
     EXPECT_EQ(f.titles(), (QStringList {u"r1"_s, u"r2"_s, u"r3"_s, u"r5 edited"_s, u"r6"_s}));
     expectConsistent({saved[0].id, saved[4].id, saved[7].id}, "removed");
 
-    // Staged changes dropped by reset: the staged reminder is gone, the staged removal undone.
+    // Staged changes of every kind, dropped by reset: the store is exactly as last committed,
+    // order included.
+    f.store.setDefaultListId(f.work.id);
+    const auto remindersBefore = f.store.reminders();
+    const auto listsBefore = f.store.lists();
     const auto staged = f.store.saveReminder(f.draft(u"staged"_s, f.inbox), false);
     f.store.removeReminder(saved[1].id, false);
-    EXPECT_TRUE(f.store.reminder(staged.id).has_value());
-    expectConsistent({saved[1].id}, "staged");
+    auto edited = saved[6];
+    edited.title = u"r6 edited"_s;
+    f.store.saveReminder(edited, false);
+    auto renamed = f.inbox;
+    renamed.title = u"Renamed"_s;
+    f.store.saveList(renamed, false);
+    const auto extraList = f.store.saveList(ReminderList {{}, u"Extra"_s, u"local"_s}, false);
+    f.store.saveReminder(f.draft(u"in extra"_s, extraList), false);
+    f.store.removeList(f.work.id, false);
+    f.store.removeReminder(staged.id, false);
+    EXPECT_EQ(f.titles(), (QStringList {u"r2"_s, u"r6 edited"_s, u"in extra"_s}));
+    EXPECT_EQ(f.store.defaultListForNewReminders()->id, f.inbox.id);
+    expectConsistent({saved[1].id, staged.id, f.work.id}, "staged");
     f.store.reset();
+    EXPECT_EQ(f.store.reminders(), remindersBefore);
+    EXPECT_EQ(f.store.lists(), listsBefore);
+    EXPECT_EQ(f.store.defaultListForNewReminders()->id, f.work.id);
     EXPECT_EQ(f.titles(), (QStringList {u"r1"_s, u"r2"_s, u"r3"_s, u"r5 edited"_s, u"r6"_s}));
-    expectConsistent({staged.id}, "reset");
+    expectConsistent({staged.id, extraList.id}, "reset");
 
     // Staged and committed, then a list removed with its reminders.
     const auto kept = f.store.saveReminder(f.draft(u"kept"_s, f.inbox), false);

@@ -65,8 +65,7 @@ bool storable(const Reminder &reminder)
 InMemoryReminderStore::InMemoryReminderStore(Clock &clock, QObject *parent)
     : ReminderStore(parent)
     , m_clock(clock)
-    , m_committed(initialState())
-    , m_working(m_committed)
+    , m_working(initialState())
 {
     reindex();
 }
@@ -252,7 +251,8 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         }
         reminder.creationDate = now;
         reminder.lastModifiedDate = now;
-        stage([&reminder](State &state) { state.reminders.push_back(reminder); });
+        stage([&reminder](State &state) { state.reminders.push_back(reminder); },
+            [](State &state) { state.reminders.pop_back(); });
         m_reminderPositions.insert(reminder.id, qsizetype(m_working.reminders.size()) - 1);
     } else {
         const auto index = reminderPosition(reminder.id);
@@ -270,7 +270,8 @@ Reminder InMemoryReminderStore::saveReminder(Reminder reminder, bool commitNow)
         }
         if (reminder != *found) {
             reminder.lastModifiedDate = m_clock.now().toUTC();
-            stage([&reminder, index](State &state) { state.reminders[std::size_t(index)] = reminder; });
+            stage([&reminder, index](State &state) { state.reminders[std::size_t(index)] = reminder; },
+                [old = *found, index](State &state) { state.reminders[std::size_t(index)] = old; });
         }
     }
     if (commitNow) {
@@ -289,7 +290,9 @@ void InMemoryReminderStore::removeReminder(const QString &id, bool commitNow)
         throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder \"%1\" does not exist"_s.arg(id));
     }
     m_reminderPositions.remove(id);
-    stage([index](State &state) { state.reminders.erase(state.reminders.begin() + index); });
+    stage([index](State &state) { state.reminders.erase(state.reminders.begin() + index); },
+        [old = m_working.reminders[std::size_t(index)], index](
+            State &state) { state.reminders.insert(state.reminders.begin() + index, old); });
     // Only the reminders after the removed one moved up.
     for (auto i = std::size_t(index); i < m_working.reminders.size(); ++i) {
         m_reminderPositions[m_working.reminders[i].id] = qsizetype(i);
@@ -310,7 +313,7 @@ ReminderList InMemoryReminderStore::saveList(ReminderList list, bool commitNow)
     }
     if (list.id.isEmpty()) {
         list.id = newId();
-        stage([&list](State &state) { state.lists.push_back(list); });
+        stage([&list](State &state) { state.lists.push_back(list); }, [](State &state) { state.lists.pop_back(); });
         m_listPositions.insert(list.id, qsizetype(m_working.lists.size()) - 1);
     } else {
         const auto index = listPosition(list.id);
@@ -319,7 +322,9 @@ ReminderList InMemoryReminderStore::saveList(ReminderList list, bool commitNow)
                 ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(list.id));
         }
         if (list != m_working.lists[std::size_t(index)]) {
-            stage([&list, index](State &state) { state.lists[std::size_t(index)] = list; });
+            stage([&list, index](State &state) { state.lists[std::size_t(index)] = list; },
+                [old = m_working.lists[std::size_t(index)], index](
+                    State &state) { state.lists[std::size_t(index)] = old; });
         }
     }
     if (commitNow) {
@@ -336,13 +341,15 @@ void InMemoryReminderStore::removeList(const QString &id, bool commitNow)
     if (listPosition(id) < 0) {
         throw ReminderStoreError(ReminderStoreError::NotFound, u"Reminder list \"%1\" does not exist"_s.arg(id));
     }
-    stage([&id](State &state) {
-        std::erase_if(state.lists, [&id](const ReminderList &list) { return list.id == id; });
-        std::erase_if(state.reminders, [&id](const Reminder &reminder) { return reminder.listId == id; });
-        if (state.defaultListId == id) {
-            state.defaultListId.reset();
-        }
-    });
+    stage(
+        [&id](State &state) {
+            std::erase_if(state.lists, [&id](const ReminderList &list) { return list.id == id; });
+            std::erase_if(state.reminders, [&id](const Reminder &reminder) { return reminder.listId == id; });
+            if (state.defaultListId == id) {
+                state.defaultListId.reset();
+            }
+        },
+        [before = m_working](State &state) { state = before; });
     reindex();
     if (commitNow) {
         commit();
@@ -358,20 +365,22 @@ std::vector<ReminderSource> InMemoryReminderStore::setSources(std::vector<Remind
             source.id = newId();
         }
     }
-    stage([&sources](State &state) {
-        state.sources = sources;
-        std::vector<QString> gone;
-        std::erase_if(state.lists, [&](const ReminderList &list) {
-            const bool orphan = findById(sources, list.sourceId) == sources.end();
-            if (orphan) {
-                gone.push_back(list.id);
-            }
-            return orphan;
-        });
-        std::erase_if(state.reminders, [&gone](const Reminder &reminder) {
-            return std::find(gone.begin(), gone.end(), reminder.listId) != gone.end();
-        });
-    });
+    stage(
+        [&sources](State &state) {
+            state.sources = sources;
+            std::vector<QString> gone;
+            std::erase_if(state.lists, [&](const ReminderList &list) {
+                const bool orphan = findById(sources, list.sourceId) == sources.end();
+                if (orphan) {
+                    gone.push_back(list.id);
+                }
+                return orphan;
+            });
+            std::erase_if(state.reminders, [&gone](const Reminder &reminder) {
+                return std::find(gone.begin(), gone.end(), reminder.listId) != gone.end();
+            });
+        },
+        [before = m_working](State &state) { state = before; });
     reindex();
     commit();
     return sources;
@@ -382,13 +391,15 @@ void InMemoryReminderStore::setDefaultListId(std::optional<QString> listId)
     requireAccess();
     throwInjectedFailure();
     if (m_working.defaultListId != listId) {
-        stage([&listId](State &state) { state.defaultListId = listId; });
+        stage([&listId](State &state) { state.defaultListId = listId; },
+            [old = m_working.defaultListId](State &state) { state.defaultListId = old; });
     }
     commit();
 }
 
-void InMemoryReminderStore::stage(const std::function<void(State &)> &change)
+void InMemoryReminderStore::stage(const std::function<void(State &)> &change, std::function<void(State &)> undo)
 {
+    m_undo.push_back(std::move(undo));
     change(m_working);
     m_pending = true;
 }
@@ -401,7 +412,7 @@ void InMemoryReminderStore::commit()
         return;
     }
     persist(m_working);
-    m_committed = m_working;
+    m_undo.clear();
     m_pending = false;
     ++m_counters.commits;
     queueChanged();
@@ -409,7 +420,10 @@ void InMemoryReminderStore::commit()
 
 void InMemoryReminderStore::reset()
 {
-    m_working = m_committed;
+    while (!m_undo.empty()) {
+        m_undo.back()(m_working);
+        m_undo.pop_back();
+    }
     m_pending = false;
     reindex();
 }
@@ -421,17 +435,14 @@ bool InMemoryReminderStore::hasUncommittedChanges() const
 
 void InMemoryReminderStore::replaceState(State state)
 {
-    m_committed = std::move(state);
-    m_working = m_committed;
-    m_pending = false;
-    reindex();
+    loadState(std::move(state));
     queueChanged();
 }
 
 void InMemoryReminderStore::loadState(State state)
 {
-    m_committed = std::move(state);
-    m_working = m_committed;
+    m_working = std::move(state);
+    m_undo.clear();
     m_pending = false;
     reindex();
 }

@@ -68,13 +68,13 @@ protected:
     void replaceState(State state);
     // The same without the signal: the first load of the data.
     void loadState(State state);
-    const State &committedState() const { return m_committed; }
     void queueChanged();
 
 private:
     void requireAccess() const;
     void throwInjectedFailure();
-    void stage(const std::function<void(State &)> &change);
+    // Applies `change` to the staged state and keeps `undo`, which reverses it, for reset().
+    void stage(const std::function<void(State &)> &change, std::function<void(State &)> undo);
     Reminder normalised(Reminder reminder) const;
     // Positions in the staged state by id; -1 when there is no such item.
     qsizetype reminderPosition(const QString &id) const;
@@ -83,8 +83,11 @@ private:
     void reindex();
 
     Clock &m_clock;
-    State m_committed;
+    // The staged state. The committed one is not kept as a copy, which would make every commit
+    // cost the whole database: it is what the undo steps of the staged writes, run last to
+    // first, give back.
     State m_working;
+    std::vector<std::function<void(State &)>> m_undo;
     // Where each reminder and list of m_working sits, so that lookups by id stay cheap in large
     // databases. Kept in step with every change of m_working.
     QHash<QString, qsizetype> m_reminderPositions;
