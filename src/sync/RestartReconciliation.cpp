@@ -53,11 +53,19 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     if (requiresFullSnapshotUpload) {
         co_return m_stateStore->syncResponse(std::nullopt);
     }
-    if (!plan.uploadLocalIDs.isEmpty()) {
+    // A list made here while the app was closed (or before a pass that failed) has no mapping and
+    // may hold no reminder yet; it still has to reach the server, so it counts as an upload too.
+    const auto snapshot = m_stateStore->currentSnapshot();
+    QSet<QString> unmappedListIDs;
+    for (const auto &list : snapshot.lists) {
+        if (!m_listMappingIndex->containsLocalID(list.list_id)) {
+            unmappedListIDs.insert(list.list_id);
+        }
+    }
+    if (!plan.uploadLocalIDs.isEmpty() || !unmappedListIDs.isEmpty()) {
         const QSet<QString> uploads(plan.uploadLocalIDs.cbegin(), plan.uploadLocalIDs.cend());
-        const auto snapshot = m_stateStore->currentSnapshot();
         SyncResponseEnvelope envelope;
-        QSet<QString> listIDs;
+        QSet<QString> listIDs = unmappedListIDs;
         for (const auto &item : snapshot.items) {
             if (uploads.contains(item.local_id)) {
                 envelope.items.append(item);

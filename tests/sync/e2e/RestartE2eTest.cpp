@@ -66,11 +66,8 @@ TEST(SyncE2e, DISABLED_LocalDeleteWhileClosedReachesTheServer)
 }
 
 // A list created here while the app was closed (or before a pass that failed) must reach the
-// server even when it holds no reminder yet.
-// Disabled: it never does. The restart reconciliation uploads only unmapped reminders and the
-// lists they sit in; with nothing to upload it moves the push cursor to the journal's end, so the
-// new empty list is never sent (seed 41 of the random test ran into this).
-TEST(SyncE2e, DISABLED_EmptyListCreatedWhileClosedReachesTheServer)
+// server even when it holds no reminder yet (seed 41 of the random test once ran into this).
+TEST(SyncE2e, EmptyListCreatedWhileClosedReachesTheServer)
 {
     SyncE2eHarness h;
     h.localReminder({.title = u"Anything"_s});
