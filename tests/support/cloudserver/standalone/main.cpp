@@ -35,6 +35,7 @@ int main(int argc, char **argv)
 
     int port = 8080;
     CloudServer server;
+    QStringList tokens;
     while (!args.isEmpty()) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--port") && !args.isEmpty()) {
@@ -43,8 +44,10 @@ int main(int argc, char **argv)
             const QString account = args.takeFirst();
             const QString phone = account.section(u':', 0, 0);
             const QString password = account.section(u':', 1);
-            server.createUser(phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone,
+            const QString userId = server.createUser(phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone,
                 password.isEmpty() ? std::nullopt : std::optional<QString>(password));
+            // Without a sign-in screen the app needs a ready session token to sync with.
+            tokens << server.createSession(userId, QStringLiteral("mqv"), QStringLiteral("desktop-try-out"));
         } else {
             QTextStream(stderr) << "usage: quorvin-cloudserver [--port N] [--user PHONE[:PASSWORD]]..." << Qt::endl;
             return 2;
@@ -58,6 +61,9 @@ int main(int argc, char **argv)
     }
     out << "Serving the test cloud service on " << loopback.baseUrl() << Qt::endl
         << "Point the app at it with: quorvin-defaults write Quorvin.CloudBaseURL " << loopback.baseUrl() << Qt::endl;
+    for (const QString &token : tokens) {
+        out << "Sign the app in with: quorvin-defaults write Quorvin.CloudAuthToken " << token << Qt::endl;
+    }
 
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
