@@ -3,6 +3,7 @@
 #include "model/JSONValue.h"
 #include "model/JsonField.h"
 #include "model/ReminderAlarmPayload.h"
+#include "model/ReminderPayload.h"
 #include "model/ReminderRecurrenceRulePayload.h"
 
 #include <QList>
@@ -44,6 +45,39 @@ struct ReminderUpsertMutationPayload {
     std::optional<bool> is_completed {};
     std::optional<QString> completion_date {};
     std::optional<QString> client_last_modified {};
+
+    // The write order for `item` with every field both records share carried over, and the item's
+    // last modification as `client_last_modified`. Which ids go into `local_id` and `list_id`
+    // depends on the side it is sent to, so the caller sets those two.
+    static ReminderUpsertMutationPayload fromReminder(const ReminderPayload &item)
+    {
+        ReminderUpsertMutationPayload upsert;
+        upsert.schema_version = item.schema_version.value_or(2);
+        upsert.source = item.source;
+        upsert.source_item_id = item.source_item_id;
+        upsert.source_external_id = item.source_external_id;
+        upsert.created_at = item.created_at;
+        upsert.updated_at = item.updated_at;
+        upsert.title = item.title;
+        upsert.notes = item.notes;
+        upsert.start_date = item.start_date;
+        upsert.has_start_time = item.has_start_time;
+        upsert.due_date = item.due_date;
+        upsert.has_due_time = item.has_due_time;
+        upsert.url = item.url;
+        upsert.list_name = item.list_name;
+        upsert.repeat_type = item.repeat_type;
+        upsert.repeat_summary = item.repeat_summary;
+        upsert.alarms = item.alarms;
+        upsert.recurrence_rule = item.recurrence_rule;
+        upsert.raw_apple_payload_json = item.raw_apple_payload_json;
+        upsert.unsupported_fields_json = item.unsupported_fields_json;
+        upsert.priority = item.priority;
+        upsert.is_completed = item.is_completed;
+        upsert.completion_date = item.completion_date;
+        upsert.client_last_modified = item.last_modified;
+        return upsert;
+    }
 
     template <class S, class V> static void fields(S &s, V &v)
     {

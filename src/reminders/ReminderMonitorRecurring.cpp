@@ -81,36 +81,11 @@ QCoro::Task<bool> ReminderMonitor::alignActiveRecurringReminderDate(QString loca
         co_return false;
     }
 
-    ReminderUpsertMutationPayload upsert;
-    upsert.schema_version = item.schema_version.value_or(2);
-    upsert.source = item.source;
-    upsert.source_item_id = item.source_item_id;
-    upsert.source_external_id = item.source_external_id;
-    upsert.created_at = item.created_at;
-    upsert.updated_at = item.updated_at;
+    auto upsert = ReminderUpsertMutationPayload::fromReminder(item);
     upsert.local_id = localID;
-    upsert.title = item.title;
-    upsert.notes = item.notes;
-    upsert.start_date = item.start_date;
-    upsert.has_start_time = item.has_start_time;
-    upsert.due_date = item.due_date;
-    upsert.has_due_time = item.has_due_time;
-    upsert.url = item.url;
     // The reminder stays in its own list.
-    if (!local->listId.isEmpty()) {
-        upsert.list_id = local->listId;
-    }
-    upsert.list_name = item.list_name;
-    upsert.repeat_type = item.repeat_type;
-    upsert.repeat_summary = item.repeat_summary;
-    upsert.alarms = item.alarms;
-    upsert.recurrence_rule = item.recurrence_rule;
-    upsert.raw_apple_payload_json = item.raw_apple_payload_json;
-    upsert.unsupported_fields_json = item.unsupported_fields_json;
-    upsert.priority = item.priority;
+    upsert.list_id = local->listId.isEmpty() ? std::nullopt : std::optional<QString>(local->listId);
     upsert.is_completed = false;
-    upsert.completion_date = item.completion_date;
-    upsert.client_last_modified = item.last_modified;
     co_await updateReminderFields(upsert, false, false);
     co_return true;
 }

@@ -162,33 +162,9 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
         }
     }
 
-    ReminderUpsertMutationPayload mutation;
-    mutation.schema_version = item.schema_version.value_or(2);
-    mutation.source = item.source;
-    mutation.source_item_id = item.source_item_id;
-    mutation.source_external_id = item.source_external_id;
-    mutation.created_at = item.created_at;
-    mutation.updated_at = item.updated_at;
+    auto mutation = ReminderUpsertMutationPayload::fromReminder(item);
     mutation.local_id = target;
-    mutation.title = item.title;
-    mutation.notes = item.notes;
-    mutation.start_date = item.start_date;
-    mutation.has_start_time = item.has_start_time;
-    mutation.due_date = item.due_date;
-    mutation.has_due_time = item.has_due_time;
-    mutation.url = item.url;
     mutation.list_id = localListID;
-    mutation.list_name = item.list_name;
-    mutation.repeat_type = item.repeat_type;
-    mutation.repeat_summary = item.repeat_summary;
-    mutation.alarms = item.alarms;
-    mutation.recurrence_rule = item.recurrence_rule;
-    mutation.raw_apple_payload_json = item.raw_apple_payload_json;
-    mutation.unsupported_fields_json = item.unsupported_fields_json;
-    mutation.priority = item.priority;
-    mutation.is_completed = item.is_completed;
-    mutation.completion_date = item.completion_date;
-    mutation.client_last_modified = item.last_modified;
 
     const QString written = co_await monitor.updateReminderFields(mutation, false, true);
     ensureSyncStateEpoch(epoch);

@@ -180,37 +180,15 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             }
         }
 
-        ReminderUpsertMutationPayload body;
-        body.schema_version = payload.schema_version.value_or(2);
-        body.source = payload.source;
-        if (!completedCopy) {
-            body.source_item_id = payload.source_item_id;
-            body.source_external_id = payload.source_external_id;
+        auto body = ReminderUpsertMutationPayload::fromReminder(payload);
+        if (completedCopy) {
+            body.source_item_id.reset();
+            body.source_external_id.reset();
         }
-        body.created_at = payload.created_at;
-        body.updated_at = payload.updated_at;
         body.local_id = serverID;
-        body.title = payload.title;
-        body.notes = payload.notes;
-        body.start_date = payload.start_date;
-        body.has_start_time = payload.has_start_time;
-        body.due_date = payload.due_date;
-        body.has_due_time = payload.has_due_time;
-        body.url = payload.url;
         if (payload.list_id) {
             body.list_id = firstServerID(*m_listMappingIndex, *payload.list_id);
         }
-        body.list_name = payload.list_name;
-        body.repeat_type = payload.repeat_type;
-        body.repeat_summary = payload.repeat_summary;
-        body.alarms = payload.alarms;
-        body.recurrence_rule = payload.recurrence_rule;
-        body.raw_apple_payload_json = payload.raw_apple_payload_json;
-        body.unsupported_fields_json = payload.unsupported_fields_json;
-        body.priority = payload.priority;
-        body.is_completed = payload.is_completed;
-        body.completion_date = payload.completion_date;
-        body.client_last_modified = payload.last_modified;
 
         std::optional<ReminderUpsertMutationResponse> answer;
         bool targetMissing = false;
