@@ -84,6 +84,11 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         && envelope.lists.isEmpty()) {
         co_return false;
     }
+    // A local change whose debounce has not fired yet is invisible to the journal; matching against
+    // that stale view would pair a cloud item with a reminder that was just changed here (a series
+    // completed on both sides at once ended up open twice). Read the store first.
+    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
     auto session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
 

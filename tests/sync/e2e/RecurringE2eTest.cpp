@@ -165,12 +165,7 @@ TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceWithACommandFromThePhone)
     completeOnBothSides(false);
 }
 
-// Disabled: the series ends with two open records on both sides. The first pass applies the
-// phone's pair and maps the phone's completed copy to the reminder completed here. The next push
-// pairs that completed reminder with the new local occurrence and moves the occurrence onto the
-// completed reminder's first server id, which is now the phone's completed copy: that copy is
-// upserted open (due the next day) beside the phone's advanced series record.
-TEST(SyncE2e, DISABLED_BothSidesCompleteTheSameOccurrenceWithACopyFromThePhone)
+TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceWithACopyFromThePhone)
 {
     completeOnBothSides(true);
 }
