@@ -180,19 +180,19 @@ void SyncE2eHarness::deleteLocalList(const QString &listId)
     store.removeList(listId);
 }
 
-QString SyncE2eHarness::localReminder(const LocalReminder &spec)
+QString SyncE2eHarness::localReminder(const LocalReminder &wanted)
 {
     Reminder reminder;
-    reminder.title = spec.title;
-    reminder.listId = spec.listId.value_or(defaultListId());
-    reminder.notes = spec.notes;
-    if (spec.due) {
-        reminder.dueDateComponents = componentsOf(*spec.due);
+    reminder.title = wanted.title;
+    reminder.listId = wanted.listId.value_or(defaultListId());
+    reminder.notes = wanted.notes;
+    if (wanted.due) {
+        reminder.dueDateComponents = componentsOf(*wanted.due);
     }
-    if (spec.daily) {
+    if (wanted.daily) {
         reminder.recurrenceRules = {RecurrenceRule {}};
     }
-    reminder.completed = spec.completed;
+    reminder.completed = wanted.completed;
     return store.saveReminder(reminder).id;
 }
 

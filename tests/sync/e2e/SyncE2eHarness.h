@@ -87,7 +87,7 @@ public:
     QString localList(const QString &title);
     void renameLocalList(const QString &listId, const QString &title);
     void deleteLocalList(const QString &listId);
-    QString localReminder(const LocalReminder &spec);
+    QString localReminder(const LocalReminder &wanted);
     void editLocal(const QString &id, const std::function<void(Reminder &)> &change);
     void deleteLocal(const QString &id);
     void completeLocal(const QString &id, bool completed = true);
