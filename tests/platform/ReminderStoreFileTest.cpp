@@ -331,3 +331,52 @@ TEST(ReminderStoreFile, AnOutsideEditReloadsAndSignals)
     JsonFileReminderStore fresh(dir.filePath(u"elsewhere/reminders.json"_s), clock);
     EXPECT_TRUE(fresh.reminders().empty());
 }
+
+// The file is rewritten from texts kept between writes; after edits, removals and additions it
+// must still say exactly what the store holds, one reminder a line.
+TEST(ReminderStoreFile, EveryRewriteMatchesTheStoreAfterEditsRemovalsAndAdditions)
+{
+    QTemporaryDir dir;
+    const auto path = dir.filePath(u"reminders.json"_s);
+    ManualClock clock;
+    JsonFileReminderStore store(path, clock);
+    const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+    std::vector<Reminder> saved;
+    for (int i = 0; i < 6; ++i) {
+        saved.push_back(store.saveReminder(Reminder {.listId = list.id, .title = u"r%1"_s.arg(i)}));
+    }
+    const auto expectFileMatches = [&](const char *step) {
+        SCOPED_TRACE(step);
+        const auto bytes = readBytes(path);
+        const auto decoded = ReminderStoreJson::decode(bytes);
+        EXPECT_EQ(decoded.reminders, store.reminders());
+        EXPECT_EQ(decoded.lists, store.lists());
+        EXPECT_EQ(ReminderStoreJson().encode(decoded), bytes) << "the kept texts went stale";
+        EXPECT_EQ(bytes.count('\n'), qsizetype(store.reminders().size()) + 2);
+    };
+    expectFileMatches("saved");
+
+    auto edited = saved[2];
+    edited.title = u"r2 edited"_s;
+    edited.alarms = std::vector {ReminderAlarm::atOffset(-60)};
+    store.saveReminder(edited);
+    expectFileMatches("edited");
+    store.removeReminder(saved[0].id);
+    store.removeReminder(saved[5].id, false);
+    store.saveReminder(Reminder {.listId = list.id, .title = u"added"_s}, false);
+    store.commit();
+    expectFileMatches("removed and added");
+    store.removeReminder(saved[1].id);
+    edited.title = u"r2 edited again"_s;
+    store.saveReminder(edited);
+    expectFileMatches("edited again");
+
+    // A second store over the same file reads back exactly this.
+    JsonFileReminderStore reader(path, clock);
+    EXPECT_EQ(reader.reminders(), store.reminders());
+    QStringList titles;
+    for (const auto &reminder : reader.reminders()) {
+        titles << reminder.title;
+    }
+    EXPECT_EQ(titles, (QStringList {u"r2 edited again"_s, u"r3"_s, u"r4"_s, u"added"_s}));
+}

@@ -488,24 +488,46 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     }));
 
     // The reminders are spliced in as one line each, from the texts kept since the last write.
-    QHash<QString, Encoded> encoded;
-    encoded.reserve(qsizetype(state.reminders.size()));
-    QByteArray reminders;
+    // The kept texts are updated in place: a rewrite after one change then costs a comparison
+    // and a copy of bytes per reminder, not a new table.
+    ++m_generation;
+    std::vector<QByteArray> texts;
+    texts.reserve(state.reminders.size());
+    qsizetype length = 0;
     for (const auto &reminder : state.reminders) {
         auto kept = m_encoded.find(reminder.id);
-        if (kept == m_encoded.end() || kept->reminder != reminder) {
-            kept = m_encoded.insert(
-                reminder.id, Encoded {reminder, QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact)});
+        if (kept == m_encoded.end()) {
+            kept = m_encoded.insert(reminder.id, Encoded {reminder, {}, 0});
+            kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+        } else if (kept->reminder != reminder) {
+            kept->reminder = reminder;
+            kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
         }
-        reminders += reminders.isEmpty() ? "\n" : ",\n";
-        reminders += kept->text;
-        encoded.insert(reminder.id, *kept);
+        kept->generation = m_generation;
+        texts.push_back(kept->text);
+        length += kept->text.size() + 2;
     }
-    m_encoded = std::move(encoded);
+    // One line each: "\n" before the first, ",\n" before the others.
+    QByteArray reminders(texts.empty() ? 0 : length - 1, Qt::Uninitialized);
+    char *out = reminders.data();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0) {
+            *out++ = ',';
+        }
+        *out++ = '\n';
+        out = std::copy(texts[i].cbegin(), texts[i].cend(), out);
+    }
+    // Texts of reminders that are gone are dropped, so the table never outgrows the database.
+    if (m_encoded.size() > qsizetype(state.reminders.size())) {
+        m_encoded.removeIf([this](const auto &entry) { return entry.value().generation != m_generation; });
+    }
 
     auto text = QJsonDocument(root).toJson(QJsonDocument::Compact);
     text.chop(1); // the closing brace
-    text += ",\"reminders\":[" + reminders + "\n]}\n";
+    text.reserve(text.size() + reminders.size() + 32);
+    text += ",\"reminders\":[";
+    text += reminders;
+    text += "\n]}\n";
     return text;
 }
 

@@ -22,8 +22,11 @@ private:
     struct Encoded {
         Reminder reminder;
         QByteArray text;
+        // The encode that last wrote it.
+        quint64 generation = 0;
     };
     QHash<QString, Encoded> m_encoded;
+    quint64 m_generation = 0;
 };
 
 } // namespace quorvin
