@@ -77,7 +77,9 @@ QString normalizedRepeatType(const std::optional<QString> &type)
 {
     QString normalised = type.value_or(QString()).trimmed().toLower();
     normalised.remove(u' ');
-    normalised.remove(QRegularExpression(u"\\s"_s, QRegularExpression::UseUnicodePropertiesOption));
+    // Called for every reminder of every refresh: compile the pattern once.
+    static const QRegularExpression whitespace(u"\\s"_s, QRegularExpression::UseUnicodePropertiesOption);
+    normalised.remove(whitespace);
     return normalised;
 }
 
