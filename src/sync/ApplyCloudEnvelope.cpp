@@ -1,12 +1,15 @@
 #include "sync/QuorvinMacService.h"
 
+#include "cloud/CloudSyncClient.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/MatchText.h"
+#include "matching/RecurringCompletionPredicates.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudErrors.h"
 #include "sync/Strings.h"
 
 #include <algorithm>
@@ -55,6 +58,73 @@ void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString 
     if (previous && *previous != localID && m_cachedRemoteSourceIdentityByServerID.contains(serverID)) {
         m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
         m_remoteIdentityCacheNeedsWrite = true;
+    }
+}
+
+void QuorvinMacService::noteRedundantCompletedCopies(
+    const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
+{
+    // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe
+    // only keeps such a one). A server id of it qualifies as another copy only when nothing marks it
+    // as a live series: no source identity (completed copies are uploaded without one) and no open
+    // or recurring item of that id in this envelope.
+    QStringList copies;
+    for (const auto &candidate : m_reminderMappingIndex->serverIDs(localID)) {
+        if (candidate == serverID) {
+            copies.append(candidate);
+            continue;
+        }
+        if (m_cachedRemoteSourceIdentityByServerID.contains(candidate)) {
+            continue;
+        }
+        const bool live = std::any_of(envelopeItems.cbegin(), envelopeItems.cend(), [&](const ReminderPayload &item) {
+            return item.local_id == candidate
+                && (!item.is_completed || RecurringCompletionPredicates::remoteReminderHasRecurrence(item));
+        });
+        if (!live) {
+            copies.append(candidate);
+        }
+    }
+    if (copies.size() < 2) {
+        return;
+    }
+    // The smallest server id survives: it is the one the push already writes this reminder's edits
+    // to, and the rule does not depend on which device applies it, so two devices resolving the
+    // same pair never delete both copies.
+    std::sort(copies.begin(), copies.end());
+    for (qsizetype i = 1; i < copies.size(); ++i) {
+        m_redundantCompletedCopyServerIDs.insert(copies.at(i));
+        appendLog(u"Cloud recurring completed copy redundant server_id="_s + copies.at(i) + u" kept="_s + copies.first()
+            + u" local_id="_s + localID);
+    }
+}
+
+QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
+{
+    auto pending = m_redundantCompletedCopyServerIDs.values();
+    std::sort(pending.begin(), pending.end());
+    for (const auto &serverID : pending) {
+        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
+        // Never delete the only server record of a local reminder.
+        if (!localID || m_reminderMappingIndex->serverIDs(*localID).size() < 2) {
+            m_redundantCompletedCopyServerIDs.remove(serverID);
+            continue;
+        }
+        try {
+            co_await client.deleteReminder(serverID);
+        } catch (const Error &error) {
+            if (!isCloudHTTPError(error, 404)) {
+                throw;
+            }
+        }
+        ensureSyncStateEpoch(epoch);
+        m_redundantCompletedCopyServerIDs.remove(serverID);
+        m_cachedRemoteServerIDs.remove(serverID);
+        m_cachedRemoteSourceIdentityByServerID.remove(serverID);
+        m_remoteIdentityCacheNeedsWrite = true;
+        m_reminderMappingIndex->remove(serverID);
+        saveReminderMappings();
+        saveRemoteIdentityCache();
     }
 }
 
@@ -229,6 +299,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
             ensureSyncStateEpoch(epoch);
             if (dedupe.keptLocalID) {
                 mapCloudReminder(serverID, *dedupe.keptLocalID);
+                noteRedundantCompletedCopies(serverID, *dedupe.keptLocalID, items);
                 cloudReminderIDs.insert(*dedupe.keptLocalID);
                 for (const auto &removed : dedupe.removedLocalIDs) {
                     cloudReminderIDs.insert(removed);

@@ -79,6 +79,7 @@ void QuorvinMacService::clearCloudSyncState(const QString &reason)
     m_defaults.setString(SyncText::keyPushCursor, QString());
     m_reminderMappingIndex->removeAll();
     m_listMappingIndex->removeAll();
+    m_redundantCompletedCopyServerIDs.clear();
     saveReminderMappings();
     saveListMappings();
     clearRemoteIdentityCache();

@@ -295,6 +295,11 @@ private:
     void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
     void registerCloudActivityTitles(const QStringList &titles, const QDateTime &now);
     void mapCloudReminder(const QString &serverID, const QString &localID);
+    // Both devices completed one occurrence and each uploaded its own completed copy; the local
+    // copy now stands for both. Queues every copy but the smallest server id for deletion.
+    void noteRedundantCompletedCopies(
+        const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
+    QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
 
     // Local upsert.
     QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);
@@ -412,6 +417,9 @@ private:
     bool m_listMappingsNeedSave = false;
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;
+    // Server ids of surplus completed copies of one occurrence. Each stays mapped until its delete
+    // succeeds and loses its mapping with it, so a later pull of the delete leaves the reminder be.
+    QSet<QString> m_redundantCompletedCopyServerIDs;
     qint64 m_remoteIdentityCacheVersion = 0;
     // The cache differs from what the defaults hold; an unchanged cache is not rewritten.
     bool m_remoteIdentityCacheNeedsWrite = true;

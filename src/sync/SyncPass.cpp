@@ -225,6 +225,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     }
 
     // Tail.
+    co_await deleteRedundantCompletedCopies(client, epoch);
+    ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
     const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
     ensureSyncStateEpoch(epoch);

@@ -170,5 +170,33 @@ TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceWithACopyFromThePhone)
     completeOnBothSides(true);
 }
 
+// This machine's completion is already journalled when a pass starts whose pull holds the phone's
+// completion of the same occurrence: the push uploads this machine's completed copy before the
+// apply meets the phone's copy, so the server briefly holds two copies of one occurrence.
+TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceAndThisMachineUploadsFirst)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Feed cat"_s);
+    ASSERT_FALSE(series.isEmpty());
+
+    const qsizetype before = h.journalSize();
+    h.completeLocalRecurring(h.localByTitle(u"Feed cat"_s)->id);
+    // The store's debounce journals the completion and starts a pass; the phone's completion lands
+    // before that pass pulls.
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.service->isCloudSyncRunnerActive(); }, std::chrono::minutes(1)));
+    h.phone->completeRecurringAsPair(series, kDue.addDays(1));
+    ASSERT_TRUE(h.settle());
+
+    // Exactly the surplus copy goes; the local reminders stay as they are.
+    const QStringList requests = h.syncRequestLines(before);
+    EXPECT_EQ(requests.count(u"POST /reminders/delete"_s), 1) << requests.join(u", "_s).toStdString();
+    const SeriesState state = seriesState(h, u"Feed cat"_s);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Feed cat"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1) << describe(h, u"Feed cat"_s).toStdString();
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_TRUE(converged(h));
+}
+
 } // namespace
 } // namespace quorvin::test
