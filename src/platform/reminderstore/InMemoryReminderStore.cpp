@@ -12,11 +12,6 @@ namespace quorvin {
 
 namespace {
 
-QString newId()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-}
-
 // Instants are kept in UTC so that what is read back from the file equals what was saved.
 void toUtc(std::optional<QDateTime> &date)
 {
@@ -61,6 +56,14 @@ bool storable(const Reminder &reminder)
 }
 
 } // namespace
+
+QString InMemoryReminderStore::newId()
+{
+    if (m_idGenerator) {
+        return m_idGenerator();
+    }
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
 
 InMemoryReminderStore::InMemoryReminderStore(Clock &clock, QObject *parent)
     : ReminderStore(parent)

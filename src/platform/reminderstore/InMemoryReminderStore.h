@@ -56,6 +56,8 @@ public:
 
     // Makes the next save, remove or commit throw `error` without changing anything.
     void failNextWrite(ReminderStoreError error) { m_injectedFailure = std::move(error); }
+    // Ids are random; a replayable test hands in its own sequence instead.
+    void setIdGenerator(std::function<QString()> generator) { m_idGenerator = std::move(generator); }
 
 protected:
     // Called before every call touches the data; throws when the data cannot be had.
@@ -71,6 +73,8 @@ protected:
     void queueChanged();
 
 private:
+    QString newId();
+    std::function<QString()> m_idGenerator;
     void requireAccess() const;
     void throwInjectedFailure();
     // Applies `change` to the staged state and keeps `undo`, which reverses it, for reset().
