@@ -18,21 +18,20 @@ function(quorvin_add_library folder)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# quorvin_add_tests(<folder> [DEPS target...] [ENV VAR=value...])
+# quorvin_add_tests(<folder> [DEPS target...])
 # Builds tests/<folder>/**.cpp into <folder>_tests and registers every case with CTest.
 function(quorvin_add_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS;ENV" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/tests/${folder}/*.h)
   set(target ${folder}_tests)
   add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} quorvin_testsupport GTest::gtest GTest::gmock)
-  set(environment QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ${ARG_ENV})
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${folder}
-               ENVIRONMENT "${environment}")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
 endfunction()
 
 # quorvin_add_bench(<name> [DEPS target...]) builds bench/<name>.cpp with Google Benchmark.
