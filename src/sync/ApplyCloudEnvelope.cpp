@@ -55,7 +55,13 @@ void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString 
     saveReminderMappings();
     // A server item that moved to another local reminder (the next occurrence of a series) keeps
     // its identity on the next upload: the server's stored source id still names the old reminder.
-    if (previous && *previous != localID && m_cachedRemoteSourceIdentityByServerID.contains(serverID)) {
+    // Likewise a server item whose stored source id names a reminder that is gone here (a delete
+    // that came back before the item was written again) now belongs to the reminder made for it.
+    const auto identity = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
+    if (identity == m_cachedRemoteSourceIdentityByServerID.cend()) {
+        return;
+    }
+    if (previous ? *previous != localID : *identity != localID && !storeHasReminder(*identity)) {
         m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
         m_remoteIdentityCacheNeedsWrite = true;
     }
