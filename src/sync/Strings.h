@@ -102,8 +102,8 @@ inline const QString clearEmptyServer = QStringLiteral(
 inline const QString userChangedInfix = QStringLiteral(": cloud user changed ");
 inline const QString userChangedArrow = QStringLiteral(" -> ");
 inline const QString userChangedSuffix = QStringLiteral("; local reminders preserved");
-inline const QString userResolvedSuffix
-    = QStringLiteral(": cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved");
+inline const QString userResolvedSuffix = QStringLiteral(
+    ": cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply

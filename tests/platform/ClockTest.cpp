@@ -14,7 +14,8 @@ using namespace quorvin;
 using namespace std::chrono_literals;
 
 namespace {
-QCoro::Task<void> sleeper(Clock &clock, std::chrono::milliseconds d, QString name, QStringList &log, CancelToken token = {})
+QCoro::Task<void> sleeper(
+    Clock &clock, std::chrono::milliseconds d, QString name, QStringList &log, CancelToken token = {})
 {
     try {
         co_await clock.sleep(d, token);
@@ -36,7 +37,7 @@ TEST(ManualClock, SleepersWakeInDeadlineOrderAtTheirOwnDeadline)
     clock.advance(999ms);
     EXPECT_TRUE(log.isEmpty());
     clock.advance(1500ms);
-    EXPECT_EQ(log, (QStringList{QStringLiteral("a@1000"), QStringLiteral("b1@2000"), QStringLiteral("b2@2000")}));
+    EXPECT_EQ(log, (QStringList {QStringLiteral("a@1000"), QStringLiteral("b1@2000"), QStringLiteral("b2@2000")}));
     EXPECT_EQ(clock.now().toMSecsSinceEpoch(), 2499);
     clock.advance(10s);
     EXPECT_EQ(log.last(), QStringLiteral("c@3000"));
@@ -52,7 +53,7 @@ TEST(ManualClock, CancellationWakesAtOnceAndChainedSleepsRunWithinOneAdvance)
     clock.advance(5s);
     source.cancel();
     ManualClock::drainEvents();
-    EXPECT_EQ(log, QStringList{QStringLiteral("long cancelled@5000")});
+    EXPECT_EQ(log, QStringList {QStringLiteral("long cancelled@5000")});
     EXPECT_EQ(clock.pendingSleepers(), 0);
 
     // A loop that sleeps again after each wake must see every one of its deadlines.
@@ -112,7 +113,8 @@ TEST(SystemClock, ShortSleepAndCancel)
 
     CancelSource source;
     auto task = clock.sleep(10min, source.token());
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { source.cancel(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { source.cancel(); }, Qt::QueuedConnection);
     EXPECT_THROW(test::waitFor(std::move(task)), CancelledError);
 
     // The closure must outlive the coroutine it starts, so it is named here rather than a temporary.

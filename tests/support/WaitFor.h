@@ -14,8 +14,7 @@ namespace quorvin::test {
 // Runs the real event loop until `task` finishes (at most `limit` of real time) and returns its
 // result or rethrows its error. Use it for tests on real sockets; QCoro::waitFor would hang forever
 // on a task that throws.
-template<typename T>
-T waitFor(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(20))
+template <typename T> T waitFor(QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::seconds(20))
 {
     auto outcome = std::make_shared<quorvin::detail::VirtualOutcome<T>>();
     quorvin::detail::captureOutcome<T>(std::move(task), outcome);

@@ -33,7 +33,10 @@ CancelSubscription &CancelSubscription::operator=(CancelSubscription &&other) no
     return *this;
 }
 
-CancelSubscription::~CancelSubscription() { reset(); }
+CancelSubscription::~CancelSubscription()
+{
+    reset();
+}
 
 void CancelSubscription::reset()
 {

@@ -57,7 +57,10 @@ public:
 
 private:
     friend class CancelSource;
-    explicit CancelToken(std::shared_ptr<detail::CancelState> state) : m_state(std::move(state)) {}
+    explicit CancelToken(std::shared_ptr<detail::CancelState> state)
+        : m_state(std::move(state))
+    {
+    }
     std::shared_ptr<detail::CancelState> m_state;
 };
 

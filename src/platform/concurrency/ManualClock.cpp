@@ -18,7 +18,7 @@ QCoro::Task<void> ManualClock::sleep(std::chrono::milliseconds duration, CancelT
     token.throwIfCancelled();
     Wakeup wakeup;
     const auto deadline = m_now.addMSecs(std::max<qint64>(duration.count(), 0));
-    m_sleepers.push_back(Sleeper{deadline, m_nextOrder++, wakeup});
+    m_sleepers.push_back(Sleeper {deadline, m_nextOrder++, wakeup});
     auto subscription = token.onCancel([this, wakeup] {
         wakeup.fire();
         std::erase_if(m_sleepers, [](const Sleeper &s) { return s.wakeup.hasFired(); });
@@ -62,8 +62,7 @@ void ManualClock::advance(std::chrono::milliseconds duration)
 {
     drainEvents();
     const auto target = m_now.addMSecs(duration.count());
-    while (wakeNextUntil(target)) {
-    }
+    while (wakeNextUntil(target)) { }
     if (target > m_now) {
         m_now = target;
     }
@@ -84,7 +83,8 @@ bool ManualClock::runUntil(const std::function<bool()> &done, std::chrono::milli
 
 int ManualClock::pendingSleepers() const
 {
-    return static_cast<int>(std::count_if(m_sleepers.begin(), m_sleepers.end(), [](const Sleeper &s) { return !s.wakeup.hasFired(); }));
+    return static_cast<int>(
+        std::count_if(m_sleepers.begin(), m_sleepers.end(), [](const Sleeper &s) { return !s.wakeup.hasFired(); }));
 }
 
 std::optional<QDateTime> ManualClock::nextDeadline() const

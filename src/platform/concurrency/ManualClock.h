@@ -16,7 +16,8 @@ namespace quorvin {
 // they queue runs before the next one wakes.
 class ManualClock final : public Clock {
 public:
-    explicit ManualClock(QDateTime start = QDateTime::fromString(QStringLiteral("2026-01-05T09:00:00.000Z"), Qt::ISODateWithMs));
+    explicit ManualClock(
+        QDateTime start = QDateTime::fromString(QStringLiteral("2026-01-05T09:00:00.000Z"), Qt::ISODateWithMs));
 
     QDateTime now() const override { return m_now; }
     void setNow(QDateTime now) { m_now = std::move(now); }
@@ -51,7 +52,7 @@ private:
 
 // Drives `task` to completion on the virtual clock (at most `limit` of virtual time) and returns
 // its result; rethrows what it threw. Fails the calling test when it does not finish.
-template<typename T>
+template <typename T>
 T runInVirtualTime(ManualClock &clock, QCoro::Task<T> task, std::chrono::milliseconds limit = std::chrono::hours(24));
 
 } // namespace quorvin

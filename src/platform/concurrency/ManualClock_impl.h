@@ -8,15 +8,13 @@
 namespace quorvin {
 
 namespace detail {
-template<typename T>
-struct VirtualOutcome {
+template <typename T> struct VirtualOutcome {
     bool finished = false;
     std::exception_ptr error;
     std::optional<std::conditional_t<std::is_void_v<T>, int, T>> value;
 };
 
-template<typename T>
-QCoro::Task<void> captureOutcome(QCoro::Task<T> task, std::shared_ptr<VirtualOutcome<T>> outcome)
+template <typename T> QCoro::Task<void> captureOutcome(QCoro::Task<T> task, std::shared_ptr<VirtualOutcome<T>> outcome)
 {
     try {
         if constexpr (std::is_void_v<T>) {
@@ -32,8 +30,7 @@ QCoro::Task<void> captureOutcome(QCoro::Task<T> task, std::shared_ptr<VirtualOut
 }
 } // namespace detail
 
-template<typename T>
-T runInVirtualTime(ManualClock &clock, QCoro::Task<T> task, std::chrono::milliseconds limit)
+template <typename T> T runInVirtualTime(ManualClock &clock, QCoro::Task<T> task, std::chrono::milliseconds limit)
 {
     auto outcome = std::make_shared<detail::VirtualOutcome<T>>();
     detail::captureOutcome<T>(std::move(task), outcome);

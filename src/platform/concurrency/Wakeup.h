@@ -27,7 +27,7 @@ public:
         std::shared_ptr<detail::WakeupState> state;
         bool await_ready() const noexcept { return state->fired; }
         void await_suspend(std::coroutine_handle<> handle) noexcept { state->waiter = handle; }
-        void await_resume() const noexcept {}
+        void await_resume() const noexcept { }
         ~Awaiter()
         {
             if (state) {
@@ -36,7 +36,7 @@ public:
         }
     };
 
-    Awaiter operator co_await() const noexcept { return Awaiter{m_state}; }
+    Awaiter operator co_await() const noexcept { return Awaiter {m_state}; }
 
 private:
     std::shared_ptr<detail::WakeupState> m_state;
