@@ -1,0 +1,171 @@
+#include "account/CloudAvatarImage.h"
+#include "model/SyncError.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+using namespace quorvin;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+quint32 crc32(QByteArrayView bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+        }
+    }
+    return ~crc;
+}
+
+// A PNG of `image` carrying an Exif orientation, in big-endian TIFF layout, in an "eXIf" chunk
+// right after the header chunk.
+QByteArray pngWithOrientation(const QImage &image, quint16 orientation)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
+
+    QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);
+    const auto append16 = [&](quint16 value) { tiff.append(char(value >> 8)).append(char(value & 0xff)); };
+    append16(1); // one directory entry
+    append16(0x0112); // orientation
+    append16(3); // SHORT
+    tiff.append(QByteArray("\0\0\0\x01", 4)); // count 1
+    append16(orientation);
+    append16(0);
+    tiff.append(QByteArray(4, '\0')); // no next directory
+
+    QByteArray chunk(4, '\0');
+    qToBigEndian<quint32>(quint32(tiff.size()), chunk.data());
+    const QByteArray typed = "eXIf" + tiff;
+    chunk += typed;
+    QByteArray crc(4, '\0');
+    qToBigEndian<quint32>(crc32(typed), crc.data());
+    chunk += crc;
+    const qsizetype afterHeader = 8 + 12 + 13;
+    return png.left(afterHeader) + chunk + png.mid(afterHeader);
+}
+
+QImage decodeJpeg(const QByteArray &jpeg)
+{
+    QBuffer buffer;
+    buffer.setData(jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    EXPECT_EQ(reader.format(), "jpeg");
+    return reader.read();
+}
+
+void expectColor(const QImage &image, QPoint at, QColor expected)
+{
+    const QColor actual = image.pixelColor(at);
+    EXPECT_NEAR(actual.red(), expected.red(), 12) << at.x() << "," << at.y();
+    EXPECT_NEAR(actual.green(), expected.green(), 12) << at.x() << "," << at.y();
+    EXPECT_NEAR(actual.blue(), expected.blue(), 12) << at.x() << "," << at.y();
+}
+
+QString failureText(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const SyncError &error) {
+        return error.description();
+    }
+    return u"<no error>"_s;
+}
+
+TEST(CloudAvatarImageTest, OrientedTransparentPngBecomesAnUprightWhiteBackedJpegThumbnail)
+{
+    // Stored lying on its side: an opaque red left half and a transparent right half. Orientation
+    // 6 turns it a quarter clockwise, which puts the red half on top.
+    QImage stored(1024, 512, QImage::Format_ARGB32);
+    stored.fill(Qt::transparent);
+    for (int y = 0; y < stored.height(); ++y) {
+        for (int x = 0; x < stored.width() / 2; ++x) {
+            stored.setPixelColor(x, y, Qt::red);
+        }
+    }
+    const QImage avatar = decodeJpeg(CloudAvatarImage::jpegAvatarData(pngWithOrientation(stored, 6), 512));
+    EXPECT_EQ(avatar.size(), QSize(256, 512));
+    EXPECT_FALSE(avatar.hasAlphaChannel());
+    EXPECT_FALSE(avatar.isGrayscale());
+    expectColor(avatar, {128, 64}, Qt::red);
+    expectColor(avatar, {128, 448}, Qt::white);
+
+    // Orientation 8 turns the other way (red below); a small picture is never enlarged; a photo
+    // keeps its aspect ratio.
+    const QImage small
+        = decodeJpeg(CloudAvatarImage::jpegAvatarData(pngWithOrientation(stored.scaled(40, 20), 8), 512));
+    EXPECT_EQ(small.size(), QSize(20, 40));
+    expectColor(small, {10, 5}, Qt::white);
+    expectColor(small, {10, 35}, Qt::red);
+    QImage photo(2000, 1500, QImage::Format_RGB32);
+    photo.fill(Qt::darkCyan);
+    EXPECT_EQ(decodeJpeg(CloudAvatarImage::jpegAvatarData(pngWithOrientation(photo, 1), 512)).size(), QSize(512, 384));
+}
+
+TEST(CloudAvatarImageTest, FilesThatAreNoPictureOrTooLargeAreRefusedWithTheirTexts)
+{
+    QTemporaryDir dir;
+    const auto writeFile = [&](const QString &name, const QByteArray &content, qint64 size = -1) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        if (size >= 0) {
+            EXPECT_TRUE(file.resize(size)); // sparse: costs no disk
+        }
+        return file.fileName();
+    };
+
+    EXPECT_EQ(failureText([] { CloudAvatarImage::jpegAvatarData("just some notes\n", 512); }), u"请选择图片文件"_s);
+    QImage picture(64, 64, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    const QByteArray png = pngWithOrientation(picture, 1);
+    EXPECT_EQ(failureText([&] { CloudAvatarImage::jpegAvatarData(png.left(60), 512); }), u"头像图片读取失败"_s);
+
+    const CloudUserAvatarUploadRequest body = CloudAvatarImage::avatarUploadRequest(writeFile(u"avatar.png"_s, png));
+    EXPECT_EQ(body.content_type, u"image/jpeg"_s);
+    const QByteArray jpeg
+        = QByteArray::fromBase64(body.data_base64.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    EXPECT_TRUE(jpeg.startsWith("\xff\xd8\xff"));
+    EXPECT_EQ(decodeJpeg(jpeg).size(), QSize(64, 64));
+
+    const QString missing = failureText([&] { CloudAvatarImage::avatarUploadRequest(dir.filePath(u"gone.png"_s)); });
+    EXPECT_NE(missing, u"<no error>"_s);
+    EXPECT_NE(missing, u"头像图片太大，请换一张图片"_s);
+
+    // One byte over 64 MiB is refused before a byte of it is read; exactly 64 MiB is read (and is
+    // no picture).
+    const QString huge = writeFile(u"huge.png"_s, png, CloudAvatarImage::maxFileBytes + 1);
+    const QString limit = writeFile(u"limit.png"_s, "not an image", CloudAvatarImage::maxFileBytes);
+    QFile io(u"/proc/self/io"_s);
+    const auto bytesRead = [&io]() -> qint64 {
+        if (!io.open(QIODevice::ReadOnly)) {
+            return -1;
+        }
+        const QByteArray text = io.readAll();
+        io.close();
+        const qsizetype at = text.indexOf("rchar: ");
+        return at < 0 ? -1 : text.mid(at + 7, text.indexOf('\n', at) - at - 7).toLongLong();
+    };
+    const qint64 before = bytesRead();
+    EXPECT_EQ(failureText([&] { CloudAvatarImage::avatarUploadRequest(huge); }), u"头像图片太大，请换一张图片"_s);
+    const qint64 after = bytesRead();
+    if (before >= 0 && after >= 0) {
+        EXPECT_LT(after - before, 1024 * 1024);
+    }
+    EXPECT_EQ(failureText([&] { CloudAvatarImage::avatarUploadRequest(limit); }), u"请选择图片文件"_s);
+}
+
+} // namespace
