@@ -9,6 +9,9 @@ namespace quorvin::test {
 
 namespace {
 
+// The largest avatar image the service keeps (3 MiB).
+constexpr qsizetype maxAvatarBytes = 3145728;
+
 QString requiredText(const QJsonObject &body, const QString &key)
 {
     const QJsonValue value = body.value(key);
@@ -242,12 +245,14 @@ void registerAccountRoutes(CloudServer &server)
     server.authenticatedRoute(QStringLiteral("POST"), QStringLiteral("/auth/devices/current"),
         [](const CloudRequest &request, CloudServerSession &session) {
             const DeviceFields device = deviceFields(request.jsonBody());
+            // What the client leaves out (the desktop client sends no app version here) stays.
             session.clientKind = device.clientKind;
-            session.deviceId = device.deviceId;
-            session.deviceLabel = device.deviceLabel;
-            session.platform = device.platform;
-            if (!device.appVersion.isEmpty()) {
-                session.appVersion = device.appVersion;
+            for (const auto &[value, stored] :
+                {std::pair {&device.deviceId, &session.deviceId}, {&device.deviceLabel, &session.deviceLabel},
+                    {&device.platform, &session.platform}, {&device.appVersion, &session.appVersion}}) {
+                if (!value->isEmpty()) {
+                    *stored = *value;
+                }
             }
             return CloudResponse::json(deviceSessionJson(session));
         });
@@ -324,12 +329,19 @@ void registerAccountRoutes(CloudServer &server)
         [s, profileAnswer](const CloudRequest &request, CloudServerSession &session) {
             const QJsonObject body = request.jsonBody();
             const QString contentType = requiredText(body, QStringLiteral("content_type"));
-            const QString data = requiredText(body, QStringLiteral("data_base64"));
-            if (!contentType.startsWith(QLatin1String("image/"))
-                || !QByteArray::fromBase64Encoding(data.toLatin1(), QByteArray::AbortOnBase64DecodingErrors)) {
+            const auto base64 = QByteArray::fromBase64Encoding(
+                requiredText(body, QStringLiteral("data_base64")).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+            const QByteArray &decoded = base64.decoded;
+            if (!contentType.startsWith(QLatin1String("image/")) || !base64 || decoded.isEmpty()
+                || (contentType == QLatin1String("image/jpeg") && !decoded.startsWith("\xff\xd8\xff"))) {
                 throw CloudHttpFailure(400, QStringLiteral("invalid avatar image"));
             }
+            if (decoded.size() > maxAvatarBytes) {
+                throw CloudHttpFailure(413, QStringLiteral("avatar image too large"));
+            }
             CloudServerUser &user = userOf(*s, session);
+            user.avatarData = decoded;
+            user.avatarContentType = contentType;
             user.avatarUrl = QStringLiteral("https://avatars.quorvin.invalid/") + s->nextId(QStringLiteral("avatar"))
                 + QStringLiteral(".jpg");
             user.profileUpdatedAt = s->nowText();
@@ -358,12 +370,12 @@ void registerAccountRoutes(CloudServer &server)
         [s](const CloudRequest &request, CloudServerSession &session) {
             const QJsonObject body = request.jsonBody();
             const QString phone = checkedPhone(body);
-            s->consumeChallenge(
-                phone, requiredText(body, QStringLiteral("challenge_id")), requiredText(body, QStringLiteral("code")));
             CloudServerUser &user = userOf(*s, session);
             if (CloudServerUser *owner = s->userByPhone(phone); owner && owner->userId != user.userId) {
                 throw CloudHttpFailure(409, QStringLiteral("identity already linked to another user"));
             }
+            s->consumeChallenge(
+                phone, requiredText(body, QStringLiteral("challenge_id")), requiredText(body, QStringLiteral("code")));
             user.phoneNumber = phone;
             CloudServerIdentity *identity = phoneIdentity(user);
             if (!identity) {
@@ -392,12 +404,15 @@ void registerAccountRoutes(CloudServer &server)
             if (user.phoneNumber != phone) {
                 throw CloudHttpFailure(400, QStringLiteral("invalid phone verification code"));
             }
-            s->consumeChallenge(
-                phone, requiredText(body, QStringLiteral("challenge_id")), requiredText(body, QStringLiteral("code")));
+            const QString challengeId = requiredText(body, QStringLiteral("challenge_id"));
+            const QString code = requiredText(body, QStringLiteral("code"));
+            s->checkChallenge(phone, challengeId, code);
+            // Not confirmed: nothing happens, and the code stays good for a corrected confirmation.
             if (requiredText(body, QStringLiteral("confirmation_text"))
                 != QStringLiteral("我已阅读以上提示，确定注销")) {
                 return CloudResponse::json({{QStringLiteral("deleted"), false}});
             }
+            s->consumeChallenge(phone, challengeId, code);
             s->deleteUser(userId);
             return CloudResponse::json({{QStringLiteral("deleted"), true}});
         });

@@ -293,8 +293,12 @@ QString CloudServer::createSession(const QString &userId, const QString &clientK
     auto guard = lock();
     CloudServerSession session;
     session.sessionId = nextId(QStringLiteral("session"));
-    session.token
-        = nextId(QStringLiteral("token")) + QString::number(QRandomGenerator::global()->generate64(), 36).prepend(u'.');
+    // The service's token form; the counter keeps tokens unique whatever the random part.
+    quint64 secret[2];
+    QRandomGenerator::global()->fillRange(secret);
+    session.token = QStringLiteral("qvk_") + QString::number(++m_idCounter) + u'_'
+        + QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(secret), sizeof secret)
+                                  .toBase64(QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals));
     session.userId = userId;
     session.clientKind = clientKind;
     session.deviceId = deviceId;
@@ -421,8 +425,12 @@ CloudServerChallenge &CloudServer::issueChallenge(const QString &phoneNumber)
     CloudServerChallenge challenge;
     challenge.challengeId = nextId(QStringLiteral("challenge"));
     challenge.phoneNumber = phoneNumber;
-    challenge.code = m_nextSmsCode.value_or(
-        QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0')));
+    if (const auto fixed = m_fixedSmsCodes.find(phoneNumber); fixed != m_fixedSmsCodes.end()) {
+        challenge.code = fixed->second;
+    } else {
+        challenge.code = m_nextSmsCode.value_or(
+            QStringLiteral("%1").arg(QRandomGenerator::global()->bounded(1000000), 6, 10, QLatin1Char('0')));
+    }
     challenge.expiresAt = now().addSecs(300);
     const QString id = challenge.challengeId;
     return m_challenges.emplace(id, std::move(challenge)).first->second;
@@ -453,6 +461,13 @@ CloudServerChallenge *CloudServer::challenge(const QString &challengeId)
 void CloudServer::consumeChallenge(const QString &phoneNumber, const QString &challengeId, const QString &code)
 {
     auto guard = lock();
+    checkChallenge(phoneNumber, challengeId, code);
+    challenge(challengeId)->used = true;
+}
+
+void CloudServer::checkChallenge(const QString &phoneNumber, const QString &challengeId, const QString &code)
+{
+    auto guard = lock();
     static const QRegularExpression sixDigits(QStringLiteral("^[0-9]{6}$"));
     if (!sixDigits.match(code).hasMatch()) {
         throw CloudHttpFailure(400, QStringLiteral("phone verification code must be 6 digits"));
@@ -467,7 +482,6 @@ void CloudServer::consumeChallenge(const QString &phoneNumber, const QString &ch
     if (now() > found->expiresAt) {
         throw CloudHttpFailure(400, QStringLiteral("phone verification code expired"));
     }
-    found->used = true;
 }
 
 void CloudServer::setReturnsDevCodes(bool returns)
@@ -486,6 +500,12 @@ void CloudServer::setNextSmsCode(const QString &code)
 {
     auto guard = lock();
     m_nextSmsCode = code;
+}
+
+void CloudServer::setFixedSmsCode(const QString &phoneNumber, const QString &code)
+{
+    auto guard = lock();
+    m_fixedSmsCodes[phoneNumber] = code;
 }
 
 } // namespace quorvin::test

@@ -94,7 +94,7 @@ public:
     // normalised, "+86...").
     QString createUser(
         const QString &phoneNumber, std::optional<QString> password = std::nullopt, const QString &nickname = {});
-    // Opens a session and returns its token.
+    // Opens a session and returns its token ("qvk_" and letters, digits, "_" and "-").
     QString createSession(const QString &userId, const QString &clientKind, const QString &deviceId = {},
         const QString &deviceLabel = {}, const QString &platform = {}, const QString &appVersion = {});
     // Removes the account, its sessions and challenges, and tells every onUserDeleted listener.
@@ -119,12 +119,16 @@ public:
     CloudServerChallenge &issueChallenge(const QString &phoneNumber);
     std::optional<QString> lastSmsCode(const QString &phoneNumber) const;
     CloudServerChallenge *challenge(const QString &challengeId);
+    // Checks a code without using it up; throws CloudHttpFailure with the service's messages.
+    void checkChallenge(const QString &phoneNumber, const QString &challengeId, const QString &code);
     // Checks and consumes a code; throws CloudHttpFailure with the service's messages.
     void consumeChallenge(const QString &phoneNumber, const QString &challengeId, const QString &code);
     void setReturnsDevCodes(bool returns);
     bool returnsDevCodes() const;
     // Fixes the next codes instead of random ones (tests that type a known code).
     void setNextSmsCode(const QString &code);
+    // Fixes every code sent to one phone (a person trying the app types a known code).
+    void setFixedSmsCode(const QString &phoneNumber, const QString &code);
 
     // --- Extensions --------------------------------------------------------------------------
     // One object of type T per server, made on first use: the place where a route set keeps its
@@ -173,6 +177,7 @@ private:
     std::map<QString, CloudServerChallenge> m_challenges;
     bool m_returnsDevCodes = true;
     std::optional<QString> m_nextSmsCode;
+    std::map<QString, QString> m_fixedSmsCodes;
 
     std::map<std::type_index, std::shared_ptr<void>> m_extensions;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,9 @@ struct CloudServerUser {
     std::optional<QString> password;
     QString nickname;
     QString avatarUrl;
+    // The last uploaded avatar as it arrived (decoded from Base64), and its media type.
+    QByteArray avatarData;
+    QString avatarContentType;
     QString profileUpdatedAt;
     QList<CloudServerIdentity> identities;
 };

@@ -4,7 +4,8 @@
 //     quorvin-defaults write Quorvin.CloudBaseURL http://127.0.0.1:8080
 //
 // SMS codes are not sent anywhere: every code request answers with the code in "dev_code", and
-// the code is printed here as well.
+// the code is printed here as well. A listed account always accepts the code "123456", so it can
+// sign in by code or by its password; any other number signs up with the code printed for it.
 
 #include "support/cloudserver/CloudServer.h"
 #include "support/cloudserver/LoopbackCloudServer.h"
@@ -33,8 +34,10 @@ int main(int argc, char **argv)
     QTextStream out(stdout);
     QStringList args = app.arguments().mid(1);
 
+    const QString listedAccountCode = QStringLiteral("123456");
     int port = 8080;
     CloudServer server;
+    QStringList accounts;
     QStringList tokens;
     while (!args.isEmpty()) {
         const QString option = args.takeFirst();
@@ -44,9 +47,14 @@ int main(int argc, char **argv)
             const QString account = args.takeFirst();
             const QString phone = account.section(u':', 0, 0);
             const QString password = account.section(u':', 1);
-            const QString userId = server.createUser(phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone,
-                password.isEmpty() ? std::nullopt : std::optional<QString>(password));
-            // Without a sign-in screen the app needs a ready session token to sync with.
+            const QString number = phone.startsWith(u'+') ? phone : QStringLiteral("+86") + phone;
+            const QString userId
+                = server.createUser(number, password.isEmpty() ? std::nullopt : std::optional<QString>(password));
+            server.setFixedSmsCode(number, listedAccountCode);
+            accounts << QStringLiteral("Account %1: SMS code %2%3")
+                            .arg(number, listedAccountCode,
+                                password.isEmpty() ? QString() : QStringLiteral(", password ") + password);
+            // A ready session token, for trying sync without going through the sign-in.
             tokens << server.createSession(userId, QStringLiteral("mqv"), QStringLiteral("desktop-try-out"));
         } else {
             QTextStream(stderr) << "usage: quorvin-cloudserver [--port N] [--user PHONE[:PASSWORD]]..." << Qt::endl;
@@ -61,8 +69,9 @@ int main(int argc, char **argv)
     }
     out << "Serving the test cloud service on " << loopback.baseUrl() << Qt::endl
         << "Point the app at it with: quorvin-defaults write Quorvin.CloudBaseURL " << loopback.baseUrl() << Qt::endl;
-    for (const QString &token : tokens) {
-        out << "Sign the app in with: quorvin-defaults write Quorvin.CloudAuthToken " << token << Qt::endl;
+    for (qsizetype i = 0; i < accounts.size(); ++i) {
+        out << accounts[i] << Qt::endl
+            << "    or sign the app in with: quorvin-defaults write Quorvin.CloudAuthToken " << tokens[i] << Qt::endl;
     }
 
     std::signal(SIGINT, requestStop);
