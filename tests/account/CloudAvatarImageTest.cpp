@@ -27,15 +27,9 @@ quint32 crc32(QByteArrayView bytes)
     return ~crc;
 }
 
-// A PNG of `image` carrying an Exif orientation, in big-endian TIFF layout, in an "eXIf" chunk
-// right after the header chunk.
-QByteArray pngWithOrientation(const QImage &image, quint16 orientation)
+// An Exif block in big-endian TIFF layout holding only an orientation.
+QByteArray exifOrientation(quint16 orientation)
 {
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(QImageWriter(&buffer, "png").write(image));
-
     QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);
     const auto append16 = [&](quint16 value) { tiff.append(char(value >> 8)).append(char(value & 0xff)); };
     append16(1); // one directory entry
@@ -45,16 +39,41 @@ QByteArray pngWithOrientation(const QImage &image, quint16 orientation)
     append16(orientation);
     append16(0);
     tiff.append(QByteArray(4, '\0')); // no next directory
+    return tiff;
+}
 
+QByteArray encoded(const QImage &image, const char *format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(QImageWriter(&buffer, format).write(image));
+    return bytes;
+}
+
+// A PNG of `image` with the orientation in an "eXIf" chunk right after the header chunk.
+QByteArray pngWithOrientation(const QImage &image, quint16 orientation)
+{
+    const QByteArray png = encoded(image, "png");
+    const QByteArray typed = "eXIf" + exifOrientation(orientation);
     QByteArray chunk(4, '\0');
-    qToBigEndian<quint32>(quint32(tiff.size()), chunk.data());
-    const QByteArray typed = "eXIf" + tiff;
+    qToBigEndian<quint32>(quint32(typed.size() - 4), chunk.data());
     chunk += typed;
     QByteArray crc(4, '\0');
     qToBigEndian<quint32>(crc32(typed), crc.data());
     chunk += crc;
     const qsizetype afterHeader = 8 + 12 + 13;
     return png.left(afterHeader) + chunk + png.mid(afterHeader);
+}
+
+// A JPEG of `image` with the orientation in an "Exif" segment right after the start marker.
+QByteArray jpegWithOrientation(const QImage &image, quint16 orientation)
+{
+    const QByteArray jpeg = encoded(image, "jpeg");
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + exifOrientation(orientation);
+    QByteArray segment("\xff\xe1\0\0", 4);
+    qToBigEndian<quint16>(quint16(payload.size() + 2), segment.data() + 2);
+    return jpeg.left(2) + segment + payload + jpeg.mid(2);
 }
 
 QImage decodeJpeg(const QByteArray &jpeg)
@@ -113,6 +132,19 @@ TEST(CloudAvatarImageTest, OrientedTransparentPngBecomesAnUprightWhiteBackedJpeg
     QImage photo(2000, 1500, QImage::Format_RGB32);
     photo.fill(Qt::darkCyan);
     EXPECT_EQ(decodeJpeg(CloudAvatarImage::jpegAvatarData(pngWithOrientation(photo, 1), 512)).size(), QSize(512, 384));
+
+    // A camera photo held upright: stored wide, turned by its Exif orientation.
+    QImage camera(2000, 1500, QImage::Format_RGB32);
+    camera.fill(Qt::white);
+    for (int y = 0; y < camera.height(); ++y) {
+        for (int x = 0; x < camera.width() / 2; ++x) {
+            camera.setPixelColor(x, y, Qt::red);
+        }
+    }
+    const QImage upright = decodeJpeg(CloudAvatarImage::jpegAvatarData(jpegWithOrientation(camera, 6), 512));
+    EXPECT_EQ(upright.size(), QSize(384, 512));
+    expectColor(upright, {192, 64}, Qt::red);
+    expectColor(upright, {192, 448}, Qt::white);
 }
 
 TEST(CloudAvatarImageTest, FilesThatAreNoPictureOrTooLargeAreRefusedWithTheirTexts)
