@@ -3,12 +3,8 @@
 #include "account/MaskPhoneForLog.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
 #include "platform/device/FixedDeviceIdentitySource.h"
-#include "platform/device/LinuxDeviceIdentitySource.h"
 
-#include <QDir>
-#include <QFile>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -79,31 +75,6 @@ TEST(CloudDeviceIdentityTest, LabelComesFromTheOverviewThenTheModelIdentifierThe
         FixedDeviceIdentitySource source({}, c.report, c.identifier);
         EXPECT_EQ(CloudDeviceIdentity(defaults, source).currentMacDeviceDisplayName(), c.label);
     }
-
-    // On this platform: the firmware's names with the processor, else the processor, else "Mac".
-    const auto linuxLabel = [](bool firmware, bool processor) {
-        QTemporaryDir root;
-        const auto write = [&](const QString &path, const QByteArray &content) {
-            QDir().mkpath(QFileInfo(root.filePath(path)).path());
-            QFile file(root.filePath(path));
-            EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        };
-        if (firmware) {
-            write(u"sys/class/dmi/id/product_name"_s, "ThinkCentre M70q\n");
-            write(u"sys/class/dmi/id/sys_vendor"_s, "LENOVO\n");
-        }
-        if (processor) {
-            write(u"proc/cpuinfo"_s, "processor\t: 0\nmodel name\t: AMD Ryzen 5 PRO 4650GE with Radeon Graphics\n");
-        }
-        InMemoryUserDefaults defaults;
-        LinuxDeviceIdentitySource source(root.path());
-        return CloudDeviceIdentity(defaults, source).currentMacDeviceDisplayName();
-    };
-    EXPECT_EQ(linuxLabel(true, true), u"LENOVO ThinkCentre M70q AMD Ryzen 5 PRO 4650GE with Radeon Graphics"_s);
-    EXPECT_EQ(linuxLabel(true, false), u"LENOVO ThinkCentre M70q"_s);
-    EXPECT_EQ(linuxLabel(false, true), u"AMD Ryzen 5 PRO 4650GE with Radeon Graphics"_s);
-    EXPECT_EQ(linuxLabel(false, false), u"Mac"_s);
 
     // Worked out once: a later change of the sources does not show.
     InMemoryUserDefaults defaults;
