@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// Exact texts of the cloud account: user defaults keys, identifiers, status and error texts.
-// Texts that continue with a value end where the value is appended.
+// Exact texts of the cloud account: user defaults keys, status lines and diagnostic lines. Texts
+// that continue with a value end where the value is appended.
 namespace quorvin::AccountText {
 
 // User defaults keys.
