@@ -1,11 +1,11 @@
 #include "platform/reminderstore/JsonFileReminderStore.h"
 
+#include "platform/files/FileError.h"
+#include "platform/files/PrivateDirectory.h"
 #include "platform/reminderstore/ReminderStoreJson.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
@@ -17,9 +17,12 @@ JsonFileReminderStore::JsonFileReminderStore(QString filePath, Clock &clock, QOb
     , m_path(QFileInfo(filePath).absoluteFilePath())
 {
     // The directory must exist to be watched; creating it early also lets the first commit go
-    // straight to the file.
+    // straight to the file. When it cannot be made, the first commit says why.
     const auto directory = QFileInfo(m_path).absolutePath();
-    QDir().mkpath(directory);
+    try {
+        makePrivateDirectory(directory);
+    } catch (const FileError &) {
+    }
     m_watcher.addPath(directory);
     watchFile();
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { fileMayHaveChanged(); });
@@ -81,19 +84,13 @@ void JsonFileReminderStore::persist(const State &state)
             u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
     }
     const auto bytes = m_json.encode(state);
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    const auto failed = [&file, this] {
-        return ReminderStoreError(ReminderStoreError::WriteFailed,
-            u"Reminder database %1 cannot be written: %2"_s.arg(m_path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw failed();
-    }
-    // Reminders are personal data: only the owner may read them.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw failed();
+    try {
+        makePrivateDirectory(QFileInfo(m_path).absolutePath());
+        // Reminders are personal data: only the owner may read them.
+        m_writer.write(m_path, bytes, 0600);
+    } catch (const FileError &error) {
+        throw ReminderStoreError(ReminderStoreError::WriteFailed,
+            u"Reminder database %1 cannot be written: %2"_s.arg(m_path, error.reason()));
     }
     m_knownBytes = bytes;
     m_knownBytesBroken = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files/AtomicFileWriter.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"
 #include "platform/reminderstore/ReminderStoreJson.h"
 
@@ -7,10 +8,11 @@
 
 namespace quorvin {
 
-// The reminder store of the desktop: held in memory and kept in one JSON file. The file is read
-// on first use; every commit rewrites it atomically. A change of the file from outside (another
-// process, an editor) is picked up through a watch on its directory: the store reloads it,
-// drops its own staged writes and signals changed().
+// The reminder store of the desktop: held in memory and kept in one JSON file, in a directory
+// created owner-only. The file is read on first use; every commit rewrites it atomically, and a
+// commit whose write fails (a full disk) throws and leaves the old file as it was. A change of the
+// file from outside (another process, an editor) is picked up through a watch on its directory:
+// the store reloads it, drops its own staged writes and signals changed().
 //
 // A missing file is an empty store when the store starts. A file that cannot be read or parsed,
 // or that disappears while the store runs, is never taken for an empty one: every call then
@@ -27,6 +29,9 @@ public:
 
     const QString &filePath() const { return m_path; }
 
+    // The writer of the file; tests replace its system calls to fail a write.
+    AtomicFileWriter &fileWriter() { return m_writer; }
+
 protected:
     void ensureLoaded() override;
     void persist(const State &state) override;
@@ -40,6 +45,7 @@ private:
 
     QString m_path;
     QFileSystemWatcher m_watcher;
+    AtomicFileWriter m_writer;
     ReminderStoreJson m_json;
     bool m_loaded = false;
     // The bytes of the file as last read or written (absent: no file), to tell our own writes
