@@ -419,3 +419,56 @@ TEST(ReminderStoreFile, AFullDiskFailsTheCommitAndLeavesTheFileAsItWas)
     store.saveReminder(Reminder {.listId = list.id, .title = u"room again"_s});
     EXPECT_EQ(JsonFileReminderStore(path, clock).reminders().size(), 2u);
 }
+
+// While the store runs, it dates what an outside change altered without moving the date, as a
+// database would; a date the change set itself is kept.
+TEST(ReminderStoreFile, AnOutsideEditThatKeepsTheDateIsDatedNow)
+{
+    QTemporaryDir dir;
+    const auto path = dir.filePath(u"reminders.json"_s);
+    ManualClock clock(instant(u"2026-03-01T08:00:00.000Z"_s));
+    JsonFileReminderStore store(path, clock);
+    const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+    const auto a = store.saveReminder(Reminder {.listId = list.id, .title = u"a"_s});
+    const auto b = store.saveReminder(Reminder {.listId = list.id, .title = u"b"_s});
+    ManualClock::drainEvents();
+    QSignalSpy changed(&store, &ReminderStore::changed);
+    const auto edited = [&](int index, const QString &title, const QString &date = {}) {
+        auto root = QJsonDocument::fromJson(readBytes(path)).object();
+        auto reminders = root[u"reminders"_s].toArray();
+        auto reminder = reminders[index].toObject();
+        reminder[u"title"_s] = title;
+        if (!date.isEmpty()) {
+            reminder[u"last_modified_date"_s] = date;
+        }
+        reminders[index] = reminder;
+        root[u"reminders"_s] = reminders;
+        return QJsonDocument(root).toJson();
+    };
+
+    clock.advance(1h);
+    writeOutside(path, edited(0, u"a edited"_s));
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(a.id)->title, u"a edited"_s);
+    EXPECT_EQ(store.reminder(a.id)->lastModifiedDate, clock.now());
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, b.lastModifiedDate);
+    EXPECT_EQ(JsonFileReminderStore(path, clock).reminder(a.id)->lastModifiedDate, clock.now())
+        << "the date is kept in the file";
+
+    clock.advance(1h);
+    writeOutside(path, edited(1, u"b edited"_s, u"2026-03-01T08:30:00.000Z"_s));
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(b.id)->title, u"b edited"_s);
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, instant(u"2026-03-01T08:30:00.000Z"_s));
+
+    // Caught half written first: the edit is dated against what was there before.
+    const auto mended = edited(1, u"b again"_s);
+    writeOutside(path, "{ half");
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_THROW(store.reminders(), ReminderStoreError);
+    clock.advance(1h);
+    writeOutside(path, mended);
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(b.id)->title, u"b again"_s);
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, clock.now());
+}

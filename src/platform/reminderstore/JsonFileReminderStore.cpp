@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
@@ -15,6 +16,7 @@ namespace quorvin {
 JsonFileReminderStore::JsonFileReminderStore(QString filePath, Clock &clock, QObject *parent)
     : InMemoryReminderStore(clock, parent)
     , m_path(QFileInfo(filePath).absoluteFilePath())
+    , m_clock(clock)
 {
     // The directory must exist to be watched; creating it early also lets the first commit go
     // straight to the file. When it cannot be made, the first commit says why.
@@ -71,11 +73,21 @@ void JsonFileReminderStore::ensureLoaded()
     auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
     m_knownBytesBroken = false;
     m_fileVanished = false;
+    if (m_lastGoodReminders) {
+        // Mended before the watch reported it.
+        dateAndWriteBack(state, *m_lastGoodReminders);
+        m_lastGoodReminders.reset();
+    }
     loadState(std::move(state));
     m_loaded = true;
 }
 
 void JsonFileReminderStore::persist(const State &state)
+{
+    writeFile(m_json.encode(state));
+}
+
+void JsonFileReminderStore::writeFile(const QByteArray &bytes)
 {
     // Someone else wrote the file since we last saw it, and the watch has not told us yet:
     // writing now would silently undo their change. The watch reloads it shortly.
@@ -83,7 +95,6 @@ void JsonFileReminderStore::persist(const State &state)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
     }
-    const auto bytes = m_json.encode(state);
     try {
         makePrivateDirectory(QFileInfo(m_path).absolutePath());
         // Reminders are personal data: only the owner may read them.
@@ -97,6 +108,62 @@ void JsonFileReminderStore::persist(const State &state)
     watchFile();
 }
 
+std::vector<Reminder> JsonFileReminderStore::committedReminders()
+{
+    if (!m_loaded) {
+        return m_lastGoodReminders.value_or(std::vector<Reminder> {});
+    }
+    try {
+        // What is staged is dropped by the replace anyway.
+        reset();
+        return reminders();
+    } catch (const ReminderStoreError &) {
+        return {};
+    }
+}
+
+void JsonFileReminderStore::dateAndWriteBack(State &state, const std::vector<Reminder> &before)
+{
+    if (before.empty()) {
+        return;
+    }
+    QHash<QString, const Reminder *> previous;
+    previous.reserve(qsizetype(before.size()));
+    for (const auto &reminder : before) {
+        previous.insert(reminder.id, &reminder);
+    }
+    const auto now = m_clock.now().toUTC();
+    bool dated = false;
+    for (auto &reminder : state.reminders) {
+        const auto *old = previous.value(reminder.id);
+        if (!old || reminder.lastModifiedDate != old->lastModifiedDate || reminder.lastModifiedDate == now
+            || reminder == *old) {
+            continue;
+        }
+        reminder.lastModifiedDate = now;
+        dated = true;
+    }
+    if (!dated) {
+        return;
+    }
+    try {
+        writeFile(m_json.encode(state));
+    } catch (const ReminderStoreError &) {
+        // The dates stay in memory: the next commit writes them, or a newer outside change that
+        // kept us from writing is read and dated in turn.
+    }
+}
+
+void JsonFileReminderStore::markUnreadable()
+{
+    if (m_loaded) {
+        m_lastGoodReminders = committedReminders();
+    }
+    m_loaded = false;
+    m_knownBytesBroken = true;
+    queueChanged();
+}
+
 void JsonFileReminderStore::fileMayHaveChanged()
 {
     watchFile();
@@ -108,9 +175,7 @@ void JsonFileReminderStore::fileMayHaveChanged()
     try {
         bytes = readFile();
     } catch (const ReminderStoreError &) {
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
         return;
     }
     if (bytes == m_knownBytes) {
@@ -124,23 +189,21 @@ void JsonFileReminderStore::fileMayHaveChanged()
         // fails until the file is back; a new store (the next start) takes no file for an empty
         // database.
         m_fileVanished = true;
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
         return;
     }
     m_fileVanished = false;
     try {
         auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+        dateAndWriteBack(state, committedReminders());
+        m_lastGoodReminders.reset();
         m_knownBytesBroken = false;
         m_loaded = true;
         replaceState(std::move(state));
     } catch (const ReminderStoreError &) {
         // Every call now fails with the reason until the file is mended; the readers learn of
         // it through the signal.
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
     }
 }
 
