@@ -31,7 +31,7 @@ function(quorvin_add_tests folder)
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${folder}
-               ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=0")
+               ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 
 # quorvin_add_bench(<name> [DEPS target...]) builds bench/<name>.cpp with Google Benchmark.

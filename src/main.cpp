@@ -1,12 +1,14 @@
 #include "platform/concurrency/Spawn.h"
 #include "platform/concurrency/SystemClock.h"
 #include "platform/defaults/FileUserDefaults.h"
+#include "platform/files/DataDirectoryLock.h"
 #include "platform/http/QtHttpSession.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
 #include "sync/QuorvinMacService.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <csignal>
@@ -48,6 +50,18 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
+
+    // One copy per data directory, decided before any file is opened: a second copy leaves
+    // everything as it found it.
+    DataDirectoryLock lock(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    if (lock.state() == DataDirectoryLock::State::HeldByAnother) {
+        QTextStream(stderr) << lock.failure() << Qt::endl;
+        return 1;
+    }
+    if (lock.state() == DataDirectoryLock::State::Failed) {
+        // A file system without locks should not keep the app from running.
+        QTextStream(stderr) << lock.failure() << "; starting without the one-copy guard" << Qt::endl;
+    }
 
     Clock &clock = Clock::system();
     FileUserDefaults defaults(FileUserDefaults::standardFilePath());

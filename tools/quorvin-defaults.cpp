@@ -93,6 +93,16 @@ std::optional<QJsonValue> parseTyped(const QString &type, const QString &text)
     return std::nullopt;
 }
 
+// The file is replaced whole or not at all, so a failed write leaves it as it was.
+int reportWrite(const UserDefaults &defaults)
+{
+    if (const auto failure = defaults.writeFailure()) {
+        err() << *failure << "; the settings file was left unchanged" << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -168,11 +178,7 @@ int main(int argc, char **argv)
             return 1;
         }
         defaults.setJson(args.first(), value);
-        if (!defaults.lastError().isEmpty()) {
-            err() << "Could not write " << filePath << ": " << defaults.lastError() << Qt::endl;
-            return 1;
-        }
-        return 0;
+        return reportWrite(defaults);
     }
 
     if (command == QLatin1String("delete")) {
@@ -184,11 +190,7 @@ int main(int argc, char **argv)
             return 1;
         }
         defaults.remove(args.first());
-        if (!defaults.lastError().isEmpty()) {
-            err() << "Could not write " << filePath << ": " << defaults.lastError() << Qt::endl;
-            return 1;
-        }
-        return 0;
+        return reportWrite(defaults);
     }
 
     return usage();

@@ -1,5 +1,6 @@
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
+#include "support/FullDisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,6 +27,12 @@ QJsonObject readJsonFile(const QString &path)
         return {};
     }
     return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void writeRaw(const QString &path, const QByteArray &data)
@@ -211,4 +218,56 @@ TEST(UserDefaults, OutsideEditsAreSeenWithoutAWriteAndHalfWrittenFilesAreIgnored
     app.reload();
     EXPECT_TRUE(app.lastError().isEmpty());
     EXPECT_EQ(app.string(u"Quorvin.CloudAuthToken"_s), u"cccc"_s);
+}
+
+TEST(UserDefaults, AFailedWriteLeavesTheFileKeepsTheValueAndIsReportedUntilAWriteSucceeds)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"config/Quorvin/settings.json"_s);
+    FileUserDefaults defaults(path);
+    defaults.setString(u"Quorvin.CloudPushCursor"_s, u"p0"_s);
+    struct stat status { };
+    ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(u"config/Quorvin"_s)).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    const QByteArray before = readBytes(path);
+    QSignalSpy failed(&defaults, &UserDefaults::writeFailed);
+
+    const std::pair<const char *, AtomicFileWriter::SystemCalls> fullDisks[]
+        = {{"write cut short", test::diskWithRoom(20)}, {"flush fails", test::diskFailingFlush()}};
+    for (const auto &[name, calls] : fullDisks) {
+        SCOPED_TRACE(name);
+        defaults.fileWriter().setSystemCalls(calls);
+        defaults.setString(u"Quorvin.CloudPushCursor"_s, QString::fromLatin1(name));
+        EXPECT_EQ(readBytes(path), before);
+        EXPECT_EQ(QDir(dir.filePath(u"config/Quorvin"_s)).entryList(QDir::Files | QDir::Hidden),
+            QStringList {u"settings.json"_s});
+        ASSERT_TRUE(defaults.writeFailure().has_value());
+        EXPECT_TRUE(defaults.writeFailure()->contains(u"No space left on device"_s))
+            << defaults.writeFailure()->toStdString();
+        ASSERT_FALSE(failed.isEmpty());
+        EXPECT_EQ(failed.takeLast().at(0).toString(), *defaults.writeFailure());
+        EXPECT_EQ(defaults.string(u"Quorvin.CloudPushCursor"_s), QString::fromLatin1(name));
+    }
+
+    // Another process writes meanwhile: reading its file does not lose the unsaved value.
+    FileUserDefaults(path).setString(u"Quorvin.CloudBaseURL"_s, u"http://127.0.0.1:8080"_s);
+    defaults.reload();
+    EXPECT_EQ(defaults.string(u"Quorvin.CloudPushCursor"_s), u"flush fails"_s);
+
+    // Once there is room, repeating the write stores everything and clears the failure.
+    defaults.fileWriter().setSystemCalls(AtomicFileWriter::realSystemCalls());
+    defaults.setString(u"Quorvin.CloudPushCursor"_s, u"flush fails"_s);
+    EXPECT_FALSE(defaults.writeFailure().has_value());
+    const FileUserDefaults reread(path);
+    EXPECT_EQ(reread.string(u"Quorvin.CloudPushCursor"_s), u"flush fails"_s);
+    EXPECT_EQ(reread.string(u"Quorvin.CloudBaseURL"_s), u"http://127.0.0.1:8080"_s);
+
+    InMemoryUserDefaults memory;
+    memory.setFailingWrites(u"disk full"_s);
+    memory.setBoolean(u"showDockIcon"_s, true);
+    EXPECT_EQ(memory.writeFailure(), u"disk full"_s);
+    EXPECT_EQ(memory.boolean(u"showDockIcon"_s), true);
+    memory.setFailingWrites(std::nullopt);
+    memory.setBoolean(u"showDockIcon"_s, true);
+    EXPECT_FALSE(memory.writeFailure().has_value());
 }

@@ -1,6 +1,8 @@
 #include "platform/concurrency/ManualClock.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
+#include "support/FullDisk.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/stat.h>
 
 using namespace quorvin;
 using namespace Qt::Literals::StringLiterals;
@@ -379,4 +382,93 @@ TEST(ReminderStoreFile, EveryRewriteMatchesTheStoreAfterEditsRemovalsAndAddition
         titles << reminder.title;
     }
     EXPECT_EQ(titles, (QStringList {u"r2 edited again"_s, u"r3"_s, u"r4"_s, u"added"_s}));
+}
+
+TEST(ReminderStoreFile, AFullDiskFailsTheCommitAndLeavesTheFileAsItWas)
+{
+    QTemporaryDir dir;
+    const auto directory = dir.filePath(u"share/Quorvin"_s);
+    const auto path = directory + u"/reminders.json"_s;
+    ManualClock clock;
+    JsonFileReminderStore store(path, clock);
+    struct stat status { };
+    ASSERT_EQ(::stat(QFile::encodeName(directory).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+    store.saveReminder(Reminder {.listId = list.id, .title = u"kept"_s});
+    const auto before = readBytes(path);
+
+    const std::pair<const char *, AtomicFileWriter::SystemCalls> fullDisks[]
+        = {{"write cut short", test::diskWithRoom(before.size() / 2)}, {"flush fails", test::diskFailingFlush()}};
+    for (const auto &[name, calls] : fullDisks) {
+        SCOPED_TRACE(name);
+        store.fileWriter().setSystemCalls(calls);
+        try {
+            store.saveReminder(Reminder {.listId = list.id, .title = u"not on disk"_s});
+            ADD_FAILURE() << "a failed write reported success";
+        } catch (const ReminderStoreError &error) {
+            EXPECT_EQ(error.code(), ReminderStoreError::WriteFailed);
+            EXPECT_TRUE(error.description().contains(path)) << error.what();
+            EXPECT_TRUE(error.description().contains(u"No space left on device"_s)) << error.what();
+        }
+        EXPECT_EQ(readBytes(path), before);
+        EXPECT_EQ(QDir(directory).entryList(QDir::Files | QDir::Hidden), QStringList {u"reminders.json"_s});
+        store.reset();
+    }
+    store.fileWriter().setSystemCalls(AtomicFileWriter::realSystemCalls());
+    store.saveReminder(Reminder {.listId = list.id, .title = u"room again"_s});
+    EXPECT_EQ(JsonFileReminderStore(path, clock).reminders().size(), 2u);
+}
+
+// While the store runs, it dates what an outside change altered without moving the date, as a
+// database would; a date the change set itself is kept.
+TEST(ReminderStoreFile, AnOutsideEditThatKeepsTheDateIsDatedNow)
+{
+    QTemporaryDir dir;
+    const auto path = dir.filePath(u"reminders.json"_s);
+    ManualClock clock(instant(u"2026-03-01T08:00:00.000Z"_s));
+    JsonFileReminderStore store(path, clock);
+    const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+    const auto a = store.saveReminder(Reminder {.listId = list.id, .title = u"a"_s});
+    const auto b = store.saveReminder(Reminder {.listId = list.id, .title = u"b"_s});
+    ManualClock::drainEvents();
+    QSignalSpy changed(&store, &ReminderStore::changed);
+    const auto edited = [&](int index, const QString &title, const QString &date = {}) {
+        auto root = QJsonDocument::fromJson(readBytes(path)).object();
+        auto reminders = root[u"reminders"_s].toArray();
+        auto reminder = reminders[index].toObject();
+        reminder[u"title"_s] = title;
+        if (!date.isEmpty()) {
+            reminder[u"last_modified_date"_s] = date;
+        }
+        reminders[index] = reminder;
+        root[u"reminders"_s] = reminders;
+        return QJsonDocument(root).toJson();
+    };
+
+    clock.advance(1h);
+    writeOutside(path, edited(0, u"a edited"_s));
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(a.id)->title, u"a edited"_s);
+    EXPECT_EQ(store.reminder(a.id)->lastModifiedDate, clock.now());
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, b.lastModifiedDate);
+    EXPECT_EQ(JsonFileReminderStore(path, clock).reminder(a.id)->lastModifiedDate, clock.now())
+        << "the date is kept in the file";
+
+    clock.advance(1h);
+    writeOutside(path, edited(1, u"b edited"_s, u"2026-03-01T08:30:00.000Z"_s));
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(b.id)->title, u"b edited"_s);
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, instant(u"2026-03-01T08:30:00.000Z"_s));
+
+    // Caught half written first: the edit is dated against what was there before.
+    const auto mended = edited(1, u"b again"_s);
+    writeOutside(path, "{ half");
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_THROW(store.reminders(), ReminderStoreError);
+    clock.advance(1h);
+    writeOutside(path, mended);
+    ASSERT_TRUE(changed.wait(watchTimeoutMs));
+    EXPECT_EQ(store.reminder(b.id)->title, u"b again"_s);
+    EXPECT_EQ(store.reminder(b.id)->lastModifiedDate, clock.now());
 }

@@ -1,20 +1,17 @@
 #include "platform/defaults/FileUserDefaults.h"
 
-#include <QDir>
+#include "platform/files/FileError.h"
+#include "platform/files/PrivateDirectory.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <sys/stat.h>
 
 namespace quorvin {
-
-namespace {
-constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-}
 
 FileUserDefaults::FileUserDefaults(QString filePath, QObject *parent)
     : UserDefaults(parent)
@@ -107,37 +104,19 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     return QJsonObject();
 }
 
-bool FileUserDefaults::persist(const QJsonObject &values)
+std::optional<QString> FileUserDefaults::persist(const QJsonObject &values)
 {
-    const QFileInfo info(m_filePath);
-    QDir directory = info.dir();
-    if (!directory.exists()) {
-        if (!directory.mkpath(QStringLiteral("."))) {
-            m_lastError = QStringLiteral("cannot create ") + directory.path();
-            return false;
-        }
-        QFile::setPermissions(directory.path(), ownerOnly | QFileDevice::ExeOwner);
-    }
-    QSaveFile file(m_filePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        m_lastError = file.errorString();
-        return false;
-    }
-    // Restrict the temporary file before the token is written into it; the rename keeps the mode.
-    if (!file.setPermissions(ownerOnly)) {
-        file.cancelWriting();
-        m_lastError = QStringLiteral("cannot restrict the permissions of the settings file");
-        return false;
-    }
-    file.write(QJsonDocument(values).toJson(QJsonDocument::Indented));
-    if (!file.commit()) {
-        m_lastError = file.errorString();
-        return false;
+    try {
+        makePrivateDirectory(QFileInfo(m_filePath).absolutePath());
+        m_writer.write(m_filePath, QJsonDocument(values).toJson(QJsonDocument::Indented), 0600);
+    } catch (const FileError &error) {
+        m_lastError = error.description();
+        return m_lastError;
     }
     m_lastError.clear();
     m_seen = currentStamp();
     watch();
-    return true;
+    return std::nullopt;
 }
 
 } // namespace quorvin

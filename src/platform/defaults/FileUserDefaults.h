@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/defaults/UserDefaults.h"
+#include "platform/files/AtomicFileWriter.h"
 
 #include <QFileSystemWatcher>
 
@@ -8,8 +9,10 @@
 
 namespace quorvin {
 
-// Settings kept in one JSON file. Every change rewrites the file atomically (a crash leaves either
-// the old or the new file, never half of one) with mode 0600, since it holds the sign-in token.
+// Settings kept in one JSON file. Every change rewrites the file atomically (a crash or a full
+// disk leaves either the old or the new file, never half of one) with mode 0600, since it holds
+// the sign-in token, in a directory created owner-only. A failed write is reported through
+// writeFailure() and writeFailed().
 //
 // Another process (the quorvin-defaults tool) may edit the file while this one runs. The file and
 // its directory are watched, and the file is also re-read before each change when it is not the
@@ -37,8 +40,11 @@ public:
     // The reason of the most recent failed write or load, empty when the last one succeeded.
     const QString &lastError() const { return m_lastError; }
 
+    // The writer of the file; tests replace its system calls to fail a write.
+    AtomicFileWriter &fileWriter() { return m_writer; }
+
 protected:
-    bool persist(const QJsonObject &values) override;
+    std::optional<QString> persist(const QJsonObject &values) override;
     void refresh() override;
 
 private:
@@ -61,6 +67,7 @@ private:
     QString m_lastError;
     FileStamp m_seen;
     QFileSystemWatcher m_watcher;
+    AtomicFileWriter m_writer;
 };
 
 } // namespace quorvin

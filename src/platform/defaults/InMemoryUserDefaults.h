@@ -15,8 +15,15 @@ public:
     }
     explicit InMemoryUserDefaults(const QJsonObject &initial, QObject *parent = nullptr);
 
+    // While set, every write fails with this description, as a full disk would make it fail;
+    // absent lets writes succeed again.
+    void setFailingWrites(std::optional<QString> description) { m_failingWrites = std::move(description); }
+
 protected:
-    bool persist(const QJsonObject &) override { return true; }
+    std::optional<QString> persist(const QJsonObject &) override { return m_failingWrites; }
+
+private:
+    std::optional<QString> m_failingWrites;
 };
 
 } // namespace quorvin

@@ -169,20 +169,42 @@ void UserDefaults::store(const QString &key, const QJsonValue &value)
 {
     refresh();
     const bool removing = value.isNull() || value.isUndefined();
-    if (removing ? !m_values.contains(key) : (m_values.contains(key) && m_values.value(key) == value)) {
+    const bool unchanged
+        = removing ? !m_values.contains(key) : (m_values.contains(key) && m_values.value(key) == value);
+    if (unchanged && !m_writeFailure) {
         return;
     }
-    if (removing) {
-        m_values.remove(key);
-    } else {
-        m_values.insert(key, value);
+    if (!unchanged) {
+        if (removing) {
+            m_values.remove(key);
+        } else {
+            m_values.insert(key, value);
+        }
+        // QJsonObject cannot hold an undefined value; a removal is kept as a null.
+        m_unsaved.insert(key, removing ? QJsonValue(QJsonValue::Null) : value);
     }
-    persist(m_values);
-    Q_EMIT changed(key);
+    m_writeFailure = persist(m_values);
+    if (!m_writeFailure) {
+        m_unsaved = QJsonObject();
+    }
+    if (!unchanged) {
+        Q_EMIT changed(key);
+    }
+    if (m_writeFailure) {
+        Q_EMIT writeFailed(*m_writeFailure);
+    }
 }
 
-void UserDefaults::replaceAll(const QJsonObject &values)
+void UserDefaults::replaceAll(const QJsonObject &read)
 {
+    QJsonObject values = read;
+    for (auto it = m_unsaved.begin(); it != m_unsaved.end(); ++it) {
+        if (it.value().isNull()) {
+            values.remove(it.key());
+        } else {
+            values.insert(it.key(), it.value());
+        }
+    }
     QStringList changedKeys;
     for (auto it = m_values.begin(); it != m_values.end(); ++it) {
         if (!values.contains(it.key()) || values.value(it.key()) != it.value()) {

@@ -19,6 +19,15 @@ namespace quorvin {
 // Setters emit changed(key) synchronously when the stored value differs from the old one. How the
 // map is kept is up to the subclass: FileUserDefaults writes it to disk after every change,
 // InMemoryUserDefaults keeps it only in memory (tests).
+//
+// Setters never throw. A write that fails (full disk, read-only directory) keeps the new value in
+// memory, where every getter sees it, but it is not on disk and would be lost at the next start.
+// The failure is recorded and reported instead: writeFailure() answers its description until a
+// later write succeeds, and writeFailed(description) is emitted for every failed write, after
+// changed(key). An operation that must not report success with its state unsaved (a sync pass)
+// checks writeFailure() once it has written. Every write stores the whole map, so the next change
+// retries everything still unsaved, and so does setting an unchanged value while a failure is
+// recorded: a caller can repeat its write to learn whether it gets through now.
 class UserDefaults : public QObject {
     Q_OBJECT
 public:
@@ -53,24 +62,34 @@ public:
     // The whole map, as it would be written.
     const QJsonObject &snapshot() const { return m_values; }
 
+    // Why the latest write failed; absent when it succeeded (or nothing was written yet).
+    std::optional<QString> writeFailure() const { return m_writeFailure; }
+
 Q_SIGNALS:
     void changed(const QString &key);
+    // A write failed; the description names the file and the reason.
+    void writeFailed(const QString &description);
 
 protected:
     explicit UserDefaults(QObject *parent = nullptr);
 
-    // Called after every change with the full new map. Returns false when it could not keep it.
-    virtual bool persist(const QJsonObject &values) = 0;
+    // Called after every change with the full new map. Returns why it could not keep it, or
+    // nothing when it did.
+    virtual std::optional<QString> persist(const QJsonObject &values) = 0;
     // Called before every change so a subclass can pick up edits made by someone else.
     virtual void refresh() { }
 
     // Replaces the whole map (loading, reloading) and signals every key whose value changed.
+    // Values whose write failed stay over what is read, so a reload does not lose them.
     void replaceAll(const QJsonObject &values);
 
 private:
     void store(const QString &key, const QJsonValue &value);
 
     QJsonObject m_values;
+    std::optional<QString> m_writeFailure;
+    // What was changed since the last write that succeeded; a null value is a removal.
+    QJsonObject m_unsaved;
 };
 
 } // namespace quorvin

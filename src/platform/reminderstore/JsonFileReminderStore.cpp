@@ -1,11 +1,12 @@
 #include "platform/reminderstore/JsonFileReminderStore.h"
 
+#include "platform/files/FileError.h"
+#include "platform/files/PrivateDirectory.h"
 #include "platform/reminderstore/ReminderStoreJson.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QHash>
 #include <QStandardPaths>
 
 using namespace Qt::Literals::StringLiterals;
@@ -15,11 +16,15 @@ namespace quorvin {
 JsonFileReminderStore::JsonFileReminderStore(QString filePath, Clock &clock, QObject *parent)
     : InMemoryReminderStore(clock, parent)
     , m_path(QFileInfo(filePath).absoluteFilePath())
+    , m_clock(clock)
 {
     // The directory must exist to be watched; creating it early also lets the first commit go
-    // straight to the file.
+    // straight to the file. When it cannot be made, the first commit says why.
     const auto directory = QFileInfo(m_path).absolutePath();
-    QDir().mkpath(directory);
+    try {
+        makePrivateDirectory(directory);
+    } catch (const FileError &) {
+    }
     m_watcher.addPath(directory);
     watchFile();
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { fileMayHaveChanged(); });
@@ -68,11 +73,21 @@ void JsonFileReminderStore::ensureLoaded()
     auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
     m_knownBytesBroken = false;
     m_fileVanished = false;
+    if (m_lastGoodReminders) {
+        // Mended before the watch reported it.
+        dateAndWriteBack(state, *m_lastGoodReminders);
+        m_lastGoodReminders.reset();
+    }
     loadState(std::move(state));
     m_loaded = true;
 }
 
 void JsonFileReminderStore::persist(const State &state)
+{
+    writeFile(m_json.encode(state));
+}
+
+void JsonFileReminderStore::writeFile(const QByteArray &bytes)
 {
     // Someone else wrote the file since we last saw it, and the watch has not told us yet:
     // writing now would silently undo their change. The watch reloads it shortly.
@@ -80,24 +95,73 @@ void JsonFileReminderStore::persist(const State &state)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
     }
-    const auto bytes = m_json.encode(state);
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    const auto failed = [&file, this] {
-        return ReminderStoreError(ReminderStoreError::WriteFailed,
-            u"Reminder database %1 cannot be written: %2"_s.arg(m_path, file.errorString()));
-    };
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw failed();
-    }
-    // Reminders are personal data: only the owner may read them.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        throw failed();
+    try {
+        makePrivateDirectory(QFileInfo(m_path).absolutePath());
+        // Reminders are personal data: only the owner may read them.
+        m_writer.write(m_path, bytes, 0600);
+    } catch (const FileError &error) {
+        throw ReminderStoreError(ReminderStoreError::WriteFailed,
+            u"Reminder database %1 cannot be written: %2"_s.arg(m_path, error.reason()));
     }
     m_knownBytes = bytes;
     m_knownBytesBroken = false;
     watchFile();
+}
+
+std::vector<Reminder> JsonFileReminderStore::committedReminders()
+{
+    if (!m_loaded) {
+        return m_lastGoodReminders.value_or(std::vector<Reminder> {});
+    }
+    try {
+        // What is staged is dropped by the replace anyway.
+        reset();
+        return reminders();
+    } catch (const ReminderStoreError &) {
+        return {};
+    }
+}
+
+void JsonFileReminderStore::dateAndWriteBack(State &state, const std::vector<Reminder> &before)
+{
+    if (before.empty()) {
+        return;
+    }
+    QHash<QString, const Reminder *> previous;
+    previous.reserve(qsizetype(before.size()));
+    for (const auto &reminder : before) {
+        previous.insert(reminder.id, &reminder);
+    }
+    const auto now = m_clock.now().toUTC();
+    bool dated = false;
+    for (auto &reminder : state.reminders) {
+        const auto *old = previous.value(reminder.id);
+        if (!old || reminder.lastModifiedDate != old->lastModifiedDate || reminder.lastModifiedDate == now
+            || reminder == *old) {
+            continue;
+        }
+        reminder.lastModifiedDate = now;
+        dated = true;
+    }
+    if (!dated) {
+        return;
+    }
+    try {
+        writeFile(m_json.encode(state));
+    } catch (const ReminderStoreError &) {
+        // The dates stay in memory: the next commit writes them, or a newer outside change that
+        // kept us from writing is read and dated in turn.
+    }
+}
+
+void JsonFileReminderStore::markUnreadable()
+{
+    if (m_loaded) {
+        m_lastGoodReminders = committedReminders();
+    }
+    m_loaded = false;
+    m_knownBytesBroken = true;
+    queueChanged();
 }
 
 void JsonFileReminderStore::fileMayHaveChanged()
@@ -111,9 +175,7 @@ void JsonFileReminderStore::fileMayHaveChanged()
     try {
         bytes = readFile();
     } catch (const ReminderStoreError &) {
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
         return;
     }
     if (bytes == m_knownBytes) {
@@ -127,23 +189,21 @@ void JsonFileReminderStore::fileMayHaveChanged()
         // fails until the file is back; a new store (the next start) takes no file for an empty
         // database.
         m_fileVanished = true;
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
         return;
     }
     m_fileVanished = false;
     try {
         auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+        dateAndWriteBack(state, committedReminders());
+        m_lastGoodReminders.reset();
         m_knownBytesBroken = false;
         m_loaded = true;
         replaceState(std::move(state));
     } catch (const ReminderStoreError &) {
         // Every call now fails with the reason until the file is mended; the readers learn of
         // it through the signal.
-        m_loaded = false;
-        m_knownBytesBroken = true;
-        queueChanged();
+        markUnreadable();
     }
 }
 

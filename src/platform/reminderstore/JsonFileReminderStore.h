@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/files/AtomicFileWriter.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"
 #include "platform/reminderstore/ReminderStoreJson.h"
 
@@ -7,10 +8,15 @@
 
 namespace quorvin {
 
-// The reminder store of the desktop: held in memory and kept in one JSON file. The file is read
-// on first use; every commit rewrites it atomically. A change of the file from outside (another
-// process, an editor) is picked up through a watch on its directory: the store reloads it,
-// drops its own staged writes and signals changed().
+// The reminder store of the desktop: held in memory and kept in one JSON file, in a directory
+// created owner-only. The file is read on first use; every commit rewrites it atomically, and a
+// commit whose write fails (a full disk) throws and leaves the old file as it was. A change of the
+// file from outside (another process, an editor) is picked up through a watch on its directory:
+// the store reloads it, drops its own staged writes and signals changed().
+//
+// As a database would, the store dates the changes it is given: a reminder that an outside change
+// altered without moving its last-modified date gets the current time as that date, written back
+// to the file, so the edit counts as the newest version of the reminder.
 //
 // A missing file is an empty store when the store starts. A file that cannot be read or parsed,
 // or that disappears while the store runs, is never taken for an empty one: every call then
@@ -27,6 +33,9 @@ public:
 
     const QString &filePath() const { return m_path; }
 
+    // The writer of the file; tests replace its system calls to fail a write.
+    AtomicFileWriter &fileWriter() { return m_writer; }
+
 protected:
     void ensureLoaded() override;
     void persist(const State &state) override;
@@ -37,9 +46,21 @@ private:
     std::optional<QByteArray> readFile() const;
     void fileMayHaveChanged();
     void watchFile();
+    // Replaces the file with `bytes` unless someone else changed it since we last saw it.
+    void writeFile(const QByteArray &bytes);
+    // The reminders as last committed (or as last read while the file is unreadable), to tell
+    // what an outside change altered.
+    std::vector<Reminder> committedReminders();
+    // Gives every reminder that `state` changed against `before` without a new last-modified
+    // date the current time as that date, and writes the dated state back to the file.
+    void dateAndWriteBack(State &state, const std::vector<Reminder> &before);
+    // The file cannot be read, or is gone: every call fails until it is back.
+    void markUnreadable();
 
     QString m_path;
     QFileSystemWatcher m_watcher;
+    AtomicFileWriter m_writer;
+    Clock &m_clock;
     ReminderStoreJson m_json;
     bool m_loaded = false;
     // The bytes of the file as last read or written (absent: no file), to tell our own writes
@@ -48,6 +69,9 @@ private:
     bool m_knownBytesBroken = false;
     // The file was there and is gone: not an empty database.
     bool m_fileVanished = false;
+    // The reminders of the last good file while the file is unreadable or gone, to date the
+    // outside changes found once it is back.
+    std::optional<std::vector<Reminder>> m_lastGoodReminders;
 };
 
 } // namespace quorvin

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <sys/types.h>
+
+namespace quorvin {
+
+// Replaces a file's content as a whole. The new bytes go to a temporary file beside it, which
+// takes the file's place only once every byte is written and on the disk; a crash, a full disk or
+// any failed step leaves the old file exactly as it was, and the failure is thrown. Every file
+// whose loss loses data (settings, reminders) is written through this.
+//
+// Each step's result is checked here rather than trusted to QSaveFile, which can report success
+// when its final flush failed and so replace a good file with an empty one on a full disk.
+class AtomicFileWriter {
+public:
+    // The steps that fail when the disk is full. Tests put in their own to fail one of them.
+    struct SystemCalls {
+        std::function<ssize_t(int fd, const char *data, size_t size)> write;
+        std::function<int(int fd)> fsync;
+    };
+    static SystemCalls realSystemCalls();
+
+    AtomicFileWriter();
+    explicit AtomicFileWriter(SystemCalls calls);
+
+    // Makes `path` hold exactly `bytes`, with permission bits `mode` from the start (a secret is
+    // never in a file others may read). A symbolic link is followed and kept. The directory must
+    // exist. Throws FileError naming the file and the reason; nothing is then left behind.
+    void write(const QString &path, const QByteArray &bytes, mode_t mode) const;
+
+    void setSystemCalls(SystemCalls calls) { m_calls = std::move(calls); }
+
+private:
+    SystemCalls m_calls;
+};
+
+} // namespace quorvin
