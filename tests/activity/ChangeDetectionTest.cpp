@@ -172,6 +172,11 @@ TEST(ActivityChangeDetection, FoldsAnEqualCompletedReplacement)
         {"across China midnight",
             completed(due(task(u"old"_s, u"体检"_s), u"2024-05-01T15:59:00.000Z"_s, false), doneAt),
             replacement(u"2024-05-01T16:00:00.000Z"_s, false, doneAt), false},
+        {"another list, unnamed", old,
+            with(with(replacement(u"2024-05-01T16:00:00.000Z"_s, false, doneAt), &ReminderPayload::list_name,
+                     std::optional(u""_s)),
+                &ReminderPayload::list_id, std::optional(u"list-other"_s)),
+            false},
         {"timed due dates with other texts", timedOld, replacement(u"2024-05-01T16:00:01.000Z"_s, true, doneAt), false},
     };
     for (const auto &c : cases) {

@@ -77,6 +77,7 @@ TEST(CompletedCleanupSelection, KeepsWhatTheCloudAccountsForAndOffersTheRest)
         stored(u"E"_s, u"L-home"_s, u"纸巾"_s, 3), // named by an open cloud item's source id
         stored(u"H"_s, u"L-home"_s, u"开着的"_s, std::nullopt),
         stored(u"J"_s, u"L-work"_s, u"旧"_s, 4), // reached only through the mapping
+        stored(u"Z"_s, u"L-work"_s, u"新"_s, 4), // J's cloud content; J's source id names no local one
         stored(u"I"_s, u"L-none"_s, u"杂项"_s, 4),
     };
     const QList<ReminderPayload> cloud {
@@ -94,7 +95,7 @@ TEST(CompletedCleanupSelection, KeepsWhatTheCloudAccountsForAndOffersTheRest)
     const QHash<QString, QString> mapping {{u"s-A"_s, u" A"_s}, {u"s-D"_s, u"D"_s}, {u"s-J"_s, u"J"_s}};
 
     const auto records = LocalCompletedRecord::fromReminders(local, lists, GregorianCalendar(QTimeZone::utc()));
-    ASSERT_EQ(records.size(), 10);
+    ASSERT_EQ(records.size(), 11);
     const auto plan = completedReminderCleanupPlan(cloudC, mapping, records);
 
     EXPECT_EQ(ids(plan.candidates), (QStringList {u"I"_s, u"B2"_s, u"C2"_s}));
