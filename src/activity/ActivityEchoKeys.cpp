@@ -1,0 +1,120 @@
+#include "activity/ActivityEchoKeys.h"
+
+#include "activity/ActivityTexts.h"
+#include "activity/Strings.h"
+#include "matching/MatchText.h"
+
+namespace quorvin {
+
+namespace {
+
+void prune(QHash<QString, QDateTime> &keys, const QDateTime &now, qint64 lifetimeMs)
+{
+    for (auto it = keys.begin(); it != keys.end();) {
+        if (it.value().msecsTo(now) >= lifetimeMs) {
+            it = keys.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+bool recordedWithin(const QHash<QString, QDateTime> &keys, const QString &key, const QDateTime &now, qint64 windowMs)
+{
+    const auto found = keys.constFind(key);
+    return found != keys.cend() && found.value().msecsTo(now) < windowMs;
+}
+
+} // namespace
+
+QString ActivityEchoKeys::normalizedKeyText(const QString &text)
+{
+    // The matching rules normalise texts the same way; one implementation keeps them in step.
+    return MatchText::normalized(text);
+}
+
+QString ActivityEchoKeys::reminderTitleKey(const QString &title, const QString &action)
+{
+    return ActivityText::echoTitleKeyPrefix + ActivityText::entityReminder + u'|'
+        + normalizedKeyText(ActivityTexts::activityDisplayTitle(title)) + u'|' + action;
+}
+
+QString ActivityEchoKeys::activityOriginKey(const ActivityChangeLine &line)
+{
+    QStringList details;
+    details.reserve(line.details.size());
+    for (const auto &detail : line.details) {
+        details.append(normalizedKeyText(detail));
+    }
+    return QStringList {line.entityName, line.entityID, line.action, normalizedKeyText(line.title), details.join(u'|')}
+        .join(u'|');
+}
+
+QStringList ActivityEchoKeys::cloudActivityOriginKeys(const ActivityChangeLine &line)
+{
+    QStringList keys {activityOriginKey(line)};
+    if (line.entityName == ActivityText::entityReminder
+        && (line.action == ActivityText::actionAdvanceRecurring || line.action == ActivityText::actionComplete
+            || line.action == ActivityText::actionRestore)) {
+        keys.append(reminderTitleKey(line.title, line.action));
+    }
+    return keys;
+}
+
+void ActivityEchoKeys::rememberCloudActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now)
+{
+    pruneCloudKeys(now);
+    for (const auto &line : lines) {
+        for (const auto &key : cloudActivityOriginKeys(line)) {
+            m_recentCloudActivityKeys.insert(key, now);
+        }
+    }
+}
+
+void ActivityEchoKeys::rememberCloudCompletionTitles(const QStringList &titles, const QDateTime &now)
+{
+    pruneCloudKeys(now);
+    for (const auto &title : titles) {
+        m_recentCloudActivityKeys.insert(reminderTitleKey(title, ActivityText::actionAdvanceRecurring), now);
+        m_recentCloudActivityKeys.insert(reminderTitleKey(title, ActivityText::actionComplete), now);
+    }
+}
+
+bool ActivityEchoKeys::isCloudEcho(const ActivityChangeLine &line, const QDateTime &now)
+{
+    pruneCloudKeys(now);
+    const auto keys = cloudActivityOriginKeys(line);
+    return std::any_of(keys.cbegin(), keys.cend(),
+        [&](const QString &key) { return recordedWithin(m_recentCloudActivityKeys, key, now, cloudEchoWindowMs); });
+}
+
+void ActivityEchoKeys::rememberLocalActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now)
+{
+    pruneLocalKeys(now);
+    for (const auto &line : lines) {
+        m_recentLocalActivityKeys.insert(activityOriginKey(line), now);
+    }
+}
+
+bool ActivityEchoKeys::shouldSuppressCloudPullActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now)
+{
+    if (lines.isEmpty()) {
+        return false;
+    }
+    pruneLocalKeys(now);
+    return std::all_of(lines.cbegin(), lines.cend(), [&](const ActivityChangeLine &line) {
+        return recordedWithin(m_recentLocalActivityKeys, activityOriginKey(line), now, localEchoWindowMs);
+    });
+}
+
+void ActivityEchoKeys::pruneCloudKeys(const QDateTime &now)
+{
+    prune(m_recentCloudActivityKeys, now, cloudKeyLifetimeMs);
+}
+
+void ActivityEchoKeys::pruneLocalKeys(const QDateTime &now)
+{
+    prune(m_recentLocalActivityKeys, now, localKeyLifetimeMs);
+}
+
+} // namespace quorvin

@@ -1,0 +1,74 @@
+#include "activity/ActivityEntryPoints.h"
+
+#include "activity/ActivityChangeDetection.h"
+#include "activity/ActivityTexts.h"
+#include "activity/Strings.h"
+
+namespace quorvin::ActivityEntryPoints {
+
+bool isUserRefreshReason(const QString &reason)
+{
+    return reason == ActivityText::reasonEventKitChange || reason == ActivityText::reasonEventKitSettle
+        || reason == ActivityText::reasonManual;
+}
+
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+    const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now)
+{
+    const auto lines = ActivityChangeDetection::activityChangeLines(
+        ActivityChangeDetection::reminderChanges(beforeItems, afterItems),
+        ActivityChangeDetection::listChanges(beforeLists, afterLists), beforeItems, afterItems);
+    ActivityEntryOutcome outcome;
+    if (lines.isEmpty()) {
+        return outcome;
+    }
+    echoKeys.rememberCloudActivity(lines, now);
+    if (echoKeys.shouldSuppressCloudPullActivity(lines, now)) {
+        outcome.diagnosticLine = ActivityText::logCloudPullSuppressed;
+        return outcome;
+    }
+    outcome.category = ActivityText::categorySync;
+    outcome.summary = ActivityTexts::cloudPullActivitySummary(fullSnapshot, lines);
+    outcome.details = ActivityTexts::activityDetailLines(lines);
+    return outcome;
+}
+
+ActivityEntryOutcome localRefreshActivity(
+    const ReminderRefreshEvent &event, ActivityEchoKeys &echoKeys, const QDateTime &now)
+{
+    ActivityEntryOutcome outcome;
+    if (!isUserRefreshReason(event.reason)) {
+        return outcome;
+    }
+    QList<ReminderPayload> beforeItems;
+    QList<ReminderPayload> afterItems;
+    for (const auto &change : event.reminderChanges) {
+        if (change.before) {
+            beforeItems.append(*change.before);
+        }
+        if (change.after) {
+            afterItems.append(*change.after);
+        }
+    }
+    const auto lines = ActivityChangeDetection::activityChangeLines(
+        event.reminderChanges, event.listChanges, beforeItems, afterItems);
+    QList<ActivityChangeLine> kept;
+    for (const auto &line : lines) {
+        if (!echoKeys.isCloudEcho(line, now)) {
+            kept.append(line);
+        }
+    }
+    if (kept.isEmpty()) {
+        outcome.diagnosticLine
+            = ActivityText::logLocalSuppressedPrefix + event.reason + ActivityText::logLocalSuppressedSuffix;
+        return outcome;
+    }
+    echoKeys.rememberLocalActivity(kept, now);
+    outcome.category = ActivityText::categoryUser;
+    outcome.summary = ActivityTexts::localActivitySummary(kept);
+    outcome.details = ActivityTexts::activityDetailLines(kept);
+    return outcome;
+}
+
+} // namespace quorvin::ActivityEntryPoints

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "activity/ActivityEchoKeys.h"
+#include "activity/ActivityEntryOutcome.h"
+#include "matching/ReminderRefreshEvent.h"
+#include "model/ReminderListDirectoryPayload.h"
+#include "model/ReminderPayload.h"
+
+#include <QDateTime>
+#include <QList>
+
+// The two ways changes reach the activity log, each keeping the echoes of the other out: a cloud
+// pull applied to Reminders, logged as "同步", and a refresh after the user's own edits, logged as
+// "用户操作". Both update the echo keys they are given.
+namespace quorvin::ActivityEntryPoints {
+
+// "eventkit-change", "eventkit-settle" and "manual": the refreshes that follow the user's edits.
+bool isUserRefreshReason(const QString &reason);
+
+// After an envelope was applied: the reminders and lists before and after the apply. The keys of
+// every line are remembered before the echo check, so a suppressed pull still marks its writes.
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+    const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now);
+
+// For every refresh event; only the user's refreshes are logged, without the cloud's echoes.
+ActivityEntryOutcome localRefreshActivity(
+    const ReminderRefreshEvent &event, ActivityEchoKeys &echoKeys, const QDateTime &now);
+
+} // namespace quorvin::ActivityEntryPoints
