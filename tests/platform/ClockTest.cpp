@@ -104,6 +104,24 @@ TEST(ManualClock, RunInVirtualTimeReturnsValuesAndRethrows)
     EXPECT_THROW(runInVirtualTime(clock, never(), 1h), std::runtime_error);
 }
 
+TEST(ManualClock, MonotonicTimeFollowsVirtualTimeButNotAWallClockSetBack)
+{
+    ManualClock clock(QDateTime::fromMSecsSinceEpoch(100000, Qt::UTC));
+    const auto start = clock.monotonicNow();
+    QStringList log;
+    sleeper(clock, 2s, QStringLiteral("a"), log);
+    clock.advance(5s);
+    EXPECT_EQ(clock.monotonicNow() - start, 5s);
+    clock.setNow(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
+    EXPECT_EQ(clock.monotonicNow() - start, 5s);
+    clock.advance(1s);
+    EXPECT_EQ(clock.monotonicNow() - start, 6s);
+
+    SystemClock real;
+    const auto first = real.monotonicNow();
+    EXPECT_GE(real.monotonicNow(), first);
+}
+
 TEST(SystemClock, ShortSleepAndCancel)
 {
     SystemClock clock;

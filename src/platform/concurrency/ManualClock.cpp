@@ -48,9 +48,7 @@ bool ManualClock::wakeNextUntil(const QDateTime &limit)
     if (next == m_sleepers.end() || next->deadline > limit) {
         return false;
     }
-    if (next->deadline > m_now) {
-        m_now = next->deadline;
-    }
+    moveTo(next->deadline);
     Wakeup wakeup = next->wakeup;
     m_sleepers.erase(next);
     wakeup.fire();
@@ -58,14 +56,20 @@ bool ManualClock::wakeNextUntil(const QDateTime &limit)
     return true;
 }
 
+void ManualClock::moveTo(const QDateTime &instant)
+{
+    if (instant > m_now) {
+        m_monotonic += std::chrono::milliseconds(m_now.msecsTo(instant));
+        m_now = instant;
+    }
+}
+
 void ManualClock::advance(std::chrono::milliseconds duration)
 {
     drainEvents();
     const auto target = m_now.addMSecs(duration.count());
     while (wakeNextUntil(target)) { }
-    if (target > m_now) {
-        m_now = target;
-    }
+    moveTo(target);
     drainEvents();
 }
 

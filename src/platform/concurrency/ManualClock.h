@@ -20,7 +20,12 @@ public:
         QDateTime start = QDateTime::fromString(QStringLiteral("2026-01-05T09:00:00.000Z"), Qt::ISODateWithMs));
 
     QDateTime now() const override { return m_now; }
+    // Sets the wall clock alone, as a user changing the system time would: sleepers and the
+    // monotonic time keep their own course.
     void setNow(QDateTime now) { m_now = std::move(now); }
+
+    // Moves with advance() and runUntil() only.
+    std::chrono::milliseconds monotonicNow() const override { return m_monotonic; }
 
     QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
 
@@ -44,8 +49,10 @@ private:
         Wakeup wakeup;
     };
     bool wakeNextUntil(const QDateTime &limit);
+    void moveTo(const QDateTime &instant);
 
     QDateTime m_now;
+    std::chrono::milliseconds m_monotonic {0};
     quint64 m_nextOrder = 0;
     std::vector<Sleeper> m_sleepers;
 };
