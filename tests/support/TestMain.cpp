@@ -12,6 +12,13 @@ using TestApplication = QCoreApplication;
 
 int main(int argc, char **argv)
 {
+#ifdef QUORVIN_GUI_TESTS
+    // Headless unless told otherwise, also when the build lists the tests without ctest's
+    // environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+#endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
