@@ -13,7 +13,8 @@ namespace quorvin {
 
 // Virtual time for tests. Time stands still until advance() or runUntil() moves it; sleepers wake
 // in deadline order (ties in the order they started), each at its own deadline, and everything
-// they queue runs before the next one wakes.
+// they queue runs before the next one wakes. Deadlines are kept on the monotonic time, as real
+// timers are, so setting the wall clock moves no deadline.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(
@@ -44,12 +45,12 @@ public:
 
 private:
     struct Sleeper {
-        QDateTime deadline;
+        std::chrono::milliseconds deadline;
         quint64 order;
         Wakeup wakeup;
     };
-    bool wakeNextUntil(const QDateTime &limit);
-    void moveTo(const QDateTime &instant);
+    bool wakeNextUntil(std::chrono::milliseconds limit);
+    void moveTo(std::chrono::milliseconds monotonic);
 
     QDateTime m_now;
     std::chrono::milliseconds m_monotonic {0};
