@@ -194,17 +194,23 @@ TEST(FeedUpdater, QuietChecksOnlyReportTheFeedAndChecksTheUserAskedForShowTheOut
     EXPECT_EQ(driver.shown.size(), 1);
     updater.checkForUpdates();
     ManualClock::drainEvents();
-    EXPECT_EQ(driver.shown.last(), QStringLiteral("failed HTTP 404"));
+    EXPECT_EQ(driver.shown.last(), QStringLiteral("failed 更新源返回了 HTTP 404"));
+
+    http.status = 200;
+    http.body = "<html/>";
+    updater.checkForUpdates();
+    ManualClock::drainEvents();
+    EXPECT_EQ(driver.shown.last(), QStringLiteral("failed 更新源的内容无法识别"));
 
     http.unreachable = true;
     updater.checkForUpdates();
     ManualClock::drainEvents();
-    EXPECT_TRUE(driver.shown.last().startsWith(QStringLiteral("failed "))) << driver.shown.last().toStdString();
+    EXPECT_EQ(driver.shown.last(), QStringLiteral("failed 未能找到使用指定主机名的服务器。"));
 
     // Without a feed address a check finds nothing.
     FeedUpdater noFeed(http, QUrl(), QStringLiteral("110"), driver);
     noFeed.checkForUpdates();
     ManualClock::drainEvents();
     EXPECT_EQ(driver.shown.last(), QStringLiteral("up to date"));
-    EXPECT_EQ(http.requests, 5);
+    EXPECT_EQ(http.requests, 6);
 }

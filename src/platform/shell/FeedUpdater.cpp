@@ -3,6 +3,7 @@
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/Error.h"
 #include "platform/http/HttpSession.h"
+#include "platform/shell/Strings.h"
 #include "platform/shell/UpdateUserDriver.h"
 
 namespace quorvin {
@@ -57,11 +58,11 @@ QCoro::Task<FeedUpdater::Loaded> FeedUpdater::load()
     try {
         const HttpResponse response = co_await m_http.send(request);
         if (response.status < 200 || response.status > 299) {
-            co_return Loaded {std::nullopt, QStringLiteral("HTTP ") + QString::number(response.status)};
+            co_return Loaded {std::nullopt, ShellText::updateFeedHttpStatus + QString::number(response.status)};
         }
         auto appcast = Appcast::parse(response.body);
         if (!appcast) {
-            co_return Loaded {std::nullopt, QStringLiteral("The update feed is not a valid appcast")};
+            co_return Loaded {std::nullopt, ShellText::updateFeedUnreadable};
         }
         co_return Loaded {std::move(appcast), {}};
     } catch (const Error &error) {

@@ -16,4 +16,8 @@ inline const QString loginItemNoExecutable = QStringLiteral("找不到 Quorvin �
 inline const QString loginItemWriteFailed = QStringLiteral("无法写入开机自启动项：");
 inline const QString loginItemRemoveFailed = QStringLiteral("无法删除开机自启动项：");
 
+// Why an update check failed; the HTTP status follows the first.
+inline const QString updateFeedHttpStatus = QStringLiteral("更新源返回了 HTTP ");
+inline const QString updateFeedUnreadable = QStringLiteral("更新源的内容无法识别");
+
 } // namespace quorvin::ShellText
