@@ -91,6 +91,23 @@ TEST(SingleInstanceGuard, ALaterLaunchActivatesTheRunningCopyAndExitsAndNeitherS
 
     third.kill();
     third.waitForFinished();
+
+    // A lock that cannot be opened at all: the first copy runs without it, and a later launch
+    // still finds it through the socket.
+    ASSERT_TRUE(QFile::remove(paths.lockFilePath()));
+    ASSERT_TRUE(QDir().mkdir(paths.lockFilePath()));
+    QProcess lockless1;
+    startCopy(lockless1, runtime);
+    EXPECT_EQ(nextLine(lockless1), "primary");
+    QProcess lockless2;
+    startCopy(lockless2, runtime);
+    EXPECT_EQ(nextLine(lockless2), "duplicate");
+    EXPECT_EQ(nextLine(lockless2), "activated-running-copy");
+    EXPECT_EQ(nextLine(lockless1), "activated");
+    lockless2.waitForFinished();
+    lockless1.kill();
+    lockless1.waitForFinished();
+
     otherProgram.kill();
     otherProgram.waitForFinished();
 }

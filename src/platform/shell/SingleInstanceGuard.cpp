@@ -89,7 +89,7 @@ QString SingleInstanceGuard::socketPath() const
 
 bool SingleInstanceGuard::becomePrimaryInstance()
 {
-    if (m_lockDescriptor >= 0) {
+    if (m_primary) {
         return true;
     }
     int descriptor = -1;
@@ -106,10 +106,19 @@ bool SingleInstanceGuard::becomePrimaryInstance()
     }
     if (descriptor < 0) {
         qWarning().noquote() << ShellText::lockUnavailable;
-        // Without the lock the socket is the only sign of a running copy.
-        return !activateRunningCopy(std::chrono::milliseconds(500));
+        // Without the lock the socket is the only sign of a running copy; a copy that finds none
+        // listens itself, so that later launches still find one.
+        QLocalSocket probe;
+        probe.connectToServer(socketPath());
+        if (probe.waitForConnected(500)) {
+            return false;
+        }
+        m_primary = true;
+        listen();
+        return true;
     }
     m_lockDescriptor = descriptor;
+    m_primary = true;
     terminateOtherCopies();
     listen();
     return true;
@@ -117,7 +126,8 @@ bool SingleInstanceGuard::becomePrimaryInstance()
 
 void SingleInstanceGuard::listen()
 {
-    // Only the lock holder gets here, so a socket file still present is a dead copy's.
+    // Only the lock holder, or a copy that found nobody listening, gets here: a socket file still
+    // present is a dead copy's.
     QLocalServer::removeServer(socketPath());
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);

@@ -36,7 +36,8 @@ public:
     // copies of this program run by this user and starts listening for later launches.
     //
     // When the lock cannot be opened at all (an unwritable directory), that is no reason to stop:
-    // the answer is true without the lock, unless a running copy answers on the socket.
+    // the answer is true without the lock, unless a running copy answers on the socket; such a
+    // copy ends no other copies.
     bool becomePrimaryInstance();
 
     // From a later launch: asks the one copy to come forward. True when it confirmed within
@@ -61,6 +62,7 @@ private:
     QString m_name;
     QString m_directory;
     int m_lockDescriptor = -1;
+    bool m_primary = false;
     QLocalServer *m_server = nullptr;
 };
 
