@@ -108,6 +108,27 @@ TEST(ManualClock, RunInVirtualTimeReturnsValuesAndRethrows)
     ManualClock::drainEvents();
 }
 
+TEST(ManualClock, MonotonicTimeAndSleepersIgnoreAWallClockSetBack)
+{
+    ManualClock clock(QDateTime::fromMSecsSinceEpoch(100000, Qt::UTC));
+    const auto start = clock.monotonicNow();
+    QStringList log;
+    sleeper(clock, 2s, QStringLiteral("a"), log);
+    sleeper(clock, 7s, QStringLiteral("b"), log);
+    clock.advance(5s);
+    EXPECT_EQ(clock.monotonicNow() - start, 5s);
+    clock.setNow(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC));
+    EXPECT_EQ(clock.monotonicNow() - start, 5s);
+    EXPECT_EQ(clock.nextDeadline(), QDateTime::fromMSecsSinceEpoch(2000, Qt::UTC));
+    clock.advance(2s);
+    EXPECT_EQ(clock.monotonicNow() - start, 7s);
+    EXPECT_EQ(log, (QStringList {QStringLiteral("a@2000"), QStringLiteral("b@2000")}));
+
+    SystemClock real;
+    const auto first = real.monotonicNow();
+    EXPECT_GE(real.monotonicNow(), first);
+}
+
 TEST(SystemClock, ShortSleepAndCancel)
 {
     SystemClock clock;

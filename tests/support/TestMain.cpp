@@ -25,6 +25,13 @@ class EndCancelledTasksAfterEachTest : public ::testing::EmptyTestEventListener 
 
 int main(int argc, char **argv)
 {
+#ifdef QUORVIN_GUI_TESTS
+    // Headless unless told otherwise, also when the build lists the tests without ctest's
+    // environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+#endif
     TestApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new EndCancelledTasksAfterEachTest);

@@ -18,6 +18,10 @@ public:
     // The current instant, in UTC with millisecond precision.
     virtual QDateTime now() const = 0;
 
+    // Time since an arbitrary fixed origin that only ever moves forward: a wall clock set back
+    // or forward does not move it. For measuring intervals, never for display.
+    virtual std::chrono::milliseconds monotonicNow() const;
+
     // Waits `duration` (a zero or negative one still yields once). Throws CancelledError when the
     // token is cancelled before or during the wait; the wait then ends at once.
     virtual QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) = 0;

@@ -17,7 +17,7 @@ QCoro::Task<void> ManualClock::sleep(std::chrono::milliseconds duration, CancelT
 {
     token.throwIfCancelled();
     Wakeup wakeup;
-    const auto deadline = m_now.addMSecs(std::max<qint64>(duration.count(), 0));
+    const auto deadline = m_monotonic + std::max(duration, std::chrono::milliseconds(0));
     m_sleepers.push_back(Sleeper {deadline, m_nextOrder++, wakeup});
     auto subscription = token.onCancel([this, wakeup] {
         wakeup.fire();
@@ -39,7 +39,7 @@ void ManualClock::drainEvents()
     }
 }
 
-bool ManualClock::wakeNextUntil(const QDateTime &limit)
+bool ManualClock::wakeNextUntil(std::chrono::milliseconds limit)
 {
     std::erase_if(m_sleepers, [](const Sleeper &s) { return s.wakeup.hasFired(); });
     auto next = std::min_element(m_sleepers.begin(), m_sleepers.end(), [](const Sleeper &a, const Sleeper &b) {
@@ -48,9 +48,7 @@ bool ManualClock::wakeNextUntil(const QDateTime &limit)
     if (next == m_sleepers.end() || next->deadline > limit) {
         return false;
     }
-    if (next->deadline > m_now) {
-        m_now = next->deadline;
-    }
+    moveTo(next->deadline);
     Wakeup wakeup = next->wakeup;
     m_sleepers.erase(next);
     wakeup.fire();
@@ -58,20 +56,26 @@ bool ManualClock::wakeNextUntil(const QDateTime &limit)
     return true;
 }
 
+void ManualClock::moveTo(std::chrono::milliseconds monotonic)
+{
+    if (monotonic > m_monotonic) {
+        m_now = m_now.addMSecs((monotonic - m_monotonic).count());
+        m_monotonic = monotonic;
+    }
+}
+
 void ManualClock::advance(std::chrono::milliseconds duration)
 {
     drainEvents();
-    const auto target = m_now.addMSecs(duration.count());
+    const auto target = m_monotonic + duration;
     while (wakeNextUntil(target)) { }
-    if (target > m_now) {
-        m_now = target;
-    }
+    moveTo(target);
     drainEvents();
 }
 
 bool ManualClock::runUntil(const std::function<bool()> &done, std::chrono::milliseconds limit)
 {
-    const auto end = m_now.addMSecs(limit.count());
+    const auto end = m_monotonic + limit;
     drainEvents();
     while (!done()) {
         if (!wakeNextUntil(end)) {
@@ -89,13 +93,16 @@ int ManualClock::pendingSleepers() const
 
 std::optional<QDateTime> ManualClock::nextDeadline() const
 {
-    std::optional<QDateTime> best;
+    std::optional<std::chrono::milliseconds> best;
     for (const auto &s : m_sleepers) {
         if (!s.wakeup.hasFired() && (!best || s.deadline < *best)) {
             best = s.deadline;
         }
     }
-    return best;
+    if (!best) {
+        return std::nullopt;
+    }
+    return m_now.addMSecs((*best - m_monotonic).count());
 }
 
 } // namespace quorvin

@@ -13,14 +13,20 @@ namespace quorvin {
 
 // Virtual time for tests. Time stands still until advance() or runUntil() moves it; sleepers wake
 // in deadline order (ties in the order they started), each at its own deadline, and everything
-// they queue runs before the next one wakes.
+// they queue runs before the next one wakes. Deadlines are kept on the monotonic time, as real
+// timers are, so setting the wall clock moves no deadline.
 class ManualClock final : public Clock {
 public:
     explicit ManualClock(
         QDateTime start = QDateTime::fromString(QStringLiteral("2026-01-05T09:00:00.000Z"), Qt::ISODateWithMs));
 
     QDateTime now() const override { return m_now; }
+    // Sets the wall clock alone, as a user changing the system time would: sleepers and the
+    // monotonic time keep their own course.
     void setNow(QDateTime now) { m_now = std::move(now); }
+
+    // Moves with advance() and runUntil() only.
+    std::chrono::milliseconds monotonicNow() const override { return m_monotonic; }
 
     QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
 
@@ -39,13 +45,15 @@ public:
 
 private:
     struct Sleeper {
-        QDateTime deadline;
+        std::chrono::milliseconds deadline;
         quint64 order;
         Wakeup wakeup;
     };
-    bool wakeNextUntil(const QDateTime &limit);
+    bool wakeNextUntil(std::chrono::milliseconds limit);
+    void moveTo(std::chrono::milliseconds monotonic);
 
     QDateTime m_now;
+    std::chrono::milliseconds m_monotonic {0};
     quint64 m_nextOrder = 0;
     std::vector<Sleeper> m_sleepers;
 };

@@ -19,6 +19,11 @@ QCoro::Task<void> Clock::yield()
     co_await wakeup;
 }
 
+std::chrono::milliseconds Clock::monotonicNow() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+}
+
 Clock &Clock::system()
 {
     static SystemClock clock;

@@ -1,0 +1,210 @@
+#include "platform/shell/SingleInstanceGuard.h"
+
+#include "platform/shell/Strings.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quorvin {
+
+namespace {
+
+const QByteArray activateRequest = "activate\n";
+const QByteArray activateAnswer = "ok\n";
+const QString deletedSuffix = QStringLiteral(" (deleted)");
+
+// The program file behind a /proc/<pid>/exe link, without the mark of a replaced file.
+QString programOf(const QString &exeLink)
+{
+    QString target = QFile::symLinkTarget(exeLink);
+    if (target.endsWith(deletedSuffix)) {
+        target.chop(deletedSuffix.size());
+    }
+    return target;
+}
+
+bool ensurePrivateDirectory(const QString &path)
+{
+    if (!QDir().mkpath(path)) {
+        return false;
+    }
+    struct stat status { };
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &status) != 0 || status.st_uid != ::getuid()) {
+        return false;
+    }
+    return (status.st_mode & 077) == 0 || ::chmod(native.constData(), 0700) == 0;
+}
+
+} // namespace
+
+SingleInstanceGuard::SingleInstanceGuard(QString name, QString runtimeDirectory, QObject *parent)
+    : QObject(parent)
+    , m_name(std::move(name))
+    , m_directory(runtimeDirectory.isEmpty() ? standardRuntimeDirectory() : std::move(runtimeDirectory))
+{
+}
+
+SingleInstanceGuard::~SingleInstanceGuard()
+{
+    if (m_server) {
+        m_server->close();
+    }
+    if (m_lockDescriptor >= 0) {
+        ::close(m_lockDescriptor);
+    }
+}
+
+QString SingleInstanceGuard::standardRuntimeDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
+        return runtime;
+    }
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Quorvin/run");
+}
+
+QString SingleInstanceGuard::lockFilePath() const
+{
+    return m_directory + u'/' + m_name + QStringLiteral(".lock");
+}
+
+QString SingleInstanceGuard::socketPath() const
+{
+    return m_directory + u'/' + m_name + QStringLiteral(".socket");
+}
+
+bool SingleInstanceGuard::becomePrimaryInstance()
+{
+    if (m_primary) {
+        return true;
+    }
+    int descriptor = -1;
+    if (ensurePrivateDirectory(m_directory)) {
+        descriptor = ::open(QFile::encodeName(lockFilePath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    }
+    if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(descriptor);
+        if (error == EWOULDBLOCK) {
+            return false;
+        }
+        descriptor = -1;
+    }
+    if (descriptor < 0) {
+        qWarning().noquote() << ShellText::lockUnavailable;
+        // Without the lock the socket is the only sign of a running copy; a copy that finds none
+        // listens itself, so that later launches still find one.
+        QLocalSocket probe;
+        probe.connectToServer(socketPath());
+        if (probe.waitForConnected(500)) {
+            return false;
+        }
+        m_primary = true;
+        listen();
+        return true;
+    }
+    m_lockDescriptor = descriptor;
+    m_primary = true;
+    terminateOtherCopies();
+    listen();
+    return true;
+}
+
+void SingleInstanceGuard::listen()
+{
+    // Only the lock holder, or a copy that found nobody listening, gets here: a socket file still
+    // present is a dead copy's.
+    QLocalServer::removeServer(socketPath());
+    m_server = new QLocalServer(this);
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, [this] {
+        while (auto *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > 256) {
+                        socket->abort();
+                    }
+                    return;
+                }
+                if (socket->readLine(256) == activateRequest) {
+                    socket->write(activateAnswer);
+                    socket->flush();
+                    Q_EMIT activationRequested();
+                }
+                socket->disconnectFromServer();
+            });
+        }
+    });
+    m_server->listen(socketPath());
+}
+
+bool SingleInstanceGuard::activateRunningCopy(std::chrono::milliseconds timeout) const
+{
+    QLocalSocket socket;
+    socket.connectToServer(socketPath());
+    const int ms = static_cast<int>(timeout.count());
+    if (!socket.waitForConnected(ms)) {
+        return false;
+    }
+    socket.write(activateRequest);
+    if (!socket.waitForBytesWritten(ms)) {
+        return false;
+    }
+    while (!socket.canReadLine()) {
+        if (!socket.waitForReadyRead(ms)) {
+            return false;
+        }
+    }
+    return socket.readLine(16) == activateAnswer;
+}
+
+bool SingleInstanceGuard::isOtherCopy(qint64 pid, uint uid, const QString &executable)
+{
+    if (pid <= 0 || pid == QCoreApplication::applicationPid() || executable.isEmpty()) {
+        return false;
+    }
+    const QString procDir = QStringLiteral("/proc/") + QString::number(pid);
+    struct stat status { };
+    if (::stat(QFile::encodeName(procDir).constData(), &status) != 0 || status.st_uid != uid) {
+        return false;
+    }
+    return programOf(procDir + QStringLiteral("/exe")) == executable;
+}
+
+int SingleInstanceGuard::terminateOtherCopies() const
+{
+    const QString executable = programOf(QStringLiteral("/proc/self/exe"));
+    const uint uid = ::getuid();
+    int ended = 0;
+    const auto entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric || !isOtherCopy(pid, uid, executable)) {
+            continue;
+        }
+        qWarning().noquote() << ShellText::terminatingDuplicate + QString::number(pid)
+                + ShellText::terminatingDuplicatePath + executable;
+        if (::kill(static_cast<pid_t>(pid), SIGKILL) == 0) {
+            ++ended;
+        }
+    }
+    return ended;
+}
+
+} // namespace quorvin

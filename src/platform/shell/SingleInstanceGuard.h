@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <chrono>
+
+class QLocalServer;
+
+namespace quorvin {
+
+// One copy of the application per user. The copy that holds an exclusive lock (flock) on a file
+// in the user's runtime directory is the one copy; the lock lives on the open descriptor, so a
+// lock file left by a crashed copy blocks nobody. The copy also listens on a local socket beside
+// the lock, through which a later launch asks it to come forward before that launch exits.
+//
+// The runtime directory is $XDG_RUNTIME_DIR, private to the user by the desktop's own rules;
+// without it, a directory of its own under the user's cache directory, made private (0700).
+// Never the shared temporary directory, where another user could hold the name.
+class SingleInstanceGuard : public QObject {
+    Q_OBJECT
+public:
+    // `name` is the base of the lock and socket file names; `runtimeDirectory` overrides the
+    // directory (empty: the standard one above).
+    explicit SingleInstanceGuard(QString name = QStringLiteral("com.velmarc.quorvin.single-instance"),
+        QString runtimeDirectory = {}, QObject *parent = nullptr);
+    ~SingleInstanceGuard() override;
+
+    static QString standardRuntimeDirectory();
+
+    QString lockFilePath() const;
+    QString socketPath() const;
+    bool holdsLock() const { return m_lockDescriptor >= 0; }
+
+    // True when this process is, or stays, the one copy. On first success it ends the other
+    // copies of this program run by this user and starts listening for later launches.
+    //
+    // When the lock cannot be opened at all (an unwritable directory), that is no reason to stop:
+    // the answer is true without the lock, unless a running copy answers on the socket; such a
+    // copy ends no other copies.
+    bool becomePrimaryInstance();
+
+    // From a later launch: asks the one copy to come forward. True when it confirmed within
+    // `timeout`.
+    bool activateRunningCopy(std::chrono::milliseconds timeout = std::chrono::seconds(2)) const;
+
+    // Force-ends every other process of this user whose program is this process's program file.
+    // Returns how many were ended.
+    int terminateOtherCopies() const;
+
+    // Whether process `pid` is another copy: a different process of user `uid` running
+    // `executable` (a program replaced on disk while it runs still counts). Reads /proc.
+    static bool isOtherCopy(qint64 pid, uint uid, const QString &executable);
+
+Q_SIGNALS:
+    // A later launch asked this copy to come forward.
+    void activationRequested();
+
+private:
+    void listen();
+
+    QString m_name;
+    QString m_directory;
+    int m_lockDescriptor = -1;
+    bool m_primary = false;
+    QLocalServer *m_server = nullptr;
+};
+
+} // namespace quorvin

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/shell/ColorScheme.h"
+
+#include <QObject>
+
+namespace quorvin {
+
+// The desktop's own light or dark preference, and news when the user changes it.
+class SystemAppearance : public QObject {
+    Q_OBJECT
+public:
+    ~SystemAppearance() override = default;
+
+    virtual ColorScheme colorScheme() const = 0;
+
+Q_SIGNALS:
+    // Emitted only when the scheme really changes.
+    void colorSchemeChanged(quorvin::ColorScheme scheme);
+
+protected:
+    explicit SystemAppearance(QObject *parent = nullptr)
+        : QObject(parent)
+    {
+    }
+};
+
+} // namespace quorvin

@@ -1,0 +1,113 @@
+#include "platform/shell/SingleInstanceGuard.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quorvin;
+
+namespace {
+
+const QString helper = QFileInfo(QStringLiteral(SINGLE_INSTANCE_HELPER)).canonicalFilePath();
+
+QByteArray nextLine(QProcess &process)
+{
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000)) {
+            return {};
+        }
+    }
+    return process.readLine().trimmed();
+}
+
+void startCopy(QProcess &process, const QString &runtimeDirectory)
+{
+    process.start(helper, {QStringLiteral("guard"), runtimeDirectory});
+    ASSERT_TRUE(process.waitForStarted(10000));
+}
+
+} // namespace
+
+// Every case that starts copies of the helper lives here: a primary copy ends the other copies
+// of its program, so two such cases running side by side would end each other's copies.
+TEST(SingleInstanceGuard, ALaterLaunchActivatesTheRunningCopyAndExitsAndNeitherStaleFilesNorOtherProgramsAreTouched)
+{
+    QTemporaryDir root;
+    const QString runtime = root.path() + QStringLiteral("/run");
+    ASSERT_TRUE(QDir().mkpath(runtime));
+    ::chmod(QFile::encodeName(runtime).constData(), 0755);
+
+    // What a crashed copy leaves behind: the lock file and the socket file.
+    SingleInstanceGuard paths(QStringLiteral("com.velmarc.quorvin.single-instance"), runtime);
+    for (const auto &path : {paths.lockFilePath(), paths.socketPath()}) {
+        QFile stale(path);
+        ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+        stale.write("stale");
+    }
+
+    // A copy that runs without the lock, and a program of another kind.
+    QProcess lockless;
+    lockless.start(helper, {QStringLiteral("idle")});
+    ASSERT_EQ(nextLine(lockless), "idle");
+    QProcess otherProgram;
+    otherProgram.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+    ASSERT_TRUE(otherProgram.waitForStarted());
+    EXPECT_TRUE(SingleInstanceGuard::isOtherCopy(lockless.processId(), ::getuid(), helper));
+    EXPECT_FALSE(SingleInstanceGuard::isOtherCopy(lockless.processId(), ::getuid() + 1, helper));
+    EXPECT_FALSE(SingleInstanceGuard::isOtherCopy(otherProgram.processId(), ::getuid(), helper));
+
+    QProcess first;
+    startCopy(first, runtime);
+    EXPECT_EQ(nextLine(first), "primary");
+    EXPECT_TRUE(lockless.waitForFinished(10000)) << "the copy without the lock was not ended";
+    EXPECT_EQ(lockless.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(otherProgram.state(), QProcess::Running);
+    struct stat status { };
+    ASSERT_EQ(::stat(QFile::encodeName(runtime).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+
+    QProcess second;
+    startCopy(second, runtime);
+    EXPECT_EQ(nextLine(second), "duplicate");
+    EXPECT_EQ(nextLine(second), "activated-running-copy");
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 3);
+    EXPECT_EQ(nextLine(first), "activated");
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // The first copy dies without cleaning up; the next launch takes over.
+    first.kill();
+    first.waitForFinished();
+    QProcess third;
+    startCopy(third, runtime);
+    EXPECT_EQ(nextLine(third), "primary");
+
+    third.kill();
+    third.waitForFinished();
+
+    // A lock that cannot be opened at all: the first copy runs without it, and a later launch
+    // still finds it through the socket.
+    ASSERT_TRUE(QFile::remove(paths.lockFilePath()));
+    ASSERT_TRUE(QDir().mkdir(paths.lockFilePath()));
+    QProcess lockless1;
+    startCopy(lockless1, runtime);
+    EXPECT_EQ(nextLine(lockless1), "primary");
+    QProcess lockless2;
+    startCopy(lockless2, runtime);
+    EXPECT_EQ(nextLine(lockless2), "duplicate");
+    EXPECT_EQ(nextLine(lockless2), "activated-running-copy");
+    EXPECT_EQ(nextLine(lockless1), "activated");
+    lockless2.waitForFinished();
+    lockless1.kill();
+    lockless1.waitForFinished();
+
+    otherProgram.kill();
+    otherProgram.waitForFinished();
+}

@@ -1,0 +1,33 @@
+// single_instance_helper guard <runtime-dir>: takes the single-instance guard and reports on
+//   standard output "primary" (then "activated" for each later launch that asks) or "duplicate"
+//   followed by "activated-running-copy" or "no-running-copy", exiting with 3.
+// single_instance_helper idle: runs without the guard, as a copy that never got the lock.
+#include "platform/shell/SingleInstanceGuard.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+using namespace quorvin;
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.value(1) == QStringLiteral("idle")) {
+        out << "idle" << Qt::endl;
+        return QCoreApplication::exec();
+    }
+    if (arguments.value(1) != QStringLiteral("guard") || arguments.size() < 3) {
+        return 2;
+    }
+    SingleInstanceGuard guard(QStringLiteral("com.velmarc.quorvin.single-instance"), arguments.value(2));
+    if (!guard.becomePrimaryInstance()) {
+        out << "duplicate" << Qt::endl;
+        out << (guard.activateRunningCopy() ? "activated-running-copy" : "no-running-copy") << Qt::endl;
+        return 3;
+    }
+    QObject::connect(&guard, &SingleInstanceGuard::activationRequested, [&out] { out << "activated" << Qt::endl; });
+    out << "primary" << Qt::endl;
+    return QCoreApplication::exec();
+}
