@@ -40,13 +40,6 @@ public:
     // The Sunday that starts the week of `date`.
     static QDate startOfWeek(QDate date);
 
-    QDateTime addDays(const QDateTime &instant, qint64 days) const;
-    QDateTime addWeeks(const QDateTime &instant, qint64 weeks) const { return addDays(instant, weeks * 7); }
-    // Months and years clamp to the last day of a shorter month (31 January + 1 month = end of
-    // February).
-    QDateTime addMonths(const QDateTime &instant, int months) const;
-    QDateTime addYears(const QDateTime &instant, int years) const;
-
     bool isSameDay(const QDateTime &a, const QDateTime &b) const { return localDate(a) == localDate(b); }
 
     // The 1st of the instant's month at 00:00 in this zone.

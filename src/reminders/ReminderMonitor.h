@@ -125,6 +125,10 @@ private:
     ReminderMapper::Placement placementOf(const Reminder &reminder) const;
     std::optional<Reminder> findReminder(const QString &localID) const;
     Reminder requireReminder(const QString &localID) const;
+    // The zone date components name, else the calendar's.
+    QTimeZone zoneOf(const DateComponents &components) const;
+    // The zone a reminder's dates are read in: its due date's, else its own, else the calendar's.
+    QTimeZone reminderZone(const Reminder &item) const;
     void emitRepeatDiagnostic(const QString &line) const { m_mapper.emitRepeatDiagnostic(line); }
     void diagnostic(const QString &line) const;
 

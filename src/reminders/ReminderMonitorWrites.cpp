@@ -332,7 +332,8 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
     if (!item.dueDateComponents) {
         return std::nullopt;
     }
-    const auto due = calendar().date(*item.dueDateComponents);
+    const DateComponents &dueComponents = *item.dueDateComponents;
+    const auto due = calendar().date(dueComponents);
     if (!due) {
         return std::nullopt;
     }
@@ -341,27 +342,44 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
         return std::nullopt;
     }
     const QString type = normalizedRepeatType(info.type);
-    QDateTime current = *due;
+
+    // The series is walked on plain dates at its own wall-clock time, converted once per step:
+    // a daylight-saving gap on an occurrence that is passed over leaves the time of day alone.
+    QDate day = calendar().localDate(*due);
+    QTime timeOfDay = calendar().localTime(*due);
+    if (zoneOf(dueComponents) == calendar().timeZone()) {
+        day = QDate(*dueComponents.year, *dueComponents.month, *dueComponents.day);
+        timeOfDay
+            = QTime(dueComponents.hour.value_or(0), dueComponents.minute.value_or(0), dueComponents.second.value_or(0));
+    }
     std::optional<QDateTime> next;
     for (int step = 0; step < kMaxRecurrenceSteps; ++step) {
-        const auto stepped = m_next.nextDueDateForSingleRecurrenceStep(current, type, info.summary);
-        if (!stepped) {
+        const auto steppedDay = m_next.nextDueDayForSingleRecurrenceStep(day, type, info.summary);
+        if (!steppedDay) {
             return std::nullopt;
         }
-        if (*stepped > completionDate) {
+        const QDateTime stepped = calendar().instant(*steppedDay, timeOfDay);
+        if (!stepped.isValid()) {
+            return std::nullopt;
+        }
+        if (stepped > completionDate) {
             next = stepped;
             break;
         }
-        current = *stepped;
+        day = *steppedDay;
     }
     if (!next) {
         return std::nullopt;
     }
-    // A series that has ended by date has no next occurrence.
+    // A series that has ended by date has no next occurrence. The end is a day, not an instant:
+    // an occurrence on the end day itself, at any time, still belongs to the series.
     if (!item.recurrenceRules.empty()) {
         const auto &end = item.recurrenceRules.front().end;
-        if (end && end->endDate && *next > *end->endDate) {
-            return std::nullopt;
+        if (end && end->endDate) {
+            const GregorianCalendar reminderCalendar(reminderZone(item));
+            if (reminderCalendar.localDate(*next) > reminderCalendar.localDate(*end->endDate)) {
+                return std::nullopt;
+            }
         }
     }
     Reminder detached;
@@ -370,8 +388,33 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
     detached.notes = item.notes;
     detached.priority = item.priority;
     detached.recurrenceRules = item.recurrenceRules;
-    detached.dueDateComponents = calendar().components(*next, item.dueDateComponents->hasTimeOfDay());
+    detached.dueDateComponents = calendar().components(*next, dueComponents.hasTimeOfDay());
     return detached;
+}
+
+QTimeZone ReminderMonitor::zoneOf(const DateComponents &components) const
+{
+    if (components.timeZone) {
+        const QTimeZone zone(components.timeZone->toUtf8());
+        if (zone.isValid()) {
+            return zone;
+        }
+    }
+    return calendar().timeZone();
+}
+
+QTimeZone ReminderMonitor::reminderZone(const Reminder &item) const
+{
+    if (item.dueDateComponents && item.dueDateComponents->timeZone) {
+        return zoneOf(*item.dueDateComponents);
+    }
+    if (item.timeZone) {
+        const QTimeZone zone(item.timeZone->toUtf8());
+        if (zone.isValid()) {
+            return zone;
+        }
+    }
+    return calendar().timeZone();
 }
 
 QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(

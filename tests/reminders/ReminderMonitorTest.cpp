@@ -546,7 +546,11 @@ TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
         {"no end", ending(std::nullopt), true},
         {"ends after the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(1))), true},
         {"ends on the next occurrence", ending(RecurrenceEnd::byDate(nextDue)), true},
-        {"ends before the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-1))), false},
+        // The end is a calendar day in the reminder's zone: earlier on the same day still counts.
+        {"ends earlier on the day of the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-9 * 3600))),
+            true},
+        {"ends the day before the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-9 * 3600 - 1))),
+            false},
         // A count cannot be checked against one item's dates; it goes on with the series.
         {"ends after a count", ending(RecurrenceEnd::byCount(3)), true},
         {"no due date", [](Reminder &series) { series.dueDateComponents.reset(); }, false},
@@ -574,6 +578,27 @@ TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
             EXPECT_EQ(done.recurrenceRules, series.recurrenceRules);
         }
     }
+}
+
+// Completing steps over every occurrence up to the completion at the series' own time: the
+// gap on 29 March in Berlin (02:00 -> 03:00) moves only the occurrence that falls on it.
+TEST_F(Monitor, TheDetachedOccurrenceKeepsTheSeriesTimeAfterADaylightSavingGap)
+{
+    const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
+    ReminderMonitor inBerlin(store, journal, {}, {}, 1'000'000'000ULL, clock, berlin);
+    Reminder r;
+    r.title = u"Night pills"_s;
+    r.dueDateComponents = GregorianCalendar(berlin).components(
+        GregorianCalendar(berlin).instant(QDate(2026, 3, 28), QTime(2, 30)), true);
+    r.recurrenceRules = {RecurrenceRule {}};
+    const QString id = save(r).id;
+    const QDateTime completion = GregorianCalendar(berlin).instant(QDate(2026, 3, 30), QTime(12, 0));
+    const auto nextId = run(inBerlin.setReminderCompletion(id, true, completion, false));
+    ASSERT_TRUE(nextId);
+    const DateComponents due = *store.reminder(*nextId)->dueDateComponents;
+    EXPECT_EQ(QDate(*due.year, *due.month, *due.day), QDate(2026, 3, 31));
+    EXPECT_EQ(due.hour, 2);
+    EXPECT_EQ(due.minute, 30);
 }
 
 TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
