@@ -30,25 +30,14 @@ std::optional<QString> trimmedOrNone(const std::optional<QString> &text)
     return trimmed;
 }
 
-std::optional<QUrl> parseUrl(const std::optional<QString> &text)
+// The trimmed text when it reads as a URL. The text is kept as written: parsing only checks it.
+std::optional<QString> urlText(const std::optional<QString> &text)
 {
     const auto trimmed = trimmedOrNone(text);
-    if (!trimmed) {
+    if (!trimmed || !Reminder::isUrl(*trimmed)) {
         return std::nullopt;
     }
-    const QUrl url(*trimmed, QUrl::StrictMode);
-    if (!url.isValid() || url.isEmpty()) {
-        return std::nullopt;
-    }
-    return url;
-}
-
-std::optional<QString> urlText(const std::optional<QUrl> &url)
-{
-    if (!url) {
-        return std::nullopt;
-    }
-    return trimmedOrNone(url->toString(QUrl::FullyEncoded));
+    return trimmed;
 }
 
 bool dateComponentsMatch(const std::optional<DateComponents> &a, const std::optional<DateComponents> &b)
@@ -210,7 +199,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
     Reminder item = isNew ? Reminder {} : requireReminder(localID);
 
     const std::optional<QString> desiredNotes = trimmedOrNone(payload.notes);
-    const std::optional<QUrl> desiredUrl = parseUrl(payload.url);
+    const std::optional<QString> desiredUrl = urlText(payload.url);
 
     const auto components = [&](const std::optional<QString> &text, const std::optional<bool> &hasTime,
                                 const QString &error) -> std::optional<DateComponents> {
@@ -259,8 +248,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
         }
         if (!write) {
             write = item.title != payload.title || trimmedOrNone(item.notes) != desiredNotes
-                || urlText(item.url) != urlText(desiredUrl)
-                || !dateComponentsMatch(item.startDateComponents, desiredStart)
+                || trimmedOrNone(item.url) != desiredUrl || !dateComponentsMatch(item.startDateComponents, desiredStart)
                 || !dateComponentsMatch(item.dueDateComponents, desiredDue)
                 || (target ? item.listId != target->id : item.listId.isEmpty()) || item.priority != desiredPriority
                 || (desiredAlarms && alarmSignatures(item.alarms) != alarmSignatures(alarmsForMutation(*desiredAlarms)))

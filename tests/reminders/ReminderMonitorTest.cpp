@@ -18,7 +18,7 @@ Reminder fullReminder(const QString &listId)
     r.listId = listId;
     r.title = u"Buy #Milk"_s;
     r.notes = u"#milk first\nthen #eggs and x#no and # alone"_s;
-    r.url = QUrl(u"https://example.com/a?b=c"_s);
+    r.url = u"https://example.com/a?b=c"_s;
     r.priority = 5;
     DateComponents due;
     due.era = 1;
@@ -210,7 +210,7 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
     Reminder r;
     r.title = u"Water plants"_s;
     r.notes = u"balcony"_s;
-    r.url = QUrl(u"https://example.com/p"_s);
+    r.url = u"https://example.com/p"_s;
     r.priority = 1;
     r.dueDateComponents = at(2026, 3, 10, 9);
     r.startDateComponents = at(2026, 3, 10, 9);
@@ -240,7 +240,8 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
     const std::vector<Row> rows = {
         {"title", [](auto &u) { u.title = u" Water plants"_s; }},
         {"notes", [](auto &u) { u.notes = u"kitchen"_s; }},
-        {"url", [](auto &u) { u.url = u"https://example.com/q"_s; }},
+        // Kept as written: no parser's case, punycode or escapes.
+        {"url", [](auto &u) { u.url = u"HTTPS://例え.JP/a%20b?q=%e4#Frag"_s; }},
         {"due", [](auto &u) { u.due_date = u"2026-03-11T01:00:00.000Z"_s; }},
         {"list", [&](auto &u) { u.list_id = otherList; }},
         {"priority", [](auto &u) { u.priority = 9; }},
@@ -264,6 +265,7 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
         EXPECT_EQ(store.counters().reminderSaves, before + 1);
     }
     EXPECT_EQ(store.reminder(id)->listId, otherList);
+    EXPECT_EQ(mapped(id).url, u"HTTPS://例え.JP/a%20b?q=%e4#Frag"_s);
     EXPECT_FALSE(diagnostics.empty());
     EXPECT_TRUE(diagnostics.back().startsWith(u"[QuorvinRepeat] android-write-applied local_id="_s + id));
 }
@@ -470,7 +472,7 @@ TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
     r.title = u"Daily pills"_s;
     r.notes = u"blue"_s;
     r.priority = 1;
-    r.url = QUrl(u"https://example.com"_s);
+    r.url = u"https://example.com"_s;
     r.dueDateComponents = at(2026, 3, 1, 9);
     r.startDateComponents = at(2026, 3, 1, 9);
     RecurrenceRule daily;
