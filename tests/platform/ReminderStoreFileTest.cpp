@@ -113,7 +113,7 @@ TEST(ReminderStoreFile, EveryFieldAndEveryIdComesBackAfterAReload)
         saved.push_back(store.saveReminder(bare));
         auto empties = bare;
         empties.alarms = std::vector<ReminderAlarm> {};
-        empties.notes = u"note"_s;
+        empties.notes = u"\uFEFFnote"_s; // a character a careless parser drops as a byte-order mark
         clock.advance(1ms);
         saved.push_back(store.saveReminder(empties));
     }
@@ -129,6 +129,7 @@ TEST(ReminderStoreFile, EveryFieldAndEveryIdComesBackAfterAReload)
         EXPECT_EQ(back[i], saved[i]);
     }
     // Spot checks that equality did not hide a lossy field.
+    EXPECT_EQ(back[2].notes, u"\uFEFFnote"_s);
     EXPECT_EQ(back[0].url, everyField(lists[0].id).url);
     EXPECT_EQ(back[0].alarms->at(1).structuredLocation->geoLocation->longitude, 0.1 + 0.2);
     EXPECT_EQ(back[0].completionDate->toMSecsSinceEpoch() % 1000, 45);

@@ -1,5 +1,6 @@
 #include "platform/reminderstore/ReminderStoreJson.h"
 
+#include "platform/core/JsonByteOrderMarks.h"
 #include "platform/reminderstore/ReminderStoreError.h"
 
 #include <QJsonArray>
@@ -532,7 +533,7 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
 ReminderStoreState ReminderStoreJson::decode(const QByteArray &bytes)
 {
     QJsonParseError error;
-    const auto document = QJsonDocument::fromJson(bytes, &error);
+    const auto document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(bytes), &error);
     if (error.error != QJsonParseError::NoError) {
         fail(u"file"_s, u"is not JSON (%1 at offset %2)"_s.arg(error.errorString()).arg(error.offset));
     }
