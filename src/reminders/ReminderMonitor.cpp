@@ -347,7 +347,7 @@ QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString nam
             throw SyncError::invalidRequest(strings::kErrNoCalendarSource);
         }
     }
-    const ReminderList saved = m_eventStore.saveList(list, true);
+    const ReminderList saved = committing([&] { return m_eventStore.saveList(list, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }
@@ -371,7 +371,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
         throw SyncError::notFound();
     }
     found->title = trimmed;
-    m_eventStore.saveList(*found, true);
+    committing([&] { m_eventStore.saveList(*found, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }
@@ -389,7 +389,7 @@ QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterW
     if (!exists) {
         throw SyncError::notFound();
     }
-    m_eventStore.removeList(listID, true);
+    committing([&] { m_eventStore.removeList(listID, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }

@@ -130,6 +130,17 @@ private:
     // The zone a reminder's dates are read in: its due date's, else its own, else the calendar's.
     QTimeZone reminderZone(const Reminder &item) const;
     void emitRepeatDiagnostic(const QString &line) const { m_mapper.emitRepeatDiagnostic(line); }
+    // Runs a write of the store. When it throws, what it left staged is dropped: a change the
+    // caller is told failed must never be committed by a later, unrelated write.
+    template <typename Write> decltype(auto) committing(Write &&write)
+    {
+        try {
+            return write();
+        } catch (...) {
+            m_eventStore.reset();
+            throw;
+        }
+    }
     void diagnostic(const QString &line) const;
 
     ReminderStore &m_eventStore;

@@ -139,15 +139,12 @@ QCoro::Task<CompletedOccurrenceDedupeResult> ReminderMonitor::removeLocalComplet
         co_return result;
     }
     // The removals land together or not at all; the session only forgets what is really gone.
-    try {
+    committing([&] {
         for (const QString &id : std::as_const(result.removedLocalIDs)) {
             m_eventStore.removeReminder(id, false);
         }
         m_eventStore.commit();
-    } catch (...) {
-        m_eventStore.reset();
-        throw;
-    }
+    });
     for (const QString &id : std::as_const(result.removedLocalIDs)) {
         matchSession->remove(id);
     }
@@ -178,7 +175,7 @@ QCoro::Task<QList<QString>> ReminderMonitor::removeLocalUncompletedDuplicates(Re
     if (matches.size() != 1) {
         co_return QList<QString> {};
     }
-    m_eventStore.removeReminder(matches.front(), true);
+    committing([&] { m_eventStore.removeReminder(matches.front(), true); });
     matchSession->remove(matches.front());
     co_return matches;
 }

@@ -302,7 +302,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
                                    .value_or(std::vector<RecurrenceRule> {});
     }
 
-    const Reminder saved = m_eventStore.saveReminder(item, true);
+    const Reminder saved = committing([&] { return m_eventStore.saveReminder(item, true); });
     const RecurrenceInfo savedRecurrence = recurrenceInfo(saved, false);
     emitRepeatDiagnostic(strings::kRepeatPrefix + u"android-write-applied local_id="_s + saved.id + u" title="_s
         + (saved.title.isNull() ? strings::kNil : saved.title) + u" recurrence="_s
@@ -415,24 +415,21 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
         if (!isCompleted) {
             item.completed = false;
             item.completionDate.reset();
-            m_eventStore.saveReminder(item, true);
+            committing([&] { m_eventStore.saveReminder(item, true); });
         } else if (auto next = makeDetachedNextRecurringReminderIfNeeded(item, completionDate)) {
             item.recurrenceRules.clear();
             item.completed = true;
             item.completionDate = completionDate;
             // Both saves land in one commit or not at all: a failure drops the staged completion,
             // so the reminder stays active and recurring.
-            try {
+            result = committing([&] {
                 m_eventStore.saveReminder(item, false);
-                result = m_eventStore.saveReminder(*next, true).id;
-            } catch (...) {
-                m_eventStore.reset();
-                throw;
-            }
+                return m_eventStore.saveReminder(*next, true).id;
+            });
         } else {
             item.completed = true;
             item.completionDate = completionDate;
-            m_eventStore.saveReminder(item, true);
+            committing([&] { m_eventStore.saveReminder(item, true); });
         }
     }
     if (refreshAfterWrite) {
@@ -444,7 +441,7 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
 QCoro::Task<void> ReminderMonitor::deleteReminder(QString localID, bool refreshAfterWrite)
 {
     const Reminder item = requireReminder(localID);
-    m_eventStore.removeReminder(item.id, true);
+    committing([&] { m_eventStore.removeReminder(item.id, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }

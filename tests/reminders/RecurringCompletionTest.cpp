@@ -181,6 +181,14 @@ TEST_F(Recurring, RemovesExactlyOneActiveDuplicateOfACompletedCloudItem)
     EXPECT_TRUE(run(monitor.removeLocalUncompletedDuplicates(open, std::nullopt, {}, matchSession.get())).isEmpty());
     EXPECT_TRUE(store.reminder(single));
 
+    // A removal whose commit fails leaves nothing staged for a later write, and the session keeps
+    // the reminder.
+    store.failNextCommit();
+    EXPECT_THROW(
+        run(monitor.removeLocalUncompletedDuplicates(cloud, std::nullopt, {}, matchSession.get())), ReminderStoreError);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_TRUE(matchSession->payload(single));
+
     EXPECT_EQ(run(monitor.removeLocalUncompletedDuplicates(cloud, std::nullopt, {}, matchSession.get())),
         QList<QString> {single});
     EXPECT_FALSE(store.reminder(single));

@@ -638,6 +638,53 @@ TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
     EXPECT_EQ(store.reminder(id), std::nullopt);
 }
 
+// A write whose commit fails leaves nothing staged: the change the caller was told failed is
+// never committed by a later, unrelated write.
+TEST_F(Monitor, EveryWriteWhoseCommitFailsDropsWhatItStaged)
+{
+    Reminder open;
+    open.title = u"Open"_s;
+    open.dueDateComponents = at(2026, 3, 2, 9);
+    const QString openId = save(open).id;
+    Reminder done = open;
+    done.title = u"Done"_s;
+    done.completed = true;
+    const QString doneId = save(done).id;
+    const QString listId2 = store.saveList(ReminderList {{}, u"Spare"_s, u"local"_s}).id;
+
+    ReminderUpsertMutationPayload renamed = upsertFrom(mapped(openId));
+    renamed.title = u"Renamed"_s;
+    ReminderUpsertMutationPayload created = renamed;
+    created.local_id.reset();
+    const struct {
+        const char *name;
+        std::function<void()> write;
+    } rows[] = {
+        {"update fields", [&] { run(monitor.updateReminderFields(renamed, false, false)); }},
+        {"create reminder", [&] { run(monitor.updateReminderFields(created, false, false)); }},
+        {"create list", [&] { run(monitor.createList(u"New"_s, false)); }},
+        {"rename list", [&] { run(monitor.updateList(listId2, u"Renamed"_s, false)); }},
+        {"delete list", [&] { run(monitor.deleteList(listId2, false)); }},
+        {"complete", [&] { run(monitor.setReminderCompletion(openId, true, std::nullopt, false)); }},
+        {"un-complete", [&] { run(monitor.setReminderCompletion(doneId, false, std::nullopt, false)); }},
+        {"delete reminder", [&] { run(monitor.deleteReminder(openId, false)); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto reminders = store.reminders();
+        const auto lists = store.lists();
+        store.failNextCommit();
+        EXPECT_THROW(row.write(), ReminderStoreError);
+        EXPECT_FALSE(store.hasUncommittedChanges());
+        Reminder unrelated;
+        unrelated.title = u"Unrelated"_s;
+        const QString unrelatedId = save(unrelated).id;
+        store.removeReminder(unrelatedId);
+        EXPECT_EQ(store.reminders(), reminders);
+        EXPECT_EQ(store.lists(), lists);
+    }
+}
+
 TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)
 {
     EXPECT_THROW(run(monitor.createList(u"   "_s, false)), SyncError);
