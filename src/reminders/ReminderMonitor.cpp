@@ -7,6 +7,7 @@
 #include "reminders/Strings.h"
 
 #include <QHash>
+#include <QScopeGuard>
 
 #include <chrono>
 
@@ -171,6 +172,13 @@ std::vector<ReminderListDirectoryPayload> ReminderMonitor::fetchAllReminderLists
 
 QCoro::Task<void> ReminderMonitor::refresh(QString reason)
 {
+    // A refresh yields while it maps, so two could overlap, and the one that read the store first
+    // could journal last and win with an older state. Each waits for the one before it instead.
+    const std::optional<Wakeup> previous = std::exchange(m_lastRefreshEnded, Wakeup());
+    const auto release = qScopeGuard([ended = *m_lastRefreshEnded] { ended.fire(); });
+    if (previous) {
+        co_await *previous;
+    }
     // Both reads happen before the journal is touched: a failed read leaves it as it was, and an
     // unreadable store is never taken for an empty one.
     std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();

@@ -7,6 +7,7 @@
 #include "model/ReminderUpsertMutationPayload.h"
 #include "platform/concurrency/CancelToken.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Wakeup.h"
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/CompletedOccurrenceDedupeResult.h"
 #include "reminders/NextOccurrence.h"
@@ -52,7 +53,7 @@ public:
     // Access check, the "startup" refresh, then observation of store changes.
     QCoro::Task<void> start();
     // Re-reads everything, journals it and hands the event to onRefresh. A failed read throws and
-    // leaves the journal as it was.
+    // leaves the journal as it was. Refreshes run one at a time, in the order they were asked for.
     QCoro::Task<void> refresh(QString reason);
     QCoro::Task<ReminderMonitorDiagnosticSnapshot> diagnosticSnapshot();
 
@@ -153,6 +154,8 @@ private:
     NextOccurrence m_next;
     QMetaObject::Connection m_observer;
     std::unique_ptr<CancelSource> m_pendingTask;
+    // Fired when the last refresh asked for has ended; the next one waits for it.
+    std::optional<Wakeup> m_lastRefreshEnded;
 };
 
 } // namespace quorvin
