@@ -132,7 +132,11 @@ QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
 
 QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders()
 {
-    const std::vector<Reminder> raw = co_await fetchRawReminders();
+    co_return co_await mapAllReminders(co_await fetchRawReminders());
+}
+
+QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(std::vector<Reminder> raw)
+{
     QHash<QString, ReminderMapper::Placement> placements;
     {
         QHash<QString, ReminderSource> sources;
@@ -181,7 +185,17 @@ QCoro::Task<void> ReminderMonitor::refresh(QString reason)
     }
     // Both reads happen before the journal is touched: a failed read leaves it as it was, and an
     // unreadable store is never taken for an empty one.
-    std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();
+    std::vector<Reminder> raw = co_await fetchRawReminders();
+    // A series completed from outside is split before it is journalled, so the journal never
+    // holds it completed with its rules (read as a plain completed reminder, it would end the
+    // series everywhere) and the engine finds the completed occurrence and the next one as a pair.
+    // Any refresh does it, not only the one the outside change scheduled: another may read the
+    // change first. The bridge's own writes never leave that shape behind, since completing a
+    // series with a next occurrence splits it there.
+    if (splitOutsideRecurringCompletions(raw)) {
+        raw = co_await fetchRawReminders();
+    }
+    std::vector<ReminderPayloadRef> reminders = co_await mapAllReminders(std::move(raw));
     const std::vector<ReminderListDirectoryPayload> lists = fetchAllReminderLists();
     QList<ReminderRefreshListChange> listChanges
         = m_stateStore.replaceListDirectory(QList<ReminderListDirectoryPayload>(lists.begin(), lists.end()));

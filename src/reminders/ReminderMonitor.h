@@ -123,6 +123,12 @@ private:
     void scheduleDebouncedRefresh();
     QCoro::Task<void> debounce(CancelToken token);
     QCoro::Task<std::vector<ReminderPayloadRef>> fetchAllReminders();
+    QCoro::Task<std::vector<ReminderPayloadRef>> mapAllReminders(std::vector<Reminder> raw);
+    // A recurring reminder completed from outside (another app or an edit of the database) still
+    // carries its rules. It is split as a reminders app splits it: the completed occurrence keeps
+    // its id without the rules, and a new open reminder carries them to the next occurrence.
+    // Returns whether it wrote.
+    bool splitOutsideRecurringCompletions(const std::vector<Reminder> &raw);
     ReminderMapper::Placement placementOf(const Reminder &reminder) const;
     std::optional<Reminder> findReminder(const QString &localID) const;
     Reminder requireReminder(const QString &localID) const;

@@ -3,7 +3,9 @@
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringCompletionPredicates.h"
+#include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
+#include "reminders/Strings.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -178,6 +180,53 @@ QCoro::Task<QList<QString>> ReminderMonitor::removeLocalUncompletedDuplicates(Re
     committing([&] { m_eventStore.removeReminder(matches.front(), true); });
     matchSession->remove(matches.front());
     co_return matches;
+}
+
+bool ReminderMonitor::splitOutsideRecurringCompletions(const std::vector<Reminder> &raw)
+{
+    // The journal's reminders, by ascending local id; read only when a candidate needs them.
+    std::optional<std::vector<ReminderPayloadRef>> journalled;
+    const auto journalledOpen = [&](const QString &localID) {
+        if (!journalled) {
+            journalled = m_stateStore.snapshotPayloads();
+        }
+        const auto found = std::lower_bound(journalled->begin(), journalled->end(), localID,
+            [](const ReminderPayloadRef &payload, const QString &id) { return payload->local_id < id; });
+        return found != journalled->end() && (*found)->local_id == localID && !(*found)->is_completed;
+    };
+    std::vector<std::pair<Reminder, Reminder>> splits;
+    for (const Reminder &item : raw) {
+        if (!item.completed || item.recurrenceRules.empty() || !journalledOpen(item.id)) {
+            continue;
+        }
+        const QDateTime completionDate = item.completionDate.value_or(m_clock.now());
+        auto next = makeDetachedNextRecurringReminderIfNeeded(item, completionDate);
+        if (!next) {
+            continue;
+        }
+        // The new occurrence continues the same reminder: the pair is recognised by its list,
+        // title, notes, URL and priority.
+        next->url = item.url;
+        Reminder completed = item;
+        completed.recurrenceRules.clear();
+        completed.completionDate = completionDate;
+        splits.emplace_back(std::move(completed), std::move(*next));
+    }
+    if (splits.empty()) {
+        return false;
+    }
+    committing([&] {
+        for (auto &[completed, next] : splits) {
+            m_eventStore.saveReminder(completed, false);
+            next = m_eventStore.saveReminder(next, false);
+        }
+        m_eventStore.commit();
+    });
+    for (const auto &[completed, next] : splits) {
+        emitRepeatDiagnostic(strings::kRepeatPrefix + u"local-completion-split local_id="_s + completed.id
+            + u" next_local_id="_s + next.id);
+    }
+    return true;
 }
 
 } // namespace quorvin
