@@ -81,29 +81,27 @@ std::optional<QDate> NextOccurrence::nextDueDayForSingleRecurrenceStep(
         return nextDueDayForStructuredRecurrence(from, *rule);
     }
     const int n = recurrenceInterval(repeatType, summary);
-    // Months and years clamp to the last day of a shorter month (31 January + 1 month is the end
-    // of February), and the next step starts from the clamped day: a series on the 31st drifts to
-    // earlier days, as the series' other copies do.
+    // Monthly and yearly steps clamp to the end of a shorter month (GregorianCalendar::addMonths).
     if (repeatType == u"daily"_s) {
-        return valid(from.addDays(n));
+        return valid(GregorianCalendar::addDays(from, n));
     }
     if (repeatType == u"weekly"_s) {
-        return valid(from.addDays(qint64(n) * 7));
+        return valid(GregorianCalendar::addWeeks(from, n));
     }
     if (repeatType == u"biweekly"_s) {
-        return valid(from.addDays(14));
+        return valid(GregorianCalendar::addWeeks(from, 2));
     }
     if (repeatType == u"monthly"_s) {
-        return valid(from.addMonths(n));
+        return valid(GregorianCalendar::addMonths(from, n));
     }
     if (repeatType == u"quarterly"_s) {
-        return valid(from.addMonths(3));
+        return valid(GregorianCalendar::addMonths(from, 3));
     }
     if (repeatType == u"semiannual"_s) {
-        return valid(from.addMonths(6));
+        return valid(GregorianCalendar::addMonths(from, 6));
     }
     if (repeatType == u"yearly"_s) {
-        return valid(from.addYears(n));
+        return valid(GregorianCalendar::addYears(from, n));
     }
     if (repeatType == u"weekdays"_s || repeatType == u"weekends"_s) {
         // Such a rule is weekly, so its summary names its interval in weeks ("每2周").
