@@ -204,9 +204,24 @@ bool ReminderMonitor::splitOutsideRecurringCompletions(const std::vector<Reminde
         if (!next) {
             continue;
         }
-        // The new occurrence continues the same reminder: the pair is recognised by its list,
-        // title, notes, URL and priority.
+        // Such an app carries the whole reminder over to the next occurrence. The pair is
+        // recognised by its list, title, notes, URL and priority, and the series' server item
+        // takes on the new occurrence's fields, so its URL, start and alarms come along too.
         next->url = item.url;
+        next->timeZone = item.timeZone;
+        if (item.startDateComponents) {
+            next->startDateComponents = next->dueDateComponents;
+        }
+        next->alarms = item.alarms;
+        const auto due = calendar().date(*item.dueDateComponents);
+        const auto nextDue = calendar().date(*next->dueDateComponents);
+        if (next->alarms && due && nextDue) {
+            for (ReminderAlarm &alarm : *next->alarms) {
+                if (alarm.absoluteDate) {
+                    alarm.absoluteDate = alarm.absoluteDate->addMSecs(due->msecsTo(*nextDue));
+                }
+            }
+        }
         Reminder completed = item;
         completed.recurrenceRules.clear();
         completed.completionDate = completionDate;

@@ -254,6 +254,8 @@ TEST_F(Recurring, ASeriesCompletedFromOutsideIsSplitBeforeItIsJournalled)
     r.url = u"https://Example.com/Plan"_s;
     r.priority = 5;
     r.dueDateComponents = at(2026, 6, 1, 9);
+    r.startDateComponents = r.dueDateComponents;
+    r.alarms = std::vector {ReminderAlarm::atOffset(-600), ReminderAlarm::atDate(shanghai(1, 9))};
     r.recurrenceRules = {RecurrenceRule {}};
     const QString id = save(r).id;
     Reminder undated = r;
@@ -302,6 +304,8 @@ TEST_F(Recurring, ASeriesCompletedFromOutsideIsSplitBeforeItIsJournalled)
     }
     ASSERT_TRUE(next);
     EXPECT_EQ(next->dueDateComponents, at(2026, 6, 4, 9));
+    EXPECT_EQ(next->startDateComponents, at(2026, 6, 4, 9));
+    EXPECT_EQ(next->alarms, (std::vector {ReminderAlarm::atOffset(-600), ReminderAlarm::atDate(shanghai(4, 9))}));
     EXPECT_EQ(next->recurrenceRules, r.recurrenceRules);
     EXPECT_EQ(next->listId, listId);
     // Nothing to continue without a due date: that one stays as it was written.
