@@ -54,7 +54,7 @@ std::optional<QString> escapeQueryValue(const QString &value)
 
 std::optional<QString> escapePathSegment(const QString &value)
 {
-    return escape(value, "-._~!$&'()*+,;=:@");
+    return escape(value, "-._~!$&'()*+,=:@");
 }
 
 } // namespace quorvin

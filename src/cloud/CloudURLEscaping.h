@@ -11,9 +11,9 @@ namespace quorvin {
 // too, so that no value can end its item or the query. Absent for text that is not valid UTF-16.
 std::optional<QString> escapeQueryValue(const QString &value);
 
-// Percent-escapes one path segment: letters, digits and - . _ ~ ! $ & ' ( ) * + , ; = : @ stay.
-// "/", "?" and "#" are escaped, so that no value can reach another path. Absent for text that is
-// not valid UTF-16.
+// Percent-escapes one path segment: letters, digits and - . _ ~ ! $ & ' ( ) * + , = : @ stay.
+// "/", "?" and "#" are escaped, so that no value can reach another path, and ";" too, which some
+// servers read as the start of segment parameters. Absent for text that is not valid UTF-16.
 std::optional<QString> escapePathSegment(const QString &value);
 
 } // namespace quorvin

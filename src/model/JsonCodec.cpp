@@ -2,8 +2,10 @@
 
 #include "model/ShortestDecimal.h"
 #include "model/Strings.h"
+#include "platform/core/JsonByteOrderMarks.h"
 
 #include <QJsonParseError>
+#include <QStringDecoder>
 #include <QUtf8StringView>
 
 #include <algorithm>
@@ -188,13 +190,25 @@ namespace {
 
 constexpr int maximumDepth = 512;
 
+// UTF-8 to text, keeping a U+FEFF at the start: QString::fromUtf8 drops it as a byte-order mark,
+// but inside a string it is part of the text.
+QString fromUtf8Text(const char *data, qsizetype length)
+{
+    if (length >= 3 && quint8(data[0]) == 0xEF && quint8(data[1]) == 0xBB && quint8(data[2]) == 0xBF) {
+        QStringDecoder decoder(
+            QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        return decoder(QByteArrayView(data, length));
+    }
+    return QString::fromUtf8(data, length);
+}
+
 // The text of a string token's content, escapes resolved. A \u escape of a lone surrogate is
 // kept as that code unit, as Qt's parser does; the writer escapes it again, so it survives a round
 // trip.
 QString unescape(const char *data, quint32 length, bool escaped)
 {
     if (!escaped)
-        return QString::fromUtf8(data, length);
+        return fromUtf8Text(data, length);
     QString out;
     out.reserve(length);
     const char *p = data;
@@ -213,7 +227,7 @@ QString unescape(const char *data, quint32 length, bool escaped)
             ++p;
             continue;
         }
-        out.append(QString::fromUtf8(run, p - run));
+        out.append(fromUtf8Text(run, p - run));
         ++p;
         switch (*p) {
         case 'b':
@@ -241,7 +255,7 @@ QString unescape(const char *data, quint32 length, bool escaped)
         ++p;
         run = p;
     }
-    out.append(QString::fromUtf8(run, end - run));
+    out.append(fromUtf8Text(run, end - run));
     return out;
 }
 
@@ -726,7 +740,8 @@ QJsonValue parseDocument(const QByteArray &bytes)
     // QJsonDocument holds only an object or an array; a bare value is read inside an array.
     const bool bare = !bytes.startsWith('{') && !bytes.startsWith('[');
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(bare ? '[' + bytes + ']' : bytes, &error);
+    const QByteArray text = escapeInnerByteOrderMarks(bytes);
+    const QJsonDocument document = QJsonDocument::fromJson(bare ? '[' + text + ']' : text, &error);
     if (bare && error.error == QJsonParseError::NoError)
         return document.array().at(0);
     if (error.error != QJsonParseError::NoError)

@@ -77,24 +77,6 @@ QDate GregorianCalendar::startOfWeek(QDate date)
     return date.addDays(-(weekday(date) - 1));
 }
 
-QDateTime GregorianCalendar::addDays(const QDateTime &instant, qint64 days) const
-{
-    const QDateTime local = instant.toTimeZone(m_zone);
-    return this->instant(local.date().addDays(days), local.time());
-}
-
-QDateTime GregorianCalendar::addMonths(const QDateTime &instant, int months) const
-{
-    const QDateTime local = instant.toTimeZone(m_zone);
-    return this->instant(local.date().addMonths(months), local.time());
-}
-
-QDateTime GregorianCalendar::addYears(const QDateTime &instant, int years) const
-{
-    const QDateTime local = instant.toTimeZone(m_zone);
-    return this->instant(local.date().addYears(years), local.time());
-}
-
 QDateTime GregorianCalendar::monthAnchor(const QDateTime &instant) const
 {
     const QDate date = localDate(instant);

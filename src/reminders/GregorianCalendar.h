@@ -40,12 +40,15 @@ public:
     // The Sunday that starts the week of `date`.
     static QDate startOfWeek(QDate date);
 
-    QDateTime addDays(const QDateTime &instant, qint64 days) const;
-    QDateTime addWeeks(const QDateTime &instant, qint64 weeks) const { return addDays(instant, weeks * 7); }
+    // Steps on plain dates; an invalid date when the result is out of range. The time of day is
+    // the caller's, turned into an instant once with instant().
+    static QDate addDays(QDate date, qint64 days) { return date.addDays(days); }
+    static QDate addWeeks(QDate date, qint64 weeks) { return date.addDays(weeks * 7); }
     // Months and years clamp to the last day of a shorter month (31 January + 1 month = end of
-    // February).
-    QDateTime addMonths(const QDateTime &instant, int months) const;
-    QDateTime addYears(const QDateTime &instant, int years) const;
+    // February). The clamped day is where the next step starts, so a monthly series on the 31st
+    // drifts to earlier days for good, as the series' copies elsewhere do.
+    static QDate addMonths(QDate date, int months) { return date.addMonths(months); }
+    static QDate addYears(QDate date, int years) { return date.addYears(years); }
 
     bool isSameDay(const QDateTime &a, const QDateTime &b) const { return localDate(a) == localDate(b); }
 

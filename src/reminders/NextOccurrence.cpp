@@ -23,61 +23,107 @@ bool fitsToken(int weekday, const QString &token)
     }
     return weekdayToken(weekday) == token;
 }
+
+std::optional<QDate> valid(QDate day)
+{
+    return day.isValid() ? std::optional<QDate>(day) : std::nullopt;
+}
+
+// The next working day ("weekdays") or weekend day after `from`, in the weeks (Sunday to
+// Saturday) that lie a multiple of `interval` weeks after `from`'s own week: the days a weekly
+// rule with those days and that interval describes.
+std::optional<QDate> nextDayOfClass(QDate from, bool workingDays, int interval)
+{
+    const QDate baseWeek = GregorianCalendar::startOfWeek(from);
+    QDate day = from.addDays(1);
+    for (int i = 0; i < kWeekdayWalkLimit && day.isValid(); ++i) {
+        const qint64 weeks = baseWeek.daysTo(GregorianCalendar::startOfWeek(day)) / 7;
+        if (weeks % interval != 0) {
+            // Straight to the Sunday of the next week of the series.
+            day = baseWeek.addDays((weeks / interval + 1) * interval * qint64(7));
+            if (!day.isValid()) {
+                return std::nullopt;
+            }
+        }
+        const int weekday = GregorianCalendar::weekday(day);
+        if ((weekday >= 2 && weekday <= 6) == workingDays) {
+            return day;
+        }
+        day = day.addDays(1);
+    }
+    return std::nullopt;
+}
 } // namespace
+
+std::optional<QDateTime> NextOccurrence::atTimeOf(const std::optional<QDate> &day, const QDateTime &from) const
+{
+    if (!day) {
+        return std::nullopt;
+    }
+    const QDateTime result = m_calendar.instant(*day, m_calendar.localTime(from));
+    return result.isValid() ? std::optional<QDateTime>(result) : std::nullopt;
+}
 
 std::optional<QDateTime> NextOccurrence::nextDueDateForSingleRecurrenceStep(
     const QDateTime &from, const QString &repeatType, const std::optional<QString> &repeatSummary) const
 {
+    return atTimeOf(nextDueDayForSingleRecurrenceStep(m_calendar.localDate(from), repeatType, repeatSummary), from);
+}
+
+std::optional<QDate> NextOccurrence::nextDueDayForSingleRecurrenceStep(
+    QDate from, const QString &repeatType, const std::optional<QString> &repeatSummary) const
+{
+    if (!from.isValid()) {
+        return std::nullopt;
+    }
     const QString summary = repeatSummary.value_or(QString()).trimmed();
     if (const auto rule = parseStructuredRecurrenceSummary(repeatType, summary)) {
-        return nextDueDateForStructuredRecurrence(from, *rule);
+        return nextDueDayForStructuredRecurrence(from, *rule);
     }
     const int n = recurrenceInterval(repeatType, summary);
-    QDateTime next;
+    // Monthly and yearly steps clamp to the end of a shorter month (GregorianCalendar::addMonths).
     if (repeatType == u"daily"_s) {
-        next = m_calendar.addDays(from, n);
-    } else if (repeatType == u"weekly"_s) {
-        next = m_calendar.addWeeks(from, n);
-    } else if (repeatType == u"biweekly"_s) {
-        next = m_calendar.addWeeks(from, 2);
-    } else if (repeatType == u"monthly"_s) {
-        next = m_calendar.addMonths(from, n);
-    } else if (repeatType == u"quarterly"_s) {
-        next = m_calendar.addMonths(from, 3);
-    } else if (repeatType == u"semiannual"_s) {
-        next = m_calendar.addMonths(from, 6);
-    } else if (repeatType == u"yearly"_s) {
-        next = m_calendar.addYears(from, n);
-    } else if (repeatType == u"weekdays"_s || repeatType == u"weekends"_s) {
-        const bool workingDays = repeatType == u"weekdays"_s;
-        QDateTime candidate = from;
-        for (int i = 0; i < kWeekdayWalkLimit; ++i) {
-            candidate = m_calendar.addDays(candidate, 1);
-            if (!candidate.isValid()) {
-                return std::nullopt;
-            }
-            const int weekday = m_calendar.weekday(candidate);
-            const bool working = weekday >= 2 && weekday <= 6;
-            if (working == workingDays) {
-                return candidate;
-            }
-        }
-        return std::nullopt;
-    } else {
-        return std::nullopt;
+        return valid(GregorianCalendar::addDays(from, n));
     }
-    if (!next.isValid()) {
-        return std::nullopt;
+    if (repeatType == u"weekly"_s) {
+        return valid(GregorianCalendar::addWeeks(from, n));
     }
-    return next;
+    if (repeatType == u"biweekly"_s) {
+        return valid(GregorianCalendar::addWeeks(from, 2));
+    }
+    if (repeatType == u"monthly"_s) {
+        return valid(GregorianCalendar::addMonths(from, n));
+    }
+    if (repeatType == u"quarterly"_s) {
+        return valid(GregorianCalendar::addMonths(from, 3));
+    }
+    if (repeatType == u"semiannual"_s) {
+        return valid(GregorianCalendar::addMonths(from, 6));
+    }
+    if (repeatType == u"yearly"_s) {
+        return valid(GregorianCalendar::addYears(from, n));
+    }
+    if (repeatType == u"weekdays"_s || repeatType == u"weekends"_s) {
+        // Such a rule is weekly, so its summary names its interval in weeks ("每2周").
+        return nextDayOfClass(from, repeatType == u"weekdays"_s, recurrenceInterval(u"weekly"_s, summary));
+    }
+    return std::nullopt;
 }
 
 std::optional<QDateTime> NextOccurrence::nextDueDateForStructuredRecurrence(
     const QDateTime &from, const StructuredRecurrenceSummary &rule) const
 {
-    QDateTime candidate = from;
-    for (int i = 0; i < kStructuredWalkLimit; ++i) {
-        candidate = m_calendar.addDays(candidate, 1);
+    return atTimeOf(nextDueDayForStructuredRecurrence(m_calendar.localDate(from), rule), from);
+}
+
+std::optional<QDate> NextOccurrence::nextDueDayForStructuredRecurrence(
+    QDate from, const StructuredRecurrenceSummary &rule) const
+{
+    if (!from.isValid()) {
+        return std::nullopt;
+    }
+    for (int i = 1; i <= kStructuredWalkLimit; ++i) {
+        const QDate candidate = from.addDays(i);
         if (!candidate.isValid()) {
             return std::nullopt;
         }
@@ -91,8 +137,11 @@ std::optional<QDateTime> NextOccurrence::nextDueDateForStructuredRecurrence(
 bool NextOccurrence::structuredRecurrenceMatches(
     const QDateTime &date, const QDateTime &base, const StructuredRecurrenceSummary &rule) const
 {
-    const QDate day = m_calendar.localDate(date);
-    const QDate baseDay = m_calendar.localDate(base);
+    return structuredRecurrenceMatches(m_calendar.localDate(date), m_calendar.localDate(base), rule);
+}
+
+bool NextOccurrence::structuredRecurrenceMatches(QDate day, QDate baseDay, const StructuredRecurrenceSummary &rule)
+{
     if (!day.isValid() || !baseDay.isValid()) {
         return false;
     }
@@ -133,7 +182,7 @@ bool NextOccurrence::structuredRecurrenceMatches(
     return false;
 }
 
-std::optional<QDate> NextOccurrence::ordinalMatchDate(QDate inMonth, int ordinal, const QString &weekdayToken) const
+std::optional<QDate> NextOccurrence::ordinalMatchDate(QDate inMonth, int ordinal, const QString &weekdayToken)
 {
     QList<QDate> kept;
     const int days = inMonth.daysInMonth();

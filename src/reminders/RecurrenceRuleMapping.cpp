@@ -7,6 +7,7 @@
 #include "reminders/Strings.h"
 
 #include <QRegularExpression>
+#include <QSet>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -69,6 +70,15 @@ RecurrenceRule plainRule(RecurrenceRule::Frequency frequency, int interval, std:
         rule.daysOfTheWeek = days;
     }
     return rule;
+}
+
+bool sameWeekdays(const std::vector<RecurrenceDayOfWeek> &days, const QList<int> &weekdays)
+{
+    QSet<int> have;
+    for (const auto &day : days) {
+        have.insert(day.dayOfTheWeek);
+    }
+    return !have.isEmpty() && have == QSet<int>(weekdays.cbegin(), weekdays.cend());
 }
 
 } // namespace
@@ -221,12 +231,15 @@ std::optional<std::vector<RecurrenceRule>> recurrenceRulesForMutation(
     rule.setPositions = filtered(recurrenceRule.set_positions, -366, 366, false);
 
     // The payload carries weekdays without their week numbers; an ordinal summary of the same
-    // frequency still knows which week of the month was meant.
+    // frequency still knows which week of the month was meant. It speaks for the rule only while
+    // both describe the same weekdays and interval: a summary left over from an earlier rule must
+    // not replace the one written now.
     if (rule.daysOfTheWeek && !rule.setPositions && repeatSummary
         && (rule.frequency == RecurrenceRule::Frequency::Monthly
             || rule.frequency == RecurrenceRule::Frequency::Yearly)) {
         const auto structured = parseStructuredRecurrenceSummary(*frequencyText, repeatSummary->trimmed());
-        if (structured && structured->mode == u"ordinal"_s) {
+        if (structured && structured->mode == u"ordinal"_s && structured->interval == rule.interval
+            && sameWeekdays(*rule.daysOfTheWeek, recurrenceDaySet(structured->weekdayToken.value_or(QString())))) {
             RecurrenceRule fromSummary = makeStructuredRecurrenceRule(*structured);
             fromSummary.end = end;
             return std::vector<RecurrenceRule> {fromSummary};

@@ -173,9 +173,7 @@ std::optional<ReminderPayload> ReminderMapper::mapReminder(
     payload.due_date = ReminderPayload::isoString(due);
     payload.has_due_time = hasDueTime;
     payload.is_floating_time = false;
-    if (reminder.url) {
-        payload.url = reminder.url->toString(QUrl::FullyEncoded);
-    }
+    payload.url = reminder.url;
     if (!reminder.completed) {
         const RecurrenceInfo info = recurrenceInfo(reminder, emitDiagnostics);
         payload.repeat_type = info.type;

@@ -7,6 +7,7 @@
 #include "reminders/Strings.h"
 
 #include <QHash>
+#include <QScopeGuard>
 
 #include <chrono>
 
@@ -131,7 +132,11 @@ QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
 
 QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders()
 {
-    const std::vector<Reminder> raw = co_await fetchRawReminders();
+    co_return co_await mapAllReminders(co_await fetchRawReminders());
+}
+
+QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(std::vector<Reminder> raw)
+{
     QHash<QString, ReminderMapper::Placement> placements;
     {
         QHash<QString, ReminderSource> sources;
@@ -171,9 +176,26 @@ std::vector<ReminderListDirectoryPayload> ReminderMonitor::fetchAllReminderLists
 
 QCoro::Task<void> ReminderMonitor::refresh(QString reason)
 {
+    // A refresh yields while it maps, so two could overlap, and the one that read the store first
+    // could journal last and win with an older state. Each waits for the one before it instead.
+    const std::optional<Wakeup> previous = std::exchange(m_lastRefreshEnded, Wakeup());
+    const auto release = qScopeGuard([ended = *m_lastRefreshEnded] { ended.fire(); });
+    if (previous) {
+        co_await *previous;
+    }
     // Both reads happen before the journal is touched: a failed read leaves it as it was, and an
     // unreadable store is never taken for an empty one.
-    std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();
+    std::vector<Reminder> raw = co_await fetchRawReminders();
+    // A series completed from outside is split before it is journalled, so the journal never
+    // holds it completed with its rules (read as a plain completed reminder, it would end the
+    // series everywhere) and the engine finds the completed occurrence and the next one as a pair.
+    // Any refresh does it, not only the one the outside change scheduled: another may read the
+    // change first. The bridge's own writes never leave that shape behind, since completing a
+    // series with a next occurrence splits it there.
+    if (splitOutsideRecurringCompletions(raw)) {
+        raw = co_await fetchRawReminders();
+    }
+    std::vector<ReminderPayloadRef> reminders = co_await mapAllReminders(std::move(raw));
     const std::vector<ReminderListDirectoryPayload> lists = fetchAllReminderLists();
     QList<ReminderRefreshListChange> listChanges
         = m_stateStore.replaceListDirectory(QList<ReminderListDirectoryPayload>(lists.begin(), lists.end()));
@@ -347,7 +369,7 @@ QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString nam
             throw SyncError::invalidRequest(strings::kErrNoCalendarSource);
         }
     }
-    const ReminderList saved = m_eventStore.saveList(list, true);
+    const ReminderList saved = committing([&] { return m_eventStore.saveList(list, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }
@@ -371,7 +393,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
         throw SyncError::notFound();
     }
     found->title = trimmed;
-    m_eventStore.saveList(*found, true);
+    committing([&] { m_eventStore.saveList(*found, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }
@@ -389,7 +411,7 @@ QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterW
     if (!exists) {
         throw SyncError::notFound();
     }
-    m_eventStore.removeList(listID, true);
+    committing([&] { m_eventStore.removeList(listID, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }

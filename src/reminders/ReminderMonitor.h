@@ -7,6 +7,7 @@
 #include "model/ReminderUpsertMutationPayload.h"
 #include "platform/concurrency/CancelToken.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Wakeup.h"
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/CompletedOccurrenceDedupeResult.h"
 #include "reminders/NextOccurrence.h"
@@ -52,7 +53,7 @@ public:
     // Access check, the "startup" refresh, then observation of store changes.
     QCoro::Task<void> start();
     // Re-reads everything, journals it and hands the event to onRefresh. A failed read throws and
-    // leaves the journal as it was.
+    // leaves the journal as it was. Refreshes run one at a time, in the order they were asked for.
     QCoro::Task<void> refresh(QString reason);
     QCoro::Task<ReminderMonitorDiagnosticSnapshot> diagnosticSnapshot();
 
@@ -122,10 +123,31 @@ private:
     void scheduleDebouncedRefresh();
     QCoro::Task<void> debounce(CancelToken token);
     QCoro::Task<std::vector<ReminderPayloadRef>> fetchAllReminders();
+    QCoro::Task<std::vector<ReminderPayloadRef>> mapAllReminders(std::vector<Reminder> raw);
+    // A recurring reminder completed from outside (another app or an edit of the database) still
+    // carries its rules. It is split as a reminders app splits it: the completed occurrence keeps
+    // its id without the rules, and a new open reminder carries them to the next occurrence.
+    // Returns whether it wrote.
+    bool splitOutsideRecurringCompletions(const std::vector<Reminder> &raw);
     ReminderMapper::Placement placementOf(const Reminder &reminder) const;
     std::optional<Reminder> findReminder(const QString &localID) const;
     Reminder requireReminder(const QString &localID) const;
+    // The zone date components name, else the calendar's.
+    QTimeZone zoneOf(const DateComponents &components) const;
+    // The zone a reminder's dates are read in: its due date's, else its own, else the calendar's.
+    QTimeZone reminderZone(const Reminder &item) const;
     void emitRepeatDiagnostic(const QString &line) const { m_mapper.emitRepeatDiagnostic(line); }
+    // Runs a write of the store. When it throws, what it left staged is dropped: a change the
+    // caller is told failed must never be committed by a later, unrelated write.
+    template <typename Write> decltype(auto) committing(Write &&write)
+    {
+        try {
+            return write();
+        } catch (...) {
+            m_eventStore.reset();
+            throw;
+        }
+    }
     void diagnostic(const QString &line) const;
 
     ReminderStore &m_eventStore;
@@ -138,6 +160,8 @@ private:
     NextOccurrence m_next;
     QMetaObject::Connection m_observer;
     std::unique_ptr<CancelSource> m_pendingTask;
+    // Fired when the last refresh asked for has ended; the next one waits for it.
+    std::optional<Wakeup> m_lastRefreshEnded;
 };
 
 } // namespace quorvin

@@ -3,7 +3,9 @@
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringCompletionPredicates.h"
+#include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
+#include "reminders/Strings.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -139,15 +141,12 @@ QCoro::Task<CompletedOccurrenceDedupeResult> ReminderMonitor::removeLocalComplet
         co_return result;
     }
     // The removals land together or not at all; the session only forgets what is really gone.
-    try {
+    committing([&] {
         for (const QString &id : std::as_const(result.removedLocalIDs)) {
             m_eventStore.removeReminder(id, false);
         }
         m_eventStore.commit();
-    } catch (...) {
-        m_eventStore.reset();
-        throw;
-    }
+    });
     for (const QString &id : std::as_const(result.removedLocalIDs)) {
         matchSession->remove(id);
     }
@@ -178,9 +177,71 @@ QCoro::Task<QList<QString>> ReminderMonitor::removeLocalUncompletedDuplicates(Re
     if (matches.size() != 1) {
         co_return QList<QString> {};
     }
-    m_eventStore.removeReminder(matches.front(), true);
+    committing([&] { m_eventStore.removeReminder(matches.front(), true); });
     matchSession->remove(matches.front());
     co_return matches;
+}
+
+bool ReminderMonitor::splitOutsideRecurringCompletions(const std::vector<Reminder> &raw)
+{
+    // The journal's reminders, by ascending local id; read only when a candidate needs them.
+    std::optional<std::vector<ReminderPayloadRef>> journalled;
+    const auto journalledOpen = [&](const QString &localID) {
+        if (!journalled) {
+            journalled = m_stateStore.snapshotPayloads();
+        }
+        const auto found = std::lower_bound(journalled->begin(), journalled->end(), localID,
+            [](const ReminderPayloadRef &payload, const QString &id) { return payload->local_id < id; });
+        return found != journalled->end() && (*found)->local_id == localID && !(*found)->is_completed;
+    };
+    std::vector<std::pair<Reminder, Reminder>> splits;
+    for (const Reminder &item : raw) {
+        if (!item.completed || item.recurrenceRules.empty() || !journalledOpen(item.id)) {
+            continue;
+        }
+        const QDateTime completionDate = item.completionDate.value_or(m_clock.now());
+        auto next = makeDetachedNextRecurringReminderIfNeeded(item, completionDate);
+        if (!next) {
+            continue;
+        }
+        // Such an app carries the whole reminder over to the next occurrence. The pair is
+        // recognised by its list, title, notes, URL and priority, and the series' server item
+        // takes on the new occurrence's fields, so its URL, start and alarms come along too.
+        next->url = item.url;
+        next->timeZone = item.timeZone;
+        if (item.startDateComponents) {
+            next->startDateComponents = next->dueDateComponents;
+        }
+        next->alarms = item.alarms;
+        const auto due = calendar().date(*item.dueDateComponents);
+        const auto nextDue = calendar().date(*next->dueDateComponents);
+        if (next->alarms && due && nextDue) {
+            for (ReminderAlarm &alarm : *next->alarms) {
+                if (alarm.absoluteDate) {
+                    alarm.absoluteDate = alarm.absoluteDate->addMSecs(due->msecsTo(*nextDue));
+                }
+            }
+        }
+        Reminder completed = item;
+        completed.recurrenceRules.clear();
+        completed.completionDate = completionDate;
+        splits.emplace_back(std::move(completed), std::move(*next));
+    }
+    if (splits.empty()) {
+        return false;
+    }
+    committing([&] {
+        for (auto &[completed, next] : splits) {
+            m_eventStore.saveReminder(completed, false);
+            next = m_eventStore.saveReminder(next, false);
+        }
+        m_eventStore.commit();
+    });
+    for (const auto &[completed, next] : splits) {
+        emitRepeatDiagnostic(strings::kRepeatPrefix + u"local-completion-split local_id="_s + completed.id
+            + u" next_local_id="_s + next.id);
+    }
+    return true;
 }
 
 } // namespace quorvin

@@ -30,25 +30,14 @@ std::optional<QString> trimmedOrNone(const std::optional<QString> &text)
     return trimmed;
 }
 
-std::optional<QUrl> parseUrl(const std::optional<QString> &text)
+// The trimmed text when it reads as a URL. The text is kept as written: parsing only checks it.
+std::optional<QString> urlText(const std::optional<QString> &text)
 {
     const auto trimmed = trimmedOrNone(text);
-    if (!trimmed) {
+    if (!trimmed || !Reminder::isUrl(*trimmed)) {
         return std::nullopt;
     }
-    const QUrl url(*trimmed, QUrl::StrictMode);
-    if (!url.isValid() || url.isEmpty()) {
-        return std::nullopt;
-    }
-    return url;
-}
-
-std::optional<QString> urlText(const std::optional<QUrl> &url)
-{
-    if (!url) {
-        return std::nullopt;
-    }
-    return trimmedOrNone(url->toString(QUrl::FullyEncoded));
+    return trimmed;
 }
 
 bool dateComponentsMatch(const std::optional<DateComponents> &a, const std::optional<DateComponents> &b)
@@ -210,7 +199,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
     Reminder item = isNew ? Reminder {} : requireReminder(localID);
 
     const std::optional<QString> desiredNotes = trimmedOrNone(payload.notes);
-    const std::optional<QUrl> desiredUrl = parseUrl(payload.url);
+    const std::optional<QString> desiredUrl = urlText(payload.url);
 
     const auto components = [&](const std::optional<QString> &text, const std::optional<bool> &hasTime,
                                 const QString &error) -> std::optional<DateComponents> {
@@ -259,8 +248,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
         }
         if (!write) {
             write = item.title != payload.title || trimmedOrNone(item.notes) != desiredNotes
-                || urlText(item.url) != urlText(desiredUrl)
-                || !dateComponentsMatch(item.startDateComponents, desiredStart)
+                || trimmedOrNone(item.url) != desiredUrl || !dateComponentsMatch(item.startDateComponents, desiredStart)
                 || !dateComponentsMatch(item.dueDateComponents, desiredDue)
                 || (target ? item.listId != target->id : item.listId.isEmpty()) || item.priority != desiredPriority
                 || (desiredAlarms && alarmSignatures(item.alarms) != alarmSignatures(alarmsForMutation(*desiredAlarms)))
@@ -314,7 +302,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
                                    .value_or(std::vector<RecurrenceRule> {});
     }
 
-    const Reminder saved = m_eventStore.saveReminder(item, true);
+    const Reminder saved = committing([&] { return m_eventStore.saveReminder(item, true); });
     const RecurrenceInfo savedRecurrence = recurrenceInfo(saved, false);
     emitRepeatDiagnostic(strings::kRepeatPrefix + u"android-write-applied local_id="_s + saved.id + u" title="_s
         + (saved.title.isNull() ? strings::kNil : saved.title) + u" recurrence="_s
@@ -332,7 +320,8 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
     if (!item.dueDateComponents) {
         return std::nullopt;
     }
-    const auto due = calendar().date(*item.dueDateComponents);
+    const DateComponents &dueComponents = *item.dueDateComponents;
+    const auto due = calendar().date(dueComponents);
     if (!due) {
         return std::nullopt;
     }
@@ -341,27 +330,44 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
         return std::nullopt;
     }
     const QString type = normalizedRepeatType(info.type);
-    QDateTime current = *due;
+
+    // The series is walked on plain dates at its own wall-clock time, converted once per step:
+    // a daylight-saving gap on an occurrence that is passed over leaves the time of day alone.
+    QDate day = calendar().localDate(*due);
+    QTime timeOfDay = calendar().localTime(*due);
+    if (zoneOf(dueComponents) == calendar().timeZone()) {
+        day = QDate(*dueComponents.year, *dueComponents.month, *dueComponents.day);
+        timeOfDay
+            = QTime(dueComponents.hour.value_or(0), dueComponents.minute.value_or(0), dueComponents.second.value_or(0));
+    }
     std::optional<QDateTime> next;
     for (int step = 0; step < kMaxRecurrenceSteps; ++step) {
-        const auto stepped = m_next.nextDueDateForSingleRecurrenceStep(current, type, info.summary);
-        if (!stepped) {
+        const auto steppedDay = m_next.nextDueDayForSingleRecurrenceStep(day, type, info.summary);
+        if (!steppedDay) {
             return std::nullopt;
         }
-        if (*stepped > completionDate) {
+        const QDateTime stepped = calendar().instant(*steppedDay, timeOfDay);
+        if (!stepped.isValid()) {
+            return std::nullopt;
+        }
+        if (stepped > completionDate) {
             next = stepped;
             break;
         }
-        current = *stepped;
+        day = *steppedDay;
     }
     if (!next) {
         return std::nullopt;
     }
-    // A series that has ended by date has no next occurrence.
+    // A series that has ended by date has no next occurrence. The end is a day, not an instant:
+    // an occurrence on the end day itself, at any time, still belongs to the series.
     if (!item.recurrenceRules.empty()) {
         const auto &end = item.recurrenceRules.front().end;
-        if (end && end->endDate && *next > *end->endDate) {
-            return std::nullopt;
+        if (end && end->endDate) {
+            const GregorianCalendar reminderCalendar(reminderZone(item));
+            if (reminderCalendar.localDate(*next) > reminderCalendar.localDate(*end->endDate)) {
+                return std::nullopt;
+            }
         }
     }
     Reminder detached;
@@ -370,8 +376,33 @@ std::optional<Reminder> ReminderMonitor::makeDetachedNextRecurringReminderIfNeed
     detached.notes = item.notes;
     detached.priority = item.priority;
     detached.recurrenceRules = item.recurrenceRules;
-    detached.dueDateComponents = calendar().components(*next, item.dueDateComponents->hasTimeOfDay());
+    detached.dueDateComponents = calendar().components(*next, dueComponents.hasTimeOfDay());
     return detached;
+}
+
+QTimeZone ReminderMonitor::zoneOf(const DateComponents &components) const
+{
+    if (components.timeZone) {
+        const QTimeZone zone(components.timeZone->toUtf8());
+        if (zone.isValid()) {
+            return zone;
+        }
+    }
+    return calendar().timeZone();
+}
+
+QTimeZone ReminderMonitor::reminderZone(const Reminder &item) const
+{
+    if (item.dueDateComponents && item.dueDateComponents->timeZone) {
+        return zoneOf(*item.dueDateComponents);
+    }
+    if (item.timeZone) {
+        const QTimeZone zone(item.timeZone->toUtf8());
+        if (zone.isValid()) {
+            return zone;
+        }
+    }
+    return calendar().timeZone();
 }
 
 QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
@@ -384,24 +415,21 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
         if (!isCompleted) {
             item.completed = false;
             item.completionDate.reset();
-            m_eventStore.saveReminder(item, true);
+            committing([&] { m_eventStore.saveReminder(item, true); });
         } else if (auto next = makeDetachedNextRecurringReminderIfNeeded(item, completionDate)) {
             item.recurrenceRules.clear();
             item.completed = true;
             item.completionDate = completionDate;
             // Both saves land in one commit or not at all: a failure drops the staged completion,
             // so the reminder stays active and recurring.
-            try {
+            result = committing([&] {
                 m_eventStore.saveReminder(item, false);
-                result = m_eventStore.saveReminder(*next, true).id;
-            } catch (...) {
-                m_eventStore.reset();
-                throw;
-            }
+                return m_eventStore.saveReminder(*next, true).id;
+            });
         } else {
             item.completed = true;
             item.completionDate = completionDate;
-            m_eventStore.saveReminder(item, true);
+            committing([&] { m_eventStore.saveReminder(item, true); });
         }
     }
     if (refreshAfterWrite) {
@@ -413,7 +441,7 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
 QCoro::Task<void> ReminderMonitor::deleteReminder(QString localID, bool refreshAfterWrite)
 {
     const Reminder item = requireReminder(localID);
-    m_eventStore.removeReminder(item.id, true);
+    committing([&] { m_eventStore.removeReminder(item.id, true); });
     if (refreshAfterWrite) {
         co_await refresh(strings::kReasonAndroidWrite);
     }

@@ -70,7 +70,8 @@ TEST(CloudURLEscaping, QueryAndPathSetsKeepWhatTheyAllowAndNoValueCanBreakOut)
 
     EXPECT_EQ(escapePathSegment(u"session 1"_s), u"session%201"_s);
     EXPECT_EQ(escapePathSegment(u"a/b?c#d"_s), u"a%2Fb%3Fc%23d"_s);
-    EXPECT_EQ(escapePathSegment(u"id-&=+:@;,"_s), u"id-&=+:@;,"_s);
+    EXPECT_EQ(escapePathSegment(u"id-&=+:@,"_s), u"id-&=+:@,"_s);
+    EXPECT_EQ(escapePathSegment(u"id;jsessionid=1"_s), u"id%3Bjsessionid=1"_s);
     EXPECT_EQ(escapePathSegment(u"3f2a9c1e-0b7d-4e8a-9f1c-2d3e4f5a6b7c"_s), u"3f2a9c1e-0b7d-4e8a-9f1c-2d3e4f5a6b7c"_s);
 }
 

@@ -46,6 +46,10 @@ TEST(MatchText, NormalisesTextTheSameWayEverywhere)
     EXPECT_EQ(MatchText::normalized(u"Buy  milk"_s), u"buy  milk"_s); // inner runs stay
     EXPECT_EQ(MatchText::normalized(std::optional<QString>()), QString());
     EXPECT_EQ(MatchText::trimmed(u"  Keep Case \n"_s), u"Keep Case"_s);
+    // Vertical tab and next line are white space too, as the other side trims them.
+    EXPECT_EQ(MatchText::normalized(u"\u000B Buy\u0085"_s), u"buy"_s);
+    EXPECT_TRUE(MatchText::normalizedEqual(u"\u0085abc\u000B"_s, u"abc"_s));
+    EXPECT_TRUE(MatchText::normalizedIsEmpty(u"\u000B\u0085"_s));
 
     // The shortcuts agree with the plain definition, ASCII or not.
     const QString samples[] = {u""_s, u" \t\r\n"_s, u"Abc"_s, u"abc"_s, u" abc\r\n"_s, u"a\r\nb"_s, u"a\nb"_s,

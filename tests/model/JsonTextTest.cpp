@@ -72,6 +72,17 @@ TEST(JsonText, TextsNumbersAndKeysAreReadExactly)
     EXPECT_EQ(list.sort_order, -12);
     EXPECT_EQ(list.source, u""_s);
 
+    // U+FEFF is text inside a string, wherever it stands and however it is spelt, and survives a
+    // write and a read, also through the Qt-level entry point.
+    const auto marked = decodeJson<ReminderListDirectoryPayload>("{\"list_id\":\"\xEF\xBB\xBF\xEF\xBB\xBF"
+                                                                 "a\\n\xEF\xBB\xBF\",\"list_name\":\"\\ufeffb\"}");
+    EXPECT_EQ(marked.list_id, u"\uFEFF\uFEFFa\n\uFEFF"_s);
+    EXPECT_EQ(marked.list_name, u"\uFEFFb"_s);
+    const auto written = decodeJson<ReminderListDirectoryPayload>(encodeJson(marked));
+    EXPECT_EQ(written.list_id, marked.list_id);
+    EXPECT_EQ(written.list_name, marked.list_name);
+    EXPECT_EQ(toJsonValue(marked).toObject().value(u"list_id"_s).toString(), marked.list_id);
+
     const std::pair<const char *, std::optional<qint64>> integers[] = {
         {"0", 0},
         {"-0", 0},

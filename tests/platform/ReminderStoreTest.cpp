@@ -266,7 +266,7 @@ TEST(ReminderStore, RefusedCallsThrowAndChangeNothing)
     auto badAlarm = saved;
     badAlarm.alarms = std::vector {ReminderAlarm::atDate(QDateTime())};
     auto badUrl = saved;
-    badUrl.url = QUrl(u"http://exa mple.com:xx"_s);
+    badUrl.url = u"http://exa mple.com:xx"_s;
 
     const struct {
         const char *name;

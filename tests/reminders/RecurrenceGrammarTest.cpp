@@ -184,3 +184,62 @@ TEST(NextOccurrence, KeepsWallClockAcrossDaylightSaving)
     EXPECT_EQ(GregorianCalendar::weekday(QDate(2026, 3, 1)), 1);
     EXPECT_EQ(GregorianCalendar::startOfWeek(QDate(2026, 3, 7)), QDate(2026, 3, 1));
 }
+
+// A walk that passes over a day whose 02:30 does not exist keeps 02:30; only a result that itself
+// falls into the gap moves forward. Each gap day is a Sunday.
+TEST(NextOccurrence, WalksOverADaylightSavingGapAtTheSeriesTime)
+{
+    const struct {
+        QByteArray zone;
+        QDate gapDay;
+        QTime onGapDay;
+    } zones[] = {
+        {QByteArrayLiteral("Europe/Berlin"), QDate(2026, 3, 29), QTime(3, 30)},
+        {QByteArrayLiteral("America/New_York"), QDate(2026, 3, 8), QTime(3, 30)},
+        {QByteArrayLiteral("Australia/Sydney"), QDate(2026, 10, 4), QTime(3, 30)},
+        {QByteArrayLiteral("Asia/Shanghai"), QDate(2026, 3, 8), QTime(2, 30)},
+    };
+    for (const auto &z : zones) {
+        SCOPED_TRACE(z.zone.constData());
+        const GregorianCalendar calendar {QTimeZone(z.zone)};
+        ASSERT_EQ(calendar.timeZone().id(), z.zone);
+        const NextOccurrence next(calendar);
+        const auto local = [&](QDate day) { return calendar.instant(day, QTime(2, 30)); };
+        const QDateTime friday = local(z.gapDay.addDays(-2));
+        const QDateTime monday = local(z.gapDay.addDays(1));
+        EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(friday, u"weekly"_s, u"custom:interval=1;days=MO"_s), monday);
+        EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(
+                      friday, u"monthly"_s, u"custom:interval=1;mode=dates;monthDays=%1"_s.arg(z.gapDay.day() + 1)),
+            monday);
+        EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(friday, u"weekdays"_s, std::nullopt), monday);
+        const auto onGapDay = next.nextDueDateForSingleRecurrenceStep(local(z.gapDay.addDays(-1)), u"daily"_s, {});
+        ASSERT_TRUE(onGapDay);
+        EXPECT_EQ(calendar.localDate(*onGapDay), z.gapDay);
+        EXPECT_EQ(calendar.localTime(*onGapDay), z.onGapDay);
+    }
+}
+
+// Working-day and weekend series step in blocks of their interval in weeks (Sunday to Saturday),
+// the weeks their stored weekly rule describes. 1 March 2026 is a Sunday.
+TEST(NextOccurrence, WorkingDayAndWeekendSeriesKeepTheirWeekInterval)
+{
+    const GregorianCalendar calendar {QTimeZone(QByteArrayLiteral("Asia/Shanghai"))};
+    const NextOccurrence next(calendar);
+    const struct {
+        QString type;
+        QString summary;
+        int expectedDay[7]; // in March 2026, from Sunday 1 ... Saturday 7
+    } rows[] = {
+        {u"weekdays"_s, u"工作日"_s, {2, 3, 4, 5, 6, 9, 9}},
+        {u"weekdays"_s, u"每2周"_s, {2, 3, 4, 5, 6, 16, 16}},
+        {u"weekends"_s, u"周末"_s, {7, 7, 7, 7, 7, 7, 8}},
+        {u"weekends"_s, u"每2周"_s, {7, 7, 7, 7, 7, 7, 15}},
+    };
+    for (const auto &row : rows) {
+        for (int from = 1; from <= 7; ++from) {
+            SCOPED_TRACE((row.type + u' ' + row.summary + u" from the "_s + QString::number(from)).toStdString());
+            EXPECT_EQ(next.nextDueDateForSingleRecurrenceStep(at(calendar, 2026, 3, from), row.type, row.summary),
+                at(calendar, 2026, 3, row.expectedDay[from - 1]));
+        }
+    }
+}

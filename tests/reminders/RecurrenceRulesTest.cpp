@@ -185,4 +185,19 @@ TEST(RecurrenceRules, StructuredPayloadsForAWrite)
     EXPECT_EQ(rebuilt.daysOfTheWeek, (std::vector<RecurrenceDayOfWeek> {{3, 2}}));
     EXPECT_EQ(recurrenceRulesForMutation(payload, u"每月"_s)->front().daysOfTheWeek,
         (std::vector<RecurrenceDayOfWeek> {{3, 0}}));
+    // A summary that disagrees with the rule on the weekday or the interval is not taken for it.
+    for (const QString &stale : {u"custom:interval=1;mode=ordinal;ordinal=2;weekday=WE"_s,
+             u"custom:interval=2;mode=ordinal;ordinal=2;weekday=TU"_s,
+             u"custom:interval=1;mode=ordinal;ordinal=2;weekday=WKD"_s}) {
+        SCOPED_TRACE(stale.toStdString());
+        const RecurrenceRule kept = recurrenceRulesForMutation(payload, stale)->front();
+        EXPECT_EQ(kept.daysOfTheWeek, (std::vector<RecurrenceDayOfWeek> {{3, 0}}));
+        EXPECT_EQ(kept.interval, 1);
+    }
+    auto workingDays = mapRecurrenceRule(withDays(rule(F::Monthly), {{2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}}));
+    workingDays.set_positions.reset();
+    EXPECT_EQ(recurrenceRulesForMutation(workingDays, u"custom:interval=1;mode=ordinal;ordinal=L;weekday=WKD"_s)
+                  ->front()
+                  .setPositions,
+        std::vector<int> {-1});
 }

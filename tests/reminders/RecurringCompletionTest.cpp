@@ -1,6 +1,9 @@
 #include "MonitorFixture.h"
 
 #include "matching/CloudReminderMatchSession.h"
+#include "matching/MatchText.h"
+#include "matching/SyncStateStore.h"
+#include "model/DateFormatters.h"
 #include "model/SyncError.h"
 
 using namespace Qt::Literals::StringLiterals;
@@ -181,6 +184,14 @@ TEST_F(Recurring, RemovesExactlyOneActiveDuplicateOfACompletedCloudItem)
     EXPECT_TRUE(run(monitor.removeLocalUncompletedDuplicates(open, std::nullopt, {}, matchSession.get())).isEmpty());
     EXPECT_TRUE(store.reminder(single));
 
+    // A removal whose commit fails leaves nothing staged for a later write, and the session keeps
+    // the reminder.
+    store.failNextCommit();
+    EXPECT_THROW(
+        run(monitor.removeLocalUncompletedDuplicates(cloud, std::nullopt, {}, matchSession.get())), ReminderStoreError);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_TRUE(matchSession->payload(single));
+
     EXPECT_EQ(run(monitor.removeLocalUncompletedDuplicates(cloud, std::nullopt, {}, matchSession.get())),
         QList<QString> {single});
     EXPECT_FALSE(store.reminder(single));
@@ -230,4 +241,95 @@ TEST_F(Recurring, AppliesARemoteRecurringCompletion)
     EXPECT_EQ(completed.completionDate, shanghai(1, 10));
     EXPECT_TRUE(completed.recurrenceRules.empty());
     EXPECT_EQ(store.reminder(*nextId)->dueDateComponents, at(2026, 6, 2, 9));
+}
+
+// A series completed from outside, its rules still on (as another reminders app or an edit of
+// the database leaves it), is split as such an app splits it before the journal sees it: the
+// completed occurrence keeps its id without the rules, a new open reminder continues the series.
+TEST_F(Recurring, ASeriesCompletedFromOutsideIsSplitBeforeItIsJournalled)
+{
+    Reminder r;
+    r.title = u"Stretch"_s;
+    r.notes = u"mat"_s;
+    r.url = u"https://Example.com/Plan"_s;
+    r.priority = 5;
+    r.dueDateComponents = at(2026, 6, 1, 9);
+    r.startDateComponents = r.dueDateComponents;
+    r.alarms = std::vector {ReminderAlarm::atOffset(-600), ReminderAlarm::atDate(shanghai(1, 9))};
+    r.recurrenceRules = {RecurrenceRule {}};
+    const QString id = save(r).id;
+    Reminder undated = r;
+    undated.title = u"Someday"_s;
+    undated.dueDateComponents.reset();
+    const QString undatedId = save(undated).id;
+    // Found completed with its rules already: left as it is, however it came to be.
+    Reminder old = r;
+    old.title = u"Old"_s;
+    old.completed = true;
+    old.completionDate = shanghai(1, 10);
+    const QString oldId = save(old).id;
+    ManualClock::drainEvents();
+    run(monitor.start());
+
+    for (const QString &outside : {id, undatedId}) {
+        Reminder done = *store.reminder(outside);
+        done.completed = true;
+        done.completionDate = shanghai(3, 10);
+        store.saveReminder(done);
+    }
+    const auto stored = store.reminders();
+
+    // Written like any bridge write: a failed commit leaves nothing staged and the journal as it
+    // was, and the next refresh tries again.
+    store.failNextCommit();
+    EXPECT_THROW(run(monitor.refresh(u"manual"_s)), ReminderStoreError);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_EQ(store.reminders(), stored);
+    EXPECT_EQ(events.size(), 1u);
+
+    ManualClock::drainEvents();
+    clock.advance(std::chrono::seconds(1));
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events.back().reason, u"eventkit-change"_s);
+    const Reminder completed = *store.reminder(id);
+    EXPECT_TRUE(completed.completed);
+    EXPECT_EQ(completed.completionDate, shanghai(3, 10));
+    EXPECT_TRUE(completed.recurrenceRules.empty());
+    std::optional<Reminder> next;
+    for (const Reminder &item : store.reminders()) {
+        if (!item.completed) {
+            ASSERT_FALSE(next) << "one new occurrence";
+            next = item;
+        }
+    }
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->dueDateComponents, at(2026, 6, 4, 9));
+    EXPECT_EQ(next->startDateComponents, at(2026, 6, 4, 9));
+    EXPECT_EQ(next->alarms, (std::vector {ReminderAlarm::atOffset(-600), ReminderAlarm::atDate(shanghai(4, 9))}));
+    EXPECT_EQ(next->recurrenceRules, r.recurrenceRules);
+    EXPECT_EQ(next->listId, listId);
+    // Nothing to continue without a due date: that one stays as it was written.
+    EXPECT_EQ(store.reminder(undatedId)->recurrenceRules, r.recurrenceRules);
+    EXPECT_EQ(store.reminder(oldId)->recurrenceRules, r.recurrenceRules);
+    EXPECT_EQ(store.reminders().size(), 4u);
+
+    // The journal holds the pair the engine uploads: the completed occurrence without repeat and
+    // the open series, one step later, that it recognises as the same reminder.
+    const auto payload = [&](const QString &localID) {
+        for (const auto &journalled : journal.snapshotPayloads()) {
+            if (journalled->local_id == localID) {
+                return *journalled;
+            }
+        }
+        ADD_FAILURE() << "not journalled: " << localID.toStdString();
+        return ReminderPayload {};
+    };
+    const ReminderPayload occurrence = payload(id);
+    const ReminderPayload series = payload(next->id);
+    EXPECT_TRUE(occurrence.is_completed);
+    EXPECT_TRUE(MatchText::normalizedIsEmpty(occurrence.repeat_type));
+    EXPECT_EQ(series.repeat_type, u"daily"_s);
+    EXPECT_FALSE(series.is_completed);
+    EXPECT_LT(*DateFormatters::parseISO8601(*occurrence.due_date), *DateFormatters::parseISO8601(*series.due_date));
+    EXPECT_TRUE(ReminderMonitor::sameRemoteRecurringCompletionIdentity(series, occurrence));
 }

@@ -131,6 +131,38 @@ TEST_F(Refresh, AChangeDuringARefreshLetsItFinishAndSkipsItsSettle)
     EXPECT_EQ(clock.pendingSleepers(), 0);
 }
 
+// A refresh asked for while another is still mapping reads the store only after that one has
+// journalled: the older read can never be journalled last.
+TEST_F(Refresh, OverlappingRefreshesJournalInTheOrderTheyWereAskedFor)
+{
+    std::vector<QString> ids;
+    for (int i = 0; i < 13; ++i) {
+        Reminder r;
+        r.title = u"item %1"_s.arg(i);
+        ids.push_back(save(r).id);
+    }
+    HookedClock hooked(clock);
+    ReminderMonitor watched(
+        store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); }, {}, 1'000'000'000ULL,
+        hooked, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    // While the first refresh yields with 13 reminders read, two are removed and a second refresh
+    // starts; it reads 11 and has nothing to yield for.
+    std::optional<QCoro::Task<void>> second;
+    hooked.hook = [&] {
+        store.removeReminder(ids[0]);
+        store.removeReminder(ids[1]);
+        second = watched.refresh(u"manual"_s);
+    };
+    hooked.armed = true;
+    run(watched.refresh(u"cloud-pull"_s));
+    ASSERT_TRUE(second);
+    run(std::move(*second));
+    ASSERT_EQ(reasons(), (QStringList {u"cloud-pull"_s, u"manual"_s}));
+    EXPECT_EQ(events[0].totalCount, 13);
+    EXPECT_EQ(events[1].totalCount, 11);
+    EXPECT_EQ(journal.reminderCount(), 11);
+}
+
 TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
 {
     for (int i = 0; i < 25; ++i) {

@@ -18,7 +18,7 @@ Reminder fullReminder(const QString &listId)
     r.listId = listId;
     r.title = u"Buy #Milk"_s;
     r.notes = u"#milk first\nthen #eggs and x#no and # alone"_s;
-    r.url = QUrl(u"https://example.com/a?b=c"_s);
+    r.url = u"https://example.com/a?b=c"_s;
     r.priority = 5;
     DateComponents due;
     due.era = 1;
@@ -210,7 +210,7 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
     Reminder r;
     r.title = u"Water plants"_s;
     r.notes = u"balcony"_s;
-    r.url = QUrl(u"https://example.com/p"_s);
+    r.url = u"https://example.com/p"_s;
     r.priority = 1;
     r.dueDateComponents = at(2026, 3, 10, 9);
     r.startDateComponents = at(2026, 3, 10, 9);
@@ -240,7 +240,8 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
     const std::vector<Row> rows = {
         {"title", [](auto &u) { u.title = u" Water plants"_s; }},
         {"notes", [](auto &u) { u.notes = u"kitchen"_s; }},
-        {"url", [](auto &u) { u.url = u"https://example.com/q"_s; }},
+        // Kept as written: no parser's case, punycode or escapes.
+        {"url", [](auto &u) { u.url = u"HTTPS://例え.JP/a%20b?q=%e4#Frag"_s; }},
         {"due", [](auto &u) { u.due_date = u"2026-03-11T01:00:00.000Z"_s; }},
         {"list", [&](auto &u) { u.list_id = otherList; }},
         {"priority", [](auto &u) { u.priority = 9; }},
@@ -264,6 +265,7 @@ TEST_F(Monitor, WritingBackAnUnchangedRecordSavesNothingAndEachChangedFieldSaves
         EXPECT_EQ(store.counters().reminderSaves, before + 1);
     }
     EXPECT_EQ(store.reminder(id)->listId, otherList);
+    EXPECT_EQ(mapped(id).url, u"HTTPS://例え.JP/a%20b?q=%e4#Frag"_s);
     EXPECT_FALSE(diagnostics.empty());
     EXPECT_TRUE(diagnostics.back().startsWith(u"[QuorvinRepeat] android-write-applied local_id="_s + id));
 }
@@ -470,7 +472,7 @@ TEST_F(Monitor, CompletingARecurringReminderDetachesTheNextOccurrence)
     r.title = u"Daily pills"_s;
     r.notes = u"blue"_s;
     r.priority = 1;
-    r.url = QUrl(u"https://example.com"_s);
+    r.url = u"https://example.com"_s;
     r.dueDateComponents = at(2026, 3, 1, 9);
     r.startDateComponents = at(2026, 3, 1, 9);
     RecurrenceRule daily;
@@ -546,7 +548,11 @@ TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
         {"no end", ending(std::nullopt), true},
         {"ends after the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(1))), true},
         {"ends on the next occurrence", ending(RecurrenceEnd::byDate(nextDue)), true},
-        {"ends before the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-1))), false},
+        // The end is a calendar day in the reminder's zone: earlier on the same day still counts.
+        {"ends earlier on the day of the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-9 * 3600))),
+            true},
+        {"ends the day before the next occurrence", ending(RecurrenceEnd::byDate(nextDue.addSecs(-9 * 3600 - 1))),
+            false},
         // A count cannot be checked against one item's dates; it goes on with the series.
         {"ends after a count", ending(RecurrenceEnd::byCount(3)), true},
         {"no due date", [](Reminder &series) { series.dueDateComponents.reset(); }, false},
@@ -574,6 +580,27 @@ TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
             EXPECT_EQ(done.recurrenceRules, series.recurrenceRules);
         }
     }
+}
+
+// Completing steps over every occurrence up to the completion at the series' own time: the
+// gap on 29 March in Berlin (02:00 -> 03:00) moves only the occurrence that falls on it.
+TEST_F(Monitor, TheDetachedOccurrenceKeepsTheSeriesTimeAfterADaylightSavingGap)
+{
+    const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
+    ReminderMonitor inBerlin(store, journal, {}, {}, 1'000'000'000ULL, clock, berlin);
+    Reminder r;
+    r.title = u"Night pills"_s;
+    r.dueDateComponents = GregorianCalendar(berlin).components(
+        GregorianCalendar(berlin).instant(QDate(2026, 3, 28), QTime(2, 30)), true);
+    r.recurrenceRules = {RecurrenceRule {}};
+    const QString id = save(r).id;
+    const QDateTime completion = GregorianCalendar(berlin).instant(QDate(2026, 3, 30), QTime(12, 0));
+    const auto nextId = run(inBerlin.setReminderCompletion(id, true, completion, false));
+    ASSERT_TRUE(nextId);
+    const DateComponents due = *store.reminder(*nextId)->dueDateComponents;
+    EXPECT_EQ(QDate(*due.year, *due.month, *due.day), QDate(2026, 3, 31));
+    EXPECT_EQ(due.hour, 2);
+    EXPECT_EQ(due.minute, 30);
 }
 
 TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
@@ -609,6 +636,53 @@ TEST_F(Monitor, AFailedCompletionLeavesTheSeriesActive)
     EXPECT_THROW(run(monitor.deleteReminder(u"missing"_s, false)), SyncError);
     run(monitor.deleteReminder(id, false));
     EXPECT_EQ(store.reminder(id), std::nullopt);
+}
+
+// A write whose commit fails leaves nothing staged: the change the caller was told failed is
+// never committed by a later, unrelated write.
+TEST_F(Monitor, EveryWriteWhoseCommitFailsDropsWhatItStaged)
+{
+    Reminder open;
+    open.title = u"Open"_s;
+    open.dueDateComponents = at(2026, 3, 2, 9);
+    const QString openId = save(open).id;
+    Reminder done = open;
+    done.title = u"Done"_s;
+    done.completed = true;
+    const QString doneId = save(done).id;
+    const QString listId2 = store.saveList(ReminderList {{}, u"Spare"_s, u"local"_s}).id;
+
+    ReminderUpsertMutationPayload renamed = upsertFrom(mapped(openId));
+    renamed.title = u"Renamed"_s;
+    ReminderUpsertMutationPayload created = renamed;
+    created.local_id.reset();
+    const struct {
+        const char *name;
+        std::function<void()> write;
+    } rows[] = {
+        {"update fields", [&] { run(monitor.updateReminderFields(renamed, false, false)); }},
+        {"create reminder", [&] { run(monitor.updateReminderFields(created, false, false)); }},
+        {"create list", [&] { run(monitor.createList(u"New"_s, false)); }},
+        {"rename list", [&] { run(monitor.updateList(listId2, u"Renamed"_s, false)); }},
+        {"delete list", [&] { run(monitor.deleteList(listId2, false)); }},
+        {"complete", [&] { run(monitor.setReminderCompletion(openId, true, std::nullopt, false)); }},
+        {"un-complete", [&] { run(monitor.setReminderCompletion(doneId, false, std::nullopt, false)); }},
+        {"delete reminder", [&] { run(monitor.deleteReminder(openId, false)); }},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto reminders = store.reminders();
+        const auto lists = store.lists();
+        store.failNextCommit();
+        EXPECT_THROW(row.write(), ReminderStoreError);
+        EXPECT_FALSE(store.hasUncommittedChanges());
+        Reminder unrelated;
+        unrelated.title = u"Unrelated"_s;
+        const QString unrelatedId = save(unrelated).id;
+        store.removeReminder(unrelatedId);
+        EXPECT_EQ(store.reminders(), reminders);
+        EXPECT_EQ(store.lists(), lists);
+    }
 }
 
 TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)

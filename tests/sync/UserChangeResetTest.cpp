@@ -14,6 +14,12 @@ TEST(UserChangeReset, ShortIdentifiers)
     EXPECT_EQ(shortCloudIdentifier(u" 12345678901234 "_s), u"12345678901234"_s);
     EXPECT_EQ(shortCloudIdentifier(u"123456789012345"_s), u"1234567\u20262345"_s);
     EXPECT_EQ(shortCloudIdentifier(u"123456789012345"_s).size(), 12);
+    // Characters are what a reader sees: an accented letter or an emoji sequence counts once and
+    // is never cut in half.
+    const QString accented = u"e\u0301"_s.repeated(14);
+    EXPECT_EQ(shortCloudIdentifier(accented), accented);
+    const QString thumb = u"\U0001F44D\U0001F3FD"_s;
+    EXPECT_EQ(shortCloudIdentifier(thumb.repeated(15)), thumb.repeated(7) + u"\u2026"_s + thumb.repeated(4));
 }
 
 // Only a real change of user, or state left from before any user was known, wipes the cloud-side

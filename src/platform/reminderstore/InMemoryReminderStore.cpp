@@ -29,7 +29,7 @@ template <typename T> auto findById(const std::vector<T> &items, const QString &
 bool storable(const Reminder &reminder)
 {
     const auto valid = [](const std::optional<QDateTime> &date) { return !date || date->isValid(); };
-    if (!valid(reminder.completionDate) || (reminder.url && !reminder.url->isValid())) {
+    if (!valid(reminder.completionDate) || (reminder.url && !Reminder::isUrl(*reminder.url))) {
         return false;
     }
     if (reminder.alarms) {

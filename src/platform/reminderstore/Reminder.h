@@ -26,7 +26,9 @@ struct Reminder {
     QString listId {};
     QString title {};
     std::optional<QString> notes {};
-    std::optional<QUrl> url {};
+    // The URL exactly as written: a parsed URL would come back with its scheme and host
+    // lowercased, the host in punycode and its escapes rewritten.
+    std::optional<QString> url {};
     std::optional<DateComponents> startDateComponents {};
     std::optional<DateComponents> dueDateComponents {};
     std::optional<QString> timeZone {};
@@ -43,6 +45,14 @@ struct Reminder {
     std::optional<QDateTime> lastModifiedDate {};
 
     bool operator==(const Reminder &) const = default;
+
+    // Whether a text can be a reminder's URL: it reads as a URL. Only the check parses it; the
+    // text itself is kept as it is.
+    static bool isUrl(const QString &text)
+    {
+        const QUrl parsed(text, QUrl::StrictMode);
+        return parsed.isValid() && !parsed.isEmpty();
+    }
 };
 
 } // namespace quorvin

@@ -1,5 +1,6 @@
 #include "platform/reminderstore/ReminderStoreJson.h"
 
+#include "platform/core/JsonByteOrderMarks.h"
 #include "platform/reminderstore/ReminderStoreError.h"
 
 #include <QJsonArray>
@@ -177,7 +178,7 @@ QJsonObject reminderJson(const Reminder &reminder)
         object.insert(u"notes"_s, *reminder.notes);
     }
     if (reminder.url) {
-        object.insert(u"url"_s, QString::fromUtf8(reminder.url->toEncoded()));
+        object.insert(u"url"_s, *reminder.url);
     }
     if (reminder.startDateComponents) {
         object.insert(u"start_date_components"_s, componentsJson(*reminder.startDateComponents));
@@ -421,11 +422,9 @@ Reminder readReminder(const Fields &fields)
     reminder.listId = fields.text(u"list_id"_s);
     reminder.title = fields.text(u"title"_s);
     reminder.notes = fields.optionalText(u"notes"_s);
-    if (const auto url = fields.optionalText(u"url"_s)) {
-        reminder.url = QUrl::fromEncoded(url->toUtf8(), QUrl::StrictMode);
-        if (!reminder.url->isValid()) {
-            fail(fields.path(u"url"_s), u"is not a URL"_s);
-        }
+    reminder.url = fields.optionalText(u"url"_s);
+    if (reminder.url && !Reminder::isUrl(*reminder.url)) {
+        fail(fields.path(u"url"_s), u"is not a URL"_s);
     }
     if (fields.has(u"start_date_components"_s)) {
         reminder.startDateComponents = readComponents(fields.object(u"start_date_components"_s));
@@ -534,7 +533,7 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
 ReminderStoreState ReminderStoreJson::decode(const QByteArray &bytes)
 {
     QJsonParseError error;
-    const auto document = QJsonDocument::fromJson(bytes, &error);
+    const auto document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(bytes), &error);
     if (error.error != QJsonParseError::NoError) {
         fail(u"file"_s, u"is not JSON (%1 at offset %2)"_s.arg(error.errorString()).arg(error.offset));
     }
