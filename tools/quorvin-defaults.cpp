@@ -2,6 +2,7 @@
 //
 //     quorvin-defaults write Quorvin.CloudBaseURL http://127.0.0.1:8080
 
+#include "platform/core/JsonByteOrderMarks.h"
 #include "platform/defaults/FileUserDefaults.h"
 
 #include <QCoreApplication>
@@ -129,7 +130,7 @@ int main(int argc, char **argv)
                 return 1;
             }
             QJsonParseError error;
-            const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+            const QJsonDocument document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(file.readAll()), &error);
             if (error.error != QJsonParseError::NoError || !document.isObject()) {
                 err() << filePath << " is not a settings file (a JSON object); it was left untouched" << Qt::endl;
                 return 1;

@@ -1,6 +1,7 @@
 #include "activity/QuorvinActivityLogStore.h"
 
 #include "activity/Strings.h"
+#include "platform/core/JsonByteOrderMarks.h"
 #include "platform/defaults/UserDefaults.h"
 
 #include <QJsonArray>
@@ -45,7 +46,7 @@ QByteArray QuorvinActivityLogStore::encode(const QList<ActivityLogLine> &lines)
 std::optional<QList<ActivityLogLine>> QuorvinActivityLogStore::decode(const QByteArray &data)
 {
     QJsonParseError parseError;
-    const auto document = QJsonDocument::fromJson(data, &parseError);
+    const auto document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(data), &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isArray()) {
         return std::nullopt;
     }

@@ -49,7 +49,7 @@ void writeEveryType(UserDefaults &defaults)
     defaults.setInteger(u"i"_s, -9007199254740991LL);
     defaults.setReal(u"d"_s, 0.125);
     defaults.setBytes(u"bytes"_s, QByteArray("\x00\xff\x10zz", 5));
-    defaults.setStringArray(u"a"_s, {u"x"_s, u""_s, u"y"_s});
+    defaults.setStringArray(u"a"_s, {u"x"_s, u""_s, u"\uFEFFy"_s});
     defaults.setStringMap(u"m"_s, {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}});
     defaults.setJson(u"j"_s, QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}});
 }
@@ -61,7 +61,7 @@ void expectEveryType(const UserDefaults &defaults)
     EXPECT_EQ(defaults.integer(u"i"_s), -9007199254740991LL);
     EXPECT_EQ(defaults.real(u"d"_s), 0.125);
     EXPECT_EQ(defaults.bytes(u"bytes"_s), QByteArray("\x00\xff\x10zz", 5));
-    EXPECT_EQ(defaults.stringArray(u"a"_s), (QStringList {u"x"_s, u""_s, u"y"_s}));
+    EXPECT_EQ(defaults.stringArray(u"a"_s), (QStringList {u"x"_s, u""_s, u"\uFEFFy"_s}));
     EXPECT_EQ(defaults.stringMap(u"m"_s), (UserDefaults::StringMap {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}}));
     EXPECT_EQ(
         defaults.json(u"j"_s), QJsonValue(QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}}));

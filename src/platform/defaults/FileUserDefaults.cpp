@@ -1,5 +1,6 @@
 #include "platform/defaults/FileUserDefaults.h"
 
+#include "platform/core/JsonByteOrderMarks.h"
 #include "platform/files/FileError.h"
 #include "platform/files/PrivateDirectory.h"
 
@@ -85,7 +86,7 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     const QByteArray data = file.readAll();
     file.close();
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(data, &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(data), &parseError);
     if (parseError.error == QJsonParseError::NoError && document.isObject()) {
         m_seen = stamp;
         return document.object();
