@@ -1,6 +1,7 @@
 #include "platform/reminderstore/eds/EdsDatabase.h"
 
 #include "platform/reminderstore/ReminderStoreError.h"
+#include "platform/reminderstore/eds/Concurrently.h"
 #include "platform/reminderstore/eds/GObjectPtr.h"
 #include "platform/reminderstore/eds/Strings.h"
 
@@ -54,6 +55,18 @@ std::vector<ICalComponentPtr> masters(const GSList *components)
     return result;
 }
 
+std::vector<ICalComponentPtr> readFrom(ECalClient *client, const QByteArray &query)
+{
+    GSList *components = nullptr;
+    GError *error = nullptr;
+    if (!e_cal_client_get_object_list_sync(client, query.constData(), &components, nullptr, &error)) {
+        throw ReminderStoreError(ReminderStoreError::Unreadable, u"Task list cannot be read: %1"_s.arg(take(error)));
+    }
+    auto result = masters(components);
+    g_slist_free_full(components, g_object_unref);
+    return result;
+}
+
 ReminderSource::Kind kindOf(ESource *source)
 {
     const QString uid = text(e_source_get_uid(source));
@@ -94,6 +107,9 @@ struct EdsDatabase::Handle {
     GObjectPtr<ECalClient> client;
     GObjectPtr<ECalClientView> view;
     gulong diedHandler = 0;
+
+    // Makes the client and the started view; runs on a thread of its own.
+    void connect(ESource *source);
 
     ~Handle()
     {
@@ -237,50 +253,93 @@ bool EdsDatabase::canRemove(const QString &listId) const
     return source && (e_source_get_removable(source.get()) || e_source_get_remote_deletable(source.get()));
 }
 
-void EdsDatabase::open(const QString &listId)
+void EdsDatabase::Handle::connect(ESource *source)
 {
-    if (isOpen(listId)) {
-        return;
-    }
-    const auto source = m_registry->source(listId);
-    if (!source) {
-        throw ReminderStoreError(ReminderStoreError::Unreadable, u"Task list \"%1\" does not exist"_s.arg(listId));
-    }
-    const auto failed = [&](GError *&error) {
+    const auto failed = [source](GError *&error) {
         return ReminderStoreError(ReminderStoreError::Unreadable,
-            u"Task list \"%1\" cannot be opened: %2"_s.arg(text(e_source_get_display_name(source.get())), take(error)));
+            u"Task list \"%1\" cannot be opened: %2"_s.arg(text(e_source_get_display_name(source)), take(error)));
     };
-    auto handle = std::make_unique<Handle>();
-    handle->database = this;
-    handle->listId = listId;
     GError *error = nullptr;
     // Never wait for an account to come online: a list opens from what the database holds, and
-    // later news comes through the view.
-    handle->client.reset(E_CAL_CLIENT(
-        e_cal_client_connect_sync(source.get(), E_CAL_CLIENT_SOURCE_TYPE_TASKS, guint32(-1), nullptr, &error)));
-    if (!handle->client) {
+    // later news comes through the view. A client made on a thread of its own still reports to
+    // the main context, since such a thread has no default context of its own.
+    client.reset(
+        E_CAL_CLIENT(e_cal_client_connect_sync(source, E_CAL_CLIENT_SOURCE_TYPE_TASKS, guint32(-1), nullptr, &error)));
+    if (!client) {
         throw failed(error);
     }
-    ECalClientView *view = nullptr;
-    if (!e_cal_client_get_view_sync(handle->client.get(), "#t", &view, nullptr, &error)) {
+    ECalClientView *created = nullptr;
+    if (!e_cal_client_get_view_sync(client.get(), "#t", &created, nullptr, &error)) {
         throw failed(error);
     }
-    handle->view.reset(view);
+    view.reset(created);
     // The caller reads the list itself; the view only has to tell what changes after that.
-    e_cal_client_view_set_flags(view, E_CAL_CLIENT_VIEW_FLAGS_NONE, &error);
+    e_cal_client_view_set_flags(created, E_CAL_CLIENT_VIEW_FLAGS_NONE, &error);
     if (error) {
         throw failed(error);
     }
-    g_signal_connect(view, "objects-added", G_CALLBACK(Handle::changed), handle.get());
-    g_signal_connect(view, "objects-modified", G_CALLBACK(Handle::changed), handle.get());
-    g_signal_connect(view, "objects-removed", G_CALLBACK(Handle::removed), handle.get());
-    handle->diedHandler
-        = g_signal_connect(handle->client.get(), "backend-died", G_CALLBACK(Handle::died), handle.get());
-    e_cal_client_view_start(view, &error);
+    g_signal_connect(created, "objects-added", G_CALLBACK(Handle::changed), this);
+    g_signal_connect(created, "objects-modified", G_CALLBACK(Handle::changed), this);
+    g_signal_connect(created, "objects-removed", G_CALLBACK(Handle::removed), this);
+    diedHandler = g_signal_connect(client.get(), "backend-died", G_CALLBACK(Handle::died), this);
+    e_cal_client_view_start(created, &error);
     if (error) {
         throw failed(error);
     }
-    m_handles[listId] = std::move(handle);
+}
+
+void EdsDatabase::open(const QStringList &listIds)
+{
+    openAndRead(listIds, {});
+}
+
+void EdsDatabase::openAndRead(const QStringList &listIds, const Reader &each)
+{
+    struct Job {
+        std::unique_ptr<Handle> fresh;
+        GObjectPtr<ESource> source;
+        Handle *handle = nullptr;
+    };
+    std::vector<Job> jobs;
+    for (const auto &listId : listIds) {
+        Job job;
+        if (const auto open = m_handles.find(listId); open != m_handles.end()) {
+            job.handle = open->second.get();
+        } else {
+            job.source = m_registry->source(listId);
+            if (!job.source) {
+                throw ReminderStoreError(
+                    ReminderStoreError::Unreadable, u"Task list \"%1\" does not exist"_s.arg(listId));
+            }
+            job.fresh = std::make_unique<Handle>();
+            job.fresh->database = this;
+            job.fresh->listId = listId;
+            job.handle = job.fresh.get();
+        }
+        jobs.push_back(std::move(job));
+    }
+    // Each backend loads its list when it is first opened; they do it side by side.
+    const auto errors = concurrently(jobs.size(), [&](std::size_t i) {
+        auto &job = jobs[i];
+        if (job.fresh) {
+            job.fresh->connect(job.source.get());
+        }
+        if (each) {
+            each(i, readFrom(job.handle->client.get(), "#t"));
+        }
+    });
+    std::exception_ptr firstError;
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        if (errors[i]) {
+            firstError = firstError ? firstError : errors[i];
+        } else if (jobs[i].fresh) {
+            const auto listId = jobs[i].fresh->listId;
+            m_handles[listId] = std::move(jobs[i].fresh);
+        }
+    }
+    if (firstError) {
+        std::rethrow_exception(firstError);
+    }
 }
 
 void EdsDatabase::close(const QString &listId)
@@ -310,26 +369,19 @@ std::vector<ICalComponentPtr> EdsDatabase::readAll(const QString &listId)
 std::vector<ICalComponentPtr> EdsDatabase::read(const QString &listId, const QStringList &uids)
 {
     auto &list = handle(listId);
-    QByteArray query = "#t";
-    if (!uids.isEmpty()) {
-        GString *expression = g_string_new("(or");
-        for (const auto &uid : uids) {
-            g_string_append(expression, " (uid? ");
-            e_sexp_encode_string(expression, uid.toUtf8().constData());
-            g_string_append_c(expression, ')');
-        }
+    if (uids.isEmpty()) {
+        return readFrom(list.client.get(), "#t");
+    }
+    GString *expression = g_string_new("(or");
+    for (const auto &uid : uids) {
+        g_string_append(expression, " (uid? ");
+        e_sexp_encode_string(expression, uid.toUtf8().constData());
         g_string_append_c(expression, ')');
-        query = QByteArray(expression->str);
-        g_string_free(expression, TRUE);
     }
-    GSList *components = nullptr;
-    GError *error = nullptr;
-    if (!e_cal_client_get_object_list_sync(list.client.get(), query.constData(), &components, nullptr, &error)) {
-        throw ReminderStoreError(ReminderStoreError::Unreadable, u"Task list cannot be read: %1"_s.arg(take(error)));
-    }
-    auto result = masters(components);
-    g_slist_free_full(components, g_object_unref);
-    return result;
+    g_string_append_c(expression, ')');
+    const QByteArray query(expression->str);
+    g_string_free(expression, TRUE);
+    return readFrom(list.client.get(), query);
 }
 
 namespace {

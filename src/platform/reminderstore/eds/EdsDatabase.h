@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -57,9 +58,11 @@ public:
     bool canRename(const QString &listId) const;
     bool canRemove(const QString &listId) const;
 
-    // Opens the list's client and its live view (which reports only changes from now on); a list
-    // already open stays as it is.
-    void open(const QString &listId);
+    // Opens the lists' clients and their live views (which report only changes from now on), all
+    // at once; a list already open stays as it is. The lists that open stay open when another
+    // fails.
+    void open(const QStringList &listIds);
+    void open(const QString &listId) { open(QStringList {listId}); }
     void close(const QString &listId);
     bool isOpen(const QString &listId) const;
 
@@ -68,8 +71,15 @@ public:
     std::vector<ICalComponentPtr> readAll(const QString &listId);
     std::vector<ICalComponentPtr> read(const QString &listId, const QStringList &uids);
 
+    // Opens the lists as open() does and reads every to-do of each, the lists side by side; `each`
+    // gets a list's position in `listIds` and its to-dos on that list's thread, as soon as they
+    // are read.
+    using Reader = std::function<void(std::size_t, std::vector<ICalComponentPtr>)>;
+    void openAndRead(const QStringList &listIds, const Reader &each);
+
     // One batch each. A modify of a to-do someone else removed meanwhile writes it anew, and a
-    // remove of one already gone counts as done.
+    // remove of one already gone counts as done. Batches of different lists may run on different
+    // threads at once.
     void create(const QString &listId, const std::vector<icalcomponent *> &todos);
     void modify(const QString &listId, const std::vector<icalcomponent *> &todos);
     void remove(const QString &listId, const QStringList &uids);

@@ -1,5 +1,6 @@
 #include "platform/reminderstore/eds/EdsReminderStore.h"
 
+#include "platform/reminderstore/eds/Concurrently.h"
 #include "platform/reminderstore/eds/ICalendarMapping.h"
 #include "platform/reminderstore/eds/Strings.h"
 
@@ -102,22 +103,35 @@ bool EdsReminderStore::registryAvailable()
     return activatable.isValid() && activatable.value().contains(EdsText::registryBusName);
 }
 
-std::vector<Reminder> EdsReminderStore::readList(const QString &listId)
+std::vector<Reminder> EdsReminderStore::takeLists(const QStringList &listIds)
 {
-    std::vector<Reminder> reminders;
-    for (auto &todo : m_database->readAll(listId)) {
-        auto reminder = readTodo(todo.get(), listId);
-        // One id names one reminder; a copy of a to-do in a second list is not another one.
-        if (m_entries.count(reminder.id)) {
-            continue;
+    // Each list is mapped on its own thread as soon as it is read.
+    std::vector<std::vector<ICalComponentPtr>> todos(std::size_t(listIds.size()));
+    std::vector<std::vector<Reminder>> mapped(todos.size());
+    m_database->openAndRead(listIds, [&](std::size_t i, std::vector<ICalComponentPtr> read) {
+        for (const auto &todo : read) {
+            mapped[i].push_back(readTodo(todo.get(), listIds[qsizetype(i)]));
         }
-        m_entries[reminder.id] = Entry {listId, std::move(todo)};
-        reminders.push_back(std::move(reminder));
-    }
-    std::sort(reminders.begin(), reminders.end(), [](const Reminder &a, const Reminder &b) {
-        return std::tie(a.creationDate, a.id) < std::tie(b.creationDate, b.id);
+        todos[i] = std::move(read);
     });
-    return reminders;
+    std::vector<Reminder> result;
+    for (std::size_t i = 0; i < mapped.size(); ++i) {
+        std::vector<Reminder> inList;
+        for (std::size_t j = 0; j < mapped[i].size(); ++j) {
+            auto &reminder = mapped[i][j];
+            // One id names one reminder; a copy of a to-do in a second list is not another one.
+            if (m_entries.count(reminder.id)) {
+                continue;
+            }
+            m_entries[reminder.id] = Entry {listIds[qsizetype(i)], std::move(todos[i][j])};
+            inList.push_back(std::move(reminder));
+        }
+        std::sort(inList.begin(), inList.end(), [](const Reminder &a, const Reminder &b) {
+            return std::tie(a.creationDate, a.id) < std::tie(b.creationDate, b.id);
+        });
+        result.insert(result.end(), std::make_move_iterator(inList.begin()), std::make_move_iterator(inList.end()));
+    }
+    return result;
 }
 
 void EdsReminderStore::ensureLoaded()
@@ -134,14 +148,13 @@ void EdsReminderStore::ensureLoaded()
         });
         State state;
         state.sources = m_database->sources();
+        QStringList ids;
         for (const auto &list : lists) {
-            // A list that cannot be read is no empty list: its reminders would count as deleted.
-            m_database->open(list.id);
-            auto reminders = readList(list.id);
-            state.reminders.insert(state.reminders.end(), std::make_move_iterator(reminders.begin()),
-                std::make_move_iterator(reminders.end()));
+            ids << list.id;
             state.lists.push_back(ReminderList {list.id, list.title, list.sourceId});
         }
+        // A list that cannot be read is no empty list: its reminders would count as deleted.
+        state.reminders = takeLists(ids);
         if (const auto defaultId = m_database->defaultListId(); !defaultId.isEmpty()) {
             state.defaultListId = defaultId;
         }
@@ -273,6 +286,7 @@ void EdsReminderStore::persist(const State &state)
     order << removedLists;
     std::map<QString, Batch> batches;
     const auto positions = m_touched.isEmpty() ? Positions() : positionsOf(state.reminders);
+    bool moves = false;
     for (const auto &id : m_touched) {
         const auto at = positions.value(id, -1);
         const Reminder *wanted = at >= 0 ? &state.reminders[std::size_t(at)] : nullptr;
@@ -305,6 +319,7 @@ void EdsReminderStore::persist(const State &state)
         batches[wanted->listId].creates.emplace_back(id, std::move(todo));
         if (liveEntry) {
             batches[entry->second.listId].removes << id;
+            moves = true;
         }
     }
 
@@ -341,40 +356,66 @@ void EdsReminderStore::persist(const State &state)
             m_database->renameList(list->id, list->title);
             undo.push_back([this, id = list->id, title = oldTitle] { m_database->renameList(id, title); });
         }
+        // The batches of one kind run side by side, one list each; each leaves how to undo it.
+        using Job = std::function<std::function<void()>()>;
+        const auto runPhase = [&undo](const std::vector<Job> &jobs) {
+            std::vector<std::function<void()>> undos(jobs.size());
+            const auto errors = concurrently(jobs.size(), [&](std::size_t i) { undos[i] = jobs[i](); });
+            for (std::size_t i = 0; i < jobs.size(); ++i) {
+                if (!errors[i]) {
+                    undo.push_back(std::move(undos[i]));
+                }
+            }
+            for (const auto &error : errors) {
+                if (error) {
+                    std::rethrow_exception(error);
+                }
+            }
+        };
+        std::vector<Job> creates;
+        std::vector<Job> modifies;
+        std::vector<Job> removes;
         for (const auto &listId : order) {
             const auto &batch = batches[listId];
-            if (batch.creates.empty()) {
-                continue;
+            if (!batch.creates.empty()) {
+                creates.push_back([this, listId, &batch, raw] {
+                    m_database->create(listId, raw(batch.creates));
+                    QStringList ids;
+                    for (const auto &[id, todo] : batch.creates) {
+                        ids << id;
+                    }
+                    return std::function<void()>([this, listId, ids] { m_database->remove(listId, ids); });
+                });
             }
-            m_database->create(listId, raw(batch.creates));
-            QStringList ids;
-            for (const auto &[id, todo] : batch.creates) {
-                ids << id;
+            if (!batch.modifies.empty()) {
+                QStringList ids;
+                for (const auto &[id, todo] : batch.modifies) {
+                    ids << id;
+                }
+                modifies.push_back([this, listId, &batch, raw, rawImages, images = preImages(ids)] {
+                    m_database->modify(listId, raw(batch.modifies));
+                    return std::function<void()>(
+                        [this, listId, images, rawImages] { m_database->modify(listId, rawImages(images)); });
+                });
             }
-            undo.push_back([this, listId, ids] { m_database->remove(listId, ids); });
+            if (!batch.removes.empty()) {
+                removes.push_back([this, listId, &batch, rawImages, images = preImages(batch.removes)] {
+                    m_database->remove(listId, batch.removes);
+                    return std::function<void()>(
+                        [this, listId, images, rawImages] { m_database->create(listId, rawImages(images)); });
+                });
+            }
         }
-        for (const auto &listId : order) {
-            const auto &batch = batches[listId];
-            if (batch.modifies.empty()) {
-                continue;
-            }
-            QStringList ids;
-            for (const auto &[id, todo] : batch.modifies) {
-                ids << id;
-            }
-            auto images = preImages(ids);
-            m_database->modify(listId, raw(batch.modifies));
-            undo.push_back([this, listId, images, rawImages] { m_database->modify(listId, rawImages(images)); });
+        // The kinds touch different to-dos and go together, except that when a to-do moves
+        // between lists, the removes wait until every create went through: a move is never only
+        // gone.
+        creates.insert(creates.end(), modifies.begin(), modifies.end());
+        if (!moves) {
+            creates.insert(creates.end(), removes.begin(), removes.end());
+            removes.clear();
         }
-        for (const auto &listId : order) {
-            const auto &batch = batches[listId];
-            if (batch.removes.empty()) {
-                continue;
-            }
-            auto images = preImages(batch.removes);
-            m_database->remove(listId, batch.removes);
-            undo.push_back([this, listId, images, rawImages] { m_database->create(listId, rawImages(images)); });
-        }
+        runPhase(creates);
+        runPhase(removes);
         // Last, since a removed list cannot be put back.
         for (const auto &id : removedLists) {
             m_database->removeList(id);
@@ -573,8 +614,7 @@ bool EdsReminderStore::followLists(State &state)
             continue;
         }
         try {
-            m_database->open(list.id);
-            auto reminders = readList(list.id);
+            auto reminders = takeLists({list.id});
             state.reminders.insert(state.reminders.end(), reminders.begin(), reminders.end());
         } catch (const ReminderStoreError &) {
             // Not known to anyone yet; it is tried again with the next news of the registry.

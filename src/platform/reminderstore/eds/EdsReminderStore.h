@@ -75,7 +75,9 @@ private:
     // Reads the given to-dos of a list (all of them when there are many) and takes what changed.
     void verify(
         State &state, Positions &positions, const QString &listId, QSet<QString> uids, bool &visible, bool &datesOnly);
-    std::vector<Reminder> readList(const QString &listId);
+    // Opens and reads the lists and keeps their to-dos; the reminders come list by list, each in
+    // the order its to-dos were created.
+    std::vector<Reminder> takeLists(const QStringList &listIds);
     State currentState();
 
     std::unique_ptr<EdsDatabase> m_database;
