@@ -96,7 +96,8 @@ TEST(EdsSyncE2e, SwitchingToTheTaskDatabaseRestoresFromTheServerAndSyncsBothWays
     const auto groceries = m.phone.createList(u"Groceries"_s);
     m.phone.createReminder({.title = u"Buy milk"_s, .listId = groceries});
 
-    // First on the JSON store: a reminder of this machine goes up, the phone's comes down.
+    // First on the app's own store (the JSON file's, in memory here): a reminder of this machine
+    // goes up, the phone's comes down.
     InMemoryReminderStore json(m.clock);
     json.setDefaultListId(json.saveList(ReminderList {{}, u"Reminders"_s, u"local"_s}).id);
     Reminder call;

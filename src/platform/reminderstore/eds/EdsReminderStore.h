@@ -24,8 +24,9 @@ namespace quorvin {
 // is applied only while no write is staged.
 //
 // A commit sends one batch per list and kind: new lists, renamed lists, then the creates, the
-// modifies and the removes of each list, and removed lists last. When a batch fails, the ones
-// before it are undone from what the database held before and the commit throws with its writes
+// modifies and the removes of each list (the lists side by side, removes after creates when a
+// to-do moves between lists), and removed lists last. When a batch fails, the ones that went
+// through are undone from what the database held before and the commit throws with its writes
 // still staged. A move between lists is a create in the target and a remove from the source, so
 // the id survives it. A save that changes nothing is compared on the mapped to-do and never
 // reaches the database, which would stamp it anew and report it.
