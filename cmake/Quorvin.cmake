@@ -4,13 +4,20 @@
 set(QUORVIN_WARNINGS -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Werror
     -Wno-error=deprecated-declarations)
 
-# quorvin_add_library(<folder> [DEPS target...])
-# Builds src/<folder>/**.cpp into quorvin_<folder>. Headers are included as "<folder>/X.h".
+# quorvin_add_library(<folder> [NAME name] [EXCLUDE subfolder...] [DEPS target...])
+# Builds src/<folder>/**.cpp into quorvin_<name> (name defaults to the folder). Headers are included
+# as "<folder>/X.h". EXCLUDE leaves out subfolders that form a library of their own.
 function(quorvin_add_library folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "EXCLUDE;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/src/${folder}/*.h)
-  set(target quorvin_${folder})
+  foreach(excluded ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/src/${folder}/${excluded}/")
+  endforeach()
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${folder})
+  endif()
+  set(target quorvin_${ARG_NAME})
   add_library(${target} STATIC ${sources})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
@@ -18,16 +25,20 @@ function(quorvin_add_library folder)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# quorvin_add_tests(<folder> [DEPS target...])
-# Builds tests/<folder>/**.cpp into <folder>_tests and registers every case with CTest.
+# quorvin_add_tests(<folder> [LAUNCHER command...] [DEPS target...])
+# Builds tests/<folder>/**.cpp into <folder>_tests and registers every case with CTest. LAUNCHER
+# runs each case (and the listing of cases) through a command, e.g. one that sets up a session.
 function(quorvin_add_tests folder)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "LAUNCHER;DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/tests/${folder}/*.h)
   set(target ${folder}_tests)
   add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} quorvin_testsupport GTest::gtest GTest::gmock)
+  if(ARG_LAUNCHER)
+    set_property(TARGET ${target} PROPERTY CROSSCOMPILING_EMULATOR ${ARG_LAUNCHER})
+  endif()
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
     PROPERTIES LABELS ${folder}

@@ -3,7 +3,7 @@
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/files/DataDirectoryLock.h"
 #include "platform/http/QtHttpSession.h"
-#include "platform/reminderstore/JsonFileReminderStore.h"
+#include "platform/reminderstore/eds/ReminderStoreSelection.h"
 #include "sync/QuorvinMacService.h"
 
 #include <QCoreApplication>
@@ -66,8 +66,8 @@ int main(int argc, char **argv)
     Clock &clock = Clock::system();
     FileUserDefaults defaults(FileUserDefaults::standardFilePath());
     QtHttpSession http;
-    JsonFileReminderStore store(JsonFileReminderStore::defaultFilePath(), clock);
-    QuorvinMacService service(defaults, http, clock, store);
+    const auto store = ReminderStoreSelection::make(defaults, clock);
+    QuorvinMacService service(defaults, http, clock, *store);
 
     // Until the desktop shell exists the status line goes to the terminal.
     QTextStream out(stdout);

@@ -2,6 +2,7 @@
 //
 //     quorvin-cloudserver --port 8080 --user 13812345678:secret123
 //     quorvin-defaults write Quorvin.CloudBaseURL http://127.0.0.1:8080
+//     quorvin-defaults write Quorvin.ReminderStore json
 //
 // SMS codes are not sent anywhere: every code request answers with the code in "dev_code", and
 // the code is printed here as well. A listed account always accepts the code "123456", so it can
@@ -67,8 +68,11 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "cannot listen on 127.0.0.1:" << port << Qt::endl;
         return 1;
     }
+    // A try-out syncs test data: it keeps to the app's own JSON file, away from the desktop's task
+    // lists.
     out << "Serving the test cloud service on " << loopback.baseUrl() << Qt::endl
-        << "Point the app at it with: quorvin-defaults write Quorvin.CloudBaseURL " << loopback.baseUrl() << Qt::endl;
+        << "Point the app at it with: quorvin-defaults write Quorvin.CloudBaseURL " << loopback.baseUrl() << Qt::endl
+        << "Keep the try-out off your task lists with: quorvin-defaults write Quorvin.ReminderStore json" << Qt::endl;
     for (qsizetype i = 0; i < accounts.size(); ++i) {
         out << accounts[i] << Qt::endl
             << "    or sign the app in with: quorvin-defaults write Quorvin.CloudAuthToken " << tokens[i] << Qt::endl;

@@ -1,0 +1,1 @@
+quorvin_add_bench(eds DEPS quorvin_platform_eds)

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/reminderstore/eds/EdsReminderStore.h"
+
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+// Skips the calling test where the task database cannot be used: outside the private session of
+// tests/eds/private-session (never against the user's own lists), or without a registry.
+#define QUORVIN_SKIP_WITHOUT_TASK_DATABASE()                                                                           \
+    do {                                                                                                               \
+        if (const auto reason = ::quorvin::test::EdsTestSession::unavailable()) {                                      \
+            GTEST_SKIP() << *reason;                                                                                   \
+        }                                                                                                              \
+    } while (false)
+
+namespace quorvin::test {
+
+class EdsTestSession {
+public:
+    static std::optional<std::string> unavailable()
+    {
+        if (qgetenv("QUORVIN_EDS_PRIVATE_SESSION") != "1") {
+            return "runs only inside tests/eds/private-session, away from the user's task lists";
+        }
+        if (!EdsReminderStore::registryAvailable()) {
+            return "the session bus offers no task database (evolution-data-server is not installed)";
+        }
+        return std::nullopt;
+    }
+
+    // Runs the other app (tests/support/edspeer) and returns what it printed; a failure fails
+    // the test.
+    static QString peer(const QStringList &arguments)
+    {
+        QProcess process;
+        process.start(QStringLiteral(QUORVIN_EDS_PEER), arguments);
+        const bool finished = process.waitForFinished(30'000);
+        EXPECT_TRUE(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
+            << arguments.join(u' ').toStdString() << ": " << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    // Runs the event loop (where the database's news arrives) until `condition` holds.
+    static bool waitUntil(
+        const std::function<bool()> &condition, std::chrono::milliseconds limit = std::chrono::seconds(15))
+    {
+        return QTest::qWaitFor(condition, int(limit.count()));
+    }
+};
+
+} // namespace quorvin::test
