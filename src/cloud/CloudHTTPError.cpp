@@ -14,4 +14,9 @@ QString CloudHTTPError::domainName()
     return cloudstrings::cloudSyncErrorDomain();
 }
 
+bool CloudHTTPError::hasStatus(const Error &error, int status)
+{
+    return error.domain() == domainName() && error.code() == status;
+}
+
 } // namespace quorvin

@@ -1,5 +1,6 @@
 #include "sync/QuorvinMacService.h"
 
+#include "cloud/CloudHTTPError.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
@@ -9,7 +10,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
-#include "sync/CloudErrors.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 #include <algorithm>
@@ -48,25 +49,6 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
-void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString &localID)
-{
-    const auto previous = mappedLocalID(*m_reminderMappingIndex, serverID);
-    m_reminderMappingIndex->set(serverID, localID, false);
-    saveReminderMappings();
-    // A server item that moved to another local reminder (the next occurrence of a series) keeps
-    // its identity on the next upload: the server's stored source id still names the old reminder.
-    // Likewise a server item whose stored source id names a reminder that is gone here (a delete
-    // that came back before the item was written again) now belongs to the reminder made for it.
-    const auto identity = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
-    if (identity == m_cachedRemoteSourceIdentityByServerID.cend()) {
-        return;
-    }
-    if (previous ? *previous != localID : *identity != localID && !storeHasReminder(*identity)) {
-        m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
-        m_remoteIdentityCacheNeedsWrite = true;
-    }
-}
-
 void QuorvinMacService::noteRedundantCompletedCopies(
     const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
 {
@@ -75,12 +57,12 @@ void QuorvinMacService::noteRedundantCompletedCopies(
     // as a live series: no source identity (completed copies are uploaded without one) and no open
     // or recurring item of that id in this envelope.
     QStringList copies;
-    for (const auto &candidate : m_reminderMappingIndex->serverIDs(localID)) {
+    for (const auto &candidate : m_syncState.reminderMappingIndex().serverIDs(localID)) {
         if (candidate == serverID) {
             copies.append(candidate);
             continue;
         }
-        if (m_cachedRemoteSourceIdentityByServerID.contains(candidate)) {
+        if (m_syncState.cachedRemoteSourceIdentityByServerID().contains(candidate)) {
             continue;
         }
         const bool live = std::any_of(envelopeItems.cbegin(), envelopeItems.cend(), [&](const ReminderPayload &item) {
@@ -99,57 +81,42 @@ void QuorvinMacService::noteRedundantCompletedCopies(
     // same pair never delete both copies.
     std::sort(copies.begin(), copies.end());
     for (qsizetype i = 1; i < copies.size(); ++i) {
-        m_redundantCompletedCopyServerIDs.insert(copies.at(i));
-        appendLog(u"Cloud recurring completed copy redundant server_id="_s + copies.at(i) + u" kept="_s + copies.first()
-            + u" local_id="_s + localID);
+        m_syncState.noteRedundantCompletedCopy(copies.at(i));
+        m_log.appendLog(u"Cloud recurring completed copy redundant server_id="_s + copies.at(i) + u" kept="_s
+            + copies.first() + u" local_id="_s + localID);
     }
 }
 
 QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
 {
-    auto pending = m_redundantCompletedCopyServerIDs.values();
+    auto pending = m_syncState.redundantCompletedCopyServerIDs().values();
     std::sort(pending.begin(), pending.end());
     for (const auto &serverID : pending) {
-        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
+        const auto localID = m_syncState.reminderMappingIndex().localID(serverID);
         // Never delete the only server record of a local reminder.
-        if (!localID || m_reminderMappingIndex->serverIDs(*localID).size() < 2) {
-            m_redundantCompletedCopyServerIDs.remove(serverID);
+        if (!localID || m_syncState.reminderMappingIndex().serverIDs(*localID).size() < 2) {
+            m_syncState.dropRedundantCompletedCopy(serverID);
             continue;
         }
         try {
             co_await client.deleteReminder(serverID);
         } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
+            if (!CloudHTTPError::hasStatus(error, 404)) {
                 throw;
             }
         }
         ensureSyncStateEpoch(epoch);
-        m_redundantCompletedCopyServerIDs.remove(serverID);
-        m_cachedRemoteServerIDs.remove(serverID);
-        m_cachedRemoteSourceIdentityByServerID.remove(serverID);
-        m_remoteIdentityCacheNeedsWrite = true;
-        m_reminderMappingIndex->remove(serverID);
-        saveReminderMappings();
-        saveRemoteIdentityCache();
+        m_syncState.dropRedundantCompletedCopy(serverID);
+        m_syncState.forgetServerReminder(serverID);
+        m_syncState.saveRemoteIdentityCache();
     }
 }
 
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
 {
-    beginCloudMappingMutationBatch();
-    bool result = false;
-    std::exception_ptr failure;
-    try {
-        result = co_await applyCloudEnvelopeSteps(std::move(envelope), advanceLocalPushCursor, epoch);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    endCloudMappingMutationBatch();
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    co_return result;
+    const auto batch = m_syncState.beginCloudMappingMutationBatch();
+    co_return co_await applyCloudEnvelopeSteps(std::move(envelope), advanceLocalPushCursor, epoch);
 }
 
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
@@ -165,14 +132,13 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
     // completed on both sides at once ended up open twice). Read the store first.
     co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
     auto session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
 
     const auto &items = envelope.items;
-    rememberCloudRecurringCompletionCommands(items);
-    rememberRemoteCloudCompletionOrigins(items);
+    // The echo keys of the recurring completions in `items` join here with the activity entry
+    // points, before anything is written.
     const auto pairs = remoteRecurringCompletionPairs(items);
-    rememberCloudRecurringCompletionPairs(pairs.values());
     QSet<QString> pairCompletedIDs;
     for (const auto &pair : pairs) {
         pairCompletedIDs.insert(pair.completedOccurrence.local_id);
@@ -183,7 +149,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
             protectedLocalReminderIDs.insert(source);
         }
-        if (const auto mapped = mappedLocalID(*m_reminderMappingIndex, item.local_id)) {
+        if (const auto mapped = mappedLocalID(m_syncState.reminderMappingIndex(), item.local_id)) {
             protectedLocalReminderIDs.insert(*mapped);
         }
     }
@@ -196,7 +162,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
     const auto deletedReminderIDs = sortedUnique(envelope.deleted_ids);
     const QSet<QString> deletedReminderSet(deletedReminderIDs.cbegin(), deletedReminderIDs.cend());
     for (const auto &serverID : deletedReminderIDs) {
-        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
+        const auto localID = mappedLocalID(m_syncState.reminderMappingIndex(), serverID);
         if (!localID) {
             continue;
         }
@@ -209,20 +175,19 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         }
         ensureSyncStateEpoch(epoch);
         if (failure) {
-            appendLog(u"Cloud reminder delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+            m_log.appendLog(u"Cloud reminder delete apply skipped server_id="_s + serverID + u": "_s + *failure);
         } else {
             session->remove(*localID);
             wrote = true;
         }
-        m_reminderMappingIndex->remove(serverID);
-        saveReminderMappings();
+        m_syncState.removeReminderMapping(serverID);
     }
 
     // List deletes.
     const auto deletedListIDs = sortedUnique(envelope.deleted_list_ids);
     const QSet<QString> deletedListSet(deletedListIDs.cbegin(), deletedListIDs.cend());
     for (const auto &serverID : deletedListIDs) {
-        const auto localID = mappedLocalID(*m_listMappingIndex, serverID);
+        const auto localID = mappedLocalID(m_syncState.listMappingIndex(), serverID);
         if (!localID) {
             continue;
         }
@@ -235,13 +200,12 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         }
         ensureSyncStateEpoch(epoch);
         if (failure) {
-            appendLog(u"Cloud list delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+            m_log.appendLog(u"Cloud list delete apply skipped server_id="_s + serverID + u": "_s + *failure);
         } else {
             session->removeAll(*localID);
             wrote = true;
         }
-        m_listMappingIndex->remove(serverID);
-        saveListMappings();
+        m_syncState.removeListMapping(serverID);
     }
 
     // Lists.
@@ -279,14 +243,14 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         }
         wrote = true;
         const auto serverID = item.local_id;
-        const auto localListID = mappedLocalID(*m_listMappingIndex, item.list_id);
+        const auto localListID = mappedLocalID(m_syncState.listMappingIndex(), item.list_id);
 
-        if (isRemoteRecurringCompletionCommand(item)) {
-            const auto mapped = mappedLocalID(*m_reminderMappingIndex, serverID);
+        if (RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item)) {
+            const auto mapped = mappedLocalID(m_syncState.reminderMappingIndex(), serverID);
             const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, session);
             ensureSyncStateEpoch(epoch);
             if (result) {
-                mapCloudReminder(serverID, *result);
+                m_syncState.mapCloudReminder(serverID, *result, *m_reminderMonitor);
                 cloudReminderIDs.insert(*result);
                 QStringList touched;
                 if (mapped) {
@@ -304,7 +268,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
                 = co_await m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, session.get());
             ensureSyncStateEpoch(epoch);
             if (dedupe.keptLocalID) {
-                mapCloudReminder(serverID, *dedupe.keptLocalID);
+                m_syncState.mapCloudReminder(serverID, *dedupe.keptLocalID, *m_reminderMonitor);
                 noteRedundantCompletedCopies(serverID, *dedupe.keptLocalID, items);
                 cloudReminderIDs.insert(*dedupe.keptLocalID);
                 for (const auto &removed : dedupe.removedLocalIDs) {
@@ -312,11 +276,12 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
                 }
                 refreshMatchSession(*session, {*dedupe.keptLocalID}, *m_reminderMonitor);
                 if (!dedupe.removedLocalIDs.isEmpty()) {
-                    appendLog(u"Cloud recurring completed occurrence deduped server_id="_s + serverID + u" kept="_s
-                        + *dedupe.keptLocalID + u" removed="_s + QString::number(dedupe.removedLocalIDs.size()));
+                    m_log.appendLog(u"Cloud recurring completed occurrence deduped server_id="_s + serverID
+                        + u" kept="_s + *dedupe.keptLocalID + u" removed="_s
+                        + QString::number(dedupe.removedLocalIDs.size()));
                 } else {
-                    appendLog(u"Cloud recurring completed occurrence consumed server_id="_s + serverID + u" local_id="_s
-                        + *dedupe.keptLocalID);
+                    m_log.appendLog(u"Cloud recurring completed occurrence consumed server_id="_s + serverID
+                        + u" local_id="_s + *dedupe.keptLocalID);
                 }
                 continue;
             }
@@ -329,13 +294,13 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         const auto result
             = co_await upsertLocalReminder(item, localListID, pair, protectedLocalReminderIDs, session, epoch);
         ensureSyncStateEpoch(epoch);
-        mapCloudReminder(serverID, result.localID);
+        m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor);
         cloudReminderIDs.insert(result.localID);
         followUp = followUp || result.needsFollowUp;
     }
 
     if (!items.isEmpty()) {
-        appendLog(u"Cloud match index items="_s + QString::number(session->index().size()) + u" candidates="_s
+        m_log.appendLog(u"Cloud match index items="_s + QString::number(session->index().size()) + u" candidates="_s
             + QString::number(session->index().metrics().returnedCandidateCount) + u" full_comparisons="_s
             + QString::number(session->fullComparisonCount()));
     }
@@ -349,14 +314,15 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {
         if (!followUp && !checkpoint.requiresLocalUpload(observed, cloudReminderIDs, cloudListIDs)) {
-            saveCloudPushCursor(observed.next_cursor);
+            m_syncState.saveCloudPushCursor(observed.next_cursor);
             co_return false;
         }
     } else if (!followUp) {
         co_return false;
     }
-    appendLog(u"Cloud pull preserved pending local changes/identities at push cursor "_s
-        + (m_cloudPushCursor.isEmpty() ? QStringLiteral("<empty>") : m_cloudPushCursor) + u" for follow-up upload"_s);
+    m_log.appendLog(u"Cloud pull preserved pending local changes/identities at push cursor "_s
+        + (m_syncState.cloudPushCursor().isEmpty() ? QStringLiteral("<empty>") : m_syncState.cloudPushCursor())
+        + u" for follow-up upload"_s);
     scheduleCloudSync(SyncText::triggerPullFollowUp);
     co_return true;
 }

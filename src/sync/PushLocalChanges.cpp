@@ -1,11 +1,11 @@
 #include "sync/QuorvinMacService.h"
 
+#include "cloud/CloudHTTPError.h"
 #include "cloud/CloudSyncClient.h"
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
-#include "sync/CloudErrors.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
@@ -43,28 +43,22 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
 }
 } // namespace
 
-std::optional<QString> QuorvinMacService::firstServerID(const CloudIDMappingIndex &index, const QString &localID) const
-{
-    return index.firstServerID(localID);
-}
-
 QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(SyncResponseEnvelope envelope, CloudSyncClient client,
     QHash<QString, QString> remoteSourceIdentityByServerID, std::optional<QSet<QString>> remoteSourceIdentities,
     std::optional<QSet<QString>> remoteServerIDs, quint64 epoch)
 {
-    beginCloudMappingMutationBatch();
     std::exception_ptr failure;
     try {
+        const auto batch = m_syncState.beginCloudMappingMutationBatch();
         co_await pushLocalEnvelopeSteps(std::move(envelope), std::move(client),
             std::move(remoteSourceIdentityByServerID), std::move(remoteSourceIdentities), std::move(remoteServerIDs),
             epoch);
     } catch (...) {
         failure = std::current_exception();
     }
-    endCloudMappingMutationBatch();
     // A cleared cache stays cleared: writing it now would mark it as freshly pulled.
-    if (epoch == m_syncStateEpoch) {
-        saveRemoteIdentityCache();
+    if (epoch == m_syncState.syncStateEpoch()) {
+        m_syncState.saveRemoteIdentityCache();
     }
     if (failure) {
         std::rethrow_exception(failure);
@@ -77,7 +71,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
 {
     // Reminder deletes.
     for (const auto &localID : std::as_const(envelope.deleted_ids)) {
-        const auto serverID = firstServerID(*m_reminderMappingIndex, localID);
+        const auto serverID = m_syncState.reminderMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
@@ -85,32 +79,30 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         try {
             co_await client.deleteReminder(*serverID);
         } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
+            if (!CloudHTTPError::hasStatus(error, 404)) {
                 throw;
             }
             alreadyAbsent = true;
         }
         ensureSyncStateEpoch(epoch);
         if (alreadyAbsent) {
-            appendLog(u"Cloud delete reminder already absent local_id="_s + localID + u" server_id="_s + *serverID);
+            m_log.appendLog(
+                u"Cloud delete reminder already absent local_id="_s + localID + u" server_id="_s + *serverID);
         }
-        m_cachedRemoteServerIDs.remove(*serverID);
-        m_cachedRemoteSourceIdentityByServerID.remove(*serverID);
-        m_remoteIdentityCacheNeedsWrite = true;
-        m_reminderMappingIndex->remove(*serverID);
-        saveReminderMappings();
+        m_syncState.forgetServerReminder(*serverID);
     }
 
     // List creates and updates.
     for (const auto &list : std::as_const(envelope.lists)) {
-        if (const auto serverID = firstServerID(*m_listMappingIndex, list.list_id)) {
+        if (const auto serverID = m_syncState.listMappingIndex().firstServerID(list.list_id)) {
             std::optional<QString> staleReason;
             try {
                 co_await client.updateList(listUpdateBody(list, *serverID));
             } catch (const Error &error) {
                 // Only an answer that the list is gone or refused justifies a new server list; a
                 // transient failure must not leave a duplicate list behind on the server.
-                if (!isCloudHTTPError(error, 404) && !isCloudHTTPError(error, 400) && !isCloudHTTPError(error, 410)) {
+                if (!CloudHTTPError::hasStatus(error, 404) && !CloudHTTPError::hasStatus(error, 400)
+                    && !CloudHTTPError::hasStatus(error, 410)) {
                     throw;
                 }
                 staleReason = error.description();
@@ -119,15 +111,13 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             if (!staleReason) {
                 continue;
             }
-            appendLog(u"Cloud list mapping stale local_id="_s + list.list_id + u" server_id="_s + *serverID + u": "_s
-                + *staleReason);
-            m_listMappingIndex->remove(*serverID);
-            saveListMappings();
+            m_log.appendLog(u"Cloud list mapping stale local_id="_s + list.list_id + u" server_id="_s + *serverID
+                + u": "_s + *staleReason);
+            m_syncState.removeListMapping(*serverID);
         }
         const auto created = co_await client.createList(listCreateBody(list));
         ensureSyncStateEpoch(epoch);
-        m_listMappingIndex->set(created.list_id, list.list_id, true);
-        saveListMappings();
+        m_syncState.setListMapping(created.list_id, list.list_id, true);
     }
 
     // Reminder upserts and completions.
@@ -140,7 +130,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         std::optional<QString> serverID;
         const bool completedCopy = !pairs.contains(payload.local_id) && completedCopies.contains(payload.local_id);
         if (const auto pair = pairs.constFind(payload.local_id); pair != pairs.cend()) {
-            appendLog(u"Cloud recurring local completion upload active_server_id="_s + pair->serverID
+            m_log.appendLog(u"Cloud recurring local completion upload active_server_id="_s + pair->serverID
                 + u" old_local_id="_s + pair->completedLocalID + u" next_local_id="_s + pair->activeLocalID);
             serverID = pair->serverID;
         } else if (!completedCopy) {
@@ -150,7 +140,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             } else if (const auto local = payload.local_id.trimmed(); !local.isEmpty()) {
                 sourceID = local;
             }
-            serverID = firstServerID(*m_reminderMappingIndex, payload.local_id);
+            serverID = m_syncState.reminderMappingIndex().firstServerID(payload.local_id);
             bool checked = false;
             if (serverID) {
                 const auto remote = remoteSourceIdentityByServerID.constFind(*serverID);
@@ -158,10 +148,9 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
                     if (!sourceID) {
                         checked = true;
                     } else if (*sourceID != *remote) {
-                        appendLog(u"Cloud mapping identity mismatch local_id="_s + payload.local_id
+                        m_log.appendLog(u"Cloud mapping identity mismatch local_id="_s + payload.local_id
                             + u" mapped_server_id="_s + *serverID + u"; creating separate server copy"_s);
-                        m_reminderMappingIndex->remove(*serverID);
-                        saveReminderMappings();
+                        m_syncState.removeReminderMapping(*serverID);
                         serverID.reset();
                         checked = true;
                     }
@@ -171,10 +160,9 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
                 const bool keep = !remoteSourceIdentities || !sourceID || remoteSourceIdentities->contains(*sourceID)
                     || !serverID || (remoteServerIDs && remoteServerIDs->contains(*serverID));
                 if (!keep) {
-                    appendLog(u"Cloud source identity missing remotely local_id="_s + payload.local_id
+                    m_log.appendLog(u"Cloud source identity missing remotely local_id="_s + payload.local_id
                         + u" mapped_server_id="_s + *serverID + u"; creating server copy"_s);
-                    m_reminderMappingIndex->remove(*serverID);
-                    saveReminderMappings();
+                    m_syncState.removeReminderMapping(*serverID);
                     serverID.reset();
                 }
             }
@@ -187,7 +175,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         }
         body.local_id = serverID;
         if (payload.list_id) {
-            body.list_id = firstServerID(*m_listMappingIndex, *payload.list_id);
+            body.list_id = m_syncState.listMappingIndex().firstServerID(*payload.list_id);
         }
 
         std::optional<ReminderUpsertMutationResponse> answer;
@@ -195,7 +183,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         try {
             answer = co_await client.upsertReminder(body);
         } catch (const Error &error) {
-            if (!body.local_id || !isCloudHTTPError(error, 404)) {
+            if (!body.local_id || !CloudHTTPError::hasStatus(error, 404)) {
                 throw;
             }
             targetMissing = true;
@@ -205,21 +193,16 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             // The server no longer has that item: forget it and upload the reminder as a new one,
             // so sync never stalls on a vanished server id.
             const auto missing = *body.local_id;
-            appendLog(u"Cloud upsert target missing remotely local_id="_s + payload.local_id + u" server_id="_s
+            m_log.appendLog(u"Cloud upsert target missing remotely local_id="_s + payload.local_id + u" server_id="_s
                 + missing + u"; uploading as new server item"_s);
-            m_reminderMappingIndex->remove(missing);
-            m_cachedRemoteServerIDs.remove(missing);
-            m_cachedRemoteSourceIdentityByServerID.remove(missing);
-            m_remoteIdentityCacheNeedsWrite = true;
-            saveReminderMappings();
+            m_syncState.forgetServerReminder(missing);
             body.local_id.reset();
             answer = co_await client.upsertReminder(body);
             ensureSyncStateEpoch(epoch);
         }
         const auto stored = answer->local_id;
-        noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
-        m_reminderMappingIndex->set(stored, payload.local_id, false);
-        saveReminderMappings();
+        m_syncState.noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
+        m_syncState.setReminderMapping(stored, payload.local_id, false);
 
         CompletionMutationPayload completion;
         completion.local_id = stored;
@@ -232,7 +215,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
 
     // List deletes.
     for (const auto &localID : std::as_const(envelope.deleted_list_ids)) {
-        const auto serverID = firstServerID(*m_listMappingIndex, localID);
+        const auto serverID = m_syncState.listMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
@@ -240,33 +223,33 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         try {
             co_await client.deleteList(*serverID, std::nullopt);
         } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
+            if (!CloudHTTPError::hasStatus(error, 404)) {
                 throw;
             }
             alreadyAbsent = true;
         }
         ensureSyncStateEpoch(epoch);
         if (alreadyAbsent) {
-            appendLog(u"Cloud delete list already absent local_id="_s + localID + u" server_id="_s + *serverID);
+            m_log.appendLog(u"Cloud delete list already absent local_id="_s + localID + u" server_id="_s + *serverID);
         }
-        m_listMappingIndex->remove(*serverID);
-        saveListMappings();
+        m_syncState.removeListMapping(*serverID);
     }
 
-    saveCloudPushCursor(envelope.next_cursor);
+    m_syncState.saveCloudPushCursor(envelope.next_cursor);
 }
 
-QHash<QString, QuorvinMacService::LocalRecurringCompletionUploadPair>
-QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPayload> &items) const
+QHash<QString, LocalRecurringCompletionUploadPair> QuorvinMacService::localRecurringCompletionUploadPairs(
+    const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> active;
     QList<ReminderPayload> completed;
     for (const auto &item : items) {
         if (!item.is_completed && !MatchText::normalized(item.repeat_type).isEmpty()
-            && !MatchText::trimmed(item.due_date).isEmpty() && !firstServerID(*m_reminderMappingIndex, item.local_id)) {
+            && !MatchText::trimmed(item.due_date).isEmpty()
+            && !m_syncState.reminderMappingIndex().firstServerID(item.local_id)) {
             active.append(item);
         }
-        if (isRemoteRecurringCompletedOccurrenceCandidate(item)) {
+        if (RemoteRecurringCompletionRules::isRemoteRecurringCompletedOccurrenceCandidate(item)) {
             completed.append(item);
         }
     }
@@ -278,7 +261,7 @@ QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPaylo
     QSet<QString> usedServerIDs;
     QSet<QString> usedActiveIDs;
     for (const auto &copy : std::as_const(completed)) {
-        const auto serverID = firstServerID(*m_reminderMappingIndex, copy.local_id);
+        const auto serverID = m_syncState.reminderMappingIndex().firstServerID(copy.local_id);
         if (!serverID || usedServerIDs.contains(*serverID)) {
             continue;
         }
@@ -294,7 +277,7 @@ QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPaylo
             if (!copyDue || !candidateDue || !(*copyDue < *candidateDue)) {
                 continue;
             }
-            if (!sameRemoteRecurringCompletionIdentity(candidate, copy)) {
+            if (!RemoteRecurringCompletionRules::sameRemoteRecurringCompletionIdentity(candidate, copy)) {
                 continue;
             }
             result.insert(

@@ -1,6 +1,5 @@
 #include "sync/QuorvinMacService.h"
 
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudRestartReconciliationPlanner.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
@@ -18,8 +17,8 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
 {
     const auto plan = CloudRestartReconciliationPlanner::makePlan(
-        m_stateStore->snapshotPayloads(), remoteItems, m_reminderMappingIndex->serverToLocal());
-    appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
+        m_stateStore->snapshotPayloads(), remoteItems, m_syncState.reminderMappingIndex().serverToLocal());
+    m_log.appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
         + u" identity_lookups="_s + QString::number(plan.identityLookupCount) + u" semantic_lookups="_s
         + QString::number(plan.semanticLookupCount) + u" mapping_repairs="_s
         + QString::number(plan.mappingRepairs.size()) + u" duplicates="_s
@@ -30,12 +29,12 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
             + u" 条无法安全判定的本地提醒，已停止自动修改，请上传诊断报告"_s);
     }
 
-    beginCloudMappingMutationBatch();
-    for (const auto &repair : plan.mappingRepairs) {
-        m_reminderMappingIndex->set(repair.serverID, repair.localID, false);
-        saveReminderMappings();
+    {
+        const auto batch = m_syncState.beginCloudMappingMutationBatch();
+        for (const auto &repair : plan.mappingRepairs) {
+            m_syncState.setReminderMapping(repair.serverID, repair.localID, false);
+        }
     }
-    endCloudMappingMutationBatch();
 
     if (!plan.duplicateLocalIDs.isEmpty()) {
         for (const auto &localID : plan.duplicateLocalIDs) {
@@ -46,7 +45,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
         }
         co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
-        appendLog(u"Cloud restart reconciliation removed "_s + QString::number(plan.duplicateLocalIDs.size())
+        m_log.appendLog(u"Cloud restart reconciliation removed "_s + QString::number(plan.duplicateLocalIDs.size())
             + u" strict recurring completion duplicates"_s);
     }
 
@@ -58,7 +57,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     const auto snapshot = m_stateStore->currentSnapshot();
     QSet<QString> unmappedListIDs;
     for (const auto &list : snapshot.lists) {
-        if (!m_listMappingIndex->containsLocalID(list.list_id)) {
+        if (!m_syncState.listMappingIndex().containsLocalID(list.list_id)) {
             unmappedListIDs.insert(list.list_id);
         }
     }
@@ -84,7 +83,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
         envelope.full_snapshot = false;
         co_return envelope;
     }
-    saveCloudPushCursor(QString::number(m_stateStore->currentSequence()));
+    m_syncState.saveCloudPushCursor(QString::number(m_stateStore->currentSequence()));
     co_return std::nullopt;
 }
 

@@ -2,38 +2,9 @@
 
 #include <QString>
 
-// Exact texts of the sync engine: user defaults keys, status lines, diagnostic and activity lines.
+// Exact texts of the sync engine: status lines, diagnostic and activity lines.
 // Texts that continue with a value end where the value is appended.
 namespace quorvin::SyncText {
-
-// User defaults keys.
-inline const QString keyBaseURL = QStringLiteral("Quorvin.CloudBaseURL");
-inline const QString keyAuthToken = QStringLiteral("Quorvin.CloudAuthToken");
-inline const QString keyAuthTokenMarker = QStringLiteral("Quorvin.CloudAuthTokenMarker");
-inline const QString keyUserID = QStringLiteral("Quorvin.CloudUserID");
-inline const QString keySessionID = QStringLiteral("Quorvin.CloudSessionID");
-inline const QString keySessionDeviceID = QStringLiteral("Quorvin.CloudSessionDeviceID");
-inline const QString keySessionClientKind = QStringLiteral("Quorvin.CloudSessionClientKind");
-inline const QString keyProfileNickname = QStringLiteral("Quorvin.CloudProfileNickname");
-inline const QString keyProfileAvatarURL = QStringLiteral("Quorvin.CloudProfileAvatarURL");
-inline const QString keyProfileAvatarRefreshToken = QStringLiteral("Quorvin.CloudProfileAvatarRefreshToken");
-inline const QString keyProfilePasswordSet = QStringLiteral("Quorvin.CloudProfilePasswordSet");
-inline const QString keyHuaweiAccountLinked = QStringLiteral("Quorvin.CloudHuaweiAccountLinked");
-inline const QString keyHuaweiAccountDisplayLabel = QStringLiteral("Quorvin.CloudHuaweiAccountDisplayLabel");
-inline const QString keyPhoneLinked = QStringLiteral("Quorvin.CloudPhoneLinked");
-inline const QString keyPhoneDisplayLabel = QStringLiteral("Quorvin.CloudPhoneDisplayLabel");
-inline const QString keyPhoneNumber = QStringLiteral("Quorvin.CloudPhoneNumber");
-inline const QString keyInstallDeviceID = QStringLiteral("Quorvin.CloudInstallDeviceID");
-inline const QString keyPullCursor = QStringLiteral("Quorvin.CloudPullCursor");
-inline const QString keyPushCursor = QStringLiteral("Quorvin.CloudPushCursor");
-inline const QString keyReminderMap = QStringLiteral("Quorvin.CloudReminderMap");
-inline const QString keyListMap = QStringLiteral("Quorvin.CloudListMap");
-inline const QString keyRemoteSourceIdentityMap = QStringLiteral("Quorvin.RemoteSourceIdentityMap");
-inline const QString keyRemoteServerIDs = QStringLiteral("Quorvin.RemoteServerIDs");
-inline const QString keyRemoteIdentityCacheVersion = QStringLiteral("Quorvin.RemoteIdentityCacheVersion");
-
-// The service's production endpoint, used when "Quorvin.CloudBaseURL" is not set.
-inline const QString productionBaseURL = QStringLiteral("https://sync.quorvin.app/api");
 
 // Status lines.
 inline const QString statusNotYet = QStringLiteral("未发生");
@@ -52,7 +23,6 @@ inline const QString missingToken = QStringLiteral("缺少云同步令牌");
 inline const QString manualRefreshFailed = QStringLiteral("手动刷新失败");
 inline const QString logManualRefreshFailedPrefix = QStringLiteral("手动刷新失败：");
 inline const QString rebuildFailed = QStringLiteral("重建云端失败");
-inline const QString sessionExpired = QStringLiteral("云账号会话已失效，已清除本机同步状态");
 
 // Pause.
 inline const QString pauseMissingTokenReason = QStringLiteral("missing-token");
@@ -68,11 +38,6 @@ inline const QString activityRebuildStarted = QStringLiteral("已开始重建云
 inline const QString activityRebuildDetailPrefix = QStringLiteral("将用这台 Mac 的 ");
 inline const QString activityRebuildDetailSuffix = QStringLiteral(" 条任务重新生成云端数据");
 inline const QString activityRebuildFailed = QStringLiteral("重建云端失败");
-
-// Echo keys of recurring completions.
-inline const QString echoKeyPrefix = QStringLiteral("title|任务|");
-inline const QString echoActionAdvance = QStringLiteral("推进重复任务");
-inline const QString echoActionComplete = QStringLiteral("完成任务");
 
 // Count verification.
 inline const QString countMismatchPrefix = QStringLiteral("条数不一致：云端 ");
@@ -99,11 +64,6 @@ inline const QString logPassDonePrefix = QStringLiteral("云同步完成 [");
 inline const QString logPassFailedPrefix = QStringLiteral("云同步失败 [");
 inline const QString clearEmptyServer = QStringLiteral(
     "Cloud server is empty for current user -> clearing stale cursors and mappings before bootstrap upload");
-inline const QString userChangedInfix = QStringLiteral(": cloud user changed ");
-inline const QString userChangedArrow = QStringLiteral(" -> ");
-inline const QString userChangedSuffix = QStringLiteral("; local reminders preserved");
-inline const QString userResolvedSuffix = QStringLiteral(
-    ": cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply
@@ -129,18 +89,5 @@ inline const QString clearRebuild = QStringLiteral("Cloud rebuild generation res
 inline const QString logRebuildResetPrefix = QStringLiteral("Cloud rebuild generation reset -> rebuilding from ");
 inline const QString logRebuildResetSuffix = QStringLiteral(" local reminders");
 inline const QString logRebuildFailedPrefix = QStringLiteral("Manual cloud rebuild failed: ");
-
-// Token and account.
-inline const QString logTokenNormalized = QStringLiteral("Cloud auth token normalized before startup sync");
-inline const QString logTokenNormalizedEmpty
-    = QStringLiteral("Cloud auth token normalized to empty value before startup sync");
-inline const QString clearTokenIdentityChanged
-    = QStringLiteral("Cloud auth token identity changed -> reset cloud cursors and mappings");
-inline const QString clearTokenUnavailable
-    = QStringLiteral("Cloud auth token unavailable -> reset cloud cursors and mappings");
-inline const QString clearTokenChanged = QStringLiteral("Cloud auth token changed -> reset cloud cursors and mappings");
-inline const QString clearTokenCleared = QStringLiteral("Cloud auth token cleared -> reset cloud cursors and mappings");
-inline const QString logTokenInvalidPrefix = QStringLiteral("Cloud auth token invalid or revoked [");
-inline const QString logTokenInvalidSuffix = QStringLiteral("] -> local account and cloud sync state cleared");
 
 } // namespace quorvin::SyncText

@@ -2,11 +2,9 @@
 
 #include "activity/ReminderCountSummaryText.h"
 #include "cloud/CloudSyncClient.h"
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
-#include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
@@ -51,21 +49,9 @@ CloudSyncClient QuorvinMacService::makeClient(const QString &baseURL, const QStr
 
 void QuorvinMacService::ensureSyncStateEpoch(quint64 epoch) const
 {
-    if (epoch != m_syncStateEpoch) {
+    if (epoch != m_syncState.syncStateEpoch()) {
         throw SyncStateFencedError();
     }
-}
-
-void QuorvinMacService::saveCloudPullCursor(const QString &cursor)
-{
-    m_cloudPullCursor = cursor;
-    m_defaults.setString(SyncText::keyPullCursor, cursor);
-}
-
-void QuorvinMacService::saveCloudPushCursor(const QString &cursor)
-{
-    m_cloudPushCursor = cursor;
-    m_defaults.setString(SyncText::keyPushCursor, cursor);
 }
 
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
@@ -73,16 +59,16 @@ QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
 {
     auto envelope = co_await client.sync(cursor);
     ensureSyncStateEpoch(epoch);
-    updateRemoteIdentityCache(envelope);
+    m_syncState.updateRemoteIdentityCache(envelope);
     co_return envelope;
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch)
 {
-    const auto second = co_await pullCloudEnvelope(client, cursorOrNone(m_cloudPullCursor), epoch);
+    const auto second = co_await pullCloudEnvelope(client, cursorOrNone(m_syncState.cloudPullCursor()), epoch);
     co_await applyCloudEnvelope(second, true, epoch);
     ensureSyncStateEpoch(epoch);
-    saveCloudPullCursor(second.next_cursor);
+    m_syncState.saveCloudPullCursor(second.next_cursor);
     co_return second.items;
 }
 
@@ -97,7 +83,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     if (baseURL.isEmpty()) {
         co_return;
     }
-    const auto token = normalizeCloudAuthTokenValue(m_cloudAuthToken);
+    const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
     if (token.isEmpty()) {
         recordCloudSyncPauseIfNeeded(
             SyncText::pauseMissingTokenReason, SyncText::missingToken, SyncText::pauseMissingTokenLog);
@@ -105,7 +91,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     }
     m_lastLoggedCloudSyncPauseReason.reset();
     markSyncInProgress();
-    const auto epoch = m_syncStateEpoch;
+    const auto epoch = m_syncState.syncStateEpoch();
     QPointer<QuorvinMacService> self(this);
     co_await m_clock.yield();
     if (!self) {
@@ -121,7 +107,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         // The account or the sync state changed under the pass: whatever it would still write
         // belongs to a state that no longer exists.
         if (self) {
-            appendLog(u"Cloud sync pass ended after sync state reset ["_s + trigger + u"]"_s);
+            m_log.appendLog(u"Cloud sync pass ended after sync state reset ["_s + trigger + u"]"_s);
         }
         co_return;
     } catch (...) {
@@ -138,13 +124,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception &error) {
-        if (handleCloudAccessFailure(error, trigger)) {
+        if (m_account.handleCloudAccessFailure(error, trigger)) {
             co_return;
         }
         const auto description = errorDescription(error);
         markSyncFailure(SyncText::syncFailed);
-        appendLog(SyncText::logPassFailedPrefix + trigger + u"]："_s + description);
-        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
+        m_log.appendLog(SyncText::logPassFailedPrefix + trigger + u"]："_s + description);
+        m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
     }
 }
 
@@ -152,86 +138,85 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     std::optional<SyncCountVerificationRequestSignal> request, QString baseURL, QString token, quint64 epoch,
     std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
 {
-    appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
+    m_log.appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
     auto client = makeClient(baseURL, token);
     const auto localCount = m_stateStore->reminderCount();
 
     // First pull.
-    const bool incremental = !m_cloudPushCursorNeedsRebase
-        && (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) && m_remoteIdentityCacheVersion == 1;
+    const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
+        && (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty())
+        && m_syncState.remoteIdentityCacheVersion() == 1;
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
     std::optional<QString> firstCursor;
     if (incremental) {
-        firstCursor = cursorOrNone(m_cloudPullCursor);
+        firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
     }
     const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
 
     // Empty server.
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
-        if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
-            || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty()) {
-            clearCloudSyncState(SyncText::clearEmptyServer);
+        if (m_syncState.holdsState()) {
+            m_syncState.clearCloudSyncState(SyncText::clearEmptyServer);
             // The pass cleared the state itself and goes on from the cleared state.
-            epoch = m_syncStateEpoch;
+            epoch = m_syncState.syncStateEpoch();
         }
-        appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
+        m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    const bool held = !m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
-        || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty();
+    const bool held = m_syncState.holdsState();
     QList<ReminderPayload> remoteItems = first.items;
 
-    if (!serverEmpty && m_cloudPushCursorNeedsRebase && held) {
-        appendLog(SyncText::logRestartApply);
+    if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && held) {
+        m_log.appendLog(SyncText::logRestartApply);
         const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
         ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
+        m_syncState.saveCloudPullCursor(first.next_cursor);
         const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
         ensureSyncStateEpoch(epoch);
         if (reconciled) {
             if (keptLocalChanges) {
-                appendLog(SyncText::logRestartFullUpload);
+                m_log.appendLog(SyncText::logRestartFullUpload);
             } else {
-                appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
+                m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
                     + SyncText::logRestartUploadSuffix);
             }
-            co_await pushLocalEnvelope(*reconciled, client, m_cachedRemoteSourceIdentityByServerID,
-                QSet<QString>(
-                    m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-                m_cachedRemoteServerIDs, epoch);
+            co_await pushLocalEnvelope(*reconciled, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
+                QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
+                    m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
+                m_syncState.cachedRemoteServerIDs(), epoch);
             remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
         }
-    } else if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) {
-        const auto local = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
-        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
-            QSet<QString>(
-                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-            m_cachedRemoteServerIDs, epoch);
+    } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
+        const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+        co_await pushLocalEnvelope(local, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
+            QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
+                m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
+            m_syncState.cachedRemoteServerIDs(), epoch);
         co_await applyCloudEnvelope(first, true, epoch);
         ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
+        m_syncState.saveCloudPullCursor(first.next_cursor);
         remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
     } else {
         co_await applyCloudEnvelope(first, true, epoch);
         ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
+        m_syncState.saveCloudPullCursor(first.next_cursor);
         const auto local = m_stateStore->syncResponse(std::nullopt);
-        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
-            QSet<QString>(
-                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-            m_cachedRemoteServerIDs, epoch);
+        co_await pushLocalEnvelope(local, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
+            QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
+                m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
+            m_syncState.cachedRemoteServerIDs(), epoch);
         remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
     }
 
     // Tail.
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
     const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
     ensureSyncStateEpoch(epoch);
     if (aligned.isEmpty()) {
-        m_cloudPushCursorNeedsRebase = false;
+        m_syncState.setCloudPushCursorNeedsRebase(false);
         co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
     } else {
@@ -239,10 +224,10 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         ensureSyncStateEpoch(epoch);
         const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
         if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
-            saveCloudPushCursor(observed.next_cursor);
+            m_syncState.saveCloudPushCursor(observed.next_cursor);
         }
-        appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
-        m_cloudPushCursorNeedsRebase = false;
+        m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
+        m_syncState.setCloudPushCursorNeedsRebase(false);
         co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
     }
@@ -256,38 +241,39 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     }
     *passRequest = effectiveRequest;
 
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
+    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
         scheduleCloudSync(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
         m_cloudSyncPending = true;
-        appendLog(SyncText::logLocalChangesDuringSync + m_cloudPushCursor);
+        m_log.appendLog(SyncText::logLocalChangesDuringSync + m_syncState.cloudPushCursor());
         co_return;
     }
 
-    const auto completionLine = SyncText::logPassDonePrefix + trigger + u"] push_cursor="_s + m_cloudPushCursor
-        + u" pull_cursor="_s + m_cloudPullCursor;
+    const auto completionLine = SyncText::logPassDonePrefix + trigger + u"] push_cursor="_s
+        + m_syncState.cloudPushCursor() + u" pull_cursor="_s + m_syncState.cloudPullCursor();
     if (!effectiveRequest) {
         markSyncSuccess(SyncText::syncDone);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
         co_return;
     }
 
     const auto counts = quorvinReminderCountSummary(m_stateStore->currentSnapshot().items);
-    const auto answer = co_await client.reportSyncCounts(effectiveRequest->request_id, m_cloudPullCursor, counts);
+    const auto answer
+        = co_await client.reportSyncCounts(effectiveRequest->request_id, m_syncState.cloudPullCursor(), counts);
     ensureSyncStateEpoch(epoch);
     if (answer.state == u"mismatched"_s) {
         const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
         markSyncFailure(text);
-        appendLog(SyncText::logCountMismatchPrefix + trigger + u"] "_s + text);
-        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
+        m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + u"] "_s + text);
+        m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
     } else if (answer.state == u"matched"_s) {
         markSyncSuccess(SyncText::syncDoneCountsMatched);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
     } else {
         m_observedCountVerificationRequestID.clear();
         markSyncSuccess(SyncText::syncDoneCountsRetry);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
     }
 }
 
