@@ -164,6 +164,13 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 
 // ---- remote identity cache
 
+CloudRemoteIdentities CloudSyncState::remoteIdentities() const
+{
+    return {m_cachedRemoteSourceIdentityByServerID,
+        QSet<QString>(m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
+        m_cachedRemoteServerIDs};
+}
+
 void CloudSyncState::clearRemoteIdentityCache()
 {
     m_cachedRemoteSourceIdentityByServerID.clear();

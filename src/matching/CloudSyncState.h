@@ -1,6 +1,7 @@
 #pragma once
 
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudRemoteIdentities.h"
 #include "model/SyncResponseEnvelope.h"
 
 #include <QHash>
@@ -79,6 +80,8 @@ public:
         return m_cachedRemoteSourceIdentityByServerID;
     }
     const QSet<QString> &cachedRemoteServerIDs() const { return m_cachedRemoteServerIDs; }
+    // The cache as a push checks its mappings against it.
+    CloudRemoteIdentities remoteIdentities() const;
     // 1 once the cache was written from a pull, 0 after a clear; anything but 1 asks for a full pull.
     qint64 remoteIdentityCacheVersion() const { return m_remoteIdentityCacheVersion; }
     // Folds one pulled envelope into the cache and saves it.

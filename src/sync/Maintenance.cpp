@@ -15,7 +15,7 @@ void QuorvinMacService::manualRefresh()
     if (!m_reminderMonitor) {
         return;
     }
-    spawn(runManualRefresh(), QStringLiteral("manual refresh"));
+    spawn(runManualRefresh(), SyncText::taskManualRefresh);
 }
 
 QCoro::Task<void> QuorvinMacService::runManualRefresh()
@@ -44,7 +44,7 @@ void QuorvinMacService::retryCloudBootstrap()
         m_log.appendLog(SyncText::logRebuildNoBaseURL);
         return;
     }
-    spawn(runCloudBootstrapRebuild(baseURL), QStringLiteral("cloud rebuild"));
+    spawn(runCloudBootstrapRebuild(baseURL), SyncText::taskRebuild);
 }
 
 QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)

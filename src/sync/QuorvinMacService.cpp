@@ -15,8 +15,6 @@
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 using namespace std::chrono_literals;
 
 QuorvinMacService::QuorvinMacService(
@@ -33,6 +31,7 @@ QuorvinMacService::QuorvinMacService(
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
+    , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
     connect(&m_account, &CloudAccount::changed, this, &QuorvinMacService::changed);
@@ -128,10 +127,11 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
     publish(m_reminderCount, int(event.totalCount));
     publish(m_cursor, event.cursor);
     publish(m_lastRefreshSummary,
-        event.reason + u": +"_s + QString::number(event.upserts) + u" / -"_s + QString::number(event.deletions));
-    m_log.appendLog(u"Refresh ["_s + event.reason + u"] upserts="_s + QString::number(event.upserts) + u" deletions="_s
-        + QString::number(event.deletions) + u" total="_s + QString::number(event.totalCount) + u" cursor="_s
-        + event.cursor);
+        event.reason + SyncText::refreshSummaryUpserts + QString::number(event.upserts)
+            + SyncText::refreshSummaryDeletions + QString::number(event.deletions));
+    m_log.appendLog(SyncText::logRefreshPrefix + event.reason + SyncText::logRefreshUpserts
+        + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
+        + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
     // The local-refresh activity entry joins here with the activity entry points.
     if (event.reason != SyncText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
@@ -195,7 +195,7 @@ void QuorvinMacService::scheduleCloudSync(
         return;
     }
     m_cloudSyncRunning = true;
-    spawn(runCloudSyncRunner(), QStringLiteral("cloud sync runner"));
+    spawn(runCloudSyncRunner(), SyncText::taskRunner);
 }
 
 QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()

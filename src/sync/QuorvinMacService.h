@@ -34,12 +34,15 @@
 #include "account/CloudAccountOwner.h"
 #include "activity/ActivityLog.h"
 #include "activity/DiagnosticLog.h"
+#include "matching/CloudRemoteIdentities.h"
 #include "matching/CloudSyncState.h"
 #include "model/ReminderListDirectoryPayload.h"
 #include "model/ReminderPayload.h"
+#include "model/ReminderUpsertMutationPayload.h"
 #include "model/SyncCountVerificationRequestSignal.h"
 #include "model/SyncResponseEnvelope.h"
 #include "platform/concurrency/CancelToken.h"
+#include "sync/CloudEnvelopeApplication.h"
 #include "sync/LocalRecurringCompletionUploadPair.h"
 #include "sync/LocalReminderUpsertResult.h"
 #include "sync/RemoteRecurringCompletionPair.h"
@@ -50,6 +53,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <qcoro/qcorotask.h>
 
 #include <memory>
@@ -151,27 +155,50 @@ private:
     void setLastSyncAttemptStatus(const QString &value);
     void cloudAuthTokenApplied() override;
 
+    // Long walks over cloud items (the apply, the due-date alignment) let other main-thread work run
+    // before every twelfth item.
+    static constexpr qsizetype itemsBetweenYields = 12;
+
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
     // Throws when the sync state was cleared or the token changed since `epoch` was taken.
     void ensureSyncStateEpoch(quint64 epoch) const;
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
 
-    // The pass and its steps.
+    // The pass: the first pull, one of three paths, the tail, then the outcome.
     QCoro::Task<void> runCloudSyncSteps(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
         QString baseURL, QString token, quint64 epoch,
         std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
     QCoro::Task<SyncResponseEnvelope> pullCloudEnvelope(
         CloudSyncClient client, std::optional<QString> cursor, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch);
+    // Each path returns the items of its second pull.
+    QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(
+        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(
+        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
+        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
+    // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
+    QCoro::Task<void> finishCloudSyncPass(QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
+    // Another pass for changes made meanwhile, or success, or the answer to a count verification.
+    QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
+        CloudSyncClient client, quint64 epoch,
+        std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
 
-    // Push.
-    QCoro::Task<void> pushLocalEnvelope(SyncResponseEnvelope envelope, CloudSyncClient client,
-        QHash<QString, QString> remoteSourceIdentityByServerID, std::optional<QSet<QString>> remoteSourceIdentities,
-        std::optional<QSet<QString>> remoteServerIDs, quint64 epoch);
-    QCoro::Task<void> pushLocalEnvelopeSteps(SyncResponseEnvelope envelope, CloudSyncClient client,
-        QHash<QString, QString> remoteSourceIdentityByServerID, std::optional<QSet<QString>> remoteSourceIdentities,
-        std::optional<QSet<QString>> remoteServerIDs, quint64 epoch);
+    // The push, in this order: reminder deletes, list creates and updates, reminder upserts with
+    // their completion state, list deletes. The push cursor moves only when all went through.
+    QCoro::Task<void> pushLocalEnvelope(
+        SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
+    QCoro::Task<void> pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<void> pushListUpserts(QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<void> pushReminderUpserts(
+        QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
+    // Sends one upsert; a target the server no longer has is forgotten and the reminder uploaded as a
+    // new item. Returns the server id that holds it.
+    QCoro::Task<QString> upsertCloudReminder(
+        ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<void> pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
     QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
         const QList<ReminderPayload> &items) const;
 
@@ -179,10 +206,17 @@ private:
     QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(
         QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch);
 
-    // Apply.
+    // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
+    // scheduled a follow-up pass for local changes it had to keep.
     QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch);
-    QCoro::Task<bool> applyCloudEnvelopeSteps(
-        SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch);
+    std::shared_ptr<CloudEnvelopeApplication> prepareCloudEnvelopeApplication(SyncResponseEnvelope envelope);
+    QCoro::Task<void> applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
+    QCoro::Task<void> applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
+    QCoro::Task<void> applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
+    QCoro::Task<void> applyCloudItem(
+        std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item, quint64 epoch);
+
+    // Recurring completions.
     QHash<QString, RemoteRecurringCompletionPair> remoteRecurringCompletionPairs(
         const QList<ReminderPayload> &items) const;
     QCoro::Task<std::optional<QString>> applyRemoteRecurringCompletionCommand(ReminderPayload item,
@@ -192,16 +226,21 @@ private:
     void noteRedundantCompletedCopies(
         const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
     QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
+    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch);
 
-    // Local upsert.
+    // The local upsert: which local reminder a cloud item is, then the write.
     QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);
     QCoro::Task<LocalReminderUpsertResult> upsertLocalReminder(ReminderPayload item, std::optional<QString> localListID,
         std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion, QSet<QString> protectedLocalReminderIDs,
         std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
+    QCoro::Task<void> removeRecurringActiveDuplicates(QString serverID, QString winner, QStringList duplicates,
+        QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession,
+        quint64 epoch);
+    // Returns the local id written.
+    QCoro::Task<QString> writeLocalReminder(ReminderPayload item, std::optional<QString> target,
+        std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
+        std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
     bool storeHasReminder(const QString &localID) const;
-
-    // Alignment.
-    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch);
 
     // Maintenance.
     QCoro::Task<void> runManualRefresh();
@@ -238,7 +277,7 @@ private:
     std::unique_ptr<ReminderMonitor> m_reminderMonitor;
     bool m_cloudSyncRunning = false;
     bool m_cloudSyncPending = false;
-    QString m_cloudSyncLatestTrigger = QStringLiteral("startup");
+    QString m_cloudSyncLatestTrigger;
     std::optional<SyncCountVerificationRequestSignal> m_cloudCountVerificationRequest;
     QString m_observedCountVerificationRequestID;
     std::unique_ptr<CancelSource> m_cloudSyncPollTask;

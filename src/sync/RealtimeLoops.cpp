@@ -37,7 +37,7 @@ void QuorvinMacService::startCloudSyncPollingIfNeeded()
         return;
     }
     m_cloudSyncPollTask = std::make_unique<CancelSource>();
-    spawn(runHealthPoll(m_cloudSyncPollTask->token()), QStringLiteral("cloud health poll"));
+    spawn(runHealthPoll(m_cloudSyncPollTask->token()), SyncText::taskHealthPoll);
 }
 
 void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
@@ -47,7 +47,7 @@ void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
     }
     m_cloudSyncWaitTask = std::make_unique<CancelSource>();
     m_log.appendLog(SyncText::logRealtimeStarted);
-    spawn(runRealtimeWait(m_cloudSyncWaitTask->token()), QStringLiteral("cloud realtime wait"));
+    spawn(runRealtimeWait(m_cloudSyncWaitTask->token()), SyncText::taskRealtimeWait);
 }
 
 QCoro::Task<void> QuorvinMacService::runHealthPoll(CancelToken token)

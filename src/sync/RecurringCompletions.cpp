@@ -3,16 +3,16 @@
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
+#include "matching/RecurringCompletionPredicates.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
-
-using namespace Qt::Literals::StringLiterals;
 
 QHash<QString, RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurringCompletionPairs(
     const QList<ReminderPayload> &items) const
@@ -44,7 +44,8 @@ QHash<QString, RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurring
             if (!activeDue || !candidateDue || !(*candidateDue < *activeDue)) {
                 continue;
             }
-            if (!RemoteRecurringCompletionRules::sameRemoteRecurringCompletionIdentity(activeItem, candidate)) {
+            if (!RemoteRecurringCompletionRules::sameRecurringCompletionIdentityByListIDAndExactPriority(
+                    activeItem, candidate)) {
                 continue;
             }
             result.insert(activeItem.local_id, RemoteRecurringCompletionPair {activeItem, candidate});
@@ -69,13 +70,70 @@ QCoro::Task<std::optional<QString>> QuorvinMacService::applyRemoteRecurringCompl
         = LocalReminderMatchResolver(*m_reminderMonitor)
               .resolveLocalRecurringCompletionCommandTarget(item, localListID, mappedLocalID, *matchSession);
     if (!target) {
-        m_log.appendLog(u"Cloud recurring completion command had no active local target server_id="_s + item.local_id);
+        m_log.appendLog(SyncText::logCompletionCommandNoTargetPrefix + item.local_id);
         co_return std::nullopt;
     }
     const auto next = co_await m_reminderMonitor->setReminderCompletion(*target, true, *completedAt, false);
-    m_log.appendLog(u"Cloud recurring completion command applied server_id="_s + item.local_id
-        + u" completed_local_id="_s + *target + u" next_local_id="_s + next.value_or(QStringLiteral("<none>")));
+    m_log.appendLog(SyncText::logCompletionCommandAppliedPrefix + item.local_id + SyncText::fieldCompletedLocalID
+        + *target + SyncText::fieldNextLocalID + next.value_or(SyncText::valueNone));
     co_return next ? next : target;
+}
+
+void QuorvinMacService::noteRedundantCompletedCopies(
+    const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
+{
+    // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe
+    // only keeps such a one). A server id of it qualifies as another copy only when nothing marks it
+    // as a live series: no source identity (completed copies are uploaded without one) and no open
+    // or recurring item of that id in this envelope.
+    QStringList copies;
+    for (const auto &candidate : m_syncState.reminderMappingIndex().serverIDs(localID)) {
+        if (candidate == serverID) {
+            copies.append(candidate);
+            continue;
+        }
+        if (m_syncState.cachedRemoteSourceIdentityByServerID().contains(candidate)) {
+            continue;
+        }
+        const bool live = std::any_of(envelopeItems.cbegin(), envelopeItems.cend(), [&](const ReminderPayload &item) {
+            return item.local_id == candidate
+                && (!item.is_completed || RecurringCompletionPredicates::remoteReminderHasRecurrence(item));
+        });
+        if (!live) {
+            copies.append(candidate);
+        }
+    }
+    if (copies.size() < 2) {
+        return;
+    }
+    // The smallest server id survives: it is the one the push already writes this reminder's edits
+    // to, and the rule does not depend on which device applies it, so two devices resolving the
+    // same pair never delete both copies.
+    std::sort(copies.begin(), copies.end());
+    for (qsizetype i = 1; i < copies.size(); ++i) {
+        m_syncState.noteRedundantCompletedCopy(copies.at(i));
+        m_log.appendLog(SyncText::logCompletedCopyRedundantPrefix + copies.at(i) + SyncText::fieldKept + copies.first()
+            + SyncText::fieldLocalID + localID);
+    }
+}
+
+QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
+{
+    auto pending = m_syncState.redundantCompletedCopyServerIDs().values();
+    std::sort(pending.begin(), pending.end());
+    for (const auto &serverID : pending) {
+        const auto localID = m_syncState.reminderMappingIndex().localID(serverID);
+        // Never delete the only server record of a local reminder.
+        if (!localID || m_syncState.reminderMappingIndex().serverIDs(*localID).size() < 2) {
+            m_syncState.dropRedundantCompletedCopy(serverID);
+            continue;
+        }
+        co_await deleteCloudReminderIfPresent(client, serverID);
+        ensureSyncStateEpoch(epoch);
+        m_syncState.dropRedundantCompletedCopy(serverID);
+        m_syncState.forgetServerReminder(serverID);
+        m_syncState.saveRemoteIdentityCache();
+    }
 }
 
 QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch)
@@ -86,7 +144,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<
         if (!RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item)) {
             continue;
         }
-        if (position > 0 && position % 12 == 0) {
+        if (position > 0 && position % itemsBetweenYields == 0) {
             co_await m_clock.yield();
             ensureSyncStateEpoch(epoch);
         }

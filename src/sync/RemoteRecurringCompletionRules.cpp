@@ -31,7 +31,7 @@ bool RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(const Re
         && !MatchText::trimmed(item.due_date).isEmpty() && completionDateParses(item);
 }
 
-bool RemoteRecurringCompletionRules::sameRemoteRecurringCompletionIdentity(
+bool RemoteRecurringCompletionRules::sameRecurringCompletionIdentityByListIDAndExactPriority(
     const ReminderPayload &a, const ReminderPayload &b)
 {
     if (const auto listB = MatchText::trimmed(b.list_id); !listB.isEmpty()) {

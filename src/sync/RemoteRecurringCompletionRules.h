@@ -16,9 +16,13 @@ struct RemoteRecurringCompletionRules {
     // Completed but still recurring, with a due date and a readable completion date: asks this
     // machine to complete the current occurrence of the series.
     static bool isRemoteRecurringCompletionCommand(const ReminderPayload &item);
-    // Same list (by list id when b has one, else by list name when b has one), same non-empty title,
-    // same notes, url and priority.
-    static bool sameRemoteRecurringCompletionIdentity(const ReminderPayload &a, const ReminderPayload &b);
+    // Two cloud items are one reminder for pairing: the same list, by list id when b has one (list
+    // ids of cloud items share one id space) and else by list name when b has one; the same
+    // non-empty title, the same notes and url, and exactly the same priority. Not the bridge's
+    // RecurringCompletionPredicates::sameRemoteRecurringCompletionIdentity, which relates a local
+    // reminder to a cloud item and so never compares list ids.
+    static bool sameRecurringCompletionIdentityByListIDAndExactPriority(
+        const ReminderPayload &a, const ReminderPayload &b);
 };
 
 } // namespace quorvin

@@ -11,22 +11,21 @@
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
 {
     const auto plan = CloudRestartReconciliationPlanner::makePlan(
         m_stateStore->snapshotPayloads(), remoteItems, m_syncState.reminderMappingIndex().serverToLocal());
-    m_log.appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
-        + u" identity_lookups="_s + QString::number(plan.identityLookupCount) + u" semantic_lookups="_s
-        + QString::number(plan.semanticLookupCount) + u" mapping_repairs="_s
-        + QString::number(plan.mappingRepairs.size()) + u" duplicates="_s
-        + QString::number(plan.duplicateLocalIDs.size()) + u" uploads="_s + QString::number(plan.uploadLocalIDs.size())
-        + u" ambiguous="_s + QString::number(plan.ambiguousLocalIDs.size()));
+    m_log.appendLog(SyncText::logRestartPlanPrefix + QString::number(plan.inspectedLocalCount)
+        + SyncText::logRestartPlanIdentityLookups + QString::number(plan.identityLookupCount)
+        + SyncText::logRestartPlanSemanticLookups + QString::number(plan.semanticLookupCount)
+        + SyncText::logRestartPlanMappingRepairs + QString::number(plan.mappingRepairs.size())
+        + SyncText::logRestartPlanDuplicates + QString::number(plan.duplicateLocalIDs.size())
+        + SyncText::logRestartPlanUploads + QString::number(plan.uploadLocalIDs.size())
+        + SyncText::logRestartPlanAmbiguous + QString::number(plan.ambiguousLocalIDs.size()));
     if (!plan.ambiguousLocalIDs.isEmpty()) {
-        throw SyncError::invalidRequest(u"重启对账发现 "_s + QString::number(plan.ambiguousLocalIDs.size())
-            + u" 条无法安全判定的本地提醒，已停止自动修改，请上传诊断报告"_s);
+        throw SyncError::invalidRequest(SyncText::restartAmbiguousPrefix
+            + QString::number(plan.ambiguousLocalIDs.size()) + SyncText::restartAmbiguousSuffix);
     }
 
     {
@@ -45,8 +44,8 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
         }
         co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
-        m_log.appendLog(u"Cloud restart reconciliation removed "_s + QString::number(plan.duplicateLocalIDs.size())
-            + u" strict recurring completion duplicates"_s);
+        m_log.appendLog(SyncText::logRestartDuplicatesRemovedPrefix + QString::number(plan.duplicateLocalIDs.size())
+            + SyncText::logRestartDuplicatesRemovedSuffix);
     }
 
     if (requiresFullSnapshotUpload) {

@@ -13,8 +13,6 @@
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 bool hasChanges(const SyncResponseEnvelope &envelope)
 {
@@ -107,7 +105,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         // The account or the sync state changed under the pass: whatever it would still write
         // belongs to a state that no longer exists.
         if (self) {
-            m_log.appendLog(u"Cloud sync pass ended after sync state reset ["_s + trigger + u"]"_s);
+            m_log.appendLog(SyncText::logPassFencedPrefix + trigger + SyncText::logPassFencedSuffix);
         }
         co_return;
     } catch (...) {
@@ -129,7 +127,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         }
         const auto description = errorDescription(error);
         markSyncFailure(SyncText::syncFailed);
-        m_log.appendLog(SyncText::logPassFailedPrefix + trigger + u"]："_s + description);
+        m_log.appendLog(SyncText::logPassFailedPrefix + trigger + SyncText::logPassFailedDescription + description);
         m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
     }
 }
@@ -138,11 +136,11 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     std::optional<SyncCountVerificationRequestSignal> request, QString baseURL, QString token, quint64 epoch,
     std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
 {
-    m_log.appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
+    m_log.appendLog(SyncText::logPassStartPrefix + trigger + SyncText::logPassStartBaseURL + baseURL);
     auto client = makeClient(baseURL, token);
     const auto localCount = m_stateStore->reminderCount();
 
-    // First pull.
+    // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
     const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
         && (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty())
         && m_syncState.remoteIdentityCacheVersion() == 1;
@@ -153,7 +151,6 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     }
     const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
 
-    // Empty server.
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
         if (m_syncState.holdsState()) {
@@ -164,52 +161,74 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    const bool held = m_syncState.holdsState();
     QList<ReminderPayload> remoteItems = first.items;
-
-    if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && held) {
-        m_log.appendLog(SyncText::logRestartApply);
-        const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
-        ensureSyncStateEpoch(epoch);
-        m_syncState.saveCloudPullCursor(first.next_cursor);
-        const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
-        ensureSyncStateEpoch(epoch);
-        if (reconciled) {
-            if (keptLocalChanges) {
-                m_log.appendLog(SyncText::logRestartFullUpload);
-            } else {
-                m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
-                    + SyncText::logRestartUploadSuffix);
-            }
-            co_await pushLocalEnvelope(*reconciled, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
-                QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
-                    m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
-                m_syncState.cachedRemoteServerIDs(), epoch);
-            remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
-        }
+    if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
+        remoteItems.append(co_await runRestartSyncPath(first, client, epoch));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
-        const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
-        co_await pushLocalEnvelope(local, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
-            QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
-                m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
-            m_syncState.cachedRemoteServerIDs(), epoch);
-        co_await applyCloudEnvelope(first, true, epoch);
-        ensureSyncStateEpoch(epoch);
-        m_syncState.saveCloudPullCursor(first.next_cursor);
-        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+        remoteItems.append(co_await runNormalSyncPath(first, client, epoch));
     } else {
-        co_await applyCloudEnvelope(first, true, epoch);
-        ensureSyncStateEpoch(epoch);
-        m_syncState.saveCloudPullCursor(first.next_cursor);
-        const auto local = m_stateStore->syncResponse(std::nullopt);
-        co_await pushLocalEnvelope(local, client, m_syncState.cachedRemoteSourceIdentityByServerID(),
-            QSet<QString>(m_syncState.cachedRemoteSourceIdentityByServerID().cbegin(),
-                m_syncState.cachedRemoteSourceIdentityByServerID().cend()),
-            m_syncState.cachedRemoteServerIDs(), epoch);
-        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+        remoteItems.append(co_await runFreshSyncPath(first, client, epoch));
     }
 
-    // Tail.
+    co_await finishCloudSyncPass(remoteItems, client, epoch);
+
+    // The profile refresh (trigger + "-sync") joins here with the account operations.
+
+    co_await reportCloudSyncOutcome(trigger, request, client, epoch, passRequest);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // The first pass after a launch, or after a change of token or user, while state is held: the
+    // full snapshot is applied without moving the push cursor, then the reconciliation decides what
+    // to upload.
+    m_log.appendLog(SyncText::logRestartApply);
+    const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
+    ensureSyncStateEpoch(epoch);
+    if (!reconciled) {
+        co_return QList<ReminderPayload>();
+    }
+    if (keptLocalChanges) {
+        m_log.appendLog(SyncText::logRestartFullUpload);
+    } else {
+        m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
+            + SyncText::logRestartUploadSuffix);
+    }
+    co_await pushLocalEnvelope(*reconciled, client, m_syncState.remoteIdentities(), epoch);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
+    const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    co_await applyCloudEnvelope(first, true, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
+    co_await applyCloudEnvelope(first, true, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    const auto local = m_stateStore->syncResponse(std::nullopt);
+    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
+    QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)
+{
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
@@ -219,21 +238,25 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         m_syncState.setCloudPushCursorNeedsRebase(false);
         co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
-    } else {
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
-        const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
-        if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
-            m_syncState.saveCloudPushCursor(observed.next_cursor);
-        }
-        m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
-        m_syncState.setCloudPushCursorNeedsRebase(false);
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
+        co_return;
     }
+    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+    // The alignment's own writes need no upload: the push cursor moves past them.
+    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
+        m_syncState.saveCloudPushCursor(observed.next_cursor);
+    }
+    m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
+    m_syncState.setCloudPushCursorNeedsRebase(false);
+    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+}
 
-    // The profile refresh (trigger + "-sync") joins here with the account operations.
-
+QCoro::Task<void> QuorvinMacService::reportCloudSyncOutcome(QString trigger,
+    std::optional<SyncCountVerificationRequestSignal> request, CloudSyncClient client, quint64 epoch,
+    std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
+{
     std::optional<SyncCountVerificationRequestSignal> effectiveRequest = request;
     if (m_cloudCountVerificationRequest) {
         effectiveRequest = m_cloudCountVerificationRequest;
@@ -249,8 +272,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         co_return;
     }
 
-    const auto completionLine = SyncText::logPassDonePrefix + trigger + u"] push_cursor="_s
-        + m_syncState.cloudPushCursor() + u" pull_cursor="_s + m_syncState.cloudPullCursor();
+    const auto completionLine = SyncText::logPassDonePrefix + trigger + SyncText::logPassDonePushCursor
+        + m_syncState.cloudPushCursor() + SyncText::logPassDonePullCursor + m_syncState.cloudPullCursor();
     if (!effectiveRequest) {
         markSyncSuccess(SyncText::syncDone);
         m_log.appendLog(completionLine);
@@ -261,13 +284,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     const auto answer
         = co_await client.reportSyncCounts(effectiveRequest->request_id, m_syncState.cloudPullCursor(), counts);
     ensureSyncStateEpoch(epoch);
-    if (answer.state == u"mismatched"_s) {
+    if (answer.state == SyncText::countStateMismatched) {
         const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
         markSyncFailure(text);
-        m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + u"] "_s + text);
+        m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + SyncText::logCountMismatchText + text);
         m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
-    } else if (answer.state == u"matched"_s) {
+    } else if (answer.state == SyncText::countStateMatched) {
         markSyncSuccess(SyncText::syncDoneCountsMatched);
         m_log.appendLog(completionLine);
     } else {

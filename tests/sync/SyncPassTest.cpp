@@ -221,6 +221,38 @@ TEST(SyncPassTest, VanishedServerItemsAndListUpdates)
     EXPECT_EQ(h.logCount(u"Cloud list mapping stale local_id="_s), 1);
 }
 
+// Deleting what the server already lost counts as done: the mappings go, the pass succeeds, and
+// no later pass sends the deletes again.
+TEST(SyncPassTest, DeletesOfWhatTheServerAlreadyLostCountAsDone)
+{
+    SyncHarness h;
+    const auto reminder = h.addLocalReminder(u"Short-lived"_s);
+    ReminderList errands;
+    errands.title = u"Errands"_s;
+    errands.sourceId = h.store.sources().front().id;
+    const auto listID = h.store.saveList(errands).id;
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_TRUE(service.syncState().listMappingIndex().firstServerID(listID).has_value());
+
+    h.server.addFault(u"POST"_s, u"/reminders/delete"_s, status(404, R"({"error":"reminder not found"})"));
+    h.server.addFault(u"POST"_s, u"/lists/delete"_s, status(404, R"({"error":"list not found"})"));
+    h.store.removeReminder(reminder);
+    h.store.removeList(listID);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/lists/delete"_s) == 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud delete reminder already absent local_id="_s + reminder), 1);
+    EXPECT_EQ(h.logCount(u"Cloud delete list already absent local_id="_s + listID), 1);
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 0);
+    EXPECT_FALSE(service.syncState().listMappingIndex().containsLocalID(listID));
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 1);
+    EXPECT_EQ(h.requestCount(u"/lists/delete"_s), 1);
+}
+
 // A server emptied behind the Mac's back: stale cursors and mappings are dropped and everything is
 // uploaded again.
 TEST(SyncPassTest, EmptyServerGetsBootstrappedAgain)
