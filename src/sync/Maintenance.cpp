@@ -1,5 +1,6 @@
 #include "sync/QuorvinMacService.h"
 
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
@@ -71,7 +72,7 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
         m_syncState.clearCloudSyncState(SyncText::clearRebuild);
         m_log.appendLog(
             SyncText::logRebuildResetPrefix + QString::number(localCount) + SyncText::logRebuildResetSuffix);
-        m_activityLog.appendActivityLog(SyncText::categoryUser, SyncText::activityRebuildStarted,
+        m_activityLog.appendActivityLog(ActivityText::categoryUser, SyncText::activityRebuildStarted,
             {SyncText::activityRebuildDetailPrefix + QString::number(localCount)
                 + SyncText::activityRebuildDetailSuffix});
         scheduleCloudSync(SyncText::triggerManualBootstrap);
@@ -84,7 +85,7 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
     }
     m_log.appendLog(SyncText::logRebuildFailedPrefix + *failure);
     markSyncFailure(SyncText::rebuildFailed);
-    m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activityRebuildFailed, {*failure});
+    m_activityLog.appendActivityLog(ActivityText::categorySync, SyncText::activityRebuildFailed, {*failure});
 }
 
 } // namespace quorvin

@@ -1,5 +1,6 @@
 #include "sync/QuorvinMacService.h"
 
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
@@ -233,7 +234,7 @@ void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     markSyncFailure(status);
     m_log.appendLog(logMessage);
     m_activityLog.appendActivityLog(
-        SyncText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
+        ActivityText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
 }
 
 void QuorvinMacService::cloudAuthTokenApplied()

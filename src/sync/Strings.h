@@ -31,10 +31,7 @@ inline const QString pauseMissingTokenLog = QStringLiteral("云同步已暂停�
 inline const QString pauseSummary = QStringLiteral("云同步已暂停");
 inline const QString pauseDetailKept = QStringLiteral("本机任务已保留");
 
-// Activity entries.
-inline const QString categorySync = QStringLiteral("同步");
-inline const QString categoryUser = QStringLiteral("用户操作");
-inline const QString activitySyncFailed = QStringLiteral("云同步失败");
+// Activity entries (the categories and the failure summary are the activity log's).
 inline const QString activityRebuildStarted = QStringLiteral("已开始重建云端");
 inline const QString activityRebuildDetailPrefix = QStringLiteral("将用这台 Mac 的 ");
 inline const QString activityRebuildDetailSuffix = QStringLiteral(" 条任务重新生成云端数据");

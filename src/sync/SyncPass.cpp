@@ -1,6 +1,7 @@
 #include "sync/QuorvinMacService.h"
 
 #include "activity/ReminderCountSummaryText.h"
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/SyncStateStore.h"
@@ -128,7 +129,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         const auto description = errorDescription(error);
         markSyncFailure(SyncText::syncFailed);
         m_log.appendLog(SyncText::logPassFailedPrefix + trigger + SyncText::logPassFailedDescription + description);
-        m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
+        m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {description});
     }
 }
 
@@ -289,7 +290,7 @@ QCoro::Task<void> QuorvinMacService::reportCloudSyncOutcome(QString trigger,
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
         markSyncFailure(text);
         m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + SyncText::logCountMismatchText + text);
-        m_activityLog.appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
+        m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {text});
     } else if (answer.state == SyncText::countStateMatched) {
         markSyncSuccess(SyncText::syncDoneCountsMatched);
         m_log.appendLog(completionLine);
