@@ -69,7 +69,7 @@ void ReminderMonitor::requestAccess()
 QCoro::Task<void> ReminderMonitor::start()
 {
     requestAccess();
-    co_await refresh(strings::kReasonStartup);
+    co_await refresh(RemindersText::reasonStartup);
     if (!m_observer) {
         m_observer = connect(&m_eventStore, &ReminderStore::changed, this, &ReminderMonitor::handleStoreChanged);
     }
@@ -77,7 +77,7 @@ QCoro::Task<void> ReminderMonitor::start()
 
 void ReminderMonitor::handleStoreChanged()
 {
-    diagnostic(strings::kDiagStoreChanged);
+    diagnostic(RemindersText::diagStoreChanged);
     scheduleDebouncedRefresh();
 }
 
@@ -103,7 +103,7 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
         co_return;
     }
     try {
-        co_await refresh(strings::kReasonEventKitChange);
+        co_await refresh(RemindersText::reasonEventKitChange);
     } catch (...) {
         // The next store change tries again.
     }
@@ -119,7 +119,7 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
         co_return;
     }
     try {
-        co_await refresh(strings::kReasonEventKitSettle);
+        co_await refresh(RemindersText::reasonEventKitSettle);
     } catch (...) {
     }
 }
@@ -318,14 +318,14 @@ std::optional<ReminderList> ReminderMonitor::resolveTargetCalendar(
             }
         }
     }
-    throw SyncError::invalidRequest(strings::kErrTargetListNotFound);
+    throw SyncError::invalidRequest(RemindersText::errTargetListNotFound);
 }
 
 QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString name, bool refreshAfterWrite)
 {
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty()) {
-        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+        throw SyncError::invalidRequest(RemindersText::errListNameRequired);
     }
     ReminderList list;
     list.title = trimmed;
@@ -344,12 +344,12 @@ QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString nam
         } else if (!sources.empty()) {
             list.sourceId = sources.front().id;
         } else {
-            throw SyncError::invalidRequest(strings::kErrNoCalendarSource);
+            throw SyncError::invalidRequest(RemindersText::errNoCalendarSource);
         }
     }
     const ReminderList saved = m_eventStore.saveList(list, true);
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
     co_return std::pair {saved.id, trimmed};
 }
@@ -358,7 +358,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
 {
     const QString trimmed = newName.trimmed();
     if (trimmed.isEmpty()) {
-        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+        throw SyncError::invalidRequest(RemindersText::errListNameRequired);
     }
     std::optional<ReminderList> found;
     for (const ReminderList &list : m_eventStore.lists()) {
@@ -373,7 +373,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
     found->title = trimmed;
     m_eventStore.saveList(*found, true);
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
 }
 
@@ -391,7 +391,7 @@ QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterW
     }
     m_eventStore.removeList(listID, true);
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
 }
 

@@ -7,6 +7,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
@@ -52,7 +53,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     // A local change whose debounce has not fired yet is invisible to the journal; matching against
     // that stale view would pair a cloud item with a reminder that was just changed here (a series
     // completed on both sides at once ended up open twice). Read the store first.
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
@@ -71,7 +72,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
         co_return false;
     }
 
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     // The pull's activity entry (before and after state) joins here with the activity entry points.
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));

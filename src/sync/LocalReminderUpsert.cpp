@@ -42,7 +42,7 @@ QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryP
         }
         m_syncState.removeListMapping(list.list_id);
     }
-    if (MatchText::trimmed(list.source) == strings::kSource) {
+    if (MatchText::trimmed(list.source) == RemindersText::source) {
         if (const auto found = m_reminderMonitor->localListID(list.source_list_id)) {
             co_await m_reminderMonitor->updateList(*found, list.list_name, false);
             ensureSyncStateEpoch(epoch);

@@ -5,6 +5,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -24,7 +25,7 @@ QCoro::Task<void> QuorvinMacService::runManualRefresh()
     QPointer<QuorvinMacService> self(this);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
     } catch (const Error &error) {
         failure = error.description();
     }
@@ -54,7 +55,7 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
     m_log.appendLog(SyncText::logRebuildRequested);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
         if (!self) {
             co_return;
         }

@@ -24,7 +24,7 @@ ListUpdateMutationPayload listUpdateBody(const ReminderListDirectoryPayload &lis
     body.theme_color = list.theme_color;
     body.sort_order = list.sort_order;
     body.client_last_modified = list.last_modified;
-    body.source = list.source.value_or(strings::kSource);
+    body.source = list.source.value_or(RemindersText::source);
     body.source_list_id = list.source_list_id.value_or(list.list_id);
     return body;
 }
@@ -38,7 +38,7 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
     body.theme_color = list.theme_color;
     body.sort_order = list.sort_order;
     body.client_last_modified = list.last_modified;
-    body.source = list.source.value_or(strings::kSource);
+    body.source = list.source.value_or(RemindersText::source);
     body.source_list_id = list.source_list_id.value_or(list.list_id);
     return body;
 }

@@ -8,6 +8,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -134,7 +135,7 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
         + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
         + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
     // The local-refresh activity entry joins here with the activity entry points.
-    if (event.reason != SyncText::reasonCloudPull
+    if (event.reason != RemindersText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
         scheduleCloudSync(event.reason);
     }

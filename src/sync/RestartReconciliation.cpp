@@ -7,6 +7,7 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
@@ -42,7 +43,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
             }
             m_store.removeReminder(localID, true);
         }
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
         m_log.appendLog(SyncText::logRestartDuplicatesRemovedPrefix + QString::number(plan.duplicateLocalIDs.size())
             + SyncText::logRestartDuplicatesRemovedSuffix);

@@ -54,10 +54,6 @@ inline const QString triggerPullFollowUp = QStringLiteral("cloud-pull-local-foll
 inline const QString triggerLocalChangesDuringSync = QStringLiteral("local-changes-during-sync");
 inline const QString triggerManualBootstrap = QStringLiteral("manual-bootstrap");
 
-// Refresh reasons.
-inline const QString reasonCloudPull = QStringLiteral("cloud-pull");
-inline const QString reasonManual = QStringLiteral("manual");
-
 // Names of the engine's background tasks, in the line that reports an error they let escape.
 inline const QString taskRunner = QStringLiteral("cloud sync runner");
 inline const QString taskHealthPoll = QStringLiteral("cloud health poll");

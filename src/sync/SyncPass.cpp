@@ -7,6 +7,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
 
@@ -237,11 +238,11 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     ensureSyncStateEpoch(epoch);
     if (aligned.isEmpty()) {
         m_syncState.setCloudPushCursorNeedsRebase(false);
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
         co_return;
     }
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     // The alignment's own writes need no upload: the push cursor moves past them.
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
@@ -250,7 +251,7 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     }
     m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
     m_syncState.setCloudPushCursorNeedsRebase(false);
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
 }
 
