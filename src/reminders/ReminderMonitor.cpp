@@ -21,13 +21,12 @@ constexpr std::chrono::milliseconds kSettleDebounce {2000};
 } // namespace
 
 ReminderMonitor::ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
-    DiagnosticCallback onDiagnostic, quint64 debounceNanoseconds, Clock &clock, QTimeZone timeZone, QObject *parent)
+    DiagnosticCallback onDiagnostic, Clock &clock, QTimeZone timeZone, QObject *parent)
     : QObject(parent)
     , m_eventStore(eventStore)
     , m_stateStore(stateStore)
     , m_onRefresh(std::move(onRefresh))
     , m_onDiagnostic(std::move(onDiagnostic))
-    , m_debounceNanoseconds(debounceNanoseconds)
     , m_clock(clock)
     , m_mapper(GregorianCalendar(timeZone), m_onDiagnostic)
     , m_next(GregorianCalendar(timeZone))

@@ -95,8 +95,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
             },
             Qt::QueuedConnection);
     };
-    m_reminderMonitor
-        = std::make_unique<ReminderMonitor>(m_store, *m_stateStore, onRefresh, onDiagnostic, 1'000'000'000ULL, m_clock);
+    m_reminderMonitor = std::make_unique<ReminderMonitor>(m_store, *m_stateStore, onRefresh, onDiagnostic, m_clock);
 
     try {
         co_await m_reminderMonitor->start();
