@@ -35,8 +35,9 @@ ReminderPayload localReminder(int i)
     p.priority = (i % 3 == 0) ? std::optional<qint64>(5) : std::nullopt;
     p.url = (i % 5 == 0) ? std::optional(u"https://example.com/%1"_s.arg(i)) : std::nullopt;
     p.is_completed = i % 4 == 0;
-    if (p.is_completed)
+    if (p.is_completed) {
         p.completion_date = u"2025-06-01T10:00:00.000Z"_s;
+    }
     return p.withContentHash();
 }
 
@@ -44,8 +45,9 @@ QList<ReminderPayload> locals()
 {
     static const QList<ReminderPayload> items = [] {
         QList<ReminderPayload> result;
-        for (int i = 0; i < count; ++i)
+        for (int i = 0; i < count; ++i) {
             result.append(localReminder(i));
+        }
         return result;
     }();
     return items;
@@ -56,8 +58,9 @@ QList<ReminderPayload> freshList()
 {
     QList<ReminderPayload> result;
     result.reserve(count);
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         result.append(localReminder(i));
+    }
     return result;
 }
 
@@ -70,8 +73,9 @@ QList<ReminderPayload> cloudItems()
             item.local_id = u"srv-%1"_s.arg(i);
             item.list_id = u"server-list-%1"_s.arg(i % 12);
             // Half of them name their local twin, half are found by content.
-            if (i % 2)
+            if (i % 2) {
                 item.source_item_id.reset();
+            }
             result.append(item);
         }
         return result;
@@ -138,8 +142,9 @@ void deltaOverTwoHundredBatches(benchmark::State &state)
     const QString cursor = QString::number(journal.batches().front().sequence - 1);
     for (auto _ : state) {
         const auto delta = journal.syncResponse(cursor);
-        if (delta.items.size() != count || delta.full_snapshot)
+        if (delta.items.size() != count || delta.full_snapshot) {
             state.SkipWithError("expected a delta of every reminder");
+        }
     }
 }
 
@@ -169,10 +174,12 @@ void resolveCloudItems(benchmark::State &state)
         CloudReminderMatchSession session(payloads);
         state.ResumeTiming();
         int found = 0;
-        for (const auto &item : items)
+        for (const auto &item : items) {
             found += resolver.resolveLocalReminderMatch(item, std::nullopt, session).has_value();
-        if (found != count)
+        }
+        if (found != count) {
             state.SkipWithError("not every cloud item found its local reminder");
+        }
     }
 }
 
@@ -184,10 +191,12 @@ void restartPlan(benchmark::State &state)
     const auto payloads = journal.snapshotPayloads();
     const auto remote = cloudItems();
     QHash<QString, QString> mapping;
-    for (int i = 0; i < count; i += 3)
+    for (int i = 0; i < count; i += 3) {
         mapping.insert(u"srv-%1"_s.arg(i), payloads[std::size_t(i)]->local_id);
-    for (auto _ : state)
+    }
+    for (auto _ : state) {
         benchmark::DoNotOptimize(CloudRestartReconciliationPlanner::makePlan(payloads, remote, mapping));
+    }
 }
 
 } // namespace

@@ -55,8 +55,9 @@ ReminderPayload sampleReminder(int i)
     p.priority = i % 10 == 0 ? std::optional<qint64>(5) : std::nullopt;
     p.tags = QList<QString> {u"home"_s};
     p.is_completed = i % 4 == 0;
-    if (p.is_completed)
+    if (p.is_completed) {
         p.completion_date = u"2024-05-03T10:00:00.000Z"_s;
+    }
     p.last_modified = p.updated_at;
     return p.withContentHash();
 }
@@ -65,8 +66,9 @@ QList<ReminderPayload> sampleReminders()
 {
     QList<ReminderPayload> reminders;
     reminders.reserve(itemCount);
-    for (int i = 0; i < itemCount; ++i)
+    for (int i = 0; i < itemCount; ++i) {
         reminders.append(sampleReminder(i));
+    }
     return reminders;
 }
 
@@ -114,8 +116,9 @@ void BM_Sha256Engine(benchmark::State &state)
 {
     const auto engine = static_cast<Sha256Engine>(state.range(0));
     const QByteArray text(400, 'x');
-    for (auto _ : state)
+    for (auto _ : state) {
         benchmark::DoNotOptimize(sha256Hex(QByteArrayView(text), engine));
+    }
     state.SetLabel(engine == Sha256Engine::Portable ? "portable" : "processor instructions");
 }
 

@@ -90,8 +90,8 @@ double refreshMs(SyncStateStore &journal)
     Setup &s = setup();
     int delivered = 0;
     ReminderMonitor monitor(
-        s.store, journal, [&](const ReminderRefreshEvent &) { ++delivered; }, [](const QString &) {}, 1'000'000'000ULL,
-        s.clock, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+        s.store, journal, [&](const ReminderRefreshEvent &) { ++delivered; }, [](const QString &) {}, s.clock,
+        QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = cpuMs();

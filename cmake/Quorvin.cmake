@@ -25,14 +25,26 @@ function(quorvin_add_library folder)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# quorvin_add_tests(<folder> [LAUNCHER command...] [DEPS target...])
-# Builds tests/<folder>/**.cpp into <folder>_tests and registers every case with CTest. LAUNCHER
-# runs each case (and the listing of cases) through a command, e.g. one that sets up a session.
+# quorvin_add_tests(<folder> [NAME <name>] [LABEL <label>] [EXCLUDE subfolder...] [LAUNCHER command...]
+#                   [DEPS target...])
+# Builds tests/<folder>/**.cpp (but the EXCLUDEd subfolders) into <name>_tests and registers every
+# case with CTest under one label; name and label default to the folder. (One label only: the
+# test discovery of CMake 3.25 splits a list of labels into separate properties.) LAUNCHER runs
+# each case (and the listing of cases) through a command, e.g. one that sets up a session.
 function(quorvin_add_tests folder)
-  cmake_parse_arguments(ARG "" "" "LAUNCHER;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME;LABEL" "DEPS;EXCLUDE;LAUNCHER" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/tests/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/tests/${folder}/*.h)
-  set(target ${folder}_tests)
+  foreach(subfolder ${ARG_EXCLUDE})
+    list(FILTER sources EXCLUDE REGEX "^${PROJECT_SOURCE_DIR}/tests/${folder}/${subfolder}/")
+  endforeach()
+  if(NOT ARG_NAME)
+    set(ARG_NAME ${folder})
+  endif()
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL ${folder})
+  endif()
+  set(target ${ARG_NAME}_tests)
   add_executable(${target} ${sources} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp)
   target_compile_options(${target} PRIVATE ${QUORVIN_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} quorvin_testsupport GTest::gtest GTest::gmock)
@@ -41,7 +53,7 @@ function(quorvin_add_tests folder)
   endif()
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS ${folder}
+    PROPERTIES LABELS ${ARG_LABEL}
                ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 

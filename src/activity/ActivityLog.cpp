@@ -1,29 +1,27 @@
-#include "sync/QuorvinMacService.h"
+#include "activity/ActivityLog.h"
 
 #include "activity/QuorvinActivityLogStore.h"
 #include "activity/Strings.h"
-#include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
-constexpr int maxLogLines = 80;
+constexpr int maxDetails = 8;
 } // namespace
 
-void QuorvinMacService::appendLog(const QString &message)
+ActivityLog::ActivityLog(UserDefaults &defaults, Clock &clock, DiagnosticSink &log, QObject *parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_clock(clock)
+    , m_log(log)
+    , m_activityLogs(QuorvinActivityLogStore::load(defaults))
 {
-    m_logs.prepend(
-        LogLine {QUuid::createUuid(), u'[' + DateFormatters::fractionalISO8601(m_clock.now()) + u"] "_s + message});
-    while (m_logs.size() > maxLogLines) {
-        m_logs.removeLast();
-    }
 }
 
-void QuorvinMacService::appendActivityLog(const QString &category, const QString &summary, const QStringList &details)
+void ActivityLog::appendActivityLog(const QString &category, const QString &summary, const QStringList &details)
 {
     const auto trimmedSummary = summary.trimmed();
     if (trimmedSummary.isEmpty()) {
@@ -32,7 +30,7 @@ void QuorvinMacService::appendActivityLog(const QString &category, const QString
     QStringList kept;
     for (const auto &detail : details) {
         const auto text = detail.trimmed();
-        if (!text.isEmpty() && kept.size() < 8) {
+        if (!text.isEmpty() && kept.size() < maxDetails) {
             kept.append(text);
         }
     }
@@ -53,19 +51,13 @@ void QuorvinMacService::appendActivityLog(const QString &category, const QString
     Q_EMIT changed();
 }
 
-void QuorvinMacService::clearActivityLogs()
+void ActivityLog::clearActivityLogs()
 {
     m_activityLogs.clear();
     m_defaults.remove(ActivityText::storageKey);
     Q_EMIT activityLogsChanged();
     Q_EMIT changed();
-    appendLog(ActivityText::logClearedActivity);
-}
-
-QString QuorvinMacService::activityDisplayTitle(const QString &title)
-{
-    const auto text = title.trimmed();
-    return text.isEmpty() ? ActivityText::untitled : text;
+    m_log.appendLog(ActivityText::logClearedActivity);
 }
 
 } // namespace quorvin

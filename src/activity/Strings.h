@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// Exact texts of the activity and diagnostic logs.
+// Exact texts of the activity and diagnostic logs: the stored key, categories, summaries and lines.
 namespace quorvin::ActivityText {
 
 inline const QString storageKey = QStringLiteral("Quorvin.ActivityLogs.v1");
@@ -12,10 +12,7 @@ inline const QString summarySyncFailed = QStringLiteral("云同步失败");
 inline const QString logClearedActivity = QStringLiteral("Cleared activity lines");
 inline const QString untitled = QStringLiteral("未命名");
 
-} // namespace quorvin::ActivityText
-
 // ---- Change detection, activity texts, echo keys and the completed-reminder cleanup.
-namespace quorvin::ActivityText {
 
 // The activity actions, in the order batch summaries count them.
 inline const QString actionAdvanceRecurring = QStringLiteral("推进重复任务");

@@ -5,13 +5,18 @@
 namespace quorvin {
 
 CloudHTTPError::CloudHTTPError(int status, QString message)
-    : Error(cloudstrings::cloudSyncErrorDomain(), status, std::move(message))
+    : Error(CloudText::errorDomain, status, std::move(message))
 {
 }
 
 QString CloudHTTPError::domainName()
 {
-    return cloudstrings::cloudSyncErrorDomain();
+    return CloudText::errorDomain;
+}
+
+bool CloudHTTPError::hasStatus(const Error &error, int status)
+{
+    return error.domain() == domainName() && error.code() == status;
 }
 
 } // namespace quorvin

@@ -11,6 +11,9 @@ public:
     CloudHTTPError(int status, QString message);
 
     static QString domainName();
+    // Whether `error` is an answer of the cloud service with this HTTP status. Only the service's
+    // own domain counts: a local or transport error never matches, whatever its code.
+    static bool hasStatus(const Error &error, int status);
     int status() const noexcept { return code(); }
 };
 

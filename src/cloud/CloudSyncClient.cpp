@@ -390,7 +390,7 @@ std::optional<QString> CloudSyncClient::defaultAppVersion()
 
 QString normalizedCloudBaseURL(const UserDefaults &defaults)
 {
-    const QString stored = defaults.string(cloudstrings::cloudBaseURLKey()).value_or(cloudstrings::productionBaseURL());
+    const QString stored = defaults.string(CloudText::keyBaseURL).value_or(CloudText::productionBaseURL);
     return CloudSyncClient::normalizeBaseURL(stored);
 }
 

@@ -13,7 +13,7 @@ QString readableServerErrorBody(const QString &body)
         return {};
     }
     const QString lowered = trimmed.toLower();
-    for (const auto &[phrase, message] : cloudstrings::serverErrorMessages()) {
+    for (const auto &[phrase, message] : CloudText::serverErrorMessages) {
         if (lowered.contains(QString::fromUtf16(phrase))) {
             return QString::fromUtf16(message);
         }
@@ -25,10 +25,9 @@ QString readableHTTPErrorMessage(int statusCode, const QString &body)
 {
     const QString message = readableServerErrorBody(body);
     if (message.isEmpty()) {
-        return cloudstrings::httpStatusPrefix() + QString::number(statusCode);
+        return CloudText::httpStatusPrefix + QString::number(statusCode);
     }
-    return message + cloudstrings::httpStatusSuffixOpen() + QString::number(statusCode)
-        + cloudstrings::httpStatusSuffixClose();
+    return message + CloudText::httpStatusSuffixOpen + QString::number(statusCode) + CloudText::httpStatusSuffixClose;
 }
 
 QString decodeUtf8OrEmpty(const QByteArray &bytes)

@@ -7,15 +7,17 @@ namespace quorvin {
 CloudIDMappingIndex::CloudIDMappingIndex(QHash<QString, QString> serverToLocal)
     : m_serverToLocal(std::move(serverToLocal))
 {
-    for (auto it = m_serverToLocal.cbegin(); it != m_serverToLocal.cend(); ++it)
+    for (auto it = m_serverToLocal.cbegin(); it != m_serverToLocal.cend(); ++it) {
         m_localToServers[it.value()].insert(it.key());
+    }
 }
 
 std::optional<QString> CloudIDMappingIndex::localID(const QString &serverID) const
 {
     const auto found = m_serverToLocal.constFind(serverID);
-    if (found == m_serverToLocal.cend())
+    if (found == m_serverToLocal.cend()) {
         return std::nullopt;
+    }
     return *found;
 }
 
@@ -27,8 +29,9 @@ CloudIDMappingIndex::ServerIDSet CloudIDMappingIndex::serverIDs(const QString &l
 std::optional<QString> CloudIDMappingIndex::firstServerID(const QString &localID) const
 {
     const auto found = m_localToServers.constFind(localID);
-    if (found == m_localToServers.cend() || found->empty())
+    if (found == m_localToServers.cend() || found->empty()) {
         return std::nullopt;
+    }
     return *found->begin();
 }
 
@@ -37,19 +40,22 @@ void CloudIDMappingIndex::set(const QString &serverID, const QString &localID, b
     if (uniqueLocalID) {
         const ServerIDSet others = m_localToServers.value(localID);
         for (const auto &other : others) {
-            if (other == serverID)
+            if (other == serverID) {
                 continue;
+            }
             const auto found = m_serverToLocal.constFind(other);
-            if (found == m_serverToLocal.cend())
+            if (found == m_serverToLocal.cend()) {
                 continue;
+            }
             const QString pointedAt = *found;
             m_serverToLocal.erase(found);
             removeReverseAssociation(other, pointedAt);
         }
     }
     const auto existing = m_serverToLocal.constFind(serverID);
-    if (existing != m_serverToLocal.cend() && *existing != localID)
+    if (existing != m_serverToLocal.cend() && *existing != localID) {
         removeReverseAssociation(serverID, *existing);
+    }
     m_serverToLocal.insert(serverID, localID);
     m_localToServers[localID].insert(serverID);
 }
@@ -57,8 +63,9 @@ void CloudIDMappingIndex::set(const QString &serverID, const QString &localID, b
 void CloudIDMappingIndex::remove(const QString &serverID)
 {
     const auto found = m_serverToLocal.constFind(serverID);
-    if (found == m_serverToLocal.cend())
+    if (found == m_serverToLocal.cend()) {
         return;
+    }
     const QString localID = *found;
     m_serverToLocal.erase(found);
     removeReverseAssociation(serverID, localID);
@@ -73,11 +80,13 @@ void CloudIDMappingIndex::removeAll()
 void CloudIDMappingIndex::removeReverseAssociation(const QString &serverID, const QString &localID)
 {
     const auto found = m_localToServers.find(localID);
-    if (found == m_localToServers.end())
+    if (found == m_localToServers.end()) {
         return;
+    }
     found->erase(serverID);
-    if (found->empty())
+    if (found->empty()) {
         m_localToServers.erase(found);
+    }
 }
 
 CloudIDMappingIndex CloudIDMappingIndex::load(const UserDefaults &defaults, const QString &key)
@@ -85,8 +94,9 @@ CloudIDMappingIndex CloudIDMappingIndex::load(const UserDefaults &defaults, cons
     QHash<QString, QString> serverToLocal;
     if (const auto stored = defaults.stringMap(key)) {
         serverToLocal.reserve(stored->size());
-        for (auto it = stored->cbegin(); it != stored->cend(); ++it)
+        for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
             serverToLocal.insert(it.key(), it.value());
+        }
     }
     return CloudIDMappingIndex(std::move(serverToLocal));
 }
@@ -94,8 +104,9 @@ CloudIDMappingIndex CloudIDMappingIndex::load(const UserDefaults &defaults, cons
 QMap<QString, QString> CloudIDMappingIndex::storedMap() const
 {
     QMap<QString, QString> map;
-    for (auto it = m_serverToLocal.cbegin(); it != m_serverToLocal.cend(); ++it)
+    for (auto it = m_serverToLocal.cbegin(); it != m_serverToLocal.cend(); ++it) {
         map.insert(it.key(), it.value());
+    }
     return map;
 }
 

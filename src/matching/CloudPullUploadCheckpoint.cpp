@@ -12,23 +12,28 @@ CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncResponseEnvelope 
 bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncResponseEnvelope &observed,
     const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const
 {
-    if (m_pending || observed.full_snapshot)
+    if (m_pending || observed.full_snapshot) {
         return true;
+    }
     for (const auto &item : observed.items) {
-        if (!cloudReminderIDs.contains(item.local_id))
+        if (!cloudReminderIDs.contains(item.local_id)) {
             return true;
+        }
     }
     for (const auto &id : observed.deleted_ids) {
-        if (!cloudReminderIDs.contains(id))
+        if (!cloudReminderIDs.contains(id)) {
             return true;
+        }
     }
     for (const auto &list : observed.lists) {
-        if (!cloudListIDs.contains(list.list_id))
+        if (!cloudListIDs.contains(list.list_id)) {
             return true;
+        }
     }
     for (const auto &id : observed.deleted_list_ids) {
-        if (!cloudListIDs.contains(id))
+        if (!cloudListIDs.contains(id)) {
             return true;
+        }
     }
     return false;
 }

@@ -30,10 +30,12 @@ ReminderMatchRecord queryRecord(const ReminderPayload &p)
 double creationSortTimestamp(const ReminderPayload &p)
 {
     for (const auto *text : {&p.created_at, &p.updated_at, &p.last_modified}) {
-        if (!*text)
+        if (!*text) {
             continue;
-        if (const auto instant = DateFormatters::parseISO8601(**text))
+        }
+        if (const auto instant = DateFormatters::parseISO8601(**text)) {
             return MatchText::referenceSeconds(*instant);
+        }
     }
     return std::numeric_limits<double>::max();
 }
@@ -47,8 +49,9 @@ ReminderMatchRecord CloudReminderMatchSession::record(const ReminderPayload &p)
     r.listID = MatchText::raw(p.list_id);
     for (const auto *id : {&p.source_external_id, &p.external_id}) {
         const QString trimmed = MatchText::trimmed(*id);
-        if (!trimmed.isEmpty() && !r.externalIDs.contains(trimmed))
+        if (!trimmed.isEmpty() && !r.externalIDs.contains(trimmed)) {
             r.externalIDs.append(trimmed);
+        }
     }
     r.creationSortTimestamp = creationSortTimestamp(p);
     return r;
@@ -57,24 +60,27 @@ ReminderMatchRecord CloudReminderMatchSession::record(const ReminderPayload &p)
 CloudReminderMatchSession::CloudReminderMatchSession(const QList<ReminderPayload> &items)
 {
     m_payloadsByLocalID.reserve(items.size());
-    for (const auto &item : items)
+    for (const auto &item : items) {
         m_payloadsByLocalID.insert(item.local_id, std::make_shared<const ReminderPayload>(item));
+    }
     build();
 }
 
 CloudReminderMatchSession::CloudReminderMatchSession(const std::vector<ReminderPayloadRef> &items)
 {
     m_payloadsByLocalID.reserve(qsizetype(items.size()));
-    for (const auto &item : items)
+    for (const auto &item : items) {
         m_payloadsByLocalID.insert(item->local_id, item);
+    }
     build();
 }
 
 void CloudReminderMatchSession::build()
 {
     m_index.reserve(m_payloadsByLocalID.size());
-    for (auto it = m_payloadsByLocalID.cbegin(); it != m_payloadsByLocalID.cend(); ++it)
+    for (auto it = m_payloadsByLocalID.cbegin(); it != m_payloadsByLocalID.cend(); ++it) {
         m_index.upsert(record(**it));
+    }
 }
 
 QList<ReminderPayloadRef> CloudReminderMatchSession::payloads(const QList<ReminderMatchRecord> &records) const
@@ -82,8 +88,9 @@ QList<ReminderPayloadRef> CloudReminderMatchSession::payloads(const QList<Remind
     QList<ReminderPayloadRef> result;
     result.reserve(records.size());
     for (const auto &r : records) {
-        if (auto payload = m_payloadsByLocalID.value(r.localID))
+        if (auto payload = m_payloadsByLocalID.value(r.localID)) {
             result.append(std::move(payload));
+        }
     }
     return result;
 }
@@ -91,8 +98,9 @@ QList<ReminderPayloadRef> CloudReminderMatchSession::payloads(const QList<Remind
 ReminderPayloadRef CloudReminderMatchSession::exactCandidate(const QString &localID)
 {
     const auto found = m_index.exactCandidate(localID);
-    if (!found)
+    if (!found) {
         return nullptr;
+    }
     return m_payloadsByLocalID.value(found->localID);
 }
 
@@ -133,11 +141,13 @@ void CloudReminderMatchSession::removeAll(const QString &listID)
 {
     QStringList gone;
     for (auto it = m_payloadsByLocalID.cbegin(); it != m_payloadsByLocalID.cend(); ++it) {
-        if ((*it)->list_id && *(*it)->list_id == listID)
+        if ((*it)->list_id && *(*it)->list_id == listID) {
             gone.append(it.key());
+        }
     }
-    for (const auto &id : std::as_const(gone))
+    for (const auto &id : std::as_const(gone)) {
         remove(id);
+    }
 }
 
 void refreshMatchSession(
@@ -145,13 +155,15 @@ void refreshMatchSession(
 {
     QSet<QString> seen;
     for (const auto &id : localIDs) {
-        if (seen.contains(id))
+        if (seen.contains(id)) {
             continue;
+        }
         seen.insert(id);
-        if (auto payload = reminders.mapReminder(id))
+        if (auto payload = reminders.mapReminder(id)) {
             session.upsert(std::make_shared<const ReminderPayload>(std::move(*payload)));
-        else
+        } else {
             session.remove(id);
+        }
     }
 }
 

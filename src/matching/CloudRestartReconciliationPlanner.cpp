@@ -52,12 +52,14 @@ size_t qHash(const OccurrenceKey &k, size_t seed = 0) noexcept
 std::optional<SeriesKey> seriesKey(const ReminderPayload &p)
 {
     const QString title = normalized(p.title);
-    if (title.isEmpty())
+    if (title.isEmpty()) {
         return std::nullopt;
+    }
     const QString listID = trimmed(p.list_id);
     const QString list = listID.isEmpty() ? u"name:"_s + normalized(p.list_name) : u"id:"_s + listID;
-    if (list == u"name:"_s)
+    if (list == u"name:"_s) {
         return std::nullopt;
+    }
     return SeriesKey {list, title, normalized(p.notes), p.has_due_time, normalized(p.url), p.priority};
 }
 
@@ -68,8 +70,9 @@ IdentityList identityList(const ReminderPayload &item)
 {
     IdentityList result;
     const auto add = [&result](QString value) {
-        if (!value.isEmpty() && !result.contains(value))
+        if (!value.isEmpty() && !result.contains(value)) {
             result.append(std::move(value));
+        }
     };
     add(trimmed(item.source_item_id));
     add(trimmed(item.source_external_id));
@@ -81,8 +84,9 @@ IdentityList identityList(const ReminderPayload &item)
 void sortIfNeeded(QStringList &ids)
 {
     // Local items usually come sorted by id already, and the lists keep their order.
-    if (!std::is_sorted(ids.cbegin(), ids.cend()))
+    if (!std::is_sorted(ids.cbegin(), ids.cend())) {
         std::sort(ids.begin(), ids.end());
+    }
 }
 
 CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &localItems,
@@ -93,17 +97,20 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
     QHash<QString, IdentityMatch> identityIndex;
     identityIndex.reserve(remoteItems.size() * 2);
     for (const auto &remote : remoteItems) {
-        if (serverToLocal.contains(remote.local_id))
+        if (serverToLocal.contains(remote.local_id)) {
             continue;
+        }
         const QString serverID = remote.local_id.trimmed();
-        if (serverID.isEmpty())
+        if (serverID.isEmpty()) {
             continue;
+        }
         for (const auto &identity : identityList(remote)) {
             auto found = identityIndex.find(identity);
-            if (found == identityIndex.end())
+            if (found == identityIndex.end()) {
                 identityIndex.insert(identity, {serverID, false});
-            else if (!found->ambiguous && found->serverID != serverID)
+            } else if (!found->ambiguous && found->serverID != serverID) {
                 found->ambiguous = true;
+            }
         }
     }
 
@@ -111,24 +118,28 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
     mappedLocalIDs.reserve(serverToLocal.size() + qsizetype(localItems.size()));
     for (const auto &localID : serverToLocal) {
         const QString id = localID.trimmed();
-        if (!id.isEmpty())
+        if (!id.isEmpty()) {
             mappedLocalIDs.insert(id);
+        }
     }
 
     for (const ReminderPayload *local : localItems) {
-        if (mappedLocalIDs.contains(local->local_id))
+        if (mappedLocalIDs.contains(local->local_id)) {
             continue;
+        }
         QVarLengthArray<QString, 4> candidates;
         bool sawAmbiguous = false;
         for (const auto &identity : identityList(*local)) {
             ++result.identityLookupCount;
             const auto found = identityIndex.constFind(identity);
-            if (found == identityIndex.cend())
+            if (found == identityIndex.cend()) {
                 continue;
-            if (found->ambiguous)
+            }
+            if (found->ambiguous) {
                 sawAmbiguous = true;
-            else if (!candidates.contains(found->serverID))
+            } else if (!candidates.contains(found->serverID)) {
                 candidates.append(found->serverID);
+            }
         }
         if (candidates.size() == 1 && !sawAmbiguous) {
             result.mappingRepairs.append({candidates.front(), local->local_id});
@@ -139,29 +150,35 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
     QHash<SeriesKey, int> seriesCounts;
     QHash<OccurrenceKey, int> occurrenceCounts;
     for (const ReminderPayload *local : localItems) {
-        if (!mappedLocalIDs.contains(local->local_id))
+        if (!mappedLocalIDs.contains(local->local_id)) {
             continue;
+        }
         const bool recurring = RecurringCompletionPredicates::remoteReminderHasRecurrence(*local);
         const QString due = trimmed(local->due_date);
-        if (due.isEmpty())
+        if (due.isEmpty()) {
             continue;
+        }
         if (!local->is_completed && recurring) {
-            if (const auto key = seriesKey(*local))
+            if (const auto key = seriesKey(*local)) {
                 ++seriesCounts[*key];
+            }
         } else if (local->is_completed && !recurring && !trimmed(local->completion_date).isEmpty()) {
-            if (const auto key = seriesKey(*local))
+            if (const auto key = seriesKey(*local)) {
                 ++occurrenceCounts[OccurrenceKey {*key, due}];
+            }
         }
     }
 
     for (const ReminderPayload *local : localItems) {
-        if (mappedLocalIDs.contains(local->local_id))
+        if (mappedLocalIDs.contains(local->local_id)) {
             continue;
+        }
         const QString due = trimmed(local->due_date);
         std::optional<SeriesKey> key;
         if (local->is_completed && !RecurringCompletionPredicates::remoteReminderHasRecurrence(*local)
-            && !trimmed(local->completion_date).isEmpty() && !due.isEmpty())
+            && !trimmed(local->completion_date).isEmpty() && !due.isEmpty()) {
             key = seriesKey(*local);
+        }
         if (!key) {
             result.uploadLocalIDs.append(local->local_id);
             continue;
@@ -169,18 +186,20 @@ CloudRestartReconciliationPlan plan(const std::vector<const ReminderPayload *> &
         result.semanticLookupCount += 2;
         const int occurrences = occurrenceCounts.value(OccurrenceKey {*key, due});
         const int series = seriesCounts.value(*key);
-        if (occurrences == 1 && series == 1)
+        if (occurrences == 1 && series == 1) {
             result.duplicateLocalIDs.append(local->local_id);
-        else if (occurrences == 0)
+        } else if (occurrences == 0) {
             result.uploadLocalIDs.append(local->local_id);
-        else
+        } else {
             result.ambiguousLocalIDs.append(local->local_id);
+        }
     }
 
     const auto byLocalID
         = [](const CloudRestartMappingRepair &a, const CloudRestartMappingRepair &b) { return a.localID < b.localID; };
-    if (!std::is_sorted(result.mappingRepairs.cbegin(), result.mappingRepairs.cend(), byLocalID))
+    if (!std::is_sorted(result.mappingRepairs.cbegin(), result.mappingRepairs.cend(), byLocalID)) {
         std::stable_sort(result.mappingRepairs.begin(), result.mappingRepairs.end(), byLocalID);
+    }
     sortIfNeeded(result.duplicateLocalIDs);
     sortIfNeeded(result.uploadLocalIDs);
     sortIfNeeded(result.ambiguousLocalIDs);
@@ -194,8 +213,9 @@ QSet<QString> CloudRestartReconciliationPlanner::identities(const ReminderPayloa
 {
     QSet<QString> result;
     for (const auto &identity : identityList(item)) {
-        if (includeLocalID || identity != item.local_id.trimmed())
+        if (includeLocalID || identity != item.local_id.trimmed()) {
             result.insert(identity);
+        }
     }
     return result;
 }
@@ -205,8 +225,9 @@ CloudRestartReconciliationPlan CloudRestartReconciliationPlanner::makePlan(const
 {
     std::vector<const ReminderPayload *> locals;
     locals.reserve(std::size_t(localItems.size()));
-    for (const auto &item : localItems)
+    for (const auto &item : localItems) {
         locals.push_back(&item);
+    }
     return plan(locals, remoteItems, serverToLocalReminderIDs);
 }
 
@@ -216,8 +237,9 @@ CloudRestartReconciliationPlan CloudRestartReconciliationPlanner::makePlan(
 {
     std::vector<const ReminderPayload *> locals;
     locals.reserve(localItems.size());
-    for (const auto &item : localItems)
+    for (const auto &item : localItems) {
         locals.push_back(item.get());
+    }
     return plan(locals, remoteItems, serverToLocalReminderIDs);
 }
 

@@ -28,8 +28,9 @@ qint64 floorDiv(qint64 value, qint64 divisor)
 std::optional<qint64> completionBucket(const QString &trimmedText)
 {
     const auto instant = DateFormatters::parseISO8601(trimmedText);
-    if (!instant)
+    if (!instant) {
         return std::nullopt;
+    }
     return floorDiv(instant->toMSecsSinceEpoch(), bucketMs);
 }
 
@@ -50,16 +51,18 @@ QStringList CompletedReminderCandidateIndex::listKeys(const ReminderPayload &ite
 {
     QStringList keys {u"id:"_s + trimmed(item.list_id)};
     const QString name = normalized(item.list_name);
-    if (!name.isEmpty())
+    if (!name.isEmpty()) {
         keys.append(u"name:"_s + name);
+    }
     return keys;
 }
 
 QStringList CompletedReminderCandidateIndex::dueTokens(const ReminderPayload &item)
 {
     const QString due = trimmed(item.due_date);
-    if (due.isEmpty())
+    if (due.isEmpty()) {
         return {};
+    }
     QStringList tokens {u"exact:"_s + due};
     if (!item.has_due_time) {
         if (const auto instant = DateFormatters::parseISO8601(due)) {
@@ -73,19 +76,22 @@ QStringList CompletedReminderCandidateIndex::dueTokens(const ReminderPayload &it
 QStringList CompletedReminderCandidateIndex::completionInsertionTokens(const ReminderPayload &item)
 {
     const QString completion = trimmed(item.completion_date);
-    if (completion.isEmpty())
+    if (completion.isEmpty()) {
         return {};
+    }
     QStringList tokens {u"exact:"_s + completion};
-    if (const auto bucket = completionBucket(completion))
+    if (const auto bucket = completionBucket(completion)) {
         tokens.append(bucketToken(*bucket));
+    }
     return tokens;
 }
 
 QStringList CompletedReminderCandidateIndex::completionLookupTokens(const ReminderPayload &item)
 {
     const QString completion = trimmed(item.completion_date);
-    if (completion.isEmpty())
+    if (completion.isEmpty()) {
         return {};
+    }
     QStringList tokens {u"exact:"_s + completion};
     if (const auto bucket = completionBucket(completion)) {
         tokens.append(bucketToken(*bucket - 1));
@@ -99,8 +105,9 @@ QList<CompletedReminderCandidateIndex::Key> CompletedReminderCandidateIndex::key
     const ReminderPayload &item, const QStringList &completionTokens)
 {
     const QStringList dues = dueTokens(item);
-    if (dues.isEmpty() || completionTokens.isEmpty())
+    if (dues.isEmpty() || completionTokens.isEmpty()) {
         return {};
+    }
     const QString title = normalized(item.title);
     const QString notes = normalized(item.notes);
     const QString url = normalized(item.url);
@@ -108,13 +115,15 @@ QList<CompletedReminderCandidateIndex::Key> CompletedReminderCandidateIndex::key
     QList<Key> result;
     QSet<QString> seenLists;
     for (const auto &listKey : listKeys(item)) {
-        if (seenLists.contains(listKey))
+        if (seenLists.contains(listKey)) {
             continue;
+        }
         seenLists.insert(listKey);
         for (const auto &due : dues) {
-            for (const auto &completion : completionTokens)
+            for (const auto &completion : completionTokens) {
                 result.append(
                     {listKey, title, notes, url, location, item.has_due_time, item.priority, due, completion});
+            }
         }
     }
     return result;
@@ -125,8 +134,9 @@ CompletedReminderCandidateIndex::CompletedReminderCandidateIndex(const QList<Rem
     for (qsizetype i = 0; i < items.size(); ++i) {
         const auto &item = items[i];
         m_insertionOrderByLocalID.insert(item.local_id, i);
-        for (const auto &key : keys(item, completionInsertionTokens(item)))
+        for (const auto &key : keys(item, completionInsertionTokens(item))) {
             m_itemsByKey[key].append(item);
+        }
     }
 }
 
@@ -135,10 +145,12 @@ QList<ReminderPayload> CompletedReminderCandidateIndex::candidates(const Reminde
     QHash<QString, ReminderPayload> byID;
     for (const auto &key : keys(item, completionLookupTokens(item))) {
         const auto found = m_itemsByKey.constFind(key);
-        if (found == m_itemsByKey.cend())
+        if (found == m_itemsByKey.cend()) {
             continue;
-        for (const auto &entry : *found)
+        }
+        for (const auto &entry : *found) {
             byID.insert(entry.local_id, entry);
+        }
     }
     QList<ReminderPayload> result(byID.cbegin(), byID.cend());
     std::sort(result.begin(), result.end(), [this](const ReminderPayload &a, const ReminderPayload &b) {

@@ -24,8 +24,9 @@ QStringList othersThan(const QList<ReminderPayloadRef> &matches, const QString &
 {
     QStringList result;
     for (const auto &m : matches) {
-        if (m->local_id != winner)
+        if (m->local_id != winner) {
             result.append(m->local_id);
+        }
     }
     return result;
 }
@@ -34,8 +35,9 @@ QStringList othersThan(const QList<ReminderPayloadRef> &matches, const QString &
 // its own due day.
 bool hasImplicitDayStart(const ReminderPayload &side)
 {
-    if (!side.has_start_time.value_or(false) || !side.due_date)
+    if (!side.has_start_time.value_or(false) || !side.due_date) {
         return false;
+    }
     const auto start = DateFormatters::parseISO8601(*side.start_date);
     const auto due = DateFormatters::parseISO8601(*side.due_date);
     return start && due && MatchText::isChinaMidnight(*start) && MatchText::sameChinaDay(*start, *due);
@@ -53,14 +55,17 @@ bool LocalReminderMatchResolver::startDateFieldsMatch(const ReminderPayload &loc
     // A cloud item sent without the optional start keys is the same as a local reminder that has
     // no start, exactly as the content hash sees it.
     if (raw(local.start_date) == raw(item.start_date)
-        && local.has_start_time.value_or(false) == item.has_start_time.value_or(false))
+        && local.has_start_time.value_or(false) == item.has_start_time.value_or(false)) {
         return true;
-    if (local.has_due_time || item.has_due_time || raw(local.due_date) != raw(item.due_date))
+    }
+    if (local.has_due_time || item.has_due_time || raw(local.due_date) != raw(item.due_date)) {
         return false;
+    }
     const bool localHasStart = !trimmed(local.start_date).isEmpty();
     const bool itemHasStart = !trimmed(item.start_date).isEmpty();
-    if (localHasStart == itemHasStart)
+    if (localHasStart == itemHasStart) {
         return false;
+    }
     return hasImplicitDayStart(localHasStart ? local : item);
 }
 
@@ -68,35 +73,45 @@ bool LocalReminderMatchResolver::stableReminderPayload(
     const ReminderPayload &local, const ReminderPayload &item, const std::optional<QString> &localListID)
 {
     if (localListID) {
-        if (!local.list_id || *local.list_id != *localListID)
+        if (!local.list_id || *local.list_id != *localListID) {
             return false;
+        }
     } else {
-        if (!normalizedIsEmpty(item.list_name) && !normalizedEqual(local.list_name, item.list_name))
+        if (!normalizedIsEmpty(item.list_name) && !normalizedEqual(local.list_name, item.list_name)) {
             return false;
+        }
     }
-    if (!normalizedEqual(local.title, item.title) || normalizedIsEmpty(local.title))
+    if (!normalizedEqual(local.title, item.title) || normalizedIsEmpty(local.title)) {
         return false;
-    if (!normalizedEqual(local.notes, item.notes))
+    }
+    if (!normalizedEqual(local.notes, item.notes)) {
         return false;
-    if (!isActiveRecurringCloudItem(item) && !startDateFieldsMatch(local, item))
+    }
+    if (!isActiveRecurringCloudItem(item) && !startDateFieldsMatch(local, item)) {
         return false;
-    if (raw(local.due_date) != raw(item.due_date) || local.has_due_time != item.has_due_time)
+    }
+    if (raw(local.due_date) != raw(item.due_date) || local.has_due_time != item.has_due_time) {
         return false;
+    }
     if (!normalizedEqual(local.url, item.url) || !normalizedEqual(local.repeat_type, item.repeat_type)
-        || !normalizedEqual(local.repeat_summary, item.repeat_summary))
+        || !normalizedEqual(local.repeat_summary, item.repeat_summary)) {
         return false;
-    if (!MatchText::priorityEqual(local.priority, item.priority) || local.is_completed != item.is_completed)
+    }
+    if (!MatchText::priorityEqual(local.priority, item.priority) || local.is_completed != item.is_completed) {
         return false;
+    }
     return raw(local.completion_date) == raw(item.completion_date);
 }
 
 bool LocalReminderMatchResolver::localPayloadCanApplyRemoteState(
     const ReminderPayload &local, const ReminderPayload &item) const
 {
-    if (local.is_completed == item.is_completed)
+    if (local.is_completed == item.is_completed) {
         return true;
-    if (RecurringCompletionPredicates::remoteReminderHasRecurrence(item))
+    }
+    if (RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
         return false;
+    }
     const auto state = m_reminders.reminder(local.local_id);
     return state && !state->hasRecurrenceRules;
 }
@@ -108,22 +123,25 @@ std::optional<CloudReminderMatch> LocalReminderMatchResolver::resolveLocalRemind
     session.addFullComparisons(candidates.size());
     QList<ReminderPayloadRef> stable;
     for (const auto &candidate : candidates) {
-        if (stableReminderPayload(*candidate, item, localListID))
+        if (stableReminderPayload(*candidate, item, localListID)) {
             stable.append(candidate);
+        }
     }
 
     const QString sourceItemID = trimmed(item.source_item_id);
     if (!sourceItemID.isEmpty()) {
         if (const auto exact = session.exactCandidate(sourceItemID);
-            exact && localPayloadCanApplyRemoteState(*exact, item))
+            exact && localPayloadCanApplyRemoteState(*exact, item)) {
             return CloudReminderMatch {exact->local_id, othersThan(stable, exact->local_id)};
+        }
     }
 
     QSet<QString> externalIDs;
     for (const auto *id : {&item.source_external_id, &item.external_id}) {
         const QString value = trimmed(*id);
-        if (!value.isEmpty())
+        if (!value.isEmpty()) {
             externalIDs.insert(value);
+        }
     }
     if (!externalIDs.isEmpty()) {
         const auto external = session.externalCandidates(externalIDs);
@@ -136,12 +154,14 @@ std::optional<CloudReminderMatch> LocalReminderMatchResolver::resolveLocalRemind
                 ++keptCount;
             }
         }
-        if (keptCount == 1)
+        if (keptCount == 1) {
             return CloudReminderMatch {kept->local_id, othersThan(stable, kept->local_id)};
+        }
     }
 
-    if (!stable.isEmpty())
+    if (!stable.isEmpty()) {
         return CloudReminderMatch {stable.front()->local_id, othersThan(stable, stable.front()->local_id)};
+    }
     return std::nullopt;
 }
 
@@ -149,16 +169,20 @@ bool LocalReminderMatchResolver::reminderHasNewerLocalChanges(
     const QString &localID, const ReminderPayload &item, const std::optional<QString> &localListID) const
 {
     const auto state = m_reminders.reminder(localID);
-    if (!state || !state->lastModifiedDate)
+    if (!state || !state->lastModifiedDate) {
         return false;
+    }
     const QString cloudText = trimmed(item.last_modified);
-    if (cloudText.isEmpty())
+    if (cloudText.isEmpty()) {
         return false;
+    }
     const auto cloudModified = DateFormatters::parseISO8601(cloudText);
-    if (!cloudModified)
+    if (!cloudModified) {
         return false;
-    if (state->lastModifiedDate->toMSecsSinceEpoch() - cloudModified->toMSecsSinceEpoch() <= 500)
+    }
+    if (state->lastModifiedDate->toMSecsSinceEpoch() - cloudModified->toMSecsSinceEpoch() <= 500) {
         return false;
+    }
     const auto payload = m_reminders.mapReminder(localID);
     return payload && !stableReminderPayload(*payload, item, localListID);
 }
@@ -173,22 +197,29 @@ bool LocalReminderMatchResolver::localRecurringCompletionCommandTargetMatches(
     const QString &localID, const ReminderPayload &item, const std::optional<QString> &localListID) const
 {
     const auto state = m_reminders.reminder(localID);
-    if (!state)
+    if (!state) {
         return false;
-    if (localListID && (!state->listID || *state->listID != *localListID))
+    }
+    if (localListID && (!state->listID || *state->listID != *localListID)) {
         return false;
-    if (state->isCompleted || !state->hasRecurrenceRules)
+    }
+    if (state->isCompleted || !state->hasRecurrenceRules) {
         return false;
-    if (normalizedIsEmpty(item.repeat_type))
+    }
+    if (normalizedIsEmpty(item.repeat_type)) {
         return false;
+    }
     const auto payload = m_reminders.mapReminder(localID);
-    if (!payload || payload->is_completed || payload->has_due_time != item.has_due_time)
+    if (!payload || payload->is_completed || payload->has_due_time != item.has_due_time) {
         return false;
-    if (trimmed(payload->due_date) != trimmed(item.due_date))
+    }
+    if (trimmed(payload->due_date) != trimmed(item.due_date)) {
         return false;
+    }
     if (!normalizedEqual(payload->repeat_type, item.repeat_type)
-        || !normalizedEqual(payload->repeat_summary, item.repeat_summary))
+        || !normalizedEqual(payload->repeat_summary, item.repeat_summary)) {
         return false;
+    }
     return RecurringCompletionPredicates::sameRemoteRecurringCompletionIdentity(*payload, item);
 }
 
@@ -197,14 +228,16 @@ std::optional<QString> LocalReminderMatchResolver::resolveLocalRecurringCompleti
     CloudReminderMatchSession &session) const
 {
     for (const QString &id : {trimmed(mappedLocalID), trimmed(item.source_item_id)}) {
-        if (!id.isEmpty() && localRecurringCompletionCommandTargetMatches(id, item, localListID))
+        if (!id.isEmpty() && localRecurringCompletionCommandTargetMatches(id, item, localListID)) {
             return id;
+        }
     }
     const auto candidates = session.completionAgnosticCandidates(item);
     session.addFullComparisons(candidates.size());
     for (const auto &candidate : candidates) {
-        if (localRecurringCompletionCommandTargetMatches(candidate->local_id, item, localListID))
+        if (localRecurringCompletionCommandTargetMatches(candidate->local_id, item, localListID)) {
             return candidate->local_id;
+        }
     }
     return std::nullopt;
 }

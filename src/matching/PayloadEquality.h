@@ -35,8 +35,9 @@ template <class Record> struct PairVisitor {
 
     template <class F> void operator()(const char *, const F &fieldOfA, WhenAbsent = WhenAbsent::Omit)
     {
-        if (!equal)
+        if (!equal) {
             return;
+        }
         const auto offset = reinterpret_cast<const char *>(&fieldOfA) - reinterpret_cast<const char *>(&a);
         const F &fieldOfB = *reinterpret_cast<const F *>(reinterpret_cast<const char *>(&b) + offset);
         equal = same(fieldOfA, fieldOfB);
@@ -58,15 +59,18 @@ template <class T> bool same(const T &a, const T &b)
         T::fields(a, visitor);
         return visitor.equal;
     } else if constexpr (detail::IsOptional<T>::value) {
-        if (a.has_value() != b.has_value())
+        if (a.has_value() != b.has_value()) {
             return false;
+        }
         return !a.has_value() || same(*a, *b);
     } else if constexpr (detail::IsList<T>::value) {
-        if (a.size() != b.size())
+        if (a.size() != b.size()) {
             return false;
+        }
         for (qsizetype i = 0; i < a.size(); ++i) {
-            if (!same(a[i], b[i]))
+            if (!same(a[i], b[i])) {
                 return false;
+            }
         }
         return true;
     } else {

@@ -36,8 +36,9 @@ RecurringActivityCandidateIndex::RecurringActivityCandidateIndex(const QList<Rem
 {
     for (const auto &item : items) {
         if (item.is_completed) {
-            if (!trimmed(item.completion_date).isEmpty())
+            if (!trimmed(item.completion_date).isEmpty()) {
                 m_completedCopiesByKey[RecurringCompletedCopyActivityKey::from(item)].append(item);
+            }
         } else if (!trimmed(item.due_date).isEmpty()) {
             m_nextActiveByKey[RecurringNextActiveActivityKey::from(item)].append(item);
         }

@@ -14,7 +14,8 @@ namespace quorvin {
 //
 // The identity rule here never compares list ids: it relates local reminders to cloud items, whose
 // list ids live in different id spaces. The engine's rule for comparing two cloud items with each
-// other does compare list ids and lives with the engine.
+// other does compare list ids (RemoteRecurringCompletionRules::
+// sameRecurringCompletionIdentityByListIDAndExactPriority).
 struct RecurringCompletionPredicates {
     // Same list name (when b has one), same non-empty normalised title, same notes, url and
     // priority.

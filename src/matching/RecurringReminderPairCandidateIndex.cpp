@@ -19,11 +19,13 @@ namespace {
 
 std::optional<qint64> dueInstant(const ReminderPayload &p)
 {
-    if (!p.due_date)
+    if (!p.due_date) {
         return std::nullopt;
+    }
     const auto instant = DateFormatters::parseISO8601(*p.due_date);
-    if (!instant)
+    if (!instant) {
         return std::nullopt;
+    }
     return instant->toMSecsSinceEpoch();
 }
 
@@ -44,15 +46,18 @@ QList<RecurringReminderPairCandidateIndex::Key> RecurringReminderPairCandidateIn
     const ReminderPayload &item)
 {
     const QString title = normalized(item.title);
-    if (title.isEmpty())
+    if (title.isEmpty()) {
         return {};
+    }
     QList<Key> keys {baseKey(item, title, u"any"_s)};
     const QString listID = trimmed(item.list_id);
-    if (!listID.isEmpty())
+    if (!listID.isEmpty()) {
         keys.append(baseKey(item, title, u"id:"_s + listID));
+    }
     const QString listName = normalized(item.list_name);
-    if (!listName.isEmpty())
+    if (!listName.isEmpty()) {
         keys.append(baseKey(item, title, u"name:"_s + listName));
+    }
     return keys;
 }
 
@@ -60,14 +65,17 @@ std::optional<RecurringReminderPairCandidateIndex::Key> RecurringReminderPairCan
     const ReminderPayload &item)
 {
     const QString title = normalized(item.title);
-    if (title.isEmpty())
+    if (title.isEmpty()) {
         return std::nullopt;
+    }
     const QString listID = trimmed(item.list_id);
-    if (!listID.isEmpty())
+    if (!listID.isEmpty()) {
         return baseKey(item, title, u"id:"_s + listID);
+    }
     const QString listName = normalized(item.list_name);
-    if (!listName.isEmpty())
+    if (!listName.isEmpty()) {
         return baseKey(item, title, u"name:"_s + listName);
+    }
     return baseKey(item, title, u"any"_s);
 }
 
@@ -76,8 +84,9 @@ bool RecurringReminderPairCandidateIndex::activeSort(const ReminderPayload &a, c
     const qint64 future = std::numeric_limits<qint64>::max();
     const qint64 da = dueInstant(a).value_or(future);
     const qint64 db = dueInstant(b).value_or(future);
-    if (da != db)
+    if (da != db) {
         return da < db;
+    }
     return MatchText::raw(a.last_modified) > MatchText::raw(b.last_modified);
 }
 
@@ -86,8 +95,9 @@ bool RecurringReminderPairCandidateIndex::completedSort(const ReminderPayload &a
     const qint64 past = std::numeric_limits<qint64>::min();
     const qint64 da = dueInstant(a).value_or(past);
     const qint64 db = dueInstant(b).value_or(past);
-    if (da != db)
+    if (da != db) {
         return da > db;
+    }
     return MatchText::raw(a.completion_date) > MatchText::raw(b.completion_date);
 }
 
@@ -95,24 +105,29 @@ RecurringReminderPairCandidateIndex::RecurringReminderPairCandidateIndex(
     const QList<ReminderPayload> &activeItems, const QList<ReminderPayload> &completedItems)
 {
     for (const auto &item : activeItems) {
-        for (const auto &key : activeKeys(item))
+        for (const auto &key : activeKeys(item)) {
             m_activeByKey[key].append(item);
+        }
     }
     for (const auto &item : completedItems) {
-        if (const auto key = completedKey(item))
+        if (const auto key = completedKey(item)) {
             m_completedByKey[*key].append(item);
+        }
     }
-    for (auto &bucket : m_activeByKey)
+    for (auto &bucket : m_activeByKey) {
         std::stable_sort(bucket.begin(), bucket.end(), activeSort);
-    for (auto &bucket : m_completedByKey)
+    }
+    for (auto &bucket : m_completedByKey) {
         std::stable_sort(bucket.begin(), bucket.end(), completedSort);
+    }
 }
 
 QList<ReminderPayload> RecurringReminderPairCandidateIndex::activeCandidates(const ReminderPayload &completedCopy) const
 {
     const auto key = completedKey(completedCopy);
-    if (!key)
+    if (!key) {
         return {};
+    }
     return m_activeByKey.value(*key);
 }
 
@@ -122,8 +137,9 @@ QList<ReminderPayload> RecurringReminderPairCandidateIndex::completedCandidates(
     QHash<QString, qsizetype> positionByID;
     for (const auto &key : activeKeys(activeItem)) {
         const auto found = m_completedByKey.constFind(key);
-        if (found == m_completedByKey.cend())
+        if (found == m_completedByKey.cend()) {
             continue;
+        }
         for (const auto &item : *found) {
             const auto seen = positionByID.constFind(item.local_id);
             if (seen != positionByID.cend()) {
@@ -136,10 +152,12 @@ QList<ReminderPayload> RecurringReminderPairCandidateIndex::completedCandidates(
     }
     // Copies equal in due instant and completion text come by local id, never by lookup order.
     std::sort(result.begin(), result.end(), [](const ReminderPayload &a, const ReminderPayload &b) {
-        if (completedSort(a, b))
+        if (completedSort(a, b)) {
             return true;
-        if (completedSort(b, a))
+        }
+        if (completedSort(b, a)) {
             return false;
+        }
         return a.local_id < b.local_id;
     });
     return result;

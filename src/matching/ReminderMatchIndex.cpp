@@ -11,24 +11,29 @@ namespace {
 template <typename Table> void insertInto(Table &table, const QString &key, const QString &localID)
 {
     auto &ids = table[key];
-    if (!ids.contains(localID))
+    if (!ids.contains(localID)) {
         ids.append(localID);
+    }
 }
 
 template <typename Table, typename Key> void removeFrom(Table &table, const Key &key, const QString &localID)
 {
     const auto found = table.find(key);
-    if (found == table.end())
+    if (found == table.end()) {
         return;
+    }
     const qsizetype at = found->indexOf(localID);
-    if (at < 0)
+    if (at < 0) {
         return;
+    }
     // Buckets are unordered: the last id takes the removed one's place.
-    if (at != found->size() - 1)
+    if (at != found->size() - 1) {
         (*found)[at] = found->last();
+    }
     found->removeLast();
-    if (found->isEmpty())
+    if (found->isEmpty()) {
         table.erase(found);
+    }
 }
 
 } // namespace
@@ -51,8 +56,9 @@ size_t ReminderMatchIndex::bucketHash(const ReminderMatchRecord &r, Bucket bucke
 bool ReminderMatchIndex::sameBucket(const ReminderMatchRecord &a, const ReminderMatchRecord &b, Bucket bucket)
 {
     if (a.title != b.title || a.notes != b.notes || a.dueDate != b.dueDate || a.hasDueTime != b.hasDueTime
-        || a.url != b.url || a.priority != b.priority)
+        || a.url != b.url || a.priority != b.priority) {
         return false;
+    }
     switch (bucket) {
     case Bucket::Stable:
         return a.repeatType == b.repeatType && a.repeatSummary == b.repeatSummary && a.isCompleted == b.isCompleted
@@ -81,28 +87,32 @@ ReminderMatchIndex::BucketTable &ReminderMatchIndex::table(Bucket bucket)
 ReminderMatchIndex::ReminderMatchIndex(const QList<ReminderMatchRecord> &records)
 {
     reserve(records.size());
-    for (const auto &record : records)
+    for (const auto &record : records) {
         upsert(record);
+    }
 }
 
 void ReminderMatchIndex::reserve(qsizetype count)
 {
     m_recordsByLocalID.reserve(count);
-    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence}) {
         table(bucket).reserve(count);
+    }
 }
 
 void ReminderMatchIndex::upsert(ReminderMatchRecord record)
 {
     remove(record.localID);
     for (const auto &id : record.externalIDs) {
-        if (!id.isEmpty())
+        if (!id.isEmpty()) {
             insertInto(m_localIDsByExternalID, id, record.localID);
+        }
     }
     // A local id enters a bucket only here, right after it left every bucket, so it is never
     // listed twice.
-    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence}) {
         table(bucket)[bucketHash(record, bucket)].append(record.localID);
+    }
     const QString localID = record.localID;
     m_recordsByLocalID.insert(localID, std::move(record));
 }
@@ -110,22 +120,26 @@ void ReminderMatchIndex::upsert(ReminderMatchRecord record)
 void ReminderMatchIndex::remove(const QString &localID)
 {
     const auto found = m_recordsByLocalID.find(localID);
-    if (found == m_recordsByLocalID.end())
+    if (found == m_recordsByLocalID.end()) {
         return;
+    }
     const ReminderMatchRecord record = std::move(*found);
     m_recordsByLocalID.erase(found);
-    for (const auto &id : record.externalIDs)
+    for (const auto &id : record.externalIDs) {
         removeFrom(m_localIDsByExternalID, id, localID);
-    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence})
+    }
+    for (const auto bucket : {Bucket::Stable, Bucket::CompletionAgnostic, Bucket::CompletedOccurrence}) {
         removeFrom(table(bucket), bucketHash(record, bucket), localID);
+    }
 }
 
 std::optional<ReminderMatchRecord> ReminderMatchIndex::exactCandidate(const QString &localID)
 {
     ++m_metrics.exactLookupCount;
     const auto found = m_recordsByLocalID.constFind(localID);
-    if (found == m_recordsByLocalID.cend())
+    if (found == m_recordsByLocalID.cend()) {
         return std::nullopt;
+    }
     ++m_metrics.returnedCandidateCount;
     return *found;
 }
@@ -136,15 +150,17 @@ QList<ReminderMatchRecord> ReminderMatchIndex::externalCandidates(const QSet<QSt
     IDList localIDs;
     for (const auto &id : externalIDs) {
         for (const auto &localID : m_localIDsByExternalID.value(id)) {
-            if (!localIDs.contains(localID))
+            if (!localIDs.contains(localID)) {
                 localIDs.append(localID);
+            }
         }
     }
     QList<ReminderMatchRecord> found;
     for (const auto &id : std::as_const(localIDs)) {
         const auto record = m_recordsByLocalID.constFind(id);
-        if (record != m_recordsByLocalID.cend())
+        if (record != m_recordsByLocalID.cend()) {
             found.append(*record);
+        }
     }
     return records(std::move(found));
 }
@@ -157,8 +173,9 @@ QList<ReminderMatchRecord> ReminderMatchIndex::bucketRecords(const ReminderMatch
     if (bucketIDs != ids.cend()) {
         for (const auto &id : *bucketIDs) {
             const auto record = m_recordsByLocalID.constFind(id);
-            if (record != m_recordsByLocalID.cend() && sameBucket(*record, matching, bucket))
+            if (record != m_recordsByLocalID.cend() && sameBucket(*record, matching, bucket)) {
                 found.append(*record);
+            }
         }
     }
     return records(std::move(found));
@@ -185,8 +202,9 @@ QList<ReminderMatchRecord> ReminderMatchIndex::completedOccurrenceCandidates(con
 QList<ReminderMatchRecord> ReminderMatchIndex::records(QList<ReminderMatchRecord> found)
 {
     std::sort(found.begin(), found.end(), [](const ReminderMatchRecord &a, const ReminderMatchRecord &b) {
-        if (a.creationSortTimestamp != b.creationSortTimestamp)
+        if (a.creationSortTimestamp != b.creationSortTimestamp) {
             return a.creationSortTimestamp < b.creationSortTimestamp;
+        }
         return a.localID < b.localID;
     });
     m_metrics.returnedCandidateCount += found.size();

@@ -28,8 +28,9 @@ void sortListDirectory(QList<ReminderListDirectoryPayload> &lists)
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(lists.begin(), lists.end(), [&collator](const auto &a, const auto &b) {
         const int byName = collator.compare(a.list_name, b.list_name);
-        if (byName != 0)
+        if (byName != 0) {
             return byName < 0;
+        }
         return a.list_id < b.list_id;
     });
 }
@@ -68,16 +69,18 @@ void SyncStateStore::appendBatch(ChangeBatch batch)
     ++m_currentSequence;
     batch.sequence = m_currentSequence;
     m_batches.push_back(std::move(batch));
-    while (m_batches.size() > std::size_t(maxBatches))
+    while (m_batches.size() > std::size_t(maxBatches)) {
         m_batches.pop_front();
+    }
 }
 
 QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<ReminderListDirectoryPayload> lists)
 {
     QHash<QString, qsizetype> storedIndex;
     storedIndex.reserve(m_listDirectory.size());
-    for (qsizetype i = 0; i < m_listDirectory.size(); ++i)
+    for (qsizetype i = 0; i < m_listDirectory.size(); ++i) {
         storedIndex.insert(m_listDirectory[i].list_id, i);
+    }
 
     const QString now = nowText();
     QHash<QString, ReminderListDirectoryPayload> incoming;
@@ -88,18 +91,20 @@ QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<Remi
             list.last_modified = trimmedStamp;
         } else {
             const auto found = storedIndex.constFind(list.list_id);
-            if (found != storedIndex.cend() && listDirectoryItemsMatch(m_listDirectory[*found], list))
+            if (found != storedIndex.cend() && listDirectoryItemsMatch(m_listDirectory[*found], list)) {
                 list.last_modified = m_listDirectory[*found].last_modified;
-            else
+            } else {
                 list.last_modified = now;
+            }
         }
         incoming.insert(list.list_id, std::move(list));
     }
 
     QList<ReminderListDirectoryPayload> next;
     next.reserve(incoming.size());
-    for (auto it = incoming.cbegin(); it != incoming.cend(); ++it)
+    for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
         next.append(it.value());
+    }
     sortListDirectory(next);
 
     QList<ReminderRefreshListChange> changes;
@@ -117,12 +122,14 @@ QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<Remi
 
     QList<QString> deletedIDs;
     for (const auto &stored : std::as_const(m_listDirectory)) {
-        if (!incoming.contains(stored.list_id))
+        if (!incoming.contains(stored.list_id)) {
             deletedIDs.append(stored.list_id);
+        }
     }
     std::sort(deletedIDs.begin(), deletedIDs.end());
-    for (const auto &id : std::as_const(deletedIDs))
+    for (const auto &id : std::as_const(deletedIDs)) {
         changes.append({m_listDirectory[storedIndex.value(id)], std::nullopt});
+    }
 
     m_listDirectory = std::move(next);
 
@@ -172,16 +179,18 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPay
 {
     QHash<QString, ReminderPayloadRef> next;
     next.reserve(qsizetype(reminders.size()));
-    for (const auto &payload : reminders)
+    for (const auto &payload : reminders) {
         next.insert(payload->local_id, payload);
+    }
 
     // An id handed in twice counts once, with the payload the snapshot keeps (the later one), so
     // an event never names one reminder twice.
     const bool hasDuplicateIDs = std::size_t(next.size()) != reminders.size();
     QHash<QString, std::size_t> lastPosition;
     if (hasDuplicateIDs) {
-        for (std::size_t i = 0; i < reminders.size(); ++i)
+        for (std::size_t i = 0; i < reminders.size(); ++i) {
             lastPosition.insert(reminders[i]->local_id, i);
+        }
     }
 
     ChangeBatch batch;
@@ -189,30 +198,35 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPay
     event.reason = QStringLiteral("refresh");
     for (std::size_t i = 0; i < reminders.size(); ++i) {
         const auto &payload = reminders[i];
-        if (hasDuplicateIDs && lastPosition.value(payload->local_id) != i)
+        if (hasDuplicateIDs && lastPosition.value(payload->local_id) != i) {
             continue;
+        }
         const auto stored = m_snapshotById.constFind(payload->local_id);
-        if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload->content_hash)
+        if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload->content_hash) {
             continue;
+        }
         batch.upserts.push_back(payload);
         event.reminderChanges.append({stored != m_snapshotById.cend() ? *stored : nullptr, payload});
     }
 
     for (auto it = m_snapshotById.cbegin(); it != m_snapshotById.cend(); ++it) {
-        if (!next.contains(it.key()))
+        if (!next.contains(it.key())) {
             batch.deletedIDs.append(it.key());
+        }
     }
     std::sort(batch.deletedIDs.begin(), batch.deletedIDs.end());
-    for (const auto &id : std::as_const(batch.deletedIDs))
+    for (const auto &id : std::as_const(batch.deletedIDs)) {
         event.reminderChanges.append({m_snapshotById.value(id), nullptr});
+    }
 
     m_snapshotById = std::move(next);
 
     event.upserts = int(batch.upserts.size());
     event.deletions = int(batch.deletedIDs.size());
     event.totalCount = int(m_snapshotById.size());
-    if (!batch.upserts.empty() || !batch.deletedIDs.isEmpty())
+    if (!batch.upserts.empty() || !batch.deletedIDs.isEmpty()) {
         appendBatch(std::move(batch));
+    }
     event.cursor = QString::number(m_currentSequence);
     return event;
 }
@@ -225,22 +239,27 @@ std::optional<qint64> SyncStateStore::parseCursor(const QString &text)
         negative = text.front() == u'-';
         position = 1;
     }
-    if (position == text.size())
+    if (position == text.size()) {
         return std::nullopt;
+    }
     // Accumulated as a negative number so that the most negative value fits.
     qint64 value = 0;
     for (; position < text.size(); ++position) {
         const char16_t c = text[position].unicode();
-        if (c < u'0' || c > u'9')
+        if (c < u'0' || c > u'9') {
             return std::nullopt;
+        }
         if (__builtin_mul_overflow(value, qint64(10), &value)
-            || __builtin_sub_overflow(value, qint64(c - u'0'), &value))
+            || __builtin_sub_overflow(value, qint64(c - u'0'), &value)) {
             return std::nullopt;
+        }
     }
-    if (negative)
+    if (negative) {
         return value;
-    if (value == std::numeric_limits<qint64>::min())
+    }
+    if (value == std::numeric_limits<qint64>::min()) {
         return std::nullopt;
+    }
     return -value;
 }
 
@@ -256,14 +275,16 @@ SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &
     if (full) {
         const auto items = snapshotPayloads();
         envelope.items.reserve(qsizetype(items.size()));
-        for (const auto &payload : items)
+        for (const auto &payload : items) {
             envelope.items.append(*payload);
+        }
         envelope.lists = m_listDirectory;
         envelope.full_snapshot = true;
         return envelope;
     }
-    if (*requested == m_currentSequence)
+    if (*requested == m_currentSequence) {
         return envelope;
+    }
 
     QHash<QString, ReminderPayloadRef> items;
     QSet<QString> deleted;
@@ -293,13 +314,15 @@ SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &
     std::vector<ReminderPayloadRef> ordered(items.cbegin(), items.cend());
     std::sort(ordered.begin(), ordered.end(), byLocalID);
     envelope.items.reserve(qsizetype(ordered.size()));
-    for (const auto &payload : ordered)
+    for (const auto &payload : ordered) {
         envelope.items.append(*payload);
+    }
     envelope.deleted_ids = sorted(deleted);
     envelope.deleted_list_ids = sorted(deletedLists);
     for (const auto &list : m_listDirectory) {
-        if (changedLists.contains(list.list_id))
+        if (changedLists.contains(list.list_id)) {
             envelope.lists.append(list);
+        }
     }
     return envelope;
 }
@@ -316,8 +339,9 @@ SyncStateSnapshot SyncStateStore::currentSnapshot() const
     SyncStateSnapshot snapshot;
     const auto items = snapshotPayloads();
     snapshot.items.reserve(qsizetype(items.size()));
-    for (const auto &payload : items)
+    for (const auto &payload : items) {
         snapshot.items.append(*payload);
+    }
     snapshot.lists = m_listDirectory;
     return snapshot;
 }

@@ -26,8 +26,9 @@ public:
         if (m_size + extra > m_capacity) {
             const size_t capacity = std::max(m_capacity * 2, m_size + extra + 256);
             char *grown = static_cast<char *>(std::realloc(m_data, capacity));
-            if (!grown)
+            if (!grown) {
                 throw std::bad_alloc();
+            }
             m_data = grown;
             m_capacity = capacity;
         }
@@ -81,8 +82,9 @@ public:
     }
     void text(const std::optional<QString> &value)
     {
-        if (value)
+        if (value) {
             text(*value);
+        }
     }
     void bytes(QByteArrayView value)
     {
@@ -97,8 +99,9 @@ public:
     }
     void integer(const std::optional<qint64> &value)
     {
-        if (value)
+        if (value) {
             integer(*value);
+        }
     }
     void flag(bool value) { sep(value ? '1' : '0'); }
     void flag(const std::optional<bool> &value) { flag(value.value_or(false)); }
@@ -111,21 +114,25 @@ public:
 
     void integers(const std::optional<QList<qint64>> &values)
     {
-        if (!values)
+        if (!values) {
             return;
+        }
         for (qsizetype i = 0; i < values->size(); ++i) {
-            if (i)
+            if (i) {
                 sep(',');
+            }
             integer(values->at(i));
         }
     }
     void texts(const std::optional<QList<QString>> &values, char separator)
     {
-        if (!values)
+        if (!values) {
             return;
+        }
         for (qsizetype i = 0; i < values->size(); ++i) {
-            if (i)
+            if (i) {
                 sep(separator);
+            }
             text(values->at(i));
         }
     }
@@ -138,8 +145,9 @@ public:
         sep('/');
         text(a.absolute_date);
         sep('/');
-        if (a.relative_offset_seconds)
+        if (a.relative_offset_seconds) {
             bytes(shortestDecimalWithFraction(*a.relative_offset_seconds));
+        }
         sep('/');
         text(a.proximity);
         sep('/');
@@ -221,14 +229,16 @@ ReminderPayload ReminderPayload::withContentHash() const
     c.sep();
     if (alarms) {
         for (qsizetype i = 0; i < alarms->size(); ++i) {
-            if (i)
+            if (i) {
                 c.sep(';');
+            }
             c.alarm(alarms->at(i));
         }
     }
     c.sep();
-    if (recurrence_rule)
+    if (recurrence_rule) {
         c.rule(*recurrence_rule);
+    }
     c.sep();
     c.integer(priority);
     c.sep();
@@ -245,8 +255,9 @@ ReminderPayload ReminderPayload::withContentHash() const
 
 std::optional<QString> ReminderPayload::isoString(const std::optional<QDateTime> &date)
 {
-    if (!date || !date->isValid())
+    if (!date || !date->isValid()) {
         return std::nullopt;
+    }
     return DateFormatters::fractionalISO8601(*date);
 }
 

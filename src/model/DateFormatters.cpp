@@ -22,15 +22,17 @@ void appendDigits(QString &out, int value, int width)
 QString format(const QDateTime &date, bool withMilliseconds)
 {
     // An invalid instant has no text; writing its fields would give digits out of range.
-    if (!date.isValid())
+    if (!date.isValid()) {
         return QString();
+    }
     const QDateTime utc = date.toUTC();
     const QDate day = utc.date();
     const QTime time = utc.time();
     QString out;
     out.reserve(24);
-    if (day.year() < 0 || day.year() > 9999)
+    if (day.year() < 0 || day.year() > 9999) {
         return utc.toString(withMilliseconds ? Qt::ISODateWithMs : Qt::ISODate);
+    }
     appendDigits(out, day.year(), 4);
     out.append(u'-');
     appendDigits(out, day.month(), 2);
@@ -61,8 +63,9 @@ public:
     bool peek(char16_t c) const { return m_pos < m_text.size() && m_text[m_pos].unicode() == c; }
     bool take(char16_t c)
     {
-        if (!peek(c))
+        if (!peek(c)) {
             return false;
+        }
         ++m_pos;
         return true;
     }
@@ -70,11 +73,13 @@ public:
     {
         value = 0;
         for (int i = 0; i < count; ++i) {
-            if (m_pos >= m_text.size())
+            if (m_pos >= m_text.size()) {
                 return false;
+            }
             const char16_t c = m_text[m_pos].unicode();
-            if (c < u'0' || c > u'9')
+            if (c < u'0' || c > u'9') {
                 return false;
+            }
             value = value * 10 + (c - u'0');
             ++m_pos;
         }
@@ -96,12 +101,14 @@ std::optional<QDateTime> parse(const QString &text, bool fractional)
     int year, month, day, hour, minute, second;
     if (!s.digits(4, year) || !s.take(u'-') || !s.digits(2, month) || !s.take(u'-') || !s.digits(2, day)
         || !s.take(u'T') || !s.digits(2, hour) || !s.take(u':') || !s.digits(2, minute) || !s.take(u':')
-        || !s.digits(2, second))
+        || !s.digits(2, second)) {
         return std::nullopt;
+    }
     int millisecond = 0;
     if (fractional) {
-        if (!s.take(u'.') || !s.isDigit())
+        if (!s.take(u'.') || !s.isDigit()) {
             return std::nullopt;
+        }
         int scale = 100;
         while (s.isDigit()) {
             int digit;
@@ -115,21 +122,25 @@ std::optional<QDateTime> parse(const QString &text, bool fractional)
     } else if (s.peek(u'+') || s.peek(u'-')) {
         const int sign = s.take(u'+') ? 1 : (s.take(u'-'), -1);
         int offsetHours, offsetMinutes;
-        if (!s.digits(2, offsetHours))
+        if (!s.digits(2, offsetHours)) {
             return std::nullopt;
+        }
         s.take(u':');
-        if (!s.digits(2, offsetMinutes) || offsetHours > 23 || offsetMinutes > 59)
+        if (!s.digits(2, offsetMinutes) || offsetHours > 23 || offsetMinutes > 59) {
             return std::nullopt;
+        }
         offsetSeconds = sign * (offsetHours * 3600 + offsetMinutes * 60);
     } else {
         return std::nullopt;
     }
-    if (!s.atEnd())
+    if (!s.atEnd()) {
         return std::nullopt;
+    }
     const QDate date(year, month, day);
     const QTime time(hour, minute, second, millisecond);
-    if (!date.isValid() || !time.isValid())
+    if (!date.isValid() || !time.isValid()) {
         return std::nullopt;
+    }
     return QDateTime(date, time, Qt::UTC).addSecs(-offsetSeconds);
 }
 
@@ -154,10 +165,12 @@ QString localizedDateTime(const QDateTime &date, const QLocale &locale)
     static const QString edge = u" ,，"_s;
     const auto trimEdges = [](QString text) {
         qsizetype from = 0, to = text.size();
-        while (from < to && edge.contains(text[from]))
+        while (from < to && edge.contains(text[from])) {
             ++from;
-        while (to > from && edge.contains(text[to - 1]))
+        }
+        while (to > from && edge.contains(text[to - 1])) {
             --to;
+        }
         return text.mid(from, to - from);
     };
     QString dateFormat = locale.dateFormat(QLocale::LongFormat);
@@ -172,8 +185,9 @@ QString localizedDateTime(const QDateTime &date, const QLocale &locale)
 
 std::optional<QDateTime> parseISO8601(const QString &text)
 {
-    if (auto date = parse(text, true))
+    if (auto date = parse(text, true)) {
         return date;
+    }
     return parse(text, false);
 }
 

@@ -101,12 +101,14 @@ alignas(16) const quint32 roundConstants[64] = {
 bool processorHasShaExtensions()
 {
     unsigned a = 0, b = 0, c = 0, d = 0;
-    if (!__get_cpuid(1, &a, &b, &c, &d))
+    if (!__get_cpuid(1, &a, &b, &c, &d)) {
         return false;
+    }
     const bool ssse3 = c & (1u << 9);
     const bool sse41 = c & (1u << 19);
-    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d))
+    if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) {
         return false;
+    }
     const bool sha = b & (1u << 29);
     return ssse3 && sse41 && sha;
 }
@@ -126,8 +128,9 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compressBlocks(quint32 state[8]
         const __m128i savedCdgh = state1;
         __m128i w[4];
         for (int g = 0; g < 16; ++g) {
-            if (g < 4)
+            if (g < 4) {
                 w[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * g)), byteSwap);
+            }
             __m128i message
                 = _mm_add_epi32(w[g % 4], _mm_load_si128(reinterpret_cast<const __m128i *>(&roundConstants[4 * g])));
             state1 = _mm_sha256rnds2_epu32(state1, state0, message);
@@ -137,8 +140,9 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compressBlocks(quint32 state[8]
             }
             message = _mm_shuffle_epi32(message, 0x0E);
             state0 = _mm_sha256rnds2_epu32(state0, state1, message);
-            if (g >= 1 && g < 13)
+            if (g >= 1 && g < 13) {
                 w[(g + 3) % 4] = _mm_sha256msg1_epu32(w[(g + 3) % 4], w[g % 4]);
+            }
         }
         state0 = _mm_add_epi32(state0, savedAbef);
         state1 = _mm_add_epi32(state1, savedCdgh);
@@ -164,13 +168,15 @@ void sha256WithExtensions(QByteArrayView bytes, quint8 digest[32])
     // The tail, the 0x80 marker and the bit length fill one or two last blocks.
     quint8 tail[128] = {};
     const size_t rest = length - whole * 64;
-    if (rest)
+    if (rest) {
         std::memcpy(tail, data + whole * 64, rest);
+    }
     tail[rest] = 0x80;
     const size_t tailBlocks = rest < 56 ? 1 : 2;
     const quint64 bits = quint64(length) * 8;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 8; ++i) {
         tail[tailBlocks * 64 - 1 - i] = quint8(bits >> (8 * i));
+    }
     compressBlocks(state, tail, tailBlocks);
 
     for (int i = 0; i < 8; ++i) {

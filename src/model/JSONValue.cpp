@@ -104,7 +104,7 @@ JSONValue JSONValue::fromQJsonValue(const QJsonValue &value)
     case QJsonValue::Undefined:
         break;
     }
-    throw JSONCodingError(JSONCodingError::Decoding, QString(), strings::unsupportedJsonValue());
+    throw JSONCodingError(JSONCodingError::Decoding, QString(), ModelText::unsupportedJsonValue);
 }
 
 QJsonValue JSONValue::toQJsonValue() const

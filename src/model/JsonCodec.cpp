@@ -682,7 +682,7 @@ void Decoder::value(quint32 index, JSONValue &out)
         // A number beyond the range of a double fits none of the cases.
         double number = 0;
         if (!doc.number(n, number))
-            fail(JSONCodingError::Decoding, path, strings::unsupportedJsonValue());
+            fail(JSONCodingError::Decoding, path, ModelText::unsupportedJsonValue);
         out = JSONValue(number);
         return;
     }

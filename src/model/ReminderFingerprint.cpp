@@ -10,8 +10,9 @@ namespace {
 bool isInnerSpace(QChar c)
 {
     const char16_t u = c.unicode();
-    if (u == u'\t' || u == u'\n' || u == u'\f' || u == u'\r')
+    if (u == u'\t' || u == u'\n' || u == u'\f' || u == u'\r') {
         return true;
+    }
     switch (c.category()) {
     case QChar::Separator_Space:
     case QChar::Separator_Line:
@@ -25,18 +26,21 @@ bool isInnerSpace(QChar c)
 
 QString normalizeText(const std::optional<QString> &text)
 {
-    if (!text)
+    if (!text) {
         return QString();
+    }
     const QString trimmed = text->trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty()) {
         return QString();
+    }
     QString result;
     result.reserve(trimmed.size());
     bool inRun = false;
     for (const QChar c : trimmed) {
         if (isInnerSpace(c)) {
-            if (!inRun)
+            if (!inRun) {
                 result.append(u' ');
+            }
             inRun = true;
         } else {
             result.append(c);

@@ -2,24 +2,12 @@
 
 #include <QString>
 
-// Exact texts of the model layer, kept in one place.
-namespace quorvin::strings {
+// Exact texts of the model layer.
+namespace quorvin::ModelText {
 
-inline QString permissionDenied()
-{
-    return QStringLiteral("Reminders permission denied");
-}
-inline QString notFound()
-{
-    return QStringLiteral("Reminder not found");
-}
-inline QString serviceUnavailable()
-{
-    return QStringLiteral("Service unavailable");
-}
-inline QString unsupportedJsonValue()
-{
-    return QStringLiteral("Unsupported JSON value");
-}
+inline const QString permissionDenied = QStringLiteral("Reminders permission denied");
+inline const QString notFound = QStringLiteral("Reminder not found");
+inline const QString serviceUnavailable = QStringLiteral("Service unavailable");
+inline const QString unsupportedJsonValue = QStringLiteral("Unsupported JSON value");
 
-} // namespace quorvin::strings
+} // namespace quorvin::ModelText

@@ -18,17 +18,17 @@ SyncError SyncError::invalidRequest(const QString &message)
 
 SyncError SyncError::permissionDenied()
 {
-    return SyncError(Kind::PermissionDenied, strings::permissionDenied());
+    return SyncError(Kind::PermissionDenied, ModelText::permissionDenied);
 }
 
 SyncError SyncError::notFound()
 {
-    return SyncError(Kind::NotFound, strings::notFound());
+    return SyncError(Kind::NotFound, ModelText::notFound);
 }
 
 SyncError SyncError::serviceUnavailable()
 {
-    return SyncError(Kind::ServiceUnavailable, strings::serviceUnavailable());
+    return SyncError(Kind::ServiceUnavailable, ModelText::serviceUnavailable);
 }
 
 QString SyncError::domainName()

@@ -141,10 +141,10 @@ std::optional<std::vector<RecurrenceRule>> recurrenceRulesForMutation(
     const QString type = normalizedRepeatType(repeatType);
     const QString summary = repeatSummary.value_or(QString()).trimmed();
     if (type.isEmpty()) {
-        if (summary.isEmpty() || summary == strings::kNever) {
+        if (summary.isEmpty() || summary == RemindersText::never) {
             return std::nullopt;
         }
-        throw SyncError::invalidRequest(strings::kErrRepeatTypeRequired);
+        throw SyncError::invalidRequest(RemindersText::errRepeatTypeRequired);
     }
     if (const auto structured = parseStructuredRecurrenceSummary(type, summary)) {
         return std::vector<RecurrenceRule> {makeStructuredRecurrenceRule(*structured)};
@@ -179,9 +179,9 @@ std::optional<std::vector<RecurrenceRule>> recurrenceRulesForMutation(
         return std::vector {plainRule(F::Weekly, 1, {7, 1})};
     }
     if (type == u"hourly"_s) {
-        throw SyncError::invalidRequest(strings::kErrHourly);
+        throw SyncError::invalidRequest(RemindersText::errHourly);
     }
-    throw SyncError::invalidRequest(strings::kErrUnsupportedRepeatType + type);
+    throw SyncError::invalidRequest(RemindersText::errUnsupportedRepeatType + type);
 }
 
 std::optional<std::vector<RecurrenceRule>> recurrenceRulesForMutation(
@@ -213,7 +213,7 @@ std::optional<std::vector<RecurrenceRule>> recurrenceRulesForMutation(
     } else if (*frequencyText == u"yearly"_s) {
         rule.frequency = RecurrenceRule::Frequency::Yearly;
     } else {
-        throw SyncError::invalidRequest(strings::kErrUnsupportedFrequency);
+        throw SyncError::invalidRequest(RemindersText::errUnsupportedFrequency);
     }
     if (recurrenceRule.week_days) {
         std::vector<RecurrenceDayOfWeek> days;
@@ -281,8 +281,8 @@ std::optional<QString> normalizedRecurrenceDescriptor(
 
 QString recurrenceDescriptorString(const std::optional<QString> &type, const std::optional<QString> &summary)
 {
-    return u"type="_s + blankAsAbsent(type, false).value_or(strings::kNil) + u" summary="_s
-        + blankAsAbsent(summary, false).value_or(strings::kNil);
+    return u"type="_s + blankAsAbsent(type, false).value_or(RemindersText::valueNil) + u" summary="_s
+        + blankAsAbsent(summary, false).value_or(RemindersText::valueNil);
 }
 
 bool recurrenceRulePayloadsMatch(const ReminderRecurrenceRulePayload &a, const ReminderRecurrenceRulePayload &b)

@@ -70,7 +70,7 @@ std::optional<int> parseStrictInt(const QString &text)
 std::optional<StructuredRecurrenceSummary> parseStructuredRecurrenceSummary(
     const QString &repeatType, const QString &summary)
 {
-    const QString &prefix = strings::kStructuredSummaryPrefix;
+    const QString &prefix = RemindersText::structuredSummaryPrefix;
     if (!summary.startsWith(prefix)) {
         return std::nullopt;
     }
@@ -341,7 +341,7 @@ std::optional<QString> structuredOrdinalWeekdayToken(const RecurrenceRule &rule)
 std::optional<QString> structuredRecurrenceSummary(const RecurrenceRule &rule)
 {
     const QString head
-        = strings::kStructuredSummaryPrefix + u"interval="_s + QString::number(std::max(1, rule.interval));
+        = RemindersText::structuredSummaryPrefix + u"interval="_s + QString::number(std::max(1, rule.interval));
     const auto position = structuredOrdinalPosition(rule);
     const auto token = structuredOrdinalWeekdayToken(rule);
     const bool singleLastDay
@@ -430,27 +430,27 @@ QString recurrenceSummaryString(const RecurrenceRule &rule)
     const int n = std::max(1, rule.interval);
     const bool plain = rule.interval < 2;
     const auto every = [&](const QString &fixed, const QString &unit) {
-        return plain ? fixed : strings::kSummaryEvery + QString::number(n) + unit;
+        return plain ? fixed : RemindersText::summaryEvery + QString::number(n) + unit;
     };
     switch (rule.frequency) {
     case RecurrenceRule::Frequency::Daily:
-        return every(strings::kSummaryDaily, strings::kUnitDay);
+        return every(RemindersText::summaryDaily, RemindersText::unitDay);
     case RecurrenceRule::Frequency::Weekly: {
         const QList<int> numbers = dayNumbers(rule.daysOfTheWeek);
         if (isWorkingDaySet(numbers)) {
-            return every(strings::kSummaryWorkingDays, strings::kUnitWeek);
+            return every(RemindersText::summaryWorkingDays, RemindersText::unitWeek);
         }
         if (isWeekendSet(numbers)) {
-            return every(strings::kSummaryWeekend, strings::kUnitWeek);
+            return every(RemindersText::summaryWeekend, RemindersText::unitWeek);
         }
-        return every(strings::kSummaryWeekly, strings::kUnitWeek);
+        return every(RemindersText::summaryWeekly, RemindersText::unitWeek);
     }
     case RecurrenceRule::Frequency::Monthly:
-        return every(strings::kSummaryMonthly, strings::kUnitMonth);
+        return every(RemindersText::summaryMonthly, RemindersText::unitMonth);
     case RecurrenceRule::Frequency::Yearly:
-        return every(strings::kSummaryYearly, strings::kUnitYear);
+        return every(RemindersText::summaryYearly, RemindersText::unitYear);
     }
-    return strings::kSummaryCustom;
+    return RemindersText::summaryCustom;
 }
 
 std::optional<RecurrenceDayOfWeek> recurrenceDayOfWeek(const QString &token)
@@ -520,7 +520,8 @@ QString recurrenceDebugDescriptor(const RecurrenceRule &rule)
         + QString::number(rule.interval) + u" months="_s + bracketList(rule.monthsOfTheYear) + u" monthDays="_s
         + bracketList(rule.daysOfTheMonth) + u" weeksOfYear="_s + bracketList(rule.weeksOfTheYear) + u" daysOfYear="_s
         + bracketList(rule.daysOfTheYear) + u" setPositions="_s + bracketList(rule.setPositions) + u" weekdays=["_s
-        + weekdays.join(u", "_s) + u"] structured="_s + structuredRecurrenceSummary(rule).value_or(strings::kNil);
+        + weekdays.join(u", "_s) + u"] structured="_s
+        + structuredRecurrenceSummary(rule).value_or(RemindersText::valueNil);
 }
 
 } // namespace quorvin

@@ -89,7 +89,7 @@ RecurrenceInfo ReminderMapper::recurrenceInfo(const Reminder &reminder, bool emi
     if (rules.empty()) {
         return {};
     }
-    const QString title = reminder.title.isNull() ? strings::kNil : reminder.title;
+    const QString title = reminder.title.isNull() ? RemindersText::valueNil : reminder.title;
     if (rules.size() == 1) {
         const RecurrenceRule &rule = rules.front();
         RecurrenceInfo info {recurrenceTypeString(rule), recurrenceSummaryString(rule)};
@@ -104,9 +104,9 @@ RecurrenceInfo ReminderMapper::recurrenceInfo(const Reminder &reminder, bool emi
                 || (rule.daysOfTheYear && !rule.daysOfTheYear->empty())
                 || structuredRecurrenceSummary(rule).has_value();
             if (worthLogging) {
-                emitRepeatDiagnostic(strings::kRepeatPrefix + u"recurrenceInfo local_id="_s + reminder.id + u" title="_s
-                    + title + u" derived_type="_s + *info.type + u" derived_summary="_s + *info.summary + u" raw="_s
-                    + recurrenceDebugDescriptor(rule));
+                emitRepeatDiagnostic(RemindersText::repeatPrefix + u"recurrenceInfo local_id="_s + reminder.id
+                    + u" title="_s + title + u" derived_type="_s + *info.type + u" derived_summary="_s + *info.summary
+                    + u" raw="_s + recurrenceDebugDescriptor(rule));
             }
         }
         return info;
@@ -116,10 +116,10 @@ RecurrenceInfo ReminderMapper::recurrenceInfo(const Reminder &reminder, bool emi
         for (const auto &rule : rules) {
             descriptors.append(recurrenceDebugDescriptor(rule));
         }
-        emitRepeatDiagnostic(strings::kRepeatPrefix + u"recurrenceInfo local_id="_s + reminder.id + u" title="_s + title
-            + u" multiple_rules="_s + descriptors.join(u" || "_s));
+        emitRepeatDiagnostic(RemindersText::repeatPrefix + u"recurrenceInfo local_id="_s + reminder.id + u" title="_s
+            + title + u" multiple_rules="_s + descriptors.join(u" || "_s));
     }
-    return {u"custom"_s, strings::kSummaryCustom};
+    return {u"custom"_s, RemindersText::summaryCustom};
 }
 
 std::optional<ReminderPayload> ReminderMapper::mapReminder(
@@ -153,7 +153,7 @@ std::optional<ReminderPayload> ReminderMapper::mapReminder(
 
     ReminderPayload payload;
     payload.schema_version = 2;
-    payload.source = strings::kSource;
+    payload.source = RemindersText::source;
     payload.source_item_id = reminder.id;
     payload.source_external_id = reminder.externalId;
     payload.created_at = ReminderPayload::isoString(reminder.creationDate);
@@ -207,8 +207,8 @@ std::vector<ReminderListDirectoryPayload> ReminderMapper::mapLists(const std::ve
         const QString title = list.title.trimmed();
         ReminderListDirectoryPayload payload;
         payload.list_id = id;
-        payload.list_name = title.isEmpty() ? strings::kUnnamedList : title;
-        payload.source = strings::kSource;
+        payload.list_name = title.isEmpty() ? RemindersText::unnamedList : title;
+        payload.source = RemindersText::source;
         payload.source_list_id = id;
         result.push_back(std::move(payload));
     }
@@ -228,7 +228,7 @@ QList<QString> ReminderMapper::extractTags(const Reminder &reminder)
     if (text.isEmpty() || !text.contains(u'#')) {
         return {};
     }
-    static const QRegularExpression pattern(strings::kTagPattern, QRegularExpression::UseUnicodePropertiesOption);
+    static const QRegularExpression pattern(RemindersText::tagPattern, QRegularExpression::UseUnicodePropertiesOption);
     if (!pattern.isValid()) {
         return {};
     }
@@ -261,7 +261,7 @@ std::optional<QList<ReminderAlarmPayload>> ReminderMapper::mapAlarms(
     for (const ReminderAlarm &alarm : *alarms) {
         ++position;
         ReminderAlarmPayload payload;
-        payload.alarm_id = strings::kAlarmIdPrefix + QString::number(position);
+        payload.alarm_id = RemindersText::alarmIdPrefix + QString::number(position);
         if (alarm.structuredLocation) {
             payload.kind = u"location"_s;
         } else if (alarm.absoluteDate) {

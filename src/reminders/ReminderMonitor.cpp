@@ -22,13 +22,12 @@ constexpr std::chrono::milliseconds kSettleDebounce {2000};
 } // namespace
 
 ReminderMonitor::ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
-    DiagnosticCallback onDiagnostic, quint64 debounceNanoseconds, Clock &clock, QTimeZone timeZone, QObject *parent)
+    DiagnosticCallback onDiagnostic, Clock &clock, QTimeZone timeZone, QObject *parent)
     : QObject(parent)
     , m_eventStore(eventStore)
     , m_stateStore(stateStore)
     , m_onRefresh(std::move(onRefresh))
     , m_onDiagnostic(std::move(onDiagnostic))
-    , m_debounceNanoseconds(debounceNanoseconds)
     , m_clock(clock)
     , m_mapper(GregorianCalendar(timeZone), m_onDiagnostic)
     , m_next(GregorianCalendar(timeZone))
@@ -70,7 +69,7 @@ void ReminderMonitor::requestAccess()
 QCoro::Task<void> ReminderMonitor::start()
 {
     requestAccess();
-    co_await refresh(strings::kReasonStartup);
+    co_await refresh(RemindersText::reasonStartup);
     if (!m_observer) {
         m_observer = connect(&m_eventStore, &ReminderStore::changed, this, &ReminderMonitor::handleStoreChanged);
     }
@@ -78,7 +77,7 @@ QCoro::Task<void> ReminderMonitor::start()
 
 void ReminderMonitor::handleStoreChanged()
 {
-    diagnostic(strings::kDiagStoreChanged);
+    diagnostic(RemindersText::diagStoreChanged);
     scheduleDebouncedRefresh();
 }
 
@@ -104,7 +103,7 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
         co_return;
     }
     try {
-        co_await refresh(strings::kReasonEventKitChange);
+        co_await refresh(RemindersText::reasonEventKitChange);
     } catch (...) {
         // The next store change tries again.
     }
@@ -120,7 +119,7 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
         co_return;
     }
     try {
-        co_await refresh(strings::kReasonEventKitSettle);
+        co_await refresh(RemindersText::reasonEventKitSettle);
     } catch (...) {
     }
 }
@@ -340,14 +339,14 @@ std::optional<ReminderList> ReminderMonitor::resolveTargetCalendar(
             }
         }
     }
-    throw SyncError::invalidRequest(strings::kErrTargetListNotFound);
+    throw SyncError::invalidRequest(RemindersText::errTargetListNotFound);
 }
 
 QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString name, bool refreshAfterWrite)
 {
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty()) {
-        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+        throw SyncError::invalidRequest(RemindersText::errListNameRequired);
     }
     ReminderList list;
     list.title = trimmed;
@@ -366,12 +365,12 @@ QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString nam
         } else if (!sources.empty()) {
             list.sourceId = sources.front().id;
         } else {
-            throw SyncError::invalidRequest(strings::kErrNoCalendarSource);
+            throw SyncError::invalidRequest(RemindersText::errNoCalendarSource);
         }
     }
     const ReminderList saved = committing([&] { return m_eventStore.saveList(list, true); });
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
     co_return std::pair {saved.id, trimmed};
 }
@@ -380,7 +379,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
 {
     const QString trimmed = newName.trimmed();
     if (trimmed.isEmpty()) {
-        throw SyncError::invalidRequest(strings::kErrListNameRequired);
+        throw SyncError::invalidRequest(RemindersText::errListNameRequired);
     }
     std::optional<ReminderList> found;
     for (const ReminderList &list : m_eventStore.lists()) {
@@ -395,7 +394,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
     found->title = trimmed;
     committing([&] { m_eventStore.saveList(*found, true); });
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
 }
 
@@ -413,7 +412,7 @@ QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterW
     }
     committing([&] { m_eventStore.removeList(listID, true); });
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
 }
 

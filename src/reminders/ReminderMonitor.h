@@ -40,15 +40,14 @@ public:
     using RefreshCallback = std::function<void(const ReminderRefreshEvent &)>;
     using DiagnosticCallback = std::function<void(const QString &)>;
 
-    // `debounceNanoseconds` is kept for the record; the debounce waits are fixed at 1 s and 2 s.
+    // Store changes are debounced: a refresh 1 s after the last change, another 2 s after that.
     ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
-        DiagnosticCallback onDiagnostic, quint64 debounceNanoseconds = 1'000'000'000ULL, Clock &clock = Clock::system(),
+        DiagnosticCallback onDiagnostic, Clock &clock = Clock::system(),
         QTimeZone timeZone = QTimeZone::systemTimeZone(), QObject *parent = nullptr);
     ~ReminderMonitor() override;
 
     ReminderStore &eventStore() const { return m_eventStore; }
     SyncStateStore &stateStore() const { return m_stateStore; }
-    quint64 debounceNanoseconds() const { return m_debounceNanoseconds; }
 
     // Access check, the "startup" refresh, then observation of store changes.
     QCoro::Task<void> start();
@@ -154,7 +153,6 @@ private:
     SyncStateStore &m_stateStore;
     RefreshCallback m_onRefresh;
     DiagnosticCallback m_onDiagnostic;
-    quint64 m_debounceNanoseconds;
     Clock &m_clock;
     ReminderMapper m_mapper;
     NextOccurrence m_next;

@@ -238,8 +238,8 @@ bool ReminderMonitor::splitOutsideRecurringCompletions(const std::vector<Reminde
         m_eventStore.commit();
     });
     for (const auto &[completed, next] : splits) {
-        emitRepeatDiagnostic(strings::kRepeatPrefix + u"local-completion-split local_id="_s + completed.id
-            + u" next_local_id="_s + next.id);
+        emitRepeatDiagnostic(RemindersText::repeatPrefix + RemindersText::repeatLocalCompletionSplit + completed.id
+            + RemindersText::repeatNextLocalID + next.id);
     }
     return true;
 }

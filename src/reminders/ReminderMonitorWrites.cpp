@@ -140,7 +140,7 @@ std::optional<std::vector<ReminderAlarm>> alarmsForMutation(const QList<Reminder
             if (payload.kind == u"location"_s) {
                 if (payload.location) {
                     StructuredLocation location;
-                    location.title = payload.location->title.value_or(strings::kDefaultLocationTitle);
+                    location.title = payload.location->title.value_or(RemindersText::defaultLocationTitle);
                     if (payload.location->latitude && payload.location->longitude) {
                         location.geoLocation = StructuredLocation::Coordinate {
                             *payload.location->latitude, *payload.location->longitude};
@@ -158,7 +158,7 @@ std::optional<std::vector<ReminderAlarm>> alarmsForMutation(const QList<Reminder
         }
         const auto at = payload.absolute_date ? DateFormatters::parseISO8601(*payload.absolute_date) : std::nullopt;
         if (!at) {
-            throw SyncError::invalidRequest(strings::kErrInvalidAbsoluteAlarm);
+            throw SyncError::invalidRequest(RemindersText::errInvalidAbsoluteAlarm);
         }
         result.push_back(ReminderAlarm::atDate(*at));
     }
@@ -214,15 +214,15 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
         return calendar().components(*date, hasTime.value_or(true));
     };
     std::optional<DateComponents> desiredStart
-        = components(payload.start_date, payload.has_start_time, strings::kErrInvalidStartDate);
+        = components(payload.start_date, payload.has_start_time, RemindersText::errInvalidStartDate);
     const std::optional<DateComponents> desiredDue
-        = components(payload.due_date, payload.has_due_time, strings::kErrInvalidDueDate);
+        = components(payload.due_date, payload.has_due_time, RemindersText::errInvalidDueDate);
     if (payload.is_completed != true && hasRecurrence(payload) && desiredDue) {
         desiredStart = desiredDue;
     }
     const qint64 desiredPriority = payload.priority.value_or(0);
     if (desiredPriority < 0 || desiredPriority > 9) {
-        throw SyncError::invalidRequest(strings::kErrInvalidPriority);
+        throw SyncError::invalidRequest(RemindersText::errInvalidPriority);
     }
     const auto desiredAlarms = reminderAlarmsAlignedWithDueDate(payload.alarms, desiredDue, calendar());
     const std::optional<ReminderList> target = resolveTargetCalendar(payload.list_id, payload.list_name);
@@ -240,10 +240,11 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
                 write = true;
                 const QString title = item.title.isNull() ? payload.title : item.title;
                 const QString local = item.lastModifiedDate ? item.lastModifiedDate->toUTC().toString(Qt::ISODateWithMs)
-                                                            : strings::kNil;
-                emitRepeatDiagnostic(strings::kRepeatPrefix + u"cloud-write-forced local_id="_s + item.id + u" title="_s
-                    + title + u" remote_last_modified="_s + payload.client_last_modified.value_or(strings::kNil)
-                    + u" local_last_modified="_s + local);
+                                                            : RemindersText::valueNil;
+                emitRepeatDiagnostic(RemindersText::repeatPrefix + u"cloud-write-forced local_id="_s + item.id
+                    + u" title="_s + title + u" remote_last_modified="_s
+                    + payload.client_last_modified.value_or(RemindersText::valueNil) + u" local_last_modified="_s
+                    + local);
             }
         }
         if (!write) {
@@ -276,7 +277,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
         } else if (const auto lists = m_eventStore.lists(); !lists.empty()) {
             item.listId = lists.front().id;
         } else {
-            throw SyncError::invalidRequest(strings::kErrNoReminderList);
+            throw SyncError::invalidRequest(RemindersText::errNoReminderList);
         }
     }
     item.priority = static_cast<int>(desiredPriority);
@@ -284,8 +285,8 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
         const auto wanted = normalizedRecurrenceDescriptor(payload.repeat_type, payload.repeat_summary);
         const auto current = normalizedRecurrenceDescriptor(currentRecurrence.type, currentRecurrence.summary);
         if (wanted != current) {
-            emitRepeatDiagnostic(strings::kRepeatPrefix + u"android-write-request local_id="_s
-                + payload.local_id.value_or(strings::kNew) + u" title="_s + payload.title + u" old="_s
+            emitRepeatDiagnostic(RemindersText::repeatPrefix + u"android-write-request local_id="_s
+                + payload.local_id.value_or(RemindersText::valueNew) + u" title="_s + payload.title + u" old="_s
                 + recurrenceDescriptorString(currentRecurrence.type, currentRecurrence.summary) + u" new="_s
                 + recurrenceDescriptorString(payload.repeat_type, payload.repeat_summary));
         }
@@ -304,12 +305,13 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
 
     const Reminder saved = committing([&] { return m_eventStore.saveReminder(item, true); });
     const RecurrenceInfo savedRecurrence = recurrenceInfo(saved, false);
-    emitRepeatDiagnostic(strings::kRepeatPrefix + u"android-write-applied local_id="_s + saved.id + u" title="_s
-        + (saved.title.isNull() ? strings::kNil : saved.title) + u" recurrence="_s
+    emitRepeatDiagnostic(RemindersText::repeatPrefix + u"android-write-applied local_id="_s + saved.id + u" title="_s
+        + (saved.title.isNull() ? RemindersText::valueNil : saved.title) + u" recurrence="_s
         + recurrenceDescriptorString(savedRecurrence.type, savedRecurrence.summary) + u" raw="_s
-        + (saved.recurrenceRules.empty() ? strings::kNil : recurrenceDebugDescriptor(saved.recurrenceRules.front())));
+        + (saved.recurrenceRules.empty() ? RemindersText::valueNil
+                                         : recurrenceDebugDescriptor(saved.recurrenceRules.front())));
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
     co_return saved.id;
 }
@@ -433,7 +435,7 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
         }
     }
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
     co_return result;
 }
@@ -443,7 +445,7 @@ QCoro::Task<void> ReminderMonitor::deleteReminder(QString localID, bool refreshA
     const Reminder item = requireReminder(localID);
     committing([&] { m_eventStore.removeReminder(item.id, true); });
     if (refreshAfterWrite) {
-        co_await refresh(strings::kReasonAndroidWrite);
+        co_await refresh(RemindersText::reasonAndroidWrite);
     }
 }
 

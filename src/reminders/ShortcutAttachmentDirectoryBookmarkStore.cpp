@@ -39,7 +39,7 @@ std::optional<QString> bookmarkPath(const QByteArray &data)
 
 std::optional<QString> ShortcutAttachmentDirectoryBookmarkStore::resolvedDirectoryURL(UserDefaults &defaults)
 {
-    const auto data = defaults.bytes(strings::kAttachmentBookmarkKey);
+    const auto data = defaults.bytes(RemindersText::attachmentBookmarkKey);
     if (!data) {
         return std::nullopt;
     }
@@ -56,7 +56,7 @@ std::optional<QString> ShortcutAttachmentDirectoryBookmarkStore::resolvedDirecto
         return std::nullopt;
     }
     if (canonical != *path) {
-        defaults.setBytes(strings::kAttachmentBookmarkKey, bookmarkData(canonical));
+        defaults.setBytes(RemindersText::attachmentBookmarkKey, bookmarkData(canonical));
     }
     return canonical;
 }
@@ -71,13 +71,13 @@ bool ShortcutAttachmentDirectoryBookmarkStore::storeDirectory(UserDefaults &defa
     if (canonical.isEmpty()) {
         return false;
     }
-    defaults.setBytes(strings::kAttachmentBookmarkKey, bookmarkData(canonical));
+    defaults.setBytes(RemindersText::attachmentBookmarkKey, bookmarkData(canonical));
     return true;
 }
 
 QString ShortcutAttachmentDirectoryBookmarkStore::displayText(UserDefaults &defaults)
 {
-    return resolvedDirectoryURL(defaults).value_or(strings::kAttachmentNotAuthorized);
+    return resolvedDirectoryURL(defaults).value_or(RemindersText::attachmentNotAuthorized);
 }
 
 } // namespace quorvin

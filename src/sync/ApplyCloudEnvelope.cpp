@@ -1,22 +1,19 @@
 #include "sync/QuorvinMacService.h"
 
-#include "cloud/CloudSyncClient.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/MatchText.h"
-#include "matching/RecurringCompletionPredicates.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
-#include "sync/CloudErrors.h"
+#include "reminders/Strings.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 #include <algorithm>
 
 namespace quorvin {
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 std::optional<QString> cursorOrNone(const QString &cursor)
@@ -32,11 +29,7 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
     if (!serverID) {
         return std::nullopt;
     }
-    const auto it = index.serverToLocal().constFind(*serverID);
-    if (it == index.serverToLocal().cend()) {
-        return std::nullopt;
-    }
-    return *it;
+    return index.localID(*serverID);
 }
 
 QStringList sortedUnique(const QList<QString> &ids)
@@ -48,111 +41,7 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
-void QuorvinMacService::mapCloudReminder(const QString &serverID, const QString &localID)
-{
-    const auto previous = mappedLocalID(*m_reminderMappingIndex, serverID);
-    m_reminderMappingIndex->set(serverID, localID, false);
-    saveReminderMappings();
-    // A server item that moved to another local reminder (the next occurrence of a series) keeps
-    // its identity on the next upload: the server's stored source id still names the old reminder.
-    // Likewise a server item whose stored source id names a reminder that is gone here (a delete
-    // that came back before the item was written again) now belongs to the reminder made for it.
-    const auto identity = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
-    if (identity == m_cachedRemoteSourceIdentityByServerID.cend()) {
-        return;
-    }
-    if (previous ? *previous != localID : *identity != localID && !storeHasReminder(*identity)) {
-        m_cachedRemoteSourceIdentityByServerID.insert(serverID, localID);
-        m_remoteIdentityCacheNeedsWrite = true;
-    }
-}
-
-void QuorvinMacService::noteRedundantCompletedCopies(
-    const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
-{
-    // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe
-    // only keeps such a one). A server id of it qualifies as another copy only when nothing marks it
-    // as a live series: no source identity (completed copies are uploaded without one) and no open
-    // or recurring item of that id in this envelope.
-    QStringList copies;
-    for (const auto &candidate : m_reminderMappingIndex->serverIDs(localID)) {
-        if (candidate == serverID) {
-            copies.append(candidate);
-            continue;
-        }
-        if (m_cachedRemoteSourceIdentityByServerID.contains(candidate)) {
-            continue;
-        }
-        const bool live = std::any_of(envelopeItems.cbegin(), envelopeItems.cend(), [&](const ReminderPayload &item) {
-            return item.local_id == candidate
-                && (!item.is_completed || RecurringCompletionPredicates::remoteReminderHasRecurrence(item));
-        });
-        if (!live) {
-            copies.append(candidate);
-        }
-    }
-    if (copies.size() < 2) {
-        return;
-    }
-    // The smallest server id survives: it is the one the push already writes this reminder's edits
-    // to, and the rule does not depend on which device applies it, so two devices resolving the
-    // same pair never delete both copies.
-    std::sort(copies.begin(), copies.end());
-    for (qsizetype i = 1; i < copies.size(); ++i) {
-        m_redundantCompletedCopyServerIDs.insert(copies.at(i));
-        appendLog(u"Cloud recurring completed copy redundant server_id="_s + copies.at(i) + u" kept="_s + copies.first()
-            + u" local_id="_s + localID);
-    }
-}
-
-QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
-{
-    auto pending = m_redundantCompletedCopyServerIDs.values();
-    std::sort(pending.begin(), pending.end());
-    for (const auto &serverID : pending) {
-        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
-        // Never delete the only server record of a local reminder.
-        if (!localID || m_reminderMappingIndex->serverIDs(*localID).size() < 2) {
-            m_redundantCompletedCopyServerIDs.remove(serverID);
-            continue;
-        }
-        try {
-            co_await client.deleteReminder(serverID);
-        } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
-                throw;
-            }
-        }
-        ensureSyncStateEpoch(epoch);
-        m_redundantCompletedCopyServerIDs.remove(serverID);
-        m_cachedRemoteServerIDs.remove(serverID);
-        m_cachedRemoteSourceIdentityByServerID.remove(serverID);
-        m_remoteIdentityCacheNeedsWrite = true;
-        m_reminderMappingIndex->remove(serverID);
-        saveReminderMappings();
-        saveRemoteIdentityCache();
-    }
-}
-
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
-    SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
-{
-    beginCloudMappingMutationBatch();
-    bool result = false;
-    std::exception_ptr failure;
-    try {
-        result = co_await applyCloudEnvelopeSteps(std::move(envelope), advanceLocalPushCursor, epoch);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    endCloudMappingMutationBatch();
-    if (failure) {
-        std::rethrow_exception(failure);
-    }
-    co_return result;
-}
-
-QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
     SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
@@ -160,47 +49,88 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         && envelope.lists.isEmpty()) {
         co_return false;
     }
+    const auto batch = m_syncState.beginCloudMappingMutationBatch();
     // A local change whose debounce has not fired yet is invisible to the journal; matching against
     // that stale view would pair a cloud item with a reminder that was just changed here (a series
     // completed on both sides at once ended up open twice). Read the store first.
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
-    auto session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
 
-    const auto &items = envelope.items;
-    rememberCloudRecurringCompletionCommands(items);
-    rememberRemoteCloudCompletionOrigins(items);
-    const auto pairs = remoteRecurringCompletionPairs(items);
-    rememberCloudRecurringCompletionPairs(pairs.values());
-    QSet<QString> pairCompletedIDs;
-    for (const auto &pair : pairs) {
-        pairCompletedIDs.insert(pair.completedOccurrence.local_id);
+    co_await applyCloudDeletes(apply, epoch);
+    co_await applyCloudLists(apply, epoch);
+    co_await applyCloudItems(apply, epoch);
+
+    if (!apply->envelope.items.isEmpty()) {
+        const auto &session = *apply->session;
+        m_log.appendLog(SyncText::logMatchIndexPrefix + QString::number(session.index().size())
+            + SyncText::logMatchIndexCandidates + QString::number(session.index().metrics().returnedCandidateCount)
+            + SyncText::logMatchIndexFullComparisons + QString::number(session.fullComparisonCount()));
+    }
+    if (!apply->wrote) {
+        co_return false;
     }
 
-    QSet<QString> protectedLocalReminderIDs;
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+    // The pull's activity entry (before and after state) joins here with the activity entry points.
+    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    if (advanceLocalPushCursor) {
+        if (!apply->followUp
+            && !checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs)) {
+            m_syncState.saveCloudPushCursor(observed.next_cursor);
+            co_return false;
+        }
+    } else if (!apply->followUp) {
+        co_return false;
+    }
+    const auto &pushCursor = m_syncState.cloudPushCursor();
+    m_log.appendLog(SyncText::logPullPreservedPrefix + (pushCursor.isEmpty() ? SyncText::valueEmpty : pushCursor)
+        + SyncText::logPullPreservedSuffix);
+    scheduleCloudSync(SyncText::triggerPullFollowUp);
+    co_return true;
+}
+
+std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelopeApplication(
+    SyncResponseEnvelope envelope)
+{
+    auto apply = std::make_shared<CloudEnvelopeApplication>();
+    apply->envelope = std::move(envelope);
+    apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
+    const auto &items = apply->envelope.items;
+    // The echo keys of the recurring completions in `items` join here with the activity entry
+    // points, before anything is written.
+    apply->pairs = remoteRecurringCompletionPairs(items);
+    for (const auto &pair : std::as_const(apply->pairs)) {
+        apply->pairCompletedIDs.insert(pair.completedOccurrence.local_id);
+    }
     for (const auto &item : items) {
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            protectedLocalReminderIDs.insert(source);
+            apply->protectedLocalReminderIDs.insert(source);
         }
-        if (const auto mapped = mappedLocalID(*m_reminderMappingIndex, item.local_id)) {
-            protectedLocalReminderIDs.insert(*mapped);
+        if (const auto mapped = m_syncState.reminderMappingIndex().localID(item.local_id)) {
+            apply->protectedLocalReminderIDs.insert(*mapped);
         }
     }
-    QSet<QString> cloudReminderIDs = protectedLocalReminderIDs;
-    QSet<QString> cloudListIDs;
-    bool wrote = false;
-    bool followUp = false;
+    apply->cloudReminderIDs = apply->protectedLocalReminderIDs;
+    const auto &deletedIDs = apply->envelope.deleted_ids;
+    apply->deletedReminderIDs = QSet<QString>(deletedIDs.cbegin(), deletedIDs.cend());
+    const auto &deletedListIDs = apply->envelope.deleted_list_ids;
+    apply->deletedListIDs = QSet<QString>(deletedListIDs.cbegin(), deletedListIDs.cend());
+    return apply;
+}
 
-    // Reminder deletes.
-    const auto deletedReminderIDs = sortedUnique(envelope.deleted_ids);
-    const QSet<QString> deletedReminderSet(deletedReminderIDs.cbegin(), deletedReminderIDs.cend());
-    for (const auto &serverID : deletedReminderIDs) {
-        const auto localID = mappedLocalID(*m_reminderMappingIndex, serverID);
+QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+{
+    // Reminders first, then lists, each in the order of their server ids. A delete that fails here
+    // still drops the mapping: the server item is gone either way.
+    for (const auto &serverID : sortedUnique(apply->envelope.deleted_ids)) {
+        const auto localID = m_syncState.reminderMappingIndex().localID(serverID);
         if (!localID) {
             continue;
         }
-        cloudReminderIDs.insert(*localID);
+        apply->cloudReminderIDs.insert(*localID);
         std::optional<QString> failure;
         try {
             co_await m_reminderMonitor->deleteReminder(*localID, false);
@@ -209,24 +139,19 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         }
         ensureSyncStateEpoch(epoch);
         if (failure) {
-            appendLog(u"Cloud reminder delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+            m_log.appendLog(SyncText::logReminderDeleteSkippedPrefix + serverID + SyncText::reasonSeparator + *failure);
         } else {
-            session->remove(*localID);
-            wrote = true;
+            apply->session->remove(*localID);
+            apply->wrote = true;
         }
-        m_reminderMappingIndex->remove(serverID);
-        saveReminderMappings();
+        m_syncState.removeReminderMapping(serverID);
     }
-
-    // List deletes.
-    const auto deletedListIDs = sortedUnique(envelope.deleted_list_ids);
-    const QSet<QString> deletedListSet(deletedListIDs.cbegin(), deletedListIDs.cend());
-    for (const auto &serverID : deletedListIDs) {
-        const auto localID = mappedLocalID(*m_listMappingIndex, serverID);
+    for (const auto &serverID : sortedUnique(apply->envelope.deleted_list_ids)) {
+        const auto localID = m_syncState.listMappingIndex().localID(serverID);
         if (!localID) {
             continue;
         }
-        cloudListIDs.insert(*localID);
+        apply->cloudListIDs.insert(*localID);
         std::optional<QString> failure;
         try {
             co_await m_reminderMonitor->deleteList(*localID, false);
@@ -235,130 +160,117 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelopeSteps(
         }
         ensureSyncStateEpoch(epoch);
         if (failure) {
-            appendLog(u"Cloud list delete apply skipped server_id="_s + serverID + u": "_s + *failure);
+            m_log.appendLog(SyncText::logListDeleteSkippedPrefix + serverID + SyncText::reasonSeparator + *failure);
         } else {
-            session->removeAll(*localID);
-            wrote = true;
+            apply->session->removeAll(*localID);
+            apply->wrote = true;
         }
-        m_listMappingIndex->remove(serverID);
-        saveListMappings();
+        m_syncState.removeListMapping(serverID);
     }
+}
 
-    // Lists.
-    for (const auto &list : std::as_const(envelope.lists)) {
-        if (deletedListSet.contains(list.list_id)) {
+QCoro::Task<void> QuorvinMacService::applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+{
+    for (const auto &list : std::as_const(apply->envelope.lists)) {
+        if (apply->deletedListIDs.contains(list.list_id)) {
             continue;
         }
         const auto localListID = co_await ensureLocalListID(list, epoch);
         ensureSyncStateEpoch(epoch);
-        cloudListIDs.insert(localListID);
-        wrote = true;
+        apply->cloudListIDs.insert(localListID);
+        apply->wrote = true;
     }
+}
 
-    // Items: the active sides of recurring completion pairs first.
+QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+{
+    // The active sides of recurring completion pairs go first.
+    const auto &items = apply->envelope.items;
     QList<const ReminderPayload *> ordered;
     ordered.reserve(items.size());
     for (const auto &item : items) {
-        if (pairs.contains(item.local_id)) {
+        if (apply->pairs.contains(item.local_id)) {
             ordered.append(&item);
         }
     }
     for (const auto &item : items) {
-        if (!pairs.contains(item.local_id)) {
+        if (!apply->pairs.contains(item.local_id)) {
             ordered.append(&item);
         }
     }
     for (qsizetype position = 0; position < ordered.size(); ++position) {
         const ReminderPayload item = *ordered.at(position);
-        if (deletedReminderSet.contains(item.local_id)) {
+        if (apply->deletedReminderIDs.contains(item.local_id)) {
             continue;
         }
-        if (position > 0 && position % 12 == 0) {
+        if (position > 0 && position % itemsBetweenYields == 0) {
             co_await m_clock.yield();
             ensureSyncStateEpoch(epoch);
         }
-        wrote = true;
-        const auto serverID = item.local_id;
-        const auto localListID = mappedLocalID(*m_listMappingIndex, item.list_id);
+        apply->wrote = true;
+        co_await applyCloudItem(apply, item, epoch);
+    }
+}
 
-        if (isRemoteRecurringCompletionCommand(item)) {
-            const auto mapped = mappedLocalID(*m_reminderMappingIndex, serverID);
-            const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, session);
-            ensureSyncStateEpoch(epoch);
-            if (result) {
-                mapCloudReminder(serverID, *result);
-                cloudReminderIDs.insert(*result);
-                QStringList touched;
-                if (mapped) {
-                    touched.append(*mapped);
-                }
-                touched.append(*result);
-                refreshMatchSession(*session, touched, *m_reminderMonitor);
-            }
-            followUp = true;
-            continue;
-        }
+QCoro::Task<void> QuorvinMacService::applyCloudItem(
+    std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item, quint64 epoch)
+{
+    const auto serverID = item.local_id;
+    const auto localListID = mappedLocalID(m_syncState.listMappingIndex(), item.list_id);
+    auto &session = *apply->session;
 
-        if (pairCompletedIDs.contains(serverID)) {
-            const auto dedupe
-                = co_await m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, session.get());
-            ensureSyncStateEpoch(epoch);
-            if (dedupe.keptLocalID) {
-                mapCloudReminder(serverID, *dedupe.keptLocalID);
-                noteRedundantCompletedCopies(serverID, *dedupe.keptLocalID, items);
-                cloudReminderIDs.insert(*dedupe.keptLocalID);
-                for (const auto &removed : dedupe.removedLocalIDs) {
-                    cloudReminderIDs.insert(removed);
-                }
-                refreshMatchSession(*session, {*dedupe.keptLocalID}, *m_reminderMonitor);
-                if (!dedupe.removedLocalIDs.isEmpty()) {
-                    appendLog(u"Cloud recurring completed occurrence deduped server_id="_s + serverID + u" kept="_s
-                        + *dedupe.keptLocalID + u" removed="_s + QString::number(dedupe.removedLocalIDs.size()));
-                } else {
-                    appendLog(u"Cloud recurring completed occurrence consumed server_id="_s + serverID + u" local_id="_s
-                        + *dedupe.keptLocalID);
-                }
-                continue;
-            }
-        }
-
-        std::optional<RemoteRecurringCompletionPair> pair;
-        if (const auto it = pairs.constFind(serverID); it != pairs.cend()) {
-            pair = *it;
-        }
-        const auto result
-            = co_await upsertLocalReminder(item, localListID, pair, protectedLocalReminderIDs, session, epoch);
+    if (RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item)) {
+        const auto mapped = m_syncState.reminderMappingIndex().localID(serverID);
+        const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, apply->session);
         ensureSyncStateEpoch(epoch);
-        mapCloudReminder(serverID, result.localID);
-        cloudReminderIDs.insert(result.localID);
-        followUp = followUp || result.needsFollowUp;
-    }
-
-    if (!items.isEmpty()) {
-        appendLog(u"Cloud match index items="_s + QString::number(session->index().size()) + u" candidates="_s
-            + QString::number(session->index().metrics().returnedCandidateCount) + u" full_comparisons="_s
-            + QString::number(session->fullComparisonCount()));
-    }
-    if (!wrote) {
-        co_return false;
-    }
-
-    co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-    ensureSyncStateEpoch(epoch);
-    // The pull's activity entry (before and after state) joins here with the activity entry points.
-    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
-    if (advanceLocalPushCursor) {
-        if (!followUp && !checkpoint.requiresLocalUpload(observed, cloudReminderIDs, cloudListIDs)) {
-            saveCloudPushCursor(observed.next_cursor);
-            co_return false;
+        if (result) {
+            m_syncState.mapCloudReminder(serverID, *result, *m_reminderMonitor);
+            apply->cloudReminderIDs.insert(*result);
+            QStringList touched;
+            if (mapped) {
+                touched.append(*mapped);
+            }
+            touched.append(*result);
+            refreshMatchSession(session, touched, *m_reminderMonitor);
         }
-    } else if (!followUp) {
-        co_return false;
+        apply->followUp = true;
+        co_return;
     }
-    appendLog(u"Cloud pull preserved pending local changes/identities at push cursor "_s
-        + (m_cloudPushCursor.isEmpty() ? QStringLiteral("<empty>") : m_cloudPushCursor) + u" for follow-up upload"_s);
-    scheduleCloudSync(SyncText::triggerPullFollowUp);
-    co_return true;
+
+    if (apply->pairCompletedIDs.contains(serverID)) {
+        const auto dedupe
+            = co_await m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, &session);
+        ensureSyncStateEpoch(epoch);
+        if (dedupe.keptLocalID) {
+            const auto &kept = *dedupe.keptLocalID;
+            m_syncState.mapCloudReminder(serverID, kept, *m_reminderMonitor);
+            noteRedundantCompletedCopies(serverID, kept, apply->envelope.items);
+            apply->cloudReminderIDs.insert(kept);
+            for (const auto &removed : dedupe.removedLocalIDs) {
+                apply->cloudReminderIDs.insert(removed);
+            }
+            refreshMatchSession(session, {kept}, *m_reminderMonitor);
+            if (!dedupe.removedLocalIDs.isEmpty()) {
+                m_log.appendLog(SyncText::logCompletedOccurrenceDedupedPrefix + serverID + SyncText::fieldKept + kept
+                    + SyncText::fieldRemoved + QString::number(dedupe.removedLocalIDs.size()));
+            } else {
+                m_log.appendLog(
+                    SyncText::logCompletedOccurrenceConsumedPrefix + serverID + SyncText::fieldLocalID + kept);
+            }
+            co_return;
+        }
+    }
+
+    std::optional<RemoteRecurringCompletionPair> pair;
+    if (const auto it = apply->pairs.constFind(serverID); it != apply->pairs.cend()) {
+        pair = *it;
+    }
+    const auto result = co_await upsertLocalReminder(
+        item, localListID, pair, apply->protectedLocalReminderIDs, apply->session, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor);
+    apply->cloudReminderIDs.insert(result.localID);
+    apply->followUp = apply->followUp || result.needsFollowUp;
 }
 
 } // namespace quorvin

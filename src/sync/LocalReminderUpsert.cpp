@@ -1,22 +1,21 @@
 #include "sync/QuorvinMacService.h"
 
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringCompletionPredicates.h"
 #include "model/DateFormatters.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 QString lastModifiedText(const ReminderPayload &item)
 {
-    return item.last_modified.value_or(QStringLiteral("<nil>"));
+    return item.last_modified.value_or(SyncText::valueNil);
 }
 } // namespace
 
@@ -27,8 +26,8 @@ bool QuorvinMacService::storeHasReminder(const QString &localID) const
 
 QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch)
 {
-    if (const auto it = m_listMappingIndex->serverToLocal().constFind(list.list_id);
-        it != m_listMappingIndex->serverToLocal().cend()) {
+    if (const auto it = m_syncState.listMappingIndex().serverToLocal().constFind(list.list_id);
+        it != m_syncState.listMappingIndex().serverToLocal().cend()) {
         const QString mapped = *it;
         bool renamed = false;
         try {
@@ -41,72 +40,47 @@ QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryP
         if (renamed) {
             co_return mapped;
         }
-        m_listMappingIndex->remove(list.list_id);
-        saveListMappings();
+        m_syncState.removeListMapping(list.list_id);
     }
-    if (MatchText::trimmed(list.source) == u"apple_reminders"_s) {
+    if (MatchText::trimmed(list.source) == RemindersText::source) {
         if (const auto found = m_reminderMonitor->localListID(list.source_list_id)) {
             co_await m_reminderMonitor->updateList(*found, list.list_name, false);
             ensureSyncStateEpoch(epoch);
-            m_listMappingIndex->set(list.list_id, *found, true);
-            saveListMappings();
+            m_syncState.setListMapping(list.list_id, *found, true);
             co_return *found;
         }
     }
     const auto created = co_await m_reminderMonitor->createList(list.list_name, false);
     ensureSyncStateEpoch(epoch);
-    m_listMappingIndex->set(list.list_id, created.first, true);
-    saveListMappings();
+    m_syncState.setListMapping(list.list_id, created.first, true);
     co_return created.first;
 }
 
-QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(ReminderPayload item,
+QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(ReminderPayload item,
     std::optional<QString> localListID, std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion,
     QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
 {
     auto &monitor = *m_reminderMonitor;
     const LocalReminderMatchResolver resolver(monitor);
     const QString serverID = item.local_id;
-    std::optional<QString> mapped;
-    if (const auto it = m_reminderMappingIndex->serverToLocal().constFind(serverID);
-        it != m_reminderMappingIndex->serverToLocal().cend()) {
-        mapped = *it;
-    }
+    std::optional<QString> mapped = m_syncState.reminderMappingIndex().localID(serverID);
 
+    // Which local reminder the item is: a match, else the mapped one, else one under the server id.
     std::optional<QString> target;
     const auto match = resolver.resolveLocalReminderMatch(item, localListID, *matchSession);
     if (match) {
         const QString winner = match->localID;
         const auto &duplicates = match->duplicateLocalIDs;
         if (mapped && *mapped != winner && duplicates.contains(*mapped) && storeHasReminder(*mapped)) {
-            appendLog(u"Cloud duplicate detected server_id="_s + serverID + u" kept="_s + winner + u" duplicate_copy="_s
-                + *mapped);
+            m_log.appendLog(SyncText::logDuplicateDetectedPrefix + serverID + SyncText::fieldKept + winner
+                + SyncText::fieldDuplicateCopy + *mapped);
         }
-        if (isRemoteRecurringActiveCandidate(item) && !duplicates.isEmpty()) {
-            for (const auto &duplicate : duplicates) {
-                if (!storeHasReminder(duplicate)) {
-                    continue;
-                }
-                // A reminder that another item of this envelope claims, or that another server
-                // item is mapped to, is a reminder of its own and not a copy of this one.
-                if (protectedLocalReminderIDs.contains(duplicate)) {
-                    continue;
-                }
-                const auto servers = m_reminderMappingIndex->serverIDs(duplicate);
-                if (std::any_of(servers.cbegin(), servers.cend(),
-                        [&serverID](const QString &other) { return other != serverID; })) {
-                    continue;
-                }
-                co_await monitor.deleteReminder(duplicate, false);
-                ensureSyncStateEpoch(epoch);
-                matchSession->remove(duplicate);
-                appendLog(u"Cloud recurring active duplicate removed server_id="_s + serverID + u" kept="_s + winner
-                    + u" removed="_s + duplicate);
-            }
+        if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item) && !duplicates.isEmpty()) {
+            co_await removeRecurringActiveDuplicates(
+                serverID, winner, duplicates, protectedLocalReminderIDs, matchSession, epoch);
         }
         if (!mapped || *mapped != winner) {
-            appendLog(
-                u"Cloud reminder matched existing local reminder server_id="_s + serverID + u" local_id="_s + winner);
+            m_log.appendLog(SyncText::logMatchedExistingPrefix + serverID + SyncText::fieldLocalID + winner);
         }
         target = winner;
     } else if (const auto mappedState = mapped ? monitor.reminder(*mapped) : std::nullopt) {
@@ -114,17 +88,16 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
             target = mapped;
         } else if (!resolver.reminderHasRecurrence(*mapped)
             && !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
-            appendLog(u"Cloud reminder mapping completion changed server_id="_s + serverID + u" mapped_local_id="_s
-                + *mapped + u"; updating original local reminder"_s);
+            m_log.appendLog(SyncText::logMappingCompletionChangedPrefix + serverID + SyncText::fieldMappedLocalID
+                + *mapped + SyncText::logUpdatingOriginalSuffix);
             target = mapped;
         } else if (!resolver.reminderHasNewerLocalChanges(*mapped, item, localListID)) {
-            appendLog(u"Cloud reminder mapping completion mismatch server_id="_s + serverID + u" mapped_local_id="_s
-                + *mapped + u"; creating a fresh local reminder"_s);
-            m_reminderMappingIndex->remove(serverID);
-            saveReminderMappings();
+            m_log.appendLog(SyncText::logMappingCompletionMismatchPrefix + serverID + SyncText::fieldMappedLocalID
+                + *mapped + SyncText::logCreatingFreshSuffix);
+            m_syncState.removeReminderMapping(serverID);
         } else {
-            appendLog(u"Cloud reminder skipped stale mapped remote server_id="_s + serverID + u" local_id="_s + *mapped
-                + u" remote_last_modified="_s + lastModifiedText(item));
+            m_log.appendLog(SyncText::logSkippedStaleMappedPrefix + serverID + SyncText::fieldLocalID + *mapped
+                + SyncText::fieldRemoteLastModified + lastModifiedText(item));
             co_return LocalReminderUpsertResult {*mapped, true};
         }
     } else if (const auto sameIDState = monitor.reminder(serverID)) {
@@ -132,8 +105,8 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
             target = serverID;
         } else if (!resolver.reminderHasRecurrence(serverID)
             && !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
-            appendLog(u"Cloud reminder local-id completion changed server_id="_s + serverID
-                + u"; updating original local reminder"_s);
+            m_log.appendLog(
+                SyncText::logLocalIDCompletionChangedPrefix + serverID + SyncText::logUpdatingOriginalSuffix);
             target = serverID;
         }
     }
@@ -141,8 +114,8 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
     bool needsFollowUp = true;
     if (target) {
         if (resolver.reminderHasNewerLocalChanges(*target, item, localListID)) {
-            appendLog(u"Cloud reminder skipped stale remote server_id="_s + serverID + u" local_id="_s + *target
-                + u" remote_last_modified="_s + lastModifiedText(item));
+            m_log.appendLog(SyncText::logSkippedStalePrefix + serverID + SyncText::fieldLocalID + *target
+                + SyncText::fieldRemoteLastModified + lastModifiedText(item));
             co_return LocalReminderUpsertResult {*target, true};
         }
         needsFollowUp = false;
@@ -152,9 +125,9 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
                     remoteRecurringCompletion->completedOccurrence, *target, matchSession.get());
             ensureSyncStateEpoch(epoch);
             if (next) {
-                appendLog(u"Cloud recurring completion applied server_id="_s + serverID + u" completed_server_id="_s
-                    + remoteRecurringCompletion->completedOccurrence.local_id + u" old_local_id="_s + *target
-                    + u" next_local_id="_s + *next);
+                m_log.appendLog(SyncText::logCompletionAppliedPrefix + serverID + SyncText::fieldCompletedServerID
+                    + remoteRecurringCompletion->completedOccurrence.local_id + SyncText::fieldOldLocalID + *target
+                    + SyncText::fieldNextLocalID + *next);
                 refreshMatchSession(*matchSession, {*target, *next}, *m_reminderMonitor);
                 target = next;
                 needsFollowUp = true;
@@ -162,6 +135,43 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
         }
     }
 
+    const QString written
+        = co_await writeLocalReminder(item, target, localListID, protectedLocalReminderIDs, matchSession, epoch);
+    refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
+    co_return LocalReminderUpsertResult {written, needsFollowUp};
+}
+
+QCoro::Task<void> QuorvinMacService::removeRecurringActiveDuplicates(QString serverID, QString winner,
+    QStringList duplicates, QSet<QString> protectedLocalReminderIDs,
+    std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+{
+    for (const auto &duplicate : std::as_const(duplicates)) {
+        if (!storeHasReminder(duplicate)) {
+            continue;
+        }
+        // A reminder that another item of this envelope claims, or that another server item is
+        // mapped to, is a reminder of its own and not a copy of this one.
+        if (protectedLocalReminderIDs.contains(duplicate)) {
+            continue;
+        }
+        const auto servers = m_syncState.reminderMappingIndex().serverIDs(duplicate);
+        if (std::any_of(
+                servers.cbegin(), servers.cend(), [&serverID](const QString &other) { return other != serverID; })) {
+            continue;
+        }
+        co_await m_reminderMonitor->deleteReminder(duplicate, false);
+        ensureSyncStateEpoch(epoch);
+        matchSession->remove(duplicate);
+        m_log.appendLog(SyncText::logActiveDuplicateRemovedPrefix + serverID + SyncText::fieldKept + winner
+            + SyncText::fieldRemoved + duplicate);
+    }
+}
+
+QCoro::Task<QString> QuorvinMacService::writeLocalReminder(ReminderPayload item, std::optional<QString> target,
+    std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
+    std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+{
+    auto &monitor = *m_reminderMonitor;
     auto mutation = ReminderUpsertMutationPayload::fromReminder(item);
     mutation.local_id = target;
     mutation.list_id = localListID;
@@ -184,14 +194,12 @@ QCoro::Task<QuorvinMacService::LocalReminderUpsertResult> QuorvinMacService::ups
                 item, written, protectedLocalReminderIDs, matchSession.get());
             ensureSyncStateEpoch(epoch);
             if (!removed.isEmpty()) {
-                appendLog(u"Cloud completed reminder removed stale active duplicates server_id="_s + serverID
-                    + u" removed="_s + QString::number(removed.size()));
+                m_log.appendLog(SyncText::logCompletedRemovedDuplicatesPrefix + item.local_id + SyncText::fieldRemoved
+                    + QString::number(removed.size()));
             }
         }
     }
-
-    refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
-    co_return LocalReminderUpsertResult {written, needsFollowUp};
+    co_return written;
 }
 
 } // namespace quorvin

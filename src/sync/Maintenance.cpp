@@ -1,9 +1,11 @@
 #include "sync/QuorvinMacService.h"
 
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -15,7 +17,7 @@ void QuorvinMacService::manualRefresh()
     if (!m_reminderMonitor) {
         return;
     }
-    spawn(runManualRefresh(), QStringLiteral("manual refresh"));
+    spawn(runManualRefresh(), SyncText::taskManualRefresh);
 }
 
 QCoro::Task<void> QuorvinMacService::runManualRefresh()
@@ -23,12 +25,12 @@ QCoro::Task<void> QuorvinMacService::runManualRefresh()
     QPointer<QuorvinMacService> self(this);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
     } catch (const Error &error) {
         failure = error.description();
     }
     if (failure && self) {
-        appendLog(SyncText::logManualRefreshFailedPrefix + *failure);
+        m_log.appendLog(SyncText::logManualRefreshFailedPrefix + *failure);
         markSyncFailure(SyncText::manualRefreshFailed);
     }
 }
@@ -36,30 +38,30 @@ QCoro::Task<void> QuorvinMacService::runManualRefresh()
 void QuorvinMacService::retryCloudBootstrap()
 {
     if (!m_reminderMonitor) {
-        appendLog(SyncText::logRebuildNoMonitor);
+        m_log.appendLog(SyncText::logRebuildNoMonitor);
         return;
     }
     const auto baseURL = normalizedCloudBaseURL();
     if (baseURL.isEmpty()) {
-        appendLog(SyncText::logRebuildNoBaseURL);
+        m_log.appendLog(SyncText::logRebuildNoBaseURL);
         return;
     }
-    spawn(runCloudBootstrapRebuild(baseURL), QStringLiteral("cloud rebuild"));
+    spawn(runCloudBootstrapRebuild(baseURL), SyncText::taskRebuild);
 }
 
 QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
 {
     QPointer<QuorvinMacService> self(this);
-    appendLog(SyncText::logRebuildRequested);
+    m_log.appendLog(SyncText::logRebuildRequested);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(SyncText::reasonManual);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
         if (!self) {
             co_return;
         }
-        const auto token = normalizeCloudAuthTokenValue(m_cloudAuthToken);
+        const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
         if (token.isEmpty()) {
-            appendLog(SyncText::logRebuildNoToken);
+            m_log.appendLog(SyncText::logRebuildNoToken);
             markSyncFailure(SyncText::missingToken);
             co_return;
         }
@@ -68,9 +70,10 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
         if (!self) {
             co_return;
         }
-        clearCloudSyncState(SyncText::clearRebuild);
-        appendLog(SyncText::logRebuildResetPrefix + QString::number(localCount) + SyncText::logRebuildResetSuffix);
-        appendActivityLog(SyncText::categoryUser, SyncText::activityRebuildStarted,
+        m_syncState.clearCloudSyncState(SyncText::clearRebuild);
+        m_log.appendLog(
+            SyncText::logRebuildResetPrefix + QString::number(localCount) + SyncText::logRebuildResetSuffix);
+        m_activityLog.appendActivityLog(ActivityText::categoryUser, SyncText::activityRebuildStarted,
             {SyncText::activityRebuildDetailPrefix + QString::number(localCount)
                 + SyncText::activityRebuildDetailSuffix});
         scheduleCloudSync(SyncText::triggerManualBootstrap);
@@ -81,9 +84,9 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
     if (!self) {
         co_return;
     }
-    appendLog(SyncText::logRebuildFailedPrefix + *failure);
+    m_log.appendLog(SyncText::logRebuildFailedPrefix + *failure);
     markSyncFailure(SyncText::rebuildFailed);
-    appendActivityLog(SyncText::categorySync, SyncText::activityRebuildFailed, {*failure});
+    m_activityLog.appendActivityLog(ActivityText::categorySync, SyncText::activityRebuildFailed, {*failure});
 }
 
 } // namespace quorvin

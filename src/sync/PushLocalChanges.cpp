@@ -1,16 +1,17 @@
 #include "sync/QuorvinMacService.h"
 
+#include "cloud/CloudHTTPError.h"
 #include "cloud/CloudSyncClient.h"
-#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudUploadTarget.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
-#include "sync/CloudErrors.h"
+#include "reminders/Strings.h"
+#include "sync/CloudDeletes.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 ListUpdateMutationPayload listUpdateBody(const ReminderListDirectoryPayload &list, const QString &serverID)
@@ -23,7 +24,7 @@ ListUpdateMutationPayload listUpdateBody(const ReminderListDirectoryPayload &lis
     body.theme_color = list.theme_color;
     body.sort_order = list.sort_order;
     body.client_last_modified = list.last_modified;
-    body.source = list.source.value_or(QStringLiteral("apple_reminders"));
+    body.source = list.source.value_or(RemindersText::source);
     body.source_list_id = list.source_list_id.value_or(list.list_id);
     return body;
 }
@@ -37,80 +38,65 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
     body.theme_color = list.theme_color;
     body.sort_order = list.sort_order;
     body.client_last_modified = list.last_modified;
-    body.source = list.source.value_or(QStringLiteral("apple_reminders"));
+    body.source = list.source.value_or(RemindersText::source);
     body.source_list_id = list.source_list_id.value_or(list.list_id);
     return body;
 }
 } // namespace
 
-std::optional<QString> QuorvinMacService::firstServerID(const CloudIDMappingIndex &index, const QString &localID) const
+QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
+    SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
 {
-    return index.firstServerID(localID);
-}
-
-QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(SyncResponseEnvelope envelope, CloudSyncClient client,
-    QHash<QString, QString> remoteSourceIdentityByServerID, std::optional<QSet<QString>> remoteSourceIdentities,
-    std::optional<QSet<QString>> remoteServerIDs, quint64 epoch)
-{
-    beginCloudMappingMutationBatch();
     std::exception_ptr failure;
     try {
-        co_await pushLocalEnvelopeSteps(std::move(envelope), std::move(client),
-            std::move(remoteSourceIdentityByServerID), std::move(remoteSourceIdentities), std::move(remoteServerIDs),
-            epoch);
+        const auto batch = m_syncState.beginCloudMappingMutationBatch();
+        co_await pushReminderDeletes(envelope.deleted_ids, client, epoch);
+        co_await pushListUpserts(envelope.lists, client, epoch);
+        co_await pushReminderUpserts(envelope.items, client, std::move(remote), epoch);
+        co_await pushListDeletes(envelope.deleted_list_ids, client, epoch);
+        // Only a push that went through moves the cursor; a failed one sends the same changes again.
+        m_syncState.saveCloudPushCursor(envelope.next_cursor);
     } catch (...) {
         failure = std::current_exception();
     }
-    endCloudMappingMutationBatch();
     // A cleared cache stays cleared: writing it now would mark it as freshly pulled.
-    if (epoch == m_syncStateEpoch) {
-        saveRemoteIdentityCache();
+    if (epoch == m_syncState.syncStateEpoch()) {
+        m_syncState.saveRemoteIdentityCache();
     }
     if (failure) {
         std::rethrow_exception(failure);
     }
 }
 
-QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope envelope, CloudSyncClient client,
-    QHash<QString, QString> remoteSourceIdentityByServerID, std::optional<QSet<QString>> remoteSourceIdentities,
-    std::optional<QSet<QString>> remoteServerIDs, quint64 epoch)
+QCoro::Task<void> QuorvinMacService::pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch)
 {
-    // Reminder deletes.
-    for (const auto &localID : std::as_const(envelope.deleted_ids)) {
-        const auto serverID = firstServerID(*m_reminderMappingIndex, localID);
+    for (const auto &localID : std::as_const(localIDs)) {
+        const auto serverID = m_syncState.reminderMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
-        bool alreadyAbsent = false;
-        try {
-            co_await client.deleteReminder(*serverID);
-        } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
-                throw;
-            }
-            alreadyAbsent = true;
-        }
+        const bool deleted = co_await deleteCloudReminderIfPresent(client, *serverID);
         ensureSyncStateEpoch(epoch);
-        if (alreadyAbsent) {
-            appendLog(u"Cloud delete reminder already absent local_id="_s + localID + u" server_id="_s + *serverID);
+        if (!deleted) {
+            m_log.appendLog(SyncText::logDeleteReminderAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
-        m_cachedRemoteServerIDs.remove(*serverID);
-        m_cachedRemoteSourceIdentityByServerID.remove(*serverID);
-        m_remoteIdentityCacheNeedsWrite = true;
-        m_reminderMappingIndex->remove(*serverID);
-        saveReminderMappings();
+        m_syncState.forgetServerReminder(*serverID);
     }
+}
 
-    // List creates and updates.
-    for (const auto &list : std::as_const(envelope.lists)) {
-        if (const auto serverID = firstServerID(*m_listMappingIndex, list.list_id)) {
+QCoro::Task<void> QuorvinMacService::pushListUpserts(
+    QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch)
+{
+    for (const auto &list : std::as_const(lists)) {
+        if (const auto serverID = m_syncState.listMappingIndex().firstServerID(list.list_id)) {
             std::optional<QString> staleReason;
             try {
                 co_await client.updateList(listUpdateBody(list, *serverID));
             } catch (const Error &error) {
                 // Only an answer that the list is gone or refused justifies a new server list; a
                 // transient failure must not leave a duplicate list behind on the server.
-                if (!isCloudHTTPError(error, 404) && !isCloudHTTPError(error, 400) && !isCloudHTTPError(error, 410)) {
+                if (!CloudHTTPError::hasStatus(error, 404) && !CloudHTTPError::hasStatus(error, 400)
+                    && !CloudHTTPError::hasStatus(error, 410)) {
                     throw;
                 }
                 staleReason = error.description();
@@ -119,107 +105,67 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
             if (!staleReason) {
                 continue;
             }
-            appendLog(u"Cloud list mapping stale local_id="_s + list.list_id + u" server_id="_s + *serverID + u": "_s
-                + *staleReason);
-            m_listMappingIndex->remove(*serverID);
-            saveListMappings();
+            m_log.appendLog(SyncText::logListMappingStalePrefix + list.list_id + SyncText::fieldServerID + *serverID
+                + SyncText::reasonSeparator + *staleReason);
+            m_syncState.removeListMapping(*serverID);
         }
         const auto created = co_await client.createList(listCreateBody(list));
         ensureSyncStateEpoch(epoch);
-        m_listMappingIndex->set(created.list_id, list.list_id, true);
-        saveListMappings();
+        m_syncState.setListMapping(created.list_id, list.list_id, true);
     }
+}
 
-    // Reminder upserts and completions.
-    const auto pairs = localRecurringCompletionUploadPairs(envelope.items);
+QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
+    QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
+{
+    const auto pairs = localRecurringCompletionUploadPairs(items);
     QSet<QString> completedCopies;
     for (const auto &pair : pairs) {
         completedCopies.insert(pair.completedLocalID);
     }
-    for (const auto &payload : std::as_const(envelope.items)) {
-        std::optional<QString> serverID;
-        const bool completedCopy = !pairs.contains(payload.local_id) && completedCopies.contains(payload.local_id);
-        if (const auto pair = pairs.constFind(payload.local_id); pair != pairs.cend()) {
-            appendLog(u"Cloud recurring local completion upload active_server_id="_s + pair->serverID
-                + u" old_local_id="_s + pair->completedLocalID + u" next_local_id="_s + pair->activeLocalID);
-            serverID = pair->serverID;
-        } else if (!completedCopy) {
-            std::optional<QString> sourceID;
-            if (const auto source = MatchText::trimmed(payload.source_item_id); !source.isEmpty()) {
-                sourceID = source;
-            } else if (const auto local = payload.local_id.trimmed(); !local.isEmpty()) {
-                sourceID = local;
-            }
-            serverID = firstServerID(*m_reminderMappingIndex, payload.local_id);
-            bool checked = false;
-            if (serverID) {
-                const auto remote = remoteSourceIdentityByServerID.constFind(*serverID);
-                if (remote != remoteSourceIdentityByServerID.cend()) {
-                    if (!sourceID) {
-                        checked = true;
-                    } else if (*sourceID != *remote) {
-                        appendLog(u"Cloud mapping identity mismatch local_id="_s + payload.local_id
-                            + u" mapped_server_id="_s + *serverID + u"; creating separate server copy"_s);
-                        m_reminderMappingIndex->remove(*serverID);
-                        saveReminderMappings();
-                        serverID.reset();
-                        checked = true;
-                    }
-                }
-            }
-            if (!checked) {
-                const bool keep = !remoteSourceIdentities || !sourceID || remoteSourceIdentities->contains(*sourceID)
-                    || !serverID || (remoteServerIDs && remoteServerIDs->contains(*serverID));
-                if (!keep) {
-                    appendLog(u"Cloud source identity missing remotely local_id="_s + payload.local_id
-                        + u" mapped_server_id="_s + *serverID + u"; creating server copy"_s);
-                    m_reminderMappingIndex->remove(*serverID);
-                    saveReminderMappings();
-                    serverID.reset();
-                }
-            }
+    for (const auto &payload : std::as_const(items)) {
+        CloudUploadTarget::Upload upload {payload.local_id, payload.source_item_id,
+            m_syncState.reminderMappingIndex().firstServerID(payload.local_id), std::nullopt,
+            completedCopies.contains(payload.local_id)};
+        const auto pair = pairs.constFind(payload.local_id);
+        if (pair != pairs.cend()) {
+            upload.recurringCompletionServerID = pair->serverID;
         }
+        const auto target = CloudUploadTarget::resolve(upload, remote);
+        switch (target.reason) {
+        case CloudUploadTarget::Reason::RecurringCompletion:
+            m_log.appendLog(SyncText::logLocalCompletionUploadPrefix + pair->serverID + SyncText::fieldOldLocalID
+                + pair->completedLocalID + SyncText::fieldNextLocalID + pair->activeLocalID);
+            break;
+        case CloudUploadTarget::Reason::IdentityMismatch:
+            m_log.appendLog(SyncText::logIdentityMismatchPrefix + payload.local_id + SyncText::fieldMappedServerID
+                + *target.staleServerID + SyncText::logIdentityMismatchSuffix);
+            m_syncState.removeReminderMapping(*target.staleServerID);
+            break;
+        case CloudUploadTarget::Reason::MissingRemotely:
+            m_log.appendLog(SyncText::logIdentityMissingPrefix + payload.local_id + SyncText::fieldMappedServerID
+                + *target.staleServerID + SyncText::logIdentityMissingSuffix);
+            m_syncState.removeReminderMapping(*target.staleServerID);
+            break;
+        case CloudUploadTarget::Reason::Unmapped:
+        case CloudUploadTarget::Reason::Mapped:
+        case CloudUploadTarget::Reason::CompletedCopy:
+            break;
+        }
+        const bool completedCopy = target.reason == CloudUploadTarget::Reason::CompletedCopy;
 
         auto body = ReminderUpsertMutationPayload::fromReminder(payload);
         if (completedCopy) {
             body.source_item_id.reset();
             body.source_external_id.reset();
         }
-        body.local_id = serverID;
+        body.local_id = target.serverID;
         if (payload.list_id) {
-            body.list_id = firstServerID(*m_listMappingIndex, *payload.list_id);
+            body.list_id = m_syncState.listMappingIndex().firstServerID(*payload.list_id);
         }
-
-        std::optional<ReminderUpsertMutationResponse> answer;
-        bool targetMissing = false;
-        try {
-            answer = co_await client.upsertReminder(body);
-        } catch (const Error &error) {
-            if (!body.local_id || !isCloudHTTPError(error, 404)) {
-                throw;
-            }
-            targetMissing = true;
-        }
-        ensureSyncStateEpoch(epoch);
-        if (targetMissing) {
-            // The server no longer has that item: forget it and upload the reminder as a new one,
-            // so sync never stalls on a vanished server id.
-            const auto missing = *body.local_id;
-            appendLog(u"Cloud upsert target missing remotely local_id="_s + payload.local_id + u" server_id="_s
-                + missing + u"; uploading as new server item"_s);
-            m_reminderMappingIndex->remove(missing);
-            m_cachedRemoteServerIDs.remove(missing);
-            m_cachedRemoteSourceIdentityByServerID.remove(missing);
-            m_remoteIdentityCacheNeedsWrite = true;
-            saveReminderMappings();
-            body.local_id.reset();
-            answer = co_await client.upsertReminder(body);
-            ensureSyncStateEpoch(epoch);
-        }
-        const auto stored = answer->local_id;
-        noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
-        m_reminderMappingIndex->set(stored, payload.local_id, false);
-        saveReminderMappings();
+        const auto stored = co_await upsertCloudReminder(body, payload.local_id, client, epoch);
+        m_syncState.noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
+        m_syncState.setReminderMapping(stored, payload.local_id, false);
 
         CompletionMutationPayload completion;
         completion.local_id = stored;
@@ -229,44 +175,62 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelopeSteps(SyncResponseEnvelope
         co_await client.completeReminder(completion);
         ensureSyncStateEpoch(epoch);
     }
+}
 
-    // List deletes.
-    for (const auto &localID : std::as_const(envelope.deleted_list_ids)) {
-        const auto serverID = firstServerID(*m_listMappingIndex, localID);
+QCoro::Task<QString> QuorvinMacService::upsertCloudReminder(
+    ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch)
+{
+    std::optional<ReminderUpsertMutationResponse> answer;
+    try {
+        answer = co_await client.upsertReminder(body);
+    } catch (const Error &error) {
+        if (!body.local_id || !CloudHTTPError::hasStatus(error, 404)) {
+            throw;
+        }
+    }
+    ensureSyncStateEpoch(epoch);
+    if (!answer) {
+        // The server no longer has that item: forget it and upload the reminder as a new one, so
+        // sync never stalls on a vanished server id.
+        const auto missing = *body.local_id;
+        m_log.appendLog(SyncText::logUpsertTargetMissingPrefix + localID + SyncText::fieldServerID + missing
+            + SyncText::logUpsertTargetMissingSuffix);
+        m_syncState.forgetServerReminder(missing);
+        body.local_id.reset();
+        answer = co_await client.upsertReminder(body);
+        ensureSyncStateEpoch(epoch);
+    }
+    co_return answer->local_id;
+}
+
+QCoro::Task<void> QuorvinMacService::pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch)
+{
+    for (const auto &localID : std::as_const(localIDs)) {
+        const auto serverID = m_syncState.listMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
-        bool alreadyAbsent = false;
-        try {
-            co_await client.deleteList(*serverID, std::nullopt);
-        } catch (const Error &error) {
-            if (!isCloudHTTPError(error, 404)) {
-                throw;
-            }
-            alreadyAbsent = true;
-        }
+        const bool deleted = co_await deleteCloudListIfPresent(client, *serverID);
         ensureSyncStateEpoch(epoch);
-        if (alreadyAbsent) {
-            appendLog(u"Cloud delete list already absent local_id="_s + localID + u" server_id="_s + *serverID);
+        if (!deleted) {
+            m_log.appendLog(SyncText::logDeleteListAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
-        m_listMappingIndex->remove(*serverID);
-        saveListMappings();
+        m_syncState.removeListMapping(*serverID);
     }
-
-    saveCloudPushCursor(envelope.next_cursor);
 }
 
-QHash<QString, QuorvinMacService::LocalRecurringCompletionUploadPair>
-QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPayload> &items) const
+QHash<QString, LocalRecurringCompletionUploadPair> QuorvinMacService::localRecurringCompletionUploadPairs(
+    const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> active;
     QList<ReminderPayload> completed;
     for (const auto &item : items) {
         if (!item.is_completed && !MatchText::normalized(item.repeat_type).isEmpty()
-            && !MatchText::trimmed(item.due_date).isEmpty() && !firstServerID(*m_reminderMappingIndex, item.local_id)) {
+            && !MatchText::trimmed(item.due_date).isEmpty()
+            && !m_syncState.reminderMappingIndex().firstServerID(item.local_id)) {
             active.append(item);
         }
-        if (isRemoteRecurringCompletedOccurrenceCandidate(item)) {
+        if (RemoteRecurringCompletionRules::isRemoteRecurringCompletedOccurrenceCandidate(item)) {
             completed.append(item);
         }
     }
@@ -278,7 +242,7 @@ QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPaylo
     QSet<QString> usedServerIDs;
     QSet<QString> usedActiveIDs;
     for (const auto &copy : std::as_const(completed)) {
-        const auto serverID = firstServerID(*m_reminderMappingIndex, copy.local_id);
+        const auto serverID = m_syncState.reminderMappingIndex().firstServerID(copy.local_id);
         if (!serverID || usedServerIDs.contains(*serverID)) {
             continue;
         }
@@ -294,7 +258,8 @@ QuorvinMacService::localRecurringCompletionUploadPairs(const QList<ReminderPaylo
             if (!copyDue || !candidateDue || !(*copyDue < *candidateDue)) {
                 continue;
             }
-            if (!sameRemoteRecurringCompletionIdentity(candidate, copy)) {
+            if (!RemoteRecurringCompletionRules::sameRecurringCompletionIdentityByListIDAndExactPriority(
+                    candidate, copy)) {
                 continue;
             }
             result.insert(

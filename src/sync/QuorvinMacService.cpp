@@ -1,14 +1,14 @@
 #include "sync/QuorvinMacService.h"
 
-#include "activity/QuorvinActivityLogStore.h"
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -17,23 +17,7 @@
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
 using namespace std::chrono_literals;
-
-namespace {
-// A stored dictionary is used only when every key and value is text; anything else reads as empty.
-QHash<QString, QString> readStringMap(const UserDefaults &defaults, const QString &key)
-{
-    QHash<QString, QString> result;
-    if (const auto map = defaults.stringMap(key)) {
-        for (auto it = map->cbegin(); it != map->cend(); ++it) {
-            result.insert(it.key(), it.value());
-        }
-    }
-    return result;
-}
-} // namespace
 
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
@@ -42,44 +26,18 @@ QuorvinMacService::QuorvinMacService(
     , m_http(http)
     , m_clock(clock)
     , m_store(store)
+    , m_log(clock)
+    , m_activityLog(defaults, clock, m_log)
+    , m_syncState(defaults, m_log)
+    , m_account(defaults, m_syncState, m_log, *this)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
+    , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
+    , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
-    m_activityLogs = QuorvinActivityLogStore::load(m_defaults);
-    m_attachmentExportDirectoryDisplay = ShortcutAttachmentDirectoryBookmarkStore::displayText(m_defaults);
-
-    auto text = [this](const QString &key) { return m_defaults.string(key).value_or(QString()); };
-    auto flag = [this](const QString &key) { return m_defaults.boolean(key).value_or(false); };
-    m_cloudAuthToken = text(SyncText::keyAuthToken);
-    m_cloudUserID = text(SyncText::keyUserID);
-    m_cloudProfileNickname = text(SyncText::keyProfileNickname);
-    m_cloudProfileAvatarURL = text(SyncText::keyProfileAvatarURL);
-    m_cloudProfileAvatarRefreshToken = text(SyncText::keyProfileAvatarRefreshToken);
-    m_cloudProfilePasswordSet = flag(SyncText::keyProfilePasswordSet);
-    m_cloudSessionID = text(SyncText::keySessionID);
-    m_cloudSessionDeviceID = text(SyncText::keySessionDeviceID);
-    m_cloudSessionClientKind = text(SyncText::keySessionClientKind);
-    m_cloudHuaweiAccountLinked = flag(SyncText::keyHuaweiAccountLinked);
-    m_cloudHuaweiAccountDisplayLabel = text(SyncText::keyHuaweiAccountDisplayLabel);
-    m_cloudPhoneLinked = flag(SyncText::keyPhoneLinked);
-    m_cloudPhoneDisplayLabel = text(SyncText::keyPhoneDisplayLabel);
-    m_cloudPhoneNumber = text(SyncText::keyPhoneNumber);
-
-    m_cloudPullCursor = text(SyncText::keyPullCursor);
-    m_cloudPushCursor = text(SyncText::keyPushCursor);
-    m_cloudAuthTokenMarker = text(SyncText::keyAuthTokenMarker);
-    m_cloudPushCursorNeedsRebase = true;
-    m_cloudInstallDeviceID = text(SyncText::keyInstallDeviceID);
-
-    m_reminderMappingIndex = std::make_unique<CloudIDMappingIndex>(readStringMap(m_defaults, SyncText::keyReminderMap));
-    m_listMappingIndex = std::make_unique<CloudIDMappingIndex>(readStringMap(m_defaults, SyncText::keyListMap));
-
-    m_cachedRemoteSourceIdentityByServerID = readStringMap(m_defaults, SyncText::keyRemoteSourceIdentityMap);
-    if (const auto ids = m_defaults.stringArray(SyncText::keyRemoteServerIDs)) {
-        m_cachedRemoteServerIDs = QSet<QString>(ids->cbegin(), ids->cend());
-    }
-    m_remoteIdentityCacheVersion = m_defaults.integer(SyncText::keyRemoteIdentityCacheVersion).value_or(0);
+    connect(&m_account, &CloudAccount::changed, this, &QuorvinMacService::changed);
+    connect(&m_activityLog, &ActivityLog::changed, this, &QuorvinMacService::changed);
 }
 
 QuorvinMacService::~QuorvinMacService()
@@ -114,8 +72,8 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     }
 
     publish(m_attachmentExportDirectoryDisplay, SyncText::attachmentSyncOff);
-    normalizePersistedCloudAuthTokenIfNeeded();
-    reconcileCloudSyncStateWithAuthToken();
+    m_account.normalizePersistedCloudAuthTokenIfNeeded();
+    m_account.reconcileCloudSyncStateWithAuthToken();
 
     auto onRefresh = [self](const ReminderRefreshEvent &event) {
         QMetaObject::invokeMethod(
@@ -132,13 +90,12 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
             self.data(),
             [self, text] {
                 if (self) {
-                    self->appendLog(text);
+                    self->m_log.appendLog(text);
                 }
             },
             Qt::QueuedConnection);
     };
-    m_reminderMonitor
-        = std::make_unique<ReminderMonitor>(m_store, *m_stateStore, onRefresh, onDiagnostic, 1'000'000'000ULL, m_clock);
+    m_reminderMonitor = std::make_unique<ReminderMonitor>(m_store, *m_stateStore, onRefresh, onDiagnostic, m_clock);
 
     try {
         co_await m_reminderMonitor->start();
@@ -147,7 +104,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
             co_return;
         }
         markSyncFailure(SyncText::startupFailed);
-        appendLog(SyncText::logStartupFailedPrefix + error.description());
+        m_log.appendLog(SyncText::logStartupFailedPrefix + error.description());
         setIsRunning(false);
         co_return;
     }
@@ -171,12 +128,13 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
     publish(m_reminderCount, int(event.totalCount));
     publish(m_cursor, event.cursor);
     publish(m_lastRefreshSummary,
-        event.reason + u": +"_s + QString::number(event.upserts) + u" / -"_s + QString::number(event.deletions));
-    appendLog(u"Refresh ["_s + event.reason + u"] upserts="_s + QString::number(event.upserts) + u" deletions="_s
-        + QString::number(event.deletions) + u" total="_s + QString::number(event.totalCount) + u" cursor="_s
-        + event.cursor);
+        event.reason + SyncText::refreshSummaryUpserts + QString::number(event.upserts)
+            + SyncText::refreshSummaryDeletions + QString::number(event.deletions));
+    m_log.appendLog(SyncText::logRefreshPrefix + event.reason + SyncText::logRefreshUpserts
+        + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
+        + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
     // The local-refresh activity entry joins here with the activity entry points.
-    if (event.reason != SyncText::reasonCloudPull
+    if (event.reason != RemindersText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
         scheduleCloudSync(event.reason);
     }
@@ -202,12 +160,6 @@ void QuorvinMacService::markSyncFailure(const QString &message)
     setLastSyncAttemptStatus(SyncText::statusFailurePrefix + message + SyncText::statusSuffix);
 }
 
-QString QuorvinMacService::cloudCursorSummary() const
-{
-    auto shown = [](const QString &cursor) { return cursor.isEmpty() ? QStringLiteral("-") : cursor; };
-    return u"push="_s + shown(m_cloudPushCursor) + u" / pull="_s + shown(m_cloudPullCursor);
-}
-
 QString QuorvinMacService::normalizedCloudBaseURL() const
 {
     return quorvin::normalizedCloudBaseURL(m_defaults);
@@ -224,13 +176,6 @@ void QuorvinMacService::setLastSyncAttemptStatus(const QString &value)
 {
     if (publish(m_lastSyncAttemptStatus, value)) {
         Q_EMIT lastSyncAttemptStatusChanged(value);
-    }
-}
-
-void QuorvinMacService::setCloudAuthTokenValue(const QString &value)
-{
-    if (publish(m_cloudAuthToken, value)) {
-        Q_EMIT cloudAuthTokenChanged(value);
     }
 }
 
@@ -251,7 +196,7 @@ void QuorvinMacService::scheduleCloudSync(
         return;
     }
     m_cloudSyncRunning = true;
-    spawn(runCloudSyncRunner(), QStringLiteral("cloud sync runner"));
+    spawn(runCloudSyncRunner(), SyncText::taskRunner);
 }
 
 QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
@@ -287,120 +232,18 @@ void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     }
     m_lastLoggedCloudSyncPauseReason = reason;
     markSyncFailure(status);
-    appendLog(logMessage);
-    appendActivityLog(SyncText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
+    m_log.appendLog(logMessage);
+    m_activityLog.appendActivityLog(
+        ActivityText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
 }
 
-// ---- published account setters
-
-void QuorvinMacService::setCloudUserID(const QString &value)
+void QuorvinMacService::cloudAuthTokenApplied()
 {
-    publish(m_cloudUserID, value);
-}
-void QuorvinMacService::setCloudSessionID(const QString &value)
-{
-    publish(m_cloudSessionID, value);
-}
-void QuorvinMacService::setCloudSessionDeviceID(const QString &value)
-{
-    publish(m_cloudSessionDeviceID, value);
-}
-void QuorvinMacService::setCloudSessionClientKind(const QString &value)
-{
-    publish(m_cloudSessionClientKind, value);
-}
-void QuorvinMacService::setCloudProfileNickname(const QString &value)
-{
-    publish(m_cloudProfileNickname, value);
-}
-void QuorvinMacService::setCloudProfileAvatarURL(const QString &value)
-{
-    publish(m_cloudProfileAvatarURL, value);
-}
-void QuorvinMacService::setCloudProfileAvatarRefreshToken(const QString &value)
-{
-    publish(m_cloudProfileAvatarRefreshToken, value);
-}
-void QuorvinMacService::setCloudProfilePasswordSet(bool value)
-{
-    publish(m_cloudProfilePasswordSet, value);
-}
-void QuorvinMacService::setCloudHuaweiAccountLinked(bool value)
-{
-    publish(m_cloudHuaweiAccountLinked, value);
-}
-void QuorvinMacService::setCloudHuaweiAccountDisplayLabel(const QString &value)
-{
-    publish(m_cloudHuaweiAccountDisplayLabel, value);
-}
-void QuorvinMacService::setCloudPhoneLinked(bool value)
-{
-    publish(m_cloudPhoneLinked, value);
-}
-void QuorvinMacService::setCloudPhoneDisplayLabel(const QString &value)
-{
-    publish(m_cloudPhoneDisplayLabel, value);
-}
-void QuorvinMacService::setCloudPhoneNumber(const QString &value)
-{
-    publish(m_cloudPhoneNumber, value);
-}
-void QuorvinMacService::setCloudDeviceSessions(const QList<CloudDeviceSessionPayload> &value)
-{
-    m_cloudDeviceSessions = value;
-    Q_EMIT changed();
-}
-void QuorvinMacService::setIsCloudDevicesRefreshing(bool value)
-{
-    publish(m_isCloudDevicesRefreshing, value);
-}
-void QuorvinMacService::setIsCloudProfileRefreshing(bool value)
-{
-    publish(m_isCloudProfileRefreshing, value);
-}
-void QuorvinMacService::setIsCloudProfileSaving(bool value)
-{
-    publish(m_isCloudProfileSaving, value);
-}
-void QuorvinMacService::setCloudProfileStatus(const QString &value)
-{
-    publish(m_cloudProfileStatus, value);
-}
-void QuorvinMacService::setCloudDeviceRevokingSessionID(const QString &value)
-{
-    publish(m_cloudDeviceRevokingSessionID, value);
-}
-void QuorvinMacService::setCloudPhoneLoginStatus(const QString &value)
-{
-    publish(m_cloudPhoneLoginStatus, value);
-}
-void QuorvinMacService::setCloudPhoneCodeHint(const QString &value)
-{
-    publish(m_cloudPhoneCodeHint, value);
-}
-void QuorvinMacService::setCloudPhoneChallengeID(const QString &value)
-{
-    publish(m_cloudPhoneChallengeID, value);
-}
-void QuorvinMacService::setIsCloudPhoneCodeRequesting(bool value)
-{
-    publish(m_isCloudPhoneCodeRequesting, value);
-}
-void QuorvinMacService::setIsCloudPhoneCodeVerifying(bool value)
-{
-    publish(m_isCloudPhoneCodeVerifying, value);
-}
-void QuorvinMacService::setIsCloudPasswordLoggingIn(bool value)
-{
-    publish(m_isCloudPasswordLoggingIn, value);
-}
-void QuorvinMacService::setIsCloudAccountDeleting(bool value)
-{
-    publish(m_isCloudAccountDeleting, value);
-}
-void QuorvinMacService::setCloudInstallDeviceID(const QString &value)
-{
-    publish(m_cloudInstallDeviceID, value);
+    m_lastLoggedCloudSyncPauseReason.reset();
+    if (m_cloudSyncWaitTask) {
+        m_cloudSyncWaitTask->cancel();
+        m_cloudSyncWaitTask.reset();
+    }
 }
 
 } // namespace quorvin

@@ -37,7 +37,7 @@ void QuorvinMacService::startCloudSyncPollingIfNeeded()
         return;
     }
     m_cloudSyncPollTask = std::make_unique<CancelSource>();
-    spawn(runHealthPoll(m_cloudSyncPollTask->token()), QStringLiteral("cloud health poll"));
+    spawn(runHealthPoll(m_cloudSyncPollTask->token()), SyncText::taskHealthPoll);
 }
 
 void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
@@ -46,8 +46,8 @@ void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
         return;
     }
     m_cloudSyncWaitTask = std::make_unique<CancelSource>();
-    appendLog(SyncText::logRealtimeStarted);
-    spawn(runRealtimeWait(m_cloudSyncWaitTask->token()), QStringLiteral("cloud realtime wait"));
+    m_log.appendLog(SyncText::logRealtimeStarted);
+    spawn(runRealtimeWait(m_cloudSyncWaitTask->token()), SyncText::taskRealtimeWait);
 }
 
 QCoro::Task<void> QuorvinMacService::runHealthPoll(CancelToken token)
@@ -60,7 +60,7 @@ QCoro::Task<void> QuorvinMacService::runHealthPoll(CancelToken token)
             co_return;
         }
         if (m_isRunning && !normalizedCloudBaseURL().isEmpty()
-            && !normalizeCloudAuthTokenValue(m_cloudAuthToken).isEmpty()) {
+            && !CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
             if (m_cloudRealtimeLastResponseAt.msecsTo(clock.now())
                 >= std::chrono::milliseconds(realtimeSilenceLimit).count()) {
                 scheduleCloudSync(SyncText::triggerHealthFallback);
@@ -82,8 +82,8 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         QString observedRequestID;
         if (self) {
             baseURL = normalizedCloudBaseURL();
-            authToken = normalizeCloudAuthTokenValue(m_cloudAuthToken);
-            cursor = m_cloudPullCursor.trimmed();
+            authToken = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+            cursor = m_syncState.cloudPullCursor().trimmed();
             observedRequestID = m_observedCountVerificationRequestID;
             ready
                 = m_isRunning && !m_cloudSyncRunning && !baseURL.isEmpty() && !authToken.isEmpty() && !cursor.isEmpty();

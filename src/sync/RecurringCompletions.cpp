@@ -1,72 +1,29 @@
 #include "sync/QuorvinMacService.h"
 
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
+#include "matching/RecurringCompletionPredicates.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudDeletes.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
 
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
-bool completionDateParses(const ReminderPayload &item)
-{
-    return item.completion_date && DateFormatters::parseISO8601(*item.completion_date).has_value();
-}
-} // namespace
-
-bool QuorvinMacService::isRemoteRecurringActiveCandidate(const ReminderPayload &item)
-{
-    return !item.is_completed && !MatchText::normalized(item.repeat_type).isEmpty()
-        && !MatchText::trimmed(item.due_date).isEmpty();
-}
-
-bool QuorvinMacService::isRemoteRecurringCompletedOccurrenceCandidate(const ReminderPayload &item)
-{
-    return item.is_completed && MatchText::normalized(item.repeat_type).isEmpty()
-        && MatchText::normalized(item.repeat_summary).isEmpty() && !MatchText::trimmed(item.due_date).isEmpty()
-        && completionDateParses(item);
-}
-
-bool QuorvinMacService::isRemoteRecurringCompletionCommand(const ReminderPayload &item)
-{
-    return item.is_completed && !MatchText::normalized(item.repeat_type).isEmpty()
-        && !MatchText::trimmed(item.due_date).isEmpty() && completionDateParses(item);
-}
-
-bool QuorvinMacService::sameRemoteRecurringCompletionIdentity(const ReminderPayload &a, const ReminderPayload &b)
-{
-    if (const auto listB = MatchText::trimmed(b.list_id); !listB.isEmpty()) {
-        if (MatchText::trimmed(a.list_id) != listB) {
-            return false;
-        }
-    } else if (const auto nameB = MatchText::normalized(b.list_name); !nameB.isEmpty()) {
-        if (MatchText::normalized(a.list_name) != nameB) {
-            return false;
-        }
-    }
-    const auto title = MatchText::normalized(a.title);
-    return title == MatchText::normalized(b.title) && !title.isEmpty()
-        && MatchText::normalized(a.notes) == MatchText::normalized(b.notes)
-        && MatchText::normalized(a.url) == MatchText::normalized(b.url) && a.priority == b.priority;
-}
-
-QHash<QString, QuorvinMacService::RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurringCompletionPairs(
+QHash<QString, RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurringCompletionPairs(
     const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> completed;
     QList<ReminderPayload> active;
     for (const auto &item : items) {
-        if (isRemoteRecurringCompletedOccurrenceCandidate(item)) {
+        if (RemoteRecurringCompletionRules::isRemoteRecurringCompletedOccurrenceCandidate(item)) {
             completed.append(item);
         }
-        if (isRemoteRecurringActiveCandidate(item)) {
+        if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item)) {
             active.append(item);
         }
     }
@@ -78,7 +35,7 @@ QHash<QString, QuorvinMacService::RemoteRecurringCompletionPair> QuorvinMacServi
     for (const auto &activeItem : std::as_const(active)) {
         const auto activeDue = DateFormatters::parseISO8601(activeItem.due_date.value_or(QString()));
         for (const auto &candidate : index.completedCandidates(activeItem)) {
-            if (!isRemoteRecurringCompletedOccurrenceCandidate(candidate)
+            if (!RemoteRecurringCompletionRules::isRemoteRecurringCompletedOccurrenceCandidate(candidate)
                 || candidate.has_due_time != activeItem.has_due_time || !candidate.due_date
                 || candidate.due_date == activeItem.due_date) {
                 continue;
@@ -87,7 +44,8 @@ QHash<QString, QuorvinMacService::RemoteRecurringCompletionPair> QuorvinMacServi
             if (!activeDue || !candidateDue || !(*candidateDue < *activeDue)) {
                 continue;
             }
-            if (!sameRemoteRecurringCompletionIdentity(activeItem, candidate)) {
+            if (!RemoteRecurringCompletionRules::sameRecurringCompletionIdentityByListIDAndExactPriority(
+                    activeItem, candidate)) {
                 continue;
             }
             result.insert(activeItem.local_id, RemoteRecurringCompletionPair {activeItem, candidate});
@@ -100,84 +58,82 @@ QHash<QString, QuorvinMacService::RemoteRecurringCompletionPair> QuorvinMacServi
 QCoro::Task<std::optional<QString>> QuorvinMacService::applyRemoteRecurringCompletionCommand(
     ReminderPayload item, std::optional<QString> localListID, std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
-    if (!isRemoteRecurringCompletionCommand(item) || !item.completion_date) {
+    if (!RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item) || !item.completion_date) {
         co_return std::nullopt;
     }
     const auto completedAt = DateFormatters::parseISO8601(*item.completion_date);
     if (!completedAt) {
         co_return std::nullopt;
     }
-    std::optional<QString> mappedLocalID;
-    if (const auto it = m_reminderMappingIndex->serverToLocal().constFind(item.local_id);
-        it != m_reminderMappingIndex->serverToLocal().cend()) {
-        mappedLocalID = *it;
-    }
+    const auto mappedLocalID = m_syncState.reminderMappingIndex().localID(item.local_id);
     const auto target
         = LocalReminderMatchResolver(*m_reminderMonitor)
               .resolveLocalRecurringCompletionCommandTarget(item, localListID, mappedLocalID, *matchSession);
     if (!target) {
-        appendLog(u"Cloud recurring completion command had no active local target server_id="_s + item.local_id);
+        m_log.appendLog(SyncText::logCompletionCommandNoTargetPrefix + item.local_id);
         co_return std::nullopt;
     }
     const auto next = co_await m_reminderMonitor->setReminderCompletion(*target, true, *completedAt, false);
-    appendLog(u"Cloud recurring completion command applied server_id="_s + item.local_id + u" completed_local_id="_s
-        + *target + u" next_local_id="_s + next.value_or(QStringLiteral("<none>")));
+    m_log.appendLog(SyncText::logCompletionCommandAppliedPrefix + item.local_id + SyncText::fieldCompletedLocalID
+        + *target + SyncText::fieldNextLocalID + next.value_or(SyncText::valueNone));
     co_return next ? next : target;
 }
 
-void QuorvinMacService::registerCloudActivityTitles(const QStringList &titles, const QDateTime &now)
+void QuorvinMacService::noteRedundantCompletedCopies(
+    const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
 {
-    for (auto it = m_recentCloudActivityKeys.begin(); it != m_recentCloudActivityKeys.end();) {
-        if (it.value().msecsTo(now) >= 120000) {
-            it = m_recentCloudActivityKeys.erase(it);
-        } else {
-            ++it;
+    // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe
+    // only keeps such a one). A server id of it qualifies as another copy only when nothing marks it
+    // as a live series: no source identity (completed copies are uploaded without one) and no open
+    // or recurring item of that id in this envelope.
+    QStringList copies;
+    for (const auto &candidate : m_syncState.reminderMappingIndex().serverIDs(localID)) {
+        if (candidate == serverID) {
+            copies.append(candidate);
+            continue;
+        }
+        if (m_syncState.cachedRemoteSourceIdentityByServerID().contains(candidate)) {
+            continue;
+        }
+        const bool live = std::any_of(envelopeItems.cbegin(), envelopeItems.cend(), [&](const ReminderPayload &item) {
+            return item.local_id == candidate
+                && (!item.is_completed || RecurringCompletionPredicates::remoteReminderHasRecurrence(item));
+        });
+        if (!live) {
+            copies.append(candidate);
         }
     }
-    for (const auto &title : titles) {
-        const auto key = SyncText::echoKeyPrefix + MatchText::normalized(activityDisplayTitle(title)) + u'|';
-        m_recentCloudActivityKeys.insert(key + SyncText::echoActionAdvance, now);
-        m_recentCloudActivityKeys.insert(key + SyncText::echoActionComplete, now);
-    }
-}
-
-void QuorvinMacService::rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items)
-{
-    QStringList titles;
-    for (const auto &item : items) {
-        if (isRemoteRecurringCompletionCommand(item)) {
-            titles.append(item.title);
-        }
-    }
-    registerCloudActivityTitles(titles, m_clock.now());
-}
-
-void QuorvinMacService::rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items)
-{
-    // The device id of this Mac; without a session the one derived from the user id takes its
-    // place once the device identity is known to the service.
-    const auto thisDevice = m_cloudSessionDeviceID.trimmed();
-    if (thisDevice.isEmpty()) {
+    if (copies.size() < 2) {
         return;
     }
-    QStringList titles;
-    for (const auto &item : items) {
-        const auto device = MatchText::trimmed(item.last_modified_by_device_id);
-        if (item.is_completed && !device.isEmpty() && device != thisDevice) {
-            titles.append(item.title);
-        }
+    // The smallest server id survives: it is the one the push already writes this reminder's edits
+    // to, and the rule does not depend on which device applies it, so two devices resolving the
+    // same pair never delete both copies.
+    std::sort(copies.begin(), copies.end());
+    for (qsizetype i = 1; i < copies.size(); ++i) {
+        m_syncState.noteRedundantCompletedCopy(copies.at(i));
+        m_log.appendLog(SyncText::logCompletedCopyRedundantPrefix + copies.at(i) + SyncText::fieldKept + copies.first()
+            + SyncText::fieldLocalID + localID);
     }
-    registerCloudActivityTitles(titles, m_clock.now());
 }
 
-void QuorvinMacService::rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs)
+QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
 {
-    QStringList titles;
-    for (const auto &pair : pairs) {
-        titles.append(pair.activeItem.title);
-        titles.append(pair.completedOccurrence.title);
+    auto pending = m_syncState.redundantCompletedCopyServerIDs().values();
+    std::sort(pending.begin(), pending.end());
+    for (const auto &serverID : pending) {
+        const auto localID = m_syncState.reminderMappingIndex().localID(serverID);
+        // Never delete the only server record of a local reminder.
+        if (!localID || m_syncState.reminderMappingIndex().serverIDs(*localID).size() < 2) {
+            m_syncState.dropRedundantCompletedCopy(serverID);
+            continue;
+        }
+        co_await deleteCloudReminderIfPresent(client, serverID);
+        ensureSyncStateEpoch(epoch);
+        m_syncState.dropRedundantCompletedCopy(serverID);
+        m_syncState.forgetServerReminder(serverID);
+        m_syncState.saveRemoteIdentityCache();
     }
-    registerCloudActivityTitles(titles, m_clock.now());
 }
 
 QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch)
@@ -185,10 +141,10 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<
     QSet<QString> aligned;
     for (qsizetype position = 0; position < items.size(); ++position) {
         const auto &item = items.at(position);
-        if (!isRemoteRecurringActiveCandidate(item)) {
+        if (!RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item)) {
             continue;
         }
-        if (position > 0 && position % 12 == 0) {
+        if (position > 0 && position % itemsBetweenYields == 0) {
             co_await m_clock.yield();
             ensureSyncStateEpoch(epoch);
         }
@@ -199,10 +155,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<
                 candidates.append(value);
             }
         };
-        if (const auto it = m_reminderMappingIndex->serverToLocal().constFind(item.local_id);
-            it != m_reminderMappingIndex->serverToLocal().cend()) {
-            appendLocalID(*it);
-        }
+        appendLocalID(m_syncState.reminderMappingIndex().localID(item.local_id));
         appendLocalID(item.source_item_id);
         appendLocalID(item.local_id);
         for (const auto &candidate : std::as_const(candidates)) {

@@ -1,6 +1,5 @@
 #include "sync/QuorvinMacService.h"
 
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudRestartReconciliationPlanner.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
@@ -8,34 +7,34 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
-
-using namespace Qt::Literals::StringLiterals;
 
 QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
 {
     const auto plan = CloudRestartReconciliationPlanner::makePlan(
-        m_stateStore->snapshotPayloads(), remoteItems, m_reminderMappingIndex->serverToLocal());
-    appendLog(u"Cloud restart reconciliation inspected="_s + QString::number(plan.inspectedLocalCount)
-        + u" identity_lookups="_s + QString::number(plan.identityLookupCount) + u" semantic_lookups="_s
-        + QString::number(plan.semanticLookupCount) + u" mapping_repairs="_s
-        + QString::number(plan.mappingRepairs.size()) + u" duplicates="_s
-        + QString::number(plan.duplicateLocalIDs.size()) + u" uploads="_s + QString::number(plan.uploadLocalIDs.size())
-        + u" ambiguous="_s + QString::number(plan.ambiguousLocalIDs.size()));
+        m_stateStore->snapshotPayloads(), remoteItems, m_syncState.reminderMappingIndex().serverToLocal());
+    m_log.appendLog(SyncText::logRestartPlanPrefix + QString::number(plan.inspectedLocalCount)
+        + SyncText::logRestartPlanIdentityLookups + QString::number(plan.identityLookupCount)
+        + SyncText::logRestartPlanSemanticLookups + QString::number(plan.semanticLookupCount)
+        + SyncText::logRestartPlanMappingRepairs + QString::number(plan.mappingRepairs.size())
+        + SyncText::logRestartPlanDuplicates + QString::number(plan.duplicateLocalIDs.size())
+        + SyncText::logRestartPlanUploads + QString::number(plan.uploadLocalIDs.size())
+        + SyncText::logRestartPlanAmbiguous + QString::number(plan.ambiguousLocalIDs.size()));
     if (!plan.ambiguousLocalIDs.isEmpty()) {
-        throw SyncError::invalidRequest(u"重启对账发现 "_s + QString::number(plan.ambiguousLocalIDs.size())
-            + u" 条无法安全判定的本地提醒，已停止自动修改，请上传诊断报告"_s);
+        throw SyncError::invalidRequest(SyncText::restartAmbiguousPrefix
+            + QString::number(plan.ambiguousLocalIDs.size()) + SyncText::restartAmbiguousSuffix);
     }
 
-    beginCloudMappingMutationBatch();
-    for (const auto &repair : plan.mappingRepairs) {
-        m_reminderMappingIndex->set(repair.serverID, repair.localID, false);
-        saveReminderMappings();
+    {
+        const auto batch = m_syncState.beginCloudMappingMutationBatch();
+        for (const auto &repair : plan.mappingRepairs) {
+            m_syncState.setReminderMapping(repair.serverID, repair.localID, false);
+        }
     }
-    endCloudMappingMutationBatch();
 
     if (!plan.duplicateLocalIDs.isEmpty()) {
         for (const auto &localID : plan.duplicateLocalIDs) {
@@ -44,10 +43,10 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
             }
             m_store.removeReminder(localID, true);
         }
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
         ensureSyncStateEpoch(epoch);
-        appendLog(u"Cloud restart reconciliation removed "_s + QString::number(plan.duplicateLocalIDs.size())
-            + u" strict recurring completion duplicates"_s);
+        m_log.appendLog(SyncText::logRestartDuplicatesRemovedPrefix + QString::number(plan.duplicateLocalIDs.size())
+            + SyncText::logRestartDuplicatesRemovedSuffix);
     }
 
     if (requiresFullSnapshotUpload) {
@@ -58,7 +57,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     const auto snapshot = m_stateStore->currentSnapshot();
     QSet<QString> unmappedListIDs;
     for (const auto &list : snapshot.lists) {
-        if (!m_listMappingIndex->containsLocalID(list.list_id)) {
+        if (!m_syncState.listMappingIndex().containsLocalID(list.list_id)) {
             unmappedListIDs.insert(list.list_id);
         }
     }
@@ -84,7 +83,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
         envelope.full_snapshot = false;
         co_return envelope;
     }
-    saveCloudPushCursor(QString::number(m_stateStore->currentSequence()));
+    m_syncState.saveCloudPushCursor(QString::number(m_stateStore->currentSequence()));
     co_return std::nullopt;
 }
 

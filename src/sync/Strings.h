@@ -2,38 +2,10 @@
 
 #include <QString>
 
-// Exact texts of the sync engine: user defaults keys, status lines, diagnostic and activity lines.
-// Texts that continue with a value end where the value is appended.
+// Exact texts of the sync engine: status lines, activity entries, triggers and diagnostic lines.
+// Texts that continue with a value end where the value is appended; the " name=" fields of the
+// key=value diagnostic lines are shared by every line that has them.
 namespace quorvin::SyncText {
-
-// User defaults keys.
-inline const QString keyBaseURL = QStringLiteral("Quorvin.CloudBaseURL");
-inline const QString keyAuthToken = QStringLiteral("Quorvin.CloudAuthToken");
-inline const QString keyAuthTokenMarker = QStringLiteral("Quorvin.CloudAuthTokenMarker");
-inline const QString keyUserID = QStringLiteral("Quorvin.CloudUserID");
-inline const QString keySessionID = QStringLiteral("Quorvin.CloudSessionID");
-inline const QString keySessionDeviceID = QStringLiteral("Quorvin.CloudSessionDeviceID");
-inline const QString keySessionClientKind = QStringLiteral("Quorvin.CloudSessionClientKind");
-inline const QString keyProfileNickname = QStringLiteral("Quorvin.CloudProfileNickname");
-inline const QString keyProfileAvatarURL = QStringLiteral("Quorvin.CloudProfileAvatarURL");
-inline const QString keyProfileAvatarRefreshToken = QStringLiteral("Quorvin.CloudProfileAvatarRefreshToken");
-inline const QString keyProfilePasswordSet = QStringLiteral("Quorvin.CloudProfilePasswordSet");
-inline const QString keyHuaweiAccountLinked = QStringLiteral("Quorvin.CloudHuaweiAccountLinked");
-inline const QString keyHuaweiAccountDisplayLabel = QStringLiteral("Quorvin.CloudHuaweiAccountDisplayLabel");
-inline const QString keyPhoneLinked = QStringLiteral("Quorvin.CloudPhoneLinked");
-inline const QString keyPhoneDisplayLabel = QStringLiteral("Quorvin.CloudPhoneDisplayLabel");
-inline const QString keyPhoneNumber = QStringLiteral("Quorvin.CloudPhoneNumber");
-inline const QString keyInstallDeviceID = QStringLiteral("Quorvin.CloudInstallDeviceID");
-inline const QString keyPullCursor = QStringLiteral("Quorvin.CloudPullCursor");
-inline const QString keyPushCursor = QStringLiteral("Quorvin.CloudPushCursor");
-inline const QString keyReminderMap = QStringLiteral("Quorvin.CloudReminderMap");
-inline const QString keyListMap = QStringLiteral("Quorvin.CloudListMap");
-inline const QString keyRemoteSourceIdentityMap = QStringLiteral("Quorvin.RemoteSourceIdentityMap");
-inline const QString keyRemoteServerIDs = QStringLiteral("Quorvin.RemoteServerIDs");
-inline const QString keyRemoteIdentityCacheVersion = QStringLiteral("Quorvin.RemoteIdentityCacheVersion");
-
-// The service's production endpoint, used when "Quorvin.CloudBaseURL" is not set.
-inline const QString productionBaseURL = QStringLiteral("https://sync.quorvin.app/api");
 
 // Status lines.
 inline const QString statusNotYet = QStringLiteral("未发生");
@@ -52,7 +24,6 @@ inline const QString missingToken = QStringLiteral("缺少云同步令牌");
 inline const QString manualRefreshFailed = QStringLiteral("手动刷新失败");
 inline const QString logManualRefreshFailedPrefix = QStringLiteral("手动刷新失败：");
 inline const QString rebuildFailed = QStringLiteral("重建云端失败");
-inline const QString sessionExpired = QStringLiteral("云账号会话已失效，已清除本机同步状态");
 
 // Pause.
 inline const QString pauseMissingTokenReason = QStringLiteral("missing-token");
@@ -60,26 +31,21 @@ inline const QString pauseMissingTokenLog = QStringLiteral("云同步已暂停�
 inline const QString pauseSummary = QStringLiteral("云同步已暂停");
 inline const QString pauseDetailKept = QStringLiteral("本机任务已保留");
 
-// Activity entries.
-inline const QString categorySync = QStringLiteral("同步");
-inline const QString categoryUser = QStringLiteral("用户操作");
-inline const QString activitySyncFailed = QStringLiteral("云同步失败");
+// Activity entries (the categories and the failure summary are the activity log's).
 inline const QString activityRebuildStarted = QStringLiteral("已开始重建云端");
 inline const QString activityRebuildDetailPrefix = QStringLiteral("将用这台 Mac 的 ");
 inline const QString activityRebuildDetailSuffix = QStringLiteral(" 条任务重新生成云端数据");
 inline const QString activityRebuildFailed = QStringLiteral("重建云端失败");
 
-// Echo keys of recurring completions.
-inline const QString echoKeyPrefix = QStringLiteral("title|任务|");
-inline const QString echoActionAdvance = QStringLiteral("推进重复任务");
-inline const QString echoActionComplete = QStringLiteral("完成任务");
-
 // Count verification.
+inline const QString countStateMatched = QStringLiteral("matched");
+inline const QString countStateMismatched = QStringLiteral("mismatched");
 inline const QString countMismatchPrefix = QStringLiteral("条数不一致：云端 ");
 inline const QString countMismatchMiddle = QStringLiteral("；Reminders ");
 inline const QString logCountMismatchPrefix = QStringLiteral("云同步条数验证失败 [");
 
 // Triggers.
+inline const QString triggerStartup = QStringLiteral("startup");
 inline const QString triggerStartupBootstrap = QStringLiteral("startup-bootstrap");
 inline const QString triggerHealthFallback = QStringLiteral("realtime-health-fallback");
 inline const QString triggerRealtimeWait = QStringLiteral("realtime-wait");
@@ -88,22 +54,55 @@ inline const QString triggerPullFollowUp = QStringLiteral("cloud-pull-local-foll
 inline const QString triggerLocalChangesDuringSync = QStringLiteral("local-changes-during-sync");
 inline const QString triggerManualBootstrap = QStringLiteral("manual-bootstrap");
 
-// Refresh reasons.
-inline const QString reasonStartup = QStringLiteral("startup");
-inline const QString reasonCloudPull = QStringLiteral("cloud-pull");
-inline const QString reasonManual = QStringLiteral("manual");
+// Names of the engine's background tasks, in the line that reports an error they let escape.
+inline const QString taskRunner = QStringLiteral("cloud sync runner");
+inline const QString taskHealthPoll = QStringLiteral("cloud health poll");
+inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
+inline const QString taskManualRefresh = QStringLiteral("manual refresh");
+inline const QString taskRebuild = QStringLiteral("cloud rebuild");
+
+// Fields of the diagnostic lines.
+inline const QString fieldServerID = QStringLiteral(" server_id=");
+inline const QString fieldLocalID = QStringLiteral(" local_id=");
+inline const QString fieldMappedServerID = QStringLiteral(" mapped_server_id=");
+inline const QString fieldMappedLocalID = QStringLiteral(" mapped_local_id=");
+inline const QString fieldCompletedServerID = QStringLiteral(" completed_server_id=");
+inline const QString fieldCompletedLocalID = QStringLiteral(" completed_local_id=");
+inline const QString fieldOldLocalID = QStringLiteral(" old_local_id=");
+inline const QString fieldNextLocalID = QStringLiteral(" next_local_id=");
+inline const QString fieldKept = QStringLiteral(" kept=");
+inline const QString fieldRemoved = QStringLiteral(" removed=");
+inline const QString fieldDuplicateCopy = QStringLiteral(" duplicate_copy=");
+inline const QString fieldRemoteLastModified = QStringLiteral(" remote_last_modified=");
+// Before the error description that ends a line.
+inline const QString reasonSeparator = QStringLiteral(": ");
+// Values written for what is absent.
+inline const QString valueNil = QStringLiteral("<nil>");
+inline const QString valueNone = QStringLiteral("<none>");
+inline const QString valueEmpty = QStringLiteral("<empty>");
+
+// Refresh events.
+inline const QString refreshSummaryUpserts = QStringLiteral(": +");
+inline const QString refreshSummaryDeletions = QStringLiteral(" / -");
+inline const QString logRefreshPrefix = QStringLiteral("Refresh [");
+inline const QString logRefreshUpserts = QStringLiteral("] upserts=");
+inline const QString logRefreshDeletions = QStringLiteral(" deletions=");
+inline const QString logRefreshTotal = QStringLiteral(" total=");
+inline const QString logRefreshCursor = QStringLiteral(" cursor=");
 
 // Diagnostic lines of the pass.
 inline const QString logPassStartPrefix = QStringLiteral("云同步开始 [");
+inline const QString logPassStartBaseURL = QStringLiteral("] -> ");
 inline const QString logPassDonePrefix = QStringLiteral("云同步完成 [");
+inline const QString logPassDonePushCursor = QStringLiteral("] push_cursor=");
+inline const QString logPassDonePullCursor = QStringLiteral(" pull_cursor=");
 inline const QString logPassFailedPrefix = QStringLiteral("云同步失败 [");
+inline const QString logPassFailedDescription = QStringLiteral("]：");
+inline const QString logCountMismatchText = QStringLiteral("] ");
+inline const QString logPassFencedPrefix = QStringLiteral("Cloud sync pass ended after sync state reset [");
+inline const QString logPassFencedSuffix = QStringLiteral("]");
 inline const QString clearEmptyServer = QStringLiteral(
     "Cloud server is empty for current user -> clearing stale cursors and mappings before bootstrap upload");
-inline const QString userChangedInfix = QStringLiteral(": cloud user changed ");
-inline const QString userChangedArrow = QStringLiteral(" -> ");
-inline const QString userChangedSuffix = QStringLiteral("; local reminders preserved");
-inline const QString userResolvedSuffix = QStringLiteral(
-    ": cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply
@@ -115,6 +114,76 @@ inline const QString logRestartUploadSuffix = QStringLiteral(" reconciled local 
 inline const QString logAlignedPrefix = QStringLiteral("Cloud recurring active due dates aligned locally count=");
 inline const QString logLocalChangesDuringSync
     = QStringLiteral("Local changes arrived during cloud sync; continuing upload from cursor ");
+
+// The push.
+inline const QString logDeleteReminderAbsentPrefix = QStringLiteral("Cloud delete reminder already absent local_id=");
+inline const QString logDeleteListAbsentPrefix = QStringLiteral("Cloud delete list already absent local_id=");
+inline const QString logListMappingStalePrefix = QStringLiteral("Cloud list mapping stale local_id=");
+inline const QString logLocalCompletionUploadPrefix
+    = QStringLiteral("Cloud recurring local completion upload active_server_id=");
+inline const QString logIdentityMismatchPrefix = QStringLiteral("Cloud mapping identity mismatch local_id=");
+inline const QString logIdentityMismatchSuffix = QStringLiteral("; creating separate server copy");
+inline const QString logIdentityMissingPrefix = QStringLiteral("Cloud source identity missing remotely local_id=");
+inline const QString logIdentityMissingSuffix = QStringLiteral("; creating server copy");
+inline const QString logUpsertTargetMissingPrefix = QStringLiteral("Cloud upsert target missing remotely local_id=");
+inline const QString logUpsertTargetMissingSuffix = QStringLiteral("; uploading as new server item");
+
+// The apply.
+inline const QString logReminderDeleteSkippedPrefix = QStringLiteral("Cloud reminder delete apply skipped server_id=");
+inline const QString logListDeleteSkippedPrefix = QStringLiteral("Cloud list delete apply skipped server_id=");
+inline const QString logCompletedCopyRedundantPrefix
+    = QStringLiteral("Cloud recurring completed copy redundant server_id=");
+inline const QString logCompletedOccurrenceDedupedPrefix
+    = QStringLiteral("Cloud recurring completed occurrence deduped server_id=");
+inline const QString logCompletedOccurrenceConsumedPrefix
+    = QStringLiteral("Cloud recurring completed occurrence consumed server_id=");
+inline const QString logMatchIndexPrefix = QStringLiteral("Cloud match index items=");
+inline const QString logMatchIndexCandidates = QStringLiteral(" candidates=");
+inline const QString logMatchIndexFullComparisons = QStringLiteral(" full_comparisons=");
+inline const QString logPullPreservedPrefix
+    = QStringLiteral("Cloud pull preserved pending local changes/identities at push cursor ");
+inline const QString logPullPreservedSuffix = QStringLiteral(" for follow-up upload");
+
+// Recurring completions.
+inline const QString logCompletionCommandNoTargetPrefix
+    = QStringLiteral("Cloud recurring completion command had no active local target server_id=");
+inline const QString logCompletionCommandAppliedPrefix
+    = QStringLiteral("Cloud recurring completion command applied server_id=");
+
+// The local upsert.
+inline const QString logDuplicateDetectedPrefix = QStringLiteral("Cloud duplicate detected server_id=");
+inline const QString logActiveDuplicateRemovedPrefix
+    = QStringLiteral("Cloud recurring active duplicate removed server_id=");
+inline const QString logMatchedExistingPrefix
+    = QStringLiteral("Cloud reminder matched existing local reminder server_id=");
+inline const QString logMappingCompletionChangedPrefix
+    = QStringLiteral("Cloud reminder mapping completion changed server_id=");
+inline const QString logMappingCompletionMismatchPrefix
+    = QStringLiteral("Cloud reminder mapping completion mismatch server_id=");
+inline const QString logUpdatingOriginalSuffix = QStringLiteral("; updating original local reminder");
+inline const QString logCreatingFreshSuffix = QStringLiteral("; creating a fresh local reminder");
+inline const QString logSkippedStaleMappedPrefix
+    = QStringLiteral("Cloud reminder skipped stale mapped remote server_id=");
+inline const QString logLocalIDCompletionChangedPrefix
+    = QStringLiteral("Cloud reminder local-id completion changed server_id=");
+inline const QString logSkippedStalePrefix = QStringLiteral("Cloud reminder skipped stale remote server_id=");
+inline const QString logCompletionAppliedPrefix = QStringLiteral("Cloud recurring completion applied server_id=");
+inline const QString logCompletedRemovedDuplicatesPrefix
+    = QStringLiteral("Cloud completed reminder removed stale active duplicates server_id=");
+
+// Restart reconciliation.
+inline const QString logRestartPlanPrefix = QStringLiteral("Cloud restart reconciliation inspected=");
+inline const QString logRestartPlanIdentityLookups = QStringLiteral(" identity_lookups=");
+inline const QString logRestartPlanSemanticLookups = QStringLiteral(" semantic_lookups=");
+inline const QString logRestartPlanMappingRepairs = QStringLiteral(" mapping_repairs=");
+inline const QString logRestartPlanDuplicates = QStringLiteral(" duplicates=");
+inline const QString logRestartPlanUploads = QStringLiteral(" uploads=");
+inline const QString logRestartPlanAmbiguous = QStringLiteral(" ambiguous=");
+inline const QString restartAmbiguousPrefix = QStringLiteral("重启对账发现 ");
+inline const QString restartAmbiguousSuffix
+    = QStringLiteral(" 条无法安全判定的本地提醒，已停止自动修改，请上传诊断报告");
+inline const QString logRestartDuplicatesRemovedPrefix = QStringLiteral("Cloud restart reconciliation removed ");
+inline const QString logRestartDuplicatesRemovedSuffix = QStringLiteral(" strict recurring completion duplicates");
 
 // Loops.
 inline const QString logRealtimeStarted = QStringLiteral("Cloud realtime wait started (25s long-poll)");
@@ -129,18 +198,5 @@ inline const QString clearRebuild = QStringLiteral("Cloud rebuild generation res
 inline const QString logRebuildResetPrefix = QStringLiteral("Cloud rebuild generation reset -> rebuilding from ");
 inline const QString logRebuildResetSuffix = QStringLiteral(" local reminders");
 inline const QString logRebuildFailedPrefix = QStringLiteral("Manual cloud rebuild failed: ");
-
-// Token and account.
-inline const QString logTokenNormalized = QStringLiteral("Cloud auth token normalized before startup sync");
-inline const QString logTokenNormalizedEmpty
-    = QStringLiteral("Cloud auth token normalized to empty value before startup sync");
-inline const QString clearTokenIdentityChanged
-    = QStringLiteral("Cloud auth token identity changed -> reset cloud cursors and mappings");
-inline const QString clearTokenUnavailable
-    = QStringLiteral("Cloud auth token unavailable -> reset cloud cursors and mappings");
-inline const QString clearTokenChanged = QStringLiteral("Cloud auth token changed -> reset cloud cursors and mappings");
-inline const QString clearTokenCleared = QStringLiteral("Cloud auth token cleared -> reset cloud cursors and mappings");
-inline const QString logTokenInvalidPrefix = QStringLiteral("Cloud auth token invalid or revoked [");
-inline const QString logTokenInvalidSuffix = QStringLiteral("] -> local account and cloud sync state cleared");
 
 } // namespace quorvin::SyncText

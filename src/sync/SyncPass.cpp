@@ -1,21 +1,19 @@
 #include "sync/QuorvinMacService.h"
 
 #include "activity/ReminderCountSummaryText.h"
+#include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
-#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
-#include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
+#include "reminders/Strings.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
 
 #include <QPointer>
 
 namespace quorvin {
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 bool hasChanges(const SyncResponseEnvelope &envelope)
@@ -51,21 +49,9 @@ CloudSyncClient QuorvinMacService::makeClient(const QString &baseURL, const QStr
 
 void QuorvinMacService::ensureSyncStateEpoch(quint64 epoch) const
 {
-    if (epoch != m_syncStateEpoch) {
+    if (epoch != m_syncState.syncStateEpoch()) {
         throw SyncStateFencedError();
     }
-}
-
-void QuorvinMacService::saveCloudPullCursor(const QString &cursor)
-{
-    m_cloudPullCursor = cursor;
-    m_defaults.setString(SyncText::keyPullCursor, cursor);
-}
-
-void QuorvinMacService::saveCloudPushCursor(const QString &cursor)
-{
-    m_cloudPushCursor = cursor;
-    m_defaults.setString(SyncText::keyPushCursor, cursor);
 }
 
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
@@ -73,16 +59,16 @@ QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
 {
     auto envelope = co_await client.sync(cursor);
     ensureSyncStateEpoch(epoch);
-    updateRemoteIdentityCache(envelope);
+    m_syncState.updateRemoteIdentityCache(envelope);
     co_return envelope;
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch)
 {
-    const auto second = co_await pullCloudEnvelope(client, cursorOrNone(m_cloudPullCursor), epoch);
+    const auto second = co_await pullCloudEnvelope(client, cursorOrNone(m_syncState.cloudPullCursor()), epoch);
     co_await applyCloudEnvelope(second, true, epoch);
     ensureSyncStateEpoch(epoch);
-    saveCloudPullCursor(second.next_cursor);
+    m_syncState.saveCloudPullCursor(second.next_cursor);
     co_return second.items;
 }
 
@@ -97,7 +83,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     if (baseURL.isEmpty()) {
         co_return;
     }
-    const auto token = normalizeCloudAuthTokenValue(m_cloudAuthToken);
+    const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
     if (token.isEmpty()) {
         recordCloudSyncPauseIfNeeded(
             SyncText::pauseMissingTokenReason, SyncText::missingToken, SyncText::pauseMissingTokenLog);
@@ -105,7 +91,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     }
     m_lastLoggedCloudSyncPauseReason.reset();
     markSyncInProgress();
-    const auto epoch = m_syncStateEpoch;
+    const auto epoch = m_syncState.syncStateEpoch();
     QPointer<QuorvinMacService> self(this);
     co_await m_clock.yield();
     if (!self) {
@@ -121,7 +107,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         // The account or the sync state changed under the pass: whatever it would still write
         // belongs to a state that no longer exists.
         if (self) {
-            appendLog(u"Cloud sync pass ended after sync state reset ["_s + trigger + u"]"_s);
+            m_log.appendLog(SyncText::logPassFencedPrefix + trigger + SyncText::logPassFencedSuffix);
         }
         co_return;
     } catch (...) {
@@ -138,13 +124,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception &error) {
-        if (handleCloudAccessFailure(error, trigger)) {
+        if (m_account.handleCloudAccessFailure(error, trigger)) {
             co_return;
         }
         const auto description = errorDescription(error);
         markSyncFailure(SyncText::syncFailed);
-        appendLog(SyncText::logPassFailedPrefix + trigger + u"]："_s + description);
-        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {description});
+        m_log.appendLog(SyncText::logPassFailedPrefix + trigger + SyncText::logPassFailedDescription + description);
+        m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {description});
     }
 }
 
@@ -152,103 +138,127 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     std::optional<SyncCountVerificationRequestSignal> request, QString baseURL, QString token, quint64 epoch,
     std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
 {
-    appendLog(SyncText::logPassStartPrefix + trigger + u"] -> "_s + baseURL);
+    m_log.appendLog(SyncText::logPassStartPrefix + trigger + SyncText::logPassStartBaseURL + baseURL);
     auto client = makeClient(baseURL, token);
     const auto localCount = m_stateStore->reminderCount();
 
-    // First pull.
-    const bool incremental = !m_cloudPushCursorNeedsRebase
-        && (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) && m_remoteIdentityCacheVersion == 1;
+    // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
+    const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
+        && (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty())
+        && m_syncState.remoteIdentityCacheVersion() == 1;
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
     std::optional<QString> firstCursor;
     if (incremental) {
-        firstCursor = cursorOrNone(m_cloudPullCursor);
+        firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
     }
     const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
 
-    // Empty server.
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
-        if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
-            || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty()) {
-            clearCloudSyncState(SyncText::clearEmptyServer);
+        if (m_syncState.holdsState()) {
+            m_syncState.clearCloudSyncState(SyncText::clearEmptyServer);
             // The pass cleared the state itself and goes on from the cleared state.
-            epoch = m_syncStateEpoch;
+            epoch = m_syncState.syncStateEpoch();
         }
-        appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
+        m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    const bool held = !m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()
-        || !m_reminderMappingIndex->serverToLocal().isEmpty() || !m_listMappingIndex->serverToLocal().isEmpty();
     QList<ReminderPayload> remoteItems = first.items;
-
-    if (!serverEmpty && m_cloudPushCursorNeedsRebase && held) {
-        appendLog(SyncText::logRestartApply);
-        const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
-        ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
-        const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
-        ensureSyncStateEpoch(epoch);
-        if (reconciled) {
-            if (keptLocalChanges) {
-                appendLog(SyncText::logRestartFullUpload);
-            } else {
-                appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
-                    + SyncText::logRestartUploadSuffix);
-            }
-            co_await pushLocalEnvelope(*reconciled, client, m_cachedRemoteSourceIdentityByServerID,
-                QSet<QString>(
-                    m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-                m_cachedRemoteServerIDs, epoch);
-            remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
-        }
-    } else if (!m_cloudPullCursor.isEmpty() || !m_cloudPushCursor.isEmpty()) {
-        const auto local = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
-        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
-            QSet<QString>(
-                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-            m_cachedRemoteServerIDs, epoch);
-        co_await applyCloudEnvelope(first, true, epoch);
-        ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
-        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+    if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
+        remoteItems.append(co_await runRestartSyncPath(first, client, epoch));
+    } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
+        remoteItems.append(co_await runNormalSyncPath(first, client, epoch));
     } else {
-        co_await applyCloudEnvelope(first, true, epoch);
-        ensureSyncStateEpoch(epoch);
-        saveCloudPullCursor(first.next_cursor);
-        const auto local = m_stateStore->syncResponse(std::nullopt);
-        co_await pushLocalEnvelope(local, client, m_cachedRemoteSourceIdentityByServerID,
-            QSet<QString>(
-                m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-            m_cachedRemoteServerIDs, epoch);
-        remoteItems.append(co_await pullAndApplySecondEnvelope(client, epoch));
+        remoteItems.append(co_await runFreshSyncPath(first, client, epoch));
     }
 
-    // Tail.
-    co_await deleteRedundantCompletedCopies(client, epoch);
-    ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor)));
-    const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
-    ensureSyncStateEpoch(epoch);
-    if (aligned.isEmpty()) {
-        m_cloudPushCursorNeedsRebase = false;
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
-    } else {
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
-        const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
-        if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
-            saveCloudPushCursor(observed.next_cursor);
-        }
-        appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
-        m_cloudPushCursorNeedsRebase = false;
-        co_await m_reminderMonitor->refresh(SyncText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
-    }
+    co_await finishCloudSyncPass(remoteItems, client, epoch);
 
     // The profile refresh (trigger + "-sync") joins here with the account operations.
 
+    co_await reportCloudSyncOutcome(trigger, request, client, epoch, passRequest);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // The first pass after a launch, or after a change of token or user, while state is held: the
+    // full snapshot is applied without moving the push cursor, then the reconciliation decides what
+    // to upload.
+    m_log.appendLog(SyncText::logRestartApply);
+    const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
+    ensureSyncStateEpoch(epoch);
+    if (!reconciled) {
+        co_return QList<ReminderPayload>();
+    }
+    if (keptLocalChanges) {
+        m_log.appendLog(SyncText::logRestartFullUpload);
+    } else {
+        m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
+            + SyncText::logRestartUploadSuffix);
+    }
+    co_await pushLocalEnvelope(*reconciled, client, m_syncState.remoteIdentities(), epoch);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
+    const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    co_await applyCloudEnvelope(first, true, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
+    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+{
+    // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
+    co_await applyCloudEnvelope(first, true, epoch);
+    ensureSyncStateEpoch(epoch);
+    m_syncState.saveCloudPullCursor(first.next_cursor);
+    const auto local = m_stateStore->syncResponse(std::nullopt);
+    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
+    QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)
+{
+    co_await deleteRedundantCompletedCopies(client, epoch);
+    ensureSyncStateEpoch(epoch);
+    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
+    ensureSyncStateEpoch(epoch);
+    if (aligned.isEmpty()) {
+        m_syncState.setCloudPushCursorNeedsRebase(false);
+        co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
+        ensureSyncStateEpoch(epoch);
+        co_return;
+    }
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+    // The alignment's own writes need no upload: the push cursor moves past them.
+    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
+        m_syncState.saveCloudPushCursor(observed.next_cursor);
+    }
+    m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
+    m_syncState.setCloudPushCursorNeedsRebase(false);
+    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
+    ensureSyncStateEpoch(epoch);
+}
+
+QCoro::Task<void> QuorvinMacService::reportCloudSyncOutcome(QString trigger,
+    std::optional<SyncCountVerificationRequestSignal> request, CloudSyncClient client, quint64 epoch,
+    std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest)
+{
     std::optional<SyncCountVerificationRequestSignal> effectiveRequest = request;
     if (m_cloudCountVerificationRequest) {
         effectiveRequest = m_cloudCountVerificationRequest;
@@ -256,38 +266,39 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     }
     *passRequest = effectiveRequest;
 
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_cloudPushCursor));
+    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
         scheduleCloudSync(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
         m_cloudSyncPending = true;
-        appendLog(SyncText::logLocalChangesDuringSync + m_cloudPushCursor);
+        m_log.appendLog(SyncText::logLocalChangesDuringSync + m_syncState.cloudPushCursor());
         co_return;
     }
 
-    const auto completionLine = SyncText::logPassDonePrefix + trigger + u"] push_cursor="_s + m_cloudPushCursor
-        + u" pull_cursor="_s + m_cloudPullCursor;
+    const auto completionLine = SyncText::logPassDonePrefix + trigger + SyncText::logPassDonePushCursor
+        + m_syncState.cloudPushCursor() + SyncText::logPassDonePullCursor + m_syncState.cloudPullCursor();
     if (!effectiveRequest) {
         markSyncSuccess(SyncText::syncDone);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
         co_return;
     }
 
     const auto counts = quorvinReminderCountSummary(m_stateStore->currentSnapshot().items);
-    const auto answer = co_await client.reportSyncCounts(effectiveRequest->request_id, m_cloudPullCursor, counts);
+    const auto answer
+        = co_await client.reportSyncCounts(effectiveRequest->request_id, m_syncState.cloudPullCursor(), counts);
     ensureSyncStateEpoch(epoch);
-    if (answer.state == u"mismatched"_s) {
+    if (answer.state == SyncText::countStateMismatched) {
         const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
         markSyncFailure(text);
-        appendLog(SyncText::logCountMismatchPrefix + trigger + u"] "_s + text);
-        appendActivityLog(SyncText::categorySync, SyncText::activitySyncFailed, {text});
-    } else if (answer.state == u"matched"_s) {
+        m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + SyncText::logCountMismatchText + text);
+        m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {text});
+    } else if (answer.state == SyncText::countStateMatched) {
         markSyncSuccess(SyncText::syncDoneCountsMatched);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
     } else {
         m_observedCountVerificationRequestID.clear();
         markSyncSuccess(SyncText::syncDoneCountsRetry);
-        appendLog(completionLine);
+        m_log.appendLog(completionLine);
     }
 }
 

@@ -11,7 +11,7 @@ using namespace Qt::Literals::StringLiterals;
 
 TEST(ReadableHTTPError, EveryPhraseIsFoundWhateverItsCaseAndInsideJson)
 {
-    for (const auto &[phrase, message] : cloudstrings::serverErrorMessages()) {
+    for (const auto &[phrase, message] : CloudText::serverErrorMessages) {
         const QString mixedCase = QString::fromUtf16(phrase).toUpper();
         const QString body = uR"({"error": ")"_s + mixedCase + uR"("})"_s;
         EXPECT_EQ(readableHTTPErrorMessage(400, body), QString::fromUtf16(message) + u"（HTTP 400）"_s)

@@ -14,8 +14,9 @@ namespace {
 QStringList ids(const QList<ReminderPayload> &items)
 {
     QStringList result;
-    for (const auto &p : items)
+    for (const auto &p : items) {
         result.append(p.local_id);
+    }
     return result;
 }
 

@@ -48,8 +48,9 @@ TEST(CloudIDMappingIndex, KeepsUniqueAndSharedLocalIDs)
     expectConsistent(index);
 
     // "The first server id" is the smallest, whatever the insertion order.
-    for (const auto &s : {u"s9"_s, u"s10"_s, u"s5"_s})
+    for (const auto &s : {u"s9"_s, u"s10"_s, u"s5"_s}) {
         index.set(s, u"L2"_s, false);
+    }
     EXPECT_EQ(index.firstServerID(u"L2"_s), u"s10"_s);
     EXPECT_FALSE(index.firstServerID(u"nobody"_s));
 

@@ -46,8 +46,9 @@ public:
     }
     std::optional<QString> localListID(const std::optional<QString> &sourceListID) const override
     {
-        if (!sourceListID)
+        if (!sourceListID) {
             return std::nullopt;
+        }
         const QString id = sourceListID->trimmed();
         return m_lists.contains(id) ? std::optional(id) : std::nullopt;
     }

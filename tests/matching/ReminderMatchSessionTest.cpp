@@ -17,16 +17,18 @@ namespace {
 QStringList ids(const QList<ReminderPayloadRef> &payloads)
 {
     QStringList result;
-    for (const auto &p : payloads)
+    for (const auto &p : payloads) {
         result.append(p->local_id);
+    }
     return result;
 }
 
 QStringList ids(const QList<ReminderMatchRecord> &records)
 {
     QStringList result;
-    for (const auto &r : records)
+    for (const auto &r : records) {
         result.append(r.localID);
+    }
     return result;
 }
 
@@ -58,9 +60,10 @@ TEST(MatchText, NormalisesTextTheSameWayEverywhere)
     for (const auto &a : samples) {
         EXPECT_EQ(MatchText::normalized(a), reference(a)) << a.toStdString();
         EXPECT_EQ(MatchText::normalizedIsEmpty(a), reference(a).isEmpty()) << a.toStdString();
-        for (const auto &b : samples)
+        for (const auto &b : samples) {
             EXPECT_EQ(MatchText::normalizedEqual(a, b), reference(a) == reference(b))
                 << a.toStdString() << " / " << b.toStdString();
+        }
     }
     // Shanghai is UTC+8: 16:00 UTC the day before is local midnight.
     const auto midnight = QDateTime::fromString(u"2025-03-06T16:00:00Z"_s, Qt::ISODate);

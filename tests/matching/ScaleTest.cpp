@@ -85,8 +85,9 @@ TEST(MatchingAtScale, CostGrowsLinearly)
         remote.append(item);
     }
     QHash<QString, QString> halfMapped;
-    for (int i = 0; i < count; i += 2)
+    for (int i = 0; i < count; i += 2) {
         halfMapped.insert(u"srv-%1"_s.arg(i), localID(i));
+    }
     const auto plan = CloudRestartReconciliationPlanner::makePlan(journal.snapshotPayloads(), remote, halfMapped);
     EXPECT_EQ(plan.inspectedLocalCount, count);
     EXPECT_EQ(plan.mappingRepairs.size(), count / 2);

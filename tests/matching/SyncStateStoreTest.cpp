@@ -14,16 +14,18 @@ namespace {
 QList<QString> ids(const QList<ReminderPayload> &items)
 {
     QList<QString> result;
-    for (const auto &item : items)
+    for (const auto &item : items) {
         result.append(item.local_id);
+    }
     return result;
 }
 
 QList<QString> listIDs(const QList<ReminderListDirectoryPayload> &lists)
 {
     QList<QString> result;
-    for (const auto &l : lists)
+    for (const auto &l : lists) {
         result.append(l.list_id);
+    }
     return result;
 }
 
@@ -42,8 +44,9 @@ TEST(SyncStateStore, JournalsRemindersByContentHash)
     EXPECT_EQ(first.cursor, u"1"_s);
     ASSERT_EQ(first.reminderChanges.size(), 3);
     EXPECT_EQ(first.reminderChanges[0].after->local_id, u"b"_s); // snapshot order, not id order
-    for (const auto &change : first.reminderChanges)
+    for (const auto &change : first.reminderChanges) {
         EXPECT_FALSE(change.before);
+    }
     ASSERT_EQ(store.batches().size(), 1u);
     // The event and the batch hold one payload, not two copies.
     EXPECT_EQ(first.reminderChanges[0].after.get(), store.batches().back().upserts[0].get());
@@ -225,8 +228,9 @@ TEST(SyncStateStore, MergesDeltasAndDropsOldBatches)
     EXPECT_EQ(fromStart.deleted_ids, QList<QString> {u"back"_s});
 
     // 205 batches in all: the journal keeps 6..205.
-    for (int i = 7; i <= 205; ++i)
+    for (int i = 7; i <= 205; ++i) {
         store.applySnapshot({reminder(u"keep"_s, u"t"_s, QString::number(i))});
+    }
     ASSERT_EQ(store.currentSequence(), 205);
     ASSERT_EQ(store.batches().size(), 200u);
     EXPECT_EQ(store.batches().front().sequence, 6);

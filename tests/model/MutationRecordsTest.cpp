@@ -24,11 +24,13 @@ QStringList keysInWrittenOrder(const QByteArray &json)
     QStringList keys;
     const QJsonObject object = QJsonDocument::fromJson(json).object();
     QList<std::pair<qsizetype, QString>> positions;
-    for (const QString &key : object.keys())
+    for (const QString &key : object.keys()) {
         positions.append({json.indexOf(QByteArray("\"" + key.toUtf8() + "\":")), key});
+    }
     std::sort(positions.begin(), positions.end());
-    for (const auto &[position, key] : positions)
+    for (const auto &[position, key] : positions) {
         keys.append(key);
+    }
     return keys;
 }
 
@@ -51,12 +53,13 @@ TEST(UpsertMutation, AbsentValuesAreNullExceptTheFiveLeftOut)
     for (const QString &key : upsertKeys) {
         const bool leftOut = key == u"schema_version"_s || key == u"created_at"_s || key == u"updated_at"_s
             || key == u"local_id"_s || key == u"client_last_modified"_s;
-        if (leftOut)
+        if (leftOut) {
             EXPECT_FALSE(object.contains(key)) << key.toStdString();
-        else if (key == u"title"_s)
+        } else if (key == u"title"_s) {
             EXPECT_EQ(object.value(key).toString(), u"买菜"_s);
-        else
+        } else {
             EXPECT_TRUE(object.contains(key) && object.value(key).isNull()) << key.toStdString();
+        }
     }
 
     // Empty and false values are values, never null.
@@ -134,8 +137,9 @@ TEST(MutationRecords, OtherRecordsNeverWriteNull)
         {encodeJson(update), R"({"list_id":"L1","list_name":"","sort_order":0})"},
         {encodeJson(create), R"({"list_name":"工作","source":"apple_reminders"})"},
     };
-    for (const Case &c : cases)
+    for (const Case &c : cases) {
         EXPECT_EQ(c.actual, c.expected);
+    }
 }
 
 TEST(MutationRecords, AnswersDecodeStrictly)

@@ -62,7 +62,7 @@ protected:
         , journal(clock)
         , monitor(
               store, journal, [this](const ReminderRefreshEvent &event) { events.push_back(event); },
-              [this](const QString &line) { diagnostics.push_back(line); }, 1'000'000'000ULL, clock,
+              [this](const QString &line) { diagnostics.push_back(line); }, clock,
               QTimeZone(QByteArrayLiteral("Asia/Shanghai")))
     {
         ReminderList inbox;

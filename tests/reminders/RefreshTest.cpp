@@ -100,7 +100,7 @@ TEST_F(Refresh, AChangeDuringARefreshLetsItFinishAndSkipsItsSettle)
     HookedClock hooked(clock);
     ReminderMonitor watched(
         store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); },
-        [&](const QString &line) { diagnostics.push_back(line); }, 1'000'000'000ULL, hooked,
+        [&](const QString &line) { diagnostics.push_back(line); }, hooked,
         QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
     run(watched.start());
     touch(u"edited"_s);
@@ -143,8 +143,8 @@ TEST_F(Refresh, OverlappingRefreshesJournalInTheOrderTheyWereAskedFor)
     }
     HookedClock hooked(clock);
     ReminderMonitor watched(
-        store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); }, {}, 1'000'000'000ULL,
-        hooked, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+        store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); }, {}, hooked,
+        QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
     // While the first refresh yields with 13 reminders read, two are removed and a second refresh
     // starts; it reads 11 and has nothing to yield for.
     std::optional<QCoro::Task<void>> second;
@@ -173,8 +173,8 @@ TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
     CountingClock counting(clock);
     std::vector<ReminderRefreshEvent> delivered;
     ReminderMonitor counted(
-        store, journal, [&](const ReminderRefreshEvent &event) { delivered.push_back(event); }, {}, 1'000'000'000ULL,
-        counting, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+        store, journal, [&](const ReminderRefreshEvent &event) { delivered.push_back(event); }, {}, counting,
+        QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
     run(counted.refresh(u"manual"_s));
     EXPECT_EQ(counting.yields, 2);
     ASSERT_EQ(delivered.size(), 1u);

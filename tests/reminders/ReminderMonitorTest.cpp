@@ -587,7 +587,7 @@ TEST_F(Monitor, TheDetachedOccurrenceOnlyContinuesASeriesThatGoesOn)
 TEST_F(Monitor, TheDetachedOccurrenceKeepsTheSeriesTimeAfterADaylightSavingGap)
 {
     const QTimeZone berlin(QByteArrayLiteral("Europe/Berlin"));
-    ReminderMonitor inBerlin(store, journal, {}, {}, 1'000'000'000ULL, clock, berlin);
+    ReminderMonitor inBerlin(store, journal, {}, {}, clock, berlin);
     Reminder r;
     r.title = u"Night pills"_s;
     r.dueDateComponents = GregorianCalendar(berlin).components(

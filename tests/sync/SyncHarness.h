@@ -91,7 +91,7 @@ public:
     int logCount(const QString &text) const
     {
         int count = 0;
-        for (const auto &line : service->logs()) {
+        for (const auto &line : service->diagnosticLog().logs()) {
             if (line.text.contains(text)) {
                 ++count;
             }

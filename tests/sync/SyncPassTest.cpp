@@ -63,11 +63,11 @@ TEST(SyncPassTest, BootstrapIdleAndRestart)
     EXPECT_EQ(titles(h.serverItems()), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
     EXPECT_EQ(h.model().liveLists(h.userId).size(), 1);
     EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
-    EXPECT_FALSE(service.cloudPullCursor().isEmpty());
-    EXPECT_FALSE(service.cloudPushCursor().isEmpty());
-    EXPECT_FALSE(service.cloudPushCursorNeedsRebase());
-    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 3);
-    EXPECT_EQ(h.defaults.string(u"Quorvin.CloudPushCursor"_s), service.cloudPushCursor());
+    EXPECT_FALSE(service.syncState().cloudPullCursor().isEmpty());
+    EXPECT_FALSE(service.syncState().cloudPushCursor().isEmpty());
+    EXPECT_FALSE(service.syncState().cloudPushCursorNeedsRebase());
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 3);
+    EXPECT_EQ(h.defaults.string(u"Quorvin.CloudPushCursor"_s), service.syncState().cloudPushCursor());
     EXPECT_EQ(h.defaults.integer(u"Quorvin.RemoteIdentityCacheVersion"_s), 1);
 
     h.server.clearJournal();
@@ -81,7 +81,7 @@ TEST(SyncPassTest, BootstrapIdleAndRestart)
     EXPECT_EQ(h.logCount(u"Process restarted -> applying full cloud snapshot"_s), 1);
     EXPECT_EQ(titles(h.serverItems()), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
     EXPECT_EQ(localTitles(h.store), QStringList({u"One"_s, u"Three"_s, u"Two"_s}));
-    EXPECT_FALSE(restarted.cloudPushCursorNeedsRebase());
+    EXPECT_FALSE(restarted.syncState().cloudPushCursorNeedsRebase());
     EXPECT_EQ(restarted.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
 }
 
@@ -114,7 +114,7 @@ TEST(SyncPassTest, EditsFlowBothWays)
     ASSERT_TRUE(h.clock.runUntil([&] { return h.store.reminders().size() == 1; }, 1min));
     ASSERT_TRUE(h.settle());
     EXPECT_EQ(titles(h.serverItems()), QStringList({u"Edited on phone"_s}));
-    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 1);
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 1);
 }
 
 // An HTTP 401 ends the session and clears the cloud-side state without a failure entry of its
@@ -133,22 +133,22 @@ TEST(SyncPassTest, FailuresAreReportedOnce)
     ASSERT_TRUE(h.settle());
     EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云端同步失败）"_s);
     int failureEntries = 0;
-    for (const auto &entry : service.activityLogs()) {
+    for (const auto &entry : service.activityLog().activityLogs()) {
         failureEntries += entry.summary == u"云同步失败"_s ? 1 : 0;
     }
     EXPECT_EQ(failureEntries, 1);
-    EXPECT_FALSE(service.cloudPushCursor().isEmpty());
+    EXPECT_FALSE(service.syncState().cloudPushCursor().isEmpty());
 
     h.server.addFault(u"GET"_s, u"/sync"_s, status(401, R"({"error":"invalid authentication token"})"));
     service.scheduleCloudSync(u"unauthorised"_s);
     ASSERT_TRUE(h.settle());
     EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云账号会话已失效，已清除本机同步状态）"_s);
-    EXPECT_TRUE(service.cloudAuthToken().isEmpty());
+    EXPECT_TRUE(service.account().cloudAuthToken().isEmpty());
     EXPECT_EQ(h.defaults.string(u"Quorvin.CloudAuthToken"_s), QString());
-    EXPECT_TRUE(service.cloudPullCursor().isEmpty());
-    EXPECT_TRUE(service.cloudPushCursor().isEmpty());
-    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 0);
-    EXPECT_TRUE(service.cloudPushCursorNeedsRebase());
+    EXPECT_TRUE(service.syncState().cloudPullCursor().isEmpty());
+    EXPECT_TRUE(service.syncState().cloudPushCursor().isEmpty());
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 0);
+    EXPECT_TRUE(service.syncState().cloudPushCursorNeedsRebase());
     EXPECT_EQ(h.logCount(u"云同步失败 [unauthorised]"_s), 0);
     EXPECT_EQ(h.store.reminders().size(), 1u);
 }
@@ -163,14 +163,15 @@ TEST(SyncPassTest, TokenChangeFencesARunningPass)
     auto &service = h.start();
     ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/reminders/upsert"_s) == 1; }, 1min));
 
-    const auto epoch = service.syncStateEpoch();
-    service.applyCloudAuthToken(QString(), u"signed out during the pass"_s);
-    EXPECT_GT(service.syncStateEpoch(), epoch);
+    const auto epoch = service.syncState().syncStateEpoch();
+    service.account().applyCloudAuthToken(QString(), u"signed out during the pass"_s);
+    EXPECT_GT(service.syncState().syncStateEpoch(), epoch);
+    EXPECT_FALSE(service.isCloudRealtimeWaitRunning()) << "the long-poll of the old token stops";
     ASSERT_TRUE(h.settle());
 
-    EXPECT_EQ(service.reminderMappingIndex().recordCount(), 0);
-    EXPECT_TRUE(service.cloudPushCursor().isEmpty());
-    EXPECT_TRUE(service.cloudPullCursor().isEmpty());
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 0);
+    EXPECT_TRUE(service.syncState().cloudPushCursor().isEmpty());
+    EXPECT_TRUE(service.syncState().cloudPullCursor().isEmpty());
     EXPECT_EQ(h.defaults.stringMap(u"Quorvin.CloudReminderMap"_s).value_or(UserDefaults::StringMap()).size(), 0);
     EXPECT_FALSE(service.lastSyncAttemptStatus().startsWith(u"成功"_s));
     EXPECT_EQ(h.requestCount(u"/reminders/complete"_s), 0);
@@ -196,12 +197,12 @@ TEST(SyncPassTest, VanishedServerItemsAndListUpdates)
     EXPECT_EQ(h.logCount(u"Cloud upsert target missing remotely"_s), 1);
     const auto upserts = h.server.journalFor(u"/reminders/upsert"_s);
     EXPECT_FALSE(upserts.back().request.jsonBody().contains(u"local_id"_s));
-    const auto newServerID = service.reminderMappingIndex().firstServerID(local);
+    const auto newServerID = service.syncState().reminderMappingIndex().firstServerID(local);
     ASSERT_TRUE(newServerID.has_value());
     EXPECT_NE(*newServerID, oldServerID);
     EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
 
-    const auto serverListID = service.listMappingIndex().firstServerID(h.listId);
+    const auto serverListID = service.syncState().listMappingIndex().firstServerID(h.listId);
     ASSERT_TRUE(serverListID.has_value());
     auto list = *h.store.list(h.listId);
     list.title = u"Renamed"_s;
@@ -209,15 +210,47 @@ TEST(SyncPassTest, VanishedServerItemsAndListUpdates)
     h.store.saveList(list);
     ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/lists/update"_s) >= 1; }, 1min));
     ASSERT_TRUE(h.settle());
-    EXPECT_EQ(service.listMappingIndex().firstServerID(h.listId), serverListID);
+    EXPECT_EQ(service.syncState().listMappingIndex().firstServerID(h.listId), serverListID);
     EXPECT_EQ(h.requestCount(u"/lists/create"_s), 1);
 
     h.server.addFault(u"POST"_s, u"/lists/update"_s, status(404, R"({"error":"list not found"})"));
     service.scheduleCloudSync(u"retry"_s);
     ASSERT_TRUE(h.settle());
     EXPECT_EQ(h.requestCount(u"/lists/create"_s), 2);
-    EXPECT_NE(service.listMappingIndex().firstServerID(h.listId), serverListID);
+    EXPECT_NE(service.syncState().listMappingIndex().firstServerID(h.listId), serverListID);
     EXPECT_EQ(h.logCount(u"Cloud list mapping stale local_id="_s), 1);
+}
+
+// Deleting what the server already lost counts as done: the mappings go, the pass succeeds, and
+// no later pass sends the deletes again.
+TEST(SyncPassTest, DeletesOfWhatTheServerAlreadyLostCountAsDone)
+{
+    SyncHarness h;
+    const auto reminder = h.addLocalReminder(u"Short-lived"_s);
+    ReminderList errands;
+    errands.title = u"Errands"_s;
+    errands.sourceId = h.store.sources().front().id;
+    const auto listID = h.store.saveList(errands).id;
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_TRUE(service.syncState().listMappingIndex().firstServerID(listID).has_value());
+
+    h.server.addFault(u"POST"_s, u"/reminders/delete"_s, status(404, R"({"error":"reminder not found"})"));
+    h.server.addFault(u"POST"_s, u"/lists/delete"_s, status(404, R"({"error":"list not found"})"));
+    h.store.removeReminder(reminder);
+    h.store.removeList(listID);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.requestCount(u"/lists/delete"_s) == 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud delete reminder already absent local_id="_s + reminder), 1);
+    EXPECT_EQ(h.logCount(u"Cloud delete list already absent local_id="_s + listID), 1);
+    EXPECT_EQ(service.syncState().reminderMappingIndex().recordCount(), 0);
+    EXPECT_FALSE(service.syncState().listMappingIndex().containsLocalID(listID));
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 1);
+    EXPECT_EQ(h.requestCount(u"/lists/delete"_s), 1);
 }
 
 // A server emptied behind the Mac's back: stale cursors and mappings are dropped and everything is
@@ -237,7 +270,7 @@ TEST(SyncPassTest, EmptyServerGetsBootstrappedAgain)
     EXPECT_EQ(h.logCount(u"Cloud server is empty for current user"_s), 1);
     EXPECT_EQ(h.logCount(u"Cloud bootstrap detected -> uploading 2 local reminders to empty server"_s), 1);
     EXPECT_EQ(titles(h.serverItems()), QStringList({u"A"_s, u"B"_s}));
-    EXPECT_EQ(restarted.reminderMappingIndex().recordCount(), 2);
+    EXPECT_EQ(restarted.syncState().reminderMappingIndex().recordCount(), 2);
 }
 
 } // namespace quorvin::test

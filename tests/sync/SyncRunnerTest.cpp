@@ -76,12 +76,13 @@ TEST(SyncRunnerTest, PausesAndStartConditions)
         ASSERT_TRUE(h.settle());
         EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（缺少云同步令牌）"_s);
         EXPECT_EQ(h.logCount(u"云同步已暂停：缺少登录令牌，本地提醒事项已保留"_s), 1);
-        ASSERT_FALSE(service.activityLogs().isEmpty());
-        EXPECT_EQ(service.activityLogs().front().summary, u"云同步已暂停"_s);
-        EXPECT_EQ(service.activityLogs().front().details, QStringList({u"缺少云同步令牌"_s, u"本机任务已保留"_s}));
-        EXPECT_EQ(service.activityLogs().size(), 1);
+        ASSERT_FALSE(service.activityLog().activityLogs().isEmpty());
+        EXPECT_EQ(service.activityLog().activityLogs().front().summary, u"云同步已暂停"_s);
+        EXPECT_EQ(service.activityLog().activityLogs().front().details,
+            QStringList({u"缺少云同步令牌"_s, u"本机任务已保留"_s}));
+        EXPECT_EQ(service.activityLog().activityLogs().size(), 1);
         EXPECT_EQ(h.requestCount(u"/sync"_s), 0);
-        EXPECT_EQ(service.cloudCursorSummary(), u"push=- / pull=-"_s);
+        EXPECT_EQ(service.syncState().cloudCursorSummary(), u"push=- / pull=-"_s);
     }
     {
         SyncHarness h;
@@ -107,7 +108,7 @@ TEST(SyncRunnerTest, RealtimeLoopsKeepTheirPace)
     h.addLocalReminder(u"Call mum"_s);
     auto &service = h.start();
     ASSERT_TRUE(h.settle());
-    ASSERT_FALSE(service.cloudPullCursor().isEmpty());
+    ASSERT_FALSE(service.syncState().cloudPullCursor().isEmpty());
 
     // A server that answers every wait at once with nothing new.
     h.server.addFault(

@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "account/Strings.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "sync/Strings.h"
 
@@ -41,8 +42,8 @@ TEST(SyncE2e, CloudRebuildReplacesTheServerCopyWithThisMachinesReminders)
     EXPECT_EQ(lines[0], u"POST /admin/reset"_s);
     EXPECT_EQ(lines[1], u"GET /sync"_s);
     EXPECT_EQ(lines.count(u"POST /reminders/upsert"_s), 3) << lines.join(u", "_s).toStdString();
-    EXPECT_TRUE(h.service->activityLogs().size() > 0
-        && h.service->activityLogs().first().summary == SyncText::activityRebuildStarted);
+    EXPECT_TRUE(h.service->activityLog().activityLogs().size() > 0
+        && h.service->activityLog().activityLogs().first().summary == SyncText::activityRebuildStarted);
 }
 
 TEST(SyncE2e, RevokedSessionEndsSyncAndANewTokenResumesWithoutDuplicates)
@@ -56,16 +57,16 @@ TEST(SyncE2e, RevokedSessionEndsSyncAndANewTokenResumesWithoutDuplicates)
     h.server.revokeSession(h.server.sessionByToken(h.macToken)->sessionId);
     h.service->scheduleCloudSync(u"manual"_s);
     ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCloudSyncRunnerActive(); }, 5min));
-    EXPECT_TRUE(h.service->cloudAuthToken().isEmpty());
-    EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + SyncText::sessionExpired + SyncText::statusSuffix);
-    EXPECT_TRUE(h.service->cloudPullCursor().isEmpty());
-    EXPECT_TRUE(h.service->reminderMappingIndex().isEmpty());
+    EXPECT_TRUE(h.service->account().cloudAuthToken().isEmpty());
+    EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + AccountText::sessionExpired + SyncText::statusSuffix);
+    EXPECT_TRUE(h.service->syncState().cloudPullCursor().isEmpty());
+    EXPECT_TRUE(h.service->syncState().reminderMappingIndex().isEmpty());
     EXPECT_EQ(h.localReminders().size(), 2u) << "signing out never touches the local reminders";
 
     // While signed out, the phone keeps working; then this machine gets a new session.
     h.phone->createReminder({.title = u"Phone two"_s});
     const QString newToken = h.server.createSession(h.userId, u"mqv"_s, h.macDeviceId);
-    h.service->applyCloudAuthToken(newToken, u"test sign-in"_s);
+    h.service->account().applyCloudAuthToken(newToken, u"test sign-in"_s);
     h.service->startCloudRealtimeWaitIfNeeded();
     h.service->scheduleCloudSync(u"cloud-auth-token-updated"_s);
     ASSERT_TRUE(h.settle());
@@ -82,7 +83,7 @@ TEST(SyncE2e, SwitchingToAnotherAccountUploadsToThatAccountOnly)
 
     const QString otherUser = h.server.createUser(u"+8613900139000"_s);
     const QString otherToken = h.server.createSession(otherUser, u"mqv"_s, u"mac-device-2"_s);
-    h.service->applyCloudAuthToken(otherToken, u"test account switch"_s);
+    h.service->account().applyCloudAuthToken(otherToken, u"test account switch"_s);
     h.service->startCloudRealtimeWaitIfNeeded();
     h.service->scheduleCloudSync(u"cloud-auth-token-updated"_s);
     ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCloudSyncRunnerActive(); }, 10min));
@@ -92,7 +93,7 @@ TEST(SyncE2e, SwitchingToAnotherAccountUploadsToThatAccountOnly)
     EXPECT_EQ(h.model.liveItems(otherUser).size(), 1);
     EXPECT_EQ(h.model.liveItems(h.userId).size(), 1) << "the first account's copy is left alone";
     EXPECT_EQ(h.localReminders().size(), 1u);
-    EXPECT_EQ(h.service->cloudPullCursor(), h.model.currentCursor(otherUser));
+    EXPECT_EQ(h.service->syncState().cloudPullCursor(), h.model.currentCursor(otherUser));
 }
 
 TEST(SyncE2e, CountVerificationRequestedByTheServer)
@@ -112,7 +113,7 @@ TEST(SyncE2e, CountVerificationRequestedByTheServer)
     EXPECT_EQ(report.value("request_id"_L1).toString(), requestId);
     EXPECT_EQ(report.value("counts"_L1).toObject().value("total_count"_L1).toInt(), 2);
     EXPECT_EQ(report.value("counts"_L1).toObject().value("completed_count"_L1).toInt(), 1);
-    EXPECT_EQ(report.value("server_cursor"_L1).toString(), h.service->cloudPullCursor());
+    EXPECT_EQ(report.value("server_cursor"_L1).toString(), h.service->syncState().cloudPullCursor());
     const QStringList lines = h.syncRequestLines(before);
     ASSERT_TRUE(lines.contains(u"POST /sync/count-verification"_s));
     EXPECT_EQ(lines.last(), u"POST /sync/count-verification"_s) << "the report ends the pass, after its pulls";

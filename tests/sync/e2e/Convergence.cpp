@@ -56,8 +56,8 @@ Fields serverFields(const QJsonObject &item)
         return ::testing::AssertionFailure() << "the service is not running";
     }
     const ReminderMonitor &monitor = *harness.service->reminderMonitor();
-    const CloudIDMappingIndex &reminderMap = harness.service->reminderMappingIndex();
-    const CloudIDMappingIndex &listMap = harness.service->listMappingIndex();
+    const CloudIDMappingIndex &reminderMap = harness.service->syncState().reminderMappingIndex();
+    const CloudIDMappingIndex &listMap = harness.service->syncState().listMappingIndex();
     QStringList problems;
 
     QHash<QString, QJsonObject> serverItems;

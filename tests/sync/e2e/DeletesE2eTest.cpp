@@ -105,7 +105,7 @@ TEST(SyncE2e, PeerDeleteWhileClosed)
         const std::optional<Reminder> survivor = h.localByTitle(u"Deleted by phone"_s);
         ASSERT_TRUE(survivor);
         EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
-        EXPECT_EQ(h.service->reminderMappingIndex().localID(deleted), survivor->id);
+        EXPECT_EQ(h.service->syncState().reminderMappingIndex().localID(deleted), survivor->id);
 
         h.editLocal(survivor->id, [](Reminder &reminder) { reminder.notes = u"still wanted"_s; });
         ASSERT_TRUE(h.settle());

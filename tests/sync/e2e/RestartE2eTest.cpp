@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "matching/Strings.h"
 #include "sync/Strings.h"
 
 #include <QJsonObject>
@@ -96,7 +97,7 @@ TEST(SyncE2e, LostReminderMappingIsRepairedWithoutDuplicates)
 
     {
         FileUserDefaults defaults(h.dir.filePath(u"defaults.json"_s));
-        defaults.remove(SyncText::keyReminderMap);
+        defaults.remove(MatchingText::keyReminderMap);
     }
     h.launch();
     ASSERT_TRUE(h.settle());
@@ -128,7 +129,7 @@ TEST(SyncE2e, AmbiguousRestartPlanStopsThePass)
         << h.syncRequestLines(before).join(u", "_s).toStdString();
     EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
     EXPECT_TRUE(h.store.reminder(twin)) << "nothing local is removed";
-    EXPECT_TRUE(h.service->cloudPushCursorNeedsRebase()) << "the next pass tries the restart path again";
+    EXPECT_TRUE(h.service->syncState().cloudPushCursorNeedsRebase()) << "the next pass tries the restart path again";
 }
 
 } // namespace

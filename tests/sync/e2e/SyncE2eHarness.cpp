@@ -73,10 +73,10 @@ bool SyncE2eHarness::isQuiet() const
     if (!service || service->isCloudSyncRunnerActive()) {
         return false;
     }
-    if (service->cloudPullCursor() != model.currentCursor(userId)) {
+    if (service->syncState().cloudPullCursor() != model.currentCursor(userId)) {
         return false;
     }
-    const QString push = service->cloudPushCursor();
+    const QString push = service->syncState().cloudPushCursor();
     if (push.isEmpty()) {
         return false;
     }
@@ -94,10 +94,11 @@ QString SyncE2eHarness::unrest() const
     if (service->isCloudSyncRunnerActive()) {
         reasons << u"a pass is running"_s;
     }
-    if (service->cloudPullCursor() != model.currentCursor(userId)) {
-        reasons << u"pull cursor %1, server at %2"_s.arg(service->cloudPullCursor(), model.currentCursor(userId));
+    if (service->syncState().cloudPullCursor() != model.currentCursor(userId)) {
+        reasons << u"pull cursor %1, server at %2"_s.arg(
+            service->syncState().cloudPullCursor(), model.currentCursor(userId));
     }
-    const QString push = service->cloudPushCursor();
+    const QString push = service->syncState().cloudPushCursor();
     if (push.isEmpty()) {
         reasons << u"no push cursor"_s;
     } else {
@@ -116,7 +117,7 @@ QString SyncE2eHarness::unrest() const
         }
     }
     reasons << u"status "_s + service->lastSyncAttemptStatus();
-    for (auto it = service->logs().crbegin(); it != service->logs().crend(); ++it) {
+    for (auto it = service->diagnosticLog().logs().crbegin(); it != service->diagnosticLog().logs().crend(); ++it) {
         if (it->text.contains(u"云同步失败 ["_s)) {
             reasons << u"last failure: "_s + it->text;
             break;
@@ -271,7 +272,7 @@ QString SyncE2eHarness::traceOf(const QString &text) const
         }
     }
     if (service) {
-        for (const LogLine &line : service->logs()) {
+        for (const LogLine &line : service->diagnosticLog().logs()) {
             if (line.text.contains(text)) {
                 lines << line.text;
             }
@@ -285,7 +286,8 @@ bool SyncE2eHarness::logged(const QString &fragment) const
     if (!service) {
         return false;
     }
-    return std::ranges::any_of(service->logs(), [&](const LogLine &line) { return line.text.contains(fragment); });
+    return std::ranges::any_of(
+        service->diagnosticLog().logs(), [&](const LogLine &line) { return line.text.contains(fragment); });
 }
 
 QList<QJsonObject> SyncE2eHarness::serverItemsTitled(const QString &title) const

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudRemoteIdentities.h"
+#include "model/SyncResponseEnvelope.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace quorvin {
+
+class DiagnosticSink;
+class ReminderLookup;
+class UserDefaults;
+
+// The cloud-side sync state of this machine: both cursors and the rebase flag, the id mappings of
+// reminders and lists, and the remote identity cache, each persisted in the user defaults under
+// its own key and read back when the state is built. Clearing it (another token or user, an
+// emptied server, a rebuild) never reaches the local reminders or the change journal: this class
+// has no way to.
+class CloudSyncState {
+public:
+    // Groups the mapping changes of one push, apply or restart reconciliation: inside it a map is
+    // only marked dirty, and the close that ends the outermost batch writes each dirty map once.
+    // Every way out of the scope that holds it closes it, a thrown error included.
+    class MappingBatch {
+    public:
+        MappingBatch(MappingBatch &&other) noexcept;
+        MappingBatch(const MappingBatch &) = delete;
+        MappingBatch &operator=(const MappingBatch &) = delete;
+        MappingBatch &operator=(MappingBatch &&) = delete;
+        ~MappingBatch();
+
+    private:
+        friend class CloudSyncState;
+        explicit MappingBatch(CloudSyncState &state);
+        CloudSyncState *m_state;
+    };
+
+    CloudSyncState(UserDefaults &defaults, DiagnosticSink &log);
+
+    // ---- cursors
+    // The server's `next_cursor` of the last applied pull; empty: none.
+    const QString &cloudPullCursor() const { return m_cloudPullCursor; }
+    // The journal sequence already uploaded; empty: none.
+    const QString &cloudPushCursor() const { return m_cloudPushCursor; }
+    void saveCloudPullCursor(const QString &cursor);
+    void saveCloudPushCursor(const QString &cursor);
+    // True at every launch and after every change of token or user, never persisted: the next pass
+    // takes the restart path.
+    bool cloudPushCursorNeedsRebase() const { return m_cloudPushCursorNeedsRebase; }
+    void setCloudPushCursorNeedsRebase(bool value) { m_cloudPushCursorNeedsRebase = value; }
+    // "push=<cursor> / pull=<cursor>", an empty cursor shown as "-".
+    QString cloudCursorSummary() const;
+    // A cursor or a mapping is held.
+    bool holdsState() const;
+
+    // ---- id mappings; every change is written at once, or when the open batch closes
+    const CloudIDMappingIndex &reminderMappingIndex() const { return m_reminderMappingIndex; }
+    const CloudIDMappingIndex &listMappingIndex() const { return m_listMappingIndex; }
+    [[nodiscard]] MappingBatch beginCloudMappingMutationBatch();
+    void setReminderMapping(const QString &serverID, const QString &localID, bool uniqueLocalID);
+    void removeReminderMapping(const QString &serverID);
+    void setListMapping(const QString &serverID, const QString &localID, bool uniqueLocalID);
+    void removeListMapping(const QString &serverID);
+    // Maps a server reminder to the local one a pulled item was written to. A server item that moved
+    // to another local reminder (the next occurrence of a series) keeps its identity on the next
+    // upload: the server's stored source id still names the old reminder, so the cache now names
+    // the new one. Likewise when the stored source id names a reminder that is gone here.
+    void mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders);
+    // The server no longer holds that reminder: it loses its mapping and its place in the cache.
+    void forgetServerReminder(const QString &serverID);
+
+    // ---- remote identity cache: the server's reminder ids and the source id of each
+    const QHash<QString, QString> &cachedRemoteSourceIdentityByServerID() const
+    {
+        return m_cachedRemoteSourceIdentityByServerID;
+    }
+    const QSet<QString> &cachedRemoteServerIDs() const { return m_cachedRemoteServerIDs; }
+    // The cache as a push checks its mappings against it.
+    CloudRemoteIdentities remoteIdentities() const;
+    // 1 once the cache was written from a pull, 0 after a clear; anything but 1 asks for a full pull.
+    qint64 remoteIdentityCacheVersion() const { return m_remoteIdentityCacheVersion; }
+    // Folds one pulled envelope into the cache and saves it.
+    void updateRemoteIdentityCache(const SyncResponseEnvelope &envelope);
+    // Records one reminder the server has just accepted; saved with the next save.
+    void noteRemoteReminderUpsert(const QString &serverID, const std::optional<QString> &sourceID);
+    // Writes the cache when it changed since it was last written, or was never written from a pull.
+    void saveRemoteIdentityCache();
+
+    // ---- surplus completed copies of one occurrence, queued for deletion on the server. Each stays
+    // mapped until its delete succeeds and loses its mapping with it, so a later pull of the
+    // delete leaves the reminder be.
+    const QSet<QString> &redundantCompletedCopyServerIDs() const { return m_redundantCompletedCopyServerIDs; }
+    void noteRedundantCompletedCopy(const QString &serverID) { m_redundantCompletedCopyServerIDs.insert(serverID); }
+    void dropRedundantCompletedCopy(const QString &serverID) { m_redundantCompletedCopyServerIDs.remove(serverID); }
+
+    // ---- clearing
+    // Raised by every clear and by every token change: a pass that sees it move during an await
+    // stops without writing anything.
+    quint64 syncStateEpoch() const { return m_syncStateEpoch; }
+    void raiseSyncStateEpoch() { ++m_syncStateEpoch; }
+    // Empties both cursors (stored as empty texts), both mappings and the remote identity cache, and
+    // logs `reason` as the whole line. The rebase flag is left to the caller.
+    void clearCloudSyncState(const QString &reason);
+
+private:
+    void saveReminderMappings();
+    void saveListMappings();
+    void endCloudMappingMutationBatch();
+    void clearRemoteIdentityCache();
+
+    UserDefaults &m_defaults;
+    DiagnosticSink &m_log;
+
+    QString m_cloudPullCursor;
+    QString m_cloudPushCursor;
+    bool m_cloudPushCursorNeedsRebase = true;
+    quint64 m_syncStateEpoch = 0;
+
+    CloudIDMappingIndex m_reminderMappingIndex;
+    CloudIDMappingIndex m_listMappingIndex;
+    int m_cloudMappingMutationBatchDepth = 0;
+    bool m_reminderMappingsNeedSave = false;
+    bool m_listMappingsNeedSave = false;
+
+    QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
+    QSet<QString> m_cachedRemoteServerIDs;
+    qint64 m_remoteIdentityCacheVersion = 0;
+    // The cache differs from what the defaults hold; an unchanged cache is not rewritten.
+    bool m_remoteIdentityCacheNeedsWrite = true;
+
+    QSet<QString> m_redundantCompletedCopyServerIDs;
+};
+
+} // namespace quorvin

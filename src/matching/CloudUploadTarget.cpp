@@ -1,0 +1,43 @@
+#include "matching/CloudUploadTarget.h"
+
+#include "matching/MatchText.h"
+
+namespace quorvin {
+
+CloudUploadTarget CloudUploadTarget::resolve(const Upload &upload, const CloudRemoteIdentities &remote)
+{
+    if (upload.recurringCompletionServerID) {
+        return {upload.recurringCompletionServerID, Reason::RecurringCompletion, std::nullopt};
+    }
+    if (upload.completedCopy) {
+        return {std::nullopt, Reason::CompletedCopy, std::nullopt};
+    }
+    if (!upload.mappedServerID) {
+        return {std::nullopt, Reason::Unmapped, std::nullopt};
+    }
+    const QString &serverID = *upload.mappedServerID;
+    // The identity the reminder goes by on the server: its source id, or else its own id.
+    std::optional<QString> sourceID;
+    if (const auto source = MatchText::trimmed(upload.sourceItemID); !source.isEmpty()) {
+        sourceID = source;
+    } else if (const auto local = upload.localID.trimmed(); !local.isEmpty()) {
+        sourceID = local;
+    }
+    const auto remoteIdentity = remote.sourceIdentityByServerID.constFind(serverID);
+    if (remoteIdentity != remote.sourceIdentityByServerID.cend()) {
+        if (!sourceID) {
+            return {serverID, Reason::Mapped, std::nullopt};
+        }
+        if (*sourceID != *remoteIdentity) {
+            return {std::nullopt, Reason::IdentityMismatch, serverID};
+        }
+    }
+    const bool known = !remote.sourceIdentities || !sourceID || remote.sourceIdentities->contains(*sourceID)
+        || (remote.serverIDs && remote.serverIDs->contains(serverID));
+    if (!known) {
+        return {std::nullopt, Reason::MissingRemotely, serverID};
+    }
+    return {serverID, Reason::Mapped, std::nullopt};
+}
+
+} // namespace quorvin

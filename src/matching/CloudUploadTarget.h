@@ -1,0 +1,51 @@
+#pragma once
+
+#include "matching/CloudRemoteIdentities.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace quorvin {
+
+// Which server item the upload of one local reminder writes to, and why. Pure: it reads only its
+// arguments.
+struct CloudUploadTarget {
+    // The reminder as the push sees it.
+    struct Upload {
+        QString localID;
+        std::optional<QString> sourceItemID;
+        // The first server id the reminder mapping holds for `localID`.
+        std::optional<QString> mappedServerID;
+        // The reminder carries on a series whose previous occurrence was completed here: the server
+        // item of that occurrence, which the series keeps.
+        std::optional<QString> recurringCompletionServerID;
+        // The reminder is the completed copy such a completion left behind.
+        bool completedCopy = false;
+    };
+
+    enum class Reason {
+        // No mapping: a new server item.
+        Unmapped,
+        // The mapped server item.
+        Mapped,
+        // The server item of the series' completed occurrence.
+        RecurringCompletion,
+        // A completed copy always becomes a server item of its own.
+        CompletedCopy,
+        // The mapped item carries another source identity on the server: a separate server copy.
+        IdentityMismatch,
+        // Neither the mapped item nor the reminder's identity is known on the server: a new copy.
+        MissingRemotely,
+    };
+
+    static CloudUploadTarget resolve(const Upload &upload, const CloudRemoteIdentities &remote);
+
+    // Absent: the upload creates a new server item.
+    std::optional<QString> serverID;
+    Reason reason = Reason::Unmapped;
+    // A mapped server id the upload abandons; its mapping is stale.
+    std::optional<QString> staleServerID;
+};
+
+} // namespace quorvin

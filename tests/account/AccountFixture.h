@@ -1,0 +1,65 @@
+#pragma once
+
+#include "account/CloudAccount.h"
+#include "account/CloudAccountOwner.h"
+#include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
+#include "platform/concurrency/ManualClock.h"
+#include "platform/defaults/InMemoryUserDefaults.h"
+
+#include <QStringList>
+
+#include <memory>
+
+namespace quorvin::test {
+
+// Stands for the service: records what the account asks of its owner.
+class RecordingAccountOwner : public CloudAccountOwner {
+public:
+    void markSyncInProgress() override { statuses.append(QStringLiteral("in progress")); }
+    void markSyncSuccess(const QString &message) override { statuses.append(QStringLiteral("success: ") + message); }
+    void markSyncFailure(const QString &message) override { statuses.append(QStringLiteral("failure: ") + message); }
+    void scheduleCloudSync(const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &) override
+    {
+        triggers.append(trigger);
+    }
+    void startCloudRealtimeWaitIfNeeded() override { ++realtimeWaitStarts; }
+    void cloudAuthTokenApplied() override { ++tokensApplied; }
+
+    QStringList statuses;
+    QStringList triggers;
+    int realtimeWaitStarts = 0;
+    int tokensApplied = 0;
+};
+
+// The account over the real sync state, log and in-memory defaults, as the service wires them.
+// Settings written before build() are what the account and the state read back.
+struct AccountFixture {
+    void build()
+    {
+        syncState = std::make_unique<CloudSyncState>(defaults, log);
+        account = std::make_unique<CloudAccount>(defaults, *syncState, log, owner);
+    }
+
+    // Cursors, one mapping and a written remote identity cache, as a finished pass leaves them.
+    void holdSyncState()
+    {
+        syncState->saveCloudPullCursor(QStringLiteral("7"));
+        syncState->saveCloudPushCursor(QStringLiteral("3"));
+        syncState->setReminderMapping(QStringLiteral("server-1"), QStringLiteral("local-1"), false);
+        syncState->noteRemoteReminderUpsert(QStringLiteral("server-1"), QStringLiteral("local-1"));
+        syncState->saveRemoteIdentityCache();
+        syncState->setCloudPushCursorNeedsRebase(false);
+    }
+
+    const QString &newestLogLine() const { return log.logs().front().text; }
+
+    ManualClock clock;
+    InMemoryUserDefaults defaults;
+    DiagnosticLog log {clock};
+    RecordingAccountOwner owner;
+    std::unique_ptr<CloudSyncState> syncState;
+    std::unique_ptr<CloudAccount> account;
+};
+
+} // namespace quorvin::test

@@ -1,0 +1,72 @@
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
+#include "activity/QuorvinActivityLogStore.h"
+#include "platform/concurrency/ManualClock.h"
+#include "platform/defaults/InMemoryUserDefaults.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace quorvin::test {
+
+TEST(ActivityLogTest, ActivityLogRules)
+{
+    ManualClock clock;
+    InMemoryUserDefaults defaults;
+    DiagnosticLog log(clock);
+    ActivityLog activity(defaults, clock, log);
+
+    activity.appendActivityLog(u"同步"_s, u"  "_s, {u"x"_s});
+    EXPECT_TRUE(activity.activityLogs().isEmpty());
+    EXPECT_FALSE(defaults.contains(u"Quorvin.ActivityLogs.v1"_s));
+
+    activity.appendActivityLog(u"用户操作"_s, u" Summary \n"_s, {u" a "_s, u""_s, u"   "_s, u"b\n"_s});
+    EXPECT_EQ(activity.activityLogs().front().summary, u"Summary"_s);
+    EXPECT_EQ(activity.activityLogs().front().details, QStringList({u"a"_s, u"b"_s}));
+
+    activity.appendActivityLog(u"同步"_s, u"云同步失败"_s, {u"boom"_s});
+    activity.appendActivityLog(u"同步"_s, u"云同步失败"_s, {u"boom"_s});
+    activity.appendActivityLog(u"用户操作"_s, u"Repeated"_s, {});
+    activity.appendActivityLog(u"用户操作"_s, u"Repeated"_s, {});
+    EXPECT_EQ(activity.activityLogs().size(), 4);
+
+    QStringList ten;
+    for (int i = 0; i < 10; ++i) {
+        ten.append(QString::number(i));
+    }
+    for (int i = 0; i < 85; ++i) {
+        activity.appendActivityLog(u"用户操作"_s, u"Entry %1"_s.arg(i), ten);
+    }
+    EXPECT_EQ(activity.activityLogs().size(), 80);
+    EXPECT_EQ(activity.activityLogs().front().details.size(), 8);
+    const auto stored = QuorvinActivityLogStore::load(defaults);
+    ASSERT_EQ(stored.size(), 80);
+    EXPECT_EQ(stored.front().summary, u"Entry 84"_s);
+    EXPECT_EQ(stored.front().createdAt, activity.activityLogs().front().createdAt);
+    EXPECT_EQ(stored.front().id, activity.activityLogs().front().id);
+    // A restart finds the same entries.
+    EXPECT_EQ(ActivityLog(defaults, clock, log).activityLogs(), activity.activityLogs());
+
+    defaults.setBytes(u"Quorvin.ActivityLogs.v1"_s, R"([{"id":"x"}])");
+    EXPECT_TRUE(QuorvinActivityLogStore::load(defaults).isEmpty());
+    EXPECT_FALSE(defaults.contains(u"Quorvin.ActivityLogs.v1"_s));
+
+    activity.clearActivityLogs();
+    EXPECT_TRUE(activity.activityLogs().isEmpty());
+    EXPECT_TRUE(log.logs().front().text.endsWith(u"] Cleared activity lines"_s));
+}
+
+TEST(ActivityLogTest, DiagnosticLogKeepsTheNewest80Lines)
+{
+    ManualClock clock;
+    DiagnosticLog log(clock);
+    for (int i = 0; i < 90; ++i) {
+        log.appendLog(u"line %1"_s.arg(i));
+    }
+    EXPECT_EQ(log.logs().size(), 80);
+    EXPECT_EQ(log.logs().front().text, u"[2026-01-05T09:00:00.000Z] line 89"_s);
+    EXPECT_TRUE(log.logs().back().text.endsWith(u"] line 10"_s));
+}
+
+} // namespace quorvin::test

@@ -1,0 +1,180 @@
+#include "InMemoryReminderLookup.h"
+#include "TestPayloads.h"
+
+#include "matching/CloudSyncState.h"
+#include "platform/concurrency/ManualClock.h"
+#include "platform/core/DiagnosticSink.h"
+#include "platform/defaults/InMemoryUserDefaults.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace quorvin::test {
+
+namespace {
+const QString reminderMapKey = u"Quorvin.CloudReminderMap"_s;
+const QString listMapKey = u"Quorvin.CloudListMap"_s;
+const QString serverIDsKey = u"Quorvin.RemoteServerIDs"_s;
+
+struct RecordingSink : DiagnosticSink {
+    void appendLog(const QString &message) override { lines.append(message); }
+    QStringList lines;
+};
+
+// How often each key was written with a new value since the spy was made.
+int writes(const QSignalSpy &spy, const QString &key)
+{
+    return int(std::count_if(spy.cbegin(), spy.cend(), [&](const QList<QVariant> &args) { return args.at(0) == key; }));
+}
+
+// Holds a batch across an await of the clock and fails after it, as a push that fails half-way.
+QCoro::Task<void> failingPush(CloudSyncState &state, Clock &clock)
+{
+    const auto batch = state.beginCloudMappingMutationBatch();
+    state.setReminderMapping(u"s-late"_s, u"l-late"_s, false);
+    co_await clock.sleep(1s);
+    state.setListMapping(u"list-s"_s, u"list-l"_s, true);
+    throw std::runtime_error("the server went away");
+}
+
+SyncResponseEnvelope pulled(QList<ReminderPayload> items, bool fullSnapshot)
+{
+    SyncResponseEnvelope envelope;
+    envelope.items = std::move(items);
+    envelope.full_snapshot = fullSnapshot;
+    return envelope;
+}
+
+ReminderPayload serverItem(const QString &serverID, const std::optional<QString> &sourceID)
+{
+    auto item = reminder(serverID);
+    item.source_item_id = sourceID;
+    return item;
+}
+} // namespace
+
+// Inside a batch the maps are only marked; the close of the outermost batch writes each changed map
+// once, whichever way its scope is left.
+TEST(CloudSyncStateTest, BatchWritesEachMapOnceAndEveryExitClosesIt)
+{
+    InMemoryUserDefaults defaults;
+    RecordingSink log;
+    CloudSyncState state(defaults, log);
+    QSignalSpy spy(&defaults, &UserDefaults::changed);
+
+    {
+        const auto batch = state.beginCloudMappingMutationBatch();
+        {
+            const auto nested = state.beginCloudMappingMutationBatch();
+            for (int i = 0; i < 10; ++i) {
+                state.setReminderMapping(u"s%1"_s.arg(i), u"l%1"_s.arg(i), false);
+            }
+        }
+        state.removeReminderMapping(u"s9"_s);
+        EXPECT_EQ(writes(spy, reminderMapKey), 0) << "neither the changes nor the nested close write";
+    }
+    EXPECT_EQ(writes(spy, reminderMapKey), 1);
+    EXPECT_EQ(writes(spy, listMapKey), 0) << "an unchanged map is not written";
+    EXPECT_EQ(defaults.stringMap(reminderMapKey)->size(), 9);
+
+    // Outside a batch every change is written at once.
+    state.setListMapping(u"list-1"_s, u"local-list-1"_s, true);
+    EXPECT_EQ(writes(spy, listMapKey), 1);
+
+    // A thrown error closes the batch too, also one held by a coroutine across an await.
+    ManualClock clock;
+    EXPECT_THROW(runInVirtualTime(clock, failingPush(state, clock)), std::runtime_error);
+    EXPECT_EQ(writes(spy, reminderMapKey), 2);
+    EXPECT_EQ(writes(spy, listMapKey), 2);
+    EXPECT_EQ(defaults.stringMap(reminderMapKey)->value(u"s-late"_s), u"l-late"_s);
+    state.setReminderMapping(u"s-after"_s, u"l-after"_s, false);
+    EXPECT_EQ(writes(spy, reminderMapKey), 3) << "no batch is left open";
+
+    // What was written is what a restart reads back.
+    const CloudSyncState restarted(defaults, log);
+    EXPECT_EQ(restarted.reminderMappingIndex().serverToLocal(), state.reminderMappingIndex().serverToLocal());
+    EXPECT_EQ(restarted.listMappingIndex().serverToLocal(), state.listMappingIndex().serverToLocal());
+}
+
+// A pull writes the cache, and a change made between pulls (an upload, a remapped or forgotten
+// server item) is written back by the next save.
+TEST(CloudSyncStateTest, IdentityCacheIsWrittenBackAfterItChanged)
+{
+    InMemoryUserDefaults defaults;
+    RecordingSink log;
+    InMemoryReminderLookup reminders;
+    CloudSyncState state(defaults, log);
+    EXPECT_EQ(state.remoteIdentityCacheVersion(), 0);
+
+    state.updateRemoteIdentityCache(
+        pulled({serverItem(u"s2"_s, u"l2"_s), serverItem(u"s1"_s, u" l1 "_s), serverItem(u"  "_s, u"x"_s)}, true));
+    EXPECT_EQ(state.remoteIdentityCacheVersion(), 1);
+    EXPECT_EQ(defaults.stringArray(serverIDsKey), QStringList({u"s1"_s, u"s2"_s}));
+    EXPECT_EQ(state.cachedRemoteSourceIdentityByServerID().value(u"s1"_s), u"l1"_s);
+
+    const auto storedIdentity = [&](const QString &serverID) {
+        return defaults.stringMap(u"Quorvin.RemoteSourceIdentityMap"_s)->value(serverID);
+    };
+    state.setReminderMapping(u"s1"_s, u"l1"_s, false);
+    reminders.put(reminder(u"l1"_s));
+    state.mapCloudReminder(u"s1"_s, u"l1-next"_s, reminders);
+    state.saveRemoteIdentityCache();
+    EXPECT_EQ(storedIdentity(u"s1"_s), u"l1-next"_s) << "the series moved on to another reminder";
+    state.noteRemoteReminderUpsert(u"s3"_s, u"l3"_s);
+    state.saveRemoteIdentityCache();
+    EXPECT_EQ(storedIdentity(u"s3"_s), u"l3"_s);
+    state.forgetServerReminder(u"s2"_s);
+    state.saveRemoteIdentityCache();
+    EXPECT_EQ(defaults.stringArray(serverIDsKey), QStringList({u"s1"_s, u"s3"_s}));
+    EXPECT_FALSE(state.reminderMappingIndex().localID(u"s2"_s).has_value());
+
+    const CloudSyncState restarted(defaults, log);
+    EXPECT_EQ(restarted.remoteIdentityCacheVersion(), 1);
+    EXPECT_EQ(restarted.cachedRemoteServerIDs(), state.cachedRemoteServerIDs());
+    EXPECT_EQ(restarted.cachedRemoteSourceIdentityByServerID(), state.cachedRemoteSourceIdentityByServerID());
+    EXPECT_EQ(restarted.reminderMappingIndex().localID(u"s1"_s), u"l1-next"_s);
+}
+
+// The clear empties cursors, mappings and cache under their own keys and nothing else: the local
+// reminders, the journal and the account are out of its reach, and the rebase flag is the caller's.
+TEST(CloudSyncStateTest, ClearTouchesOnlyTheCloudSideState)
+{
+    InMemoryUserDefaults defaults;
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, u"qvk_token"_s);
+    RecordingSink log;
+    CloudSyncState state(defaults, log);
+    state.saveCloudPullCursor(u"7"_s);
+    state.saveCloudPushCursor(u"3"_s);
+    state.setListMapping(u"list-s"_s, u"list-l"_s, true);
+    state.updateRemoteIdentityCache(pulled({serverItem(u"s1"_s, u"l1"_s)}, true));
+    state.setCloudPushCursorNeedsRebase(false);
+    ASSERT_TRUE(state.holdsState());
+    const auto epoch = state.syncStateEpoch();
+
+    {
+        const auto batch = state.beginCloudMappingMutationBatch();
+        state.clearCloudSyncState(u"reason line"_s);
+        EXPECT_TRUE(state.listMappingIndex().isEmpty());
+        EXPECT_EQ(defaults.stringMap(listMapKey)->size(), 1) << "written when the batch closes";
+    }
+    EXPECT_TRUE(defaults.stringMap(listMapKey)->isEmpty());
+    EXPECT_FALSE(state.holdsState());
+    EXPECT_EQ(defaults.string(u"Quorvin.CloudPullCursor"_s), QString()) << "kept as an empty text";
+    EXPECT_EQ(defaults.string(u"Quorvin.CloudPushCursor"_s), QString());
+    EXPECT_FALSE(defaults.contains(serverIDsKey));
+    EXPECT_FALSE(defaults.contains(u"Quorvin.RemoteIdentityCacheVersion"_s));
+    EXPECT_EQ(state.remoteIdentityCacheVersion(), 0);
+    EXPECT_EQ(state.cloudCursorSummary(), u"push=- / pull=-"_s);
+    EXPECT_GT(state.syncStateEpoch(), epoch);
+    EXPECT_FALSE(state.cloudPushCursorNeedsRebase());
+    EXPECT_EQ(defaults.string(u"Quorvin.CloudAuthToken"_s), u"qvk_token"_s);
+    EXPECT_EQ(log.lines, QStringList({u"reason line"_s}));
+}
+
+} // namespace quorvin::test
