@@ -27,8 +27,9 @@ namespace {
 bool isAscii(QStringView text)
 {
     for (const QChar c : text) {
-        if (c.unicode() >= 0x80)
+        if (c.unicode() >= 0x80) {
             return false;
+        }
     }
     return true;
 }
@@ -36,12 +37,14 @@ bool isAscii(QStringView text)
 // Trimming only looks at the two ends; an ASCII letter, digit or mark there means nothing to trim.
 QStringView trimmedView(const QString &text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty()) {
         return {};
+    }
     const char16_t first = text.front().unicode();
     const char16_t last = text.back().unicode();
-    if (first > u' ' && first < 0x7f && last > u' ' && last < 0x7f)
+    if (first > u' ' && first < 0x7f && last > u' ' && last < 0x7f) {
         return text;
+    }
     return QStringView(text).trimmed();
 }
 
@@ -87,26 +90,30 @@ QString normalized(const QString &text)
             ascii = false;
             break;
         }
-        if ((u >= u'A' && u <= u'Z') || u == u'\r')
+        if ((u >= u'A' && u <= u'Z') || u == u'\r') {
             plain = false;
+        }
     }
-    if (ascii && plain)
+    if (ascii && plain) {
         return view.size() == text.size() ? text : view.toString();
+    }
     if (ascii) {
         QString result(view.size(), Qt::Uninitialized);
         QChar *out = result.data();
         for (qsizetype i = 0; i < view.size(); ++i) {
             const char16_t u = view[i].unicode();
-            if (u == u'\r' && i + 1 < view.size() && view[i + 1] == u'\n')
+            if (u == u'\r' && i + 1 < view.size() && view[i + 1] == u'\n') {
                 continue; // the line feed that follows stands for both
+            }
             *out++ = QChar(asciiLower(u));
         }
         result.resize(out - result.constData());
         return result;
     }
     QString result = view.toString();
-    if (result.contains(u'\r'))
+    if (result.contains(u'\r')) {
         result.replace(u"\r\n"_s, u"\n"_s);
+    }
     return result.toLower();
 }
 
@@ -119,13 +126,15 @@ bool normalizedEqual(const QString &a, const QString &b)
 {
     const QStringView x = trimmedView(a);
     const QStringView y = trimmedView(b);
-    if (!isAscii(x) || !isAscii(y))
+    if (!isAscii(x) || !isAscii(y)) {
         return normalized(a) == normalized(b);
+    }
     AsciiNormalizedReader rx(x);
     AsciiNormalizedReader ry(y);
     while (!rx.atEnd() && !ry.atEnd()) {
-        if (rx.next() != ry.next())
+        if (rx.next() != ry.next()) {
             return false;
+        }
     }
     return rx.atEnd() && ry.atEnd();
 }
@@ -148,8 +157,9 @@ bool normalizedIsEmpty(const std::optional<QString> &text)
 
 QString trimmed(const std::optional<QString> &text)
 {
-    if (!text)
+    if (!text) {
         return QString();
+    }
     const QStringView view = trimmedView(*text);
     return view.size() == text->size() ? *text : view.toString();
 }

@@ -7,8 +7,9 @@ namespace quorvin {
 size_t qHash(const CloudIdentityPayload &value, size_t seed) noexcept
 {
     for (const auto *field : {&value.identity_id, &value.provider, &value.provider_subject, &value.display_label,
-             &value.linked_at, &value.last_login_at})
+             &value.linked_at, &value.last_login_at}) {
         seed = hashOptionalField(seed, *field);
+    }
     return seed;
 }
 

@@ -13,8 +13,9 @@ namespace quorvin {
 JSONValue::Object JSONValue::stringMap(const QMap<QString, QString> &map)
 {
     Object result;
-    for (auto it = map.cbegin(); it != map.cend(); ++it)
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
         result.insert(it.key(), JSONValue(it.value()));
+    }
     return result;
 }
 
@@ -24,17 +25,20 @@ bool sameUnderNormalizedKeys(const JSONValue::Object &x, const JSONValue::Object
 {
     const auto normalized = [](const JSONValue::Object &object) {
         JSONValue::Object result;
-        for (auto it = object.cbegin(); it != object.cend(); ++it)
+        for (auto it = object.cbegin(); it != object.cend(); ++it) {
             result.insert(it.key().normalized(QString::NormalizationForm_C), it.value());
+        }
         return result;
     };
     const JSONValue::Object nx = normalized(x);
     const JSONValue::Object ny = normalized(y);
-    if (nx.size() != ny.size())
+    if (nx.size() != ny.size()) {
         return false;
+    }
     for (auto it = nx.cbegin(), jt = ny.cbegin(); it != nx.cend(); ++it, ++jt) {
-        if (it.key() != jt.key() || !(it.value() == jt.value()))
+        if (it.key() != jt.key() || !(it.value() == jt.value())) {
             return false;
+        }
     }
     return true;
 }
@@ -42,8 +46,9 @@ bool sameUnderNormalizedKeys(const JSONValue::Object &x, const JSONValue::Object
 
 bool operator==(const JSONValue &a, const JSONValue &b)
 {
-    if (a.m_kind != b.m_kind)
+    if (a.m_kind != b.m_kind) {
         return false;
+    }
     switch (a.kind()) {
     case JSONValue::Kind::Null:
         return true;
@@ -61,13 +66,16 @@ bool operator==(const JSONValue &a, const JSONValue &b)
     case JSONValue::Kind::Object: {
         const auto &x = *a.objectValue();
         const auto &y = *b.objectValue();
-        if (x.size() != y.size())
+        if (x.size() != y.size()) {
             return false;
+        }
         for (auto it = x.cbegin(), jt = y.cbegin(); it != x.cend(); ++it, ++jt) {
-            if (it.key() != jt.key())
+            if (it.key() != jt.key()) {
                 return sameUnderNormalizedKeys(x, y);
-            if (!(it.value() == jt.value()))
+            }
+            if (!(it.value() == jt.value())) {
                 return false;
+            }
         }
         return true;
     }
@@ -90,15 +98,17 @@ JSONValue JSONValue::fromQJsonValue(const QJsonValue &value)
         const QJsonArray array = value.toArray();
         Array result;
         result.reserve(array.size());
-        for (const auto &element : array)
+        for (const auto &element : array) {
             result.append(fromQJsonValue(element));
+        }
         return JSONValue(std::move(result));
     }
     case QJsonValue::Object: {
         const QJsonObject object = value.toObject();
         Object result;
-        for (auto it = object.begin(); it != object.end(); ++it)
+        for (auto it = object.begin(); it != object.end(); ++it) {
             result.insert(it.key(), fromQJsonValue(it.value()));
+        }
         return JSONValue(std::move(result));
     }
     case QJsonValue::Undefined:
@@ -115,21 +125,24 @@ QJsonValue JSONValue::toQJsonValue() const
     case Kind::Bool:
         return QJsonValue(*boolValue());
     case Kind::Number:
-        if (!std::isfinite(*numberValue()))
+        if (!std::isfinite(*numberValue())) {
             throw JSONCodingError(JSONCodingError::Encoding, QString(), QStringLiteral("non-finite number"));
+        }
         return QJsonValue(*numberValue());
     case Kind::String:
         return QJsonValue(*stringValue());
     case Kind::Array: {
         QJsonArray array;
-        for (const auto &element : *arrayValue())
+        for (const auto &element : *arrayValue()) {
             array.append(element.toQJsonValue());
+        }
         return array;
     }
     case Kind::Object: {
         QJsonObject object;
-        for (auto it = objectValue()->cbegin(); it != objectValue()->cend(); ++it)
+        for (auto it = objectValue()->cbegin(); it != objectValue()->cend(); ++it) {
             object.insert(it.key(), it.value().toQJsonValue());
+        }
         return object;
     }
     }

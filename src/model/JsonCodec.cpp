@@ -23,18 +23,21 @@ QString Path::render(const char *lastKey) const
 {
     QString text;
     const auto appendKey = [&text](const char *key) {
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             text += u'.';
+        }
         text += QString::fromUtf8(key); // keys of free-form maps may be any text
     };
     for (const Segment &segment : m_segments) {
-        if (segment.key)
+        if (segment.key) {
             appendKey(segment.key);
-        else
+        } else {
             text += u'[' + QString::number(segment.index) + u']';
+        }
     }
-    if (lastKey)
+    if (lastKey) {
         appendKey(lastKey);
+    }
     return text;
 }
 
@@ -45,8 +48,9 @@ void fail(JSONCodingError::Code code, const Path &path, const QString &reason, c
 
 void Writer::key(const char *key, bool &first)
 {
-    if (!first)
+    if (!first) {
         out.append(',');
+    }
     first = false;
     out.append('"');
     out.append(key);
@@ -67,12 +71,13 @@ void Writer::string(const QString &text)
             // is written as a \u escape instead, so that it reads back unchanged.
             qsizetype end = i;
             while (end < size && data[end] >= 0x80) {
-                if (QChar::isHighSurrogate(data[end]) && end + 1 < size && QChar::isLowSurrogate(data[end + 1]))
+                if (QChar::isHighSurrogate(data[end]) && end + 1 < size && QChar::isLowSurrogate(data[end + 1])) {
                     end += 2;
-                else if (!QChar::isSurrogate(data[end]))
+                } else if (!QChar::isSurrogate(data[end])) {
                     ++end;
-                else
+                } else {
                     break;
+                }
             }
             if (end > i) {
                 out.append(QStringView(data + i, end - i).toUtf8());
@@ -127,8 +132,9 @@ void Writer::integer(qint64 value)
 
 void Writer::number(double value, const Path &path)
 {
-    if (!std::isfinite(value))
+    if (!std::isfinite(value)) {
         fail(JSONCodingError::Encoding, path, u"non-finite number"_s);
+    }
     out.append(shortestDecimal(value));
 }
 
@@ -151,8 +157,9 @@ void Writer::jsonValue(const JSONValue &value, Path &path)
         const auto &array = *value.arrayValue();
         put('[');
         for (qsizetype i = 0; i < array.size(); ++i) {
-            if (i)
+            if (i) {
                 put(',');
+            }
             path.push(i);
             jsonValue(array[i], path);
             path.pop();
@@ -165,8 +172,9 @@ void Writer::jsonValue(const JSONValue &value, Path &path)
         put('{');
         bool first = true;
         for (auto it = object.cbegin(); it != object.cend(); ++it) {
-            if (!first)
+            if (!first) {
                 put(',');
+            }
             first = false;
             string(it.key());
             put(':');
@@ -207,8 +215,9 @@ QString fromUtf8Text(const char *data, qsizetype length)
 // trip.
 QString unescape(const char *data, quint32 length, bool escaped)
 {
-    if (!escaped)
+    if (!escaped) {
         return fromUtf8Text(data, length);
+    }
     QString out;
     out.reserve(length);
     const char *p = data;
@@ -272,12 +281,14 @@ public:
     void parse()
     {
         // A byte order mark is tolerated at the start, as Qt's parser does.
-        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0)
+        if (m_end - m_p >= 3 && std::memcmp(m_p, "\xEF\xBB\xBF", 3) == 0) {
             m_p += 3;
+        }
         value(0);
         skipSpace();
-        if (m_p != m_end)
+        if (m_p != m_end) {
             error("unexpected text after the value");
+        }
     }
 
 private:
@@ -289,14 +300,16 @@ private:
 
     void skipSpace()
     {
-        while (m_p != m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t'))
+        while (m_p != m_end && (*m_p == ' ' || *m_p == '\n' || *m_p == '\r' || *m_p == '\t')) {
             ++m_p;
+        }
     }
 
     quint32 push(Node::Type type, const char *start)
     {
-        if (m_nodes.size() >= std::numeric_limits<quint32>::max() - 1)
+        if (m_nodes.size() >= std::numeric_limits<quint32>::max() - 1) {
             error("document too large");
+        }
         m_nodes.push_back(Node {type, false, false, quint32(start - m_begin), 0, 0, 0});
         return quint32(m_nodes.size() - 1);
     }
@@ -305,8 +318,9 @@ private:
     void value(int depth)
     {
         skipSpace();
-        if (m_p == m_end)
+        if (m_p == m_end) {
             error("unexpected end");
+        }
         switch (*m_p) {
         case '{':
             object(depth);
@@ -338,16 +352,18 @@ private:
     void literal(const char *word, Node::Type type)
     {
         const size_t length = std::char_traits<char>::length(word);
-        if (size_t(m_end - m_p) < length || std::memcmp(m_p, word, length) != 0)
+        if (size_t(m_end - m_p) < length || std::memcmp(m_p, word, length) != 0) {
             error("unexpected character");
+        }
         close(push(type, m_p));
         m_p += length;
     }
 
     void object(int depth)
     {
-        if (depth >= maximumDepth)
+        if (depth >= maximumDepth) {
             error("nesting too deep");
+        }
         const quint32 index = push(Node::Object, m_p);
         ++m_p;
         quint32 count = 0;
@@ -358,14 +374,16 @@ private:
         } else {
             for (;;) {
                 skipSpace();
-                if (m_p == m_end || *m_p != '"')
+                if (m_p == m_end || *m_p != '"') {
                     error("expected a key");
+                }
                 const quint32 key = string();
                 m_keyNodes.push_back(key);
                 m_keyHashes.push_back(keyHash(m_nodes[key]));
                 skipSpace();
-                if (m_p == m_end || *m_p != ':')
+                if (m_p == m_end || *m_p != ':') {
                     error("expected ':'");
+                }
                 ++m_p;
                 value(depth + 1);
                 ++count;
@@ -381,8 +399,9 @@ private:
                 error("expected ',' or '}'");
             }
         }
-        if (count > 1)
+        if (count > 1) {
             shadowRepeatedKeys(keysBase);
+        }
         m_keyNodes.resize(keysBase);
         m_keyHashes.resize(keysBase);
         m_nodes[index].count = count;
@@ -402,15 +421,17 @@ private:
             length = decoded.size();
         }
         quint32 hash = 2166136261u;
-        for (qsizetype i = 0; i < length; ++i)
+        for (qsizetype i = 0; i < length; ++i) {
             hash = (hash ^ quint8(data[i])) * 16777619u;
+        }
         return hash;
     }
 
     bool sameKey(const Node &a, const Node &b) const
     {
-        if (!a.flag && !b.flag)
+        if (!a.flag && !b.flag) {
             return a.length == b.length && std::memcmp(m_begin + a.start, m_begin + b.start, a.length) == 0;
+        }
         return unescape(m_begin + a.start, a.length, a.flag) == unescape(m_begin + b.start, b.length, b.flag);
     }
 
@@ -423,12 +444,14 @@ private:
         bool collision = false;
         for (size_t i = 1; i < n; ++i) {
             bool any = false;
-            for (size_t j = 0; j < i; ++j)
+            for (size_t j = 0; j < i; ++j) {
                 any |= hashes[j] == hashes[i];
+            }
             collision |= any;
         }
-        if (!collision)
+        if (!collision) {
             return;
+        }
         for (size_t i = 0; i + 1 < n; ++i) {
             for (size_t j = i + 1; j < n; ++j) {
                 if (hashes[i] == hashes[j] && sameKey(m_nodes[m_keyNodes[base + i]], m_nodes[m_keyNodes[base + j]])) {
@@ -441,8 +464,9 @@ private:
 
     void array(int depth)
     {
-        if (depth >= maximumDepth)
+        if (depth >= maximumDepth) {
             error("nesting too deep");
+        }
         const quint32 index = push(Node::Array, m_p);
         ++m_p;
         quint32 count = 0;
@@ -471,12 +495,15 @@ private:
 
     static int hexValue(char c)
     {
-        if (c >= '0' && c <= '9')
+        if (c >= '0' && c <= '9') {
             return c - '0';
-        if (c >= 'a' && c <= 'f')
+        }
+        if (c >= 'a' && c <= 'f') {
             return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
+        }
+        if (c >= 'A' && c <= 'F') {
             return c - 'A' + 10;
+        }
         return -1;
     }
 
@@ -487,16 +514,19 @@ private:
         bool escaped = false;
         bool nonAscii = false;
         for (;;) {
-            if (m_p == m_end)
+            if (m_p == m_end) {
                 error("unterminated string");
+            }
             const unsigned char c = static_cast<unsigned char>(*m_p);
-            if (c == '"')
+            if (c == '"') {
                 break;
+            }
             if (c == '\\') {
                 escaped = true;
                 ++m_p;
-                if (m_p == m_end)
+                if (m_p == m_end) {
                     error("unterminated string");
+                }
                 switch (*m_p) {
                 case '"':
                 case '\\':
@@ -511,8 +541,9 @@ private:
                 case 'u':
                     ++m_p;
                     for (int i = 0; i < 4; ++i, ++m_p) {
-                        if (m_p == m_end || hexValue(*m_p) < 0)
+                        if (m_p == m_end || hexValue(*m_p) < 0) {
                             error("bad \\u escape");
+                        }
                     }
                     break;
                 default:
@@ -520,14 +551,17 @@ private:
                 }
                 continue;
             }
-            if (c < 0x20)
+            if (c < 0x20) {
                 error("control character in string");
-            if (c >= 0x80)
+            }
+            if (c >= 0x80) {
                 nonAscii = true;
+            }
             ++m_p;
         }
-        if (nonAscii && !QUtf8StringView(start, m_p - start).isValidUtf8())
+        if (nonAscii && !QUtf8StringView(start, m_p - start).isValidUtf8()) {
             error("invalid UTF-8 in string");
+        }
         const quint32 index = push(Node::String, start);
         m_nodes[index].flag = escaped;
         m_nodes[index].length = quint32(m_p - start);
@@ -538,22 +572,26 @@ private:
 
     void digits()
     {
-        if (m_p == m_end || *m_p < '0' || *m_p > '9')
+        if (m_p == m_end || *m_p < '0' || *m_p > '9') {
             error("bad number");
-        while (m_p != m_end && *m_p >= '0' && *m_p <= '9')
+        }
+        while (m_p != m_end && *m_p >= '0' && *m_p <= '9') {
             ++m_p;
+        }
     }
 
     void number()
     {
         const char *start = m_p;
         bool fractional = false;
-        if (*m_p == '-')
+        if (*m_p == '-') {
             ++m_p;
-        if (m_p != m_end && *m_p == '0')
+        }
+        if (m_p != m_end && *m_p == '0') {
             ++m_p;
-        else
+        } else {
             digits();
+        }
         if (m_p != m_end && *m_p == '.') {
             ++m_p;
             fractional = true;
@@ -562,8 +600,9 @@ private:
         if (m_p != m_end && (*m_p == 'e' || *m_p == 'E')) {
             ++m_p;
             fractional = true;
-            if (m_p != m_end && (*m_p == '+' || *m_p == '-'))
+            if (m_p != m_end && (*m_p == '+' || *m_p == '-')) {
                 ++m_p;
+            }
             digits();
         }
         const quint32 index = push(Node::Number, start);
@@ -587,8 +626,9 @@ Document::Document(const QByteArray &bytes)
     : m_bytes(bytes)
 {
     // Nodes address the text with 32-bit offsets.
-    if (quint64(bytes.size()) >= std::numeric_limits<quint32>::max())
+    if (quint64(bytes.size()) >= std::numeric_limits<quint32>::max()) {
         throw JSONCodingError(JSONCodingError::Decoding, QString(), u"not valid JSON: document too large"_s);
+    }
     m_nodes.reserve(size_t(bytes.size() / 12) + 4);
     Parser(m_bytes, m_nodes).parse();
 }
@@ -600,8 +640,9 @@ QString Document::string(const Node &node) const
 
 bool Document::keyEquals(const Node &node, const char *key, size_t keyLength) const
 {
-    if (!node.flag)
+    if (!node.flag) {
         return node.length == keyLength && std::memcmp(m_bytes.constData() + node.start, key, keyLength) == 0;
+    }
     return string(node) == QLatin1StringView(key, qsizetype(keyLength));
 }
 
@@ -618,8 +659,9 @@ bool Document::integer(const Node &node, qint64 &out) const
     if (!node.flag) {
         long long value = 0;
         const auto result = std::from_chars(data, data + node.length, value);
-        if (result.ec != std::errc())
+        if (result.ec != std::errc()) {
             return false;
+        }
         out = value;
         return true;
     }
@@ -629,15 +671,17 @@ bool Document::integer(const Node &node, qint64 &out) const
     if (dot && std::all_of(dot + 1, data + node.length, [](char c) { return c == '0'; })) {
         long long value = 0;
         const auto result = std::from_chars(data, dot, value);
-        if (result.ec != std::errc() || result.ptr != dot)
+        if (result.ec != std::errc() || result.ptr != dot) {
             return false;
+        }
         out = value;
         return true;
     }
     double value = 0;
     if (!number(node, value) || value != std::trunc(value) || value < -9223372036854775808.0
-        || value >= 9223372036854775808.0)
+        || value >= 9223372036854775808.0) {
         return false;
+    }
     out = qint64(value);
     return true;
 }
@@ -650,21 +694,24 @@ void Decoder::mistyped(const char *expected)
 void Decoder::value(quint32 index, bool &out)
 {
     const Node &n = doc.node(index);
-    if (n.type != Node::True && n.type != Node::False)
+    if (n.type != Node::True && n.type != Node::False) {
         mistyped("boolean");
+    }
     out = n.type == Node::True;
 }
 
 void Decoder::value(quint32 index, qint64 &out)
 {
-    if (!doc.integer(expect(index, Node::Number, "integer"), out))
+    if (!doc.integer(expect(index, Node::Number, "integer"), out)) {
         mistyped("integer");
+    }
 }
 
 void Decoder::value(quint32 index, double &out)
 {
-    if (!doc.number(expect(index, Node::Number, "number"), out))
+    if (!doc.number(expect(index, Node::Number, "number"), out)) {
         fail(JSONCodingError::Decoding, path, u"number out of range"_s);
+    }
 }
 
 void Decoder::value(quint32 index, JSONValue &out)
@@ -681,8 +728,9 @@ void Decoder::value(quint32 index, JSONValue &out)
     case Node::Number: {
         // A number beyond the range of a double fits none of the cases.
         double number = 0;
-        if (!doc.number(n, number))
+        if (!doc.number(n, number)) {
             fail(JSONCodingError::Decoding, path, ModelText::unsupportedJsonValue);
+        }
         out = JSONValue(number);
         return;
     }
@@ -727,10 +775,12 @@ void Decoder::value(quint32 index, JSONObject &out)
 
 QByteArray serialize(const QJsonValue &json)
 {
-    if (json.isObject())
+    if (json.isObject()) {
         return QJsonDocument(json.toObject()).toJson(QJsonDocument::Compact);
-    if (json.isArray())
+    }
+    if (json.isArray()) {
         return QJsonDocument(json.toArray()).toJson(QJsonDocument::Compact);
+    }
     const QByteArray wrapped = QJsonDocument(QJsonArray {json}).toJson(QJsonDocument::Compact);
     return wrapped.mid(1, wrapped.size() - 2);
 }
@@ -742,12 +792,15 @@ QJsonValue parseDocument(const QByteArray &bytes)
     QJsonParseError error;
     const QByteArray text = escapeInnerByteOrderMarks(bytes);
     const QJsonDocument document = QJsonDocument::fromJson(bare ? '[' + text + ']' : text, &error);
-    if (bare && error.error == QJsonParseError::NoError)
+    if (bare && error.error == QJsonParseError::NoError) {
         return document.array().at(0);
-    if (error.error != QJsonParseError::NoError)
+    }
+    if (error.error != QJsonParseError::NoError) {
         throw JSONCodingError(JSONCodingError::Decoding, QString(), u"not valid JSON: "_s + error.errorString());
-    if (document.isArray())
+    }
+    if (document.isArray()) {
         return document.array();
+    }
     return document.object();
 }
 

@@ -9,8 +9,9 @@ namespace quorvin {
 QByteArray shortestDecimal(double value)
 {
     // Qt drops the sign of a negative zero, which would then read back as another double.
-    if (value == 0 && std::signbit(value))
+    if (value == 0 && std::signbit(value)) {
         return QByteArrayLiteral("-0");
+    }
     const double magnitude = std::fabs(value);
     const bool plain = magnitude == 0 || (magnitude >= 1e-4 && magnitude < 1e16);
     return QByteArray::number(value, plain ? 'f' : 'g', QLocale::FloatingPointShortest);
@@ -19,8 +20,9 @@ QByteArray shortestDecimal(double value)
 QByteArray shortestDecimalWithFraction(double value)
 {
     QByteArray text = shortestDecimal(value);
-    if (std::isfinite(value) && !text.contains('.') && !text.contains('e'))
+    if (std::isfinite(value) && !text.contains('.') && !text.contains('e')) {
         text.append(".0", 2);
+    }
     return text;
 }
 

@@ -68,8 +68,9 @@ TEST(JSONValue, EqualityComparesCaseAndPayload)
     EXPECT_TRUE(JSONValue::stringMap({}).isEmpty());
     const JSONObject map = JSONValue::stringMap({{u"a"_s, u"1"_s}, {u"b"_s, u""_s}});
     EXPECT_EQ(map.size(), 2);
-    for (const JSONValue &v : map)
+    for (const JSONValue &v : map) {
         EXPECT_EQ(v.kind(), JSONValue::Kind::String);
+    }
     EXPECT_EQ(*map[u"a"_s].stringValue(), u"1"_s);
 }
 

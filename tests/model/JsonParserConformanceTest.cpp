@@ -23,8 +23,9 @@ JSONValue qtParse(const QByteArray &text)
 {
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
+    if (error.error != QJsonParseError::NoError) {
         throw std::runtime_error(error.errorString().toStdString());
+    }
     return document.isArray() ? JSONValue::fromQJsonValue(document.array())
                               : JSONValue::fromQJsonValue(document.object());
 }
@@ -32,8 +33,9 @@ JSONValue qtParse(const QByteArray &text)
 // Equality that also tells 0 from -0 and compares texts unit by unit, stricter than ==.
 bool identical(const JSONValue &a, const JSONValue &b)
 {
-    if (a.kind() != b.kind())
+    if (a.kind() != b.kind()) {
         return false;
+    }
     switch (a.kind()) {
     case JSONValue::Kind::Number:
         return *a.numberValue() == *b.numberValue() && std::signbit(*a.numberValue()) == std::signbit(*b.numberValue());
@@ -42,22 +44,26 @@ bool identical(const JSONValue &a, const JSONValue &b)
     case JSONValue::Kind::Array: {
         const auto &x = *a.arrayValue();
         const auto &y = *b.arrayValue();
-        if (x.size() != y.size())
+        if (x.size() != y.size()) {
             return false;
+        }
         for (qsizetype i = 0; i < x.size(); ++i) {
-            if (!identical(x[i], y[i]))
+            if (!identical(x[i], y[i])) {
                 return false;
+            }
         }
         return true;
     }
     case JSONValue::Kind::Object: {
         const auto &x = *a.objectValue();
         const auto &y = *b.objectValue();
-        if (x.keys() != y.keys())
+        if (x.keys() != y.keys()) {
             return false;
+        }
         for (auto it = x.cbegin(); it != x.cend(); ++it) {
-            if (!identical(it.value(), y.value(it.key())))
+            if (!identical(it.value(), y.value(it.key()))) {
                 return false;
+            }
         }
         return true;
     }
@@ -134,8 +140,9 @@ TEST(JsonParser, MutatedDocumentsThatReadAreReadAsQtReadsThem)
                 text.insert(at, c);
                 break;
             case 1:
-                if (at < text.size())
+                if (at < text.size()) {
                     text[at] = c;
+                }
                 break;
             default:
                 text.remove(at, 1);
@@ -149,8 +156,9 @@ TEST(JsonParser, MutatedDocumentsThatReadAreReadAsQtReadsThem)
         } catch (const JSONCodingError &) {
         }
         // Qt also reads a top-level scalar as no document; leave those out.
-        if (ours && ours->kind() != JSONValue::Kind::Object && ours->kind() != JSONValue::Kind::Array)
+        if (ours && ours->kind() != JSONValue::Kind::Object && ours->kind() != JSONValue::Kind::Array) {
             continue;
+        }
         // Qt lets some malformed texts through (an unknown escape such as "\4"), so only what this
         // parser accepts is held against it: Qt must accept it too and read the same value.
         if (ours) {
@@ -173,11 +181,13 @@ TEST(JsonParser, WrittenNumbersReadBackBitForBit)
         const quint64 bits = random.generate64();
         double value;
         std::memcpy(&value, &bits, sizeof value);
-        if (std::isfinite(value))
+        if (std::isfinite(value)) {
             values.append(value);
+        }
     }
-    for (int i = 0; i < 2000; ++i)
+    for (int i = 0; i < 2000; ++i) {
         values.append(double(qint64(random.generate64()) >> random.bounded(64)) / double(1 << random.bounded(20)));
+    }
     for (const double value : values) {
         const QByteArray written = encodeJson(JSONValue(value));
         const double back = *decodeJson<JSONValue>(written).numberValue();
@@ -226,8 +236,9 @@ TEST(JsonParser, RepeatedKeysLetTheLastMemberWin)
     // A wide object, past the size where repeats are looked for key by key.
     QByteArray reminder = R"({"local_id":"r","title":"first","fingerprint":"f","has_due_time":false,)"
                           R"("is_completed":false,"content_hash":"h")";
-    for (int i = 0; i < 40; ++i)
+    for (int i = 0; i < 40; ++i) {
         reminder += ",\"extra_" + QByteArray::number(i) + "\":" + QByteArray::number(i);
+    }
     reminder += R"(,"title":"second","raw_apple_payload_json":{"k":1e999,"k":"kept"}})";
     const auto payload = decodeJson<ReminderPayload>(reminder);
     EXPECT_EQ(payload.title, u"second"_s);
@@ -254,11 +265,13 @@ TEST(Digest, BothEnginesAgreeWithTheReferenceAtEveryLength)
 
     QRandomGenerator random(11);
     QByteArray pool(5000, Qt::Uninitialized);
-    for (char &b : pool)
+    for (char &b : pool) {
         b = char(random.generate());
+    }
     QList<int> lengths = {0, 1, 55, 56, 57, 63, 64, 65, 119, 120, 121, 127, 128, 129, 1000, 4095, 4096, 4097};
-    for (int length = 2; length < 200; length += 7)
+    for (int length = 2; length < 200; length += 7) {
         lengths.append(length);
+    }
     for (const int length : lengths) {
         // Odd offsets give unaligned input to the vector loads; the input ends exactly where its
         // allocation does, so that a read past the end shows under AddressSanitizer.

@@ -139,8 +139,9 @@ TEST(Digest, MatchesTheReferenceDigestAtEveryLength)
     QRandomGenerator random(7);
     for (int length = 0; length <= 300; ++length) {
         QByteArray bytes(length, Qt::Uninitialized);
-        for (char &b : bytes)
+        for (char &b : bytes) {
             b = char(random.generate());
+        }
         const QString reference
             = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
         ASSERT_EQ(sha256Hex(QByteArrayView(bytes)), reference) << length;

@@ -44,30 +44,35 @@ QJsonObject validEnvelope()
 // Replaces the value at a dotted path ("items[1].alarms[0].kind"); an undefined value removes it.
 QJsonValue edited(const QJsonValue &root, QStringView path, const QJsonValue &value)
 {
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         return value;
+    }
     if (path.startsWith(u'[')) {
         const qsizetype close = path.indexOf(u']');
         const int index = path.mid(1, close - 1).toInt();
         QStringView rest = path.mid(close + 1);
-        if (rest.startsWith(u'.'))
+        if (rest.startsWith(u'.')) {
             rest = rest.mid(1);
+        }
         QJsonArray array = root.toArray();
         array[index] = edited(array[index], rest, value);
         return array;
     }
     qsizetype end = 0;
-    while (end < path.size() && path[end] != u'.' && path[end] != u'[')
+    while (end < path.size() && path[end] != u'.' && path[end] != u'[') {
         ++end;
+    }
     const QString key = path.left(end).toString();
     QStringView rest = path.mid(end);
-    if (rest.startsWith(u'.'))
+    if (rest.startsWith(u'.')) {
         rest = rest.mid(1);
+    }
     QJsonObject object = root.toObject();
-    if (rest.isEmpty() && value.isUndefined())
+    if (rest.isEmpty() && value.isUndefined()) {
         object.remove(key);
-    else
+    } else {
         object[key] = edited(object[key], rest, value);
+    }
     return object;
 }
 
@@ -236,12 +241,13 @@ TEST(RecordCodec, RecordsWriteEveryKeyInDeclarationOrder)
         for (qsizetype i = 0; i < json.size(); ++i) {
             const char c = json[i];
             if (inString) {
-                if (c == '\\')
+                if (c == '\\') {
                     ++i;
-                else if (c == '"') {
+                } else if (c == '"') {
                     inString = false;
-                    if (depth == 1 && i + 1 < json.size() && json[i + 1] == ':')
+                    if (depth == 1 && i + 1 < json.size() && json[i + 1] == ':') {
                         keys.append(QString::fromUtf8(json.mid(keyStart, i - keyStart)));
+                    }
                 }
                 continue;
             }
@@ -260,15 +266,17 @@ TEST(RecordCodec, RecordsWriteEveryKeyInDeclarationOrder)
         QByteArray text = "{";
         for (qsizetype i = members.size() - 1; i >= 0; --i) {
             text += '"' + members[i].first.toUtf8() + "\":" + members[i].second;
-            if (i)
+            if (i) {
                 text += ',';
+            }
         }
         return text + '}';
     };
     const auto keysOf = [](const QList<std::pair<QString, QByteArray>> &members) {
         QStringList keys;
-        for (const auto &member : members)
+        for (const auto &member : members) {
             keys.append(member.first);
+        }
         return keys;
     };
 
@@ -291,18 +299,19 @@ TEST(RecordCodec, RecordsWriteEveryKeyInDeclarationOrder)
              "content_hash", "last_modified_by_device_id", "last_modified_by_client_kind"}) {
         const QByteArrayView k(key);
         QByteArray value = "\"x\"";
-        if (k == "schema_version" || k == "priority")
+        if (k == "schema_version" || k == "priority") {
             value = "2";
-        else if (k.startsWith("has_") || k.startsWith("is_"))
+        } else if (k.startsWith("has_") || k.startsWith("is_")) {
             value = "true";
-        else if (k == "alarms")
+        } else if (k == "alarms") {
             value = '[' + reversedObject(alarm) + ']';
-        else if (k == "recurrence_rule")
+        } else if (k == "recurrence_rule") {
             value = reversedObject(rule);
-        else if (k.endsWith("_json"))
+        } else if (k.endsWith("_json")) {
             value = "{}";
-        else if (k == "tags")
+        } else if (k == "tags") {
             value = "[]";
+        }
         reminder.append({QString::fromLatin1(key), value});
     }
     ASSERT_EQ(reminder.size(), 35);
