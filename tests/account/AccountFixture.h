@@ -2,10 +2,14 @@
 
 #include "account/CloudAccount.h"
 #include "account/CloudAccountOwner.h"
+#include "activity/ActivityLog.h"
 #include "activity/DiagnosticLog.h"
 #include "matching/CloudSyncState.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
+#include "platform/device/FixedDeviceIdentitySource.h"
+#include "support/cloudserver/CloudServer.h"
+#include "support/cloudserver/InProcessHttpSession.h"
 
 #include <QStringList>
 
@@ -32,13 +36,15 @@ public:
     int tokensApplied = 0;
 };
 
-// The account over the real sync state, log and in-memory defaults, as the service wires them.
-// Settings written before build() are what the account and the state read back.
+// The account over the real sync state, logs and in-memory defaults, as the service wires them,
+// talking to the test cloud service in process (virtual time). Settings written before build()
+// are what the account and the state read back.
 struct AccountFixture {
     void build()
     {
         syncState = std::make_unique<CloudSyncState>(defaults, log);
-        account = std::make_unique<CloudAccount>(defaults, *syncState, log, owner);
+        account
+            = std::make_unique<CloudAccount>(defaults, *syncState, log, activityLog, owner, http, clock, deviceSource);
     }
 
     // Cursors, one mapping and a written remote identity cache, as a finished pass leaves them.
@@ -55,8 +61,13 @@ struct AccountFixture {
     const QString &newestLogLine() const { return log.logs().front().text; }
 
     ManualClock clock;
+    CloudServer server {clock};
+    InProcessHttpSession http {server, clock};
     InMemoryUserDefaults defaults;
     DiagnosticLog log {clock};
+    ActivityLog activityLog {defaults, clock, log};
+    FixedDeviceIdentitySource deviceSource {QStringLiteral("4C4C4544-0042-3510-8050-B4C04F4E3732"),
+        QStringLiteral("Model Name: ThinkPad X1 Carbon Gen 11\nChip: Intel(R) Core(TM) i7-1365U"), QString()};
     RecordingAccountOwner owner;
     std::unique_ptr<CloudSyncState> syncState;
     std::unique_ptr<CloudAccount> account;
