@@ -253,8 +253,8 @@ void CloudAccount::uploadCloudAvatar(const QUrl &url)
     CloudUserAvatarUploadRequest upload;
     try {
         upload = CloudAvatarImage::avatarUploadRequest(path);
-    } catch (const Error &error) {
-        setCloudProfileStatus(error.description());
+    } catch (...) {
+        setCloudProfileStatus(errorDescription(std::current_exception()));
         m_owner.markSyncFailure(AccountText::avatarUploadFailed);
         return;
     }

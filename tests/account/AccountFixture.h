@@ -13,7 +13,10 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <optional>
 
 namespace quorvin::test {
 
@@ -59,6 +62,28 @@ struct AccountFixture {
     }
 
     const QString &newestLogLine() const { return log.logs().front().text; }
+    // Whether a diagnostic line (after its time stamp) reads exactly `text`.
+    bool logged(const QString &text) const
+    {
+        return std::any_of(log.logs().begin(), log.logs().end(),
+            [&](const auto &line) { return line.text.endsWith(QStringLiteral("] ") + text); });
+    }
+
+    void useService() { defaults.setString(QStringLiteral("Quorvin.CloudBaseURL"), InProcessHttpSession::baseUrl()); }
+    // An account whose session on this machine is already stored and refreshed, as after start-up.
+    void signIn(std::optional<QString> password = std::nullopt)
+    {
+        useService();
+        userId = server.createUser(phone, password);
+        token = server.createSession(userId, QStringLiteral("mqv"), QStringLiteral("mqv_machine_earlier"));
+        defaults.setString(QStringLiteral("Quorvin.CloudAuthToken"), token);
+        build();
+        account->normalizePersistedCloudAuthTokenIfNeeded();
+        account->reconcileCloudSyncStateWithAuthToken();
+        runInVirtualTime(clock, account->refreshCloudSession(QStringLiteral("startup")));
+    }
+    // Lets every answer already due arrive (the in-process service answers at once).
+    void settle() { clock.advance(std::chrono::seconds(1)); }
 
     ManualClock clock;
     CloudServer server {clock};
@@ -71,6 +96,9 @@ struct AccountFixture {
     RecordingAccountOwner owner;
     std::unique_ptr<CloudSyncState> syncState;
     std::unique_ptr<CloudAccount> account;
+    QString phone = QStringLiteral("+8613812345678");
+    QString userId;
+    QString token;
 };
 
 } // namespace quorvin::test
