@@ -6,6 +6,7 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/device/DeviceIdentitySource.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
@@ -21,6 +22,12 @@ using namespace std::chrono_literals;
 
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
+    : QuorvinMacService(defaults, http, clock, store, DeviceIdentitySource::system(), parent)
+{
+}
+
+QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store,
+    const DeviceIdentitySource &deviceSource, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_http(http)
@@ -29,7 +36,7 @@ QuorvinMacService::QuorvinMacService(
     , m_log(clock)
     , m_activityLog(defaults, clock, m_log)
     , m_syncState(defaults, m_log)
-    , m_account(defaults, m_syncState, m_log, *this)
+    , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
@@ -116,7 +123,12 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     publish(m_cursor, QString::number(m_stateStore->currentSequence()));
     setIsRunning(true);
 
-    // The session refresh with trigger "startup" joins here with the account operations.
+    if (!CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
+        co_await m_account.refreshCloudSession(SyncText::triggerStartup);
+        if (!self) {
+            co_return;
+        }
+    }
 
     startCloudSyncPollingIfNeeded();
     startCloudRealtimeWaitIfNeeded();

@@ -64,6 +64,7 @@ namespace quorvin {
 class Clock;
 class CloudReminderMatchSession;
 class CloudSyncClient;
+class DeviceIdentitySource;
 class HttpSession;
 class ReminderMonitor;
 class ReminderStore;
@@ -76,6 +77,9 @@ class QuorvinMacService : public QObject, public CloudAccountOwner {
 public:
     QuorvinMacService(
         UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent = nullptr);
+    // The same with the machine's identity from `deviceSource` (tests) instead of the system's.
+    QuorvinMacService(UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store,
+        const DeviceIdentitySource &deviceSource, QObject *parent = nullptr);
     ~QuorvinMacService() override;
 
     // ---- components

@@ -47,6 +47,8 @@ inline const QString logCountMismatchPrefix = QStringLiteral("云同步条数验
 // Triggers.
 inline const QString triggerStartup = QStringLiteral("startup");
 inline const QString triggerStartupBootstrap = QStringLiteral("startup-bootstrap");
+// Appended to a pass's trigger for the profile refresh at its end.
+inline const QString triggerProfileSuffix = QStringLiteral("-sync");
 inline const QString triggerHealthFallback = QStringLiteral("realtime-health-fallback");
 inline const QString triggerRealtimeWait = QStringLiteral("realtime-wait");
 inline const QString triggerCountVerification = QStringLiteral("count-verification-request");

@@ -174,7 +174,10 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 
     co_await finishCloudSyncPass(remoteItems, client, epoch);
 
-    // The profile refresh (trigger + "-sync") joins here with the account operations.
+    // Reports its own failures and never fails the pass; a 401 it meets ends the session, and
+    // with it this pass.
+    co_await m_account.refreshCloudProfile(trigger + SyncText::triggerProfileSuffix, false);
+    ensureSyncStateEpoch(epoch);
 
     co_await reportCloudSyncOutcome(trigger, request, client, epoch, passRequest);
 }
