@@ -135,5 +135,24 @@ TEST(DiagnosticsE2e, FailureBusyFlagAndSignOutWhileGathering)
     EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + SyncText::missingToken + SyncText::statusSuffix);
 }
 
+// Before start-up there is no reminder monitor and no sync attempt: the report says so, and
+// leaves the keys of what it does not have out instead of writing them as null.
+TEST(DiagnosticsE2e, ReportBeforeStartUpLeavesOutWhatItDoesNotHave)
+{
+    SyncE2eHarness h;
+    FileUserDefaults defaults(h.dir.filePath(u"defaults.json"_s));
+    QuorvinMacService service(defaults, h.inProcessHttp, h.clock, h.store);
+    service.uploadDiagnosticsReport();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !service.isDiagnosticUploading(); }, 1min));
+
+    ASSERT_EQ(h.model.diagnosticReports(h.userId).size(), 1);
+    const QJsonObject report = h.model.diagnosticReports(h.userId).first().value("report"_L1).toObject();
+    for (const auto key : {"last_sync_attempt_at"_L1, "last_sync_success_at"_L1, "eventkit_snapshot"_L1}) {
+        EXPECT_FALSE(report.contains(key)) << key.data();
+    }
+    EXPECT_EQ(report.value("eventkit_snapshot_error"_L1).toString(), SyncText::diagnosticMonitorUnavailable);
+    EXPECT_EQ(report.value("cloud_state"_L1).toObject().size(), 8);
+}
+
 } // namespace
 } // namespace quorvin::test
