@@ -33,7 +33,7 @@ public:
 
     // ---- what sync did and what the user did, without the echoes of each other
     // The echo keys live here, beside the entries they guard, and nowhere else: the engine adds
-    // the keys of the recurring completions it applies through rememberCloudCompletionTitles().
+    // the keys of the completions it applies through rememberCloudCompletionTitles().
     // After an applied cloud envelope: the reminders and lists as they were before the apply and
     // as they are after it. Adds one "同步" entry unless nothing visible changed or every line is
     // the echo of a local edit.
@@ -43,8 +43,9 @@ public:
     // For every refresh of the reminders; only the user's own refreshes add a "用户操作" entry,
     // without the lines that echo a recent cloud write.
     void appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event);
-    // The titles of recurring completions about to be written from the cloud, recorded before the
-    // writes so that the local changes they cause are recognised as echoes.
+    // The titles of completions about to be written from the cloud (recurring ones, and those made
+    // on other devices), recorded before the writes so that the local changes they cause are
+    // recognised as echoes.
     void rememberCloudCompletionTitles(const QStringList &titles);
     const ActivityEchoKeys &echoKeys() const { return m_echoKeys; }
 
