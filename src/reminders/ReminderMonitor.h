@@ -82,6 +82,11 @@ public:
     QCoro::Task<std::optional<QString>> setReminderCompletion(
         QString localID, bool isCompleted, std::optional<QDateTime> completionDateOverride, bool refreshAfterWrite);
     QCoro::Task<void> deleteReminder(QString localID, bool refreshAfterWrite);
+    // The completed-reminder cleanup: removes those of `localIDs` that are still completed
+    // reminders, all in one commit, and counts the others in one diagnostic line. A failed removal
+    // or commit drops every removal staged so far, so a delete reported as failed changes nothing.
+    // With `refreshAfterWrite` it ends with refresh("completed-cleanup"). Returns how many it removed.
+    QCoro::Task<int> deleteCompletedCleanupCandidates(QStringList localIDs, bool refreshAfterWrite);
 
     // Recurring series against the cloud's view of them. The match session must outlive the call.
     QCoro::Task<bool> alignActiveRecurringReminderDate(QString localID, ReminderPayload item);

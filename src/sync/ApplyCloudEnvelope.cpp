@@ -56,6 +56,10 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    // What the activity entry compares the apply's outcome with; shared references, so an apply
+    // that ends up writing nothing has copied nothing.
+    const auto beforeItems = m_stateStore->snapshotPayloads();
+    const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
 
     co_await applyCloudDeletes(apply, epoch);
@@ -74,7 +78,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    // The pull's activity entry (before and after state) joins here with the activity entry points.
+    appendCloudPullActivityLog(apply->envelope.full_snapshot, beforeItems, beforeLists);
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {
         if (!apply->followUp
@@ -99,9 +103,11 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
     apply->envelope = std::move(envelope);
     apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
     const auto &items = apply->envelope.items;
-    // The echo keys of the recurring completions in `items` join here with the activity entry
-    // points, before anything is written.
+    // Before anything is written, so that the local changes these writes cause are known as echoes.
+    rememberCloudRecurringCompletionCommands(items);
+    rememberRemoteCloudCompletionOrigins(items);
     apply->pairs = remoteRecurringCompletionPairs(items);
+    rememberCloudRecurringCompletionPairs(apply->pairs.values());
     for (const auto &pair : std::as_const(apply->pairs)) {
         apply->pairCompletedIDs.insert(pair.completedOccurrence.local_id);
     }

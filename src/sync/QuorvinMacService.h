@@ -36,6 +36,7 @@
 #include "activity/DiagnosticLog.h"
 #include "matching/CloudRemoteIdentities.h"
 #include "matching/CloudSyncState.h"
+#include "matching/ReminderPayloadRef.h"
 #include "model/ReminderListDirectoryPayload.h"
 #include "model/ReminderPayload.h"
 #include "model/ReminderUpsertMutationPayload.h"
@@ -121,6 +122,31 @@ public:
     // ---- maintenance
     void manualRefresh();
     void retryCloudBootstrap();
+
+    // ---- diagnostics report and completed-reminder cleanup
+    // Each starter checks its guards (a failed one writes a diagnostic line), raises its busy flag
+    // and returns; the task behind it reports through the published state below, the logs and the
+    // status line.
+    //
+    // Gathers this machine's sync state (status, session, cursors, the journal's snapshot, the
+    // store's own snapshot, both mappings, the newest log lines) and uploads it. `parentReportID`
+    // is the id of the service's request when the long-poll asked for the report. Does nothing
+    // while an upload runs. The report never carries the session token or another secret.
+    void uploadDiagnosticsReport(const std::optional<QString> &parentReportID = std::nullopt);
+    bool isDiagnosticUploading() const { return m_isDiagnosticUploading; }
+    // Compares the cloud's full snapshot with the local completed reminders and publishes which
+    // of them the cloud no longer accounts for; changes nothing.
+    void dryRunCompletedReminderCleanup();
+    // Deletes, on this machine only, the candidates of the last dry run that are still completed,
+    // then syncs. Without a dry run it does nothing.
+    void deleteCompletedReminderCleanupCandidates();
+    bool isCompletedCleanupRunning() const { return m_isCompletedCleanupRunning; }
+    // Of the last successful dry run; 0 after a failed one and after a delete.
+    int completedCleanupCandidateCount() const { return m_completedCleanupCandidateCount; }
+    // Progress, summary, result or failure of the last cleanup step.
+    const QString &completedCleanupSummary() const { return m_completedCleanupSummary; }
+    // The local ids the next delete removes, in candidate order (not published).
+    const QStringList &completedCleanupCandidateIDs() const { return m_completedCleanupCandidateIDs; }
 
     // ---- published sync state
     bool isRunning() const { return m_isRunning; }
@@ -249,6 +275,27 @@ private:
     // Maintenance.
     QCoro::Task<void> runManualRefresh();
     QCoro::Task<void> runCloudBootstrapRebuild(QString baseURL);
+
+    // ---- activity entries of the apply, diagnostics report, completed-reminder cleanup
+    // Echo keys of the recurring completions an apply is about to write (commands, completions
+    // made on other devices, pairs).
+    void rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items);
+    void rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items);
+    void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
+    // The pull's activity entry: the journal before the apply against the journal now.
+    void appendCloudPullActivityLog(bool fullSnapshot, const std::vector<ReminderPayloadRef> &beforeItems,
+        const QList<ReminderListDirectoryPayload> &beforeLists);
+    QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
+    void setIsDiagnosticUploading(bool value);
+    QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);
+    QCoro::Task<void> runCompletedCleanupDelete(QStringList localIDs);
+    void setIsCompletedCleanupRunning(bool value);
+
+    bool m_isDiagnosticUploading = false;
+    bool m_isCompletedCleanupRunning = false;
+    int m_completedCleanupCandidateCount = 0;
+    QString m_completedCleanupSummary;
+    QStringList m_completedCleanupCandidateIDs;
 
     // The loops.
     QCoro::Task<void> runHealthPoll(CancelToken token);

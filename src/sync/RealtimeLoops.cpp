@@ -117,7 +117,12 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         }
         m_cloudRealtimeLastResponseAt = clock.now();
 
-        // A diagnostics request of the answer joins here with the diagnostics upload.
+        if (const auto requestID = answer->diagnostic_request_id.value_or(QString()); !requestID.isEmpty()) {
+            // A request that arrived for the account this wait was opened with only.
+            if (m_isRunning && CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) == authToken) {
+                uploadDiagnosticsReport(requestID);
+            }
+        }
 
         if (answer->count_verification_request) {
             if (m_isRunning) {

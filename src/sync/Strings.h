@@ -44,6 +44,55 @@ inline const QString countMismatchPrefix = QStringLiteral("条数不一致：云
 inline const QString countMismatchMiddle = QStringLiteral("；Reminders ");
 inline const QString logCountMismatchPrefix = QStringLiteral("云同步条数验证失败 [");
 
+// ---- Diagnostics report and completed-reminder cleanup.
+inline const QString missingBaseURL = QStringLiteral("缺少云端地址");
+inline const QString logDiagnosticNoBaseURL = QStringLiteral("Diagnostic upload skipped: cloud base URL is empty");
+inline const QString logDiagnosticNoToken = QStringLiteral("Diagnostic upload skipped: cloud auth token missing");
+inline const QString diagnosticClientKind = QStringLiteral("mqv");
+inline const QString diagnosticPlatform = QStringLiteral("macos");
+inline const QString diagnosticMonitorUnavailable = QStringLiteral("Reminder monitor unavailable");
+// Stands in the report wherever the session token appeared.
+inline const QString diagnosticRedacted = QStringLiteral("<redacted>");
+inline const QString logDiagnosticUploadedPrefix = QStringLiteral("Diagnostic report uploaded id=");
+inline const QString logDiagnosticUploadedCursor = QStringLiteral(" server_cursor=");
+inline const QString activityDiagnosticUploaded = QStringLiteral("已上传诊断报告");
+inline const QString activityDiagnosticUploadedDetail
+    = QStringLiteral("上传内容：本机应用快照、Reminders 快照、映射表、云端游标、最近日志");
+inline const QString logDiagnosticFailedPrefix = QStringLiteral("Diagnostic report upload failed: ");
+inline const QString diagnosticUploadFailed = QStringLiteral("诊断上传失败");
+inline const QString activityDiagnosticFailed = QStringLiteral("诊断报告上传失败");
+
+inline const QString logCleanupDryRunNoMonitor
+    = QStringLiteral("Completed cleanup dry-run skipped: reminder monitor unavailable");
+inline const QString logCleanupDryRunNoBaseURL
+    = QStringLiteral("Completed cleanup dry-run skipped: cloud base URL is empty");
+inline const QString logCleanupDryRunNoToken
+    = QStringLiteral("Completed cleanup dry-run skipped: cloud auth token missing");
+inline const QString cleanupChecking = QStringLiteral("正在检查 Reminders 本地完成项...");
+inline const QString logCleanupWarningPrefix
+    = QStringLiteral("Completed cleanup warning: remote completed reminders without source/mapping count=");
+inline const QString cleanupDryRunFailed = QStringLiteral("完成项清理预检失败");
+inline const QString cleanupDryRunFailedPrefix = QStringLiteral("完成项清理预检失败：");
+inline const QString logCleanupDryRunFailedPrefix = QStringLiteral("Completed cleanup dry-run failed: ");
+inline const QString logCleanupDeleteNoMonitor
+    = QStringLiteral("Completed cleanup delete skipped: reminder monitor unavailable");
+inline const QString logCleanupDeleteNoCandidates
+    = QStringLiteral("Completed cleanup delete skipped: no dry-run candidates");
+inline const QString cleanupDeletingPrefix = QStringLiteral("正在删除 ");
+inline const QString cleanupDeletingSuffix = QStringLiteral(" 条本机多余完成项...");
+inline const QString cleanupDeletedPrefix = QStringLiteral("已删除 ");
+inline const QString cleanupDeletedSuffix = QStringLiteral(" 条本机多余完成项。");
+inline const QString logCleanupDeletedPrefix
+    = QStringLiteral("Completed cleanup deleted local completed reminders count=");
+inline const QString cleanupDone = QStringLiteral("完成项清理完成");
+inline const QString cleanupDeleteFailed = QStringLiteral("完成项清理删除失败");
+inline const QString cleanupDeleteFailedPrefix = QStringLiteral("完成项清理删除失败：");
+inline const QString logCleanupDeleteFailedPrefix = QStringLiteral("Completed cleanup delete failed: ");
+inline const QString triggerCompletedCleanup = QStringLiteral("completed-cleanup");
+inline const QString taskDiagnosticsUpload = QStringLiteral("diagnostics upload");
+inline const QString taskCleanupDryRun = QStringLiteral("completed cleanup dry run");
+inline const QString taskCleanupDelete = QStringLiteral("completed cleanup delete");
+
 // Triggers.
 inline const QString triggerStartup = QStringLiteral("startup");
 inline const QString triggerStartupBootstrap = QStringLiteral("startup-bootstrap");
