@@ -189,4 +189,29 @@ TEST(SyncRunnerTest, AFencedPassDropsItsCountVerification)
     EXPECT_TRUE(h.model().countReports(h.userId).isEmpty());
 }
 
+// Once stopped for a quit, the service starts nothing more: no pass for any trigger, no loop that
+// an account operation would start again.
+TEST(SyncRunnerTest, AStoppedServiceStartsNothing)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Quiet"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_TRUE(service.isCloudRealtimeWaitRunning());
+
+    bool stopped = false;
+    QObject::connect(&service, &QuorvinMacService::stopped, [&] { stopped = true; });
+    runInVirtualTime(h.clock, service.stop());
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(service.isCloudRealtimeWaitRunning());
+    service.startCloudRealtimeWaitIfNeeded();
+    service.scheduleCloudSync(u"manual"_s);
+    h.addLocalReminder(u"After the stop"_s);
+    h.clock.advance(10s);
+    EXPECT_FALSE(service.isCloudRealtimeWaitRunning());
+    EXPECT_FALSE(service.isCloudSyncRunnerActive());
+    EXPECT_EQ(h.logCount(u"云同步开始 [manual]"_s), 0);
+    EXPECT_EQ(h.logCount(u"Refresh [eventkit-change]"_s), 0) << "the store is no longer observed";
+}
+
 } // namespace quorvin::test
