@@ -12,6 +12,8 @@
 #include "sync/Strings.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 
 namespace quorvin {
 
@@ -183,6 +185,8 @@ QCoro::Task<void> QuorvinMacService::applyCloudLists(std::shared_ptr<CloudEnvelo
         }
         const auto localListID = co_await ensureLocalListID(list, epoch);
         ensureSyncStateEpoch(epoch);
+        // A list just created or found here is committed already; its mapping follows at once.
+        saveMappingsNow();
         apply->cloudListIDs.insert(localListID);
         apply->wrote = true;
     }
@@ -204,17 +208,52 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
             ordered.append(&item);
         }
     }
-    for (qsizetype position = 0; position < ordered.size(); ++position) {
-        const ReminderPayload item = *ordered.at(position);
-        if (apply->deletedReminderIDs.contains(item.local_id)) {
-            continue;
+
+    // The items are written in stretches between the yields, each stretch's writes staged in a
+    // write group and committed together at its end, and the mappings the stretch made saved right
+    // after that commit, before anything else runs. So the reminders file is rewritten once per
+    // stretch instead of once per item, and whenever other work runs (a quit included) every
+    // reminder written so far has its mapping saved; a kill can only fall between the two saves.
+    // A stretch whose writes are dropped (a write or its commit failed) takes the mappings it made
+    // along: a mapping must never name a reminder that was never committed, since at the next
+    // start such a reminder counts as deleted here and its server item would be deleted.
+    std::optional<ReminderMonitor::WriteGroup> group;
+    auto checkpoint = m_syncState.mappingCheckpoint();
+    auto commitStretch = [&] {
+        if (!group) {
+            return;
         }
-        if (position > 0 && position % itemsBetweenYields == 0) {
-            co_await m_clock.yield();
-            ensureSyncStateEpoch(epoch);
+        group->commit();
+        group.reset();
+        checkpoint = m_syncState.mappingCheckpoint();
+        saveMappingsNow();
+    };
+    std::exception_ptr failure;
+    try {
+        for (qsizetype position = 0; position < ordered.size(); ++position) {
+            const ReminderPayload item = *ordered.at(position);
+            if (apply->deletedReminderIDs.contains(item.local_id)) {
+                continue;
+            }
+            if (position > 0 && position % itemsBetweenYields == 0) {
+                commitStretch();
+                co_await m_clock.yield();
+                ensureSyncStateEpoch(epoch);
+            }
+            if (!group) {
+                group.emplace(m_reminderMonitor->groupWrites());
+            }
+            apply->wrote = true;
+            co_await applyCloudItem(apply, item, epoch);
         }
-        apply->wrote = true;
-        co_await applyCloudItem(apply, item, epoch);
+        commitStretch();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        group.reset();
+        m_syncState.restoreMappingCheckpoint(checkpoint);
+        std::rethrow_exception(failure);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "cloud/CloudSyncClient.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/concurrency/QueuedEvents.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/device/DeviceIdentitySource.h"
@@ -19,6 +20,13 @@
 namespace quorvin {
 
 using namespace std::chrono_literals;
+
+namespace {
+// How often a stop looks whether the pass has ended, and how long it still waits once it has
+// cancelled the pass's requests.
+constexpr auto stopPollInterval = 20ms;
+constexpr auto stopGrace = 1s;
+} // namespace
 
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
@@ -111,7 +119,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
             co_return;
         }
         markSyncFailure(SyncText::startupFailed);
-        m_log.appendLog(SyncText::logStartupFailedPrefix + error.description());
+        reportFailureLine(SyncText::logStartupFailedPrefix + error.description());
         setIsRunning(false);
         co_return;
     }
@@ -196,6 +204,9 @@ void QuorvinMacService::setLastSyncAttemptStatus(const QString &value)
 void QuorvinMacService::scheduleCloudSync(
     const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
 {
+    if (m_stopping) {
+        return;
+    }
     m_cloudSyncLatestTrigger = trigger;
     if (request) {
         m_cloudCountVerificationRequest = request;
@@ -219,7 +230,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
     if (!self) {
         co_return;
     }
-    while (m_cloudSyncPending) {
+    while (m_cloudSyncPending && !m_stopping) {
         const auto trigger = m_cloudSyncLatestTrigger;
         const auto request = m_cloudCountVerificationRequest;
         m_cloudSyncPending = false;
@@ -236,6 +247,54 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
     Q_EMIT cloudSyncRunnerIdle();
 }
 
+// ---- quitting
+
+QCoro::Task<void> QuorvinMacService::stop(std::chrono::milliseconds limit)
+{
+    QPointer<QuorvinMacService> self(this);
+    Clock &clock = m_clock;
+    m_stopping = true;
+    m_cloudSyncPending = false;
+    shutdown();
+    if (m_reminderMonitor) {
+        m_reminderMonitor->stopObserving();
+    }
+    // The pass ends at the first wait after this, once what it is doing has reached the store
+    // and the settings together. A pass waiting on the network for longer has its requests
+    // cancelled; it then ends as soon as it runs again.
+    const auto deadline = clock.monotonicNow() + limit;
+    while (self && m_cloudSyncRunning && clock.monotonicNow() < deadline) {
+        co_await clock.sleep(stopPollInterval);
+    }
+    if (self && m_cloudSyncRunning) {
+        m_lifetime.cancel();
+        const auto grace = clock.monotonicNow() + stopGrace;
+        while (self && m_cloudSyncRunning && clock.monotonicNow() < grace) {
+            co_await clock.sleep(stopPollInterval);
+        }
+    }
+    if (self) {
+        Q_EMIT stopped();
+    }
+}
+
+void QuorvinMacService::requestStop()
+{
+    spawn(stop(), SyncText::taskStop);
+}
+
+void QuorvinMacService::finishAfterStop()
+{
+    m_stopping = true;
+    m_cloudSyncPending = false;
+    shutdown();
+    m_lifetime.cancel();
+    if (m_reminderMonitor) {
+        m_reminderMonitor->stopObserving();
+    }
+    runQueuedEvents();
+}
+
 void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     const QString &reason, const QString &status, const QString &logMessage)
 {
@@ -244,7 +303,7 @@ void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     }
     m_lastLoggedCloudSyncPauseReason = reason;
     markSyncFailure(status);
-    m_log.appendLog(logMessage);
+    reportFailureLine(logMessage);
     m_activityLog.appendActivityLog(
         ActivityText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
 }

@@ -29,6 +29,13 @@
 //
 // The long-poll and the health poll keep sleeping on the clock for as long as the service runs;
 // `shutdown()` stops both. Destroy the service only while no pass is running.
+//
+// Quitting (SIGTERM, SIGINT, the quit item): `requestStop()` (or `co_await stop()`) stops the
+// loops, lets a running pass end at its next safe point, where every reminder it wrote locally
+// has its mapping saved, and emits `stopped()`; quit the event loop on that signal, and once
+// `exec()` has returned call `finishAfterStop()`, which lets the ended tasks run out before the
+// process exits. Failures of the start-up and of every pass are announced by
+// `syncFailureReported(description)` (a desktop without a window prints them on stderr).
 
 #include "account/CloudAccount.h"
 #include "account/CloudAccountOwner.h"
@@ -57,6 +64,7 @@
 #include <QStringList>
 #include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -105,6 +113,18 @@ public:
     void markSyncSuccess(const QString &message) override;
     void markSyncFailure(const QString &message) override;
     QString normalizedCloudBaseURL() const;
+
+    // ---- quitting
+    // Stops the loops and the store observation, starts no pass any more and lets the running one
+    // end at its next safe point, as a quiet stop (no status, no activity entry). Waits for it at
+    // most `limit` on the clock; past that its requests are cancelled. Then emits stopped().
+    QCoro::Task<void> stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // stop() as a task of its own, for a signal handler.
+    void requestStop();
+    bool isStopping() const { return m_stopping; }
+    // After the event loop has returned: cancels whatever is left and runs the queued events until
+    // the service's tasks have ended, so no coroutine of it is left suspended at exit.
+    void finishAfterStop();
 
     // ---- the runner and the pass
     void scheduleCloudSync(const QString &trigger,
@@ -170,6 +190,12 @@ Q_SIGNALS:
     void lastSyncAttemptStatusChanged(const QString &status);
     // The runner finished its last pending pass.
     void cloudSyncRunnerIdle();
+    // stop() has done its work: the application may quit now.
+    void stopped();
+    // The start-up failed, or a pass failed or paused: `description` is the diagnostic line that
+    // says why (for a broken reminders file it names the file and the field). A desktop without a
+    // window of its own prints it on stderr, where the terminal and the journal show it.
+    void syncFailureReported(const QString &description);
 
 private:
     template <typename T> bool publish(T &field, const T &value)
@@ -191,8 +217,18 @@ private:
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
-    // Throws when the sync state was cleared or the token changed since `epoch` was taken.
+    // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
+    // (CancelledError) once the service is stopping: every await of a pass is followed by this
+    // check, so a pass never goes on past the first wait after a stop request.
     void ensureSyncStateEpoch(quint64 epoch) const;
+    // Throws SettingsWriteError when the settings could not be written: a pass never reports
+    // success, or goes on creating reminders, with its cursors or mappings not on disk.
+    void ensureSettingsWritten() const;
+    // Writes the mappings changed so far at once (right after a store commit that created a
+    // reminder or list or moved a mapping), then ensureSettingsWritten().
+    void saveMappingsNow();
+    // Logs the line and announces it with syncFailureReported().
+    void reportFailureLine(const QString &line);
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
 
     // The pass: the first pull, one of three paths, the tail, then the outcome.
@@ -336,6 +372,9 @@ private:
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
     bool m_started = false;
+    bool m_stopping = false;
+    // Cancelled when the service goes away, or when a stop has waited long enough: ends the
+    // requests of a pass.
     CancelSource m_lifetime;
 };
 

@@ -33,7 +33,8 @@ QCoro::Task<void> sleepQuietly(Clock &clock, std::chrono::milliseconds duration,
 
 void QuorvinMacService::startCloudSyncPollingIfNeeded()
 {
-    if (m_cloudSyncPollTask) {
+    // A service that is stopping starts nothing that would outlive the quit.
+    if (m_cloudSyncPollTask || m_stopping) {
         return;
     }
     m_cloudSyncPollTask = std::make_unique<CancelSource>();
@@ -42,7 +43,8 @@ void QuorvinMacService::startCloudSyncPollingIfNeeded()
 
 void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
 {
-    if (m_cloudSyncWaitTask) {
+    // A service that is stopping starts nothing that would outlive the quit.
+    if (m_cloudSyncWaitTask || m_stopping) {
         return;
     }
     m_cloudSyncWaitTask = std::make_unique<CancelSource>();

@@ -111,6 +111,7 @@ inline const QString taskHealthPoll = QStringLiteral("cloud health poll");
 inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
 inline const QString taskManualRefresh = QStringLiteral("manual refresh");
 inline const QString taskRebuild = QStringLiteral("cloud rebuild");
+inline const QString taskStop = QStringLiteral("service stop");
 
 // Fields of the diagnostic lines.
 inline const QString fieldServerID = QStringLiteral(" server_id=");
@@ -152,6 +153,8 @@ inline const QString logPassFailedDescription = QStringLiteral("]：");
 inline const QString logCountMismatchText = QStringLiteral("] ");
 inline const QString logPassFencedPrefix = QStringLiteral("Cloud sync pass ended after sync state reset [");
 inline const QString logPassFencedSuffix = QStringLiteral("]");
+inline const QString logPassStoppedPrefix = QStringLiteral("Cloud sync pass stopped at a safe point for quit [");
+inline const QString logPassStoppedSuffix = QStringLiteral("]");
 inline const QString clearEmptyServer = QStringLiteral(
     "Cloud server is empty for current user -> clearing stale cursors and mappings before bootstrap upload");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");
