@@ -97,7 +97,24 @@ QString Phone::createReminder(const Reminder &reminder)
         body.insert("completion_date"_L1, dateText(reminder.completionDate.value_or(m_model.server().now())));
     }
     body.insert("client_last_modified"_L1, m_model.nowText());
-    return m_model.upsertReminder(m_actor, body).value("local_id"_L1).toString();
+    const QString ownId = m_sendsOwnSourceIds ? u"phone-item-%1"_s.arg(++m_ownIdCounter) : QString();
+    if (!ownId.isEmpty()) {
+        body.insert("source_item_id"_L1, ownId);
+    }
+    const QString id = m_model.upsertReminder(m_actor, body).value("local_id"_L1).toString();
+    if (!ownId.isEmpty()) {
+        m_ownSourceIds.emplace(id, ownId);
+    }
+    return id;
+}
+
+QString Phone::ownSourceId(const QString &serverId)
+{
+    auto found = m_ownSourceIds.find(serverId);
+    if (found == m_ownSourceIds.end()) {
+        found = m_ownSourceIds.emplace(serverId, u"phone-item-%1"_s.arg(++m_ownIdCounter)).first;
+    }
+    return found->second;
 }
 
 QJsonObject Phone::stored(const QString &id) const
@@ -128,6 +145,9 @@ void Phone::editReminder(const QString &id, const std::function<void(QJsonObject
     change(record);
     QJsonObject body = upsertBody(record);
     body.insert("local_id"_L1, id);
+    if (m_sendsOwnSourceIds) {
+        body.insert("source_item_id"_L1, ownSourceId(id));
+    }
     m_model.upsertReminder(m_actor, body);
 }
 
@@ -204,7 +224,14 @@ QString Phone::completeRecurringAsPair(const QString &id, const QDateTime &nextD
     copy.insert("is_completed"_L1, true);
     copy.insert("completion_date"_L1, m_model.nowText());
     copy.remove("created_at"_L1);
+    const QString ownId = m_sendsOwnSourceIds ? u"phone-item-%1"_s.arg(++m_ownIdCounter) : QString();
+    if (!ownId.isEmpty()) {
+        copy.insert("source_item_id"_L1, ownId);
+    }
     const QString copyId = m_model.upsertReminder(m_actor, copy).value("local_id"_L1).toString();
+    if (!ownId.isEmpty()) {
+        m_ownSourceIds.emplace(copyId, ownId);
+    }
     editReminder(id, [&](QJsonObject &record) { record.insert("due_date"_L1, dateText(nextDue)); });
     return copyId;
 }
