@@ -207,9 +207,17 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 
 CloudRemoteIdentities CloudSyncState::remoteIdentities() const
 {
+    QHash<QString, QStringList> serverIDsBySourceIdentity;
+    for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
+         ++it) {
+        serverIDsBySourceIdentity[it.value()].append(it.key());
+    }
+    for (auto &ids : serverIDsBySourceIdentity) {
+        std::sort(ids.begin(), ids.end());
+    }
     return {m_cachedRemoteSourceIdentityByServerID,
         QSet<QString>(m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-        m_cachedRemoteServerIDs};
+        m_cachedRemoteServerIDs, std::move(serverIDsBySourceIdentity)};
 }
 
 void CloudSyncState::clearRemoteIdentityCache()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudRemoteIdentities.h"
 
 #include <QString>
@@ -37,9 +38,15 @@ struct CloudUploadTarget {
         IdentityMismatch,
         // Neither the mapped item nor the reminder's identity is known on the server: a new copy.
         MissingRemotely,
+        // Not mapped (or mapped to another reminder's item), but the server holds an item under the
+        // reminder's identity that no reminder here is mapped to: an earlier upload whose answer
+        // was lost. The upload goes onto that item instead of making a second one.
+        KnownRemotely,
     };
 
-    static CloudUploadTarget resolve(const Upload &upload, const CloudRemoteIdentities &remote);
+    // `reminderMappings` tells which server items already stand for a reminder here.
+    static CloudUploadTarget resolve(
+        const Upload &upload, const CloudRemoteIdentities &remote, const CloudIDMappingIndex &reminderMappings);
 
     // Absent: the upload creates a new server item.
     std::optional<QString> serverID;

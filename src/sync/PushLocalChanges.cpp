@@ -131,7 +131,7 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         if (pair != pairs.cend()) {
             upload.recurringCompletionServerID = pair->serverID;
         }
-        const auto target = CloudUploadTarget::resolve(upload, remote);
+        const auto target = CloudUploadTarget::resolve(upload, remote, m_syncState.reminderMappingIndex());
         switch (target.reason) {
         case CloudUploadTarget::Reason::RecurringCompletion:
             m_log.appendLog(SyncText::logLocalCompletionUploadPrefix + pair->serverID + SyncText::fieldOldLocalID
@@ -146,6 +146,15 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
             m_log.appendLog(SyncText::logIdentityMissingPrefix + payload.local_id + SyncText::fieldMappedServerID
                 + *target.staleServerID + SyncText::logIdentityMissingSuffix);
             m_syncState.removeReminderMapping(*target.staleServerID);
+            break;
+        case CloudUploadTarget::Reason::KnownRemotely:
+            if (target.staleServerID) {
+                m_log.appendLog(SyncText::logIdentityMismatchPrefix + payload.local_id + SyncText::fieldMappedServerID
+                    + *target.staleServerID + SyncText::logIdentityMismatchSuffix);
+                m_syncState.removeReminderMapping(*target.staleServerID);
+            }
+            m_log.appendLog(SyncText::logKnownRemotelyPrefix + payload.local_id + SyncText::fieldServerID
+                + *target.serverID + SyncText::logKnownRemotelySuffix);
             break;
         case CloudUploadTarget::Reason::Unmapped:
         case CloudUploadTarget::Reason::Mapped:

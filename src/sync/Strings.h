@@ -179,6 +179,9 @@ inline const QString logIdentityMismatchPrefix = QStringLiteral("Cloud mapping i
 inline const QString logIdentityMismatchSuffix = QStringLiteral("; creating separate server copy");
 inline const QString logIdentityMissingPrefix = QStringLiteral("Cloud source identity missing remotely local_id=");
 inline const QString logIdentityMissingSuffix = QStringLiteral("; creating server copy");
+inline const QString logKnownRemotelyPrefix
+    = QStringLiteral("Cloud upload found server item by source identity local_id=");
+inline const QString logKnownRemotelySuffix = QStringLiteral("; updating it instead of creating a copy");
 inline const QString logUpsertTargetMissingPrefix = QStringLiteral("Cloud upsert target missing remotely local_id=");
 inline const QString logUpsertTargetMissingSuffix = QStringLiteral("; uploading as new server item");
 
