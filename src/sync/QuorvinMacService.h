@@ -132,6 +132,8 @@ public:
     QCoro::Task<void> runCloudSync(
         QString trigger, std::optional<SyncCountVerificationRequestSignal> request = std::nullopt);
     bool isCloudSyncRunnerActive() const { return m_cloudSyncRunning; }
+    // A failed pass left a retry waiting for its back-off.
+    bool isCloudSyncRetryPending() const { return m_cloudSyncRetryTask != nullptr; }
     void recordCloudSyncPauseIfNeeded(const QString &reason, const QString &status, const QString &logMessage);
 
     // ---- the two loops
@@ -217,6 +219,12 @@ private:
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
+    // After a failed pass another one follows on its own, 5 s later, then twice as late after each
+    // further failure, at most 5 minutes; a pass that succeeds starts over at 5 s. Every other
+    // trigger still runs at once, and a pass that starts drops the waiting retry.
+    void scheduleCloudSyncRetry();
+    void cancelCloudSyncRetry();
+    QCoro::Task<void> runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token);
     // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
     // (CancelledError) once the service is stopping: every await of a pass is followed by this
     // check, so a pass never goes on past the first wait after a stop request.
@@ -362,7 +370,11 @@ private:
     // Engine state.
     std::unique_ptr<SyncStateStore> m_stateStore;
     std::unique_ptr<ReminderMonitor> m_reminderMonitor;
+    enum class CloudSyncPassOutcome { NotRun, Succeeded, Failed };
     bool m_cloudSyncRunning = false;
+    CloudSyncPassOutcome m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::NotRun;
+    std::chrono::milliseconds m_cloudSyncRetryDelay;
+    std::unique_ptr<CancelSource> m_cloudSyncRetryTask;
     bool m_cloudSyncPending = false;
     QString m_cloudSyncLatestTrigger;
     std::optional<SyncCountVerificationRequestSignal> m_cloudCountVerificationRequest;

@@ -104,6 +104,7 @@ inline const QString triggerCountVerification = QStringLiteral("count-verificati
 inline const QString triggerPullFollowUp = QStringLiteral("cloud-pull-local-followup");
 inline const QString triggerLocalChangesDuringSync = QStringLiteral("local-changes-during-sync");
 inline const QString triggerManualBootstrap = QStringLiteral("manual-bootstrap");
+inline const QString triggerRetry = QStringLiteral("cloud-sync-retry");
 
 // Names of the engine's background tasks, in the line that reports an error they let escape.
 inline const QString taskRunner = QStringLiteral("cloud sync runner");
@@ -112,6 +113,7 @@ inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
 inline const QString taskManualRefresh = QStringLiteral("manual refresh");
 inline const QString taskRebuild = QStringLiteral("cloud rebuild");
 inline const QString taskStop = QStringLiteral("service stop");
+inline const QString taskRetry = QStringLiteral("cloud sync retry");
 
 // Fields of the diagnostic lines.
 inline const QString fieldServerID = QStringLiteral(" server_id=");
@@ -166,6 +168,8 @@ inline const QString logRestartFullUpload
 inline const QString logRestartUploadPrefix = QStringLiteral("Process restarted -> uploading ");
 inline const QString logRestartUploadSuffix = QStringLiteral(" reconciled local reminders");
 inline const QString logAlignedPrefix = QStringLiteral("Cloud recurring active due dates aligned locally count=");
+inline const QString logRetryScheduledPrefix = QStringLiteral("Cloud sync retry scheduled in ");
+inline const QString logRetryScheduledSuffix = QStringLiteral("s");
 inline const QString logLocalChangesDuringSync
     = QStringLiteral("Local changes arrived during cloud sync; continuing upload from cursor ");
 

@@ -143,7 +143,11 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure || !self) {
+    if (!self) {
+        co_return;
+    }
+    if (!failure) {
+        m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::Succeeded;
         co_return;
     }
     if (m_stopping) {
@@ -166,6 +170,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
             Q_EMIT syncFailureReported(line);
             co_return;
         }
+        m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::Failed;
         markSyncFailure(SyncText::syncFailed);
         reportFailureLine(line);
         m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {description});
