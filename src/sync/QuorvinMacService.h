@@ -276,6 +276,19 @@ private:
     QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
         const QList<ReminderPayload> &items) const;
 
+    // The first pass after a start, with a pull cursor stored: the changes since that cursor are
+    // pulled before the full snapshot and their deletions applied, since a snapshot need not list
+    // what the server deleted while the app was closed. Returns the answer instead when the server
+    // gave a full snapshot.
+    QCoro::Task<std::optional<SyncResponseEnvelope>> applyCloudDeletionsSinceLastRun(
+        CloudSyncClient client, quint64 epoch);
+    // The first pass after a start: a reminder that is mapped but gone from the local store was
+    // deleted here while the app was closed, and its server items are deleted too. Not when every
+    // mapped reminder is gone (a lost or replaced database: the server's copy is restored instead),
+    // nor when the reminder's list is gone as well. Returns the server ids deleted.
+    QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
+        QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
+
     // Restart reconciliation.
     QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(
         QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch);

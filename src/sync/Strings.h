@@ -163,6 +163,13 @@ inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detect
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply
     = QStringLiteral("Process restarted -> applying full cloud snapshot before rebasing local push cursor");
+inline const QString logRestartDeletionsPrefix
+    = QStringLiteral("Process restarted -> applying cloud deletions since the last run reminders=");
+inline const QString logRestartDeletionsLists = QStringLiteral(" lists=");
+inline const QString logDeletedWhileClosedPrefix
+    = QStringLiteral("Process restarted -> deleting cloud copies of reminders deleted here while closed count=");
+inline const QString logAllMappedMissingPrefix
+    = QStringLiteral("Process restarted -> every mapped reminder is missing locally, restoring from the cloud count=");
 inline const QString logRestartFullUpload
     = QStringLiteral("Process restarted -> uploading full local snapshot after cloud rebase");
 inline const QString logRestartUploadPrefix = QStringLiteral("Process restarted -> uploading ");

@@ -194,7 +194,15 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     if (incremental) {
         firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
     }
-    const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
+    std::optional<SyncResponseEnvelope> snapshot;
+    if (m_syncState.cloudPushCursorNeedsRebase() && !m_syncState.cloudPullCursor().isEmpty()
+        && m_syncState.remoteIdentityCacheVersion() == 1) {
+        snapshot = co_await applyCloudDeletionsSinceLastRun(client, epoch);
+    }
+    if (!snapshot) {
+        snapshot = co_await pullCloudEnvelope(client, firstCursor, epoch);
+    }
+    const SyncResponseEnvelope first = std::move(*snapshot);
 
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
@@ -231,6 +239,10 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
     // The first pass after a launch, or after a change of token or user, while state is held: the
     // full snapshot is applied without moving the push cursor, then the reconciliation decides what
     // to upload.
+    const auto deletedHere = co_await pushDeletesMadeWhileClosed(first.items, client, epoch);
+    if (!deletedHere.isEmpty()) {
+        first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
+    }
     m_log.appendLog(SyncText::logRestartApply);
     const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
     ensureSyncStateEpoch(epoch);
@@ -249,6 +261,29 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
     }
     co_await pushLocalEnvelope(*reconciled, client, m_syncState.remoteIdentities(), epoch);
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::applyCloudDeletionsSinceLastRun(
+    CloudSyncClient client, quint64 epoch)
+{
+    const std::optional<QString> cursor = m_syncState.cloudPullCursor();
+    auto since = co_await pullCloudEnvelope(client, cursor, epoch);
+    if (since.full_snapshot) {
+        co_return since;
+    }
+    // Only the deletions: the full snapshot that follows brings every item as it is now. The pull
+    // cursor stays where it was until that snapshot is applied.
+    SyncResponseEnvelope deletions;
+    deletions.deleted_ids = std::move(since.deleted_ids);
+    deletions.deleted_list_ids = std::move(since.deleted_list_ids);
+    deletions.next_cursor = since.next_cursor;
+    if (!deletions.deleted_ids.isEmpty() || !deletions.deleted_list_ids.isEmpty()) {
+        m_log.appendLog(SyncText::logRestartDeletionsPrefix + QString::number(deletions.deleted_ids.size())
+            + SyncText::logRestartDeletionsLists + QString::number(deletions.deleted_list_ids.size()));
+        co_await applyCloudEnvelope(deletions, false, epoch);
+        ensureSyncStateEpoch(epoch);
+    }
+    co_return std::nullopt;
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
