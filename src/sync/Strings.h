@@ -201,6 +201,8 @@ inline const QString logReminderDeleteSkippedPrefix = QStringLiteral("Cloud remi
 inline const QString logListDeleteSkippedPrefix = QStringLiteral("Cloud list delete apply skipped server_id=");
 inline const QString logCompletedCopyRedundantPrefix
     = QStringLiteral("Cloud recurring completed copy redundant server_id=");
+inline const QString logCompletedCopyDeleteRefusedPrefix
+    = QStringLiteral("Cloud recurring completed copy delete refused, kept for the next pass server_id=");
 inline const QString logCompletedOccurrenceDedupedPrefix
     = QStringLiteral("Cloud recurring completed occurrence deduped server_id=");
 inline const QString logCompletedOccurrenceConsumedPrefix

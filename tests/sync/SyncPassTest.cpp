@@ -363,4 +363,37 @@ TEST(SyncPassTest, AFullDiskInTheMiddleOfAnApplyLeavesNoMappingToALostReminder)
     ManualClock::drainEvents();
 }
 
+// The surplus completed copies queued for deletion go at the end of a pass, but never the only
+// server item of a reminder: that one stays, mapped, and leaves the queue.
+TEST(SyncPassTest, SurplusCopyDeleteNeverTakesAReminderOnlyServerItem)
+{
+    SyncHarness h;
+    const auto local = h.addLocalReminder(u"Done twice"_s, true);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    Phone phone(h.server, h.userId);
+    const auto copy = phone.createReminder(Phone::Reminder {.title = u"Another"_s, .completed = true});
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    const auto only = service.syncState().reminderMappingIndex().firstServerID(local);
+    ASSERT_TRUE(only.has_value());
+
+    service.syncState().noteRedundantCompletedCopy(*only);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 0);
+    EXPECT_TRUE(h.model().item(h.userId, *only).has_value());
+    EXPECT_EQ(service.syncState().reminderMappingIndex().localID(*only), local);
+    EXPECT_TRUE(service.syncState().redundantCompletedCopyServerIDs().isEmpty());
+
+    // With a second server item for the reminder, the queued one goes.
+    service.syncState().setReminderMapping(copy, local, false);
+    service.syncState().noteRedundantCompletedCopy(copy);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 1);
+    EXPECT_FALSE(h.model().item(h.userId, copy).has_value());
+    EXPECT_TRUE(h.model().item(h.userId, *only).has_value());
+}
+
 } // namespace quorvin::test

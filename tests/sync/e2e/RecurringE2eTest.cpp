@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "sync/Strings.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -195,6 +196,28 @@ TEST(SyncE2e, BothSidesCompleteTheSameOccurrenceAndThisMachineUploadsFirst)
     EXPECT_EQ(state.completedServer, 1) << describe(h, u"Feed cat"_s).toStdString();
     EXPECT_EQ(state.openLocal, 1);
     EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_TRUE(converged(h));
+}
+
+// Deleting the surplus copy is a tidy-up: when the server refuses it, no pass fails; the copy
+// stays queued, and a later pass deletes it.
+TEST(SyncE2e, ARefusedDeleteOfTheSurplusCopyFailsNoPass)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Feed cat"_s);
+    ASSERT_FALSE(series.isEmpty());
+
+    h.completeLocalRecurring(h.localByTitle(u"Feed cat"_s)->id);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.service->isCloudSyncRunnerActive(); }, std::chrono::minutes(1)));
+    h.server.addFault(u"POST"_s, u"/reminders/delete"_s, CloudFault::answer(403, R"({"error":"forbidden"})"));
+    h.phone->completeRecurringAsPair(series, kDue.addDays(1));
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(h.logged(SyncText::logCompletedCopyDeleteRefusedPrefix));
+    EXPECT_FALSE(h.logged(SyncText::logPassFailedPrefix));
+    EXPECT_EQ(h.lastStatus(), SyncText::statusSuccessPrefix + SyncText::syncDone + SyncText::statusSuffix);
+    const SeriesState state = seriesState(h, u"Feed cat"_s);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Feed cat"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1) << describe(h, u"Feed cat"_s).toStdString();
     EXPECT_TRUE(converged(h));
 }
 
