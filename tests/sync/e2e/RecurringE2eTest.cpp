@@ -138,6 +138,33 @@ TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
     EXPECT_TRUE(upsertTargets.contains(u"<new>"_s)) << upsertTargets.join(u", "_s).toStdString();
 }
 
+// Here a repeating reminder is completed by an outside change of the store, which leaves it
+// completed with its rules. The bridge splits it as a reminders app would (the completed
+// occurrence keeps its id, a new reminder carries the series on), so the series never ends on
+// either side.
+TEST(SyncE2e, ARepeatingReminderCompletedByAnOutsideChange)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Vitamins"_s);
+    ASSERT_FALSE(series.isEmpty());
+    const QString local = h.localByTitle(u"Vitamins"_s)->id;
+
+    h.completeLocal(local);
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Vitamins"_s);
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Vitamins"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1);
+    EXPECT_EQ(state.openServerDue, kDue.addDays(1));
+    EXPECT_TRUE(h.store.reminder(local)->recurrenceRules.empty()) << "the completed occurrence keeps its id";
+    ASSERT_TRUE(h.phone->reminder(series));
+    EXPECT_FALSE(h.phone->reminder(series)->value("is_completed"_L1).toBool());
+    EXPECT_EQ(h.phone->reminder(series)->value("repeat_type"_L1).toString(), u"daily"_s);
+    EXPECT_TRUE(converged(h));
+}
+
 // Both devices complete the same occurrence before they hear of each other.
 void completeOnBothSides(bool pairShape)
 {
