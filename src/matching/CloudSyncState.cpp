@@ -183,7 +183,12 @@ void CloudSyncState::removeListMapping(const QString &serverID)
 
 void CloudSyncState::mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders)
 {
-    const auto previous = m_reminderMappingIndex.localID(serverID);
+    mapCloudReminder(serverID, localID, reminders, m_reminderMappingIndex.localID(serverID));
+}
+
+void CloudSyncState::mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders,
+    const std::optional<QString> &previous)
+{
     setReminderMapping(serverID, localID, false);
     const auto identity = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
     if (identity == m_cachedRemoteSourceIdentityByServerID.cend()) {

@@ -21,8 +21,8 @@ std::optional<QString> unclaimedServerID(const std::optional<QString> &identity,
 }
 } // namespace
 
-CloudUploadTarget CloudUploadTarget::resolve(
-    const Upload &upload, const CloudRemoteIdentities &remote, const CloudIDMappingIndex &reminderMappings)
+CloudUploadTarget CloudUploadTarget::resolve(const Upload &upload, const CloudRemoteIdentities &remote,
+    const CloudIDMappingIndex &reminderMappings, const ReminderLookup &reminders)
 {
     if (upload.recurringCompletionServerID) {
         return {upload.recurringCompletionServerID, Reason::RecurringCompletion, std::nullopt};
@@ -49,7 +49,9 @@ CloudUploadTarget CloudUploadTarget::resolve(
         if (!sourceID) {
             return {serverID, Reason::Mapped, std::nullopt};
         }
-        if (*sourceID != *remoteIdentity) {
+        // Phones put their own id of a reminder there: only another reminder here makes the
+        // mapping stale, and the upload would otherwise overwrite that reminder's server item.
+        if (*sourceID != *remoteIdentity && reminders.reminder(*remoteIdentity)) {
             if (const auto known = unclaimedServerID(sourceID, remote, reminderMappings)) {
                 return {known, Reason::KnownRemotely, serverID};
             }

@@ -2,6 +2,7 @@
 
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudRemoteIdentities.h"
+#include "matching/ReminderLookup.h"
 
 #include <QString>
 
@@ -9,8 +10,8 @@
 
 namespace quorvin {
 
-// Which server item the upload of one local reminder writes to, and why. Pure: it reads only its
-// arguments.
+// Which server item the upload of one local reminder writes to, and why. It reads only its
+// arguments and changes nothing.
 struct CloudUploadTarget {
     // The reminder as the push sees it.
     struct Upload {
@@ -34,7 +35,9 @@ struct CloudUploadTarget {
         RecurringCompletion,
         // A completed copy always becomes a server item of its own.
         CompletedCopy,
-        // The mapped item carries another source identity on the server: a separate server copy.
+        // The mapped item carries the identity of another reminder here: a separate server copy.
+        // (An identity that names no reminder here is another device's own id for the item, or
+        // that of a reminder gone here, and leaves the mapping be.)
         IdentityMismatch,
         // Neither the mapped item nor the reminder's identity is known on the server: a new copy.
         MissingRemotely,
@@ -44,9 +47,10 @@ struct CloudUploadTarget {
         KnownRemotely,
     };
 
-    // `reminderMappings` tells which server items already stand for a reminder here.
-    static CloudUploadTarget resolve(
-        const Upload &upload, const CloudRemoteIdentities &remote, const CloudIDMappingIndex &reminderMappings);
+    // `reminderMappings` tells which server items already stand for a reminder here, `reminders`
+    // which reminders exist here.
+    static CloudUploadTarget resolve(const Upload &upload, const CloudRemoteIdentities &remote,
+        const CloudIDMappingIndex &reminderMappings, const ReminderLookup &reminders);
 
     // Absent: the upload creates a new server item.
     std::optional<QString> serverID;

@@ -6,6 +6,7 @@
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
+#include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
@@ -131,7 +132,8 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         if (pair != pairs.cend()) {
             upload.recurringCompletionServerID = pair->serverID;
         }
-        const auto target = CloudUploadTarget::resolve(upload, remote, m_syncState.reminderMappingIndex());
+        const auto target
+            = CloudUploadTarget::resolve(upload, remote, m_syncState.reminderMappingIndex(), *m_reminderMonitor);
         switch (target.reason) {
         case CloudUploadTarget::Reason::RecurringCompletion:
             m_log.appendLog(SyncText::logLocalCompletionUploadPrefix + pair->serverID + SyncText::fieldOldLocalID

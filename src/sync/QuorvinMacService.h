@@ -286,6 +286,10 @@ private:
     // deleted here while the app was closed, and its server items are deleted too. Not when every
     // mapped reminder is gone (a lost or replaced database: the server's copy is restored instead),
     // nor when the reminder's list is gone as well. Returns the server ids deleted.
+    // The first pass after a start: a mapped reminder that is completed but still carries its
+    // rules, while its series is open on the server, was completed from outside while the app was
+    // not running. It is split as such a completion is while the app runs, so the series goes on.
+    void splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems);
     QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
         QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
 
@@ -313,7 +317,11 @@ private:
     void noteRedundantCompletedCopies(
         const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
     QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch);
+    // Moves local series forward to the due dates of the pulled active series. `items` holds each
+    // server item once, as last pulled; reminders in `pendingLocalIDs` carry a local change not yet
+    // uploaded, which is newer than any pulled version, and are left as they are.
+    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(
+        QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch);
 
     // The local upsert: which local reminder a cloud item is, then the write.
     QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);

@@ -159,7 +159,8 @@ QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncCli
     }
 }
 
-QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch)
+QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(
+    QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch)
 {
     QSet<QString> aligned;
     for (qsizetype position = 0; position < items.size(); ++position) {
@@ -172,9 +173,9 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<
             ensureSyncStateEpoch(epoch);
         }
         QStringList candidates;
-        auto appendLocalID = [&candidates](const std::optional<QString> &id) {
+        auto appendLocalID = [&candidates, &pendingLocalIDs](const std::optional<QString> &id) {
             const auto value = MatchText::trimmed(id);
-            if (!value.isEmpty() && !candidates.contains(value)) {
+            if (!value.isEmpty() && !candidates.contains(value) && !pendingLocalIDs.contains(value)) {
                 candidates.append(value);
             }
         };

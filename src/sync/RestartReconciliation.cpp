@@ -1,6 +1,7 @@
 #include "sync/QuorvinMacService.h"
 
 #include "matching/CloudRestartReconciliationPlanner.h"
+#include "matching/RecurringCompletionPredicates.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "model/SyncError.h"
@@ -14,6 +15,25 @@
 #include <algorithm>
 
 namespace quorvin {
+
+void QuorvinMacService::splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems)
+{
+    // The payload of a completed reminder carries no repeat: the store tells whether it has rules.
+    QSet<QString> completedHere;
+    for (const auto &item : remoteItems) {
+        if (item.is_completed || !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
+            continue;
+        }
+        const auto localID = m_syncState.reminderMappingIndex().localID(item.local_id);
+        const auto state = localID ? m_reminderMonitor->reminder(*localID) : std::nullopt;
+        if (state && state->isCompleted && state->hasRecurrenceRules) {
+            completedHere.insert(*localID);
+        }
+    }
+    if (!completedHere.isEmpty() && m_reminderMonitor->splitRecurringCompletionsMadeWhileClosed(completedHere)) {
+        m_log.appendLog(SyncText::logSplitWhileClosedPrefix + QString::number(completedHere.size()));
+    }
+}
 
 QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
     QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)

@@ -15,6 +15,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace quorvin {
 
 namespace {
@@ -239,6 +241,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
     // The first pass after a launch, or after a change of token or user, while state is held: the
     // full snapshot is applied without moving the push cursor, then the reconciliation decides what
     // to upload.
+    splitRecurringCompletionsMadeWhileClosed(first.items);
     const auto deletedHere = co_await pushDeletesMadeWhileClosed(first.items, client, epoch);
     if (!deletedHere.isEmpty()) {
         first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
@@ -317,8 +320,24 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
 {
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
-    const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
+    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const CloudPullUploadCheckpoint checkpoint(pending);
+    QSet<QString> pendingLocalIDs;
+    for (const auto &item : pending.items) {
+        pendingLocalIDs.insert(item.local_id);
+    }
+    // An item pulled twice in the pass counts as last pulled: the first pull may predate this
+    // pass's own upload of it, and aligning to that older version would undo the upload here.
+    QList<ReminderPayload> latest;
+    QSet<QString> seen;
+    for (auto it = remoteItems.crbegin(); it != remoteItems.crend(); ++it) {
+        if (!seen.contains(it->local_id)) {
+            seen.insert(it->local_id);
+            latest.append(*it);
+        }
+    }
+    std::reverse(latest.begin(), latest.end());
+    const auto aligned = co_await alignLocalRecurringDueDates(latest, pendingLocalIDs, epoch);
     ensureSyncStateEpoch(epoch);
     if (aligned.isEmpty()) {
         m_syncState.setCloudPushCursorNeedsRebase(false);

@@ -1,4 +1,6 @@
 #include "matching/CloudUploadTarget.h"
+#include "matching/InMemoryReminderLookup.h"
+#include "matching/TestPayloads.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +33,11 @@ TEST(CloudUploadTargetTest, Table)
     const QHash<QString, QString> lostAnswer {{u"s6"_s, u"src"_s}, {u"s7"_s, u"src"_s}, {u"s3"_s, u"l1"_s}};
     const QHash<QString, QString> s1IsOtherS7IsSrc {{u"s1"_s, u"other"_s}, {u"s7"_s, u"src"_s}};
     const QHash<QString, QString> onlyClaimed {{u"s3"_s, u"l1"_s}};
+    const QHash<QString, QString> s1IsPhoneID {{u"s1"_s, u"phone-7"_s}};
+    // The reminders here: l1 and "other".
+    InMemoryReminderLookup reminders;
+    reminders.put(reminder(u"l1"_s, u"Mine"_s));
+    reminders.put(reminder(u"other"_s, u"Another"_s));
     CloudIDMappingIndex mappings;
     mappings.set(u"s1"_s, u"l1"_s, false);
     mappings.set(u"s3"_s, u"other"_s, false);
@@ -66,6 +73,8 @@ TEST(CloudUploadTargetTest, Table)
             Reason::IdentityMismatch, u"s1"_s},
         {"other identity", {u"l1"_s, u"src"_s, u"s1"_s, none, false}, {s1IsOther, srcKnown, s1Held}, none,
             Reason::IdentityMismatch, u"s1"_s},
+        {"another device's id for it", {u"l1"_s, u"src"_s, u"s1"_s, none, false}, {s1IsPhoneID, srcKnown, s1Held},
+            u"s1"_s, Reason::Mapped, none},
         {"unknown server", {u"l1"_s, u"src"_s, u"s1"_s, none, false}, {{}, noSet, noSet}, u"s1"_s, Reason::Mapped,
             none},
         {"identity held elsewhere", {u"l1"_s, u"src"_s, u"s1"_s, none, false}, {{}, srcKnown, s1Gone}, u"s1"_s,
@@ -94,7 +103,7 @@ TEST(CloudUploadTargetTest, Table)
         for (auto &ids : remote.serverIDsBySourceIdentity) {
             std::sort(ids.begin(), ids.end());
         }
-        const auto target = CloudUploadTarget::resolve(row.upload, remote, mappings);
+        const auto target = CloudUploadTarget::resolve(row.upload, remote, mappings, reminders);
         EXPECT_EQ(target.serverID, row.serverID) << row.what;
         EXPECT_EQ(target.reason, row.reason) << row.what;
         EXPECT_EQ(target.staleServerID, row.stale) << row.what;

@@ -396,4 +396,31 @@ TEST(SyncPassTest, SurplusCopyDeleteNeverTakesAReminderOnlyServerItem)
     EXPECT_TRUE(h.model().item(h.userId, *only).has_value());
 }
 
+// A mapping that went astray onto the server item of another reminder here (the server names
+// that reminder as the item's source): the upload leaves that item alone and goes onto the
+// server item that carries this reminder's own identity.
+TEST(SyncPassTest, AnUploadNeverWritesOverAnotherReminderServerItem)
+{
+    SyncHarness h;
+    const auto first = h.addLocalReminder(u"First"_s);
+    const auto second = h.addLocalReminder(u"Second"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const auto firstOnServer = service.syncState().reminderMappingIndex().firstServerID(first).value();
+    const auto secondOnServer = service.syncState().reminderMappingIndex().firstServerID(second).value();
+
+    service.syncState().removeReminderMapping(firstOnServer);
+    service.syncState().setReminderMapping(secondOnServer, first, false);
+    auto edited = *h.store.reminder(first);
+    edited.title = u"First, edited"_s;
+    h.store.saveReminder(edited);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.logCount(u"Cloud mapping identity mismatch"_s) == 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_EQ(h.model().item(h.userId, secondOnServer)->value(u"title"_s).toString(), u"Second"_s);
+    EXPECT_EQ(h.model().item(h.userId, firstOnServer)->value(u"title"_s).toString(), u"First, edited"_s);
+    EXPECT_EQ(h.serverItems().size(), 2);
+    EXPECT_EQ(service.syncState().reminderMappingIndex().firstServerID(first), firstOnServer);
+}
+
 } // namespace quorvin::test

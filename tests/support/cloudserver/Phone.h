@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
@@ -45,6 +46,9 @@ public:
     void setSendsOwnSourceIds(bool on) { m_sendsOwnSourceIds = on; }
     // The phone's own id of a server reminder (made on first use).
     QString ownSourceId(const QString &serverId);
+    // The phone's clock runs this much ahead of the server's (behind when negative): the times it
+    // writes (`client_last_modified`, completion dates) are off by as much.
+    void setClockSkew(std::chrono::milliseconds skew) { m_clockSkew = skew; }
 
     // Lists.
     QString createList(const QString &name);
@@ -82,11 +86,14 @@ public:
 
 private:
     QJsonObject upsertBody(const QJsonObject &record) const;
+    QDateTime now() const;
+    QString nowText() const;
     QJsonObject stored(const QString &id) const;
 
     SyncModel &m_model;
     SyncActor m_actor;
     bool m_sendsOwnSourceIds = false;
+    std::chrono::milliseconds m_clockSkew {0};
     int m_ownIdCounter = 0;
     std::map<QString, QString> m_ownSourceIds;
 };

@@ -1,7 +1,9 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "reminders/ReminderMonitor.h"
 #include "sync/Strings.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -106,6 +108,28 @@ TEST(SyncE2e, PhoneCompletesARecurringReminderAsAdvancedItemAndCompletedCopy)
     }
 }
 
+// The phone makes a repeating reminder and completes it with a completion command before this
+// machine has pulled it: there is no local series to complete, so the item is written as it is,
+// and the series goes on here and on the server.
+TEST(SyncE2e, PhoneCompletesARecurringReminderThisMachineNeverSaw)
+{
+    SyncE2eHarness h;
+    h.localReminder({.title = u"Anything"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+
+    const QString series = h.phone->createReminder({.title = u"Stretch"_s, .due = kDue, .repeatType = u"daily"_s});
+    h.phone->completeRecurringAsCommand(series);
+    ASSERT_TRUE(h.settle());
+
+    const SeriesState state = seriesState(h, u"Stretch"_s);
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Stretch"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1) << describe(h, u"Stretch"_s).toStdString();
+    EXPECT_TRUE(converged(h));
+}
+
 TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
 {
     SyncE2eHarness h;
@@ -139,29 +163,98 @@ TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
 }
 
 // Here a repeating reminder is completed by an outside change of the store, which leaves it
-// completed with its rules. The bridge splits it as a reminders app would (the completed
+// completed with its rules. It is split as a reminders app would split it (the completed
 // occurrence keeps its id, a new reminder carries the series on), so the series never ends on
-// either side.
+// either side: by the bridge while the app runs, and by the first pass after the start when the
+// change was made while the app was closed (its series is still open on the server).
 TEST(SyncE2e, ARepeatingReminderCompletedByAnOutsideChange)
 {
+    for (const bool closed : {false, true}) {
+        SCOPED_TRACE(closed ? "while closed" : "while running");
+        SyncE2eHarness h;
+        const QString series = setUpSeries(h, u"Vitamins"_s);
+        ASSERT_FALSE(series.isEmpty());
+        const QString local = h.localByTitle(u"Vitamins"_s)->id;
+
+        if (closed) {
+            h.quit();
+            h.completeLocal(local);
+            h.launch();
+        } else {
+            h.completeLocal(local);
+        }
+        ASSERT_TRUE(h.settle());
+
+        const SeriesState state = seriesState(h, u"Vitamins"_s);
+        EXPECT_EQ(state.openLocal, 1);
+        EXPECT_EQ(state.completedLocal, 1);
+        EXPECT_EQ(state.openServer, 1) << describe(h, u"Vitamins"_s).toStdString();
+        EXPECT_EQ(state.completedServer, 1);
+        EXPECT_EQ(state.openServerDue, kDue.addDays(1));
+        EXPECT_TRUE(h.store.reminder(local)->recurrenceRules.empty()) << "the completed occurrence keeps its id";
+        ASSERT_TRUE(h.phone->reminder(series));
+        EXPECT_FALSE(h.phone->reminder(series)->value("is_completed"_L1).toBool());
+        EXPECT_EQ(h.phone->reminder(series)->value("repeat_type"_L1).toString(), u"daily"_s);
+        EXPECT_TRUE(converged(h));
+    }
+}
+
+// A phone whose clock runs an hour behind moves a series on: its version looks older than the
+// local reminder, so the apply skips it, and the local series is moved forward at the end of the
+// pass instead. The push cursor goes past that write, which needs no upload; but not past a local
+// change made meanwhile, which still goes up.
+TEST(SyncE2e, ASeriesMovedOnByAPhoneWhoseClockIsBehindIsAlignedHere)
+{
+    using namespace std::chrono_literals;
     SyncE2eHarness h;
-    const QString series = setUpSeries(h, u"Vitamins"_s);
+    const QString other = h.localReminder({.title = u"Other"_s});
+    const QString series = setUpSeries(h, u"Water plants"_s);
     ASSERT_FALSE(series.isEmpty());
-    const QString local = h.localByTitle(u"Vitamins"_s)->id;
+    const QString local = h.localByTitle(u"Water plants"_s)->id;
+    const auto localDue
+        = [&] { return h.service->reminderMonitor()->mapReminder(*h.store.reminder(local), false)->due_date; };
+    const auto seriesUploads = [&](qsizetype from) {
+        int count = 0;
+        for (const CloudJournalEntry &entry : h.server.journal().mid(from)) {
+            count += entry.request.path() == u"/reminders/upsert"_s
+                && entry.request.jsonBody().value("local_id"_L1).toString() == series;
+        }
+        return count;
+    };
+    h.phone->setClockSkew(-1h);
 
-    h.completeLocal(local);
+    qsizetype mark = h.journalSize();
+    h.phone->setDue(series, kDue.addDays(1));
     ASSERT_TRUE(h.settle());
+    EXPECT_EQ(SyncE2eHarness::at(localDue().value_or(QString())), kDue.addDays(1));
+    EXPECT_TRUE(h.logged(SyncText::logAlignedPrefix + u"1"_s));
+    EXPECT_EQ(seriesUploads(mark), 0) << "the alignment's own write is not uploaded";
+    EXPECT_TRUE(converged(h));
 
-    const SeriesState state = seriesState(h, u"Vitamins"_s);
-    EXPECT_EQ(state.openLocal, 1);
-    EXPECT_EQ(state.completedLocal, 1);
-    EXPECT_EQ(state.openServer, 1) << describe(h, u"Vitamins"_s).toStdString();
-    EXPECT_EQ(state.completedServer, 1);
-    EXPECT_EQ(state.openServerDue, kDue.addDays(1));
-    EXPECT_TRUE(h.store.reminder(local)->recurrenceRules.empty()) << "the completed occurrence keeps its id";
-    ASSERT_TRUE(h.phone->reminder(series));
-    EXPECT_FALSE(h.phone->reminder(series)->value("is_completed"_L1).toBool());
-    EXPECT_EQ(h.phone->reminder(series)->value("repeat_type"_L1).toString(), u"daily"_s);
+    // Once more, with a local edit journalled while the pass waits for its second pull.
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::delayed(0ms));
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::delayed(10s));
+    const qsizetype pulls = h.server.journalFor(u"/sync"_s).size();
+    h.phone->setDue(series, kDue.addDays(2));
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.server.journalFor(u"/sync"_s).size() == pulls + 2; }, 1min));
+    h.editLocal(other, [](Reminder &reminder) { reminder.title = u"Other, edited here"_s; });
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(SyncE2eHarness::at(localDue().value_or(QString())), kDue.addDays(2));
+    EXPECT_EQ(h.serverItemsTitled(u"Other, edited here"_s).size(), 1);
+    EXPECT_TRUE(converged(h));
+
+    // A series with a local change of its own still to upload is newer than any pulled version:
+    // it is not moved, and its change (an alarm) goes up.
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::delayed(0ms));
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::delayed(10s));
+    const qsizetype pullsBefore = h.server.journalFor(u"/sync"_s).size();
+    h.phone->setDue(series, kDue.addDays(3));
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.server.journalFor(u"/sync"_s).size() == pullsBefore + 2; }, 1min));
+    h.editLocal(local, [](Reminder &reminder) { reminder.alarms = {{ReminderAlarm::atOffset(-600)}}; });
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(SyncE2eHarness::at(localDue().value_or(QString())), kDue.addDays(2));
+    EXPECT_EQ(h.store.reminder(local)->alarms.value_or(std::vector<ReminderAlarm>()).size(), 1u);
+    EXPECT_EQ(h.phone->reminder(series)->value("alarms"_L1).toArray().size(), 1);
     EXPECT_TRUE(converged(h));
 }
 
