@@ -5,6 +5,7 @@
 #include "matching/CloudUploadTarget.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
+#include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
@@ -48,6 +49,20 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
 QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
     SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
 {
+    QSet<QString> carried;
+    if (!m_localRemindersAwaitingUpload.isEmpty()) {
+        for (const auto &item : std::as_const(envelope.items)) {
+            carried.insert(item.local_id);
+        }
+        const auto snapshot = m_stateStore->snapshotPayloads();
+        for (const auto &payload : snapshot) {
+            if (m_localRemindersAwaitingUpload.contains(payload->local_id) && !carried.contains(payload->local_id)
+                && !m_syncState.reminderMappingIndex().containsLocalID(payload->local_id)) {
+                envelope.items.append(*payload);
+            }
+        }
+        carried = m_localRemindersAwaitingUpload;
+    }
     std::exception_ptr failure;
     try {
         const auto batch = m_syncState.beginCloudMappingMutationBatch();
@@ -57,6 +72,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
         co_await pushListDeletes(envelope.deleted_list_ids, client, epoch);
         // Only a push that went through moves the cursor; a failed one sends the same changes again.
         m_syncState.saveCloudPushCursor(envelope.next_cursor);
+        m_localRemindersAwaitingUpload.subtract(carried);
     } catch (...) {
         failure = std::current_exception();
     }

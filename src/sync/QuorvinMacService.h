@@ -404,6 +404,10 @@ private:
     std::unique_ptr<CancelSource> m_cloudSyncWaitTask;
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
+    // Local reminders whose server item an apply gave to a fresh local reminder. Nothing changed
+    // them here, so no journal change would ever carry them up: the next push sends them as
+    // items of their own.
+    QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the

@@ -130,6 +130,44 @@ TEST(SyncE2e, PhoneCompletesARecurringReminderThisMachineNeverSaw)
     EXPECT_TRUE(converged(h));
 }
 
+// The phone turns a series into a one-off and completes it. The local series keeps its rules, so
+// the completed item cannot be written into it: it gets a fresh local reminder, and the series,
+// still open here, goes up as an item of its own. A later edit of the fresh reminder updates its
+// server item: the server still names the series as that item's source, which no longer counts.
+TEST(SyncE2e, PhoneEndsASeriesThatIsStillOpenHere)
+{
+    SyncE2eHarness h;
+    const QString series = setUpSeries(h, u"Stretch"_s);
+    ASSERT_FALSE(series.isEmpty());
+    const QString local = h.localByTitle(u"Stretch"_s)->id;
+
+    h.phone->editReminder(series, [&](QJsonObject &record) {
+        for (const char *key : {"repeat_type", "repeat_summary", "recurrence_rule"}) {
+            record.remove(QLatin1StringView(key));
+        }
+        record.insert("is_completed"_L1, true);
+        record.insert("completion_date"_L1, h.model.nowText());
+    });
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(h.logged(u"Cloud reminder mapping completion mismatch server_id="_s + series));
+    EXPECT_FALSE(h.store.reminder(local)->completed);
+    EXPECT_FALSE(h.store.reminder(local)->recurrenceRules.empty());
+    const SeriesState state = seriesState(h, u"Stretch"_s);
+    EXPECT_EQ(state.openLocal, 1);
+    EXPECT_EQ(state.completedLocal, 1);
+    EXPECT_EQ(state.openServer, 1) << describe(h, u"Stretch"_s).toStdString();
+    EXPECT_EQ(state.completedServer, 1);
+    EXPECT_TRUE(converged(h));
+
+    const QString fresh = h.service->syncState().reminderMappingIndex().localID(series).value_or(QString());
+    ASSERT_NE(fresh, local);
+    h.editLocal(fresh, [](Reminder &reminder) { reminder.notes = u"done for good"_s; });
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.phone->reminder(series)->value("notes"_L1).toString(), u"done for good"_s);
+    EXPECT_EQ(h.serverItemsTitled(u"Stretch"_s).size(), 2);
+    EXPECT_TRUE(converged(h));
+}
+
 TEST(SyncE2e, ThisMachineCompletesARecurringReminder)
 {
     SyncE2eHarness h;
@@ -256,6 +294,39 @@ TEST(SyncE2e, ASeriesMovedOnByAPhoneWhoseClockIsBehindIsAlignedHere)
     EXPECT_EQ(h.store.reminder(local)->alarms.value_or(std::vector<ReminderAlarm>()).size(), 1u);
     EXPECT_EQ(h.phone->reminder(series)->value("alarms"_L1).toArray().size(), 1);
     EXPECT_TRUE(converged(h));
+}
+
+// Two identical series here are two reminders, not a reminder and its duplicate: when the server
+// item of one arrives, the other is spared because another server item is mapped to it, or,
+// with that mapping lost, because an item of the same pull claims it.
+TEST(SyncE2e, IdenticalSeriesAreNotTakenForDuplicates)
+{
+    SyncE2eHarness h;
+    const QString first = h.localReminder({.title = u"Pills"_s, .due = kDue, .daily = true});
+    const QString second = h.localReminder({.title = u"Pills"_s, .due = kDue, .daily = true});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const auto &mappings = h.service->syncState().reminderMappingIndex();
+    const QString firstOnServer = mappings.firstServerID(first).value_or(QString());
+    const QString secondOnServer = mappings.firstServerID(second).value_or(QString());
+    ASSERT_FALSE(firstOnServer.isEmpty());
+    ASSERT_FALSE(secondOnServer.isEmpty());
+    const auto touch = [&](const QString &id) { h.phone->editReminder(id, [](QJsonObject &) {}); };
+
+    touch(firstOnServer);
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(h.store.reminder(second)) << "mapped to another server item";
+
+    h.service->syncState().removeReminderMapping(secondOnServer);
+    touch(firstOnServer);
+    touch(secondOnServer);
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(h.store.reminder(second)) << "claimed by another item of the pull";
+    // (The convergence check would take the two for duplicates.)
+    EXPECT_EQ(h.model.liveItems(h.userId).size(), 2);
+    EXPECT_EQ(mappings.localID(firstOnServer), first);
+    EXPECT_EQ(mappings.localID(secondOnServer), second);
+    EXPECT_EQ(mappings.serverIDs(first).size(), 1u);
 }
 
 // Both devices complete the same occurrence before they hear of each other.
