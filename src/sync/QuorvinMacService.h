@@ -247,8 +247,9 @@ private:
         CloudSyncClient client, std::optional<QString> cursor, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch);
     // Each path returns the items of its second pull.
+    // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().
     QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
+        SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(
         SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
@@ -282,16 +283,18 @@ private:
     // gave a full snapshot.
     QCoro::Task<std::optional<SyncResponseEnvelope>> applyCloudDeletionsSinceLastRun(
         CloudSyncClient client, quint64 epoch);
-    // The first pass after a start: a reminder that is mapped but gone from the local store was
-    // deleted here while the app was closed, and its server items are deleted too. Not when every
-    // mapped reminder is gone (a lost or replaced database: the server's copy is restored instead),
-    // nor when the reminder's list is gone as well. Returns the server ids deleted.
     // The first pass after a start: a mapped reminder that is completed but still carries its
     // rules, while its series is open on the server, was completed from outside while the app was
     // not running. It is split as such a completion is while the app runs, so the series goes on.
     void splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems);
+    // The first pass after a start, before it changes anything: a reminder that is mapped but gone
+    // from the local store was deleted here while the app was closed. None is, when every mapped
+    // reminder is gone: that is a lost or replaced database, which the server's copy restores.
+    QStringList mappedRemindersDeletedWhileClosed();
+    // Deletes the server items of those reminders that are still mapped, unless the reminder's
+    // list is gone as well (see there). Returns the server ids deleted.
     QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
-        QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
+        QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
 
     // Restart reconciliation.
     QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(

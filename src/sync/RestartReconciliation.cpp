@@ -35,14 +35,9 @@ void QuorvinMacService::splitRecurringCompletionsMadeWhileClosed(const QList<Rem
     }
 }
 
-QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
-    QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)
+QStringList QuorvinMacService::mappedRemindersDeletedWhileClosed()
 {
-    QSet<QString> deleted;
     const auto &mapped = m_syncState.reminderMappingIndex().localToServers();
-    if (mapped.isEmpty()) {
-        co_return deleted;
-    }
     QSet<QString> present;
     for (const auto &payload : m_stateStore->snapshotPayloads()) {
         present.insert(payload->local_id);
@@ -53,11 +48,19 @@ QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
             missing.append(it.key());
         }
     }
-    if (missing.isEmpty()) {
-        co_return deleted;
-    }
-    if (missing.size() == mapped.size()) {
+    if (!missing.isEmpty() && missing.size() == mapped.size()) {
         m_log.appendLog(SyncText::logAllMappedMissingPrefix + QString::number(missing.size()));
+        return {};
+    }
+    std::sort(missing.begin(), missing.end());
+    return missing;
+}
+
+QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
+    QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch)
+{
+    QSet<QString> deleted;
+    if (deletedWhileClosed.isEmpty()) {
         co_return deleted;
     }
     // A reminder whose list is gone too went with its list, which may only be out of reach (an
@@ -81,9 +84,8 @@ QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
         return localList && !presentLists.contains(*localList);
     };
 
-    std::sort(missing.begin(), missing.end());
     QStringList serverIDs;
-    for (const auto &localID : std::as_const(missing)) {
+    for (const auto &localID : std::as_const(deletedWhileClosed)) {
         const auto servers = m_syncState.reminderMappingIndex().serverIDs(localID);
         if (std::any_of(servers.cbegin(), servers.cend(), listGone)) {
             continue;

@@ -196,6 +196,10 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     if (incremental) {
         firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
     }
+    QStringList deletedWhileClosed;
+    if (m_syncState.cloudPushCursorNeedsRebase()) {
+        deletedWhileClosed = mappedRemindersDeletedWhileClosed();
+    }
     std::optional<SyncResponseEnvelope> snapshot;
     if (m_syncState.cloudPushCursorNeedsRebase() && !m_syncState.cloudPullCursor().isEmpty()
         && m_syncState.remoteIdentityCacheVersion() == 1) {
@@ -218,7 +222,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 
     QList<ReminderPayload> remoteItems = first.items;
     if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
-        remoteItems.append(co_await runRestartSyncPath(first, client, epoch));
+        remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed, client, epoch));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
         remoteItems.append(co_await runNormalSyncPath(first, client, epoch));
     } else {
@@ -236,13 +240,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
-    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+    SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch)
 {
     // The first pass after a launch, or after a change of token or user, while state is held: the
     // full snapshot is applied without moving the push cursor, then the reconciliation decides what
     // to upload.
     splitRecurringCompletionsMadeWhileClosed(first.items);
-    const auto deletedHere = co_await pushDeletesMadeWhileClosed(first.items, client, epoch);
+    const auto deletedHere = co_await pushDeletesMadeWhileClosed(first.items, deletedWhileClosed, client, epoch);
     if (!deletedHere.isEmpty()) {
         first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
     }
