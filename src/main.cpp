@@ -27,18 +27,16 @@ void onTerminationSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// A termination request is always granted at once; the service stops its loops first so no pass
-// is left half-written.
+// A termination request is always granted: the service first lets a running pass reach a point
+// where everything it wrote is saved, then the loop quits.
 void quitOnTerminationSignals(QuorvinMacService &service)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         return;
     }
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [&service] {
-        service.shutdown();
-        QCoreApplication::quit();
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, [&service] { service.requestStop(); });
+    QObject::connect(&service, &QuorvinMacService::stopped, QCoreApplication::instance(), &QCoreApplication::quit);
     std::signal(SIGINT, onTerminationSignal);
     std::signal(SIGTERM, onTerminationSignal);
 }
@@ -79,7 +77,13 @@ int main(int argc, char **argv)
         }
     });
 
+    // Why a start-up or a pass failed, for the terminal and the journal.
+    QObject::connect(&service, &QuorvinMacService::syncFailureReported,
+        [](const QString &description) { QTextStream(stderr) << description << Qt::endl; });
+
     quitOnTerminationSignals(service);
     spawn(service.startIfNeeded(), QStringLiteral("startIfNeeded"));
-    return QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
+    service.finishAfterStop();
+    return status;
 }

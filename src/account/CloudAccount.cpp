@@ -1,9 +1,11 @@
 #include "account/CloudAccount.h"
 
 #include "account/CloudAccountOwner.h"
+#include "account/Fnv1aHash.h"
 #include "account/ShortCloudIdentifier.h"
 #include "account/Strings.h"
 #include "cloud/CloudHTTPError.h"
+#include "cloud/CloudSyncClient.h"
 #include "matching/CloudSyncState.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
@@ -12,13 +14,18 @@
 
 namespace quorvin {
 
-CloudAccount::CloudAccount(
-    UserDefaults &defaults, CloudSyncState &syncState, DiagnosticSink &log, CloudAccountOwner &owner, QObject *parent)
+CloudAccount::CloudAccount(UserDefaults &defaults, CloudSyncState &syncState, DiagnosticSink &log,
+    ActivityLog &activityLog, CloudAccountOwner &owner, HttpSession &http, Clock &clock,
+    const DeviceIdentitySource &deviceSource, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_syncState(syncState)
     , m_log(log)
+    , m_activityLog(activityLog)
     , m_owner(owner)
+    , m_http(http)
+    , m_clock(clock)
+    , m_deviceIdentity(defaults, deviceSource)
 {
     auto text = [&defaults](const QString &key) { return defaults.string(key).value_or(QString()); };
     auto flag = [&defaults](const QString &key) { return defaults.boolean(key).value_or(false); };
@@ -37,7 +44,42 @@ CloudAccount::CloudAccount(
     m_cloudPhoneDisplayLabel = text(AccountText::keyPhoneDisplayLabel);
     m_cloudPhoneNumber = text(AccountText::keyPhoneNumber);
     m_cloudAuthTokenMarker = text(AccountText::keyAuthTokenMarker);
-    m_cloudInstallDeviceID = text(AccountText::keyInstallDeviceID);
+}
+
+CloudAccount::~CloudAccount()
+{
+    m_lifetime.cancel();
+}
+
+QString CloudAccount::currentToken() const
+{
+    return normalizeCloudAuthTokenValue(m_cloudAuthToken);
+}
+
+QString CloudAccount::normalizedCloudBaseURL() const
+{
+    return quorvin::normalizedCloudBaseURL(m_defaults);
+}
+
+CloudSyncClient CloudAccount::makeClient(const QString &baseURL, const QString &token) const
+{
+    CloudSyncClient client(m_http, baseURL, token, m_clock);
+    client.setCancelToken(m_lifetime.token());
+    return client;
+}
+
+QString CloudAccount::deviceLabel()
+{
+    const QString label = currentMacDeviceDisplayName();
+    return label.isEmpty() ? AccountText::deviceLabelFallback : label;
+}
+
+QString CloudAccount::currentCloudDeviceIDForOwnEdits()
+{
+    if (const QString session = m_cloudSessionDeviceID.trimmed(); !session.isEmpty()) {
+        return session;
+    }
+    return mqvCloudDeviceID(m_cloudUserID);
 }
 
 // ---- the token
@@ -61,12 +103,7 @@ QString CloudAccount::normalizeCloudAuthTokenValue(const QString &value)
 
 QString CloudAccount::fnv1aHashString(const QString &text)
 {
-    quint64 hash = 0xcbf29ce484222325ULL;
-    for (const char byte : text.toUtf8()) {
-        hash ^= static_cast<quint8>(byte);
-        hash *= 0x100000001b3ULL;
-    }
-    return QString::number(hash, 16);
+    return quorvin::fnv1aHashString(text);
 }
 
 QString CloudAccount::cloudAuthTokenMarkerValue(const QString &token)
@@ -227,7 +264,9 @@ void CloudAccount::setCloudSessionClientKind(const QString &value)
 
 void CloudAccount::setCloudPhoneLoginStatus(const QString &value)
 {
-    publish(m_cloudPhoneLoginStatus, value);
+    if (publish(m_cloudPhoneLoginStatus, value)) {
+        Q_EMIT cloudPhoneLoginStatusChanged(value);
+    }
 }
 
 void CloudAccount::setCloudPhoneCodeHint(const QString &value)
@@ -273,7 +312,9 @@ void CloudAccount::setCloudDeviceRevokingSessionID(const QString &value)
 
 void CloudAccount::setCloudProfileNickname(const QString &value)
 {
-    publish(m_cloudProfileNickname, value);
+    if (publish(m_cloudProfileNickname, value)) {
+        Q_EMIT cloudProfileNicknameChanged(value);
+    }
 }
 
 void CloudAccount::setCloudProfileAvatarURL(const QString &value)
@@ -328,7 +369,14 @@ void CloudAccount::setIsCloudProfileSaving(bool value)
 
 void CloudAccount::setCloudProfileStatus(const QString &value)
 {
-    publish(m_cloudProfileStatus, value);
+    if (publish(m_cloudProfileStatus, value)) {
+        Q_EMIT cloudProfileStatusChanged(value);
+    }
+}
+
+void CloudAccount::setIsCloudAccountDeleting(bool value)
+{
+    publish(m_isCloudAccountDeleting, value);
 }
 
 } // namespace quorvin

@@ -1,32 +1,60 @@
 #pragma once
 
+#include "account/CloudDeviceIdentity.h"
+#include "model/CloudAuthSessionResponse.h"
 #include "model/CloudDeviceSessionPayload.h"
+#include "model/CloudIdentityPayload.h"
+#include "model/CloudPhoneCodeRequestResponse.h"
+#include "model/CloudPhoneLoginResponse.h"
+#include "model/CloudUserProfilePayload.h"
+#include "platform/concurrency/CancelToken.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QUrl>
+#include <qcoro/qcorotask.h>
 
 #include <exception>
+#include <optional>
 
 namespace quorvin {
 
+class ActivityLog;
+class Clock;
 class CloudAccountOwner;
+class CloudSyncClient;
 class CloudSyncState;
+class DeviceIdentitySource;
 class DiagnosticSink;
+class HttpSession;
 class UserDefaults;
 
 // The cloud account of this machine: the one access token every cloud call carries, its marker
-// (which token the cloud-side sync state belongs to), and the published account state that goes
-// with it, each field restored from the user defaults when the account is built.
+// (which token the cloud-side sync state belongs to), the published account state that goes with
+// it (each field restored from the user defaults when the account is built), and every account
+// operation: sign-in, the session of this machine, devices, profile, avatar, password, phone,
+// logout and deletion.
 //
 // The token changes only through applyCloudAuthToken(). A token of another identity clears the
 // cloud-side sync state and forces a rebase of the push cursor; an empty token also clears the
 // account fields. The local reminders are never touched.
+//
+// Operations that return at once (the ones views call) check their guards, show their status,
+// set their busy flag and start a task; views follow them through the published state. A task
+// notes the token it started with and drops an answer that arrives after the token changed (it
+// then only clears its own busy flag), so a late answer never lands in another account. Sign-in,
+// the token exchange, logout and deletion change the token themselves and are not held to that.
+// Destroying the account cancels its requests; a task that outlives it ends without effect.
 class CloudAccount : public QObject {
     Q_OBJECT
 public:
-    CloudAccount(UserDefaults &defaults, CloudSyncState &syncState, DiagnosticSink &log, CloudAccountOwner &owner,
+    // Everything handed in must outlive the account.
+    CloudAccount(UserDefaults &defaults, CloudSyncState &syncState, DiagnosticSink &log, ActivityLog &activityLog,
+        CloudAccountOwner &owner, HttpSession &http, Clock &clock, const DeviceIdentitySource &deviceSource,
         QObject *parent = nullptr);
+    ~CloudAccount() override;
 
     // ---- the token
     // The token a stored or pasted value carries: the first "qvk_" token in it, or else its leading
@@ -49,13 +77,80 @@ public:
     // Wipes the cloud-side sync state when the signed-in user differs from `nextUserID`, or when
     // state exists from before any user was known. A blank next user changes nothing.
     void resetCloudSyncStateForUserChangeIfNeeded(const QString &nextUserID, const QString &reason);
+    // A token the user supplied: a blank one signs out at once; any other is exchanged for a
+    // session of this machine in a task (kept as given when the exchange fails). Returns at once.
+    void updateCloudAuthToken(const QString &value);
+    // `token` is normalised and not empty.
+    QCoro::Task<void> exchangeAndStoreCloudAuthToken(QString token);
 
     const QString &cloudAuthToken() const { return m_cloudAuthToken; }
     // The marker of the token whose cursors and mappings are held; empty without a token.
     const QString &cloudAuthTokenMarker() const { return m_cloudAuthTokenMarker; }
 
+    // ---- this machine
+    CloudDeviceIdentity &deviceIdentity() { return m_deviceIdentity; }
+    QString mqvCloudDeviceID(const QString &userID) { return m_deviceIdentity.mqvCloudDeviceID(userID); }
+    // This machine's label in the device list; never empty, worked out once.
+    QString currentMacDeviceDisplayName() { return m_deviceIdentity.currentMacDeviceDisplayName(); }
+    const QString &cloudInstallDeviceID() const { return m_deviceIdentity.cloudInstallDeviceID(); }
+    // The device id a cloud item names when this machine made the edit: the session's device id,
+    // or else the id this machine presents for the signed-in user.
+    QString currentCloudDeviceIDForOwnEdits();
+
+    // ---- sign-in (all return at once)
+    void requestCloudPhoneCode(const QString &phoneNumber);
+    void verifyCloudPhoneCode(const QString &phoneNumber, const QString &code);
+    void loginWithCloudPassword(const QString &phoneNumber, const QString &password);
+    // Stores a login: exchanges the login session for one of this machine (revoking the login
+    // session), or keeps the login token when the exchange fails. Never throws.
+    QCoro::Task<void> storePhoneLoginResponse(CloudPhoneLoginResponse response, QString baseURL);
+
+    // ---- the session
+    // Asks the service whose the token is and mirrors the answer; then the device context and the
+    // device list follow with trigger + "-session". Never throws; silent without base URL or token.
+    QCoro::Task<void> refreshCloudSession(QString trigger);
+    void applyCloudSession(const CloudAuthSessionResponse &response);
+    void applyCurrentCloudDeviceSession(const CloudDeviceSessionPayload &session);
+
+    // ---- logout (returns at once; always signs out locally)
+    void logoutCloudSession();
+
+    // ---- devices
+    QCoro::Task<void> updateCurrentCloudDeviceContext(QString trigger);
+    QCoro::Task<void> refreshCloudDevices(QString trigger, bool updateStatus);
+    // The device list's manual refresh; returns at once.
+    void refreshCloudDevices();
+    // Removes another device's session; returns at once.
+    void revokeCloudDeviceSession(const QString &sessionID);
+
+    // ---- profile, avatar, password and phone
+    void applyCloudProfile(const std::optional<CloudUserProfilePayload> &profile);
+    void applyCloudIdentities(const QList<CloudIdentityPayload> &identities);
+    // What identifies the avatar picture: `updatedAt` when given, else the first "v" query value of
+    // the URL, else the URL itself.
+    static QString cloudProfileAvatarRefreshToken(const QString &avatarURL, const QString &updatedAt);
+    QCoro::Task<void> refreshCloudProfile(QString trigger, bool updateStatus);
+    // The reload when the account sheet opens; returns at once.
+    void refreshCloudProfileSilently();
+    // Saves locally first, then uploads; returns at once.
+    void updateCloudProfile(const QString &nickname, const QString &avatarURL);
+    // The avatar JPEG of an image (see CloudAvatarImage); throws SyncError with the text to show.
+    static QByteArray jpegAvatarData(const QByteArray &data, int maxDimension);
+    // Prepares the picture at once (a failure shows in cloudProfileStatus), then uploads it in a task.
+    void uploadCloudAvatar(const QUrl &url);
+    void updateCloudPassword(const QString &newPassword, const QString &currentPassword,
+        const QString &verificationPhone, const QString &verificationCode, bool usePhoneCodeVerification);
+    void linkCloudPhoneCode(const QString &phoneNumber, const QString &code);
+    // Keeps an 11-digit mainland mobile number found in the text; anything else changes nothing.
+    void rememberCloudPhoneNumber(const QString &phoneNumber);
+
+    // ---- deletion (the only operations that throw to their caller)
+    QCoro::Task<CloudPhoneCodeRequestResponse> requestCloudAccountDeletionCode(QString phoneNumber);
+    // Returns normally when the service confirmed the deletion, or when one was already running.
+    QCoro::Task<void> deleteCloudAccount(
+        QString phoneNumber, QString challengeID, QString code, QString confirmationText);
+
     // ---- published account state
-    const QString &cloudInstallDeviceID() const { return m_cloudInstallDeviceID; }
     const QString &cloudUserID() const { return m_cloudUserID; }
     const QString &cloudSessionID() const { return m_cloudSessionID; }
     const QString &cloudSessionDeviceID() const { return m_cloudSessionDeviceID; }
@@ -83,6 +178,8 @@ public:
     const QString &cloudProfileStatus() const { return m_cloudProfileStatus; }
     bool isCloudAccountDeleting() const { return m_isCloudAccountDeleting; }
 
+    // Views write the challenge, the hint and the two status lines too (to empty them or to show a
+    // validation message).
     void setCloudUserID(const QString &value);
     void setCloudSessionID(const QString &value);
     void setCloudSessionDeviceID(const QString &value);
@@ -108,11 +205,17 @@ public:
     void setIsCloudProfileRefreshing(bool value);
     void setIsCloudProfileSaving(bool value);
     void setCloudProfileStatus(const QString &value);
+    void setIsCloudAccountDeleting(bool value);
 
 Q_SIGNALS:
     // Any published property changed; views re-read what they show.
     void changed();
     void cloudAuthTokenChanged(const QString &token);
+    // The properties views react to one by one (a result text closes an editor; a nickname fills
+    // the nickname draft).
+    void cloudPhoneLoginStatusChanged(const QString &status);
+    void cloudProfileStatusChanged(const QString &status);
+    void cloudProfileNicknameChanged(const QString &nickname);
 
 private:
     template <typename T> bool publish(T &field, const T &value)
@@ -125,15 +228,42 @@ private:
         return true;
     }
     void setCloudAuthTokenValue(const QString &value);
+    // The normalised current token: what a task notes at its start and compares when its answer
+    // arrives.
+    QString currentToken() const;
+    CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
+    QString normalizedCloudBaseURL() const;
+    QString deviceLabel();
+    bool handleCloudAccessFailure(const std::exception_ptr &error, const QString &trigger);
+    // The readable description of a caught failure.
+    static QString errorDescription(const std::exception_ptr &error);
+
+    QCoro::Task<void> runCloudPhoneCodeRequest(QString baseURL, QString phone);
+    QCoro::Task<void> runCloudPhoneCodeLogin(QString baseURL, QString phone, QString challengeID, QString code);
+    QCoro::Task<void> runCloudPasswordLogin(QString baseURL, QString phone, QString password);
+    QCoro::Task<void> runLogout(QString baseURL, QString token);
+    QCoro::Task<void> runManualDevicesRefresh();
+    QCoro::Task<void> runCloudDeviceRevoke(QString baseURL, QString token, QString sessionID);
+    QCoro::Task<void> runCloudProfileUpdate(QString baseURL, QString token, QString nickname, QString avatarURL);
+    QCoro::Task<void> runCloudAvatarUpload(QString baseURL, QString token, QString contentType, QString dataBase64);
+    QCoro::Task<void> runCloudPasswordUpdate(QString baseURL, QString token, bool phonePath, QString newPassword,
+        QString currentPassword, QString phone, QString challengeID, QString code);
+    QCoro::Task<void> runCloudPhoneLink(
+        QString baseURL, QString token, QString phone, QString challengeID, QString code);
 
     UserDefaults &m_defaults;
     CloudSyncState &m_syncState;
     DiagnosticSink &m_log;
+    ActivityLog &m_activityLog;
     CloudAccountOwner &m_owner;
+    HttpSession &m_http;
+    Clock &m_clock;
+    CloudDeviceIdentity m_deviceIdentity;
+    // Cancelled when the account goes: its requests end instead of resuming into nothing.
+    CancelSource m_lifetime;
 
     QString m_cloudAuthToken;
     QString m_cloudAuthTokenMarker;
-    QString m_cloudInstallDeviceID;
     QString m_cloudUserID;
     QString m_cloudSessionID;
     QString m_cloudSessionDeviceID;

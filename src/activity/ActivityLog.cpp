@@ -1,5 +1,6 @@
 #include "activity/ActivityLog.h"
 
+#include "activity/ActivityEntryPoints.h"
 #include "activity/QuorvinActivityLogStore.h"
 #include "activity/Strings.h"
 #include "platform/concurrency/Clock.h"
@@ -58,6 +59,34 @@ void ActivityLog::clearActivityLogs()
     Q_EMIT activityLogsChanged();
     Q_EMIT changed();
     m_log.appendLog(ActivityText::logClearedActivity);
+}
+
+void ActivityLog::appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+    const QList<ReminderListDirectoryPayload> &afterLists)
+{
+    write(ActivityEntryPoints::cloudPullActivity(
+        fullSnapshot, beforeItems, beforeLists, afterItems, afterLists, m_echoKeys, m_clock.now()));
+}
+
+void ActivityLog::appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event)
+{
+    write(ActivityEntryPoints::localRefreshActivity(event, m_echoKeys, m_clock.now()));
+}
+
+void ActivityLog::rememberCloudCompletionTitles(const QStringList &titles)
+{
+    m_echoKeys.rememberCloudCompletionTitles(titles, m_clock.now());
+}
+
+void ActivityLog::write(const ActivityEntryOutcome &outcome)
+{
+    if (outcome.diagnosticLine) {
+        m_log.appendLog(*outcome.diagnosticLine);
+    }
+    if (outcome.hasEntry()) {
+        appendActivityLog(outcome.category, outcome.summary, outcome.details);
+    }
 }
 
 } // namespace quorvin

@@ -13,6 +13,15 @@ namespace quorvin {
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+// Recording the pair would leave the index as it is; an apply re-records every pair it writes, and
+// an unchanged map is not worth writing again.
+bool alreadyMapped(const CloudIDMappingIndex &index, const QString &serverID, const QString &localID, bool unique)
+{
+    return index.localID(serverID) == localID && (!unique || index.serverIDs(localID).size() == 1);
+}
+} // namespace
+
 CloudSyncState::MappingBatch::MappingBatch(CloudSyncState &state)
     : m_state(&state)
 {
@@ -88,6 +97,11 @@ void CloudSyncState::endCloudMappingMutationBatch()
     if (m_cloudMappingMutationBatchDepth > 0) {
         return;
     }
+    flushCloudMappings();
+}
+
+void CloudSyncState::flushCloudMappings()
+{
     if (m_reminderMappingsNeedSave) {
         m_reminderMappingsNeedSave = false;
         m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
@@ -96,6 +110,27 @@ void CloudSyncState::endCloudMappingMutationBatch()
         m_listMappingsNeedSave = false;
         m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
     }
+}
+
+CloudSyncState::MappingCheckpoint CloudSyncState::mappingCheckpoint() const
+{
+    return MappingCheckpoint {m_reminderMappingIndex, m_listMappingIndex, m_cachedRemoteSourceIdentityByServerID,
+        m_cachedRemoteServerIDs, m_remoteIdentityCacheNeedsWrite, m_redundantCompletedCopyServerIDs, m_syncStateEpoch};
+}
+
+void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoint)
+{
+    if (checkpoint.epoch != m_syncStateEpoch) {
+        return;
+    }
+    m_reminderMappingIndex = checkpoint.reminders;
+    m_listMappingIndex = checkpoint.lists;
+    m_cachedRemoteSourceIdentityByServerID = checkpoint.remoteSourceIdentities;
+    m_cachedRemoteServerIDs = checkpoint.remoteServerIDs;
+    m_remoteIdentityCacheNeedsWrite = checkpoint.remoteIdentityCacheNeedsWrite;
+    m_redundantCompletedCopyServerIDs = checkpoint.redundantCompletedCopies;
+    saveReminderMappings();
+    saveListMappings();
 }
 
 void CloudSyncState::saveReminderMappings()
@@ -118,6 +153,9 @@ void CloudSyncState::saveListMappings()
 
 void CloudSyncState::setReminderMapping(const QString &serverID, const QString &localID, bool uniqueLocalID)
 {
+    if (alreadyMapped(m_reminderMappingIndex, serverID, localID, uniqueLocalID)) {
+        return;
+    }
     m_reminderMappingIndex.set(serverID, localID, uniqueLocalID);
     saveReminderMappings();
 }
@@ -130,6 +168,9 @@ void CloudSyncState::removeReminderMapping(const QString &serverID)
 
 void CloudSyncState::setListMapping(const QString &serverID, const QString &localID, bool uniqueLocalID)
 {
+    if (alreadyMapped(m_listMappingIndex, serverID, localID, uniqueLocalID)) {
+        return;
+    }
     m_listMappingIndex.set(serverID, localID, uniqueLocalID);
     saveListMappings();
 }

@@ -40,6 +40,18 @@ public:
         CloudSyncState *m_state;
     };
 
+    // The mappings, the identity cache and the queue of surplus copies as they stood at one moment,
+    // to go back to when the local writes made since then are dropped.
+    struct MappingCheckpoint {
+        CloudIDMappingIndex reminders;
+        CloudIDMappingIndex lists;
+        QHash<QString, QString> remoteSourceIdentities;
+        QSet<QString> remoteServerIDs;
+        bool remoteIdentityCacheNeedsWrite = false;
+        QSet<QString> redundantCompletedCopies;
+        quint64 epoch = 0;
+    };
+
     CloudSyncState(UserDefaults &defaults, DiagnosticSink &log);
 
     // ---- cursors
@@ -73,6 +85,15 @@ public:
     void mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders);
     // The server no longer holds that reminder: it loses its mapping and its place in the cache.
     void forgetServerReminder(const QString &serverID);
+    // Writes the maps changed so far at once, also inside an open batch (which stays open). Called
+    // right after each store commit that created a reminder or list or moved a mapping, so that a
+    // process ending just then leaves nothing behind without its mapping.
+    void flushCloudMappings();
+    // Copies are cheap (the containers share their data until one side changes).
+    MappingCheckpoint mappingCheckpoint() const;
+    // Goes back to `checkpoint`; the maps are written with the next flush or batch close. Does
+    // nothing once the state was cleared since the checkpoint: a cleared state stays cleared.
+    void restoreMappingCheckpoint(const MappingCheckpoint &checkpoint);
 
     // ---- remote identity cache: the server's reminder ids and the source id of each
     const QHash<QString, QString> &cachedRemoteSourceIdentityByServerID() const

@@ -10,6 +10,7 @@
 #include <QScopeGuard>
 
 #include <chrono>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -44,6 +45,64 @@ ReminderMonitor::~ReminderMonitor()
     }
 }
 
+ReminderMonitor::WriteGroup::WriteGroup(ReminderMonitor &monitor)
+    : m_monitor(&monitor)
+{
+    Q_ASSERT(!monitor.m_writeGroupOpen);
+    monitor.m_writeGroupOpen = true;
+    monitor.m_writeGroupFailure = nullptr;
+}
+
+ReminderMonitor::WriteGroup::WriteGroup(WriteGroup &&other) noexcept
+    : m_monitor(std::exchange(other.m_monitor, nullptr))
+{
+}
+
+ReminderMonitor::WriteGroup::~WriteGroup()
+{
+    if (m_monitor) {
+        drop();
+        m_monitor->m_writeGroupOpen = false;
+    }
+}
+
+void ReminderMonitor::WriteGroup::commit()
+{
+    ReminderStore &store = m_monitor->m_eventStore;
+    if (auto failure = std::exchange(m_monitor->m_writeGroupFailure, nullptr)) {
+        store.reset();
+        std::rethrow_exception(failure);
+    }
+    try {
+        store.commit();
+    } catch (...) {
+        // A commit that could not be written keeps its writes staged; none of them may reach the
+        // database later through an unrelated commit.
+        store.reset();
+        throw;
+    }
+}
+
+void ReminderMonitor::WriteGroup::drop()
+{
+    m_monitor->m_writeGroupFailure = nullptr;
+    if (m_monitor->m_eventStore.hasUncommittedChanges()) {
+        m_monitor->m_eventStore.reset();
+    }
+}
+
+ReminderMonitor::WriteGroup ReminderMonitor::groupWrites()
+{
+    return WriteGroup(*this);
+}
+
+void ReminderMonitor::commitUnlessGrouped()
+{
+    if (commitsEachWrite()) {
+        m_eventStore.commit();
+    }
+}
+
 void ReminderMonitor::diagnostic(const QString &line) const
 {
     if (m_onDiagnostic) {
@@ -72,6 +131,18 @@ QCoro::Task<void> ReminderMonitor::start()
     co_await refresh(RemindersText::reasonStartup);
     if (!m_observer) {
         m_observer = connect(&m_eventStore, &ReminderStore::changed, this, &ReminderMonitor::handleStoreChanged);
+    }
+}
+
+void ReminderMonitor::stopObserving()
+{
+    if (m_observer) {
+        disconnect(m_observer);
+        m_observer = {};
+    }
+    if (m_pendingTask) {
+        m_pendingTask->cancel();
+        m_pendingTask.reset();
     }
 }
 
@@ -368,7 +439,7 @@ QCoro::Task<std::pair<QString, QString>> ReminderMonitor::createList(QString nam
             throw SyncError::invalidRequest(RemindersText::errNoCalendarSource);
         }
     }
-    const ReminderList saved = committing([&] { return m_eventStore.saveList(list, true); });
+    const ReminderList saved = committing([&] { return m_eventStore.saveList(list, commitsEachWrite()); });
     if (refreshAfterWrite) {
         co_await refresh(RemindersText::reasonAndroidWrite);
     }
@@ -392,7 +463,7 @@ QCoro::Task<void> ReminderMonitor::updateList(QString listID, QString newName, b
         throw SyncError::notFound();
     }
     found->title = trimmed;
-    committing([&] { m_eventStore.saveList(*found, true); });
+    committing([&] { m_eventStore.saveList(*found, commitsEachWrite()); });
     if (refreshAfterWrite) {
         co_await refresh(RemindersText::reasonAndroidWrite);
     }
@@ -410,7 +481,7 @@ QCoro::Task<void> ReminderMonitor::deleteList(QString listID, bool refreshAfterW
     if (!exists) {
         throw SyncError::notFound();
     }
-    committing([&] { m_eventStore.removeList(listID, true); });
+    committing([&] { m_eventStore.removeList(listID, commitsEachWrite()); });
     if (refreshAfterWrite) {
         co_await refresh(RemindersText::reasonAndroidWrite);
     }

@@ -19,6 +19,7 @@
 #include <QTimeZone>
 #include <qcoro/qcorotask.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,6 +41,36 @@ public:
     using RefreshCallback = std::function<void(const ReminderRefreshEvent &)>;
     using DiagnosticCallback = std::function<void(const QString &)>;
 
+    // While a group is open, the writes below are staged instead of each committing on its own,
+    // and commit() makes all of them durable in one commit of the store. A long apply of cloud
+    // changes writes its items in groups: the store is written once per group instead of once
+    // per item, and the group's mappings are saved right after its commit.
+    //
+    // A group must never stay open across a wait: staged writes are not in the database for
+    // anyone else, and an outside change of the database drops them. A write that fails inside a
+    // group drops everything the group staged (the store cannot drop less), so the group's owner
+    // has to forget whatever it derived from those writes; commit() reports such a failure even
+    // when the write's error was caught. Closing the group drops what is still staged.
+    class WriteGroup {
+    public:
+        WriteGroup(WriteGroup &&other) noexcept;
+        WriteGroup(const WriteGroup &) = delete;
+        WriteGroup &operator=(const WriteGroup &) = delete;
+        WriteGroup &operator=(WriteGroup &&) = delete;
+        ~WriteGroup();
+
+        // Commits what the group staged since its last commit. Throws when the commit fails or a
+        // write of the group failed; what was staged is dropped then.
+        void commit();
+        // Drops what the group staged since its last commit.
+        void drop();
+
+    private:
+        friend class ReminderMonitor;
+        explicit WriteGroup(ReminderMonitor &monitor);
+        ReminderMonitor *m_monitor;
+    };
+
     // Store changes are debounced: a refresh 1 s after the last change, another 2 s after that.
     ReminderMonitor(ReminderStore &eventStore, SyncStateStore &stateStore, RefreshCallback onRefresh,
         DiagnosticCallback onDiagnostic, Clock &clock = Clock::system(),
@@ -51,6 +82,8 @@ public:
 
     // Access check, the "startup" refresh, then observation of store changes.
     QCoro::Task<void> start();
+    // Stops following store changes and drops a pending debounced refresh (quitting).
+    void stopObserving();
     // Re-reads everything, journals it and hands the event to onRefresh. A failed read throws and
     // leaves the journal as it was. Refreshes run one at a time, in the order they were asked for.
     QCoro::Task<void> refresh(QString reason);
@@ -73,6 +106,9 @@ public:
     std::optional<ReminderPayload> mapReminder(const QString &localID) const override;
     std::optional<QString> localListID(const std::optional<QString> &sourceListID) const override;
 
+    // Opens a write group (above); one at a time.
+    [[nodiscard]] WriteGroup groupWrites();
+
     // Writes. With `refreshAfterWrite` each ends with refresh("android-write").
     QCoro::Task<QString> updateReminderFields(
         ReminderUpsertMutationPayload payload, bool refreshAfterWrite, bool forceSaveWhenRemoteIsNewer);
@@ -82,6 +118,11 @@ public:
     QCoro::Task<std::optional<QString>> setReminderCompletion(
         QString localID, bool isCompleted, std::optional<QDateTime> completionDateOverride, bool refreshAfterWrite);
     QCoro::Task<void> deleteReminder(QString localID, bool refreshAfterWrite);
+    // The completed-reminder cleanup: removes those of `localIDs` that are still completed
+    // reminders, all in one commit, and counts the others in one diagnostic line. A failed removal
+    // or commit drops every removal staged so far, so a delete reported as failed changes nothing.
+    // With `refreshAfterWrite` it ends with refresh("completed-cleanup"). Returns how many it removed.
+    QCoro::Task<int> deleteCompletedCleanupCandidates(QStringList localIDs, bool refreshAfterWrite);
 
     // Recurring series against the cloud's view of them. The match session must outlive the call.
     QCoro::Task<bool> alignActiveRecurringReminderDate(QString localID, ReminderPayload item);
@@ -144,9 +185,15 @@ private:
             return write();
         } catch (...) {
             m_eventStore.reset();
+            if (m_writeGroupOpen) {
+                m_writeGroupFailure = std::current_exception();
+            }
             throw;
         }
     }
+    // Whether a write commits by itself: not inside a write group.
+    bool commitsEachWrite() const { return !m_writeGroupOpen; }
+    void commitUnlessGrouped();
     void diagnostic(const QString &line) const;
 
     ReminderStore &m_eventStore;
@@ -160,6 +207,9 @@ private:
     std::unique_ptr<CancelSource> m_pendingTask;
     // Fired when the last refresh asked for has ended; the next one waits for it.
     std::optional<Wakeup> m_lastRefreshEnded;
+    bool m_writeGroupOpen = false;
+    // The first write of the open group that failed, for its commit to report.
+    std::exception_ptr m_writeGroupFailure;
 };
 
 } // namespace quorvin

@@ -145,7 +145,7 @@ QCoro::Task<CompletedOccurrenceDedupeResult> ReminderMonitor::removeLocalComplet
         for (const QString &id : std::as_const(result.removedLocalIDs)) {
             m_eventStore.removeReminder(id, false);
         }
-        m_eventStore.commit();
+        commitUnlessGrouped();
     });
     for (const QString &id : std::as_const(result.removedLocalIDs)) {
         matchSession->remove(id);
@@ -177,7 +177,7 @@ QCoro::Task<QList<QString>> ReminderMonitor::removeLocalUncompletedDuplicates(Re
     if (matches.size() != 1) {
         co_return QList<QString> {};
     }
-    committing([&] { m_eventStore.removeReminder(matches.front(), true); });
+    committing([&] { m_eventStore.removeReminder(matches.front(), commitsEachWrite()); });
     matchSession->remove(matches.front());
     co_return matches;
 }

@@ -303,7 +303,7 @@ QCoro::Task<QString> ReminderMonitor::updateReminderFields(
                                    .value_or(std::vector<RecurrenceRule> {});
     }
 
-    const Reminder saved = committing([&] { return m_eventStore.saveReminder(item, true); });
+    const Reminder saved = committing([&] { return m_eventStore.saveReminder(item, commitsEachWrite()); });
     const RecurrenceInfo savedRecurrence = recurrenceInfo(saved, false);
     emitRepeatDiagnostic(RemindersText::repeatPrefix + u"android-write-applied local_id="_s + saved.id + u" title="_s
         + (saved.title.isNull() ? RemindersText::valueNil : saved.title) + u" recurrence="_s
@@ -417,7 +417,7 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
         if (!isCompleted) {
             item.completed = false;
             item.completionDate.reset();
-            committing([&] { m_eventStore.saveReminder(item, true); });
+            committing([&] { m_eventStore.saveReminder(item, commitsEachWrite()); });
         } else if (auto next = makeDetachedNextRecurringReminderIfNeeded(item, completionDate)) {
             item.recurrenceRules.clear();
             item.completed = true;
@@ -426,12 +426,12 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
             // so the reminder stays active and recurring.
             result = committing([&] {
                 m_eventStore.saveReminder(item, false);
-                return m_eventStore.saveReminder(*next, true).id;
+                return m_eventStore.saveReminder(*next, commitsEachWrite()).id;
             });
         } else {
             item.completed = true;
             item.completionDate = completionDate;
-            committing([&] { m_eventStore.saveReminder(item, true); });
+            committing([&] { m_eventStore.saveReminder(item, commitsEachWrite()); });
         }
     }
     if (refreshAfterWrite) {
@@ -443,7 +443,7 @@ QCoro::Task<std::optional<QString>> ReminderMonitor::setReminderCompletion(
 QCoro::Task<void> ReminderMonitor::deleteReminder(QString localID, bool refreshAfterWrite)
 {
     const Reminder item = requireReminder(localID);
-    committing([&] { m_eventStore.removeReminder(item.id, true); });
+    committing([&] { m_eventStore.removeReminder(item.id, commitsEachWrite()); });
     if (refreshAfterWrite) {
         co_await refresh(RemindersText::reasonAndroidWrite);
     }

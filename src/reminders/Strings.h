@@ -34,6 +34,7 @@ inline const QString reasonEventKitSettle = QStringLiteral("eventkit-settle");
 inline const QString reasonAndroidWrite = QStringLiteral("android-write");
 inline const QString reasonManual = QStringLiteral("manual");
 inline const QString reasonCloudPull = QStringLiteral("cloud-pull");
+inline const QString reasonCompletedCleanup = QStringLiteral("completed-cleanup");
 
 // Error messages.
 inline const QString errInvalidStartDate = QStringLiteral("Invalid start_date");
@@ -56,6 +57,8 @@ inline const QString repeatLocalCompletionSplit = QStringLiteral("local-completi
 inline const QString repeatNextLocalID = QStringLiteral(" next_local_id=");
 inline const QString valueNil = QStringLiteral("<nil>");
 inline const QString valueNew = QStringLiteral("<new>");
+inline const QString diagCleanupSkippedPrefix
+    = QStringLiteral("Completed cleanup skipped missing/non-completed reminders count=");
 
 // The attachment export directory.
 inline const QString attachmentBookmarkKey = QStringLiteral("Quorvin.AttachmentExportDirectoryBookmark");

@@ -12,6 +12,8 @@
 #include "sync/Strings.h"
 
 #include <algorithm>
+#include <exception>
+#include <optional>
 
 namespace quorvin {
 
@@ -56,6 +58,10 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    // What the activity entry compares the apply's outcome with; shared references, so an apply
+    // that ends up writing nothing has copied nothing.
+    const auto beforeItems = m_stateStore->snapshotPayloads();
+    const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
 
     co_await applyCloudDeletes(apply, epoch);
@@ -74,7 +80,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    // The pull's activity entry (before and after state) joins here with the activity entry points.
+    appendCloudPullActivityLog(apply->envelope.full_snapshot, beforeItems, beforeLists);
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {
         if (!apply->followUp
@@ -99,9 +105,11 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
     apply->envelope = std::move(envelope);
     apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
     const auto &items = apply->envelope.items;
-    // The echo keys of the recurring completions in `items` join here with the activity entry
-    // points, before anything is written.
+    // Before anything is written, so that the local changes these writes cause are known as echoes.
+    rememberCloudRecurringCompletionCommands(items);
+    rememberRemoteCloudCompletionOrigins(items);
     apply->pairs = remoteRecurringCompletionPairs(items);
+    rememberCloudRecurringCompletionPairs(apply->pairs.values());
     for (const auto &pair : std::as_const(apply->pairs)) {
         apply->pairCompletedIDs.insert(pair.completedOccurrence.local_id);
     }
@@ -177,6 +185,8 @@ QCoro::Task<void> QuorvinMacService::applyCloudLists(std::shared_ptr<CloudEnvelo
         }
         const auto localListID = co_await ensureLocalListID(list, epoch);
         ensureSyncStateEpoch(epoch);
+        // A list just created or found here is committed already; its mapping follows at once.
+        saveMappingsNow();
         apply->cloudListIDs.insert(localListID);
         apply->wrote = true;
     }
@@ -198,17 +208,52 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
             ordered.append(&item);
         }
     }
-    for (qsizetype position = 0; position < ordered.size(); ++position) {
-        const ReminderPayload item = *ordered.at(position);
-        if (apply->deletedReminderIDs.contains(item.local_id)) {
-            continue;
+
+    // The items are written in stretches between the yields, each stretch's writes staged in a
+    // write group and committed together at its end, and the mappings the stretch made saved right
+    // after that commit, before anything else runs. So the reminders file is rewritten once per
+    // stretch instead of once per item, and whenever other work runs (a quit included) every
+    // reminder written so far has its mapping saved; a kill can only fall between the two saves.
+    // A stretch whose writes are dropped (a write or its commit failed) takes the mappings it made
+    // along: a mapping must never name a reminder that was never committed, since at the next
+    // start such a reminder counts as deleted here and its server item would be deleted.
+    std::optional<ReminderMonitor::WriteGroup> group;
+    auto checkpoint = m_syncState.mappingCheckpoint();
+    auto commitStretch = [&] {
+        if (!group) {
+            return;
         }
-        if (position > 0 && position % itemsBetweenYields == 0) {
-            co_await m_clock.yield();
-            ensureSyncStateEpoch(epoch);
+        group->commit();
+        group.reset();
+        checkpoint = m_syncState.mappingCheckpoint();
+        saveMappingsNow();
+    };
+    std::exception_ptr failure;
+    try {
+        for (qsizetype position = 0; position < ordered.size(); ++position) {
+            const ReminderPayload item = *ordered.at(position);
+            if (apply->deletedReminderIDs.contains(item.local_id)) {
+                continue;
+            }
+            if (position > 0 && position % itemsBetweenYields == 0) {
+                commitStretch();
+                co_await m_clock.yield();
+                ensureSyncStateEpoch(epoch);
+            }
+            if (!group) {
+                group.emplace(m_reminderMonitor->groupWrites());
+            }
+            apply->wrote = true;
+            co_await applyCloudItem(apply, item, epoch);
         }
-        apply->wrote = true;
-        co_await applyCloudItem(apply, item, epoch);
+        commitStretch();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (failure) {
+        group.reset();
+        m_syncState.restoreMappingCheckpoint(checkpoint);
+        std::rethrow_exception(failure);
     }
 }
 

@@ -4,8 +4,10 @@
 #include "cloud/CloudSyncClient.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/concurrency/QueuedEvents.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/defaults/UserDefaults.h"
+#include "platform/device/DeviceIdentitySource.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
@@ -19,8 +21,21 @@ namespace quorvin {
 
 using namespace std::chrono_literals;
 
+namespace {
+// How often a stop looks whether the pass has ended, and how long it still waits once it has
+// cancelled the pass's requests.
+constexpr auto stopPollInterval = 20ms;
+constexpr auto stopGrace = 1s;
+} // namespace
+
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
+    : QuorvinMacService(defaults, http, clock, store, DeviceIdentitySource::system(), parent)
+{
+}
+
+QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store,
+    const DeviceIdentitySource &deviceSource, QObject *parent)
     : QObject(parent)
     , m_defaults(defaults)
     , m_http(http)
@@ -29,7 +44,7 @@ QuorvinMacService::QuorvinMacService(
     , m_log(clock)
     , m_activityLog(defaults, clock, m_log)
     , m_syncState(defaults, m_log)
-    , m_account(defaults, m_syncState, m_log, *this)
+    , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
@@ -104,7 +119,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
             co_return;
         }
         markSyncFailure(SyncText::startupFailed);
-        m_log.appendLog(SyncText::logStartupFailedPrefix + error.description());
+        reportFailureLine(SyncText::logStartupFailedPrefix + error.description());
         setIsRunning(false);
         co_return;
     }
@@ -116,7 +131,12 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     publish(m_cursor, QString::number(m_stateStore->currentSequence()));
     setIsRunning(true);
 
-    // The session refresh with trigger "startup" joins here with the account operations.
+    if (!CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
+        co_await m_account.refreshCloudSession(SyncText::triggerStartup);
+        if (!self) {
+            co_return;
+        }
+    }
 
     startCloudSyncPollingIfNeeded();
     startCloudRealtimeWaitIfNeeded();
@@ -133,7 +153,7 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
     m_log.appendLog(SyncText::logRefreshPrefix + event.reason + SyncText::logRefreshUpserts
         + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
         + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
-    // The local-refresh activity entry joins here with the activity entry points.
+    m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
     if (event.reason != RemindersText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
         scheduleCloudSync(event.reason);
@@ -184,6 +204,9 @@ void QuorvinMacService::setLastSyncAttemptStatus(const QString &value)
 void QuorvinMacService::scheduleCloudSync(
     const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
 {
+    if (m_stopping) {
+        return;
+    }
     m_cloudSyncLatestTrigger = trigger;
     if (request) {
         m_cloudCountVerificationRequest = request;
@@ -207,7 +230,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
     if (!self) {
         co_return;
     }
-    while (m_cloudSyncPending) {
+    while (m_cloudSyncPending && !m_stopping) {
         const auto trigger = m_cloudSyncLatestTrigger;
         const auto request = m_cloudCountVerificationRequest;
         m_cloudSyncPending = false;
@@ -224,6 +247,54 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
     Q_EMIT cloudSyncRunnerIdle();
 }
 
+// ---- quitting
+
+QCoro::Task<void> QuorvinMacService::stop(std::chrono::milliseconds limit)
+{
+    QPointer<QuorvinMacService> self(this);
+    Clock &clock = m_clock;
+    m_stopping = true;
+    m_cloudSyncPending = false;
+    shutdown();
+    if (m_reminderMonitor) {
+        m_reminderMonitor->stopObserving();
+    }
+    // The pass ends at the first wait after this, once what it is doing has reached the store
+    // and the settings together. A pass waiting on the network for longer has its requests
+    // cancelled; it then ends as soon as it runs again.
+    const auto deadline = clock.monotonicNow() + limit;
+    while (self && m_cloudSyncRunning && clock.monotonicNow() < deadline) {
+        co_await clock.sleep(stopPollInterval);
+    }
+    if (self && m_cloudSyncRunning) {
+        m_lifetime.cancel();
+        const auto grace = clock.monotonicNow() + stopGrace;
+        while (self && m_cloudSyncRunning && clock.monotonicNow() < grace) {
+            co_await clock.sleep(stopPollInterval);
+        }
+    }
+    if (self) {
+        Q_EMIT stopped();
+    }
+}
+
+void QuorvinMacService::requestStop()
+{
+    spawn(stop(), SyncText::taskStop);
+}
+
+void QuorvinMacService::finishAfterStop()
+{
+    m_stopping = true;
+    m_cloudSyncPending = false;
+    shutdown();
+    m_lifetime.cancel();
+    if (m_reminderMonitor) {
+        m_reminderMonitor->stopObserving();
+    }
+    runQueuedEvents();
+}
+
 void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     const QString &reason, const QString &status, const QString &logMessage)
 {
@@ -232,7 +303,7 @@ void QuorvinMacService::recordCloudSyncPauseIfNeeded(
     }
     m_lastLoggedCloudSyncPauseReason = reason;
     markSyncFailure(status);
-    m_log.appendLog(logMessage);
+    reportFailureLine(logMessage);
     m_activityLog.appendActivityLog(
         ActivityText::categorySync, SyncText::pauseSummary, {status, SyncText::pauseDetailKept});
 }

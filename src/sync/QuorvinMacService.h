@@ -29,6 +29,13 @@
 //
 // The long-poll and the health poll keep sleeping on the clock for as long as the service runs;
 // `shutdown()` stops both. Destroy the service only while no pass is running.
+//
+// Quitting (SIGTERM, SIGINT, the quit item): `requestStop()` (or `co_await stop()`) stops the
+// loops, lets a running pass end at its next safe point, where every reminder it wrote locally
+// has its mapping saved, and emits `stopped()`; quit the event loop on that signal, and once
+// `exec()` has returned call `finishAfterStop()`, which lets the ended tasks run out before the
+// process exits. Failures of the start-up and of every pass are announced by
+// `syncFailureReported(description)` (a desktop without a window prints them on stderr).
 
 #include "account/CloudAccount.h"
 #include "account/CloudAccountOwner.h"
@@ -36,6 +43,7 @@
 #include "activity/DiagnosticLog.h"
 #include "matching/CloudRemoteIdentities.h"
 #include "matching/CloudSyncState.h"
+#include "matching/ReminderPayloadRef.h"
 #include "model/ReminderListDirectoryPayload.h"
 #include "model/ReminderPayload.h"
 #include "model/ReminderUpsertMutationPayload.h"
@@ -56,6 +64,7 @@
 #include <QStringList>
 #include <qcoro/qcorotask.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -64,6 +73,7 @@ namespace quorvin {
 class Clock;
 class CloudReminderMatchSession;
 class CloudSyncClient;
+class DeviceIdentitySource;
 class HttpSession;
 class ReminderMonitor;
 class ReminderStore;
@@ -76,6 +86,9 @@ class QuorvinMacService : public QObject, public CloudAccountOwner {
 public:
     QuorvinMacService(
         UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent = nullptr);
+    // The same with the machine's identity from `deviceSource` (tests) instead of the system's.
+    QuorvinMacService(UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store,
+        const DeviceIdentitySource &deviceSource, QObject *parent = nullptr);
     ~QuorvinMacService() override;
 
     // ---- components
@@ -101,6 +114,18 @@ public:
     void markSyncFailure(const QString &message) override;
     QString normalizedCloudBaseURL() const;
 
+    // ---- quitting
+    // Stops the loops and the store observation, starts no pass any more and lets the running one
+    // end at its next safe point, as a quiet stop (no status, no activity entry). Waits for it at
+    // most `limit` on the clock; past that its requests are cancelled. Then emits stopped().
+    QCoro::Task<void> stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
+    // stop() as a task of its own, for a signal handler.
+    void requestStop();
+    bool isStopping() const { return m_stopping; }
+    // After the event loop has returned: cancels whatever is left and runs the queued events until
+    // the service's tasks have ended, so no coroutine of it is left suspended at exit.
+    void finishAfterStop();
+
     // ---- the runner and the pass
     void scheduleCloudSync(const QString &trigger,
         const std::optional<SyncCountVerificationRequestSignal> &request = std::nullopt) override;
@@ -117,6 +142,31 @@ public:
     // ---- maintenance
     void manualRefresh();
     void retryCloudBootstrap();
+
+    // ---- diagnostics report and completed-reminder cleanup
+    // Each starter checks its guards (a failed one writes a diagnostic line), raises its busy flag
+    // and returns; the task behind it reports through the published state below, the logs and the
+    // status line.
+    //
+    // Gathers this machine's sync state (status, session, cursors, the journal's snapshot, the
+    // store's own snapshot, both mappings, the newest log lines) and uploads it. `parentReportID`
+    // is the id of the service's request when the long-poll asked for the report. Does nothing
+    // while an upload runs. The report never carries the session token or another secret.
+    void uploadDiagnosticsReport(const std::optional<QString> &parentReportID = std::nullopt);
+    bool isDiagnosticUploading() const { return m_isDiagnosticUploading; }
+    // Compares the cloud's full snapshot with the local completed reminders and publishes which
+    // of them the cloud no longer accounts for; changes nothing.
+    void dryRunCompletedReminderCleanup();
+    // Deletes, on this machine only, the candidates of the last dry run that are still completed,
+    // then syncs. Without a dry run it does nothing.
+    void deleteCompletedReminderCleanupCandidates();
+    bool isCompletedCleanupRunning() const { return m_isCompletedCleanupRunning; }
+    // Of the last successful dry run; 0 after a failed one and after a delete.
+    int completedCleanupCandidateCount() const { return m_completedCleanupCandidateCount; }
+    // Progress, summary, result or failure of the last cleanup step.
+    const QString &completedCleanupSummary() const { return m_completedCleanupSummary; }
+    // The local ids the next delete removes, in candidate order (not published).
+    const QStringList &completedCleanupCandidateIDs() const { return m_completedCleanupCandidateIDs; }
 
     // ---- published sync state
     bool isRunning() const { return m_isRunning; }
@@ -140,6 +190,12 @@ Q_SIGNALS:
     void lastSyncAttemptStatusChanged(const QString &status);
     // The runner finished its last pending pass.
     void cloudSyncRunnerIdle();
+    // stop() has done its work: the application may quit now.
+    void stopped();
+    // The start-up failed, or a pass failed or paused: `description` is the diagnostic line that
+    // says why (for a broken reminders file it names the file and the field). A desktop without a
+    // window of its own prints it on stderr, where the terminal and the journal show it.
+    void syncFailureReported(const QString &description);
 
 private:
     template <typename T> bool publish(T &field, const T &value)
@@ -161,8 +217,18 @@ private:
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
-    // Throws when the sync state was cleared or the token changed since `epoch` was taken.
+    // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
+    // (CancelledError) once the service is stopping: every await of a pass is followed by this
+    // check, so a pass never goes on past the first wait after a stop request.
     void ensureSyncStateEpoch(quint64 epoch) const;
+    // Throws SettingsWriteError when the settings could not be written: a pass never reports
+    // success, or goes on creating reminders, with its cursors or mappings not on disk.
+    void ensureSettingsWritten() const;
+    // Writes the mappings changed so far at once (right after a store commit that created a
+    // reminder or list or moved a mapping), then ensureSettingsWritten().
+    void saveMappingsNow();
+    // Logs the line and announces it with syncFailureReported().
+    void reportFailureLine(const QString &line);
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
 
     // The pass: the first pull, one of three paths, the tail, then the outcome.
@@ -246,6 +312,27 @@ private:
     QCoro::Task<void> runManualRefresh();
     QCoro::Task<void> runCloudBootstrapRebuild(QString baseURL);
 
+    // ---- activity entries of the apply, diagnostics report, completed-reminder cleanup
+    // Echo keys of the recurring completions an apply is about to write (commands, completions
+    // made on other devices, pairs).
+    void rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items);
+    void rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items);
+    void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
+    // The pull's activity entry: the journal before the apply against the journal now.
+    void appendCloudPullActivityLog(bool fullSnapshot, const std::vector<ReminderPayloadRef> &beforeItems,
+        const QList<ReminderListDirectoryPayload> &beforeLists);
+    QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
+    void setIsDiagnosticUploading(bool value);
+    QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);
+    QCoro::Task<void> runCompletedCleanupDelete(QStringList localIDs);
+    void setIsCompletedCleanupRunning(bool value);
+
+    bool m_isDiagnosticUploading = false;
+    bool m_isCompletedCleanupRunning = false;
+    int m_completedCleanupCandidateCount = 0;
+    QString m_completedCleanupSummary;
+    QStringList m_completedCleanupCandidateIDs;
+
     // The loops.
     QCoro::Task<void> runHealthPoll(CancelToken token);
     QCoro::Task<void> runRealtimeWait(CancelToken token);
@@ -285,6 +372,9 @@ private:
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
     bool m_started = false;
+    bool m_stopping = false;
+    // Cancelled when the service goes away, or when a stop has waited long enough: ends the
+    // requests of a pass.
     CancelSource m_lifetime;
 };
 

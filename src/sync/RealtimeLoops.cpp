@@ -33,7 +33,8 @@ QCoro::Task<void> sleepQuietly(Clock &clock, std::chrono::milliseconds duration,
 
 void QuorvinMacService::startCloudSyncPollingIfNeeded()
 {
-    if (m_cloudSyncPollTask) {
+    // A service that is stopping starts nothing that would outlive the quit.
+    if (m_cloudSyncPollTask || m_stopping) {
         return;
     }
     m_cloudSyncPollTask = std::make_unique<CancelSource>();
@@ -42,7 +43,8 @@ void QuorvinMacService::startCloudSyncPollingIfNeeded()
 
 void QuorvinMacService::startCloudRealtimeWaitIfNeeded()
 {
-    if (m_cloudSyncWaitTask) {
+    // A service that is stopping starts nothing that would outlive the quit.
+    if (m_cloudSyncWaitTask || m_stopping) {
         return;
     }
     m_cloudSyncWaitTask = std::make_unique<CancelSource>();
@@ -117,7 +119,12 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         }
         m_cloudRealtimeLastResponseAt = clock.now();
 
-        // A diagnostics request of the answer joins here with the diagnostics upload.
+        if (const auto requestID = answer->diagnostic_request_id.value_or(QString()); !requestID.isEmpty()) {
+            // A request that arrived for the account this wait was opened with only.
+            if (m_isRunning && CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) == authToken) {
+                uploadDiagnosticsReport(requestID);
+            }
+        }
 
         if (answer->count_verification_request) {
             if (m_isRunning) {

@@ -44,9 +44,60 @@ inline const QString countMismatchPrefix = QStringLiteral("条数不一致：云
 inline const QString countMismatchMiddle = QStringLiteral("；Reminders ");
 inline const QString logCountMismatchPrefix = QStringLiteral("云同步条数验证失败 [");
 
+// ---- Diagnostics report and completed-reminder cleanup.
+inline const QString missingBaseURL = QStringLiteral("缺少云端地址");
+inline const QString logDiagnosticNoBaseURL = QStringLiteral("Diagnostic upload skipped: cloud base URL is empty");
+inline const QString logDiagnosticNoToken = QStringLiteral("Diagnostic upload skipped: cloud auth token missing");
+inline const QString diagnosticClientKind = QStringLiteral("mqv");
+inline const QString diagnosticPlatform = QStringLiteral("macos");
+inline const QString diagnosticMonitorUnavailable = QStringLiteral("Reminder monitor unavailable");
+// Stands in the report wherever the session token appeared.
+inline const QString diagnosticRedacted = QStringLiteral("<redacted>");
+inline const QString logDiagnosticUploadedPrefix = QStringLiteral("Diagnostic report uploaded id=");
+inline const QString logDiagnosticUploadedCursor = QStringLiteral(" server_cursor=");
+inline const QString activityDiagnosticUploaded = QStringLiteral("已上传诊断报告");
+inline const QString activityDiagnosticUploadedDetail
+    = QStringLiteral("上传内容：本机应用快照、Reminders 快照、映射表、云端游标、最近日志");
+inline const QString logDiagnosticFailedPrefix = QStringLiteral("Diagnostic report upload failed: ");
+inline const QString diagnosticUploadFailed = QStringLiteral("诊断上传失败");
+inline const QString activityDiagnosticFailed = QStringLiteral("诊断报告上传失败");
+
+inline const QString logCleanupDryRunNoMonitor
+    = QStringLiteral("Completed cleanup dry-run skipped: reminder monitor unavailable");
+inline const QString logCleanupDryRunNoBaseURL
+    = QStringLiteral("Completed cleanup dry-run skipped: cloud base URL is empty");
+inline const QString logCleanupDryRunNoToken
+    = QStringLiteral("Completed cleanup dry-run skipped: cloud auth token missing");
+inline const QString cleanupChecking = QStringLiteral("正在检查 Reminders 本地完成项...");
+inline const QString logCleanupWarningPrefix
+    = QStringLiteral("Completed cleanup warning: remote completed reminders without source/mapping count=");
+inline const QString cleanupDryRunFailed = QStringLiteral("完成项清理预检失败");
+inline const QString cleanupDryRunFailedPrefix = QStringLiteral("完成项清理预检失败：");
+inline const QString logCleanupDryRunFailedPrefix = QStringLiteral("Completed cleanup dry-run failed: ");
+inline const QString logCleanupDeleteNoMonitor
+    = QStringLiteral("Completed cleanup delete skipped: reminder monitor unavailable");
+inline const QString logCleanupDeleteNoCandidates
+    = QStringLiteral("Completed cleanup delete skipped: no dry-run candidates");
+inline const QString cleanupDeletingPrefix = QStringLiteral("正在删除 ");
+inline const QString cleanupDeletingSuffix = QStringLiteral(" 条本机多余完成项...");
+inline const QString cleanupDeletedPrefix = QStringLiteral("已删除 ");
+inline const QString cleanupDeletedSuffix = QStringLiteral(" 条本机多余完成项。");
+inline const QString logCleanupDeletedPrefix
+    = QStringLiteral("Completed cleanup deleted local completed reminders count=");
+inline const QString cleanupDone = QStringLiteral("完成项清理完成");
+inline const QString cleanupDeleteFailed = QStringLiteral("完成项清理删除失败");
+inline const QString cleanupDeleteFailedPrefix = QStringLiteral("完成项清理删除失败：");
+inline const QString logCleanupDeleteFailedPrefix = QStringLiteral("Completed cleanup delete failed: ");
+inline const QString triggerCompletedCleanup = QStringLiteral("completed-cleanup");
+inline const QString taskDiagnosticsUpload = QStringLiteral("diagnostics upload");
+inline const QString taskCleanupDryRun = QStringLiteral("completed cleanup dry run");
+inline const QString taskCleanupDelete = QStringLiteral("completed cleanup delete");
+
 // Triggers.
 inline const QString triggerStartup = QStringLiteral("startup");
 inline const QString triggerStartupBootstrap = QStringLiteral("startup-bootstrap");
+// Appended to a pass's trigger for the profile refresh at its end.
+inline const QString triggerProfileSuffix = QStringLiteral("-sync");
 inline const QString triggerHealthFallback = QStringLiteral("realtime-health-fallback");
 inline const QString triggerRealtimeWait = QStringLiteral("realtime-wait");
 inline const QString triggerCountVerification = QStringLiteral("count-verification-request");
@@ -60,6 +111,7 @@ inline const QString taskHealthPoll = QStringLiteral("cloud health poll");
 inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
 inline const QString taskManualRefresh = QStringLiteral("manual refresh");
 inline const QString taskRebuild = QStringLiteral("cloud rebuild");
+inline const QString taskStop = QStringLiteral("service stop");
 
 // Fields of the diagnostic lines.
 inline const QString fieldServerID = QStringLiteral(" server_id=");
@@ -101,6 +153,8 @@ inline const QString logPassFailedDescription = QStringLiteral("]：");
 inline const QString logCountMismatchText = QStringLiteral("] ");
 inline const QString logPassFencedPrefix = QStringLiteral("Cloud sync pass ended after sync state reset [");
 inline const QString logPassFencedSuffix = QStringLiteral("]");
+inline const QString logPassStoppedPrefix = QStringLiteral("Cloud sync pass stopped at a safe point for quit [");
+inline const QString logPassStoppedSuffix = QStringLiteral("]");
 inline const QString clearEmptyServer = QStringLiteral(
     "Cloud server is empty for current user -> clearing stale cursors and mappings before bootstrap upload");
 inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detected -> uploading ");

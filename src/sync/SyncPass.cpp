@@ -6,8 +6,10 @@
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/SettingsWriteError.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
 
@@ -52,6 +54,28 @@ void QuorvinMacService::ensureSyncStateEpoch(quint64 epoch) const
     if (epoch != m_syncState.syncStateEpoch()) {
         throw SyncStateFencedError();
     }
+    if (m_stopping) {
+        throw CancelledError();
+    }
+}
+
+void QuorvinMacService::ensureSettingsWritten() const
+{
+    if (const auto failure = m_defaults.writeFailure()) {
+        throw SettingsWriteError(*failure);
+    }
+}
+
+void QuorvinMacService::saveMappingsNow()
+{
+    m_syncState.flushCloudMappings();
+    ensureSettingsWritten();
+}
+
+void QuorvinMacService::reportFailureLine(const QString &line)
+{
+    m_log.appendLog(line);
+    Q_EMIT syncFailureReported(line);
 }
 
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
@@ -69,6 +93,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::pullAndApplySecondEnvelop
     co_await applyCloudEnvelope(second, true, epoch);
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(second.next_cursor);
+    ensureSettingsWritten();
     co_return second.items;
 }
 
@@ -105,8 +130,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         co_await runCloudSyncSteps(trigger, request, baseURL, token, epoch, passRequest);
     } catch (const SyncStateFencedError &) {
         // The account or the sync state changed under the pass: whatever it would still write
-        // belongs to a state that no longer exists.
+        // belongs to a state that no longer exists, a count verification the server asked for
+        // included. It is dropped like after a failure, so the server may ask again.
         if (self) {
+            if (passRequest->has_value()) {
+                m_observedCountVerificationRequestID.clear();
+                m_cloudCountVerificationRequest.reset();
+            }
             m_log.appendLog(SyncText::logPassFencedPrefix + trigger + SyncText::logPassFencedSuffix);
         }
         co_return;
@@ -114,6 +144,12 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         failure = std::current_exception();
     }
     if (!failure || !self) {
+        co_return;
+    }
+    if (m_stopping) {
+        // Stopped for a quit at a safe point (or its request cancelled): nothing failed, and the
+        // next start takes over from what is saved.
+        m_log.appendLog(SyncText::logPassStoppedPrefix + trigger + SyncText::logPassStoppedSuffix);
         co_return;
     }
 
@@ -124,12 +160,14 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception &error) {
+        const auto description = errorDescription(error);
+        const auto line = SyncText::logPassFailedPrefix + trigger + SyncText::logPassFailedDescription + description;
         if (m_account.handleCloudAccessFailure(error, trigger)) {
+            Q_EMIT syncFailureReported(line);
             co_return;
         }
-        const auto description = errorDescription(error);
         markSyncFailure(SyncText::syncFailed);
-        m_log.appendLog(SyncText::logPassFailedPrefix + trigger + SyncText::logPassFailedDescription + description);
+        reportFailureLine(line);
         m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {description});
     }
 }
@@ -174,7 +212,10 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 
     co_await finishCloudSyncPass(remoteItems, client, epoch);
 
-    // The profile refresh (trigger + "-sync") joins here with the account operations.
+    // Reports its own failures and never fails the pass; a 401 it meets ends the session, and
+    // with it this pass.
+    co_await m_account.refreshCloudProfile(trigger + SyncText::triggerProfileSuffix, false);
+    ensureSyncStateEpoch(epoch);
 
     co_await reportCloudSyncOutcome(trigger, request, client, epoch, passRequest);
 }
@@ -189,6 +230,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
     const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
+    ensureSettingsWritten();
     const auto reconciled = co_await cloudRestartReconciliationEnvelope(first.items, keptLocalChanges, epoch);
     ensureSyncStateEpoch(epoch);
     if (!reconciled) {
@@ -213,6 +255,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
     co_await applyCloudEnvelope(first, true, epoch);
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
+    ensureSettingsWritten();
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
 }
 
@@ -223,6 +266,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
     co_await applyCloudEnvelope(first, true, epoch);
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
+    ensureSettingsWritten();
     const auto local = m_stateStore->syncResponse(std::nullopt);
     co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
@@ -265,6 +309,8 @@ QCoro::Task<void> QuorvinMacService::reportCloudSyncOutcome(QString trigger,
         m_cloudCountVerificationRequest.reset();
     }
     *passRequest = effectiveRequest;
+    // Whatever the outcome, it must not read as success while the pass's state is not on disk.
+    ensureSettingsWritten();
 
     const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
@@ -286,11 +332,12 @@ QCoro::Task<void> QuorvinMacService::reportCloudSyncOutcome(QString trigger,
     const auto answer
         = co_await client.reportSyncCounts(effectiveRequest->request_id, m_syncState.cloudPullCursor(), counts);
     ensureSyncStateEpoch(epoch);
+    ensureSettingsWritten();
     if (answer.state == SyncText::countStateMismatched) {
         const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);
         markSyncFailure(text);
-        m_log.appendLog(SyncText::logCountMismatchPrefix + trigger + SyncText::logCountMismatchText + text);
+        reportFailureLine(SyncText::logCountMismatchPrefix + trigger + SyncText::logCountMismatchText + text);
         m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {text});
     } else if (answer.state == SyncText::countStateMatched) {
         markSyncSuccess(SyncText::syncDoneCountsMatched);

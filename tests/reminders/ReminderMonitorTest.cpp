@@ -685,6 +685,46 @@ TEST_F(Monitor, EveryWriteWhoseCommitFailsDropsWhatItStaged)
     }
 }
 
+// Inside a write group the writes land in one commit. A write that fails there drops everything
+// the group staged, and the group's commit says so even when that write's error was caught.
+TEST_F(Monitor, AWriteGroupCommitsOnceAndReportsAWriteItLost)
+{
+    Reminder kept;
+    kept.title = u"Kept"_s;
+    const QString keptId = save(kept).id;
+    const auto created = [this](const QString &title) {
+        ReminderUpsertMutationPayload upsert;
+        upsert.title = title;
+        upsert.list_id = listId;
+        return upsert;
+    };
+
+    const int commits = store.counters().commits;
+    {
+        auto group = monitor.groupWrites();
+        run(monitor.updateReminderFields(created(u"One"_s), false, false));
+        run(monitor.updateReminderFields(created(u"Two"_s), false, false));
+        run(monitor.deleteReminder(keptId, false));
+        EXPECT_EQ(store.counters().commits, commits);
+        group.commit();
+    }
+    EXPECT_EQ(store.counters().commits, commits + 1);
+    const auto written = store.reminders();
+    EXPECT_EQ(written.size(), 2u);
+
+    {
+        auto group = monitor.groupWrites();
+        run(monitor.updateReminderFields(created(u"Lost"_s), false, false));
+        store.failRemoval(1);
+        EXPECT_THROW(run(monitor.deleteReminder(written.front().id, false)), ReminderStoreError);
+        EXPECT_THROW(group.commit(), ReminderStoreError);
+    }
+    EXPECT_EQ(store.reminders(), written);
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    run(monitor.updateReminderFields(created(u"Alone"_s), false, false));
+    EXPECT_FALSE(store.hasUncommittedChanges()) << "outside a group every write commits by itself";
+}
+
 TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)
 {
     EXPECT_THROW(run(monitor.createList(u"   "_s, false)), SyncError);

@@ -1,9 +1,15 @@
 #include "SyncHarness.h"
 
+#include "platform/reminderstore/JsonFileReminderStore.h"
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"
 
 #include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cerrno>
 
 #include <gtest/gtest.h>
 
@@ -271,6 +277,90 @@ TEST(SyncPassTest, EmptyServerGetsBootstrappedAgain)
     EXPECT_EQ(h.logCount(u"Cloud bootstrap detected -> uploading 2 local reminders to empty server"_s), 1);
     EXPECT_EQ(titles(h.serverItems()), QStringList({u"A"_s, u"B"_s}));
     EXPECT_EQ(restarted.syncState().reminderMappingIndex().recordCount(), 2);
+}
+
+// Settings that cannot be written fail the pass with the settings layer's reason, never with the
+// success status, and the failure line is announced for the terminal.
+TEST(SyncPassTest, ASettingsWriteFailureFailsThePass)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Saved"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+
+    const QSignalSpy reported(&service, &QuorvinMacService::syncFailureReported);
+    const QString reason = u"Cannot write settings.json: No space left on device"_s;
+    h.defaults.setFailingWrites(reason);
+    h.addLocalReminder(u"Not saved"_s);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云端同步失败）"_s);
+    ASSERT_FALSE(service.activityLog().activityLogs().isEmpty());
+    EXPECT_EQ(service.activityLog().activityLogs().front().details, QStringList {reason});
+    ASSERT_EQ(reported.size(), 1);
+    const QString line = reported.front().at(0).toString();
+    EXPECT_TRUE(line.startsWith(u"云同步失败 ["_s) && line.endsWith(u"]："_s + reason)) << line.toStdString();
+    EXPECT_EQ(h.logCount(line), 1);
+
+    h.defaults.setFailingWrites(std::nullopt);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+    EXPECT_EQ(h.defaults.writeFailure(), std::nullopt);
+}
+
+// The disk fills up in the middle of a long pull into the reminders file: the stretch of writes
+// that no longer fits is dropped together with the mappings it made, so every saved mapping names a
+// reminder that is in the file (a mapping to a reminder that never reached it would, at the next
+// start, count as a local delete), and the pass fails with the store's reason.
+TEST(SyncPassTest, AFullDiskInTheMiddleOfAnApplyLeavesNoMappingToALostReminder)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    const auto listId = phone.createList(u"Inbox"_s);
+    for (int i = 0; i < 30; ++i) {
+        phone.createReminder({.title = u"Phone %1"_s.arg(i), .listId = listId});
+    }
+    InMemoryUserDefaults defaults;
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"reminders.json"_s);
+    JsonFileReminderStore store(path, clock);
+    // The disk is full from the first commit that holds a dozen reminders on.
+    auto full = std::make_shared<bool>(false);
+    auto calls = AtomicFileWriter::realSystemCalls();
+    calls.fsync = [full, real = calls.fsync](int fd) {
+        if (*full) {
+            errno = ENOSPC;
+            return -1;
+        }
+        return real(fd);
+    };
+    store.fileWriter().setSystemCalls(calls);
+    QObject::connect(&store, &ReminderStore::changed, [&] { *full = store.reminders().size() >= 12; });
+
+    QuorvinMacService service(defaults, http, clock, store);
+    runInVirtualTime(clock, service.startIfNeeded());
+    ASSERT_TRUE(clock.runUntil([&] { return !service.isCloudSyncRunnerActive(); }, 10min));
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云端同步失败）"_s);
+    EXPECT_TRUE(std::any_of(
+        service.diagnosticLog().logs().cbegin(), service.diagnosticLog().logs().cend(), [](const LogLine &line) {
+            return line.text.contains(u"云同步失败 [startup-bootstrap]"_s) && line.text.contains(u"No space left"_s);
+        }));
+
+    QSet<QString> inFile;
+    for (const auto &reminder : JsonFileReminderStore(path, clock).reminders()) {
+        inFile.insert(reminder.id);
+    }
+    EXPECT_EQ(inFile.size(), 12);
+    const auto mapped = defaults.stringMap(u"Quorvin.CloudReminderMap"_s).value_or(UserDefaults::StringMap());
+    EXPECT_EQ(QSet<QString>(mapped.cbegin(), mapped.cend()), inFile);
+    service.shutdown();
+    ManualClock::drainEvents();
 }
 
 } // namespace quorvin::test

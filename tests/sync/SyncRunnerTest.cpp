@@ -168,4 +168,50 @@ TEST(SyncRunnerTest, LongPollDrivesPassesAndCountVerification)
     EXPECT_EQ(h.model().countReports(h.userId).size(), 1);
 }
 
+// A pass that ends because the token changed under it drops the count verification it carried,
+// so the long-poll no longer tells the server it has seen the request and the server can ask again.
+TEST(SyncRunnerTest, AFencedPassDropsItsCountVerification)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Counted"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+
+    h.server.addFault(u"GET"_s, u"/sync"_s, delayed(5s));
+    const auto requestId = h.model().requestCountVerification(h.userId);
+    ASSERT_TRUE(h.clock.runUntil(
+        [&] { return service.observedCountVerificationRequestID() == requestId && service.isCloudSyncRunnerActive(); },
+        2min));
+    service.account().applyCloudAuthToken(u"qvk_other-token"_s, u"token replaced during the pass"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud sync pass ended after sync state reset [count-verification-request]"_s), 1);
+    EXPECT_TRUE(service.observedCountVerificationRequestID().isEmpty());
+    EXPECT_TRUE(h.model().countReports(h.userId).isEmpty());
+}
+
+// Once stopped for a quit, the service starts nothing more: no pass for any trigger, no loop that
+// an account operation would start again.
+TEST(SyncRunnerTest, AStoppedServiceStartsNothing)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Quiet"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    ASSERT_TRUE(service.isCloudRealtimeWaitRunning());
+
+    bool stopped = false;
+    QObject::connect(&service, &QuorvinMacService::stopped, [&] { stopped = true; });
+    runInVirtualTime(h.clock, service.stop());
+    EXPECT_TRUE(stopped);
+    EXPECT_FALSE(service.isCloudRealtimeWaitRunning());
+    service.startCloudRealtimeWaitIfNeeded();
+    service.scheduleCloudSync(u"manual"_s);
+    h.addLocalReminder(u"After the stop"_s);
+    h.clock.advance(10s);
+    EXPECT_FALSE(service.isCloudRealtimeWaitRunning());
+    EXPECT_FALSE(service.isCloudSyncRunnerActive());
+    EXPECT_EQ(h.logCount(u"云同步开始 [manual]"_s), 0);
+    EXPECT_EQ(h.logCount(u"Refresh [eventkit-change]"_s), 0) << "the store is no longer observed";
+}
+
 } // namespace quorvin::test

@@ -1,7 +1,6 @@
 #include "platform/concurrency/ManualClock.h"
 
-#include <QAbstractEventDispatcher>
-#include <QCoreApplication>
+#include "platform/concurrency/QueuedEvents.h"
 
 #include <algorithm>
 
@@ -29,14 +28,7 @@ QCoro::Task<void> ManualClock::sleep(std::chrono::milliseconds duration, CancelT
 
 void ManualClock::drainEvents()
 {
-    auto *dispatcher = QAbstractEventDispatcher::instance();
-    for (int round = 0; round < 100000; ++round) {
-        QCoreApplication::sendPostedEvents();
-        const bool processed = dispatcher && dispatcher->processEvents(QEventLoop::AllEvents);
-        if (!processed) {
-            return;
-        }
-    }
+    runQueuedEvents();
 }
 
 bool ManualClock::wakeNextUntil(std::chrono::milliseconds limit)

@@ -70,7 +70,7 @@ void JsonFileReminderStore::ensureLoaded()
     }
     m_knownBytes = bytes;
     m_knownBytesBroken = true;
-    auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+    auto state = bytes ? ReminderStoreJson::decode(*bytes, m_path) : initialState();
     m_knownBytesBroken = false;
     m_fileVanished = false;
     if (m_lastGoodReminders) {
@@ -194,7 +194,7 @@ void JsonFileReminderStore::fileMayHaveChanged()
     }
     m_fileVanished = false;
     try {
-        auto state = bytes ? ReminderStoreJson::decode(*bytes) : initialState();
+        auto state = bytes ? ReminderStoreJson::decode(*bytes, m_path) : initialState();
         dateAndWriteBack(state, committedReminders());
         m_lastGoodReminders.reset();
         m_knownBytesBroken = false;

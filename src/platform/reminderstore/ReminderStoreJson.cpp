@@ -209,9 +209,15 @@ QJsonObject reminderJson(const Reminder &reminder)
 
 // ---- reading
 
+// What is wrong where; decode() turns it into the error it throws.
+struct Malformed {
+    QString path;
+    QString problem;
+};
+
 [[noreturn]] void fail(const QString &path, const QString &problem)
 {
-    throw ReminderStoreError(ReminderStoreError::Unreadable, u"Reminder database: %1 %2"_s.arg(path, problem));
+    throw Malformed {path, problem};
 }
 
 // One JSON object being read, with the key path that error texts name.
@@ -530,7 +536,18 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     return text;
 }
 
-ReminderStoreState ReminderStoreJson::decode(const QByteArray &bytes)
+ReminderStoreState ReminderStoreJson::decode(const QByteArray &bytes, const QString &fileName)
+{
+    try {
+        return decodeState(bytes);
+    } catch (const Malformed &malformed) {
+        throw ReminderStoreError(ReminderStoreError::Unreadable,
+            fileName.isEmpty() ? u"Reminder database: %1 %2"_s.arg(malformed.path, malformed.problem)
+                               : u"Reminder database %1: %2 %3"_s.arg(fileName, malformed.path, malformed.problem));
+    }
+}
+
+ReminderStoreState ReminderStoreJson::decodeState(const QByteArray &bytes)
 {
     QJsonParseError error;
     const auto document = QJsonDocument::fromJson(escapeInnerByteOrderMarks(bytes), &error);

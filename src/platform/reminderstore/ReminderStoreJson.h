@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QString>
 
 namespace quorvin {
 
@@ -16,9 +17,12 @@ namespace quorvin {
 class ReminderStoreJson {
 public:
     QByteArray encode(const ReminderStoreState &state);
-    static ReminderStoreState decode(const QByteArray &bytes);
+    // `fileName`, when given, is named in the error beside the key.
+    static ReminderStoreState decode(const QByteArray &bytes, const QString &fileName = {});
 
 private:
+    static ReminderStoreState decodeState(const QByteArray &bytes);
+
     struct Encoded {
         Reminder reminder;
         QByteArray text;

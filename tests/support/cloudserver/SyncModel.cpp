@@ -862,6 +862,7 @@ QJsonObject SyncModel::uploadDiagnosticReport(const SyncActor &actor, const QJso
         {"device_id", Kind::Text},
         {"generated_at", Kind::Text},
         {"parent_report_id", Kind::Text},
+        {"report", Kind::Object},
     };
     checkFields(body, rules, {});
     for (const char *key : {"schema_version", "client_kind", "platform", "generated_at", "report"}) {

@@ -2,8 +2,11 @@
 
 #include "matching/SyncStateStore.h"
 
+#include <QFile>
 #include <QJsonObject>
 #include <QTimeZone>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -30,7 +33,7 @@ SyncE2eHarness::SyncE2eHarness(HttpSession *http, const QString &baseUrl)
     phone = std::make_unique<Phone>(server, userId);
     // A reminders database as a user has it: one list, where new reminders go.
     store.setDefaultListId(localList(u"Reminders"_s));
-    FileUserDefaults seed(dir.filePath(u"defaults.json"_s));
+    FileUserDefaults seed(settingsFilePath());
     seed.setString(u"Quorvin.CloudBaseURL"_s, m_baseUrl);
     seed.setString(u"Quorvin.CloudAuthToken"_s, macToken);
 }
@@ -45,12 +48,12 @@ SyncE2eHarness::~SyncE2eHarness()
 void SyncE2eHarness::useBaseUrl(const QString &baseUrl)
 {
     m_baseUrl = baseUrl;
-    FileUserDefaults(dir.filePath(u"defaults.json"_s)).setString(u"Quorvin.CloudBaseURL"_s, baseUrl);
+    FileUserDefaults(settingsFilePath()).setString(u"Quorvin.CloudBaseURL"_s, baseUrl);
 }
 
 void SyncE2eHarness::launch()
 {
-    defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"defaults.json"_s));
+    defaults = std::make_unique<FileUserDefaults>(settingsFilePath());
     service = std::make_unique<QuorvinMacService>(*defaults, http(), clock, store);
     runInVirtualTime(clock, service->startIfNeeded(), 10min);
 }
@@ -66,6 +69,54 @@ void SyncE2eHarness::quit()
     service.reset();
     ManualClock::drainEvents();
     defaults.reset();
+}
+
+bool SyncE2eHarness::interruptPass(const std::function<bool()> &when, Interruption how, std::chrono::milliseconds limit)
+{
+    if (!service) {
+        return false;
+    }
+    bool interrupted = false;
+    std::optional<QByteArray> settingsAtKill;
+    int commitsAtKill = 0;
+    const auto interruptIfDue = [&] {
+        if (interrupted || !service->isCloudSyncRunnerActive() || !when()) {
+            return;
+        }
+        interrupted = true;
+        if (how == Interruption::Kill) {
+            QFile file(settingsFilePath());
+            settingsAtKill = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            commitsAtKill = store.counters().commits;
+        }
+        service->requestStop();
+    };
+    const auto watch = QObject::connect(&store, &ReminderStore::changed, interruptIfDue);
+    clock.runUntil(
+        [&] {
+            interruptIfDue();
+            return interrupted;
+        },
+        limit);
+    QObject::disconnect(watch);
+    if (!interrupted) {
+        return false;
+    }
+
+    bool stopped = false;
+    const auto done = QObject::connect(service.get(), &QuorvinMacService::stopped, [&] { stopped = true; });
+    clock.runUntil([&] { return stopped; }, 1min);
+    QObject::disconnect(done);
+    service->finishAfterStop();
+    service.reset();
+    ManualClock::drainEvents();
+    defaults.reset();
+    if (settingsAtKill) {
+        EXPECT_EQ(store.counters().commits, commitsAtKill) << "the reminder store changed after the kill";
+        QFile file(settingsFilePath());
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(*settingsAtKill) >= 0);
+    }
+    return stopped;
 }
 
 bool SyncE2eHarness::isQuiet() const

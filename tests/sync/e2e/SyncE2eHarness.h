@@ -64,10 +64,22 @@ public:
     // Points this machine at another server address (before the next launch).
     void useBaseUrl(const QString &baseUrl);
 
+    // How a running pass is cut short: a quit (SIGTERM, SIGINT: the service stops at its next
+    // safe point) or a kill (SIGKILL: only what had reached the files by then survives).
+    enum class Interruption { Quit, Kill };
+
     // Builds the service from the settings file and starts it (monitor, loops, first pass).
     void launch();
     // Stops the loops and destroys the service, waiting for a running pass to end first.
     void quit();
+    // Runs virtual time until `when` holds while a pass runs, then ends this machine right there
+    // as `how` says and destroys the service; launch() starts it again. `when` is looked at on
+    // every turn of the event loop that follows a change of the local reminders (inside an apply:
+    // between its stretches of writes), and whenever time stands still (a held server answer).
+    // A kill puts the settings file back as it was at that moment; the reminder store keeps its
+    // committed state, which the stop does not change. False when no pass met `when` in `limit`.
+    bool interruptPass(const std::function<bool()> &when, Interruption how,
+        std::chrono::milliseconds limit = std::chrono::minutes(30));
     void restart()
     {
         quit();
@@ -113,6 +125,8 @@ public:
 
     static QDateTime at(const QString &isoText);
     static DateComponents componentsOf(const QDateTime &instant);
+
+    QString settingsFilePath() const { return dir.filePath(QStringLiteral("defaults.json")); }
 
 private:
     HttpSession &http() { return m_http ? *m_http : inProcessHttp; }

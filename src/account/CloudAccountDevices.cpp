@@ -1,0 +1,182 @@
+// The account's device sessions: this machine's device context, the list, and removing another
+// device.
+
+#include "account/CloudAccount.h"
+
+#include "account/CloudAccountOwner.h"
+#include "account/ShortCloudIdentifier.h"
+#include "account/Strings.h"
+#include "activity/ActivityLog.h"
+#include "activity/Strings.h"
+#include "cloud/CloudSyncClient.h"
+#include "platform/concurrency/Spawn.h"
+#include "platform/core/DiagnosticSink.h"
+
+#include <QPointer>
+
+namespace quorvin {
+
+QCoro::Task<void> CloudAccount::updateCurrentCloudDeviceContext(QString trigger)
+{
+    const QString baseURL = normalizedCloudBaseURL();
+    const QString token = currentToken();
+    const QString userID = m_cloudUserID.trimmed();
+    if (baseURL.isEmpty() || token.isEmpty() || userID.isEmpty()) {
+        co_return;
+    }
+    CloudSessionExchangeRequest device;
+    device.client_kind = AccountText::clientKind;
+    device.device_id = mqvCloudDeviceID(userID);
+    device.device_label = deviceLabel();
+    device.platform = AccountText::platform;
+
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudDeviceSessionPayload> answer;
+    std::exception_ptr failure;
+    try {
+        answer = co_await makeClient(baseURL, token).updateCurrentDevice(device);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || currentToken() != token) {
+        co_return;
+    }
+    if (failure) {
+        if (!handleCloudAccessFailure(failure, trigger)) {
+            m_log.appendLog(AccountText::logDeviceContextFailedPrefix + trigger + AccountText::logFailureSeparator
+                + errorDescription(failure));
+        }
+        co_return;
+    }
+    applyCurrentCloudDeviceSession(*answer);
+    m_log.appendLog(AccountText::logDeviceContextUpdatedPrefix + trigger + AccountText::logDeviceContextUpdatedLabel
+        + deviceLabel());
+}
+
+QCoro::Task<void> CloudAccount::refreshCloudDevices(QString trigger, bool updateStatus)
+{
+    if (m_isCloudDevicesRefreshing) {
+        co_return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    const QString token = currentToken();
+    if (baseURL.isEmpty() || token.isEmpty()) {
+        if (updateStatus) {
+            m_log.appendLog(AccountText::logDevicesSkippedPrefix + trigger + AccountText::logDevicesSkippedSuffix);
+            m_owner.markSyncFailure(AccountText::missingSyncToken);
+        }
+        co_return;
+    }
+    setIsCloudDevicesRefreshing(true);
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudDevicesResponse> answer;
+    std::exception_ptr failure;
+    try {
+        answer = co_await makeClient(baseURL, token).devices();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (currentToken() == token) {
+        if (!failure) {
+            setCloudDeviceSessions(answer->sessions);
+            m_log.appendLog(AccountText::logDevicesRefreshedPrefix + trigger + AccountText::logDevicesRefreshedCount
+                + QString::number(answer->sessions.size()));
+            if (updateStatus) {
+                m_owner.markSyncSuccess(AccountText::devicesRefreshed);
+            }
+        } else if (!handleCloudAccessFailure(failure, trigger)) {
+            m_log.appendLog(AccountText::logDevicesFailedPrefix + trigger + AccountText::logFailureSeparator
+                + errorDescription(failure));
+            if (updateStatus) {
+                m_owner.markSyncFailure(AccountText::devicesRefreshFailed);
+            }
+        }
+    }
+    setIsCloudDevicesRefreshing(false);
+}
+
+void CloudAccount::refreshCloudDevices()
+{
+    spawn(runManualDevicesRefresh(), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runManualDevicesRefresh()
+{
+    QPointer<CloudAccount> self(this);
+    co_await updateCurrentCloudDeviceContext(AccountText::triggerManualRefreshDevices);
+    if (!self) {
+        co_return;
+    }
+    co_await refreshCloudDevices(AccountText::triggerManualRefresh, true);
+}
+
+void CloudAccount::revokeCloudDeviceSession(const QString &sessionID)
+{
+    const QString id = sessionID.trimmed();
+    if (id.isEmpty()) {
+        return;
+    }
+    if (!m_cloudDeviceRevokingSessionID.isEmpty()) {
+        return;
+    }
+    if (id == m_cloudSessionID.trimmed()) {
+        m_log.appendLog(AccountText::logRevokeOwnSession);
+        m_owner.markSyncFailure(AccountText::cannotRemoveCurrentDevice);
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    const QString token = currentToken();
+    if (baseURL.isEmpty() || token.isEmpty()) {
+        m_log.appendLog(AccountText::logRevokeSkipped);
+        m_owner.markSyncFailure(AccountText::missingSyncToken);
+        return;
+    }
+    setCloudDeviceRevokingSessionID(id);
+    spawn(runCloudDeviceRevoke(baseURL, token, id), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runCloudDeviceRevoke(QString baseURL, QString token, QString sessionID)
+{
+    QPointer<CloudAccount> self(this);
+    std::exception_ptr failure;
+    try {
+        co_await makeClient(baseURL, token).revokeCloudDeviceSession(sessionID);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (currentToken() != token) {
+        setCloudDeviceRevokingSessionID(QString());
+        co_return;
+    }
+    if (failure) {
+        if (!handleCloudAccessFailure(failure, AccountText::triggerDeviceRevoke)) {
+            m_log.appendLog(AccountText::logDeviceRevokeFailed + errorDescription(failure));
+            m_owner.markSyncFailure(AccountText::deviceRemoveFailed);
+        }
+        setCloudDeviceRevokingSessionID(QString());
+        co_return;
+    }
+    QList<CloudDeviceSessionPayload> remaining;
+    for (const CloudDeviceSessionPayload &session : std::as_const(m_cloudDeviceSessions)) {
+        if (session.session_id.value_or(QString()).trimmed() != sessionID) {
+            remaining.append(session);
+        }
+    }
+    setCloudDeviceSessions(remaining);
+    m_log.appendLog(AccountText::logDeviceRevoked + shortCloudIdentifier(sessionID));
+    m_owner.markSyncSuccess(AccountText::deviceRemoved);
+    m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::activityDeviceRemoved, {});
+    co_await refreshCloudDevices(AccountText::triggerDeviceRevoked, false);
+    if (!self) {
+        co_return;
+    }
+    setCloudDeviceRevokingSessionID(QString());
+}
+
+} // namespace quorvin

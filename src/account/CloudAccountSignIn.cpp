@@ -1,0 +1,478 @@
+// Sign-in, the exchange for a session of this machine, the session refresh and logout.
+
+#include "account/CloudAccount.h"
+
+#include "account/CloudAccountOwner.h"
+#include "account/MaskPhoneForLog.h"
+#include "account/ShortCloudIdentifier.h"
+#include "account/Strings.h"
+#include "activity/ActivityLog.h"
+#include "activity/Strings.h"
+#include "cloud/CloudSyncClient.h"
+#include "model/SyncError.h"
+#include "platform/concurrency/Spawn.h"
+#include "platform/core/DiagnosticSink.h"
+#include "platform/defaults/UserDefaults.h"
+
+#include <QPointer>
+
+namespace quorvin {
+
+namespace {
+QString trimmedOrEmpty(const std::optional<QString> &value)
+{
+    return value.value_or(QString()).trimmed();
+}
+} // namespace
+
+QString CloudAccount::errorDescription(const std::exception_ptr &error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error &known) {
+        return known.description();
+    } catch (const std::exception &other) {
+        return QString::fromUtf8(other.what());
+    } catch (...) {
+        return {};
+    }
+}
+
+bool CloudAccount::handleCloudAccessFailure(const std::exception_ptr &error, const QString &trigger)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception &failure) {
+        return handleCloudAccessFailure(failure, trigger);
+    } catch (...) {
+        return false;
+    }
+}
+
+// ---- a token the user supplied
+
+void CloudAccount::updateCloudAuthToken(const QString &value)
+{
+    const QString token = normalizeCloudAuthTokenValue(value);
+    if (token.isEmpty()) {
+        applyCloudAuthToken(QString(), AccountText::logTokenCleared);
+        return;
+    }
+    spawn(exchangeAndStoreCloudAuthToken(token), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::exchangeAndStoreCloudAuthToken(QString token)
+{
+    QPointer<CloudAccount> self(this);
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        applyCloudAuthToken(token, AccountText::logTokenWithoutBaseURL);
+        co_await refreshCloudSession(AccountText::triggerTokenUpdated);
+        if (!self) {
+            co_return;
+        }
+        m_owner.startCloudRealtimeWaitIfNeeded();
+        m_owner.scheduleCloudSync(AccountText::triggerTokenUpdated, std::nullopt);
+        co_return;
+    }
+
+    std::optional<CloudAuthSessionResponse> session;
+    std::optional<CloudSessionExchangeResponse> exchange;
+    std::exception_ptr failure;
+    try {
+        // The token is not stored before the exchange: a client of its own carries it.
+        const CloudSyncClient client = makeClient(baseURL, token);
+        session = co_await client.currentSession();
+        if (!self) {
+            co_return;
+        }
+        exchange = co_await client.exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(session->user_id),
+            deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    QString macToken;
+    if (!failure) {
+        macToken = normalizeCloudAuthTokenValue(exchange->access_token);
+        if (macToken.isEmpty()) {
+            failure = std::make_exception_ptr(SyncError::invalidRequest(AccountText::exchangeEmptyToken));
+        }
+    }
+
+    if (failure) {
+        // The user's token is never lost: it is stored as given and checked by a session refresh.
+        applyCloudAuthToken(token, AccountText::logTokenExchangeFailed + errorDescription(failure));
+        co_await refreshCloudSession(AccountText::triggerTokenFallback);
+        if (!self) {
+            co_return;
+        }
+        m_owner.startCloudRealtimeWaitIfNeeded();
+        m_owner.scheduleCloudSync(AccountText::triggerTokenUpdated, std::nullopt);
+        co_return;
+    }
+
+    applyCloudAuthToken(macToken, AccountText::logTokenExchanged);
+    applyCloudSession(CloudAuthSessionResponse {exchange->user_id,
+        exchange->profile ? exchange->profile : session->profile, session->identities, exchange->session});
+    co_await refreshCloudDevices(AccountText::triggerTokenExchanged, false);
+    if (!self) {
+        co_return;
+    }
+    m_owner.startCloudRealtimeWaitIfNeeded();
+    m_owner.scheduleCloudSync(AccountText::triggerTokenExchanged, std::nullopt);
+}
+
+// ---- sign-in
+
+void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
+{
+    const QString phone = phoneNumber.trimmed();
+    if (phone.isEmpty()) {
+        return;
+    }
+    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        setCloudPhoneLoginStatus(AccountText::missingBaseURL);
+        m_owner.markSyncFailure(AccountText::missingBaseURL);
+        return;
+    }
+    setIsCloudPhoneCodeRequesting(true);
+    setCloudPhoneLoginStatus(AccountText::statusSendingCode);
+    setCloudPhoneCodeHint(QString());
+    spawn(runCloudPhoneCodeRequest(baseURL, phone), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runCloudPhoneCodeRequest(QString baseURL, QString phone)
+{
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudPhoneCodeRequestResponse> answer;
+    std::exception_ptr failure;
+    try {
+        answer = co_await makeClient(baseURL, QString()).requestPhoneLoginCode(phone);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        const QString description = errorDescription(failure);
+        setCloudPhoneLoginStatus(description);
+        m_log.appendLog(AccountText::logCodeRequestFailed + description);
+        m_owner.markSyncFailure(AccountText::codeRequestFailed);
+        setIsCloudPhoneCodeRequesting(false);
+        co_return;
+    }
+    setCloudPhoneChallengeID(answer->challenge_id.trimmed());
+    const QString devCode = trimmedOrEmpty(answer->dev_code);
+    setCloudPhoneCodeHint(
+        devCode.isEmpty() ? AccountText::cloudPhoneCodeSmsHint : AccountText::devCodeHintPrefix + devCode);
+    if (answer->expires_at.trimmed().isEmpty()) {
+        setCloudPhoneLoginStatus(AccountText::cloudPhoneCodeSmsHint);
+    } else {
+        QString expiry = answer->expires_at;
+        expiry.replace(u'T', u' ').remove(u'Z');
+        setCloudPhoneLoginStatus(AccountText::cloudPhoneCodeSmsHint + AccountText::codeExpiryInfix + expiry);
+    }
+    m_log.appendLog(AccountText::logCodeRequested + maskPhoneForLog(phone));
+    setIsCloudPhoneCodeRequesting(false);
+}
+
+void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QString &code)
+{
+    const QString phone = phoneNumber.trimmed();
+    const QString trimmedCode = code.trimmed();
+    const QString challengeID = m_cloudPhoneChallengeID.trimmed();
+    if (phone.isEmpty() || trimmedCode.isEmpty() || challengeID.isEmpty()) {
+        return;
+    }
+    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        setCloudPhoneLoginStatus(AccountText::missingBaseURL);
+        m_owner.markSyncFailure(AccountText::missingBaseURL);
+        return;
+    }
+    setIsCloudPhoneCodeVerifying(true);
+    setCloudPhoneLoginStatus(AccountText::statusCodeLoggingIn);
+    spawn(runCloudPhoneCodeLogin(baseURL, phone, challengeID, trimmedCode), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
+    QString baseURL, QString phone, QString challengeID, QString code)
+{
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudPhoneLoginResponse> response;
+    std::exception_ptr failure;
+    try {
+        // The login itself names no device; the exchange that follows does.
+        response = co_await makeClient(baseURL, QString())
+                       .loginWithPhoneCode(phone, challengeID, code, AccountText::clientKind, std::nullopt,
+                           deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        // The challenge stays, so another code can be tried.
+        const QString description = errorDescription(failure);
+        setCloudPhoneLoginStatus(description);
+        m_log.appendLog(AccountText::logCodeLoginFailed + description);
+        m_owner.markSyncFailure(AccountText::codeLoginFailed);
+        setIsCloudPhoneCodeVerifying(false);
+        co_return;
+    }
+    co_await storePhoneLoginResponse(*response, baseURL);
+    if (!self) {
+        co_return;
+    }
+    rememberCloudPhoneNumber(phone);
+    setCloudPhoneChallengeID(QString());
+    setCloudPhoneCodeHint(QString());
+    setCloudPhoneLoginStatus(AccountText::phoneLoggedIn);
+    m_log.appendLog(AccountText::logCodeLoginSucceeded + shortCloudIdentifier(response->user_id));
+    m_owner.markSyncSuccess(AccountText::phoneLoggedIn);
+    m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::phoneLoggedIn, {});
+    setIsCloudPhoneCodeVerifying(false);
+}
+
+void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QString &password)
+{
+    const QString phone = phoneNumber.trimmed();
+    if (phone.isEmpty() || password.isEmpty()) {
+        return;
+    }
+    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying || m_isCloudPasswordLoggingIn) {
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        setCloudPhoneLoginStatus(AccountText::missingBaseURL);
+        m_owner.markSyncFailure(AccountText::missingBaseURL);
+        return;
+    }
+    setIsCloudPasswordLoggingIn(true);
+    setCloudPhoneLoginStatus(AccountText::statusPasswordLoggingIn);
+    spawn(runCloudPasswordLogin(baseURL, phone, password), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString phone, QString password)
+{
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudPhoneLoginResponse> response;
+    std::exception_ptr failure;
+    try {
+        response = co_await makeClient(baseURL, QString())
+                       .loginWithPassword(phone, password, AccountText::clientKind, std::nullopt, deviceLabel(),
+                           AccountText::platform, CloudSyncClient::defaultAppVersion());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    if (failure) {
+        const QString description = errorDescription(failure);
+        setCloudPhoneLoginStatus(description);
+        m_log.appendLog(AccountText::logPasswordLoginFailed + description);
+        m_owner.markSyncFailure(AccountText::passwordLoginFailed);
+        setIsCloudPasswordLoggingIn(false);
+        co_return;
+    }
+    co_await storePhoneLoginResponse(*response, baseURL);
+    if (!self) {
+        co_return;
+    }
+    rememberCloudPhoneNumber(phone);
+    setCloudPhoneChallengeID(QString());
+    setCloudPhoneCodeHint(QString());
+    setCloudPhoneLoginStatus(AccountText::phoneLoggedIn);
+    m_log.appendLog(AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(response->user_id));
+    m_owner.markSyncSuccess(AccountText::passwordLoggedIn);
+    m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::passwordLoggedIn, {});
+    setIsCloudPasswordLoggingIn(false);
+}
+
+QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse response, QString baseURL)
+{
+    QPointer<CloudAccount> self(this);
+    const QString loginToken = normalizeCloudAuthTokenValue(response.access_token);
+    const CloudAuthSessionResponse loginSession {
+        response.user_id, response.profile, QList<CloudIdentityPayload> {response.identity}, response.session};
+    if (loginToken.isEmpty()) {
+        applyCloudSession(loginSession);
+        co_return;
+    }
+
+    std::optional<CloudSessionExchangeResponse> exchange;
+    std::exception_ptr failure;
+    try {
+        exchange = co_await makeClient(baseURL, loginToken)
+                       .exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(response.user_id), deviceLabel(),
+                           AccountText::platform, CloudSyncClient::defaultAppVersion());
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self) {
+        co_return;
+    }
+    QString macToken;
+    if (!failure) {
+        macToken = normalizeCloudAuthTokenValue(exchange->access_token);
+        if (macToken.isEmpty()) {
+            failure = std::make_exception_ptr(SyncError::invalidRequest(AccountText::exchangeEmptyToken));
+        }
+    }
+
+    if (!failure) {
+        applyCloudAuthToken(macToken, AccountText::logLoginExchanged);
+        applyCloudSession(
+            CloudAuthSessionResponse {exchange->user_id, exchange->profile ? exchange->profile : response.profile,
+                QList<CloudIdentityPayload> {response.identity}, exchange->session});
+        // The login session has served its purpose; this machine's own session ends it.
+        if (const QString loginSessionID = trimmedOrEmpty(response.session.session_id); !loginSessionID.isEmpty()) {
+            try {
+                co_await makeClient(baseURL, macToken).revokeCloudDeviceSession(loginSessionID);
+            } catch (...) {
+            }
+            if (!self) {
+                co_return;
+            }
+        }
+    } else {
+        applyCloudAuthToken(loginToken, AccountText::logLoginExchangeFailed + errorDescription(failure));
+        applyCloudSession(loginSession);
+    }
+
+    co_await refreshCloudDevices(AccountText::triggerPhoneLogin, false);
+    if (!self) {
+        co_return;
+    }
+    m_owner.startCloudRealtimeWaitIfNeeded();
+    m_owner.scheduleCloudSync(AccountText::triggerPhoneLogin, std::nullopt);
+}
+
+// ---- the session
+
+QCoro::Task<void> CloudAccount::refreshCloudSession(QString trigger)
+{
+    const QString baseURL = normalizedCloudBaseURL();
+    const QString token = currentToken();
+    if (baseURL.isEmpty() || token.isEmpty()) {
+        co_return;
+    }
+    QPointer<CloudAccount> self(this);
+    std::optional<CloudAuthSessionResponse> response;
+    std::exception_ptr failure;
+    try {
+        response = co_await makeClient(baseURL, token).currentSession();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self || currentToken() != token) {
+        co_return;
+    }
+    if (failure) {
+        if (handleCloudAccessFailure(failure, trigger)) {
+            co_return;
+        }
+        m_log.appendLog(AccountText::logSessionRefreshFailedPrefix + trigger + AccountText::logFailureSeparator
+            + errorDescription(failure));
+        m_owner.markSyncFailure(AccountText::sessionCheckFailed);
+        co_return;
+    }
+    applyCloudSession(*response);
+    m_log.appendLog(AccountText::logSessionRefreshedPrefix + trigger + AccountText::logSessionRefreshedUser
+        + shortCloudIdentifier(response->user_id));
+    co_await updateCurrentCloudDeviceContext(trigger + AccountText::triggerSessionSuffix);
+    if (!self) {
+        co_return;
+    }
+    co_await refreshCloudDevices(trigger + AccountText::triggerSessionSuffix, false);
+}
+
+void CloudAccount::applyCloudSession(const CloudAuthSessionResponse &response)
+{
+    const QString userID = response.user_id.trimmed();
+    // Before the user id changes, so that the previous user can be compared with the next one.
+    resetCloudSyncStateForUserChangeIfNeeded(userID, AccountText::sessionRefreshedReason);
+    setCloudUserID(userID);
+    setCloudSessionID(trimmedOrEmpty(response.session.session_id));
+    setCloudSessionDeviceID(trimmedOrEmpty(response.session.device_id));
+    setCloudSessionClientKind(trimmedOrEmpty(response.session.client_kind));
+    m_defaults.setString(AccountText::keyUserID, m_cloudUserID);
+    m_defaults.setString(AccountText::keySessionID, m_cloudSessionID);
+    m_defaults.setString(AccountText::keySessionDeviceID, m_cloudSessionDeviceID);
+    m_defaults.setString(AccountText::keySessionClientKind, m_cloudSessionClientKind);
+    applyCloudProfile(response.profile);
+    if (response.identities) {
+        applyCloudIdentities(*response.identities);
+    }
+}
+
+void CloudAccount::applyCurrentCloudDeviceSession(const CloudDeviceSessionPayload &session)
+{
+    if (const QString value = trimmedOrEmpty(session.session_id); !value.isEmpty()) {
+        setCloudSessionID(value);
+        m_defaults.setString(AccountText::keySessionID, value);
+    }
+    if (const QString value = trimmedOrEmpty(session.device_id); !value.isEmpty()) {
+        setCloudSessionDeviceID(value);
+        m_defaults.setString(AccountText::keySessionDeviceID, value);
+    }
+    if (const QString value = trimmedOrEmpty(session.client_kind); !value.isEmpty()) {
+        setCloudSessionClientKind(value);
+        m_defaults.setString(AccountText::keySessionClientKind, value);
+    }
+}
+
+// ---- logout
+
+void CloudAccount::logoutCloudSession()
+{
+    const QString baseURL = normalizedCloudBaseURL();
+    const QString token = currentToken();
+    if (token.isEmpty()) {
+        updateCloudAuthToken(QString());
+        return;
+    }
+    spawn(runLogout(baseURL, token), AccountText::taskAccount);
+}
+
+QCoro::Task<void> CloudAccount::runLogout(QString baseURL, QString token)
+{
+    QPointer<CloudAccount> self(this);
+    if (!baseURL.isEmpty()) {
+        std::exception_ptr failure;
+        try {
+            co_await makeClient(baseURL, token).logout();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        if (!self) {
+            co_return;
+        }
+        m_log.appendLog(
+            failure ? AccountText::logLogoutFailed + errorDescription(failure) : AccountText::logLogoutRevoked);
+    }
+    // Signed out here whatever the service said: the server session is then simply not ended by us.
+    setCloudPhoneChallengeID(QString());
+    setCloudPhoneCodeHint(QString());
+    setCloudPhoneLoginStatus(QString());
+    updateCloudAuthToken(QString());
+    m_owner.markSyncSuccess(AccountText::loggedOut);
+    m_activityLog.appendActivityLog(
+        ActivityText::categoryUser, AccountText::activityLoggedOut, {AccountText::activityLoggedOutDetail});
+}
+
+} // namespace quorvin

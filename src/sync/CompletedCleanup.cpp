@@ -1,0 +1,167 @@
+#include "sync/QuorvinMacService.h"
+
+#include "activity/CompletedReminderCleanupSelection.h"
+#include "activity/LocalCompletedRecord.h"
+#include "cloud/CloudSyncClient.h"
+#include "matching/CloudIDMappingIndex.h"
+#include "matching/SyncStateStore.h"
+#include "platform/concurrency/Spawn.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/Strings.h"
+
+#include <QPointer>
+
+namespace quorvin {
+
+namespace {
+
+// A completed reminder the cloud has not seen yet is not surplus: it is missing from the cloud
+// only because its upload is still waiting (a failing sync, a change the journal has not even
+// read yet), and deleting it would lose it for good. Before the first upload that is every one.
+QList<LocalCompletedRecord> withoutPendingUploads(
+    QList<LocalCompletedRecord> records, const SyncStateStore &journal, const QString &pushCursor)
+{
+    QSet<QString> uploaded;
+    for (const auto &payload : journal.snapshotPayloads()) {
+        uploaded.insert(payload->local_id);
+    }
+    const auto pending = journal.syncResponse(pushCursor.isEmpty() ? std::nullopt : std::optional(pushCursor));
+    for (const auto &item : pending.items) {
+        uploaded.remove(item.local_id);
+    }
+    records.removeIf([&](const LocalCompletedRecord &record) { return !uploaded.contains(record.localID); });
+    return records;
+}
+
+} // namespace
+
+void QuorvinMacService::dryRunCompletedReminderCleanup()
+{
+    if (!m_reminderMonitor) {
+        m_log.appendLog(SyncText::logCleanupDryRunNoMonitor);
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        m_log.appendLog(SyncText::logCleanupDryRunNoBaseURL);
+        return;
+    }
+    spawn(runCompletedCleanupDryRun(baseURL), SyncText::taskCleanupDryRun);
+}
+
+QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
+{
+    QPointer<QuorvinMacService> self(this);
+    const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+    if (token.isEmpty()) {
+        m_log.appendLog(SyncText::logCleanupDryRunNoToken);
+        markSyncFailure(SyncText::missingToken);
+        co_return;
+    }
+    setIsCompletedCleanupRunning(true);
+    publish(m_completedCleanupSummary, SyncText::cleanupChecking);
+
+    std::optional<QString> failure;
+    try {
+        // The cloud's whole state, not a delta: the plan weighs every completed item it holds.
+        const auto snapshot = co_await makeClient(baseURL, token).sync(std::nullopt);
+        if (!self) {
+            co_return;
+        }
+        const auto raw = co_await m_reminderMonitor->fetchRawReminders();
+        if (!self) {
+            co_return;
+        }
+        const auto local
+            = withoutPendingUploads(LocalCompletedRecord::fromReminders(
+                                        raw, m_reminderMonitor->eventStore().lists(), m_reminderMonitor->calendar()),
+                *m_stateStore, m_syncState.cloudPushCursor());
+        const auto plan = CompletedReminderCleanupSelection::completedReminderCleanupPlan(
+            snapshot.items, m_syncState.reminderMappingIndex().serverToLocal(), local);
+
+        QStringList ids;
+        for (const auto &candidate : plan.candidates) {
+            ids.append(candidate.localID);
+        }
+        m_completedCleanupCandidateIDs = ids;
+        publish(m_completedCleanupCandidateCount, int(plan.candidates.size()));
+        const QString summary = CompletedReminderCleanupSelection::completedReminderCleanupSummary(plan);
+        publish(m_completedCleanupSummary, summary);
+        m_log.appendLog(summary);
+        for (const auto &line : CompletedReminderCleanupSelection::completedReminderCleanupDetailLines(plan)) {
+            m_log.appendLog(line);
+        }
+        if (plan.remoteWithoutSourceOrMappingCount >= 1) {
+            m_log.appendLog(
+                SyncText::logCleanupWarningPrefix + QString::number(plan.remoteWithoutSourceOrMappingCount));
+        }
+        setIsCompletedCleanupRunning(false);
+        co_return;
+    } catch (const Error &error) {
+        failure = error.description();
+    }
+    if (!self) {
+        co_return;
+    }
+    m_completedCleanupCandidateIDs.clear();
+    publish(m_completedCleanupCandidateCount, 0);
+    publish(m_completedCleanupSummary, SyncText::cleanupDryRunFailedPrefix + *failure);
+    m_log.appendLog(SyncText::logCleanupDryRunFailedPrefix + *failure);
+    markSyncFailure(SyncText::cleanupDryRunFailed);
+    setIsCompletedCleanupRunning(false);
+}
+
+void QuorvinMacService::deleteCompletedReminderCleanupCandidates()
+{
+    if (!m_reminderMonitor) {
+        m_log.appendLog(SyncText::logCleanupDeleteNoMonitor);
+        return;
+    }
+    if (m_completedCleanupCandidateIDs.isEmpty()) {
+        m_log.appendLog(SyncText::logCleanupDeleteNoCandidates);
+        return;
+    }
+    spawn(runCompletedCleanupDelete(m_completedCleanupCandidateIDs), SyncText::taskCleanupDelete);
+}
+
+QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList localIDs)
+{
+    QPointer<QuorvinMacService> self(this);
+    setIsCompletedCleanupRunning(true);
+    publish(m_completedCleanupSummary,
+        SyncText::cleanupDeletingPrefix + QString::number(localIDs.size()) + SyncText::cleanupDeletingSuffix);
+
+    std::optional<QString> failure;
+    try {
+        const int removed = co_await m_reminderMonitor->deleteCompletedCleanupCandidates(localIDs, true);
+        if (!self) {
+            co_return;
+        }
+        m_completedCleanupCandidateIDs.clear();
+        publish(m_completedCleanupCandidateCount, 0);
+        publish(m_completedCleanupSummary,
+            SyncText::cleanupDeletedPrefix + QString::number(removed) + SyncText::cleanupDeletedSuffix);
+        m_log.appendLog(SyncText::logCleanupDeletedPrefix + QString::number(removed));
+        markSyncSuccess(SyncText::cleanupDone);
+        scheduleCloudSync(SyncText::triggerCompletedCleanup);
+        setIsCompletedCleanupRunning(false);
+        co_return;
+    } catch (const Error &error) {
+        failure = error.description();
+    }
+    if (!self) {
+        co_return;
+    }
+    // The candidates stay, so the delete can be tried again.
+    publish(m_completedCleanupSummary, SyncText::cleanupDeleteFailedPrefix + *failure);
+    m_log.appendLog(SyncText::logCleanupDeleteFailedPrefix + *failure);
+    markSyncFailure(SyncText::cleanupDeleteFailed);
+    setIsCompletedCleanupRunning(false);
+}
+
+void QuorvinMacService::setIsCompletedCleanupRunning(bool value)
+{
+    publish(m_isCompletedCleanupRunning, value);
+}
+
+} // namespace quorvin

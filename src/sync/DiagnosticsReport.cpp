@@ -1,0 +1,200 @@
+#include "sync/QuorvinMacService.h"
+
+#include "activity/Strings.h"
+#include "cloud/CloudSyncClient.h"
+#include "matching/SyncStateStore.h"
+#include "model/DateFormatters.h"
+#include "model/JsonCodec.h"
+#include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Spawn.h"
+#include "reminders/ReminderMonitor.h"
+#include "sync/DiagnosticReportSnapshot.h"
+#include "sync/Strings.h"
+
+#include <QPointer>
+#include <QUrl>
+
+namespace quorvin {
+
+namespace {
+
+constexpr qsizetype reportedLogLines = 10;
+
+std::optional<QString> isoText(const std::optional<QDateTime> &date)
+{
+    if (!date) {
+        return std::nullopt;
+    }
+    return DateFormatters::fractionalISO8601(*date);
+}
+
+JSONObject stringMap(const QHash<QString, QString> &map)
+{
+    JSONObject object;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        object.insert(it.key(), JSONValue(it.value()));
+    }
+    return object;
+}
+
+// What must never leave this machine in a report: the session token, and the password of a base
+// URL that carries one (the pass logs its base URL).
+QStringList reportSecrets(const QString &token, const QString &baseURL)
+{
+    QStringList secrets {token};
+    const QUrl url(baseURL);
+    secrets << url.password(QUrl::FullyEncoded) << url.password(QUrl::FullyDecoded);
+    secrets.removeAll(QString());
+    secrets.removeDuplicates();
+    return secrets;
+}
+
+QString redacted(QString text, const QStringList &secrets)
+{
+    for (const auto &secret : secrets) {
+        text.replace(secret, SyncText::diagnosticRedacted);
+    }
+    return text;
+}
+
+// Every text of the document, keys included: a token can reach a log line or a reminder's notes
+// through an error message or a paste, not only the fields that name it.
+JSONValue redacted(const JSONValue &value, const QStringList &secrets)
+{
+    if (const auto *text = value.stringValue()) {
+        return JSONValue(redacted(*text, secrets));
+    }
+    if (const auto *array = value.arrayValue()) {
+        JSONValue::Array result;
+        result.reserve(array->size());
+        for (const auto &element : *array) {
+            result.append(redacted(element, secrets));
+        }
+        return JSONValue(std::move(result));
+    }
+    if (const auto *object = value.objectValue()) {
+        JSONObject result;
+        for (auto it = object->cbegin(); it != object->cend(); ++it) {
+            result.insert(redacted(it.key(), secrets), redacted(it.value(), secrets));
+        }
+        return JSONValue(std::move(result));
+    }
+    return value;
+}
+
+} // namespace
+
+void QuorvinMacService::uploadDiagnosticsReport(const std::optional<QString> &parentReportID)
+{
+    if (m_isDiagnosticUploading) {
+        return;
+    }
+    const QString baseURL = normalizedCloudBaseURL();
+    if (baseURL.isEmpty()) {
+        m_log.appendLog(SyncText::logDiagnosticNoBaseURL);
+        markSyncFailure(SyncText::missingBaseURL);
+        return;
+    }
+    const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+    if (token.isEmpty()) {
+        m_log.appendLog(SyncText::logDiagnosticNoToken);
+        markSyncFailure(SyncText::missingToken);
+        return;
+    }
+    setIsDiagnosticUploading(true);
+    spawn(runDiagnosticsUpload(baseURL, token, parentReportID), SyncText::taskDiagnosticsUpload);
+}
+
+void QuorvinMacService::setIsDiagnosticUploading(bool value)
+{
+    publish(m_isDiagnosticUploading, value);
+}
+
+QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
+    QString baseURL, QString token, std::optional<QString> parentReportID)
+{
+    QPointer<QuorvinMacService> self(this);
+    DiagnosticReportSnapshot report;
+    report.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
+    report.app_version = CloudSyncClient::defaultAppVersion().value_or(QString());
+
+    // The store's own view of the reminders; a failure is part of what the report tells.
+    if (m_reminderMonitor) {
+        try {
+            report.eventkit_snapshot = co_await m_reminderMonitor->diagnosticSnapshot();
+        } catch (const Error &error) {
+            report.eventkit_snapshot_error = error.description();
+        }
+        if (!self) {
+            co_return;
+        }
+    } else {
+        report.eventkit_snapshot_error = SyncText::diagnosticMonitorUnavailable;
+    }
+    report.local_sync_snapshot = m_stateStore->syncResponse(std::nullopt);
+
+    // Read after the awaits: the state the report describes is the state it leaves with.
+    report.reminder_count = m_reminderCount;
+    report.local_cursor = m_cursor;
+    report.last_sync_attempt_status = m_lastSyncAttemptStatus;
+    report.last_sync_attempt_at = isoText(m_lastSyncAttemptAt);
+    report.last_sync_success_at = isoText(m_lastSyncSuccessAt);
+    report.cloud_state = DiagnosticCloudStateSnapshot {baseURL, m_account.cloudUserID(), m_account.cloudSessionID(),
+        m_account.cloudSessionDeviceID(), m_account.cloudSessionClientKind(), m_syncState.cloudPullCursor(),
+        m_syncState.cloudPushCursor(), !token.isEmpty()};
+    report.server_to_local_reminder_ids = stringMap(m_syncState.reminderMappingIndex().serverToLocal());
+    report.server_to_local_list_ids = stringMap(m_syncState.listMappingIndex().serverToLocal());
+    for (const auto &line : m_log.logs().first(std::min(m_log.logs().size(), reportedLogLines))) {
+        report.recent_logs.append(line.text);
+    }
+    const auto &activity = m_activityLog.activityLogs();
+    for (const auto &entry : activity.first(std::min(activity.size(), reportedLogLines))) {
+        report.recent_activity_logs.append({DateFormatters::fractionalISO8601(entry.createdAt), entry.category,
+            entry.summary, QList<QString>(entry.details.cbegin(), entry.details.cend())});
+    }
+
+    std::optional<QString> failure;
+    try {
+        DiagnosticReportUploadRequest request;
+        request.schema_version = 1;
+        request.client_kind = SyncText::diagnosticClientKind;
+        request.platform = SyncText::diagnosticPlatform;
+        request.app_version = report.app_version;
+        if (const QString deviceID = m_account.cloudSessionDeviceID(); !deviceID.isEmpty()) {
+            request.device_id = deviceID;
+        }
+        request.generated_at = report.generated_at;
+        request.report = redacted(toJSONValue(report), reportSecrets(token, baseURL));
+        request.parent_report_id = parentReportID;
+
+        // Signed out or switched accounts while gathering: this report belongs to nobody now.
+        if (CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) != token) {
+            setIsDiagnosticUploading(false);
+            co_return;
+        }
+        const auto answer = co_await makeClient(baseURL, token).uploadDiagnosticReport(std::move(request));
+        if (!self) {
+            co_return;
+        }
+        const QString reportID = answer.report_id.trimmed();
+        m_log.appendLog(SyncText::logDiagnosticUploadedPrefix + reportID + SyncText::logDiagnosticUploadedCursor
+            + answer.server_cursor.value_or(QString()));
+        m_activityLog.appendActivityLog(ActivityText::categoryUser,
+            reportID.isEmpty() ? SyncText::activityDiagnosticUploaded
+                               : SyncText::activityDiagnosticUploaded + u' ' + reportID,
+            {SyncText::activityDiagnosticUploadedDetail});
+        setIsDiagnosticUploading(false);
+        co_return;
+    } catch (const Error &error) {
+        failure = error.description();
+    }
+    if (!self) {
+        co_return;
+    }
+    m_log.appendLog(SyncText::logDiagnosticFailedPrefix + *failure);
+    markSyncFailure(SyncText::diagnosticUploadFailed);
+    m_activityLog.appendActivityLog(ActivityText::categorySync, SyncText::activityDiagnosticFailed, {*failure});
+    setIsDiagnosticUploading(false);
+}
+
+} // namespace quorvin
