@@ -1,12 +1,8 @@
-#include "platform/concurrency/Spawn.h"
-#include "platform/concurrency/SystemClock.h"
-#include "platform/defaults/FileUserDefaults.h"
+#include "app/QuorvinApp.h"
 #include "platform/files/DataDirectoryLock.h"
-#include "platform/http/QtHttpSession.h"
-#include "platform/reminderstore/eds/ReminderStoreSelection.h"
 #include "sync/QuorvinMacService.h"
+#include "ui/ContentView.h"
 
-#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTextStream>
@@ -19,6 +15,28 @@ using namespace quorvin;
 
 namespace {
 
+// Without any display to reach (a server, a terminal session), the application still runs its
+// sync, with its windows drawn nowhere.
+void useOffscreenWithoutDisplay()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY")
+        && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QTextStream(stderr) << "No display: running without windows" << Qt::endl;
+    }
+}
+
+// Each new status line goes to standard output, where scripts and the desktop journal read it.
+void printStatusLines(QuorvinMacService &service)
+{
+    QObject::connect(&service, &QuorvinMacService::changed, &service, [&service, last = QString()]() mutable {
+        if (service.lastSyncAttemptStatus() != last) {
+            last = service.lastSyncAttemptStatus();
+            QTextStream(stdout) << last << Qt::endl;
+        }
+    });
+}
+
 int signalPipe[2] = {-1, -1};
 
 void onTerminationSignal(int)
@@ -29,6 +47,11 @@ void onTerminationSignal(int)
 
 // A termination request is always granted: the service first lets a running pass reach a point
 // where everything it wrote is saved, then the loop quits.
+void quitWhenStopped(QuorvinMacService &service)
+{
+    QObject::connect(&service, &QuorvinMacService::stopped, QCoreApplication::instance(), &QCoreApplication::quit);
+}
+
 void quitOnTerminationSignals(QuorvinMacService &service)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
@@ -36,24 +59,45 @@ void quitOnTerminationSignals(QuorvinMacService &service)
     }
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, [&service] { service.requestStop(); });
-    QObject::connect(&service, &QuorvinMacService::stopped, QCoreApplication::instance(), &QCoreApplication::quit);
     std::signal(SIGINT, onTerminationSignal);
     std::signal(SIGTERM, onTerminationSignal);
+}
+
+// Why a start-up or a pass failed, for the terminal and the journal.
+void printSyncFailures(QuorvinMacService &service)
+{
+    QObject::connect(&service, &QuorvinMacService::syncFailureReported,
+        [](const QString &description) { QTextStream(stderr) << description << Qt::endl; });
+}
+
+QWidget *makeMainWindowContent(const QuorvinAppContext &context)
+{
+    return new ContentView(context);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("Quorvin"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVIN_VERSION));
+    useOffscreenWithoutDisplay();
+    QuorvinApp app(argc, argv, QStringLiteral(QUORVIN_VERSION));
 
-    // One copy per data directory, decided before any file is opened: a second copy leaves
-    // everything as it found it.
-    DataDirectoryLock lock(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    // One copy per data directory. A later launch brings the running copy forward and leaves.
+    const QString dataDirectory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const bool primary = app.becomePrimaryInstance(dataDirectory);
+    if (!primary && app.activatedRunningCopy()) {
+        QTextStream(stderr) << "Quorvin is already running; its window was brought forward" << Qt::endl;
+        return 0;
+    }
+
+    // Decided before any file is opened: a second copy leaves everything as it found it.
+    DataDirectoryLock lock(dataDirectory);
     if (lock.state() == DataDirectoryLock::State::HeldByAnother) {
         QTextStream(stderr) << lock.failure() << Qt::endl;
+        return 1;
+    }
+    if (!primary) {
+        QTextStream(stderr) << "Another copy of Quorvin holds the single-instance lock but does not answer" << Qt::endl;
         return 1;
     }
     if (lock.state() == DataDirectoryLock::State::Failed) {
@@ -61,29 +105,13 @@ int main(int argc, char **argv)
         QTextStream(stderr) << lock.failure() << "; starting without the one-copy guard" << Qt::endl;
     }
 
-    Clock &clock = Clock::system();
-    FileUserDefaults defaults(FileUserDefaults::standardFilePath());
-    QtHttpSession http;
-    const auto store = ReminderStoreSelection::make(defaults, clock);
-    QuorvinMacService service(defaults, http, clock, *store);
-
-    // Until the desktop shell exists the status line goes to the terminal.
-    QTextStream out(stdout);
-    QString lastStatus;
-    QObject::connect(&service, &QuorvinMacService::changed, [&] {
-        if (service.lastSyncAttemptStatus() != lastStatus) {
-            lastStatus = service.lastSyncAttemptStatus();
-            out << lastStatus << Qt::endl;
-        }
-    });
-
-    // Why a start-up or a pass failed, for the terminal and the journal.
-    QObject::connect(&service, &QuorvinMacService::syncFailureReported,
-        [](const QString &description) { QTextStream(stderr) << description << Qt::endl; });
-
+    QuorvinMacService &service = app.makeService();
+    printStatusLines(service);
+    printSyncFailures(service);
+    quitWhenStopped(service);
     quitOnTerminationSignals(service);
-    spawn(service.startIfNeeded(), QStringLiteral("startIfNeeded"));
-    const int status = QCoreApplication::exec();
+    app.finishLaunching(&makeMainWindowContent, [&service] { service.requestStop(); });
+    const int status = app.exec();
     service.finishAfterStop();
     return status;
 }

@@ -6,6 +6,10 @@
 namespace quorvin::AppText {
 
 inline const QString appName = QStringLiteral("Quorvin");
+// The desktop entry the windows belong to (its icon and name in the taskbar).
+inline const QString desktopFileName = QStringLiteral("com.velmarc.Quorvin");
+// The base of the single-instance lock and socket names.
+inline const QString singleInstanceName = QStringLiteral("com.velmarc.quorvin.single-instance");
 
 // Stored settings.
 inline const QString showDockIconKey = QStringLiteral("showDockIcon");
@@ -14,6 +18,7 @@ inline const QString mainWindowShortcutEnabledKey = QStringLiteral("mainWindowSh
 inline const QString appearanceModeKey = QStringLiteral("quorvinAppearanceMode");
 inline const QString systemAppearanceRevisionKey = QStringLiteral("quorvinSystemAppearanceRevision");
 inline const QString launchAtLoginEnabledKey = QStringLiteral("launchAtLoginEnabled");
+inline const QString launchAtLoginPromptHandledKey = QStringLiteral("Quorvin.LaunchAtLoginPromptHandled.v1");
 inline const QString updateNoticeLatestKey = QStringLiteral("Quorvin.UpdateNotice.Latest.v1");
 inline const QString updateNoticeAnnouncedKey = QStringLiteral("Quorvin.UpdateNotice.AnnouncedBuilds.v1");
 

@@ -32,6 +32,8 @@
 #include <QString>
 #include <qcoro/qcorotask.h>
 
+#include <exception>
+#include <memory>
 #include <optional>
 #include <type_traits>
 
@@ -63,9 +65,10 @@ public:
     template <typename T>
     QCoro::Task<T> request(QString path, QString method, std::optional<QByteArray> body, double timeoutSeconds) const
     {
-        const QByteArray answer = co_await send(
-            connection(), std::move(path), std::move(method), std::move(body), timeoutSeconds, CancelToken {});
-        co_return decodeAnswer<T>(answer);
+        const Connection with = connection();
+        QByteArray answer
+            = co_await send(with, std::move(path), std::move(method), std::move(body), timeoutSeconds, CancelToken {});
+        co_return co_await decode<T>(with.clock, std::move(answer));
     }
 
     // The same with a cancel token of its own for this one request.
@@ -73,9 +76,10 @@ public:
     QCoro::Task<T> request(
         QString path, QString method, std::optional<QByteArray> body, double timeoutSeconds, CancelToken cancel) const
     {
-        const QByteArray answer = co_await send(
-            connection(), std::move(path), std::move(method), std::move(body), timeoutSeconds, std::move(cancel));
-        co_return decodeAnswer<T>(answer);
+        const Connection with = connection();
+        QByteArray answer = co_await send(
+            with, std::move(path), std::move(method), std::move(body), timeoutSeconds, std::move(cancel));
+        co_return co_await decode<T>(with.clock, std::move(answer));
     }
 
     // --- Sync and mutations ------------------------------------------------------------------
@@ -148,9 +152,10 @@ private:
         QString authToken;
         HttpSession *session;
         CancelToken cancel;
+        Clock *clock;
     };
 
-    Connection connection() const { return Connection {m_baseURL, m_authToken, m_session, m_cancel}; }
+    Connection connection() const { return Connection {m_baseURL, m_authToken, m_session, m_cancel, m_clock}; }
 
     // Sends and yields the body of a 2xx answer; throws for everything else.
     static QCoro::Task<QByteArray> send(Connection connection, QString path, QString method,
@@ -165,6 +170,32 @@ private:
         }
     }
     static QString decodeUtf8Text(const QByteArray &answer);
+
+    // A large answer (a full snapshot runs to megabytes) is decoded away from the main thread, so
+    // the window stays responsive meanwhile; a small one is decoded in place.
+    static constexpr qsizetype offMainThreadDecodeBytes = 256 * 1024;
+    template <typename T> static QCoro::Task<T> decode(Clock *clock, QByteArray answer)
+    {
+        if (answer.size() < offMainThreadDecodeBytes) {
+            co_return decodeAnswer<T>(answer);
+        }
+        auto value = std::make_shared<std::optional<T>>();
+        auto error = std::make_shared<std::exception_ptr>();
+        // Built before the await: a lambda temporary inside the await expression does not survive
+        // the suspension intact with this compiler.
+        std::function<void()> work = [answer = std::move(answer), value, error] {
+            try {
+                value->emplace(decodeAnswer<T>(answer));
+            } catch (...) {
+                *error = std::current_exception();
+            }
+        };
+        co_await clock->runOffMainThread(std::move(work));
+        if (*error) {
+            std::rethrow_exception(*error);
+        }
+        co_return std::move(**value);
+    }
     QString nowText() const;
 
     QString m_baseURL;

@@ -4,6 +4,7 @@
 #include "model/JSONCodingError.h"
 #include "platform/http/TransportError.h"
 
+#include <QThread>
 #include <QTimer>
 
 using namespace quorvin;
@@ -154,4 +155,65 @@ TEST_F(LoopbackTest, TransportFailuresAreTransportErrorsOfTheirKind)
     loopback.stop();
     EXPECT_EQ(transportFailure(CloudSyncClient(closedBase, u"t"_s, recorder).sync(std::nullopt)),
         TransportError::Kind::CannotConnect);
+}
+
+namespace {
+
+// The real clock, noting on which thread each piece of work sent away from the main one ran.
+class ThreadNotingClock final : public Clock {
+public:
+    QDateTime now() const override { return Clock::system().now(); }
+    QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token) override
+    {
+        return Clock::system().sleep(duration, std::move(token));
+    }
+    QCoro::Task<void> runOffMainThread(std::function<void()> work) override
+    {
+        return Clock::system().runOffMainThread([this, work = std::move(work)] {
+            // Read only after the caller resumed, on the main thread.
+            threads.append(QThread::currentThread());
+            work();
+        });
+    }
+
+    QList<QThread *> threads;
+};
+
+} // namespace
+
+TEST_F(LoopbackTest, LargeAnswersDecodeAwayFromTheMainThreadAndStillFailWhole)
+{
+    ThreadNotingClock clock;
+    const CloudSyncClient client(loopback.baseUrl(), u"tok-1"_s, recorder, clock);
+
+    // A full snapshot of a few thousand reminders runs past what is decoded in place.
+    SyncResponseEnvelope snapshot;
+    snapshot.full_snapshot = true;
+    snapshot.next_cursor = u"c-1"_s;
+    for (int i = 0; i < 3000; ++i) {
+        ReminderPayload item;
+        item.local_id = u"srv-%1"_s.arg(i);
+        item.title = u"Reminder %1 with a longer title"_s.arg(i);
+        snapshot.items.append(item);
+    }
+    const QByteArray body = encodeJson(snapshot);
+    ASSERT_GT(body.size(), 256 * 1024);
+    server.route(u"GET"_s, u"/sync"_s, [&](const CloudRequest &) { return CloudResponse::text(body); });
+    const auto envelope = quorvin::test::waitFor(client.sync(std::nullopt));
+    ASSERT_EQ(envelope.items.size(), 3000);
+    EXPECT_EQ(envelope.items.last().local_id, u"srv-2999"_s);
+    EXPECT_EQ(envelope.next_cursor, u"c-1"_s);
+    ASSERT_EQ(clock.threads.size(), 1);
+    EXPECT_NE(clock.threads.first(), QThread::currentThread());
+
+    // A small answer is decoded in place.
+    server.route(u"GET"_s, u"/small"_s, [](const CloudRequest &) { return CloudResponse::text(R"({"ok":true})"); });
+    quorvin::test::waitFor(client.request<QString>(u"/small"_s, u"GET"_s, std::nullopt, 5));
+    EXPECT_EQ(clock.threads.size(), 1);
+
+    // A broken one fails as a whole, on the caller's side.
+    QByteArray broken = body;
+    broken.replace("\"srv-2999\"", "2999");
+    server.route(u"GET"_s, u"/sync"_s, [&](const CloudRequest &) { return CloudResponse::text(broken); });
+    EXPECT_THROW(quorvin::test::waitFor(client.sync(std::nullopt)), JSONCodingError);
 }

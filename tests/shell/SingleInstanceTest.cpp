@@ -27,9 +27,9 @@ QByteArray nextLine(QProcess &process)
     return process.readLine().trimmed();
 }
 
-void startCopy(QProcess &process, const QString &runtimeDirectory)
+void startCopy(QProcess &process, const QString &runtimeDirectory, const QString &scopeFile = {})
 {
-    process.start(helper, {QStringLiteral("guard"), runtimeDirectory});
+    process.start(helper, {QStringLiteral("guard"), runtimeDirectory, scopeFile});
     ASSERT_TRUE(process.waitForStarted(10000));
 }
 
@@ -107,6 +107,28 @@ TEST(SingleInstanceGuard, ALaterLaunchActivatesTheRunningCopyAndExitsAndNeitherS
     lockless2.waitForFinished();
     lockless1.kill();
     lockless1.waitForFinished();
+
+    // Scoped to the copies that hold one data directory's lock file open: a copy on that data is
+    // ended, a copy of the same program on other data is not.
+    const QString dataLock = root.path() + QStringLiteral("/data.lock");
+    QProcess onTheSameData;
+    onTheSameData.start(helper, {QStringLiteral("idle"), dataLock});
+    ASSERT_EQ(nextLine(onTheSameData), "idle");
+    QProcess onOtherData;
+    onOtherData.start(helper, {QStringLiteral("idle"), root.path() + QStringLiteral("/other.lock")});
+    ASSERT_EQ(nextLine(onOtherData), "idle");
+    EXPECT_TRUE(SingleInstanceGuard::holdsFileOpen(onTheSameData.processId(), dataLock));
+    ASSERT_TRUE(QFile::remove(paths.lockFilePath()) || QDir(paths.lockFilePath()).removeRecursively());
+    QProcess scoped;
+    startCopy(scoped, runtime, dataLock);
+    EXPECT_EQ(nextLine(scoped), "primary");
+    EXPECT_TRUE(onTheSameData.waitForFinished(10000)) << "the copy on the same data was not ended";
+    // Both would have been ended at the same moment.
+    EXPECT_FALSE(onOtherData.waitForFinished(300)) << "the copy on other data was ended";
+    scoped.kill();
+    scoped.waitForFinished();
+    onOtherData.kill();
+    onOtherData.waitForFinished();
 
     otherProgram.kill();
     otherProgram.waitForFinished();

@@ -67,7 +67,7 @@ void stop(pid_t pid)
 
 } // namespace
 
-XvfbServer::XvfbServer()
+XvfbServer::XvfbServer(const QByteArray &screen)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty()) {
         m_reason = QStringLiteral("Xvfb is not installed");
@@ -75,7 +75,7 @@ XvfbServer::XvfbServer()
     }
     QByteArray number;
     // Xvfb writes the display it chose to descriptor 3 once it accepts connections.
-    m_pid = startReadingLine({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24"}, 3, &number);
+    m_pid = startReadingLine({"Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", screen}, 3, &number);
     if (m_pid < 0 || number.isEmpty()) {
         m_reason = QStringLiteral("Xvfb did not start");
         return;

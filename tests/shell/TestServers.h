@@ -7,11 +7,12 @@
 
 namespace quorvin::test {
 
-// A private X server (Xvfb) for one test, on a display number it picks itself. display() is
-// empty when Xvfb is not installed or did not start; reason() then says why.
+// A private X server (Xvfb) for one test, on a display number it picks itself, with one screen of
+// `screen` (width x height x depth). display() is empty when Xvfb is not installed or did not
+// start; reason() then says why.
 class XvfbServer {
 public:
-    XvfbServer();
+    explicit XvfbServer(const QByteArray &screen = "640x480x24");
     ~XvfbServer();
     XvfbServer(const XvfbServer &) = delete;
     XvfbServer &operator=(const XvfbServer &) = delete;

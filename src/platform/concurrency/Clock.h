@@ -6,6 +6,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
+#include <functional>
 
 namespace quorvin {
 
@@ -28,6 +29,12 @@ public:
 
     // Lets every event already queued on the loop run before continuing.
     virtual QCoro::Task<void> yield();
+
+    // Runs `work` away from the main thread and resumes the caller on it once the work is done,
+    // so a long pure computation (decoding a large answer) does not stall the event loop. `work`
+    // must own what it touches and reach no Qt object or shared state, and must not throw. A
+    // virtual clock runs it in place, keeping tests deterministic.
+    virtual QCoro::Task<void> runOffMainThread(std::function<void()> work);
 
     // The process-wide real clock.
     static Clock &system();

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -17,6 +18,12 @@ QCoro::Task<void> Clock::yield()
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), [wakeup] { wakeup.fire(); }, Qt::QueuedConnection);
     co_await wakeup;
+}
+
+QCoro::Task<void> Clock::runOffMainThread(std::function<void()> work)
+{
+    work();
+    co_return;
 }
 
 std::chrono::milliseconds Clock::monotonicNow() const
@@ -47,6 +54,19 @@ QCoro::Task<void> SystemClock::sleep(std::chrono::milliseconds duration, CancelT
     auto subscription = token.onCancel([wakeup] { wakeup.fire(); });
     co_await wakeup;
     token.throwIfCancelled();
+}
+
+QCoro::Task<void> SystemClock::runOffMainThread(std::function<void()> work)
+{
+    Wakeup wakeup;
+    // The wakeup is fired from the main thread's loop, the only place its waiter is touched; a
+    // caller gone by then is simply not resumed.
+    QThreadPool::globalInstance()->start([work = std::move(work), wakeup] {
+        work();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [wakeup] { wakeup.fire(); }, Qt::QueuedConnection);
+    });
+    co_await wakeup;
 }
 
 } // namespace quorvin

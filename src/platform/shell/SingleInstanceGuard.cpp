@@ -11,6 +11,7 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -186,6 +187,15 @@ bool SingleInstanceGuard::isOtherCopy(qint64 pid, uint uid, const QString &execu
     return programOf(procDir + QStringLiteral("/exe")) == executable;
 }
 
+bool SingleInstanceGuard::holdsFileOpen(qint64 pid, const QString &path)
+{
+    const QString wanted = QFileInfo(path).absoluteFilePath();
+    const QString fdDir = QStringLiteral("/proc/") + QString::number(pid) + QStringLiteral("/fd");
+    const auto entries = QDir(fdDir).entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+    return std::any_of(entries.cbegin(), entries.cend(),
+        [&](const QString &entry) { return QFile::symLinkTarget(fdDir + u'/' + entry) == wanted; });
+}
+
 int SingleInstanceGuard::terminateOtherCopies() const
 {
     const QString executable = programOf(QStringLiteral("/proc/self/exe"));
@@ -195,7 +205,8 @@ int SingleInstanceGuard::terminateOtherCopies() const
     for (const QString &entry : entries) {
         bool numeric = false;
         const qint64 pid = entry.toLongLong(&numeric);
-        if (!numeric || !isOtherCopy(pid, uid, executable)) {
+        if (!numeric || !isOtherCopy(pid, uid, executable)
+            || (!m_scopeFile.isEmpty() && !holdsFileOpen(pid, m_scopeFile))) {
             continue;
         }
         qWarning().noquote() << ShellText::terminatingDuplicate + QString::number(pid)

@@ -44,13 +44,20 @@ public:
     // `timeout`.
     bool activateRunningCopy(std::chrono::milliseconds timeout = std::chrono::seconds(2)) const;
 
-    // Force-ends every other process of this user whose program is this process's program file.
-    // Returns how many were ended.
+    // Narrows "another copy" to the processes that hold `path` open (the data directory's lock
+    // file): copies that work on the same data. Copies of the program on other data (a try-out
+    // home, a test) are left alone. Empty: every copy of the program.
+    void setScopeFile(const QString &path) { m_scopeFile = path; }
+
+    // Force-ends every other process of this user whose program is this process's program file
+    // and, with a scope file, that holds the scope file open. Returns how many were ended.
     int terminateOtherCopies() const;
 
     // Whether process `pid` is another copy: a different process of user `uid` running
     // `executable` (a program replaced on disk while it runs still counts). Reads /proc.
     static bool isOtherCopy(qint64 pid, uint uid, const QString &executable);
+    // Whether process `pid` has `path` open (read from /proc/<pid>/fd).
+    static bool holdsFileOpen(qint64 pid, const QString &path);
 
 Q_SIGNALS:
     // A later launch asked this copy to come forward.
@@ -61,6 +68,7 @@ private:
 
     QString m_name;
     QString m_directory;
+    QString m_scopeFile;
     int m_lockDescriptor = -1;
     bool m_primary = false;
     QLocalServer *m_server = nullptr;

@@ -2,10 +2,9 @@
 
 #include "platform/shell/StatusBar.h"
 
+#include <QMenu>
 #include <QPointer>
-
-class QMenu;
-class QSystemTrayIcon;
+#include <QSystemTrayIcon>
 
 namespace quorvin {
 

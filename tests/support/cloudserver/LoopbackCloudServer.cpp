@@ -37,6 +37,9 @@ bool LoopbackCloudServer::start(int port)
     }
     m_http = std::make_unique<httplib::Server>();
     m_http->set_keep_alive_timeout(2);
+    // Headers and body go out as separate writes; without this each answer waits for the
+    // client's delayed acknowledgement (tens of milliseconds a request).
+    m_http->set_tcp_nodelay(true);
     // Held requests (hangs, long-polls) each occupy a thread until they end.
     m_http->new_task_queue = [] { return new httplib::ThreadPool(32); };
 
@@ -52,6 +55,10 @@ bool LoopbackCloudServer::start(int port)
             request.headers.add(QByteArray::fromStdString(name), QByteArray::fromStdString(value));
         }
         request.body = QByteArray::fromStdString(req.body);
+        // The answer goes out uncompressed: httplib would otherwise compress it with the best (and
+        // slowest) Brotli setting, which takes seconds for a large snapshot. The request is
+        // httplib's own object, handed over read-only.
+        const_cast<httplib::Request &>(req).headers.erase("Accept-Encoding");
         // A zero-byte body cannot be told from none here ("Content-Length: 0" is sent for both);
         // the client's Content-Type tells them apart.
         request.hasBody = !req.body.empty() || req.has_header("Transfer-Encoding");

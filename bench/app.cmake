@@ -1,0 +1,1 @@
+quorvin_add_bench(app DEPS quorvin_ui quorvin_cloudserver)

@@ -1,0 +1,133 @@
+#include "ui/ContentView.h"
+
+#include "app/QuorvinWindowPresentation.h"
+#include "sync/QuorvinMacService.h"
+#include "ui/QuorvinAppearanceModeControl.h"
+#include "ui/QuorvinLoginView.h"
+#include "ui/QuorvinMacTheme.h"
+#include "ui/QuorvinMainWindowTitle.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QStackedLayout>
+#include <QVBoxLayout>
+
+namespace quorvin {
+
+namespace {
+
+constexpr int toolbarHeight = 52;
+
+// The toolbar row's surface, set off from the page by the card border.
+class ToolbarRow final : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QuorvinMacTheme::cardBackground.resolve(this));
+        painter.fillRect(QRect(0, height() - 1, width(), 1), QuorvinMacTheme::cardBorder.resolve(this));
+    }
+};
+
+} // namespace
+
+ContentView::ContentView(const QuorvinAppContext &context, QWidget *parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_model(context.service, context.defaults, context.appearance)
+    , m_presentation(new QuorvinWindowPresentation(this, m_model.isLoggedIn()))
+    , m_pages(new QStackedLayout(this))
+{
+    setObjectName(QStringLiteral("quorvinContentView"));
+    m_pages->setContentsMargins(0, 0, 0, 0);
+    m_signedIn = makeSignedInFrame();
+    m_pages->addWidget(m_signedIn);
+    // The card is drawn by the login view; the window's own title stays the one of the state.
+    connect(m_presentation, &QuorvinWindowPresentation::applied, this, [this] {
+        if (!m_model.navigationTitle().isEmpty()) {
+            window()->setWindowTitle(m_model.navigationTitle());
+        }
+    });
+    connect(&m_model, &ContentViewModel::changed, this, &ContentView::render);
+    m_shownLoggedIn = !m_model.isLoggedIn();
+    render();
+}
+
+ContentView::~ContentView() = default;
+
+QWidget *ContentView::makeSignedInFrame()
+{
+    auto *frame = new QWidget(this);
+    auto *column = new QVBoxLayout(frame);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    m_toolbar = new ToolbarRow(frame);
+    m_toolbar->setObjectName(QStringLiteral("mainToolbar"));
+    m_toolbar->setFixedHeight(toolbarHeight);
+    auto *toolbarLayout = new QGridLayout(m_toolbar);
+    toolbarLayout->setContentsMargins(16, 0, 16, 1);
+    // Equal stretch on both sides keeps the title in the centre whatever the actions take.
+    toolbarLayout->setColumnStretch(0, 1);
+    toolbarLayout->setColumnStretch(2, 1);
+    auto *title = new QuorvinMainWindowTitle(m_context.updates, m_toolbar);
+    title->setObjectName(QStringLiteral("mainWindowTitle"));
+    toolbarLayout->addWidget(title, 0, 1, Qt::AlignCenter);
+    m_toolbarActions = new QHBoxLayout();
+    m_toolbarActions->setSpacing(8);
+    m_toolbarActions->addStretch(1);
+    m_appearanceControl = new QuorvinAppearanceModeControl(m_toolbar);
+    m_appearanceControl->setObjectName(QStringLiteral("appearanceModeControl"));
+    connect(m_appearanceControl, &QuorvinAppearanceModeControl::modeChosen, &m_model,
+        &ContentViewModel::selectAppearanceMode);
+    m_toolbarActions->addWidget(m_appearanceControl);
+    toolbarLayout->addLayout(m_toolbarActions, 0, 2);
+    column->addWidget(m_toolbar);
+
+    // The dashboard's place. It has no content of its own.
+    m_authenticatedContent = new QWidget(frame);
+    m_authenticatedContent->setObjectName(QStringLiteral("authenticatedContent"));
+    column->addWidget(m_authenticatedContent, 1);
+    return frame;
+}
+
+void ContentView::render()
+{
+    m_appearanceControl->setSelectedMode(m_model.selectedAppearanceMode());
+    const bool loggedIn = m_model.isLoggedIn();
+    if (loggedIn == m_shownLoggedIn) {
+        return;
+    }
+    m_shownLoggedIn = loggedIn;
+    if (loggedIn) {
+        m_pages->setCurrentWidget(m_signedIn);
+        if (QuorvinLoginView *login = m_login) {
+            m_login = nullptr;
+            m_pages->removeWidget(login);
+            // The sign-in that ends the card may still be running inside its model.
+            login->deleteLater();
+        }
+    } else {
+        // Each signed-out spell starts a fresh card: password mode, empty fields, no consent.
+        m_login = new QuorvinLoginView(m_context.service.account(), m_context.terminate, this);
+        m_pages->addWidget(m_login);
+        m_pages->setCurrentWidget(m_login);
+    }
+    m_presentation->setAuthenticated(loggedIn);
+    update();
+}
+
+void ContentView::paintEvent(QPaintEvent *)
+{
+    // Signed out the window is see-through around the login card.
+    if (m_shownLoggedIn) {
+        QPainter painter(this);
+        painter.fillRect(rect(), QuorvinMacTheme::pageBackground.resolve(this));
+    }
+}
+
+} // namespace quorvin

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "app/QuorvinAppContext.h"
+#include "ui/ContentViewModel.h"
+#include "ui/QuorvinLoginView.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QHBoxLayout;
+class QStackedLayout;
+
+namespace quorvin {
+
+class QuorvinAppearanceModeControl;
+
+class QuorvinWindowPresentation;
+
+// The one view of the main window. Signed out it is the login card; signed in it is the frame:
+// a toolbar row (the title with its update button in the centre, the window's actions at the
+// trailing end) above the page that holds the dashboard. The window around it follows the
+// sign-in state the moment the stored token appears or goes.
+class ContentView : public QWidget {
+    Q_OBJECT
+public:
+    explicit ContentView(const QuorvinAppContext &context, QWidget *parent = nullptr);
+    ~ContentView() override;
+
+    ContentViewModel &model() { return m_model; }
+
+    // The login card while signed out; null while signed in. A new card each time.
+    QuorvinLoginView *loginView() const { return m_login; }
+    // The signed-in frame's toolbar row and the page below it, where the dashboard goes.
+    QWidget *toolbar() const { return m_toolbar; }
+    QWidget *authenticatedContent() const { return m_authenticatedContent; }
+    QuorvinAppearanceModeControl *appearanceControl() const { return m_appearanceControl; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QWidget *makeSignedInFrame();
+    void render();
+
+    const QuorvinAppContext m_context;
+    ContentViewModel m_model;
+    QuorvinWindowPresentation *m_presentation;
+    QStackedLayout *m_pages;
+    QWidget *m_signedIn = nullptr;
+    QWidget *m_toolbar = nullptr;
+    QHBoxLayout *m_toolbarActions = nullptr;
+    QuorvinAppearanceModeControl *m_appearanceControl = nullptr;
+    QWidget *m_authenticatedContent = nullptr;
+    QPointer<QuorvinLoginView> m_login;
+    bool m_shownLoggedIn = false;
+};
+
+} // namespace quorvin
