@@ -49,7 +49,10 @@ private:
 QuorvinLabel *wrapped(QuorvinLabel *label)
 {
     label->setWordWrap(true);
-    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    // Never cut vertically: as tall as the text needs at the width it gets.
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Minimum);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
     return label;
 }
 
