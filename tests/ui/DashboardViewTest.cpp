@@ -55,6 +55,11 @@ TEST(DashboardView, ClicksThroughTheSignedInWindow)
     EXPECT_EQ(find<QuorvinMetricTile>(view, u"reminderCountMetric"_s)->value(), u"2 条"_s);
     EXPECT_TRUE(find<QuorvinStatusMetaRow>(view, u"syncResultRow"_s)->value().startsWith(u"成功（"_s));
     EXPECT_EQ(find<QuorvinStatusMetaRow>(view, u"cloudAddressRow"_s)->value(), InProcessHttpSession::baseUrl());
+    // The body's left column: 40 % of what the gap between the columns leaves.
+    EXPECT_EQ(DashboardView::leftColumnWidth(1012), 400);
+    EXPECT_EQ(DashboardView::leftColumnWidth(11), 0);
+    const QWidget *controls = find(view, u"controlSection"_s);
+    EXPECT_EQ(controls->width(), DashboardView::leftColumnWidth(controls->parentWidget()->width()));
 
     // The first successful sync offers to start at login; "暂时不要" answers it.
     ASSERT_TRUE(showing(view, u"launchAtLoginPrompt"_s));
