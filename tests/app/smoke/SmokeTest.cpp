@@ -175,5 +175,7 @@ TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSyncedDashb
     save(x.grab(x.geometry(*frame)), u"smoke-dashboard.png"_s);
 
     app.terminate();
-    EXPECT_TRUE(app.waitForFinished(patienceMs));
+    ASSERT_TRUE(app.waitForFinished(patienceMs));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << said();
 }
