@@ -103,6 +103,8 @@ public:
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
     ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
+    // The clock the service runs on; views take their "now" from it too.
+    Clock &clock() const { return m_clock; }
 
     // ---- start-up, refresh events and the status line
     QCoro::Task<void> startIfNeeded();

@@ -12,7 +12,10 @@ class QStackedLayout;
 
 namespace quorvin {
 
+class DashboardView;
+class MainWindowDialogs;
 class QuorvinAppearanceModeControl;
+class QuorvinToolbarButton;
 
 class QuorvinWindowPresentation;
 
@@ -32,7 +35,8 @@ public:
     QuorvinLoginView *loginView() const { return m_login; }
     // The signed-in frame's toolbar row and the page below it, where the dashboard goes.
     QWidget *toolbar() const { return m_toolbar; }
-    QWidget *authenticatedContent() const { return m_authenticatedContent; }
+    DashboardView *authenticatedContent() const { return m_authenticatedContent; }
+    MainWindowDialogs *dialogs() const { return m_dialogs; }
     QuorvinAppearanceModeControl *appearanceControl() const { return m_appearanceControl; }
 
 protected:
@@ -50,7 +54,9 @@ private:
     QWidget *m_toolbar = nullptr;
     QHBoxLayout *m_toolbarActions = nullptr;
     QuorvinAppearanceModeControl *m_appearanceControl = nullptr;
-    QWidget *m_authenticatedContent = nullptr;
+    DashboardView *m_authenticatedContent = nullptr;
+    MainWindowDialogs *m_dialogs = nullptr;
+    QuorvinToolbarButton *m_diagnosticButton = nullptr;
     QPointer<QuorvinLoginView> m_login;
     bool m_shownLoggedIn = false;
 };
