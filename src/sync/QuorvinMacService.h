@@ -103,6 +103,9 @@ public:
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
     ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
+    // What the views load their own pictures through, on the service's clock.
+    HttpSession &http() const { return m_http; }
+    Clock &clock() const { return m_clock; }
 
     // ---- start-up, refresh events and the status line
     QCoro::Task<void> startIfNeeded();

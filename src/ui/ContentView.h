@@ -12,6 +12,9 @@ class QStackedLayout;
 
 namespace quorvin {
 
+class AccountAvatarButton;
+class AccountAvatarImageLoader;
+class AccountSheet;
 class QuorvinAppearanceModeControl;
 
 class QuorvinWindowPresentation;
@@ -35,12 +38,22 @@ public:
     QWidget *authenticatedContent() const { return m_authenticatedContent; }
     QuorvinAppearanceModeControl *appearanceControl() const { return m_appearanceControl; }
 
+    // ---- the account sheet
+    // The toolbar's account button and the sheet it opens (hidden until then).
+    AccountAvatarButton *accountButton() const { return m_accountButton; }
+    AccountSheet *accountSheet() const { return m_accountSheet; }
+    // Opens the account sheet (signed in only); toggling closes it again.
+    void showAccountSheet();
+    void toggleAccountSheet();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QWidget *makeSignedInFrame();
     void render();
+    void makeAccountEntry();
+    void renderAccountEntry();
 
     const QuorvinAppContext m_context;
     ContentViewModel m_model;
@@ -52,6 +65,10 @@ private:
     QuorvinAppearanceModeControl *m_appearanceControl = nullptr;
     QWidget *m_authenticatedContent = nullptr;
     QPointer<QuorvinLoginView> m_login;
+    // ---- the account sheet
+    AccountAvatarImageLoader *m_avatarLoader = nullptr;
+    AccountAvatarButton *m_accountButton = nullptr;
+    AccountSheet *m_accountSheet = nullptr;
     bool m_shownLoggedIn = false;
 };
 
