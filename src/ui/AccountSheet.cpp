@@ -25,6 +25,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace quorvin {
 
 namespace {
@@ -309,9 +311,9 @@ QWidget *AccountSheet::makeDevices(QWidget *parent)
     scroll->setObjectName(QStringLiteral("deviceListScroll"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setMaximumHeight(deviceListMaximumHeight);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->viewport()->setAutoFillBackground(false);
+    // The rows sit on the card itself.
+    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
     m_deviceList = new QWidget(scroll);
     m_deviceRows = new QVBoxLayout(m_deviceList);
     m_deviceRows->setContentsMargins(0, 0, 0, 0);
@@ -442,6 +444,8 @@ void AccountSheet::renderDevices()
                 layout->addWidget(entry.remove);
             }
             m_deviceRows->addWidget(row);
+            // Shown now, not on the next turn of the loop, so the list's height counts it at once.
+            row->show();
             m_devices.push_back(entry);
             if (i + 1 < sessions.size()) {
                 auto *divider = new QWidget(m_deviceList);
@@ -449,11 +453,15 @@ void AccountSheet::renderDevices()
                 dividerLayout->setContentsMargins(0, 8, 0, 8);
                 dividerLayout->addWidget(makeDivider(divider));
                 m_deviceRows->addWidget(divider);
+                divider->show();
             }
         }
     }
     m_devicesEmpty->setVisible(sessions.isEmpty());
-    m_deviceList->parentWidget()->parentWidget()->setVisible(!sessions.isEmpty());
+    // As high as its rows, up to the limit; beyond it the list scrolls on its own.
+    QWidget *scroll = m_deviceList->parentWidget()->parentWidget();
+    scroll->setVisible(!sessions.isEmpty());
+    scroll->setFixedHeight(std::min(m_deviceList->sizeHint().height(), deviceListMaximumHeight));
     for (const DeviceRow &row : m_devices) {
         if (row.remove) {
             row.remove->setText(

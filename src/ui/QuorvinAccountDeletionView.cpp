@@ -14,6 +14,10 @@ namespace quorvin {
 
 namespace {
 
+// The card is this wide with its padding, so it fits the sheet with room on both sides.
+constexpr int cardWidth = 380;
+constexpr int cardPadding = 20;
+
 QLabel *makeText(const QString &text, int pixelSize, bool bold, bool secondary, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
@@ -32,7 +36,7 @@ QLabel *makeText(const QString &text, int pixelSize, bool bold, bool secondary, 
 
 QuorvinAccountDeletionView::QuorvinAccountDeletionView(
     CloudAccount &account, const QString &suggestedPhoneNumber, QWidget *parent)
-    : AccountEditorOverlay(0.42, 380, 20, 20, parent)
+    : AccountEditorOverlay(0.42, cardWidth - 2 * cardPadding, cardPadding, 20, parent)
     , m_model(account, suggestedPhoneNumber)
 {
     setObjectName(QStringLiteral("accountDeletionView"));
