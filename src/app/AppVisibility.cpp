@@ -32,9 +32,9 @@ void AppVisibility::apply(bool showDockIcon, bool preserveFocus)
     }
 }
 
-void AppVisibility::applyAfterLaunch(bool showDockIcon)
+void AppVisibility::applyAfterLaunch(bool showDockIcon, QObject *context)
 {
-    QTimer::singleShot(0, [this, showDockIcon] { apply(showDockIcon, false); });
+    QTimer::singleShot(0, context, [this, showDockIcon] { apply(showDockIcon, false); });
 }
 
 } // namespace quorvin

@@ -1,5 +1,7 @@
 #pragma once
 
+class QObject;
+
 namespace quorvin {
 
 class DockIconPolicy;
@@ -18,8 +20,9 @@ public:
     // afterwards, since a change of presence can leave it behind other applications' windows.
     void apply(bool showDockIcon, bool preserveFocus);
 
-    // apply() with no focus to keep, on the next turn of the event loop.
-    void applyAfterLaunch(bool showDockIcon);
+    // apply() with no focus to keep, on the next turn of the event loop, unless `context` (the
+    // owner of this object) is gone by then.
+    void applyAfterLaunch(bool showDockIcon, QObject *context);
 
 private:
     DockIconPolicy &m_policy;

@@ -4,6 +4,7 @@
 #include "app/QuorvinUpdateUserDriver.h"
 #include "app/Strings.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/concurrency/QueuedEvents.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/files/DataDirectoryLock.h"
 #include "platform/http/QtHttpSession.h"
@@ -33,7 +34,14 @@ QuorvinApp::QuorvinApp(int &argc, char **argv, const QString &version)
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-QuorvinApp::~QuorvinApp() = default;
+QuorvinApp::~QuorvinApp()
+{
+    // The windows and controllers go first; the tasks they cancel resume through the loop, which
+    // has returned by now, so their queued turns are run out here rather than left at exit.
+    m_delegate.reset();
+    m_updates.reset();
+    runQueuedEvents();
+}
 
 bool QuorvinApp::becomePrimaryInstance(const QString &dataDirectory)
 {

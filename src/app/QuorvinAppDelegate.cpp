@@ -126,7 +126,7 @@ void QuorvinAppDelegate::installMainWindowControllerIfNeeded()
     connect(m_mainWindowController.get(), &QuorvinMainWindowController::mainWindowBuilt, this, [this](QWidget *window) {
         // What the window does each time it appears: its presence after launch, its look, and
         // the update notices that wait for it.
-        m_visibility.applyAfterLaunch(showDockIconSetting());
+        m_visibility.applyAfterLaunch(showDockIconSetting(), this);
         m_appearance->apply(appearanceModeSetting());
         new QuorvinWindowUpdateAnnouncer(window, m_updates);
     });

@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -15,6 +16,8 @@ struct CloudRemoteIdentities {
     QHash<QString, QString> sourceIdentityByServerID;
     std::optional<QSet<QString>> sourceIdentities;
     std::optional<QSet<QString>> serverIDs;
+    // The other way round: the server ids, in ascending order, that carry each source id.
+    QHash<QString, QStringList> serverIDsBySourceIdentity;
 };
 
 } // namespace quorvin

@@ -183,7 +183,12 @@ void CloudSyncState::removeListMapping(const QString &serverID)
 
 void CloudSyncState::mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders)
 {
-    const auto previous = m_reminderMappingIndex.localID(serverID);
+    mapCloudReminder(serverID, localID, reminders, m_reminderMappingIndex.localID(serverID));
+}
+
+void CloudSyncState::mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders,
+    const std::optional<QString> &previous)
+{
     setReminderMapping(serverID, localID, false);
     const auto identity = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
     if (identity == m_cachedRemoteSourceIdentityByServerID.cend()) {
@@ -207,9 +212,17 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 
 CloudRemoteIdentities CloudSyncState::remoteIdentities() const
 {
+    QHash<QString, QStringList> serverIDsBySourceIdentity;
+    for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
+         ++it) {
+        serverIDsBySourceIdentity[it.value()].append(it.key());
+    }
+    for (auto &ids : serverIDsBySourceIdentity) {
+        std::sort(ids.begin(), ids.end());
+    }
     return {m_cachedRemoteSourceIdentityByServerID,
         QSet<QString>(m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-        m_cachedRemoteServerIDs};
+        m_cachedRemoteServerIDs, std::move(serverIDsBySourceIdentity)};
 }
 
 void CloudSyncState::clearRemoteIdentityCache()

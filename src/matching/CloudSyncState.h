@@ -83,6 +83,10 @@ public:
     // upload: the server's stored source id still names the old reminder, so the cache now names
     // the new one. Likewise when the stored source id names a reminder that is gone here.
     void mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders);
+    // The same for a server item that stood for `previousLocalID` when its apply began; the apply
+    // may have dropped that mapping on the way (to write the item into a fresh reminder).
+    void mapCloudReminder(const QString &serverID, const QString &localID, const ReminderLookup &reminders,
+        const std::optional<QString> &previousLocalID);
     // The server no longer holds that reminder: it loses its mapping and its place in the cache.
     void forgetServerReminder(const QString &serverID);
     // Writes the maps changed so far at once, also inside an open batch (which stays open). Called

@@ -55,6 +55,7 @@ size_t ReminderMatchIndex::bucketHash(const ReminderMatchRecord &r, Bucket bucke
 
 bool ReminderMatchIndex::sameBucket(const ReminderMatchRecord &a, const ReminderMatchRecord &b, Bucket bucket)
 {
+    ++m_metrics.comparedRecordCount;
     if (a.title != b.title || a.notes != b.notes || a.dueDate != b.dueDate || a.hasDueTime != b.hasDueTime
         || a.url != b.url || a.priority != b.priority) {
         return false;

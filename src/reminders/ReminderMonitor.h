@@ -150,6 +150,13 @@ public:
     std::optional<ReminderList> resolveTargetCalendar(
         const std::optional<QString> &listID, const std::optional<QString> &listName) const;
 
+    // Splits those of the given reminders that are completed but still carry their rules, as a
+    // completion from outside is split (see splitOutsideRecurringCompletions), for a completion
+    // made while the app was not running: no refresh saw those reminders open. The caller knows
+    // they were (their series is open on the server). Returns whether it wrote; the next refresh
+    // journals the result.
+    bool splitRecurringCompletionsMadeWhileClosed(const QSet<QString> &localIDs);
+
     // Building blocks of the writes, public for the cleanup and the tests.
     std::optional<Reminder> makeDetachedNextRecurringReminderIfNeeded(
         const Reminder &reminder, const QDateTime &completionDate) const;
@@ -169,6 +176,9 @@ private:
     // its id without the rules, and a new open reminder carries them to the next occurrence.
     // Returns whether it wrote.
     bool splitOutsideRecurringCompletions(const std::vector<Reminder> &raw);
+    // The split itself, of the reminders in `raw` that `wasOpen` says were open before.
+    bool splitRecurringCompletions(
+        const std::vector<Reminder> &raw, const std::function<bool(const QString &)> &wasOpen);
     ReminderMapper::Placement placementOf(const Reminder &reminder) const;
     std::optional<Reminder> findReminder(const QString &localID) const;
     Reminder requireReminder(const QString &localID) const;

@@ -186,17 +186,34 @@ bool ReminderMonitor::splitOutsideRecurringCompletions(const std::vector<Reminde
 {
     // The journal's reminders, by ascending local id; read only when a candidate needs them.
     std::optional<std::vector<ReminderPayloadRef>> journalled;
-    const auto journalledOpen = [&](const QString &localID) {
+    return splitRecurringCompletions(raw, [&](const QString &localID) {
         if (!journalled) {
             journalled = m_stateStore.snapshotPayloads();
         }
         const auto found = std::lower_bound(journalled->begin(), journalled->end(), localID,
             [](const ReminderPayloadRef &payload, const QString &id) { return payload->local_id < id; });
         return found != journalled->end() && (*found)->local_id == localID && !(*found)->is_completed;
-    };
+    });
+}
+
+bool ReminderMonitor::splitRecurringCompletionsMadeWhileClosed(const QSet<QString> &localIDs)
+{
+    std::vector<Reminder> raw;
+    for (const auto &localID : localIDs) {
+        if (auto found = findReminder(localID)) {
+            raw.push_back(std::move(*found));
+        }
+    }
+    std::sort(raw.begin(), raw.end(), [](const Reminder &a, const Reminder &b) { return a.id < b.id; });
+    return splitRecurringCompletions(raw, [](const QString &) { return true; });
+}
+
+bool ReminderMonitor::splitRecurringCompletions(
+    const std::vector<Reminder> &raw, const std::function<bool(const QString &)> &wasOpen)
+{
     std::vector<std::pair<Reminder, Reminder>> splits;
     for (const Reminder &item : raw) {
-        if (!item.completed || item.recurrenceRules.empty() || !journalledOpen(item.id)) {
+        if (!item.completed || item.recurrenceRules.empty() || !wasOpen(item.id)) {
             continue;
         }
         const QDateTime completionDate = item.completionDate.value_or(m_clock.now());

@@ -266,6 +266,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
 
     if (RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item)) {
         const auto mapped = m_syncState.reminderMappingIndex().localID(serverID);
+        const bool heldHere = mapped && storeHasReminder(*mapped);
         const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, apply->session);
         ensureSyncStateEpoch(epoch);
         if (result) {
@@ -278,8 +279,13 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
             touched.append(*result);
             refreshMatchSession(session, touched, *m_reminderMonitor);
         }
-        apply->followUp = true;
-        co_return;
+        // A command for a series this machine holds nothing of (made and completed on another
+        // device between two pulls) had nothing to complete: it is written as the item it is,
+        // or it would never show up here.
+        if (result || heldHere) {
+            apply->followUp = true;
+            co_return;
+        }
     }
 
     if (apply->pairCompletedIDs.contains(serverID)) {
@@ -310,10 +316,11 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     if (const auto it = apply->pairs.constFind(serverID); it != apply->pairs.cend()) {
         pair = *it;
     }
+    const auto mappedBefore = m_syncState.reminderMappingIndex().localID(serverID);
     const auto result = co_await upsertLocalReminder(
         item, localListID, pair, apply->protectedLocalReminderIDs, apply->session, epoch);
     ensureSyncStateEpoch(epoch);
-    m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor);
+    m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
     apply->followUp = apply->followUp || result.needsFollowUp;
 }

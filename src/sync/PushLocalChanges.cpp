@@ -5,7 +5,9 @@
 #include "matching/CloudUploadTarget.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
+#include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
+#include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
@@ -47,6 +49,20 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
 QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
     SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
 {
+    QSet<QString> carried;
+    if (!m_localRemindersAwaitingUpload.isEmpty()) {
+        for (const auto &item : std::as_const(envelope.items)) {
+            carried.insert(item.local_id);
+        }
+        const auto snapshot = m_stateStore->snapshotPayloads();
+        for (const auto &payload : snapshot) {
+            if (m_localRemindersAwaitingUpload.contains(payload->local_id) && !carried.contains(payload->local_id)
+                && !m_syncState.reminderMappingIndex().containsLocalID(payload->local_id)) {
+                envelope.items.append(*payload);
+            }
+        }
+        carried = m_localRemindersAwaitingUpload;
+    }
     std::exception_ptr failure;
     try {
         const auto batch = m_syncState.beginCloudMappingMutationBatch();
@@ -56,6 +72,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
         co_await pushListDeletes(envelope.deleted_list_ids, client, epoch);
         // Only a push that went through moves the cursor; a failed one sends the same changes again.
         m_syncState.saveCloudPushCursor(envelope.next_cursor);
+        m_localRemindersAwaitingUpload.subtract(carried);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -131,7 +148,8 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         if (pair != pairs.cend()) {
             upload.recurringCompletionServerID = pair->serverID;
         }
-        const auto target = CloudUploadTarget::resolve(upload, remote);
+        const auto target
+            = CloudUploadTarget::resolve(upload, remote, m_syncState.reminderMappingIndex(), *m_reminderMonitor);
         switch (target.reason) {
         case CloudUploadTarget::Reason::RecurringCompletion:
             m_log.appendLog(SyncText::logLocalCompletionUploadPrefix + pair->serverID + SyncText::fieldOldLocalID
@@ -146,6 +164,15 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
             m_log.appendLog(SyncText::logIdentityMissingPrefix + payload.local_id + SyncText::fieldMappedServerID
                 + *target.staleServerID + SyncText::logIdentityMissingSuffix);
             m_syncState.removeReminderMapping(*target.staleServerID);
+            break;
+        case CloudUploadTarget::Reason::KnownRemotely:
+            if (target.staleServerID) {
+                m_log.appendLog(SyncText::logIdentityMismatchPrefix + payload.local_id + SyncText::fieldMappedServerID
+                    + *target.staleServerID + SyncText::logIdentityMismatchSuffix);
+                m_syncState.removeReminderMapping(*target.staleServerID);
+            }
+            m_log.appendLog(SyncText::logKnownRemotelyPrefix + payload.local_id + SyncText::fieldServerID
+                + *target.serverID + SyncText::logKnownRemotelySuffix);
             break;
         case CloudUploadTarget::Reason::Unmapped:
         case CloudUploadTarget::Reason::Mapped:

@@ -26,6 +26,8 @@ namespace {
 // cancelled the pass's requests.
 constexpr auto stopPollInterval = 20ms;
 constexpr auto stopGrace = 1s;
+constexpr std::chrono::milliseconds firstRetryDelay = 5s;
+constexpr std::chrono::milliseconds longestRetryDelay = 5min;
 } // namespace
 
 QuorvinMacService::QuorvinMacService(
@@ -48,6 +50,7 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
+    , m_cloudSyncRetryDelay(firstRetryDelay)
     , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
@@ -63,6 +66,7 @@ QuorvinMacService::~QuorvinMacService()
 
 void QuorvinMacService::shutdown()
 {
+    cancelCloudSyncRetry();
     if (m_cloudSyncPollTask) {
         m_cloudSyncPollTask->cancel();
         m_cloudSyncPollTask.reset();
@@ -235,6 +239,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         const auto request = m_cloudCountVerificationRequest;
         m_cloudSyncPending = false;
         m_cloudCountVerificationRequest.reset();
+        cancelCloudSyncRetry();
+        m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::NotRun;
         co_await runCloudSync(trigger, request);
         if (!self) {
             co_return;
@@ -242,9 +248,50 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         if (m_cloudCountVerificationRequest) {
             m_cloudSyncPending = true;
         }
+        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded) {
+            m_cloudSyncRetryDelay = firstRetryDelay;
+        } else if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Failed && !m_cloudSyncPending) {
+            scheduleCloudSyncRetry();
+        }
     }
     m_cloudSyncRunning = false;
     Q_EMIT cloudSyncRunnerIdle();
+}
+
+void QuorvinMacService::scheduleCloudSyncRetry()
+{
+    if (m_stopping) {
+        return;
+    }
+    const auto delay = m_cloudSyncRetryDelay;
+    m_cloudSyncRetryDelay = std::min(delay * 2, longestRetryDelay);
+    m_cloudSyncRetryTask = std::make_unique<CancelSource>();
+    m_log.appendLog(
+        SyncText::logRetryScheduledPrefix + QString::number(delay.count() / 1000) + SyncText::logRetryScheduledSuffix);
+    spawn(runCloudSyncRetry(delay, m_cloudSyncRetryTask->token()), SyncText::taskRetry);
+}
+
+void QuorvinMacService::cancelCloudSyncRetry()
+{
+    if (m_cloudSyncRetryTask) {
+        m_cloudSyncRetryTask->cancel();
+        m_cloudSyncRetryTask.reset();
+    }
+}
+
+QCoro::Task<void> QuorvinMacService::runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token)
+{
+    // The token's state outlives the service, so it is checked before `this` is used.
+    try {
+        co_await m_clock.sleep(delay, token);
+    } catch (const CancelledError &) {
+        co_return;
+    }
+    if (token.isCancelled()) {
+        co_return;
+    }
+    m_cloudSyncRetryTask.reset();
+    scheduleCloudSync(SyncText::triggerRetry);
 }
 
 // ---- quitting

@@ -135,6 +135,8 @@ public:
     QCoro::Task<void> runCloudSync(
         QString trigger, std::optional<SyncCountVerificationRequestSignal> request = std::nullopt);
     bool isCloudSyncRunnerActive() const { return m_cloudSyncRunning; }
+    // A failed pass left a retry waiting for its back-off.
+    bool isCloudSyncRetryPending() const { return m_cloudSyncRetryTask != nullptr; }
     void recordCloudSyncPauseIfNeeded(const QString &reason, const QString &status, const QString &logMessage);
 
     // ---- the two loops
@@ -220,6 +222,12 @@ private:
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
+    // After a failed pass another one follows on its own, 5 s later, then twice as late after each
+    // further failure, at most 5 minutes; a pass that succeeds starts over at 5 s. Every other
+    // trigger still runs at once, and a pass that starts drops the waiting retry.
+    void scheduleCloudSyncRetry();
+    void cancelCloudSyncRetry();
+    QCoro::Task<void> runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token);
     // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
     // (CancelledError) once the service is stopping: every await of a pass is followed by this
     // check, so a pass never goes on past the first wait after a stop request.
@@ -242,8 +250,9 @@ private:
         CloudSyncClient client, std::optional<QString> cursor, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch);
     // Each path returns the items of its second pull.
+    // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().
     QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
+        SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(
         SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
     QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
@@ -271,6 +280,25 @@ private:
     QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
         const QList<ReminderPayload> &items) const;
 
+    // The first pass after a start, with a pull cursor stored: the changes since that cursor are
+    // pulled before the full snapshot and their deletions applied, since a snapshot need not list
+    // what the server deleted while the app was closed. Returns the answer instead when the server
+    // gave a full snapshot.
+    QCoro::Task<std::optional<SyncResponseEnvelope>> applyCloudDeletionsSinceLastRun(
+        CloudSyncClient client, quint64 epoch);
+    // The first pass after a start: a mapped reminder that is completed but still carries its
+    // rules, while its series is open on the server, was completed from outside while the app was
+    // not running. It is split as such a completion is while the app runs, so the series goes on.
+    void splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems);
+    // The first pass after a start, before it changes anything: a reminder that is mapped but gone
+    // from the local store was deleted here while the app was closed. None is, when every mapped
+    // reminder is gone: that is a lost or replaced database, which the server's copy restores.
+    QStringList mappedRemindersDeletedWhileClosed();
+    // Deletes the server items of those reminders that are still mapped, unless the reminder's
+    // list is gone as well (see there). Returns the server ids deleted.
+    QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
+        QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
+
     // Restart reconciliation.
     QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(
         QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch);
@@ -295,7 +323,11 @@ private:
     void noteRedundantCompletedCopies(
         const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
     QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch);
+    // Moves local series forward to the due dates of the pulled active series. `items` holds each
+    // server item once, as last pulled; reminders in `pendingLocalIDs` carry a local change not yet
+    // uploaded, which is newer than any pulled version, and are left as they are.
+    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(
+        QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch);
 
     // The local upsert: which local reminder a cloud item is, then the write.
     QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);
@@ -365,7 +397,11 @@ private:
     // Engine state.
     std::unique_ptr<SyncStateStore> m_stateStore;
     std::unique_ptr<ReminderMonitor> m_reminderMonitor;
+    enum class CloudSyncPassOutcome { NotRun, Succeeded, Failed };
     bool m_cloudSyncRunning = false;
+    CloudSyncPassOutcome m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::NotRun;
+    std::chrono::milliseconds m_cloudSyncRetryDelay;
+    std::unique_ptr<CancelSource> m_cloudSyncRetryTask;
     bool m_cloudSyncPending = false;
     QString m_cloudSyncLatestTrigger;
     std::optional<SyncCountVerificationRequestSignal> m_cloudCountVerificationRequest;
@@ -374,6 +410,10 @@ private:
     std::unique_ptr<CancelSource> m_cloudSyncWaitTask;
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
+    // Local reminders whose server item an apply gave to a fresh local reminder. Nothing changed
+    // them here, so no journal change would ever carry them up: the next push sends them as
+    // items of their own.
+    QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the

@@ -61,7 +61,8 @@ QCoro::Task<void> QuorvinMacService::runHealthPoll(CancelToken token)
         if (token.isCancelled() || !self) {
             co_return;
         }
-        if (m_isRunning && !normalizedCloudBaseURL().isEmpty()
+        // While a failed pass waits for its retry, the retry is the fallback.
+        if (m_isRunning && !isCloudSyncRetryPending() && !normalizedCloudBaseURL().isEmpty()
             && !CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
             if (m_cloudRealtimeLastResponseAt.msecsTo(clock.now())
                 >= std::chrono::milliseconds(realtimeSilenceLimit).count()) {
@@ -87,8 +88,10 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
             authToken = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
             cursor = m_syncState.cloudPullCursor().trimmed();
             observedRequestID = m_observedCountVerificationRequestID;
-            ready
-                = m_isRunning && !m_cloudSyncRunning && !baseURL.isEmpty() && !authToken.isEmpty() && !cursor.isEmpty();
+            // No wait while a failed pass waits for its retry either: the pull cursor may lag behind
+            // the server, and every wait would then answer at once and start the failing pass again.
+            ready = m_isRunning && !m_cloudSyncRunning && !isCloudSyncRetryPending() && !baseURL.isEmpty()
+                && !authToken.isEmpty() && !cursor.isEmpty();
         }
         if (!ready) {
             co_await sleepQuietly(clock, realtimeIdleStep, token);

@@ -1,5 +1,6 @@
 #include "sync/QuorvinMacService.h"
 
+#include "cloud/CloudHTTPError.h"
 #include "matching/CloudReminderMatchSession.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
@@ -7,6 +8,7 @@
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/http/TransportError.h"
 #include "reminders/ReminderMonitor.h"
 #include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
@@ -128,15 +130,37 @@ QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncCli
             m_syncState.dropRedundantCompletedCopy(serverID);
             continue;
         }
-        co_await deleteCloudReminderIfPresent(client, serverID);
+        // Best effort: a copy the server refuses to delete stays queued for the next pass, and the
+        // pass that wanted it gone is still a good one. A rejected session and a cancelled request
+        // end the pass as anywhere else.
+        std::optional<QString> refusal;
+        try {
+            co_await deleteCloudReminderIfPresent(client, serverID);
+        } catch (const CloudHTTPError &error) {
+            if (error.status() == 401) {
+                throw;
+            }
+            refusal = error.description();
+        } catch (const TransportError &error) {
+            if (error.kind() == TransportError::Kind::Cancelled) {
+                throw;
+            }
+            refusal = error.description();
+        }
         ensureSyncStateEpoch(epoch);
+        if (refusal) {
+            m_log.appendLog(SyncText::logCompletedCopyDeleteRefusedPrefix + serverID + SyncText::fieldLocalID + *localID
+                + SyncText::reasonSeparator + *refusal);
+            continue;
+        }
         m_syncState.dropRedundantCompletedCopy(serverID);
         m_syncState.forgetServerReminder(serverID);
         m_syncState.saveRemoteIdentityCache();
     }
 }
 
-QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<ReminderPayload> items, quint64 epoch)
+QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(
+    QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch)
 {
     QSet<QString> aligned;
     for (qsizetype position = 0; position < items.size(); ++position) {
@@ -149,9 +173,9 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(QList<
             ensureSyncStateEpoch(epoch);
         }
         QStringList candidates;
-        auto appendLocalID = [&candidates](const std::optional<QString> &id) {
+        auto appendLocalID = [&candidates, &pendingLocalIDs](const std::optional<QString> &id) {
             const auto value = MatchText::trimmed(id);
-            if (!value.isEmpty() && !candidates.contains(value)) {
+            if (!value.isEmpty() && !candidates.contains(value) && !pendingLocalIDs.contains(value)) {
                 candidates.append(value);
             }
         };

@@ -1,6 +1,7 @@
 #include "sync/QuorvinMacService.h"
 
 #include "matching/CloudRestartReconciliationPlanner.h"
+#include "matching/RecurringCompletionPredicates.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "model/SyncError.h"
@@ -8,9 +9,117 @@
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/CloudDeletes.h"
 #include "sync/Strings.h"
 
+#include <algorithm>
+
 namespace quorvin {
+
+void QuorvinMacService::splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems)
+{
+    // The payload of a completed reminder carries no repeat: the store tells whether it has rules.
+    QSet<QString> completedHere;
+    for (const auto &item : remoteItems) {
+        if (item.is_completed || !RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
+            continue;
+        }
+        const auto localID = m_syncState.reminderMappingIndex().localID(item.local_id);
+        const auto state = localID ? m_reminderMonitor->reminder(*localID) : std::nullopt;
+        if (state && state->isCompleted && state->hasRecurrenceRules) {
+            completedHere.insert(*localID);
+        }
+    }
+    if (!completedHere.isEmpty() && m_reminderMonitor->splitRecurringCompletionsMadeWhileClosed(completedHere)) {
+        m_log.appendLog(SyncText::logSplitWhileClosedPrefix + QString::number(completedHere.size()));
+    }
+}
+
+QStringList QuorvinMacService::mappedRemindersDeletedWhileClosed()
+{
+    const auto &mapped = m_syncState.reminderMappingIndex().localToServers();
+    QSet<QString> present;
+    for (const auto &payload : m_stateStore->snapshotPayloads()) {
+        present.insert(payload->local_id);
+    }
+    QStringList missing;
+    for (auto it = mapped.cbegin(); it != mapped.cend(); ++it) {
+        if (!present.contains(it.key())) {
+            missing.append(it.key());
+        }
+    }
+    if (!missing.isEmpty() && missing.size() == mapped.size()) {
+        m_log.appendLog(SyncText::logAllMappedMissingPrefix + QString::number(missing.size()));
+        return {};
+    }
+    std::sort(missing.begin(), missing.end());
+    return missing;
+}
+
+QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
+    QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch)
+{
+    QSet<QString> deleted;
+    if (deletedWhileClosed.isEmpty()) {
+        co_return deleted;
+    }
+    // A reminder whose list is gone too went with its list, which may only be out of reach (an
+    // account switched off); it is brought back as before rather than deleted everywhere.
+    QSet<QString> presentLists;
+    for (const auto &list : m_stateStore->listDirectory()) {
+        presentLists.insert(list.list_id);
+    }
+    QHash<QString, QString> remoteListByServerID;
+    for (const auto &item : remoteItems) {
+        if (item.list_id) {
+            remoteListByServerID.insert(item.local_id, *item.list_id);
+        }
+    }
+    const auto listGone = [&](const QString &serverID) {
+        const auto remoteList = remoteListByServerID.constFind(serverID);
+        if (remoteList == remoteListByServerID.cend()) {
+            return false;
+        }
+        const auto localList = m_syncState.listMappingIndex().localID(*remoteList);
+        return localList && !presentLists.contains(*localList);
+    };
+
+    QStringList serverIDs;
+    for (const auto &localID : std::as_const(deletedWhileClosed)) {
+        const auto servers = m_syncState.reminderMappingIndex().serverIDs(localID);
+        if (std::any_of(servers.cbegin(), servers.cend(), listGone)) {
+            continue;
+        }
+        serverIDs.append(QStringList(servers.cbegin(), servers.cend()));
+    }
+    if (serverIDs.isEmpty()) {
+        co_return deleted;
+    }
+    m_log.appendLog(SyncText::logDeletedWhileClosedPrefix + QString::number(serverIDs.size()));
+    std::exception_ptr failure;
+    try {
+        const auto batch = m_syncState.beginCloudMappingMutationBatch();
+        for (const auto &serverID : std::as_const(serverIDs)) {
+            const auto localID = m_syncState.reminderMappingIndex().localID(serverID).value_or(QString());
+            const bool removed = co_await deleteCloudReminderIfPresent(client, serverID);
+            ensureSyncStateEpoch(epoch);
+            if (!removed) {
+                m_log.appendLog(SyncText::logDeleteReminderAbsentPrefix + localID + SyncText::fieldServerID + serverID);
+            }
+            m_syncState.forgetServerReminder(serverID);
+            deleted.insert(serverID);
+        }
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (epoch == m_syncState.syncStateEpoch()) {
+        m_syncState.saveRemoteIdentityCache();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    co_return deleted;
+}
 
 QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)

@@ -104,6 +104,7 @@ inline const QString triggerCountVerification = QStringLiteral("count-verificati
 inline const QString triggerPullFollowUp = QStringLiteral("cloud-pull-local-followup");
 inline const QString triggerLocalChangesDuringSync = QStringLiteral("local-changes-during-sync");
 inline const QString triggerManualBootstrap = QStringLiteral("manual-bootstrap");
+inline const QString triggerRetry = QStringLiteral("cloud-sync-retry");
 
 // Names of the engine's background tasks, in the line that reports an error they let escape.
 inline const QString taskRunner = QStringLiteral("cloud sync runner");
@@ -112,6 +113,7 @@ inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
 inline const QString taskManualRefresh = QStringLiteral("manual refresh");
 inline const QString taskRebuild = QStringLiteral("cloud rebuild");
 inline const QString taskStop = QStringLiteral("service stop");
+inline const QString taskRetry = QStringLiteral("cloud sync retry");
 
 // Fields of the diagnostic lines.
 inline const QString fieldServerID = QStringLiteral(" server_id=");
@@ -161,11 +163,22 @@ inline const QString logBootstrapPrefix = QStringLiteral("Cloud bootstrap detect
 inline const QString logBootstrapSuffix = QStringLiteral(" local reminders to empty server");
 inline const QString logRestartApply
     = QStringLiteral("Process restarted -> applying full cloud snapshot before rebasing local push cursor");
+inline const QString logRestartDeletionsPrefix
+    = QStringLiteral("Process restarted -> applying cloud deletions since the last run reminders=");
+inline const QString logRestartDeletionsLists = QStringLiteral(" lists=");
+inline const QString logDeletedWhileClosedPrefix
+    = QStringLiteral("Process restarted -> deleting cloud copies of reminders deleted here while closed count=");
+inline const QString logSplitWhileClosedPrefix
+    = QStringLiteral("Process restarted -> splitting repeating reminders completed here while closed count=");
+inline const QString logAllMappedMissingPrefix
+    = QStringLiteral("Process restarted -> every mapped reminder is missing locally, restoring from the cloud count=");
 inline const QString logRestartFullUpload
     = QStringLiteral("Process restarted -> uploading full local snapshot after cloud rebase");
 inline const QString logRestartUploadPrefix = QStringLiteral("Process restarted -> uploading ");
 inline const QString logRestartUploadSuffix = QStringLiteral(" reconciled local reminders");
 inline const QString logAlignedPrefix = QStringLiteral("Cloud recurring active due dates aligned locally count=");
+inline const QString logRetryScheduledPrefix = QStringLiteral("Cloud sync retry scheduled in ");
+inline const QString logRetryScheduledSuffix = QStringLiteral("s");
 inline const QString logLocalChangesDuringSync
     = QStringLiteral("Local changes arrived during cloud sync; continuing upload from cursor ");
 
@@ -179,6 +192,9 @@ inline const QString logIdentityMismatchPrefix = QStringLiteral("Cloud mapping i
 inline const QString logIdentityMismatchSuffix = QStringLiteral("; creating separate server copy");
 inline const QString logIdentityMissingPrefix = QStringLiteral("Cloud source identity missing remotely local_id=");
 inline const QString logIdentityMissingSuffix = QStringLiteral("; creating server copy");
+inline const QString logKnownRemotelyPrefix
+    = QStringLiteral("Cloud upload found server item by source identity local_id=");
+inline const QString logKnownRemotelySuffix = QStringLiteral("; updating it instead of creating a copy");
 inline const QString logUpsertTargetMissingPrefix = QStringLiteral("Cloud upsert target missing remotely local_id=");
 inline const QString logUpsertTargetMissingSuffix = QStringLiteral("; uploading as new server item");
 
@@ -187,6 +203,8 @@ inline const QString logReminderDeleteSkippedPrefix = QStringLiteral("Cloud remi
 inline const QString logListDeleteSkippedPrefix = QStringLiteral("Cloud list delete apply skipped server_id=");
 inline const QString logCompletedCopyRedundantPrefix
     = QStringLiteral("Cloud recurring completed copy redundant server_id=");
+inline const QString logCompletedCopyDeleteRefusedPrefix
+    = QStringLiteral("Cloud recurring completed copy delete refused, kept for the next pass server_id=");
 inline const QString logCompletedOccurrenceDedupedPrefix
     = QStringLiteral("Cloud recurring completed occurrence deduped server_id=");
 inline const QString logCompletedOccurrenceConsumedPrefix

@@ -15,6 +15,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+
 namespace quorvin {
 
 namespace {
@@ -143,7 +145,11 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!failure || !self) {
+    if (!self) {
+        co_return;
+    }
+    if (!failure) {
+        m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::Succeeded;
         co_return;
     }
     if (m_stopping) {
@@ -166,6 +172,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
             Q_EMIT syncFailureReported(line);
             co_return;
         }
+        m_lastCloudSyncPassOutcome = CloudSyncPassOutcome::Failed;
         markSyncFailure(SyncText::syncFailed);
         reportFailureLine(line);
         m_activityLog.appendActivityLog(ActivityText::categorySync, ActivityText::summarySyncFailed, {description});
@@ -189,7 +196,19 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     if (incremental) {
         firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
     }
-    const auto first = co_await pullCloudEnvelope(client, firstCursor, epoch);
+    QStringList deletedWhileClosed;
+    if (m_syncState.cloudPushCursorNeedsRebase()) {
+        deletedWhileClosed = mappedRemindersDeletedWhileClosed();
+    }
+    std::optional<SyncResponseEnvelope> snapshot;
+    if (m_syncState.cloudPushCursorNeedsRebase() && !m_syncState.cloudPullCursor().isEmpty()
+        && m_syncState.remoteIdentityCacheVersion() == 1) {
+        snapshot = co_await applyCloudDeletionsSinceLastRun(client, epoch);
+    }
+    if (!snapshot) {
+        snapshot = co_await pullCloudEnvelope(client, firstCursor, epoch);
+    }
+    const SyncResponseEnvelope first = std::move(*snapshot);
 
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
@@ -203,7 +222,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 
     QList<ReminderPayload> remoteItems = first.items;
     if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
-        remoteItems.append(co_await runRestartSyncPath(first, client, epoch));
+        remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed, client, epoch));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
         remoteItems.append(co_await runNormalSyncPath(first, client, epoch));
     } else {
@@ -221,11 +240,16 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
-    SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
+    SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch)
 {
     // The first pass after a launch, or after a change of token or user, while state is held: the
     // full snapshot is applied without moving the push cursor, then the reconciliation decides what
     // to upload.
+    splitRecurringCompletionsMadeWhileClosed(first.items);
+    const auto deletedHere = co_await pushDeletesMadeWhileClosed(first.items, deletedWhileClosed, client, epoch);
+    if (!deletedHere.isEmpty()) {
+        first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
+    }
     m_log.appendLog(SyncText::logRestartApply);
     const bool keptLocalChanges = co_await applyCloudEnvelope(first, false, epoch);
     ensureSyncStateEpoch(epoch);
@@ -244,6 +268,29 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
     }
     co_await pushLocalEnvelope(*reconciled, client, m_syncState.remoteIdentities(), epoch);
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
+}
+
+QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::applyCloudDeletionsSinceLastRun(
+    CloudSyncClient client, quint64 epoch)
+{
+    const std::optional<QString> cursor = m_syncState.cloudPullCursor();
+    auto since = co_await pullCloudEnvelope(client, cursor, epoch);
+    if (since.full_snapshot) {
+        co_return since;
+    }
+    // Only the deletions: the full snapshot that follows brings every item as it is now. The pull
+    // cursor stays where it was until that snapshot is applied.
+    SyncResponseEnvelope deletions;
+    deletions.deleted_ids = std::move(since.deleted_ids);
+    deletions.deleted_list_ids = std::move(since.deleted_list_ids);
+    deletions.next_cursor = since.next_cursor;
+    if (!deletions.deleted_ids.isEmpty() || !deletions.deleted_list_ids.isEmpty()) {
+        m_log.appendLog(SyncText::logRestartDeletionsPrefix + QString::number(deletions.deleted_ids.size())
+            + SyncText::logRestartDeletionsLists + QString::number(deletions.deleted_list_ids.size()));
+        co_await applyCloudEnvelope(deletions, false, epoch);
+        ensureSyncStateEpoch(epoch);
+    }
+    co_return std::nullopt;
 }
 
 QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
@@ -277,8 +324,24 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
 {
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
-    const auto aligned = co_await alignLocalRecurringDueDates(remoteItems, epoch);
+    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const CloudPullUploadCheckpoint checkpoint(pending);
+    QSet<QString> pendingLocalIDs;
+    for (const auto &item : pending.items) {
+        pendingLocalIDs.insert(item.local_id);
+    }
+    // An item pulled twice in the pass counts as last pulled: the first pull may predate this
+    // pass's own upload of it, and aligning to that older version would undo the upload here.
+    QList<ReminderPayload> latest;
+    QSet<QString> seen;
+    for (auto it = remoteItems.crbegin(); it != remoteItems.crend(); ++it) {
+        if (!seen.contains(it->local_id)) {
+            seen.insert(it->local_id);
+            latest.append(*it);
+        }
+    }
+    std::reverse(latest.begin(), latest.end());
+    const auto aligned = co_await alignLocalRecurringDueDates(latest, pendingLocalIDs, epoch);
     ensureSyncStateEpoch(epoch);
     if (aligned.isEmpty()) {
         m_syncState.setCloudPushCursorNeedsRebase(false);

@@ -97,7 +97,8 @@ TEST(ReminderMatchIndex, BucketsOrdersAndCounts)
     auto completedQuery = query;
     completedQuery.isCompleted = true;
     EXPECT_EQ(ids(index.completedOccurrenceCandidates(completedQuery)), QStringList {u"c"_s});
-    EXPECT_EQ(index.metrics(), (ReminderMatchIndexMetrics {0, 0, 2, 1, 1, 4 + 4 + 5 + 1}));
+    // Each lookup compared the records of its bucket, and no other.
+    EXPECT_EQ(index.metrics(), (ReminderMatchIndexMetrics {0, 0, 2, 1, 1, 4 + 4 + 5 + 1, 4 + 4 + 5 + 1}));
 
     // Exact lookups count one returned candidate only when found.
     EXPECT_TRUE(index.exactCandidate(u"a"_s));

@@ -4,6 +4,8 @@
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -361,6 +363,131 @@ TEST(SyncPassTest, AFullDiskInTheMiddleOfAnApplyLeavesNoMappingToALostReminder)
     EXPECT_EQ(QSet<QString>(mapped.cbegin(), mapped.cend()), inFile);
     service.shutdown();
     ManualClock::drainEvents();
+}
+
+// The surplus completed copies queued for deletion go at the end of a pass, but never the only
+// server item of a reminder: that one stays, mapped, and leaves the queue.
+TEST(SyncPassTest, SurplusCopyDeleteNeverTakesAReminderOnlyServerItem)
+{
+    SyncHarness h;
+    const auto local = h.addLocalReminder(u"Done twice"_s, true);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    Phone phone(h.server, h.userId);
+    const auto copy = phone.createReminder(Phone::Reminder {.title = u"Another"_s, .completed = true});
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    const auto only = service.syncState().reminderMappingIndex().firstServerID(local);
+    ASSERT_TRUE(only.has_value());
+
+    service.syncState().noteRedundantCompletedCopy(*only);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 0);
+    EXPECT_TRUE(h.model().item(h.userId, *only).has_value());
+    EXPECT_EQ(service.syncState().reminderMappingIndex().localID(*only), local);
+    EXPECT_TRUE(service.syncState().redundantCompletedCopyServerIDs().isEmpty());
+
+    // With a second server item for the reminder, the queued one goes.
+    service.syncState().setReminderMapping(copy, local, false);
+    service.syncState().noteRedundantCompletedCopy(copy);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/reminders/delete"_s), 1);
+    EXPECT_FALSE(h.model().item(h.userId, copy).has_value());
+    EXPECT_TRUE(h.model().item(h.userId, *only).has_value());
+}
+
+// A mapping that went astray onto the server item of another reminder here (the server names
+// that reminder as the item's source): the upload leaves that item alone and goes onto the
+// server item that carries this reminder's own identity.
+TEST(SyncPassTest, AnUploadNeverWritesOverAnotherReminderServerItem)
+{
+    SyncHarness h;
+    const auto first = h.addLocalReminder(u"First"_s);
+    const auto second = h.addLocalReminder(u"Second"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const auto firstOnServer = service.syncState().reminderMappingIndex().firstServerID(first).value();
+    const auto secondOnServer = service.syncState().reminderMappingIndex().firstServerID(second).value();
+
+    service.syncState().removeReminderMapping(firstOnServer);
+    service.syncState().setReminderMapping(secondOnServer, first, false);
+    auto edited = *h.store.reminder(first);
+    edited.title = u"First, edited"_s;
+    h.store.saveReminder(edited);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.logCount(u"Cloud mapping identity mismatch"_s) == 1; }, 1min));
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_EQ(h.model().item(h.userId, secondOnServer)->value(u"title"_s).toString(), u"Second"_s);
+    EXPECT_EQ(h.model().item(h.userId, firstOnServer)->value(u"title"_s).toString(), u"First, edited"_s);
+    EXPECT_EQ(h.serverItems().size(), 2);
+    EXPECT_EQ(service.syncState().reminderMappingIndex().firstServerID(first), firstOnServer);
+}
+
+// A pull asks only for the changes since the stored cursor when the remote identity cache was
+// filled by a pull; otherwise the first pull is a full snapshot, which fills it. That holds for
+// the first pass after a start (which otherwise asks for the changes since its cursor before the
+// full snapshot) and for a normal pass alike.
+TEST(SyncPassTest, IncrementalPullsOnlyFromAFilledIdentityCache)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Cached"_s);
+    h.start();
+    ASSERT_TRUE(h.settle());
+    const auto firstPullHasCursor = [&](qsizetype from) {
+        const auto pulls = h.server.journalFor(u"/sync"_s).mid(from);
+        return !pulls.isEmpty() && pulls.front().request.hasQuery;
+    };
+
+    qsizetype from = h.server.journalFor(u"/sync"_s).size();
+    h.start();
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(firstPullHasCursor(from)) << "a filled cache: the changes since the cursor first";
+
+    h.defaults.remove(u"Quorvin.RemoteIdentityCacheVersion"_s);
+    from = h.server.journalFor(u"/sync"_s).size();
+    h.start();
+    ASSERT_TRUE(h.settle());
+    EXPECT_FALSE(firstPullHasCursor(from)) << "after a start";
+
+    h.defaults.remove(u"Quorvin.RemoteIdentityCacheVersion"_s);
+    h.service->shutdown();
+    ManualClock::drainEvents();
+    h.service.reset();
+    h.service = std::make_unique<QuorvinMacService>(h.defaults, h.http, h.clock, h.store);
+    h.service->syncState().setCloudPushCursorNeedsRebase(false);
+    from = h.server.journalFor(u"/sync"_s).size();
+    runInVirtualTime(h.clock, h.service->startIfNeeded());
+    ASSERT_TRUE(h.settle());
+    EXPECT_FALSE(firstPullHasCursor(from)) << "in a normal pass";
+    EXPECT_EQ(h.defaults.integer(u"Quorvin.RemoteIdentityCacheVersion"_s), 1);
+}
+
+// An item that the same answer also lists as deleted is not written here.
+TEST(SyncPassTest, AnItemAlsoListedAsDeletedIsNotApplied)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Existing"_s);
+    h.start();
+    ASSERT_TRUE(h.settle());
+
+    Phone phone(h.server, h.userId);
+    const auto doomed = phone.createReminder(Phone::Reminder {.title = u"Doomed"_s});
+    const auto record = *h.model().item(h.userId, doomed);
+    phone.deleteReminder(doomed);
+    const QJsonObject answer {{u"items"_s, QJsonArray {record}}, {u"deleted_ids"_s, QJsonArray {doomed}},
+        {u"deleted_list_ids"_s, QJsonArray {}}, {u"lists"_s, QJsonArray {}},
+        {u"next_cursor"_s, h.model().currentCursor(h.userId)}, {u"generated_at"_s, h.model().nowText()},
+        {u"full_snapshot"_s, false}};
+    auto canned = status(200, QJsonDocument(answer).toJson(QJsonDocument::Compact));
+    canned.headers.set("Content-Type", "application/json");
+    h.server.addFault(u"GET"_s, u"/sync"_s, canned);
+    h.service->scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    ASSERT_EQ(h.server.journalFor(u"/sync"_s).back().status, 200);
+    EXPECT_EQ(localTitles(h.store), QStringList({u"Existing"_s}));
+    EXPECT_EQ(titles(h.serverItems()), QStringList({u"Existing"_s}));
 }
 
 } // namespace quorvin::test

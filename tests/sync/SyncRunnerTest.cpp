@@ -214,4 +214,65 @@ TEST(SyncRunnerTest, AStoppedServiceStartsNothing)
     EXPECT_EQ(h.logCount(u"Refresh [eventkit-change]"_s), 0) << "the store is no longer observed";
 }
 
+// A failed pass is tried again on its own: 5 s later, then twice as late after each further
+// failure, at most 5 minutes apart, and from 5 s again once a pass went through. Other triggers
+// still run at once. While a retry waits, no long-poll runs: with the pull cursor behind the
+// server every wait would answer at once and restart the failing pass about once a second. The
+// same holds when the local store is what fails.
+TEST(SyncRunnerTest, FailedPassesRetryWithBackOff)
+{
+    SyncHarness h;
+    h.addLocalReminder(u"Steady"_s);
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    Phone phone(h.server, h.userId);
+    const auto gapsInSeconds = [&](qsizetype from) {
+        QList<qint64> gaps;
+        const auto pulls = h.server.journalFor(u"/sync"_s);
+        for (qsizetype i = from + 1; i < pulls.size(); ++i) {
+            gaps.append(qRound64(pulls[i - 1].request.receivedAt.msecsTo(pulls[i].request.receivedAt) / 1000.0));
+        }
+        return gaps;
+    };
+    const auto hasLocal = [&](const QString &title) {
+        for (const auto &reminder : h.store.reminders()) {
+            if (reminder.title == title) {
+                return true;
+            }
+        }
+        return false;
+    };
+
+    // The server fails every pull; news on the phone wakes the long-poll, whose pass fails.
+    h.server.addFault(u"GET"_s, u"/sync"_s, status(503), -1);
+    h.server.clearJournal();
+    phone.createReminder(Phone::Reminder {.title = u"While the server fails"_s});
+    h.clock.advance(11min);
+    EXPECT_EQ(gapsInSeconds(0), QList<qint64>({5, 10, 20, 40, 80, 160, 300}));
+    EXPECT_EQ(h.requestCount(u"/sync/wait"_s), 1) << "only the wait that brought the news";
+    EXPECT_TRUE(service.isCloudSyncRetryPending());
+
+    const int pulls = h.requestCount(u"/sync"_s);
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.requestCount(u"/sync"_s), pulls + 1) << "another trigger runs at once";
+
+    h.server.clearFaults();
+    ASSERT_TRUE(h.clock.runUntil([&] { return hasLocal(u"While the server fails"_s); }, 301s));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+    EXPECT_FALSE(service.isCloudSyncRetryPending());
+
+    // The local store cannot be read: the same back-off, from 5 s again.
+    h.store.setAccessStatus(ReminderStore::AccessStatus::Denied);
+    const auto from = h.server.journalFor(u"/sync"_s).size();
+    const int waits = h.requestCount(u"/sync/wait"_s);
+    phone.createReminder(Phone::Reminder {.title = u"While the store fails"_s});
+    h.clock.advance(80s);
+    EXPECT_EQ(gapsInSeconds(from), QList<qint64>({5, 10, 20, 40}));
+    EXPECT_EQ(h.requestCount(u"/sync/wait"_s), waits + 1);
+    h.store.setAccessStatus(ReminderStore::AccessStatus::FullAccess);
+    ASSERT_TRUE(h.clock.runUntil([&] { return hasLocal(u"While the store fails"_s); }, 81s));
+}
+
 } // namespace quorvin::test

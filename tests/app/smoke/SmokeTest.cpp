@@ -154,5 +154,7 @@ TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSignedInFra
     save(signedIn, u"smoke-signed-in.png"_s);
 
     app.terminate();
-    EXPECT_TRUE(app.waitForFinished(patienceMs));
+    ASSERT_TRUE(app.waitForFinished(patienceMs));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(app.exitCode(), 0) << said();
 }

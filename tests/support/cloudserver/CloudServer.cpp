@@ -95,12 +95,14 @@ CloudResponse CloudServer::handle(CloudRequest request)
     }
 
     CloudResponse response;
-    if (fault && fault->status) {
+    if (fault && fault->status && !fault->applyFirst) {
         response = applyFault(*fault);
     } else {
         response = dispatch(request);
         m_journal[index].request.pathParams = request.pathParams;
-        if (fault) {
+        if (fault && fault->status) {
+            response = applyFault(*fault);
+        } else if (fault) {
             applyDelivery(response, *fault);
         }
     }

@@ -47,10 +47,20 @@ QString Phone::dateText(const QDateTime &instant)
     return instant.toUTC().toString(Qt::ISODateWithMs);
 }
 
+QDateTime Phone::now() const
+{
+    return m_model.server().now().addMSecs(m_clockSkew.count());
+}
+
+QString Phone::nowText() const
+{
+    return dateText(now());
+}
+
 QString Phone::createList(const QString &name)
 {
-    const QJsonObject answer = m_model.createList(
-        m_actor, QJsonObject {{"list_name"_L1, name}, {"client_last_modified"_L1, m_model.nowText()}});
+    const QJsonObject answer
+        = m_model.createList(m_actor, QJsonObject {{"list_name"_L1, name}, {"client_last_modified"_L1, nowText()}});
     return answer.value("list_id"_L1).toString();
 }
 
@@ -60,13 +70,13 @@ void Phone::renameList(const QString &listId, const QString &name)
     QJsonObject body = list.value_or(QJsonObject {{"list_id"_L1, listId}});
     body.remove("last_modified"_L1);
     body.insert("list_name"_L1, name);
-    body.insert("client_last_modified"_L1, m_model.nowText());
+    body.insert("client_last_modified"_L1, nowText());
     m_model.updateList(m_actor, body);
 }
 
 void Phone::deleteList(const QString &listId)
 {
-    m_model.deleteList(m_actor, QJsonObject {{"list_id"_L1, listId}, {"client_last_modified"_L1, m_model.nowText()}});
+    m_model.deleteList(m_actor, QJsonObject {{"list_id"_L1, listId}, {"client_last_modified"_L1, nowText()}});
 }
 
 QString Phone::createReminder(const Reminder &reminder)
@@ -94,10 +104,27 @@ QString Phone::createReminder(const Reminder &reminder)
     }
     body.insert("is_completed"_L1, reminder.completed);
     if (reminder.completed) {
-        body.insert("completion_date"_L1, dateText(reminder.completionDate.value_or(m_model.server().now())));
+        body.insert("completion_date"_L1, dateText(reminder.completionDate.value_or(now())));
     }
-    body.insert("client_last_modified"_L1, m_model.nowText());
-    return m_model.upsertReminder(m_actor, body).value("local_id"_L1).toString();
+    body.insert("client_last_modified"_L1, nowText());
+    const QString ownId = m_sendsOwnSourceIds ? u"phone-item-%1"_s.arg(++m_ownIdCounter) : QString();
+    if (!ownId.isEmpty()) {
+        body.insert("source_item_id"_L1, ownId);
+    }
+    const QString id = m_model.upsertReminder(m_actor, body).value("local_id"_L1).toString();
+    if (!ownId.isEmpty()) {
+        m_ownSourceIds.emplace(id, ownId);
+    }
+    return id;
+}
+
+QString Phone::ownSourceId(const QString &serverId)
+{
+    auto found = m_ownSourceIds.find(serverId);
+    if (found == m_ownSourceIds.end()) {
+        found = m_ownSourceIds.emplace(serverId, u"phone-item-%1"_s.arg(++m_ownIdCounter)).first;
+    }
+    return found->second;
 }
 
 QJsonObject Phone::stored(const QString &id) const
@@ -118,7 +145,7 @@ QJsonObject Phone::upsertBody(const QJsonObject &record) const
             body.insert(QLatin1StringView(key), value);
         }
     }
-    body.insert("client_last_modified"_L1, m_model.nowText());
+    body.insert("client_last_modified"_L1, nowText());
     return body;
 }
 
@@ -128,6 +155,9 @@ void Phone::editReminder(const QString &id, const std::function<void(QJsonObject
     change(record);
     QJsonObject body = upsertBody(record);
     body.insert("local_id"_L1, id);
+    if (m_sendsOwnSourceIds) {
+        body.insert("source_item_id"_L1, ownSourceId(id));
+    }
     m_model.upsertReminder(m_actor, body);
 }
 
@@ -173,15 +203,14 @@ void Phone::moveToList(const QString &id, const QString &listId)
 
 void Phone::deleteReminder(const QString &id)
 {
-    m_model.deleteReminder(m_actor, QJsonObject {{"local_id"_L1, id}, {"client_last_modified"_L1, m_model.nowText()}});
+    m_model.deleteReminder(m_actor, QJsonObject {{"local_id"_L1, id}, {"client_last_modified"_L1, nowText()}});
 }
 
 void Phone::setCompleted(const QString &id, bool completed)
 {
-    QJsonObject body {
-        {"local_id"_L1, id}, {"is_completed"_L1, completed}, {"client_last_modified"_L1, m_model.nowText()}};
+    QJsonObject body {{"local_id"_L1, id}, {"is_completed"_L1, completed}, {"client_last_modified"_L1, nowText()}};
     if (completed) {
-        body.insert("completion_date"_L1, m_model.nowText());
+        body.insert("completion_date"_L1, nowText());
     }
     m_model.completeReminder(m_actor, body);
 }
@@ -190,7 +219,7 @@ void Phone::completeRecurringAsCommand(const QString &id)
 {
     editReminder(id, [&](QJsonObject &record) {
         record.insert("is_completed"_L1, true);
-        record.insert("completion_date"_L1, m_model.nowText());
+        record.insert("completion_date"_L1, nowText());
     });
 }
 
@@ -202,9 +231,16 @@ QString Phone::completeRecurringAsPair(const QString &id, const QDateTime &nextD
         copy.remove(QLatin1StringView(key));
     }
     copy.insert("is_completed"_L1, true);
-    copy.insert("completion_date"_L1, m_model.nowText());
+    copy.insert("completion_date"_L1, nowText());
     copy.remove("created_at"_L1);
+    const QString ownId = m_sendsOwnSourceIds ? u"phone-item-%1"_s.arg(++m_ownIdCounter) : QString();
+    if (!ownId.isEmpty()) {
+        copy.insert("source_item_id"_L1, ownId);
+    }
     const QString copyId = m_model.upsertReminder(m_actor, copy).value("local_id"_L1).toString();
+    if (!ownId.isEmpty()) {
+        m_ownSourceIds.emplace(copyId, ownId);
+    }
     editReminder(id, [&](QJsonObject &record) { record.insert("due_date"_L1, dateText(nextDue)); });
     return copyId;
 }

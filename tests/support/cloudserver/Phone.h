@@ -6,7 +6,9 @@
 #include <QJsonObject>
 #include <QString>
 
+#include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 
 namespace quorvin::test {
@@ -16,8 +18,9 @@ class CloudServer;
 // A second device of the same user (the phone client, kind "hqv"), writing straight into the sync
 // model. Its writes are changes from another device: they carry the phone's device id and client
 // kind, wake the user's long-polls and show up in the next delta. Like the phone client it sends
-// whole records and never sends `source_item_id`; it works on the service's copy (what it would
-// have pulled), so its reads are the model's live records.
+// whole records, by default without `source_item_id`; a phone that keeps its own ids sends its own
+// id of the reminder there instead (setSendsOwnSourceIds). It works on the service's copy (what it
+// would have pulled), so its reads are the model's live records.
 class Phone {
 public:
     struct Reminder {
@@ -37,6 +40,15 @@ public:
     Phone(CloudServer &server, QString userId, QString deviceId = QStringLiteral("hqv-device-1"));
 
     const SyncActor &actor() const { return m_actor; }
+
+    // From now on every reminder this phone writes carries the phone's own id of it ("phone-item-"
+    // and a number, the same for one server reminder every time) as its `source_item_id`.
+    void setSendsOwnSourceIds(bool on) { m_sendsOwnSourceIds = on; }
+    // The phone's own id of a server reminder (made on first use).
+    QString ownSourceId(const QString &serverId);
+    // The phone's clock runs this much ahead of the server's (behind when negative): the times it
+    // writes (`client_last_modified`, completion dates) are off by as much.
+    void setClockSkew(std::chrono::milliseconds skew) { m_clockSkew = skew; }
 
     // Lists.
     QString createList(const QString &name);
@@ -74,10 +86,16 @@ public:
 
 private:
     QJsonObject upsertBody(const QJsonObject &record) const;
+    QDateTime now() const;
+    QString nowText() const;
     QJsonObject stored(const QString &id) const;
 
     SyncModel &m_model;
     SyncActor m_actor;
+    bool m_sendsOwnSourceIds = false;
+    std::chrono::milliseconds m_clockSkew {0};
+    int m_ownIdCounter = 0;
+    std::map<QString, QString> m_ownSourceIds;
 };
 
 } // namespace quorvin::test

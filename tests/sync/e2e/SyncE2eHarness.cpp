@@ -2,7 +2,9 @@
 
 #include "matching/SyncStateStore.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QTimeZone>
 
@@ -36,6 +38,13 @@ SyncE2eHarness::SyncE2eHarness(HttpSession *http, const QString &baseUrl)
     FileUserDefaults seed(settingsFilePath());
     seed.setString(u"Quorvin.CloudBaseURL"_s, m_baseUrl);
     seed.setString(u"Quorvin.CloudAuthToken"_s, macToken);
+}
+
+QString SyncE2eHarness::scratchDirTemplate()
+{
+    const QFileInfo shared(u"/dev/shm"_s);
+    const QString base = shared.isDir() && shared.isWritable() ? shared.filePath() : QDir::tempPath();
+    return base + u"/quorvin-e2e-XXXXXX"_s;
 }
 
 SyncE2eHarness::~SyncE2eHarness()

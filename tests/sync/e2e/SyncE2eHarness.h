@@ -55,7 +55,9 @@ public:
     QString macDeviceId = QStringLiteral("mac-device-1");
     QString macToken;
     InProcessHttpSession inProcessHttp {server, clock};
-    QTemporaryDir dir;
+    // The settings file lives in memory where the system offers it (/dev/shm): every settings
+    // write is flushed to the disk, which made the long scenarios wait on the disk.
+    QTemporaryDir dir {scratchDirTemplate()};
     InMemoryReminderStore store {clock};
     std::unique_ptr<FileUserDefaults> defaults;
     std::unique_ptr<QuorvinMacService> service;
@@ -129,6 +131,7 @@ public:
     QString settingsFilePath() const { return dir.filePath(QStringLiteral("defaults.json")); }
 
 private:
+    static QString scratchDirTemplate();
     HttpSession &http() { return m_http ? *m_http : inProcessHttp; }
 
     HttpSession *m_http = nullptr;

@@ -122,29 +122,35 @@ TEST(SyncE2e, EditsTravelBothWays)
     EXPECT_TRUE(converged(h));
 }
 
+// Also with a phone that writes its own id of the reminder into the source id: the server item
+// then names no reminder here, which leaves it this machine's item all the same.
 TEST(SyncE2e, BothSidesEditTheSameReminder)
 {
-    SyncE2eHarness h;
-    const QString plan = h.localReminder({.title = u"Plan trip"_s, .notes = u"draft"_s});
-    h.launch();
-    ASSERT_TRUE(h.settle());
-    const QString planOnServer = h.phone->findByTitle(u"Plan trip"_s);
+    for (const bool phoneSendsOwnIds : {false, true}) {
+        SCOPED_TRACE(phoneSendsOwnIds ? "phone sends its own source ids" : "phone sends no source id");
+        SyncE2eHarness h;
+        h.phone->setSendsOwnSourceIds(phoneSendsOwnIds);
+        const QString plan = h.localReminder({.title = u"Plan trip"_s, .notes = u"draft"_s});
+        h.launch();
+        ASSERT_TRUE(h.settle());
+        const QString planOnServer = h.phone->findByTitle(u"Plan trip"_s);
 
-    // Different fields, then the same field, edited on both sides before either syncs.
-    h.phone->setNotes(planOnServer, u"phone notes"_s);
-    h.editLocal(plan, [](Reminder &reminder) { reminder.title = u"Plan trip to Hangzhou"_s; });
-    ASSERT_TRUE(h.settle());
-    EXPECT_TRUE(converged(h));
-    EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
+        // Different fields, then the same field, edited on both sides before either syncs.
+        h.phone->setNotes(planOnServer, u"phone notes"_s);
+        h.editLocal(plan, [](Reminder &reminder) { reminder.title = u"Plan trip to Hangzhou"_s; });
+        ASSERT_TRUE(h.settle());
+        EXPECT_TRUE(converged(h));
+        EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
 
-    h.clock.advance(10s);
-    h.phone->setTitle(planOnServer, u"Trip (phone)"_s);
-    h.editLocal(plan, [](Reminder &reminder) { reminder.title = u"Trip (mac)"_s; });
-    ASSERT_TRUE(h.settle());
-    EXPECT_TRUE(converged(h));
-    EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
-    const QString winner = h.store.reminder(plan)->title;
-    EXPECT_TRUE(winner == u"Trip (phone)"_s || winner == u"Trip (mac)"_s) << winner.toStdString();
+        h.clock.advance(10s);
+        h.phone->setTitle(planOnServer, u"Trip (phone)"_s);
+        h.editLocal(plan, [](Reminder &reminder) { reminder.title = u"Trip (mac)"_s; });
+        ASSERT_TRUE(h.settle());
+        EXPECT_TRUE(converged(h));
+        EXPECT_EQ(h.model.liveItems(h.userId).size(), 1);
+        const QString winner = h.store.reminder(plan)->title;
+        EXPECT_TRUE(winner == u"Trip (phone)"_s || winner == u"Trip (mac)"_s) << winner.toStdString();
+    }
 }
 
 TEST(SyncE2e, LocalEditDuringAPassIsUploadedByTheNextPass)
