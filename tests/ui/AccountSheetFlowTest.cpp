@@ -2,6 +2,7 @@
 #include "support/cloudserver/CloudFault.h"
 #include "ui/AccountPopoverModel.h"
 #include "ui/QuorvinAccountDeletionModel.h"
+#include "ui/QuorvinMacTheme.h"
 
 #include <gtest/gtest.h>
 
@@ -264,4 +265,55 @@ TEST(AccountSheetFlow, AFailedDeletionStaysOnThePageAndAClosedPageHearsNothing)
     rig.settle();
     EXPECT_FALSE(rig.account().isCloudAccountDeleting());
     EXPECT_FALSE(rig.account().cloudAuthToken().isEmpty());
+}
+
+TEST(AccountSheetFlow, TitleInitialAndEditorsFollowTheAccountAndTheirBusyFlags)
+{
+    SheetRig rig(u8("old-pass-9x"));
+    // Without a nickname the masked number names the account; without both, the fallback does.
+    rig.account().setCloudProfileNickname(QString());
+    EXPECT_EQ(rig.popover->accountToolbarTitle(), u8("+86139****8135"));
+    EXPECT_EQ(rig.popover->accountAvatarInitial(), u8("+"));
+    rig.account().setCloudPhoneDisplayLabel(QString());
+    EXPECT_EQ(rig.popover->accountToolbarTitle(), u8("同步账号"));
+    EXPECT_EQ(rig.popover->accountAvatarInitial(), u8("同"));
+    EXPECT_EQ(rig.popover->accountPhoneText(), u8("已绑定"));
+    EXPECT_FALSE(rig.popover->canTogglePhoneVisibility());
+    rig.account().setCloudPhoneDisplayLabel(u8("+86 139 0246 8135"));
+    EXPECT_EQ(rig.popover->accountPhoneText(), u8("+86139****8135"));
+    rig.popover->togglePhoneVisibility();
+    EXPECT_EQ(rig.popover->accountPhoneText(), u8("+8613902468135"));
+
+    // Switching the proof drops what was typed for the other one and any requested code.
+    rig.passwordEditor->openPasswordEditor();
+    rig.passwordEditor->setCurrentPasswordDraft(u8("old-pass-9x"));
+    rig.account().setCloudPhoneChallengeID(u8("challenge-1"));
+    rig.account().setCloudPhoneCodeHint(u8("开发验证码：123456"));
+    EXPECT_TRUE(rig.passwordEditor->shownCodeHint().isEmpty()) << "no hint where the current password is the proof";
+    rig.passwordEditor->chooseVerificationMode(true);
+    EXPECT_TRUE(rig.state().cloudProfileCurrentPasswordDraft.isEmpty());
+    EXPECT_TRUE(rig.account().cloudPhoneChallengeID().isEmpty());
+    EXPECT_EQ(rig.passwordEditor->profilePasswordHelpColor().light, QuorvinMacTheme::secondaryText.light);
+    rig.passwordEditor->setPasswordDraft(u8("abc"));
+    EXPECT_EQ(rig.passwordEditor->profilePasswordHelpColor().light, QuorvinMacTheme::warning.light);
+
+    // A code request under way keeps either editor open.
+    rig.passwordEditor->requestCode();
+    ASSERT_TRUE(rig.account().isCloudPhoneCodeRequesting());
+    rig.passwordEditor->closePasswordEditor();
+    EXPECT_TRUE(rig.state().showingPasswordEditor);
+    rig.settle();
+    rig.passwordEditor->closePasswordEditor();
+    EXPECT_FALSE(rig.state().showingPasswordEditor);
+    EXPECT_TRUE(rig.state().cloudProfilePasswordDraft.isEmpty());
+
+    rig.phoneEditor->openPhoneEditor();
+    rig.phoneEditor->setPhoneDraft(u8("13700004321"));
+    rig.phoneEditor->requestCode();
+    rig.phoneEditor->closePhoneEditor();
+    EXPECT_TRUE(rig.state().showingPhoneEditor);
+    rig.settle();
+    rig.phoneEditor->closePhoneEditor();
+    EXPECT_FALSE(rig.state().showingPhoneEditor);
+    EXPECT_TRUE(rig.account().cloudPhoneChallengeID().isEmpty());
 }

@@ -75,6 +75,16 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     ASSERT_TRUE(sheet->isVisible());
     EXPECT_EQ(child<QLabel>(sheet, "accountTitleLabel")->text(), u8("小林"));
     EXPECT_EQ(view.accountButton()->accessibleName(), u8("小林"));
+    // The avatar button toggles the sheet; each opening starts from fresh drafts.
+    click(sheet, "nicknameEditButton");
+    type(child<QLineEdit>(sheet, "nicknameField"), u8("草稿"));
+    click(&view, "accountToolbarButton");
+    EXPECT_FALSE(sheet->isVisible());
+    click(&view, "accountToolbarButton");
+    ASSERT_TRUE(sheet->isVisible());
+    EXPECT_FALSE(child(sheet, "nicknameField")->isVisible());
+    EXPECT_EQ(view.model().state().cloudProfileNicknameDraft, u8("小林"));
+    rig.settle();
 
     // Nickname.
     click(sheet, "nicknameEditButton");
@@ -102,6 +112,12 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     rig.settle();
     EXPECT_EQ(view.accountButton()->shownContent(), u8("image"));
     EXPECT_TRUE(rig.server.lastRequest()->request.path().contains(u8("avatar")));
+    // A new version of the picture loads again; meanwhile each button shows its own fallback.
+    rig.account().setCloudProfileAvatarRefreshToken(u8("v-next"));
+    EXPECT_EQ(view.accountButton()->shownContent(), u8("placeholder"));
+    EXPECT_EQ(child<AccountAvatarButton>(sheet, "accountAvatarButton")->shownContent(), u8("initial"));
+    rig.settle();
+    EXPECT_EQ(view.accountButton()->shownContent(), u8("image"));
 
     // Phone editor: a new number, its code, saved; the editor closes on the service's word.
     click(sheet, "phoneEditButton");
@@ -125,6 +141,10 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     QTest::keyClicks(child<QLineEdit>(passwordEditor, "passwordNewField"), u8("short1"));
     EXPECT_EQ(child<QLabel>(passwordEditor, "passwordHelp")->text(), u8("密码至少需要 8 位"));
     EXPECT_FALSE(child(passwordEditor, "editorSaveButton")->isEnabled());
+    // Escape leaves an open editor alone; only its own buttons close it.
+    QTest::keyClick(sheet, Qt::Key_Escape);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(passwordEditor->isVisible());
     click(passwordEditor, "editorCancelButton");
     EXPECT_FALSE(passwordEditor->isVisible());
 
