@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -92,6 +93,38 @@ protected:
         const QPointF c = QRectF(rect()).center();
         painter.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
         painter.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+    }
+};
+
+// An eye, struck through while the number is masked; accent blue when there is a number to show.
+class PhoneVisibilityButton final : public QAbstractButton {
+public:
+    explicit PhoneVisibilityButton(QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        setCheckable(true);
+        setFixedSize(20, 20);
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QColor color = (isEnabled() ? QuorvinMacTheme::accentBlue : QuorvinMacTheme::systemGray).resolve(this);
+        painter.setPen(QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        const QRectF box = QRectF(rect()).adjusted(2, 5, -2, -5);
+        QPainterPath eye;
+        eye.moveTo(box.left(), box.center().y());
+        eye.quadTo(box.center().x(), box.top() - box.height() * 0.6, box.right(), box.center().y());
+        eye.quadTo(box.center().x(), box.bottom() + box.height() * 0.6, box.left(), box.center().y());
+        painter.drawPath(eye);
+        painter.setBrush(color);
+        painter.drawEllipse(box.center(), 2.0, 2.0);
+        if (!isChecked()) {
+            painter.drawLine(QPointF(box.left() + 1, box.bottom() + 3), QPointF(box.right() - 1, box.top() - 3));
+        }
     }
 };
 
@@ -251,8 +284,8 @@ QWidget *AccountSheet::makePersonalInfo(QWidget *parent)
     auto *phoneRow = new QHBoxLayout();
     phoneRow->setSpacing(5);
     phoneRow->addWidget(makeLabel(UiText::phoneRowTitle, 15, QFont::DemiBold, QuorvinMacTheme::primaryText, card));
-    m_phoneVisibility = makeButton(
-        QString(), 13, QFont::DemiBold, QuorvinMacTheme::accentBlue, QStringLiteral("phoneVisibilityButton"), card);
+    m_phoneVisibility = new PhoneVisibilityButton(card);
+    m_phoneVisibility->setObjectName(QStringLiteral("phoneVisibilityButton"));
     connect(m_phoneVisibility, &QAbstractButton::clicked, this, [this] { m_popover.togglePhoneVisibility(); });
     phoneRow->addWidget(m_phoneVisibility);
     phoneRow->addSpacing(12);
@@ -366,7 +399,7 @@ void AccountSheet::render()
     m_profileStatus->setText(account.cloudProfileStatus());
     m_profileStatus->setVisible(!account.cloudProfileStatus().isEmpty() && !state.showingPasswordEditor);
 
-    m_phoneVisibility->setText(state.isAccountPhoneVisible ? QStringLiteral("◉") : QStringLiteral("◎"));
+    m_phoneVisibility->setChecked(state.isAccountPhoneVisible);
     m_phoneVisibility->setAccessibleName(state.isAccountPhoneVisible ? UiText::phoneHide : UiText::phoneShow);
     m_phoneVisibility->setToolTip(m_phoneVisibility->accessibleName());
     m_phoneVisibility->setEnabled(m_popover.canTogglePhoneVisibility());

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QStackedWidget;
@@ -81,7 +82,7 @@ private:
     QuorvinTextButton *m_nicknameSave = nullptr;
     QuorvinTextButton *m_logout = nullptr;
     QLabel *m_profileStatus = nullptr;
-    QuorvinTextButton *m_phoneVisibility = nullptr;
+    QAbstractButton *m_phoneVisibility = nullptr;
     QLabel *m_phoneText = nullptr;
     QuorvinTextButton *m_phoneEdit = nullptr;
     QLabel *m_passwordValue = nullptr;

@@ -86,6 +86,12 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     EXPECT_EQ(view.model().state().cloudProfileNicknameDraft, u8("小林"));
     rig.settle();
 
+    // The number, masked until the eye is pressed.
+    EXPECT_EQ(child<QLabel>(sheet, "accountPhoneText")->text(), u8("+86139****8135"));
+    click(sheet, "phoneVisibilityButton");
+    EXPECT_EQ(child<QLabel>(sheet, "accountPhoneText")->text(), u8("+8613902468135"));
+    EXPECT_EQ(child(sheet, "phoneVisibilityButton")->accessibleName(), u8("隐藏手机号"));
+
     // Nickname.
     click(sheet, "nicknameEditButton");
     auto *nickname = child<QLineEdit>(sheet, "nicknameField");
