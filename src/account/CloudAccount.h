@@ -7,6 +7,7 @@
 #include "model/CloudPhoneCodeRequestResponse.h"
 #include "model/CloudPhoneLoginResponse.h"
 #include "model/CloudUserProfilePayload.h"
+#include "model/CloudUserProfileResponse.h"
 #include "platform/concurrency/CancelToken.h"
 
 #include <QByteArray>
@@ -126,6 +127,8 @@ public:
     // ---- profile, avatar, password and phone
     void applyCloudProfile(const std::optional<CloudUserProfilePayload> &profile);
     void applyCloudIdentities(const QList<CloudIdentityPayload> &identities);
+    // A profile answer without identities (or with none) leaves the known identities as they are.
+    void applyCloudProfileAnswer(const CloudUserProfileResponse &answer);
     // What identifies the avatar picture: `updatedAt` when given, else the first "v" query value of
     // the URL, else the URL itself.
     static QString cloudProfileAvatarRefreshToken(const QString &avatarURL, const QString &updatedAt);
@@ -241,6 +244,7 @@ private:
     QCoro::Task<void> runCloudPhoneCodeRequest(QString baseURL, QString phone);
     QCoro::Task<void> runCloudPhoneCodeLogin(QString baseURL, QString phone, QString challengeID, QString code);
     QCoro::Task<void> runCloudPasswordLogin(QString baseURL, QString phone, QString password);
+    void finishPhoneLogin(const QString &phone, const QString &logLine, const QString &outcome);
     QCoro::Task<void> runLogout(QString baseURL, QString token);
     QCoro::Task<void> runManualDevicesRefresh();
     QCoro::Task<void> runCloudDeviceRevoke(QString baseURL, QString token, QString sessionID);

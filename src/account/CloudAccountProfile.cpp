@@ -61,6 +61,14 @@ QString CloudAccount::cloudProfileAvatarRefreshToken(const QString &avatarURL, c
     return avatarURL;
 }
 
+void CloudAccount::applyCloudProfileAnswer(const CloudUserProfileResponse &answer)
+{
+    applyCloudProfile(answer.profile);
+    if (answer.identities && !answer.identities->isEmpty()) {
+        applyCloudIdentities(*answer.identities);
+    }
+}
+
 void CloudAccount::applyCloudProfile(const std::optional<CloudUserProfilePayload> &profile)
 {
     if (!profile) {
@@ -137,10 +145,7 @@ QCoro::Task<void> CloudAccount::refreshCloudProfile(QString trigger, bool update
     }
     if (currentToken() == token) {
         if (!failure) {
-            applyCloudProfile(answer->profile);
-            if (answer->identities && !answer->identities->isEmpty()) {
-                applyCloudIdentities(*answer->identities);
-            }
+            applyCloudProfileAnswer(*answer);
             m_log.appendLog(AccountText::logProfileRefreshedPrefix + trigger + AccountText::logProfileRefreshedSuffix);
             if (updateStatus) {
                 setCloudProfileStatus(AccountText::profileRefreshed);
@@ -209,10 +214,7 @@ QCoro::Task<void> CloudAccount::runCloudProfileUpdate(
     }
     if (currentToken() == token) {
         if (!failure) {
-            applyCloudProfile(answer->profile);
-            if (answer->identities && !answer->identities->isEmpty()) {
-                applyCloudIdentities(*answer->identities);
-            }
+            applyCloudProfileAnswer(*answer);
             setCloudProfileStatus(AccountText::profileSavedAndUploaded);
             m_log.appendLog(AccountText::logProfileUpdated);
             m_owner.markSyncSuccess(AccountText::profileSavedAndUploaded);
@@ -278,10 +280,7 @@ QCoro::Task<void> CloudAccount::runCloudAvatarUpload(
     }
     if (currentToken() == token) {
         if (!failure) {
-            applyCloudProfile(answer->profile);
-            if (answer->identities && !answer->identities->isEmpty()) {
-                applyCloudIdentities(*answer->identities);
-            }
+            applyCloudProfileAnswer(*answer);
             setCloudProfileStatus(AccountText::avatarSaved);
             m_log.appendLog(AccountText::logAvatarUploaded);
             m_owner.markSyncSuccess(AccountText::avatarSaved);
@@ -374,10 +373,7 @@ QCoro::Task<void> CloudAccount::runCloudPasswordUpdate(QString baseURL, QString 
     }
     if (currentToken() == token) {
         if (!failure) {
-            applyCloudProfile(answer->profile);
-            if (answer->identities && !answer->identities->isEmpty()) {
-                applyCloudIdentities(*answer->identities);
-            }
+            applyCloudProfileAnswer(*answer);
             if (phonePath) {
                 setCloudPhoneChallengeID(QString());
                 setCloudPhoneCodeHint(QString());

@@ -236,14 +236,22 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
     if (!self) {
         co_return;
     }
+    finishPhoneLogin(phone, AccountText::logCodeLoginSucceeded + shortCloudIdentifier(response->user_id),
+        AccountText::phoneLoggedIn);
+    setIsCloudPhoneCodeVerifying(false);
+}
+
+// Either way of signing in with the phone ends the same: the challenge is spent and the number kept
+// for the next sign-in.
+void CloudAccount::finishPhoneLogin(const QString &phone, const QString &logLine, const QString &outcome)
+{
     rememberCloudPhoneNumber(phone);
     setCloudPhoneChallengeID(QString());
     setCloudPhoneCodeHint(QString());
     setCloudPhoneLoginStatus(AccountText::phoneLoggedIn);
-    m_log.appendLog(AccountText::logCodeLoginSucceeded + shortCloudIdentifier(response->user_id));
-    m_owner.markSyncSuccess(AccountText::phoneLoggedIn);
-    m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::phoneLoggedIn, {});
-    setIsCloudPhoneCodeVerifying(false);
+    m_log.appendLog(logLine);
+    m_owner.markSyncSuccess(outcome);
+    m_activityLog.appendActivityLog(ActivityText::categoryUser, outcome, {});
 }
 
 void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QString &password)
@@ -293,13 +301,8 @@ QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString p
     if (!self) {
         co_return;
     }
-    rememberCloudPhoneNumber(phone);
-    setCloudPhoneChallengeID(QString());
-    setCloudPhoneCodeHint(QString());
-    setCloudPhoneLoginStatus(AccountText::phoneLoggedIn);
-    m_log.appendLog(AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(response->user_id));
-    m_owner.markSyncSuccess(AccountText::passwordLoggedIn);
-    m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::passwordLoggedIn, {});
+    finishPhoneLogin(phone, AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(response->user_id),
+        AccountText::passwordLoggedIn);
     setIsCloudPasswordLoggingIn(false);
 }
 

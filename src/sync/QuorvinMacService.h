@@ -103,8 +103,9 @@ public:
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
     ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
-    // What the views load their own pictures through, on the service's clock.
+    // What the views load their own pictures through.
     HttpSession &http() const { return m_http; }
+    // The clock the service runs on; views take their "now" from it too.
     Clock &clock() const { return m_clock; }
 
     // ---- start-up, refresh events and the status line

@@ -5,10 +5,14 @@
 #include "ui/AccountAvatarButton.h"
 #include "ui/AccountAvatarImageLoader.h"
 #include "ui/AccountSheet.h"
+#include "ui/DashboardView.h"
+#include "ui/MainWindowDialogs.h"
 #include "ui/QuorvinAppearanceModeControl.h"
 #include "ui/QuorvinLoginView.h"
 #include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinMainWindowTitle.h"
+#include "ui/QuorvinToolbarButton.h"
+#include "ui/Strings.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -47,6 +51,7 @@ ContentView::ContentView(const QuorvinAppContext &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("quorvinContentView"));
     m_pages->setContentsMargins(0, 0, 0, 0);
+    m_dialogs = new MainWindowDialogs(context.service, m_model, context.loginItem, context.updates, this);
     m_signedIn = makeSignedInFrame();
     m_pages->addWidget(m_signedIn);
     // The card is drawn by the login view; the window's own title stays the one of the state.
@@ -83,18 +88,27 @@ QWidget *ContentView::makeSignedInFrame()
     m_toolbarActions = new QHBoxLayout();
     m_toolbarActions->setSpacing(8);
     m_toolbarActions->addStretch(1);
+    auto *about = new QuorvinToolbarButton(QuorvinSymbol::InfoCircle, UiText::aboutButton, false, m_toolbar);
+    about->setObjectName(QStringLiteral("aboutButton"));
+    connect(about, &QAbstractButton::clicked, &m_model,
+        [this] { m_model.edit([](ContentViewState &state) { state.showingGuide = true; }); });
+    m_toolbarActions->addWidget(about);
     m_appearanceControl = new QuorvinAppearanceModeControl(m_toolbar);
     m_appearanceControl->setObjectName(QStringLiteral("appearanceModeControl"));
     connect(m_appearanceControl, &QuorvinAppearanceModeControl::modeChosen, &m_model,
         &ContentViewModel::selectAppearanceMode);
     m_toolbarActions->addWidget(m_appearanceControl);
+    m_diagnosticButton
+        = new QuorvinToolbarButton(QuorvinSymbol::Stethoscope, UiText::diagnosticUploadButton, true, m_toolbar);
+    m_diagnosticButton->setObjectName(QStringLiteral("diagnosticUploadButton"));
+    connect(m_diagnosticButton, &QAbstractButton::clicked, m_dialogs,
+        [this] { m_dialogs->model().requestDiagnosticUpload(); });
+    m_toolbarActions->addWidget(m_diagnosticButton);
     makeAccountEntry();
     toolbarLayout->addLayout(m_toolbarActions, 0, 2);
     column->addWidget(m_toolbar);
 
-    // The dashboard's place. It has no content of its own.
-    m_authenticatedContent = new QWidget(frame);
-    m_authenticatedContent->setObjectName(QStringLiteral("authenticatedContent"));
+    m_authenticatedContent = new DashboardView(m_context, m_model, frame);
     column->addWidget(m_authenticatedContent, 1);
     return frame;
 }
@@ -141,6 +155,8 @@ void ContentView::toggleAccountSheet()
 void ContentView::render()
 {
     m_appearanceControl->setSelectedMode(m_model.selectedAppearanceMode());
+    m_diagnosticButton->setTitle(m_dialogs->model().diagnosticButtonTitle());
+    m_diagnosticButton->setEnabled(m_dialogs->model().isDiagnosticButtonEnabled());
     renderAccountEntry();
     const bool loggedIn = m_model.isLoggedIn();
     if (loggedIn == m_shownLoggedIn) {

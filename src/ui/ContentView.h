@@ -15,7 +15,10 @@ namespace quorvin {
 class AccountAvatarButton;
 class AccountAvatarImageLoader;
 class AccountSheet;
+class DashboardView;
+class MainWindowDialogs;
 class QuorvinAppearanceModeControl;
+class QuorvinToolbarButton;
 
 class QuorvinWindowPresentation;
 
@@ -35,7 +38,8 @@ public:
     QuorvinLoginView *loginView() const { return m_login; }
     // The signed-in frame's toolbar row and the page below it, where the dashboard goes.
     QWidget *toolbar() const { return m_toolbar; }
-    QWidget *authenticatedContent() const { return m_authenticatedContent; }
+    DashboardView *authenticatedContent() const { return m_authenticatedContent; }
+    MainWindowDialogs *dialogs() const { return m_dialogs; }
     QuorvinAppearanceModeControl *appearanceControl() const { return m_appearanceControl; }
 
     // ---- the account sheet
@@ -63,7 +67,9 @@ private:
     QWidget *m_toolbar = nullptr;
     QHBoxLayout *m_toolbarActions = nullptr;
     QuorvinAppearanceModeControl *m_appearanceControl = nullptr;
-    QWidget *m_authenticatedContent = nullptr;
+    DashboardView *m_authenticatedContent = nullptr;
+    MainWindowDialogs *m_dialogs = nullptr;
+    QuorvinToolbarButton *m_diagnosticButton = nullptr;
     QPointer<QuorvinLoginView> m_login;
     // ---- the account sheet
     AccountAvatarImageLoader *m_avatarLoader = nullptr;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 // Exact texts of the main window's views.
 namespace quorvin::UiText {
 
@@ -56,6 +58,154 @@ inline const QStringList loginFailureTerms = {
 // until the product has one of its own.
 inline const QString userAgreementURL = QStringLiteral("https://quorvin.invalid/terms.html");
 inline const QString privacyPolicyURL = QStringLiteral("https://quorvin.invalid/privacy.html");
+
+// ---- Dashboard, main window dialogs, launch-at-login prompt, about sheet and activity card.
+
+// Toolbar.
+inline const QString aboutButton = QStringLiteral("关于 Quorvin");
+inline const QString diagnosticUploadButton = QStringLiteral("上传诊断");
+inline const QString diagnosticUploadingButton = QStringLiteral("上传中");
+
+// Dialogs. Every confirmation has a cancel button.
+inline const QString dialogCancel = QStringLiteral("取消");
+inline const QString rebuildCloudTitle = QStringLiteral("确认重建云端？");
+inline const QString rebuildCloudConfirm = QStringLiteral("重建云端");
+inline const QString rebuildCloudMessage
+    = QStringLiteral("这会重置当前账号的云端同步世代，并用这台 Mac 的 Reminders "
+                     "重新生成云端数据。鸿蒙端下次同步会先被云端快照覆盖；鸿蒙端上尚未同步到 Mac 的改动会被删除。");
+inline const QString cleanupPrecheckTitle = QStringLiteral("完成项清理预检？");
+inline const QString cleanupPrecheckStart = QStringLiteral("开始预检");
+inline const QString cleanupPrecheckMessage
+    = QStringLiteral("这个预检会对比云端完成项和本机 "
+                     "Reminders，只找出本机多余的已完成项目。预检不会删除任何内容，结束后会再询问是否清理。");
+inline const QString cleanupResultTitle = QStringLiteral("完成项清理预检");
+// Between these two: the number of candidates.
+inline const QString cleanupDeletePrefix = QStringLiteral("删除 ");
+inline const QString cleanupDeleteSuffix = QStringLiteral(" 条本机完成项");
+inline const QString cleanupKeep = QStringLiteral("保留");
+inline const QString cleanupClose = QStringLiteral("关闭");
+inline const QString cleanupNothingToClean = QStringLiteral("没有需要清理的本机完成项。");
+// After the number of candidates.
+inline const QString cleanupCountSuffix = QStringLiteral(" 条本机完成项可以清理。");
+inline const QString diagnosticUploadTitle = QStringLiteral("上传诊断报告？");
+inline const QString diagnosticUploadConfirm = QStringLiteral("上传");
+inline const QString diagnosticUploadMessage = QStringLiteral(
+    "将上传本机同步快照、Reminders "
+    "快照、云端游标、映射表和最近日志；服务器会同时保存接收时的云端快照。报告仅用于诊断两端不一致问题。");
+inline const QString launchAtLoginPromptTitle = QStringLiteral("是否开机自动启动 Quorvin？");
+inline const QString launchAtLoginPromptMessage
+    = QStringLiteral("开启后，Mac 开机登录后会自动同步 Reminders 和鸿蒙端数据。你也可以之后在主窗口里关闭。");
+inline const QString launchAtLoginPromptEnable = QStringLiteral("开启");
+inline const QString launchAtLoginPromptLater = QStringLiteral("暂时不要");
+
+// About sheet.
+inline const QString aboutTitle = QStringLiteral("关于 Quorvin");
+inline const QString aboutDescription
+    = QStringLiteral("Quorvin 是一款个人提醒事项管理与跨设备同步工具，通过 Quorvin 同步服务，在 HarmonyOS 设备和 Mac "
+                     "上的 Apple Reminders 之间同步任务。");
+inline const QString aboutIndependence = QStringLiteral("Quorvin 为独立开发应用，与 Apple Inc. 无隶属或赞助关系。");
+// Around the support address.
+inline const QString aboutContactPrefix = QStringLiteral("若有疑问，请联系 ");
+inline const QString aboutContactSuffix = QStringLiteral("。");
+// Like the web pages, on a reserved domain until the product has one of its own.
+inline const QString supportEmail = QStringLiteral("support@quorvin.invalid");
+// "版本 1.2（34）"; a missing part shows as "-".
+inline const QString aboutVersionPrefix = QStringLiteral("版本 ");
+inline const QString aboutBuildOpen = QStringLiteral("（");
+inline const QString aboutBuildClose = QStringLiteral("）");
+inline const QString aboutGuideHeading = QStringLiteral("同步使用说明");
+inline const QString aboutGuideSessions
+    = QStringLiteral("1. Mac 端和鸿蒙端使用同一个手机号登录后会自动建立各自设备会话。");
+inline const QString aboutGuidePermission
+    = QStringLiteral("2. 首次运行会请求 Reminders 权限；如拒绝，请到 系统设置 → 隐私与安全性 → 提醒事项重新允许。");
+inline const QString aboutClose = QStringLiteral("关闭");
+
+// Dashboard.
+inline const QString emptyValue = QStringLiteral("-");
+inline const QString syncCenterTitle = QStringLiteral("同步中心");
+inline const QString metricReminders = QStringLiteral("提醒事项");
+// After the number of reminders.
+inline const QString metricRemindersSuffix = QStringLiteral(" 条");
+inline const QString metricLocalCursor = QStringLiteral("本地游标");
+inline const QString metricCloudCursor = QStringLiteral("云端游标");
+inline const QString statusCloudAddress = QStringLiteral("云端地址");
+inline const QString statusSyncResult = QStringLiteral("同步结果");
+inline const QString syncOperationsTitle = QStringLiteral("同步操作");
+inline const QString macBehaviorTitle = QStringLiteral("Mac 行为");
+inline const QString manualRefreshTile = QStringLiteral("手动刷新");
+inline const QString rebuildCloudTile = QStringLiteral("重建云端");
+inline const QString cleanupTile = QStringLiteral("完成清理");
+inline const QString cleanupRunningTile = QStringLiteral("检查中");
+inline const QString quitTile = QStringLiteral("退出程序");
+inline const QString dockIconSwitch = QStringLiteral("Dock 图标");
+inline const QString menuBarIconSwitch = QStringLiteral("菜单栏图标");
+inline const QString shortcutSwitch = QStringLiteral("全局快捷键");
+inline const QString shortcutHint = QStringLiteral("显示主窗口：⌥⇧L");
+
+// Activity card and rows.
+inline const QString activityTitle = QStringLiteral("最近活动");
+inline const QString activityClear = QStringLiteral("清除");
+inline const QString activityEmpty = QStringLiteral("暂无最近活动");
+inline const QString activityBadgeSync = QStringLiteral("同步更新");
+inline const QString activityBadgeUser = QStringLiteral("你的操作");
+inline const QString activityBadgeOther = QStringLiteral("活动");
+inline const QString activityJustNow = QStringLiteral("刚刚");
+// After the number of minutes, of hours.
+inline const QString activityMinutesAgo = QStringLiteral(" 分钟前");
+inline const QString activityHoursAgo = QStringLiteral(" 小时前");
+// Detail lines with these labels are never shown.
+inline const QStringList activityHiddenLabels = {
+    QStringLiteral("排序"),
+    QStringLiteral("颜色"),
+    QStringLiteral("图标"),
+    QStringLiteral("完成状态"),
+};
+inline const QString activityLabelList = QStringLiteral("列表");
+inline const QString activityShownList = QStringLiteral("所在列表：");
+inline const QString activityLabelDue = QStringLiteral("截止");
+inline const QString activityShownDue = QStringLiteral("截止时间：");
+inline const QString activityStoredColon = QStringLiteral(":");
+inline const QString activityStoredArrow = QStringLiteral("->");
+inline const QString activityChangedFrom = QStringLiteral("从 ");
+inline const QString activityChangedTo = QStringLiteral(" 改为 ");
+inline const QString activityShownColon = QStringLiteral("：");
+inline const QString activityUnset = QStringLiteral("未设置");
+inline const QString activityNone = QStringLiteral("无");
+inline const QString activityValueOpen = QStringLiteral("「");
+inline const QString activityValueClose = QStringLiteral("」");
+// A stored detail line names its change first ("更新任务「买菜」") and lists the field changes
+// after this mark, each set off by the separator.
+inline const QString activitySummaryEnd = QStringLiteral("」：");
+inline const QString activityChangeSeparator = QStringLiteral("；");
+// The engine's wording and what the rows show instead, applied in this order; each pair works on
+// the result of the ones before it.
+inline const QList<std::pair<QString, QString>> activityPhrases = {
+    {QStringLiteral("条目"), QStringLiteral("任务")},
+    {QStringLiteral("移动任务"), QStringLiteral("移至其他列表")},
+    {QStringLiteral("编辑任务"), QStringLiteral("更新任务")},
+    {QStringLiteral("编辑列表"), QStringLiteral("更新列表")},
+    {QStringLiteral("全量拉取"), QStringLiteral("已同步所有内容")},
+    {QStringLiteral("增量拉取"), QStringLiteral("已同步最新变化")},
+    {QStringLiteral("应用远端删除任务"), QStringLiteral("从云端删除本机任务")},
+    {QStringLiteral("应用远端删除列表"), QStringLiteral("从云端删除本机列表")},
+    {QStringLiteral("应用远端删除"), QStringLiteral("从云端删除本机")},
+    {QStringLiteral("同步删除任务"), QStringLiteral("从云端删除本机任务")},
+    {QStringLiteral("同步删除列表"), QStringLiteral("从云端删除本机列表")},
+    {QStringLiteral("拉取远端任务"), QStringLiteral("从云端同步新任务")},
+    {QStringLiteral("拉取任务"), QStringLiteral("从云端同步新任务")},
+    {QStringLiteral("拉取列表"), QStringLiteral("从云端同步新列表")},
+    {QStringLiteral("应用远端更新任务"), QStringLiteral("从云端更新本机任务")},
+    {QStringLiteral("更新任务"), QStringLiteral("从云端更新本机任务")},
+    {QStringLiteral("更新列表"), QStringLiteral("从云端更新本机列表")},
+    {QStringLiteral("上传新增列表"), QStringLiteral("本机新增列表已上传")},
+    {QStringLiteral("上传编辑列表"), QStringLiteral("本机编辑列表已上传")},
+    {QStringLiteral("上传删除列表"), QStringLiteral("本机删除列表已上传")},
+    {QStringLiteral("上传完成状态"), QStringLiteral("本机完成状态已上传")},
+    {QStringLiteral("上传删除任务"), QStringLiteral("本机删除任务已上传")},
+    {QStringLiteral("上传任务"), QStringLiteral("本机任务已上传")},
+    {QStringLiteral("上传智能列表"), QStringLiteral("本机智能列表已上传")},
+    {QStringLiteral("上传删除智能列表"), QStringLiteral("本机删除智能列表已上传")},
+};
 
 // ==== Account sheet: profile, phone and password editors, device sessions, account deletion ====
 

@@ -1,7 +1,9 @@
+#include "AccessibleTexts.h"
 #include "XSession.h"
 #include "shell/TestServers.h"
 #include "support/cloudserver/CloudServer.h"
 #include "support/cloudserver/LoopbackCloudServer.h"
+#include "support/cloudserver/Phone.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +61,7 @@ void save(const QImage &image, const QString &name)
 
 } // namespace
 
-TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSignedInFrame)
+TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSyncedDashboard)
 {
     XvfbServer xvfb("1280x800x24");
     if (xvfb.display().isEmpty()) {
@@ -68,7 +70,13 @@ TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSignedInFra
     SessionBus bus;
 
     CloudServer server;
-    server.createUser(u"+8613812345678"_s);
+    const QString userId = server.createUser(u"+8613812345678"_s);
+    // What the account's phone holds already; the dashboard counts it once it has synced.
+    Phone phone(server, userId);
+    const QString list = phone.createList(u"手机"_s);
+    for (int index = 1; index <= 7; ++index) {
+        phone.createReminder({.title = u"提醒 %1"_s.arg(index), .listId = list});
+    }
     server.setFixedSmsCode(u"+8613812345678"_s, u"123456"_s);
     LoopbackCloudServer loopback(server);
     ASSERT_TRUE(loopback.start());
@@ -94,6 +102,8 @@ TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSignedInFra
     environment.insert(u"DISPLAY"_s, QString::fromLatin1(xvfb.display()));
     environment.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     environment.remove(u"WAYLAND_DISPLAY"_s);
+    // The window's texts are read the way a screen reader reads them.
+    environment.insert(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s, u"1"_s);
     if (bus.address().isEmpty()) {
         environment.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
     } else {
@@ -152,6 +162,17 @@ TEST(QuorvinSmoke, SignsInWithAnSmsCodeThroughTheLoginCardAndShowsTheSignedInFra
         return colourCount(signedIn) > 16;
     })) << "the signed-in window stays empty";
     save(signedIn, u"smoke-signed-in.png"_s);
+
+    // The dashboard shows what the sync brought.
+    AccessibleTexts texts(bus.address());
+    ASSERT_TRUE(texts.isAvailable()) << qPrintable(texts.reason());
+    QStringList shown;
+    EXPECT_TRUE(eventually([&] {
+        shown = texts.names();
+        return shown.contains(u"7 条"_s);
+    })) << qPrintable(shown.join(u" | "_s));
+    EXPECT_TRUE(shown.contains(u"同步中心"_s)) << qPrintable(shown.join(u" | "_s));
+    save(x.grab(x.geometry(*frame)), u"smoke-dashboard.png"_s);
 
     app.terminate();
     ASSERT_TRUE(app.waitForFinished(patienceMs));
