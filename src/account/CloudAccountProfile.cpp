@@ -10,13 +10,12 @@
 #include "cloud/CloudSyncClient.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
+#include "platform/core/UnicodeText.h"
 #include "platform/defaults/UserDefaults.h"
 
 #include <QPointer>
 #include <QTextBoundaryFinder>
 #include <QUrlQuery>
-
-#include <string>
 
 namespace quorvin {
 
@@ -455,17 +454,11 @@ QCoro::Task<void> CloudAccount::runCloudPhoneLink(
 
 void CloudAccount::rememberCloudPhoneNumber(const QString &phoneNumber)
 {
-    std::u32string digits;
-    for (const char32_t character : phoneNumber.toUcs4()) {
-        if (QChar::isNumber(character)) {
-            digits.push_back(character);
-        }
+    QString number = UnicodeText::numericCharacters(phoneNumber);
+    if (UnicodeText::characterCount(number) == 13 && UnicodeText::hasCharacterPrefix(number, QStringLiteral("86"))) {
+        number = UnicodeText::droppingFirstCharacters(number, 2);
     }
-    if (digits.size() == 13 && digits.starts_with(U"86")) {
-        digits.erase(0, 2);
-    }
-    if (digits.size() == 11 && digits.front() == U'1') {
-        const QString number = QString::fromUcs4(digits.data(), qsizetype(digits.size()));
+    if (UnicodeText::characterCount(number) == 11 && UnicodeText::hasCharacterPrefix(number, QStringLiteral("1"))) {
         setCloudPhoneNumber(number);
         m_defaults.setString(AccountText::keyPhoneNumber, number);
     }

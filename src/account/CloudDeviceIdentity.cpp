@@ -3,6 +3,7 @@
 #include "account/Fnv1aHash.h"
 #include "account/Strings.h"
 #include "model/Digest.h"
+#include "platform/core/UnicodeText.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/device/DeviceIdentitySource.h"
 
@@ -111,8 +112,11 @@ QString CloudDeviceIdentity::readableMacHardwareModelIdentifier(const QString &i
 {
     const QString trimmed = identifier.trimmed();
     const QString &family = AccountText::hardwareModelFamily;
-    if (trimmed.startsWith(family) && trimmed.size() > family.size() && trimmed.at(family.size()).isNumber()) {
-        return family + u' ' + trimmed.mid(family.size());
+    const QStringList characters = UnicodeText::characters(trimmed);
+    const qsizetype familyLength = UnicodeText::characterCount(family);
+    if (trimmed.startsWith(family) && characters.size() > familyLength
+        && UnicodeText::isNumeric(characters.at(familyLength))) {
+        return family + u' ' + UnicodeText::droppingFirstCharacters(trimmed, familyLength);
     }
     return trimmed;
 }

@@ -1,16 +1,13 @@
 #include "account/MaskPhoneForLog.h"
 
+#include "platform/core/UnicodeText.h"
+
 namespace quorvin {
 
 QString maskPhoneForLog(const QString &phoneNumber)
 {
     const QString trimmed = phoneNumber.trimmed();
-    QString digits;
-    for (const QChar character : trimmed) {
-        if (character.isNumber()) {
-            digits.append(character);
-        }
-    }
+    const QString digits = UnicodeText::numericCharacters(trimmed);
     const QString stars = QStringLiteral("****");
     if (digits.size() == 13 && digits.startsWith(QLatin1String("86"))) {
         return u'+' + digits.left(5) + stars + digits.right(4);

@@ -15,6 +15,7 @@
 #include "model/ListDeleteMutationPayload.h"
 #include "model/MqvReminderCountReportRequest.h"
 #include "model/ReminderDeleteMutationPayload.h"
+#include "platform/core/UnicodeText.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/http/TransportError.h"
 
@@ -366,15 +367,11 @@ QString CloudSyncClient::normalizeMainlandPhoneNumber(const QString &phoneNumber
     cleaned.remove(u'-');
     cleaned.remove(u'(');
     cleaned.remove(u')');
-    // Characters, not UTF-16 units: a numeral outside the basic plane counts once.
-    const QList<uint> characters = cleaned.toUcs4();
-    if (characters.size() != 11 || characters.first() != u'1') {
+    // Characters as a person sees them, numeric as the views judge it: a number the account
+    // screens accept is the number sent.
+    if (UnicodeText::characterCount(cleaned) != 11 || !UnicodeText::hasCharacterPrefix(cleaned, QStringLiteral("1"))
+        || !UnicodeText::isAllNumeric(cleaned)) {
         return cleaned;
-    }
-    for (const uint c : characters) {
-        if (!QChar::isNumber(c)) {
-            return cleaned;
-        }
     }
     return QStringLiteral("+86") + cleaned;
 }

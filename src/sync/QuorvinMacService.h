@@ -103,6 +103,8 @@ public:
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
     ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
+    // What the views load their own pictures through.
+    HttpSession &http() const { return m_http; }
     // The clock the service runs on; views take their "now" from it too.
     Clock &clock() const { return m_clock; }
 

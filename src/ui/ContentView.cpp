@@ -2,6 +2,9 @@
 
 #include "app/QuorvinWindowPresentation.h"
 #include "sync/QuorvinMacService.h"
+#include "ui/AccountAvatarButton.h"
+#include "ui/AccountAvatarImageLoader.h"
+#include "ui/AccountSheet.h"
 #include "ui/DashboardView.h"
 #include "ui/MainWindowDialogs.h"
 #include "ui/QuorvinAppearanceModeControl.h"
@@ -101,6 +104,7 @@ QWidget *ContentView::makeSignedInFrame()
     connect(m_diagnosticButton, &QAbstractButton::clicked, m_dialogs,
         [this] { m_dialogs->model().requestDiagnosticUpload(); });
     m_toolbarActions->addWidget(m_diagnosticButton);
+    makeAccountEntry();
     toolbarLayout->addLayout(m_toolbarActions, 0, 2);
     column->addWidget(m_toolbar);
 
@@ -109,11 +113,51 @@ QWidget *ContentView::makeSignedInFrame()
     return frame;
 }
 
+// ---- the account sheet
+
+void ContentView::makeAccountEntry()
+{
+    m_avatarLoader = new AccountAvatarImageLoader(m_context.service.http(), m_context.service.clock(), this);
+    m_accountButton = new AccountAvatarButton(AccountAvatarButton::Look::Toolbar, m_toolbar);
+    m_accountButton->setObjectName(QStringLiteral("accountToolbarButton"));
+    m_accountButton->setLoader(m_avatarLoader);
+    connect(m_accountButton, &QAbstractButton::clicked, this, &ContentView::toggleAccountSheet);
+    m_toolbarActions->addWidget(m_accountButton);
+    m_accountSheet = new AccountSheet(m_model, *m_avatarLoader, this);
+}
+
+void ContentView::renderAccountEntry()
+{
+    const AccountPopoverModel &popover = m_accountSheet->popover();
+    const QString title = popover.accountToolbarTitle();
+    m_accountButton->setInitial(popover.accountAvatarInitial());
+    m_accountButton->setAccessibleName(title);
+    m_accountButton->setToolTip(title);
+    m_avatarLoader->load(popover.avatarImageURL(), popover.accountAvatarImageIdentity());
+}
+
+void ContentView::showAccountSheet()
+{
+    if (m_model.isLoggedIn() && !m_model.state().showingAccountPopover) {
+        m_model.edit([](ContentViewState &state) { state.showingAccountPopover = true; });
+    }
+}
+
+void ContentView::toggleAccountSheet()
+{
+    if (m_model.state().showingAccountPopover) {
+        m_accountSheet->popover().closeAccountPopover();
+    } else {
+        showAccountSheet();
+    }
+}
+
 void ContentView::render()
 {
     m_appearanceControl->setSelectedMode(m_model.selectedAppearanceMode());
     m_diagnosticButton->setTitle(m_dialogs->model().diagnosticButtonTitle());
     m_diagnosticButton->setEnabled(m_dialogs->model().isDiagnosticButtonEnabled());
+    renderAccountEntry();
     const bool loggedIn = m_model.isLoggedIn();
     if (loggedIn == m_shownLoggedIn) {
         return;

@@ -12,6 +12,9 @@ class QStackedLayout;
 
 namespace quorvin {
 
+class AccountAvatarButton;
+class AccountAvatarImageLoader;
+class AccountSheet;
 class DashboardView;
 class MainWindowDialogs;
 class QuorvinAppearanceModeControl;
@@ -39,12 +42,22 @@ public:
     MainWindowDialogs *dialogs() const { return m_dialogs; }
     QuorvinAppearanceModeControl *appearanceControl() const { return m_appearanceControl; }
 
+    // ---- the account sheet
+    // The toolbar's account button and the sheet it opens (hidden until then).
+    AccountAvatarButton *accountButton() const { return m_accountButton; }
+    AccountSheet *accountSheet() const { return m_accountSheet; }
+    // Opens the account sheet (signed in only); toggling closes it again.
+    void showAccountSheet();
+    void toggleAccountSheet();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QWidget *makeSignedInFrame();
     void render();
+    void makeAccountEntry();
+    void renderAccountEntry();
 
     const QuorvinAppContext m_context;
     ContentViewModel m_model;
@@ -58,6 +71,10 @@ private:
     MainWindowDialogs *m_dialogs = nullptr;
     QuorvinToolbarButton *m_diagnosticButton = nullptr;
     QPointer<QuorvinLoginView> m_login;
+    // ---- the account sheet
+    AccountAvatarImageLoader *m_avatarLoader = nullptr;
+    AccountAvatarButton *m_accountButton = nullptr;
+    AccountSheet *m_accountSheet = nullptr;
     bool m_shownLoggedIn = false;
 };
 

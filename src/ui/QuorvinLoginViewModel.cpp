@@ -1,7 +1,7 @@
 #include "ui/QuorvinLoginViewModel.h"
 
 #include "account/CloudAccount.h"
-#include "ui/QuorvinTextRules.h"
+#include "platform/core/UnicodeText.h"
 #include "ui/Strings.h"
 
 #include <algorithm>
@@ -56,12 +56,11 @@ QString QuorvinLoginViewModel::phoneNumberForRequest(const QString &typed)
     for (const QChar removed : {u' ', u'-', u'(', u')'}) {
         phone.remove(removed);
     }
-    if (QuorvinTextRules::hasCharacterPrefix(phone, QStringLiteral("+86"))) {
-        return QuorvinTextRules::droppingFirstCharacters(phone, 3);
+    if (UnicodeText::hasCharacterPrefix(phone, QStringLiteral("+86"))) {
+        return UnicodeText::droppingFirstCharacters(phone, 3);
     }
-    if (QuorvinTextRules::hasCharacterPrefix(phone, QStringLiteral("86"))
-        && QuorvinTextRules::characterCount(phone) == 13) {
-        return QuorvinTextRules::droppingFirstCharacters(phone, 2);
+    if (UnicodeText::hasCharacterPrefix(phone, QStringLiteral("86")) && UnicodeText::characterCount(phone) == 13) {
+        return UnicodeText::droppingFirstCharacters(phone, 2);
     }
     return phone;
 }
@@ -73,14 +72,14 @@ QString QuorvinLoginViewModel::phoneNumberForRequest() const
 
 bool QuorvinLoginViewModel::isMainlandMobileNumber(const QString &phone)
 {
-    return QuorvinTextRules::characterCount(phone) == 11
-        && QuorvinTextRules::hasCharacterPrefix(phone, QStringLiteral("1")) && QuorvinTextRules::isAllNumeric(phone);
+    return UnicodeText::characterCount(phone) == 11 && UnicodeText::hasCharacterPrefix(phone, QStringLiteral("1"))
+        && UnicodeText::isAllNumeric(phone);
 }
 
 bool QuorvinLoginViewModel::isPhoneCode(const QString &code)
 {
     const QString trimmed = code.trimmed();
-    return QuorvinTextRules::characterCount(trimmed) == 6 && QuorvinTextRules::isAllNumeric(trimmed);
+    return UnicodeText::characterCount(trimmed) == 6 && UnicodeText::isAllNumeric(trimmed);
 }
 
 QuorvinLoginViewModel::StatusTone QuorvinLoginViewModel::statusTone(const QString &statusText)

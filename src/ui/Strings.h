@@ -207,4 +207,133 @@ inline const QList<std::pair<QString, QString>> activityPhrases = {
     {QStringLiteral("上传删除智能列表"), QStringLiteral("本机删除智能列表已上传")},
 };
 
+// ==== Account sheet: profile, phone and password editors, device sessions, account deletion ====
+
+// The sheet and its identity header.
+inline const QString accountTitleFallback = QStringLiteral("同步账号");
+inline const QString accountSheetClose = QStringLiteral("关闭账号页");
+inline const QString accountLogout = QStringLiteral("退出");
+inline const QString accountAvatarChange = QStringLiteral("更换头像");
+inline const QString accountNicknamePlaceholder = QStringLiteral("昵称");
+inline const QString accountNicknameSave = QStringLiteral("保存昵称");
+inline const QString accountNicknameEdit = QStringLiteral("编辑昵称");
+inline const QString accountNicknameEmpty = QStringLiteral("昵称不能为空");
+inline const QString accountNicknameTooLong = QStringLiteral("昵称最多 80 个字符");
+inline const QString accountAvatarChooserFailedPrefix = QStringLiteral("头像选择失败：");
+// The query item that makes a re-uploaded avatar at the same address load afresh.
+inline const QString accountAvatarVersionQueryItem = QStringLiteral("_mqv");
+inline const QString accountPersonalInfo = QStringLiteral("个人信息");
+inline const QString accountPasswordRow = QStringLiteral("密码");
+inline const QString accountPasswordSet = QStringLiteral("已设密码");
+inline const QString accountPasswordNotSet = QStringLiteral("未设密码");
+inline const QString accountEdit = QStringLiteral("编辑");
+
+// Device sessions.
+inline const QString devicesHeading = QStringLiteral("连接设备");
+inline const QString devicesRefreshing = QStringLiteral("刷新中");
+inline const QString devicesRefresh = QStringLiteral("刷新");
+inline const QString devicesEmpty = QStringLiteral("暂无连接设备");
+inline const QString deviceCurrent = QStringLiteral("当前");
+inline const QString deviceRemoving = QStringLiteral("移除中");
+inline const QString deviceRemove = QStringLiteral("移除");
+inline const QString deviceRemovalTitle = QStringLiteral("移除设备？");
+inline const QString deviceRemovalCancel = QStringLiteral("取消");
+inline const QString deviceRemovalHarmonyMessage
+    = QStringLiteral("移除后，该鸿蒙设备下次访问服务器时会退出 Quorvin 账号，并清空该设备上的 Quorvin 本地数据。");
+inline const QString deviceRemovalMacMessage = QStringLiteral(
+    "移除后，该 Mac 下次访问服务器时会退出 Quorvin 账号，并停止与服务器同步；不会删除该 Mac 上的 Apple Reminders。");
+inline const QString deviceRemovalOtherMessage
+    = QStringLiteral("移除后，该设备上的 Quorvin 账号将退出，并停止与服务器同步。");
+inline const QString accountDeletionButton = QStringLiteral("注销账号");
+inline const QString clientKindMac = QStringLiteral("mqv");
+inline const QString clientKindHarmony = QStringLiteral("hqv");
+inline const QString clientKindMacLabel = QStringLiteral("Mac");
+inline const QString clientKindHarmonyLabel = QStringLiteral("鸿蒙设备");
+inline const QString clientKindMissingLabel = QStringLiteral("同步服务");
+// Label prefixes that name a device kind, tested in this order.
+inline const QStringList deviceLabelKindPrefixes = {
+    QStringLiteral("mqv "),
+    QStringLiteral("hqv "),
+    QStringLiteral("mac 设备 "),
+    QStringLiteral("mac "),
+    QStringLiteral("鸿蒙设备 "),
+};
+// Labels that name only the kind, no model.
+inline const QStringList deviceLabelBareKinds = {QStringLiteral("mqv"), QStringLiteral("mac")};
+inline const QString deviceMacGeneric = QStringLiteral("Mac 设备");
+inline const QString deviceHarmonyGeneric = QStringLiteral("鸿蒙设备");
+inline const QString deviceLastSeenPrefix = QStringLiteral("上次活动 ");
+inline const QString deviceSubtitleSeparator = QStringLiteral(" · ");
+
+// Input rules and display formatting.
+inline const QString mainlandCountryCode = QStringLiteral("86");
+inline const QString mainlandCountryPrefix = QStringLiteral("+86");
+inline const QString phoneMask = QStringLiteral("****");
+inline const QStringList weakPasswordTerms = {
+    QStringLiteral("password"),
+    QStringLiteral("qwerty"),
+    QStringLiteral("abc123"),
+    QStringLiteral("admin123"),
+    QStringLiteral("quorvin"),
+    QStringLiteral("iloveyou"),
+    QStringLiteral("letmein"),
+};
+inline const QString passwordTooShort = QStringLiteral("密码至少需要 8 位");
+inline const QString passwordTooLong = QStringLiteral("密码不能超过 16 位");
+inline const QString passwordNeedsLettersAndDigits = QStringLiteral("密码需要同时包含字母和数字");
+inline const QString passwordTooSimple = QStringLiteral("密码过于简单，请换一个更难猜的密码");
+inline const QString passwordContainsPhone = QStringLiteral("密码不能包含手机号");
+inline const QString passwordHelpEmpty = QStringLiteral("8-16 位，需同时包含字母和数字，支持标点符号。");
+inline const QString passwordHelpRepeat = QStringLiteral("请再次输入新密码");
+inline const QString passwordHelpMismatch = QStringLiteral("两次输入的新密码不一致");
+inline const QString passwordHelpAcceptable = QStringLiteral("密码格式可用");
+inline const QString compactDateTimeLocale = QStringLiteral("zh_CN");
+inline const QString compactDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
+
+// Editor chrome, the phone row and the phone editor.
+inline const QString phoneRowTitle = QStringLiteral("手机号");
+inline const QString phoneHide = QStringLiteral("隐藏手机号");
+inline const QString phoneShow = QStringLiteral("显示手机号");
+inline const QString phoneLinked = QStringLiteral("已绑定");
+inline const QString phoneNotConfirmedHere = QStringLiteral("未在本机确认");
+inline const QString editorCancel = QStringLiteral("取消");
+inline const QString editorSaving = QStringLiteral("保存中");
+inline const QString editorSave = QStringLiteral("保存");
+inline const QString phoneEditorTitle = QStringLiteral("修改手机号");
+inline const QString phoneEditorNumberTitle = QStringLiteral("新手机号");
+inline const QString phoneEditorNumberPlaceholder = QStringLiteral("手机号");
+inline const QString phoneEditorCodeTitle = QStringLiteral("验证码");
+inline const QString editorCodePlaceholder = QStringLiteral("6 位验证码");
+inline const QString editorCodeSending = QStringLiteral("发送中");
+inline const QString editorCodeResend = QStringLiteral("重新发送");
+inline const QString phoneEditorCodeRequest = QStringLiteral("获取验证码");
+
+// Password editor.
+inline const QString passwordEditorTitle = QStringLiteral("修改密码");
+inline const QString passwordModeCurrent = QStringLiteral("原密码验证");
+inline const QString passwordModeCode = QStringLiteral("验证码验证");
+inline const QString passwordCurrentField = QStringLiteral("原密码");
+inline const QString passwordNewField = QStringLiteral("新密码");
+inline const QString passwordConfirmField = QStringLiteral("确认新密码");
+inline const QString passwordCodeRequest = QStringLiteral("发送验证码");
+
+// Account deletion page.
+inline const QString deletionTitle = QStringLiteral("注销账号");
+inline const QString deletionWarning = QStringLiteral(
+    "此操作不可撤销。注销后会退出所有鸿蒙设备和 Mac 设备，永久清空服务器上的提醒、列表、同步记录、设备与账号资料。");
+inline const QString deletionCodeSending = QStringLiteral("发送中…");
+inline const QString deletionCodeResend = QStringLiteral("重新发送");
+inline const QString deletionCodeRequest = QStringLiteral("获取验证码");
+inline const QString deletionConfirmationPlaceholder = QStringLiteral("请输入确认语");
+inline const QString deletionInstruction = QStringLiteral("请在上方输入框输入：");
+inline const QString deletionConfirmationSentence = QStringLiteral("我已阅读以上提示，确定注销");
+inline const QString deletionCancel = QStringLiteral("取消");
+inline const QString deletionRunning = QStringLiteral("注销中…");
+inline const QString deletionConfirm = QStringLiteral("确认注销");
+inline const QString deletionSendingCode = QStringLiteral("正在发送验证码");
+inline const QString deletionCodeSent = QStringLiteral("验证码已发送，请查收短信");
+inline const QString deletionInProgress = QStringLiteral("正在永久注销账号，请勿关闭应用");
+
+// ==== end of the account sheet ====
+
 } // namespace quorvin::UiText

@@ -91,6 +91,10 @@ TEST(CloudSyncClient, MainlandPhoneNumbersGetTheCountryCodeOnce)
         {u"１３８１２３４５６７８"_s.replace(0, 1, u"1"_s), u"+861３８１２３４５６７８"_s},
         // Numerals outside the basic plane count as one character each, not two.
         {u"1𝟑𝟖𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖"_s, u"+861𝟑𝟖𝟏𝟐𝟑𝟒𝟓𝟔𝟕𝟖"_s},
+        // Numeric as the account screens judge it: numeric ideographs count, and a digit with a
+        // combining mark is one character.
+        {u"1三八一二三四五六七八"_s, u"+861三八一二三四五六七八"_s},
+        {u"1381234567\u0038\u0301"_s, u"+861381234567\u0038\u0301"_s},
         {u""_s, u""_s},
         {u"   "_s, u""_s},
     };

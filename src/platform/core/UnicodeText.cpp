@@ -1,4 +1,4 @@
-#include "ui/QuorvinTextRules.h"
+#include "platform/core/UnicodeText.h"
 
 #include <QTextBoundaryFinder>
 
@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace quorvin::QuorvinTextRules {
+namespace quorvin::UnicodeText {
 
 QStringList characters(const QString &text)
 {
@@ -33,9 +33,27 @@ bool hasCharacterPrefix(const QString &text, const QString &prefix)
     return own.size() >= wanted.size() && std::equal(wanted.cbegin(), wanted.cend(), own.cbegin());
 }
 
+bool hasCharacterSuffix(const QString &text, const QString &suffix)
+{
+    const QStringList own = characters(text);
+    const QStringList wanted = characters(suffix);
+    return own.size() >= wanted.size() && std::equal(wanted.crbegin(), wanted.crend(), own.crbegin());
+}
+
 QString droppingFirstCharacters(const QString &text, qsizetype count)
 {
     return characters(text).mid(count).join(QString());
+}
+
+QString droppingLastCharacters(const QString &text, qsizetype count)
+{
+    const QStringList all = characters(text);
+    return all.first(std::max<qsizetype>(0, all.size() - count)).join(QString());
+}
+
+bool isNumeric(char32_t codePoint)
+{
+    return u_getIntPropertyValue(static_cast<UChar32>(codePoint), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
 }
 
 bool isNumeric(const QString &character)
@@ -43,17 +61,27 @@ bool isNumeric(const QString &character)
     if (character.isEmpty()) {
         return false;
     }
-    // A character counts by its first code point, the one its combining marks attach to.
     const char32_t first = character.at(0).isHighSurrogate() && character.size() > 1
         ? QChar::surrogateToUcs4(character.at(0), character.at(1))
         : character.at(0).unicode();
-    return u_getIntPropertyValue(static_cast<UChar32>(first), UCHAR_NUMERIC_TYPE) != U_NT_NONE;
+    return isNumeric(first);
 }
 
 bool isAllNumeric(const QString &text)
 {
     const QStringList all = characters(text);
-    return std::all_of(all.cbegin(), all.cend(), isNumeric);
+    return std::all_of(all.cbegin(), all.cend(), [](const QString &character) { return isNumeric(character); });
 }
 
-} // namespace quorvin::QuorvinTextRules
+QString numericCharacters(const QString &text)
+{
+    QString result;
+    for (const QString &character : characters(text)) {
+        if (isNumeric(character)) {
+            result += character;
+        }
+    }
+    return result;
+}
+
+} // namespace quorvin::UnicodeText
