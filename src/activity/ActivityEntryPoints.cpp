@@ -12,13 +12,26 @@ bool isUserRefreshReason(const QString &reason)
         || reason == ActivityText::reasonManual;
 }
 
+QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+    const QList<ReminderListDirectoryPayload> &afterLists)
+{
+    return ActivityChangeDetection::activityChangeLines(
+        ActivityChangeDetection::reminderChanges(beforeItems, afterItems),
+        ActivityChangeDetection::listChanges(beforeLists, afterLists), beforeItems, afterItems);
+}
+
 ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
     const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now)
 {
-    const auto lines = ActivityChangeDetection::activityChangeLines(
-        ActivityChangeDetection::reminderChanges(beforeItems, afterItems),
-        ActivityChangeDetection::listChanges(beforeLists, afterLists), beforeItems, afterItems);
+    return cloudPullActivity(
+        fullSnapshot, cloudPullChangeLines(beforeItems, beforeLists, afterItems, afterLists), echoKeys, now);
+}
+
+ActivityEntryOutcome cloudPullActivity(
+    bool fullSnapshot, const QList<ActivityChangeLine> &lines, ActivityEchoKeys &echoKeys, const QDateTime &now)
+{
     ActivityEntryOutcome outcome;
     if (lines.isEmpty()) {
         return outcome;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "activity/ActivityChangeLine.h"
 #include "activity/ActivityEchoKeys.h"
 #include "activity/ActivityEntryOutcome.h"
 #include "matching/ReminderRefreshEvent.h"
@@ -17,8 +18,18 @@ namespace quorvin::ActivityEntryPoints {
 // "eventkit-change", "eventkit-settle" and "manual": the refreshes that follow the user's edits.
 bool isUserRefreshReason(const QString &reason);
 
-// After an envelope was applied: the reminders and lists before and after the apply. The keys of
-// every line are remembered before the echo check, so a suppressed pull still marks its writes.
+// What an applied envelope changed, from the reminders and lists before and after the apply. Pure,
+// and proportional to the whole store, so the engine may run it away from the main thread.
+QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+    const QList<ReminderListDirectoryPayload> &afterLists);
+
+// The entry of those lines. The keys of every line are remembered before the echo check, so a
+// suppressed pull still marks its writes.
+ActivityEntryOutcome cloudPullActivity(
+    bool fullSnapshot, const QList<ActivityChangeLine> &lines, ActivityEchoKeys &echoKeys, const QDateTime &now);
+
+// Both steps at once.
 ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
     const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now);

@@ -61,12 +61,9 @@ void ActivityLog::clearActivityLogs()
     m_log.appendLog(ActivityText::logClearedActivity);
 }
 
-void ActivityLog::appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
-    const QList<ReminderListDirectoryPayload> &afterLists)
+void ActivityLog::appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ActivityChangeLine> &lines)
 {
-    write(ActivityEntryPoints::cloudPullActivity(
-        fullSnapshot, beforeItems, beforeLists, afterItems, afterLists, m_echoKeys, m_clock.now()));
+    write(ActivityEntryPoints::cloudPullActivity(fullSnapshot, lines, m_echoKeys, m_clock.now()));
 }
 
 void ActivityLog::appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event)

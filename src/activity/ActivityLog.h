@@ -1,5 +1,6 @@
 #pragma once
 
+#include "activity/ActivityChangeLine.h"
 #include "activity/ActivityEchoKeys.h"
 #include "activity/ActivityEntryOutcome.h"
 #include "activity/ActivityLogLine.h"
@@ -37,9 +38,8 @@ public:
     // After an applied cloud envelope: the reminders and lists as they were before the apply and
     // as they are after it. Adds one "同步" entry unless nothing visible changed or every line is
     // the echo of a local edit.
-    void appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
-        const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
-        const QList<ReminderListDirectoryPayload> &afterLists);
+    // `lines` are what ActivityEntryPoints::cloudPullChangeLines() found.
+    void appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ActivityChangeLine> &lines);
     // For every refresh of the reminders; only the user's own refreshes add a "用户操作" entry,
     // without the lines that echo a recent cloud write.
     void appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event);

@@ -80,7 +80,8 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    appendCloudPullActivityLog(apply->envelope.full_snapshot, beforeItems, beforeLists);
+    co_await appendCloudPullActivityLog(apply->envelope.full_snapshot, beforeItems, beforeLists, epoch);
+    ensureSyncStateEpoch(epoch);
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {
         if (!apply->followUp

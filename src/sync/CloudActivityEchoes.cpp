@@ -1,10 +1,40 @@
 #include "sync/QuorvinMacService.h"
 
+#include "activity/ActivityEntryPoints.h"
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
+#include "platform/concurrency/Clock.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 
 namespace quorvin {
+
+namespace {
+
+struct CloudPullComparison {
+    std::vector<ReminderPayloadRef> beforeItems;
+    std::vector<ReminderPayloadRef> afterItems;
+    QList<ReminderListDirectoryPayload> beforeLists;
+    QList<ReminderListDirectoryPayload> afterLists;
+    QList<ActivityChangeLine> lines;
+
+    void run()
+    {
+        lines = ActivityEntryPoints::cloudPullChangeLines(
+            copies(beforeItems), beforeLists, copies(afterItems), afterLists);
+    }
+
+    static QList<ReminderPayload> copies(const std::vector<ReminderPayloadRef> &payloads)
+    {
+        QList<ReminderPayload> list;
+        list.reserve(qsizetype(payloads.size()));
+        for (const auto &payload : payloads) {
+            list.append(*payload);
+        }
+        return list;
+    }
+};
+
+} // namespace
 
 // The apply writes recurring completions as a completed occurrence plus an advanced series, and a
 // refresh that reads them before the apply has journalled them would take them for the user's own
@@ -45,16 +75,47 @@ void QuorvinMacService::rememberCloudRecurringCompletionPairs(const QList<Remote
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-void QuorvinMacService::appendCloudPullActivityLog(bool fullSnapshot,
-    const std::vector<ReminderPayloadRef> &beforeItems, const QList<ReminderListDirectoryPayload> &beforeLists)
+QCoro::Task<void> QuorvinMacService::appendCloudPullActivityLog(bool fullSnapshot,
+    std::vector<ReminderPayloadRef> beforeItems, QList<ReminderListDirectoryPayload> beforeLists, quint64 epoch)
 {
-    QList<ReminderPayload> before;
-    before.reserve(qsizetype(beforeItems.size()));
-    for (const auto &payload : beforeItems) {
-        before.append(*payload);
+    // The payloads are shared and never changed once made, so the worker may read them; it copies
+    // nothing else and touches no object of this thread.
+    auto work = std::make_shared<CloudPullComparison>();
+    work->beforeItems = std::move(beforeItems);
+    work->afterItems = m_stateStore->snapshotPayloads();
+    work->beforeLists = std::move(beforeLists);
+    work->afterLists = m_stateStore->listDirectory();
+
+    struct Pending {
+        QuorvinMacService &service;
+        explicit Pending(QuorvinMacService &owner)
+            : service(owner)
+        {
+            ++service.m_cloudPullActivityPending;
+        }
+        ~Pending() { --service.m_cloudPullActivityPending; }
+        Pending(const Pending &) = delete;
+        Pending &operator=(const Pending &) = delete;
+    };
+    {
+        const Pending pending(*this);
+        // Made before the await: a lambda built inside a co_await expression is not safe with every
+        // compiler we build with.
+        std::function<void()> compare = [work] { work->run(); };
+        co_await m_clock.runOffMainThread(std::move(compare));
+        // Signed out or reset meanwhile: the comparison belongs to data that is gone.
+        ensureSyncStateEpoch(epoch);
+        m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines);
     }
-    const auto after = m_stateStore->currentSnapshot();
-    m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, before, beforeLists, after.items, after.lists);
+    flushDeferredRefreshActivity();
+}
+
+void QuorvinMacService::flushDeferredRefreshActivity()
+{
+    const auto events = std::exchange(m_deferredRefreshActivity, {});
+    for (const auto &event : events) {
+        m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
+    }
 }
 
 } // namespace quorvin

@@ -157,7 +157,12 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
     m_log.appendLog(SyncText::logRefreshPrefix + event.reason + SyncText::logRefreshUpserts
         + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
         + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
-    m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
+    if (m_cloudPullActivityPending > 0) {
+        m_deferredRefreshActivity.append(event);
+    } else {
+        flushDeferredRefreshActivity();
+        m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
+    }
     if (event.reason != RemindersText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
         scheduleCloudSync(event.reason);

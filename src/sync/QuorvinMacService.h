@@ -355,8 +355,11 @@ private:
     void rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items);
     void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
     // The pull's activity entry: the journal before the apply against the journal now.
-    void appendCloudPullActivityLog(bool fullSnapshot, const std::vector<ReminderPayloadRef> &beforeItems,
-        const QList<ReminderListDirectoryPayload> &beforeLists);
+    // Comparing whole stores takes long with many reminders, so it runs away from the main thread;
+    // the user's refreshes that arrive meanwhile are logged after it, against its echo keys.
+    QCoro::Task<void> appendCloudPullActivityLog(bool fullSnapshot, std::vector<ReminderPayloadRef> beforeItems,
+        QList<ReminderListDirectoryPayload> beforeLists, quint64 epoch);
+    void flushDeferredRefreshActivity();
     QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
     void setIsDiagnosticUploading(bool value);
     QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);
@@ -417,6 +420,8 @@ private:
     QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
+    int m_cloudPullActivityPending = 0;
+    QList<ReminderRefreshEvent> m_deferredRefreshActivity;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the
     // requests of a pass.
     CancelSource m_lifetime;

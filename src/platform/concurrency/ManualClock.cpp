@@ -3,6 +3,7 @@
 #include "platform/concurrency/QueuedEvents.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quorvin {
 
@@ -53,6 +54,24 @@ void ManualClock::moveTo(std::chrono::milliseconds monotonic)
     if (monotonic > m_monotonic) {
         m_now = m_now.addMSecs((monotonic - m_monotonic).count());
         m_monotonic = monotonic;
+    }
+}
+
+QCoro::Task<void> ManualClock::runOffMainThread(std::function<void()> work)
+{
+    if (m_holdingWork) {
+        const Wakeup wakeup;
+        m_heldWork.push_back(wakeup);
+        co_await wakeup;
+    }
+    work();
+}
+
+void ManualClock::releaseOffMainThreadWork()
+{
+    m_holdingWork = false;
+    for (auto &wakeup : std::exchange(m_heldWork, {})) {
+        wakeup.fire();
     }
 }
 

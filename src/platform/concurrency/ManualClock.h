@@ -41,6 +41,13 @@ public:
     static void drainEvents();
 
     int pendingSleepers() const;
+
+    // Work sent away from the main thread runs in place, at once; while held, it waits until
+    // released, as slow work on another thread would, while virtual time goes on.
+    QCoro::Task<void> runOffMainThread(std::function<void()> work) override;
+    void holdOffMainThreadWork() { m_holdingWork = true; }
+    void releaseOffMainThreadWork();
+    int heldOffMainThreadWork() const { return int(m_heldWork.size()); }
     std::optional<QDateTime> nextDeadline() const;
 
 private:
@@ -56,6 +63,8 @@ private:
     std::chrono::milliseconds m_monotonic {0};
     quint64 m_nextOrder = 0;
     std::vector<Sleeper> m_sleepers;
+    bool m_holdingWork = false;
+    std::vector<Wakeup> m_heldWork;
 };
 
 // Drives `task` to completion on the virtual clock (at most `limit` of virtual time) and returns

@@ -51,6 +51,32 @@ TEST(ActivityE2e, EveryChangeIsLoggedOnceBySideThatMadeIt)
             u"同步: 已同步最新变化：更新任务 1 项 | 更新任务「Rye bread」：标题: Bread -> Rye bread"_s}));
 }
 
+// A pull's comparison of the whole store runs away from the main thread; a user's edit made
+// meanwhile is logged after the pull's entry, in the order the two happened.
+TEST(ActivityE2e, AnEditMadeWhileAPullIsComparedIsLoggedAfterIt)
+{
+    SyncE2eHarness h;
+    const QString milk = h.localReminder({.title = u"Milk"_s});
+    h.localReminder({.title = u"Bread"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const qsizetype start = h.service->activityLog().activityLogs().size();
+
+    h.clock.holdOffMainThreadWork();
+    h.phone->setTitle(h.phone->findByTitle(u"Bread"_s), u"Rye bread"_s);
+    h.service->scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
+    h.editLocal(milk, [](Reminder &r) { r.title = u"Soy milk"_s; });
+    h.clock.advance(5s);
+    EXPECT_EQ(entriesSince(h, start), QStringList {});
+
+    h.clock.releaseOffMainThreadWork();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(entriesSince(h, start),
+        (QStringList {u"同步: 已同步最新变化：更新任务 1 项 | 更新任务「Rye bread」：标题: Bread -> Rye bread"_s,
+            u"用户操作: 更新任务「Soy milk」 | 更新任务「Soy milk」：标题: Milk -> Soy milk"_s}));
+}
+
 // The engine marks the completions it is about to write before it writes them, with id-free keys
 // for both the advance and the completion, so that the completion the store then reports on
 // whichever local reminder is not taken for the user's: the recurring completions, and every
