@@ -9,6 +9,7 @@
 #include "activity/ActivityLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 
@@ -31,13 +32,7 @@ QCoro::Task<void> CloudAccount::updateCurrentCloudDeviceContext(QString trigger)
     device.platform = AccountText::platform;
 
     QPointer<CloudAccount> self(this);
-    std::optional<CloudDeviceSessionPayload> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).updateCurrentDevice(device);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).updateCurrentDevice(device));
     if (!self || currentToken() != token) {
         co_return;
     }
@@ -69,13 +64,7 @@ QCoro::Task<void> CloudAccount::refreshCloudDevices(QString trigger, bool update
     }
     setIsCloudDevicesRefreshing(true);
     QPointer<CloudAccount> self(this);
-    std::optional<CloudDevicesResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).devices();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).devices());
     if (!self) {
         co_return;
     }

@@ -8,6 +8,7 @@
 #include "activity/ActivityLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/core/UnicodeText.h"
@@ -133,13 +134,7 @@ QCoro::Task<void> CloudAccount::refreshCloudProfile(QString trigger, bool update
     }
     setIsCloudProfileRefreshing(true);
     QPointer<CloudAccount> self(this);
-    std::optional<CloudUserProfileResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).profile();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).profile());
     if (!self) {
         co_return;
     }
@@ -202,13 +197,7 @@ QCoro::Task<void> CloudAccount::runCloudProfileUpdate(
     CloudUserProfileUpdateRequest update;
     update.nickname = nickname;
     update.avatar_url = avatarURL;
-    std::optional<CloudUserProfileResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).updateProfile(update);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).updateProfile(update));
     if (!self) {
         co_return;
     }
@@ -268,13 +257,7 @@ QCoro::Task<void> CloudAccount::runCloudAvatarUpload(
     QString baseURL, QString token, QString contentType, QString dataBase64)
 {
     QPointer<CloudAccount> self(this);
-    std::optional<CloudUserProfileResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).uploadCloudAvatar(contentType, dataBase64);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).uploadCloudAvatar(contentType, dataBase64));
     if (!self) {
         co_return;
     }
@@ -422,13 +405,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneLink(
     QString baseURL, QString token, QString phone, QString challengeID, QString code)
 {
     QPointer<CloudAccount> self(this);
-    std::optional<CloudIdentityLinkResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, token).linkWithPhoneCode(phone, challengeID, code);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, token).linkWithPhoneCode(phone, challengeID, code));
     if (!self) {
         co_return;
     }

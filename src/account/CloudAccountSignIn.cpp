@@ -10,6 +10,7 @@
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "model/SyncError.h"
+#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
@@ -151,13 +152,7 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
 QCoro::Task<void> CloudAccount::runCloudPhoneCodeRequest(QString baseURL, QString phone)
 {
     QPointer<CloudAccount> self(this);
-    std::optional<CloudPhoneCodeRequestResponse> answer;
-    std::exception_ptr failure;
-    try {
-        answer = co_await makeClient(baseURL, QString()).requestPhoneLoginCode(phone);
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [answer, failure] = co_await captured(makeClient(baseURL, QString()).requestPhoneLoginCode(phone));
     if (!self) {
         co_return;
     }
@@ -277,15 +272,10 @@ void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QStr
 QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString phone, QString password)
 {
     QPointer<CloudAccount> self(this);
-    std::optional<CloudPhoneLoginResponse> response;
-    std::exception_ptr failure;
-    try {
-        response = co_await makeClient(baseURL, QString())
-                       .loginWithPassword(phone, password, AccountText::clientKind, std::nullopt, deviceLabel(),
-                           AccountText::platform, CloudSyncClient::defaultAppVersion());
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [response, failure]
+        = co_await captured(makeClient(baseURL, QString())
+                                .loginWithPassword(phone, password, AccountText::clientKind, std::nullopt,
+                                    deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion()));
     if (!self) {
         co_return;
     }
@@ -317,15 +307,10 @@ QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse 
         co_return;
     }
 
-    std::optional<CloudSessionExchangeResponse> exchange;
-    std::exception_ptr failure;
-    try {
-        exchange = co_await makeClient(baseURL, loginToken)
-                       .exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(response.user_id), deviceLabel(),
-                           AccountText::platform, CloudSyncClient::defaultAppVersion());
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [exchange, failure]
+        = co_await captured(makeClient(baseURL, loginToken)
+                                .exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(response.user_id),
+                                    deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion()));
     if (!self) {
         co_return;
     }
@@ -375,13 +360,7 @@ QCoro::Task<void> CloudAccount::refreshCloudSession(QString trigger)
         co_return;
     }
     QPointer<CloudAccount> self(this);
-    std::optional<CloudAuthSessionResponse> response;
-    std::exception_ptr failure;
-    try {
-        response = co_await makeClient(baseURL, token).currentSession();
-    } catch (...) {
-        failure = std::current_exception();
-    }
+    auto [response, failure] = co_await captured(makeClient(baseURL, token).currentSession());
     if (!self || currentToken() != token) {
         co_return;
     }
