@@ -35,12 +35,7 @@ void QuorvinUpdateUserDriver::showUpdateFound(const AppcastItem &item)
 {
     auto *alert = makeAlert(QMessageBox::Information, AppText::updateAnnouncementMessage,
         QuorvinWindowUpdateAnnouncer::informativeText(item.displayVersionString));
-    auto *now = alert->addButton(AppText::updateNow, QMessageBox::AcceptRole);
-    auto *later = alert->addButton(AppText::updateLater, QMessageBox::RejectRole);
-    now->setObjectName(QStringLiteral("updateNow"));
-    later->setObjectName(QStringLiteral("updateLater"));
-    alert->setDefaultButton(now);
-    alert->setEscapeButton(later);
+    auto *now = QuorvinWindowUpdateAnnouncer::addUpdateChoice(*alert);
     QObject::connect(alert, &QMessageBox::buttonClicked, alert,
         [now, page = item.downloadPage(), open = m_openUrl](QAbstractButton *button) {
             if (button == now && page.isValid()) {

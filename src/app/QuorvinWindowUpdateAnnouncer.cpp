@@ -60,6 +60,17 @@ QString QuorvinWindowUpdateAnnouncer::informativeText(const QString &version)
     return AppText::updateAnnouncementInformativePrefix + version + AppText::updateAnnouncementInformativeSuffix;
 }
 
+QAbstractButton *QuorvinWindowUpdateAnnouncer::addUpdateChoice(QMessageBox &alert)
+{
+    auto *now = alert.addButton(AppText::updateNow, QMessageBox::AcceptRole);
+    auto *later = alert.addButton(AppText::updateLater, QMessageBox::RejectRole);
+    now->setObjectName(QStringLiteral("updateNow"));
+    later->setObjectName(QStringLiteral("updateLater"));
+    alert.setDefaultButton(now);
+    alert.setEscapeButton(later);
+    return now;
+}
+
 void QuorvinWindowUpdateAnnouncer::announce(const QuorvinAvailableUpdate &update, std::function<void()> updateNow)
 {
     if (!m_window) {
@@ -72,12 +83,7 @@ void QuorvinWindowUpdateAnnouncer::announce(const QuorvinAvailableUpdate &update
     alert->setIcon(QMessageBox::Information);
     alert->setText(AppText::updateAnnouncementMessage);
     alert->setInformativeText(informativeText(update.version));
-    auto *now = alert->addButton(AppText::updateNow, QMessageBox::AcceptRole);
-    auto *later = alert->addButton(AppText::updateLater, QMessageBox::RejectRole);
-    now->setObjectName(QStringLiteral("updateNow"));
-    later->setObjectName(QStringLiteral("updateLater"));
-    alert->setDefaultButton(now);
-    alert->setEscapeButton(later);
+    auto *now = addUpdateChoice(*alert);
     connect(alert, &QMessageBox::buttonClicked, this, [now, updateNow = std::move(updateNow)](QAbstractButton *button) {
         if (button == now && updateNow) {
             updateNow();

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+class QAbstractButton;
+class QMessageBox;
 class QWidget;
 
 namespace quorvin {
@@ -25,6 +27,10 @@ public:
 
     // The informative text of the announcement for `version`.
     static QString informativeText(const QString &version);
+    // The announcement's two answers, "update now" the default and "later" on Escape, as the
+    // window's announcement and an update check started by the user both offer them. Returns the
+    // "update now" button.
+    static QAbstractButton *addUpdateChoice(QMessageBox &alert);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
