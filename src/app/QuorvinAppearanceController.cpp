@@ -20,6 +20,19 @@ QuorvinAppearanceController::QuorvinAppearanceController(
 {
     connect(&m_system, &SystemAppearance::colorSchemeChanged, this,
         &QuorvinAppearanceController::handleSystemAppearanceChange);
+    // The desktop's answer at start-up: the look it should have had from the start, nothing the
+    // user changed, so no revision and no write of the settings.
+    connect(&m_system, &SystemAppearance::colorSchemeRead, this, [this] {
+        if (!followsFixedMode()) {
+            apply(QuorvinAppearanceModes::rawValue(QuorvinAppearanceMode::System));
+        }
+    });
+}
+
+bool QuorvinAppearanceController::followsFixedMode() const
+{
+    const QString mode = m_defaults.string(AppText::appearanceModeKey).value_or(QString());
+    return mode == QStringLiteral("light") || mode == QStringLiteral("dark");
 }
 
 ColorScheme QuorvinAppearanceController::currentSystemAppearance() const
@@ -44,8 +57,7 @@ void QuorvinAppearanceController::apply(const QString &mode)
 
 void QuorvinAppearanceController::handleSystemAppearanceChange()
 {
-    const QString mode = m_defaults.string(AppText::appearanceModeKey).value_or(QString());
-    if (mode == QStringLiteral("light") || mode == QStringLiteral("dark")) {
+    if (followsFixedMode()) {
         return;
     }
     m_defaults.setInteger(

@@ -16,7 +16,7 @@ class UserDefaults;
 class QuorvinAppearanceController : public QObject {
     Q_OBJECT
 public:
-    // Follows `system`'s changes from the start.
+    // Follows `system`'s changes from the start; its first reading only applies the look.
     QuorvinAppearanceController(UserDefaults &defaults, SystemAppearance &system, QObject *parent = nullptr);
 
     ColorScheme currentSystemAppearance() const;
@@ -35,6 +35,8 @@ Q_SIGNALS:
     void applied(quorvin::ColorScheme scheme);
 
 private:
+    bool followsFixedMode() const;
+
     UserDefaults &m_defaults;
     SystemAppearance &m_system;
     ColorScheme m_applied = ColorScheme::Light;

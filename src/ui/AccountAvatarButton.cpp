@@ -114,8 +114,7 @@ void AccountAvatarButton::paintEvent(QPaintEvent *)
     QPainterPath clip;
     clip.addEllipse(circle);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(
-        (m_look == Look::Toolbar ? QuorvinMacTheme::surfaceSubtle : QuorvinMacTheme::softBlue).resolve(this));
+    painter.setBrush((m_look == Look::Toolbar ? QuorvinMacTheme::surfaceSubtle : QuorvinMacTheme::softBlue).resolve());
     painter.drawEllipse(circle);
 
     const QString content = shownContent();
@@ -131,22 +130,22 @@ void AccountAvatarButton::paintEvent(QPaintEvent *)
     } else if (content == QStringLiteral("placeholder")) {
         const qreal inset = width() * 0.11;
         paintPersonSymbol(
-            painter, circle.adjusted(inset, inset, -inset, -inset), QuorvinMacTheme::systemGray.resolve(this));
+            painter, circle.adjusted(inset, inset, -inset, -inset), QuorvinMacTheme::systemGray.resolve());
     } else {
         QFont initialFont = font();
         initialFont.setPixelSize(m_look == Look::Toolbar ? 13 : 24);
         initialFont.setWeight(QFont::Bold);
         painter.setFont(initialFont);
-        painter.setPen(QuorvinMacTheme::accentBlue.resolve(this));
+        painter.setPen(QuorvinMacTheme::accentBlue.resolve());
         painter.drawText(circle, Qt::AlignCenter, m_initial);
     }
 
     if (m_look == Look::Sheet) {
         const QRectF badge(width() - badgeDiameter, height() - badgeDiameter, badgeDiameter, badgeDiameter);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QuorvinMacTheme::cardBackground.resolve(this));
+        painter.setBrush(QuorvinMacTheme::cardBackground.resolve());
         painter.drawEllipse(badge);
-        painter.setBrush(QuorvinMacTheme::accentBlue.resolve(this));
+        painter.setBrush(QuorvinMacTheme::accentBlue.resolve());
         painter.drawEllipse(badge.adjusted(2, 2, -2, -2));
         paintBadgeSymbol(painter, badge, m_saving);
     }

@@ -1,41 +1,19 @@
 #include "ui/AccountEditorChrome.h"
 
+#include "ui/QuorvinLabel.h"
 #include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinSoftTextField.h"
 #include "ui/QuorvinTextButton.h"
 #include "ui/Strings.h"
 
 #include <QBoxLayout>
-#include <QLabel>
 
 namespace quorvin::AccountEditorChrome {
-
-namespace {
-
-void colorText(QLabel *label, QuorvinDynamicColor color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color.resolve(label));
-    label->setPalette(palette);
-}
-
-QFont sized(const QWidget *widget, int pixelSize, QFont::Weight weight)
-{
-    QFont font = widget->font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    return font;
-}
-
-} // namespace
 
 Header addHeader(QBoxLayout *column, const QString &title, QWidget *parent)
 {
     auto *row = new QHBoxLayout();
-    auto *titleLabel = new QLabel(title, parent);
-    titleLabel->setFont(sized(titleLabel, 18, QFont::Bold));
-    colorText(titleLabel, QuorvinMacTheme::primaryText);
-    row->addWidget(titleLabel);
+    row->addWidget(new QuorvinLabel(title, 18, QFont::Bold, QuorvinMacTheme::primaryText, parent));
     row->addStretch(1);
     Header header;
     header.cancel = new QuorvinTextButton(UiText::editorCancel, 14, QFont::Medium, parent);
@@ -56,10 +34,7 @@ QLineEdit *addField(QBoxLayout *row, const QString &title, const QString &placeh
     auto *stack = new QVBoxLayout();
     stack->setSpacing(5);
     if (!title.isEmpty()) {
-        auto *titleLabel = new QLabel(title, parent);
-        titleLabel->setFont(sized(titleLabel, 12, QFont::Medium));
-        colorText(titleLabel, QuorvinMacTheme::secondaryText);
-        stack->addWidget(titleLabel);
+        stack->addWidget(new QuorvinLabel(title, 12, QFont::Medium, QuorvinMacTheme::secondaryText, parent));
     }
     auto *field = new QuorvinSoftTextField(parent);
     field->setObjectName(objectName);
@@ -72,19 +47,17 @@ QLineEdit *addField(QBoxLayout *row, const QString &title, const QString &placeh
     return field;
 }
 
-QLabel *makeNote(const QString &objectName, QWidget *parent)
+QuorvinLabel *makeNote(const QString &objectName, QWidget *parent)
 {
-    auto *note = new QLabel(parent);
+    auto *note = new QuorvinLabel(QString(), 12, QFont::Normal, QuorvinMacTheme::secondaryText, parent);
     note->setObjectName(objectName);
     note->setWordWrap(true);
     note->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    note->setFont(sized(note, 12, QFont::Normal));
-    colorText(note, QuorvinMacTheme::secondaryText);
     note->hide();
     return note;
 }
 
-void showNote(QLabel *note, const QString &text)
+void showNote(QuorvinLabel *note, const QString &text)
 {
     note->setText(text);
     note->setVisible(!text.isEmpty());

@@ -3,12 +3,12 @@
 #include <QString>
 
 class QBoxLayout;
-class QLabel;
 class QLineEdit;
 class QWidget;
 
 namespace quorvin {
 
+class QuorvinLabel;
 class QuorvinTextButton;
 
 // The pieces both account editors are built from: a header with the title, "取消" and the save
@@ -26,9 +26,9 @@ Header addHeader(QBoxLayout *column, const QString &title, QWidget *parent);
 QLineEdit *addField(QBoxLayout *row, const QString &title, const QString &placeholder, bool secure,
     const QString &objectName, QWidget *parent);
 // A small selectable line for hints and statuses, hidden while empty.
-QLabel *makeNote(const QString &objectName, QWidget *parent);
+QuorvinLabel *makeNote(const QString &objectName, QWidget *parent);
 // Sets the note's text and shows it only when there is one.
-void showNote(QLabel *note, const QString &text);
+void showNote(QuorvinLabel *note, const QString &text);
 // Puts `value` into the field unless it already holds it (the cursor stays where it was).
 void syncText(QLineEdit *field, const QString &value);
 

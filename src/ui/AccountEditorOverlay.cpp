@@ -26,8 +26,8 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), m_radius,
-            QuorvinMacTheme::cardBackground.resolve(this), QuorvinMacTheme::cardBorder.resolve(this));
+        QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), m_radius, QuorvinMacTheme::cardBackground.resolve(),
+            QuorvinMacTheme::cardBorder.resolve());
     }
 
 private:

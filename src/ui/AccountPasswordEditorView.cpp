@@ -4,6 +4,7 @@
 #include "ui/AccountEditorChrome.h"
 #include "ui/AccountPasswordEditorModel.h"
 #include "ui/ContentViewModel.h"
+#include "ui/QuorvinLabel.h"
 #include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinPillButton.h"
 #include "ui/QuorvinShapes.h"
@@ -41,9 +42,9 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor fill = (isChecked() ? QuorvinMacTheme::accentBlue : QuorvinMacTheme::surfaceSubtle).resolve(this);
+        const QColor fill = (isChecked() ? QuorvinMacTheme::accentBlue : QuorvinMacTheme::surfaceSubtle).resolve();
         QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), 11, fill, fill);
-        painter.setPen(isChecked() ? QColor(Qt::white) : QuorvinMacTheme::secondaryText.resolve(this));
+        painter.setPen(isChecked() ? QColor(Qt::white) : QuorvinMacTheme::secondaryText.resolve());
         painter.drawText(rect(), Qt::AlignCenter, text());
     }
 };
@@ -131,9 +132,7 @@ void AccountPasswordEditorView::render()
     AccountEditorChrome::syncText(m_password, state.cloudProfilePasswordDraft);
     AccountEditorChrome::syncText(m_confirm, state.cloudProfilePasswordConfirmDraft);
     AccountEditorChrome::showNote(m_help, m_model.profilePasswordHelpText());
-    QPalette palette = m_help->palette();
-    palette.setColor(QPalette::WindowText, m_model.profilePasswordHelpColor().resolve(m_help));
-    m_help->setPalette(palette);
+    m_help->setColor(m_model.profilePasswordHelpColor());
     AccountEditorChrome::showNote(m_hint, m_model.shownCodeHint());
     AccountEditorChrome::showNote(m_status, account.cloudProfileStatus());
 }

@@ -10,6 +10,7 @@ class QWidget;
 namespace quorvin {
 
 class AccountPasswordEditorModel;
+class QuorvinLabel;
 class QuorvinPillButton;
 class QuorvinTextButton;
 
@@ -35,9 +36,9 @@ private:
     QuorvinPillButton *m_codeButton;
     QLineEdit *m_password;
     QLineEdit *m_confirm;
-    QLabel *m_help;
-    QLabel *m_hint;
-    QLabel *m_status;
+    QuorvinLabel *m_help;
+    QuorvinLabel *m_hint;
+    QuorvinLabel *m_status;
 };
 
 } // namespace quorvin

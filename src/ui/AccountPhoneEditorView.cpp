@@ -5,6 +5,7 @@
 #include "ui/AccountPhoneEditorModel.h"
 #include "ui/AccountPopoverModel.h"
 #include "ui/ContentViewModel.h"
+#include "ui/QuorvinLabel.h"
 #include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinPillButton.h"
 #include "ui/QuorvinTextButton.h"

@@ -8,6 +8,7 @@ class QLineEdit;
 namespace quorvin {
 
 class AccountPhoneEditorModel;
+class QuorvinLabel;
 class QuorvinPillButton;
 class QuorvinTextButton;
 
@@ -26,8 +27,8 @@ private:
     QLineEdit *m_number;
     QuorvinPillButton *m_codeButton;
     QLineEdit *m_code;
-    QLabel *m_hint;
-    QLabel *m_status;
+    QuorvinLabel *m_hint;
+    QuorvinLabel *m_status;
 };
 
 } // namespace quorvin

@@ -9,8 +9,10 @@
 #include "ui/ContentViewModel.h"
 #include "ui/QtAvatarImageChooser.h"
 #include "ui/QuorvinAccountDeletionView.h"
+#include "ui/QuorvinLabel.h"
 #include "ui/QuorvinMacCard.h"
 #include "ui/QuorvinMacTheme.h"
+#include "ui/QuorvinPaletteBinding.h"
 #include "ui/QuorvinSoftTextField.h"
 #include "ui/QuorvinTextButton.h"
 #include "ui/Strings.h"
@@ -23,6 +25,7 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -37,17 +40,10 @@ constexpr int sheetMinimumHeight = 500;
 constexpr int sheetMaximumHeight = 600;
 constexpr int deviceListMaximumHeight = 260;
 
-QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight, QuorvinDynamicColor color, QWidget *parent)
+QuorvinLabel *makeLabel(
+    const QString &text, int pixelSize, QFont::Weight weight, QuorvinDynamicColor color, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    label->setFont(font);
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color.resolve(parent));
-    label->setPalette(palette);
-    return label;
+    return new QuorvinLabel(text, pixelSize, weight, color, parent);
 }
 
 QuorvinTextButton *makeButton(const QString &text, int pixelSize, QFont::Weight weight, QuorvinDynamicColor color,
@@ -59,16 +55,22 @@ QuorvinTextButton *makeButton(const QString &text, int pixelSize, QFont::Weight 
     return button;
 }
 
-QFrame *makeDivider(QWidget *parent)
-{
-    auto *line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFixedHeight(1);
-    QPalette palette = line->palette();
-    palette.setColor(QPalette::WindowText, QuorvinMacTheme::cardBorder.resolve(parent));
-    line->setPalette(palette);
-    return line;
-}
+// A hairline in the border colour.
+class Divider final : public QWidget {
+public:
+    explicit Divider(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedHeight(1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), QuorvinMacTheme::cardBorder.resolve());
+    }
+};
 
 // The round "×" at the sheet's leading edge.
 class SheetCloseButton final : public QAbstractButton {
@@ -86,10 +88,10 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setOpacity(isDown() ? 0.78 : 1.0);
-        painter.setPen(QPen(QuorvinMacTheme::cardBorder.resolve(this), 1));
-        painter.setBrush(QuorvinMacTheme::surfaceSubtle.resolve(this));
+        painter.setPen(QPen(QuorvinMacTheme::cardBorder.resolve(), 1));
+        painter.setBrush(QuorvinMacTheme::surfaceSubtle.resolve());
         painter.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-        painter.setPen(QPen(QuorvinMacTheme::secondaryText.resolve(this), 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter.setPen(QPen(QuorvinMacTheme::secondaryText.resolve(), 1.8, Qt::SolidLine, Qt::RoundCap));
         const QPointF c = QRectF(rect()).center();
         painter.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
         painter.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
@@ -112,7 +114,7 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        const QColor color = (isEnabled() ? QuorvinMacTheme::accentBlue : QuorvinMacTheme::systemGray).resolve(this);
+        const QColor color = (isEnabled() ? QuorvinMacTheme::accentBlue : QuorvinMacTheme::systemGray).resolve();
         painter.setPen(QPen(color, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         const QRectF box = QRectF(rect()).adjusted(2, 5, -2, -5);
         QPainterPath eye;
@@ -156,14 +158,11 @@ AccountSheet::AccountSheet(ContentViewModel &content, AccountAvatarImageLoader &
     setMinimumHeight(sheetMinimumHeight);
     setMaximumHeight(sheetMaximumHeight);
     resize(sheetWidth, sheetMaximumHeight);
-    QPalette page = palette();
-    page.setColor(QPalette::Window, QuorvinMacTheme::pageBackground.resolve(this));
-    setPalette(page);
-    setAutoFillBackground(true);
 
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     auto *scroll = new QScrollArea(this);
+    m_scroll = scroll;
     scroll->setObjectName(QStringLiteral("accountSheetScroll"));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -236,6 +235,8 @@ QWidget *AccountSheet::makeIdentityHeader(QWidget *parent)
     shownRow->setSpacing(8);
     m_title = makeLabel(QString(), 24, QFont::Bold, QuorvinMacTheme::primaryText, shown);
     m_title->setObjectName(QStringLiteral("accountTitleLabel"));
+    // However long the name, the pencil and the logout button stay in the sheet.
+    m_title->setElideMode(Qt::ElideRight);
     shownRow->addWidget(m_title);
     m_nicknameEdit = makeButton(QStringLiteral("✎"), 15, QFont::DemiBold, QuorvinMacTheme::accentBlue,
         QStringLiteral("nicknameEditButton"), shown);
@@ -303,7 +304,7 @@ QWidget *AccountSheet::makePersonalInfo(QWidget *parent)
     });
     phoneRow->addWidget(m_phoneEdit);
     column->addLayout(phoneRow);
-    column->addWidget(makeDivider(card));
+    column->addWidget(new Divider(card));
 
     auto *passwordRow = new QHBoxLayout();
     passwordRow->setSpacing(10);
@@ -377,8 +378,11 @@ void AccountSheet::render()
 
     // Shown and hidden with the main view's flag; each appearance starts from fresh drafts.
     if (state.showingAccountPopover && !isVisible()) {
+        // Each appearance starts at the top, wherever the last one was left.
+        m_scroll->verticalScrollBar()->setValue(0);
         open();
         m_popover.appear();
+        m_scroll->verticalScrollBar()->setValue(0);
         return;
     }
     if (!state.showingAccountPopover && isVisible()) {
@@ -389,7 +393,7 @@ void AccountSheet::render()
     m_avatarButton->setSaving(account.isCloudProfileSaving());
     m_avatarButton->setEnabled(m_popover.canChangeAvatar());
     m_nickname->setCurrentIndex(state.isProfileNicknameEditing ? 1 : 0);
-    m_title->setText(m_popover.accountToolbarTitle());
+    m_title->setTextIfChanged(m_popover.accountToolbarTitle());
     m_nicknameEdit->setEnabled(m_popover.canOpenProfileNicknameEditor());
     if (m_nicknameField->text() != state.cloudProfileNicknameDraft) {
         m_nicknameField->setText(state.cloudProfileNicknameDraft);
@@ -453,14 +457,15 @@ void AccountSheet::renderDevices()
             layout->setSpacing(12);
             auto *texts = new QVBoxLayout();
             texts->setSpacing(4);
-            auto *title = makeLabel(
+            QuorvinLabel *title = makeLabel(
                 m_popover.cloudDeviceTitle(session), 15, QFont::DemiBold, QuorvinMacTheme::primaryText, row);
             title->setObjectName(QStringLiteral("deviceTitle"));
+            title->setElideMode(Qt::ElideRight);
             texts->addWidget(title);
-            auto *subtitle = makeLabel(
+            QuorvinLabel *subtitle = makeLabel(
                 CloudDeviceTexts::cloudDeviceSubtitle(session), 13, QFont::Medium, QuorvinMacTheme::secondaryText, row);
             subtitle->setObjectName(QStringLiteral("deviceSubtitle"));
-            subtitle->setTextInteractionFlags(Qt::TextSelectableByMouse);
+            subtitle->setElideMode(Qt::ElideRight);
             texts->addWidget(subtitle);
             layout->addLayout(texts, 1);
             DeviceRow entry {session, nullptr};
@@ -484,7 +489,7 @@ void AccountSheet::renderDevices()
                 auto *divider = new QWidget(m_deviceList);
                 auto *dividerLayout = new QVBoxLayout(divider);
                 dividerLayout->setContentsMargins(0, 8, 0, 8);
-                dividerLayout->addWidget(makeDivider(divider));
+                dividerLayout->addWidget(new Divider(divider));
                 m_deviceRows->addWidget(divider);
                 divider->show();
             }
@@ -518,13 +523,16 @@ void AccountSheet::renderRemovalConfirmation()
     if (m_removalConfirmation || !isVisible()) {
         return;
     }
-    auto *box = new QMessageBox(QMessageBox::Warning, UiText::deviceRemovalTitle,
-        m_popover.cloudDeviceRemovalConfirmationMessage(), QMessageBox::NoButton, this);
+    // The question stands in the dialog itself: a window title may not be shown at all.
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, UiText::deviceRemovalTitle, UiText::deviceRemovalTitle, QMessageBox::NoButton, this);
+    box->setInformativeText(m_popover.cloudDeviceRemovalConfirmationMessage());
     box->setObjectName(QStringLiteral("deviceRemovalConfirmation"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);
     QPushButton *remove = box->addButton(UiText::deviceRemove, QMessageBox::DestructiveRole);
     remove->setObjectName(QStringLiteral("deviceRemovalConfirmButton"));
+    QuorvinPaletteBinding::markDestructive(remove);
     QPushButton *cancel = box->addButton(UiText::deviceRemovalCancel, QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("deviceRemovalCancelButton"));
     box->setDefaultButton(cancel);
@@ -573,6 +581,12 @@ void AccountSheet::placeOverlays()
             overlay->setGeometry(rect());
         }
     }
+}
+
+void AccountSheet::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), QuorvinMacTheme::pageBackground.resolve());
 }
 
 void AccountSheet::resizeEvent(QResizeEvent *event)

@@ -15,6 +15,7 @@
 class QAbstractButton;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QStackedWidget;
 class QVBoxLayout;
 
@@ -25,6 +26,7 @@ class AccountAvatarImageLoader;
 class AccountPasswordEditorView;
 class AccountPhoneEditorView;
 class AvatarImageChooser;
+class QuorvinLabel;
 class QuorvinTextButton;
 
 // The account sheet, window-modal over the main window: the identity header (avatar, nickname,
@@ -53,6 +55,7 @@ public Q_SLOTS:
     void reject() override;
 
 protected:
+    void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -76,7 +79,8 @@ private:
 
     AccountAvatarButton *m_avatarButton = nullptr;
     QStackedWidget *m_nickname = nullptr;
-    QLabel *m_title = nullptr;
+    QScrollArea *m_scroll = nullptr;
+    QuorvinLabel *m_title = nullptr;
     QuorvinTextButton *m_nicknameEdit = nullptr;
     QLineEdit *m_nicknameField = nullptr;
     QuorvinTextButton *m_nicknameSave = nullptr;

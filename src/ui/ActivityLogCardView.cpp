@@ -50,9 +50,9 @@ protected:
     {
         QPainter painter(this);
         painter.setOpacity(QuorvinPillButtonStyle::opacity(isEnabled(), isDown()));
-        QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), QuorvinPillButtonStyle::radius,
-            m_style.fill.resolve(this), m_style.border.resolve(this));
-        const QColor ink = m_style.foreground.resolve(this);
+        QuorvinShapes::paintRoundedPanel(
+            painter, QRectF(rect()), QuorvinPillButtonStyle::radius, m_style.fill.resolve(), m_style.border.resolve());
+        const QColor ink = m_style.foreground.resolve();
         const qreal textWidth = QFontMetricsF(font()).horizontalAdvance(text());
         const qreal left = (width() - (symbolSize + spacing + textWidth)) / 2.0;
         QuorvinSymbols::paint(painter, QuorvinSymbol::Trash,

@@ -37,8 +37,8 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath capsule;
         capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        painter.fillPath(capsule, m_badge.background.resolve(this));
-        painter.setPen(m_badge.foreground.resolve(this));
+        painter.fillPath(capsule, m_badge.background.resolve());
+        painter.setPen(m_badge.foreground.resolve());
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_badge.title);
     }
 
@@ -96,8 +96,8 @@ ActivityLogRowView::ActivityLogRowView(ActivityLogRowModel model, QWidget *paren
 void ActivityLogRowView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), 12, QuorvinMacTheme::cardBackground.resolve(this),
-        QuorvinMacTheme::cardBorder.resolve(this));
+    QuorvinShapes::paintRoundedPanel(
+        painter, QRectF(rect()), 12, QuorvinMacTheme::cardBackground.resolve(), QuorvinMacTheme::cardBorder.resolve());
 }
 
 } // namespace quorvin

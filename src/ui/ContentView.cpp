@@ -35,8 +35,8 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QuorvinMacTheme::cardBackground.resolve(this));
-        painter.fillRect(QRect(0, height() - 1, width(), 1), QuorvinMacTheme::cardBorder.resolve(this));
+        painter.fillRect(rect(), QuorvinMacTheme::cardBackground.resolve());
+        painter.fillRect(QRect(0, height() - 1, width(), 1), QuorvinMacTheme::cardBorder.resolve());
     }
 };
 
@@ -186,7 +186,7 @@ void ContentView::paintEvent(QPaintEvent *)
     // Signed out the window is see-through around the login card.
     if (m_shownLoggedIn) {
         QPainter painter(this);
-        painter.fillRect(rect(), QuorvinMacTheme::pageBackground.resolve(this));
+        painter.fillRect(rect(), QuorvinMacTheme::pageBackground.resolve());
     }
 }
 

@@ -3,6 +3,7 @@
 #include "app/Strings.h"
 #include "ui/ContentViewModel.h"
 #include "ui/QuorvinAboutSheetView.h"
+#include "ui/QuorvinPaletteBinding.h"
 #include "ui/Strings.h"
 
 #include <QMessageBox>
@@ -63,6 +64,7 @@ void MainWindowDialogs::render()
         box->setIcon(QMessageBox::Warning);
         auto *rebuild = box->addButton(UiText::rebuildCloudConfirm, QMessageBox::DestructiveRole);
         rebuild->setObjectName(QStringLiteral("rebuildCloudConfirm"));
+        QuorvinPaletteBinding::markDestructive(rebuild);
         auto *cancel = box->addButton(UiText::dialogCancel, QMessageBox::RejectRole);
         cancel->setObjectName(QStringLiteral("rebuildCloudCancel"));
         box->setDefaultButton(static_cast<QPushButton *>(cancel));
@@ -162,6 +164,7 @@ void MainWindowDialogs::openCleanupResult()
     if (const auto title = m_model.cleanupDeleteButtonTitle()) {
         remove = box->addButton(*title, QMessageBox::DestructiveRole);
         remove->setObjectName(QStringLiteral("cleanupDelete"));
+        QuorvinPaletteBinding::markDestructive(remove);
     }
     auto *dismiss = box->addButton(m_model.cleanupDismissButtonTitle(), QMessageBox::RejectRole);
     dismiss->setObjectName(QStringLiteral("cleanupDismiss"));

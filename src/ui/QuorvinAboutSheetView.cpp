@@ -32,7 +32,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath shape;
         shape.addRoundedRect(QRectF(rect()), 10, 10);
-        painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve(this));
+        painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve());
     }
 };
 
@@ -49,7 +49,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.fillRect(rect(), QuorvinMacTheme::cardBorder.resolve(this));
+        painter.fillRect(rect(), QuorvinMacTheme::cardBorder.resolve());
     }
 };
 
@@ -153,7 +153,7 @@ QString QuorvinAboutSheetView::versionText(const QString &shortVersion, const QS
 void QuorvinAboutSheetView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), QuorvinMacTheme::cardBackground.resolve(this));
+    painter.fillRect(rect(), QuorvinMacTheme::cardBackground.resolve());
 }
 
 } // namespace quorvin

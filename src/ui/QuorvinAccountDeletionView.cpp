@@ -1,6 +1,7 @@
 #include "ui/QuorvinAccountDeletionView.h"
 
 #include "ui/AccountEditorChrome.h"
+#include "ui/QuorvinPaletteBinding.h"
 #include "ui/Strings.h"
 
 #include <QHBoxLayout>
@@ -79,7 +80,7 @@ QuorvinAccountDeletionView::QuorvinAccountDeletionView(
     m_confirm->setObjectName(QStringLiteral("deletionConfirmButton"));
     m_confirm->setAutoDefault(false);
     // The destructive choice in the danger colour, as the platform marks it.
-    m_confirm->setStyleSheet(QStringLiteral("QPushButton:enabled { color: #FF3B30; }"));
+    QuorvinPaletteBinding::markDestructive(m_confirm);
     buttons->addWidget(m_confirm);
     content()->addLayout(buttons);
 

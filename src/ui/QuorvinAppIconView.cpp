@@ -38,11 +38,11 @@ void QuorvinAppIconView::paintEvent(QPaintEvent *)
         painter.drawPixmap(QRectF(offset, offset, scaled, scaled), icon, QRectF(icon.rect()));
         return;
     }
-    painter.fillRect(square, QuorvinMacTheme::softBlue.resolve(this));
+    painter.fillRect(square, QuorvinMacTheme::softBlue.resolve());
     // An application tile with a badge dot, 52 % of the size, centred.
     const qreal glyph = m_size * 0.52;
     const QRectF tile((m_size - glyph) / 2, (m_size - glyph) / 2, glyph, glyph);
-    const QColor accent = QuorvinMacTheme::accentBlue.resolve(this);
+    const QColor accent = QuorvinMacTheme::accentBlue.resolve();
     painter.setPen(QPen(accent, std::max<qreal>(1.0, glyph * 0.09)));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(tile.adjusted(0, glyph * 0.12, -glyph * 0.12, 0), glyph * 0.2, glyph * 0.2);

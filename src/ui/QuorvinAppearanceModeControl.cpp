@@ -39,9 +39,9 @@ protected:
         if (selected) {
             QPainterPath capsule;
             capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-            painter.fillPath(capsule, QuorvinMacTheme::accentBlue.resolve(this));
+            painter.fillPath(capsule, QuorvinMacTheme::accentBlue.resolve());
         }
-        const QColor ink = selected ? QColor(Qt::white) : QuorvinMacTheme::secondaryText.resolve(this);
+        const QColor ink = selected ? QColor(Qt::white) : QuorvinMacTheme::secondaryText.resolve();
         const QPointF centre = QRectF(rect()).center();
         switch (m_mode) {
         case QuorvinAppearanceMode::Light: {
@@ -136,8 +136,8 @@ void QuorvinAppearanceModeControl::paintEvent(QPaintEvent *)
     const qreal radius = capsule.height() / 2;
     QPainterPath shape;
     shape.addRoundedRect(capsule, radius, radius);
-    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve(this));
-    painter.setPen(QPen(QuorvinMacTheme::cardBorder.resolve(this), 1));
+    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve());
+    painter.setPen(QPen(QuorvinMacTheme::cardBorder.resolve(), 1));
     painter.drawPath(shape);
 }
 

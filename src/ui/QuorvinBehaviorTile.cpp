@@ -26,7 +26,7 @@ void QuorvinBehaviorTile::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 10, 10);
-    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve(this));
+    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve());
 }
 
 } // namespace quorvin

@@ -29,9 +29,9 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(QuorvinMacTheme::softBlue.resolve(this));
+        painter.setBrush(QuorvinMacTheme::softBlue.resolve());
         painter.drawEllipse(QRectF(rect()));
-        QuorvinSymbols::paint(painter, m_symbol, QRectF(7, 7, 14, 14), QuorvinMacTheme::accentBlue.resolve(this), 1.3);
+        QuorvinSymbols::paint(painter, m_symbol, QRectF(7, 7, 14, 14), QuorvinMacTheme::accentBlue.resolve(), 1.3);
     }
 
 private:

@@ -22,7 +22,7 @@ void QuorvinCloseButton::paintEvent(QPaintEvent *)
         painter.setOpacity(0.78);
     }
     painter.setPen(Qt::NoPen);
-    painter.setBrush(QuorvinMacTheme::danger.resolve(this));
+    painter.setBrush(QuorvinMacTheme::danger.resolve());
     painter.drawEllipse(QRectF(0, 0, 22, 22));
     QColor cross(Qt::white);
     cross.setAlphaF(0.9F);

@@ -18,8 +18,8 @@ QuorvinControlPanelCard::QuorvinControlPanelCard(int height, QWidget *parent)
 void QuorvinControlPanelCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), radius, QuorvinMacTheme::cardBackground.resolve(this),
-        QuorvinMacTheme::cardBorder.resolve(this));
+    QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), radius, QuorvinMacTheme::cardBackground.resolve(),
+        QuorvinMacTheme::cardBorder.resolve());
 }
 
 } // namespace quorvin

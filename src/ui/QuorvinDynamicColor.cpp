@@ -2,7 +2,8 @@
 
 #include "platform/shell/FusionPalette.h"
 
-#include <QWidget>
+#include <QEvent>
+#include <QGuiApplication>
 
 namespace quorvin {
 
@@ -15,9 +16,26 @@ QColor QuorvinDynamicColor::resolve(ColorScheme scheme) const
     return color;
 }
 
-QColor QuorvinDynamicColor::resolve(const QWidget *widget) const
+QColor QuorvinDynamicColor::resolve() const
 {
-    return resolve(widget ? FusionPalette::schemeOf(widget->palette()) : ColorScheme::Light);
+    return resolve(applicationScheme());
+}
+
+ColorScheme QuorvinDynamicColor::applicationScheme()
+{
+    return qGuiApp ? FusionPalette::schemeOf(QGuiApplication::palette()) : ColorScheme::Light;
+}
+
+bool QuorvinDynamicColor::isAppearanceChange(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::ApplicationPaletteChange:
+    case QEvent::PaletteChange:
+    case QEvent::StyleChange:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace quorvin

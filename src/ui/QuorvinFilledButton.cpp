@@ -36,7 +36,7 @@ void QuorvinFilledButton::paintEvent(QPaintEvent *)
     painter.setOpacity(isEnabled() ? 1.0 : 0.48);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-    painter.fillPath(shape, m_fill.resolve(this));
+    painter.fillPath(shape, m_fill.resolve());
     if (hasFocus()) {
         painter.setPen(QPen(QColor(255, 255, 255, 150), 2));
         painter.drawPath(shape);

@@ -4,6 +4,7 @@
 #include "ui/QuorvinAppIconView.h"
 #include "ui/QuorvinCloseButton.h"
 #include "ui/QuorvinFilledButton.h"
+#include "ui/QuorvinLabel.h"
 #include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinTextButton.h"
 #include "ui/QuorvinUnderlinedField.h"
@@ -25,26 +26,6 @@ namespace {
 
 using LoginField = QuorvinLoginViewModel::LoginField;
 using LoginMode = QuorvinLoginViewModel::LoginMode;
-
-QLabel *makeLabel(const QString &text, int pixelSize, QFont::Weight weight, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    QFont font = label->font();
-    font.setPixelSize(pixelSize);
-    font.setWeight(weight);
-    label->setFont(font);
-    return label;
-}
-
-void setTextColor(QWidget *widget, const QColor &color)
-{
-    QPalette palette = widget->palette();
-    if (palette.color(QPalette::WindowText) != color) {
-        palette.setColor(QPalette::WindowText, color);
-        palette.setColor(QPalette::Text, color);
-        widget->setPalette(palette);
-    }
-}
 
 QString linkHtml(const QUrl &url, const QString &text, const QColor &color)
 {
@@ -107,7 +88,7 @@ QWidget *QuorvinLoginView::makeHero()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(14);
     column->addWidget(new QuorvinAppIconView(64, 16, hero), 0, Qt::AlignHCenter);
-    m_welcome = makeLabel(UiText::loginWelcome, 22, QFont::Bold, hero);
+    m_welcome = new QuorvinLabel(UiText::loginWelcome, 22, QFont::Bold, QuorvinMacTheme::primaryText, hero);
     m_welcome->setAlignment(Qt::AlignCenter);
     m_welcome->setWordWrap(true);
     column->addWidget(m_welcome);
@@ -143,7 +124,8 @@ QWidget *QuorvinLoginView::makeForm()
     modeRow->setFixedHeight(22);
     auto *modeLayout = new QHBoxLayout(modeRow);
     modeLayout->setContentsMargins(0, 0, 0, 0);
-    m_registerHint = makeLabel(UiText::loginRegisterHint, 11, QFont::Normal, modeRow);
+    m_registerHint
+        = new QuorvinLabel(UiText::loginRegisterHint, 11, QFont::Normal, QuorvinMacTheme::secondaryText, modeRow);
     modeLayout->addWidget(m_registerHint);
     modeLayout->addStretch(1);
     m_modeSwitch = new QuorvinTextButton(UiText::loginUseCode, 13, QFont::Medium, modeRow);
@@ -163,12 +145,11 @@ QWidget *QuorvinLoginView::makeForm()
     m_consent->setAccessibleName(UiText::loginConsentAccessibility);
     consentLayout->addWidget(m_consent);
     const auto addText = [&](const QString &text) {
-        auto *label = makeLabel(text, 11, QFont::Normal, consentRow);
-        m_consentTexts.append(label);
+        auto *label = new QuorvinLabel(text, 11, QFont::Normal, QuorvinMacTheme::secondaryText, consentRow);
         consentLayout->addWidget(label);
     };
     const auto addLink = [&](const QString &name) {
-        auto *link = makeLabel(QString(), 11, QFont::Normal, consentRow);
+        auto *link = new QuorvinLabel(QString(), 11, QFont::Normal, QuorvinMacTheme::accentBlue, consentRow);
         link->setObjectName(name);
         link->setTextFormat(Qt::RichText);
         link->setOpenExternalLinks(true);
@@ -187,7 +168,7 @@ QWidget *QuorvinLoginView::makeForm()
     m_submit->setObjectName(QStringLiteral("loginSubmit"));
     column->addWidget(m_submit);
 
-    m_status = makeLabel(QString(), 11, QFont::Normal, form);
+    m_status = new QuorvinLabel(QString(), 11, QFont::Normal, QuorvinMacTheme::secondaryText, form);
     m_status->setObjectName(QStringLiteral("loginStatus"));
     m_status->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     m_status->setWordWrap(true);
@@ -292,45 +273,37 @@ void QuorvinLoginView::render()
     const auto tone = m_model.statusTone() == QuorvinLoginViewModel::StatusTone::Danger
         ? QuorvinMacTheme::danger
         : QuorvinMacTheme::secondaryText;
-    setTextColor(m_status, tone.resolve(this));
+    m_status->setColor(tone);
     update();
 }
 
 void QuorvinLoginView::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) {
+    if (QuorvinDynamicColor::isAppearanceChange(event)) {
         applyTheme();
     }
 }
 
 void QuorvinLoginView::applyTheme()
 {
-    setTextColor(m_welcome, QuorvinMacTheme::primaryText.resolve(this));
-    setTextColor(m_registerHint, QuorvinMacTheme::secondaryText.resolve(this));
-    for (auto *label : std::as_const(m_consentTexts)) {
-        setTextColor(label, QuorvinMacTheme::secondaryText.resolve(this));
-    }
-    const QColor link = QuorvinMacTheme::accentBlue.resolve(this);
+    const QColor link = QuorvinMacTheme::accentBlue.resolve();
     m_consentLinks[0]->setText(linkHtml(QuorvinLoginViewModel::userAgreementURL(), UiText::loginUserAgreement, link));
     m_consentLinks[1]->setText(linkHtml(QuorvinLoginViewModel::privacyPolicyURL(), UiText::loginPrivacyPolicy, link));
     QuorvinDynamicColor divider = QuorvinMacTheme::cardBorder;
     divider.opacity = 0.8;
     QPalette dividerPalette = m_divider->palette();
-    if (dividerPalette.color(QPalette::Window) != divider.resolve(this)) {
-        dividerPalette.setColor(QPalette::Window, divider.resolve(this));
+    if (dividerPalette.color(QPalette::Window) != divider.resolve()) {
+        dividerPalette.setColor(QPalette::Window, divider.resolve());
         m_divider->setPalette(dividerPalette);
     }
     // The stock box, drawn in the card's colours so it stands out in both looks.
     QPalette box = m_consent->palette();
-    box.setColor(QPalette::Base, QuorvinMacTheme::cardBackground.resolve(this));
-    box.setColor(QPalette::Window, QuorvinMacTheme::systemGray.resolve(this));
-    box.setColor(QPalette::Text, QuorvinMacTheme::primaryText.resolve(this));
+    box.setColor(QPalette::Base, QuorvinMacTheme::cardBackground.resolve());
+    box.setColor(QPalette::Window, QuorvinMacTheme::systemGray.resolve());
+    box.setColor(QPalette::Text, QuorvinMacTheme::primaryText.resolve());
     if (box != m_consent->palette()) {
         m_consent->setPalette(box);
-    }
-    if (m_status) {
-        render();
     }
 }
 
@@ -340,7 +313,7 @@ void QuorvinLoginView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath card;
     card.addRoundedRect(QRectF(rect()), 24, 24);
-    painter.fillPath(card, QuorvinMacTheme::cardBackground.resolve(this));
+    painter.fillPath(card, QuorvinMacTheme::cardBackground.resolve());
 }
 
 } // namespace quorvin

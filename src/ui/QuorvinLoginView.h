@@ -15,6 +15,7 @@ namespace quorvin {
 class CloudAccount;
 class QuorvinTextButton;
 class QuorvinFilledButton;
+class QuorvinLabel;
 class QuorvinUnderlinedField;
 
 // Everything the user sees while signed out: a rounded card with the welcome on the left and the
@@ -47,19 +48,18 @@ private:
     bool m_appeared = false;
 
     QWidget *m_close = nullptr;
-    QLabel *m_welcome = nullptr;
+    QuorvinLabel *m_welcome = nullptr;
     QWidget *m_divider = nullptr;
     QuorvinUnderlinedField *m_phoneField = nullptr;
     QuorvinUnderlinedField *m_passwordField = nullptr;
     QuorvinUnderlinedField *m_codeField = nullptr;
     QuorvinTextButton *m_requestCode = nullptr;
-    QLabel *m_registerHint = nullptr;
+    QuorvinLabel *m_registerHint = nullptr;
     QuorvinTextButton *m_modeSwitch = nullptr;
     QCheckBox *m_consent = nullptr;
-    QList<QLabel *> m_consentTexts;
     QList<QLabel *> m_consentLinks;
     QuorvinFilledButton *m_submit = nullptr;
-    QLabel *m_status = nullptr;
+    QuorvinLabel *m_status = nullptr;
 };
 
 } // namespace quorvin

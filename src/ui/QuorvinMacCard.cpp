@@ -20,8 +20,8 @@ QuorvinMacCard::QuorvinMacCard(qreal padding, qreal radius, QWidget *parent)
 void QuorvinMacCard::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), m_radius, QuorvinMacTheme::cardBackground.resolve(this),
-        QuorvinMacTheme::cardBorder.resolve(this));
+    QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), m_radius, QuorvinMacTheme::cardBackground.resolve(),
+        QuorvinMacTheme::cardBorder.resolve());
 }
 
 } // namespace quorvin

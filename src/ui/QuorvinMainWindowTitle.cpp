@@ -46,7 +46,7 @@ QWidget *QuorvinMainWindowTitle::updateButton() const
 void QuorvinMainWindowTitle::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) {
+    if (QuorvinDynamicColor::isAppearanceChange(event)) {
         render();
     }
 }
@@ -54,7 +54,7 @@ void QuorvinMainWindowTitle::changeEvent(QEvent *event)
 void QuorvinMainWindowTitle::render()
 {
     QPalette palette = m_title->palette();
-    const QColor text = QuorvinMacTheme::primaryText.resolve(this);
+    const QColor text = QuorvinMacTheme::primaryText.resolve();
     if (palette.color(QPalette::WindowText) != text) {
         palette.setColor(QPalette::WindowText, text);
         m_title->setPalette(palette);

@@ -73,7 +73,7 @@ void QuorvinMetricTile::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 13, 13);
-    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve(this));
+    painter.fillPath(shape, QuorvinMacTheme::surfaceSubtle.resolve());
 }
 
 } // namespace quorvin

@@ -50,7 +50,7 @@ void QuorvinPillButton::paintEvent(QPaintEvent *)
     painter.setOpacity(QuorvinPillButtonStyle::opacity(isEnabled(), isDown()));
     const QRectF pill(QPointF(0, (height() - m_style.height) / 2.0), QSizeF(width(), m_style.height));
     QuorvinShapes::paintRoundedPanel(
-        painter, pill, QuorvinPillButtonStyle::radius, m_style.fill.resolve(this), m_style.border.resolve(this));
+        painter, pill, QuorvinPillButtonStyle::radius, m_style.fill.resolve(), m_style.border.resolve());
 
     const QRectF textArea
         = pill.adjusted(QuorvinPillButtonStyle::horizontalPadding, 0, -QuorvinPillButtonStyle::horizontalPadding, 0);
@@ -61,7 +61,7 @@ void QuorvinPillButton::paintEvent(QPaintEvent *)
         label.setPixelSize(std::max(1, static_cast<int>(std::floor(QuorvinPillButtonStyle::fontPixelSize * scale))));
     }
     painter.setFont(label);
-    painter.setPen(m_style.foreground.resolve(this));
+    painter.setPen(m_style.foreground.resolve());
     const QString shown = QFontMetricsF(label).elidedText(text(), Qt::ElideRight, textArea.width());
     painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine, shown);
 }

@@ -25,7 +25,7 @@ QuorvinSoftTextField::QuorvinSoftTextField(QWidget *parent)
 void QuorvinSoftTextField::changeEvent(QEvent *event)
 {
     QLineEdit::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+    if (QuorvinDynamicColor::isAppearanceChange(event)) {
         followTheme();
     }
 }
@@ -35,7 +35,7 @@ void QuorvinSoftTextField::followTheme()
     // Only the two roles it draws itself are set; the window colour still comes from the parent,
     // so the look is read from it and setting the same colours again changes nothing.
     QPalette own = palette();
-    const QColor text = QuorvinMacTheme::primaryText.resolve(this);
+    const QColor text = QuorvinMacTheme::primaryText.resolve();
     if (own.color(QPalette::Text) == text && own.color(QPalette::Base) == Qt::transparent) {
         return;
     }
@@ -48,8 +48,8 @@ void QuorvinSoftTextField::paintEvent(QPaintEvent *event)
 {
     {
         QPainter painter(this);
-        QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), radius, QuorvinMacTheme::cardBackground.resolve(this),
-            QuorvinMacTheme::cardBorder.resolve(this));
+        QuorvinShapes::paintRoundedPanel(painter, QRectF(rect()), radius, QuorvinMacTheme::cardBackground.resolve(),
+            QuorvinMacTheme::cardBorder.resolve());
     }
     QLineEdit::paintEvent(event);
 }

@@ -38,13 +38,13 @@ void QuorvinSwitch::paintEvent(QPaintEvent *)
     const QRectF track(2, (height() - trackHeight) / 2.0, trackWidth, trackHeight);
     const qreal radius = trackHeight / 2.0;
 
-    QColor off = QuorvinMacTheme::systemGray.resolve(this);
+    QColor off = QuorvinMacTheme::systemGray.resolve();
     off.setAlphaF(0.35f);
     QPainterPath capsule;
     capsule.addRoundedRect(track, radius, radius);
-    painter.fillPath(capsule, isChecked() ? m_tint.resolve(this) : off);
+    painter.fillPath(capsule, isChecked() ? m_tint.resolve() : off);
     if (hasFocus()) {
-        QColor ring = QuorvinMacTheme::accentBlue.resolve(this);
+        QColor ring = QuorvinMacTheme::accentBlue.resolve();
         ring.setAlphaF(0.5f);
         painter.setPen(QPen(ring, 2));
         painter.drawRoundedRect(track.adjusted(-1, -1, 1, 1), radius + 1, radius + 1);

@@ -24,7 +24,7 @@ void QuorvinSymbolView::setColor(QuorvinDynamicColor color)
 void QuorvinSymbolView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    QuorvinSymbols::paint(painter, m_symbol, QRectF(rect()), m_color.resolve(this), m_weight);
+    QuorvinSymbols::paint(painter, m_symbol, QRectF(rect()), m_color.resolve(), m_weight);
 }
 
 } // namespace quorvin

@@ -59,14 +59,14 @@ void QuorvinSyncActionTile::paintEvent(QPaintEvent *)
     painter.setOpacity(!isEnabled() ? disabledOpacity : isDown() ? 0.78 : 1.0);
     QPainterPath shape;
     shape.addRoundedRect(QRectF(rect()), 10, 10);
-    painter.fillPath(shape, m_fill.resolve(this));
+    painter.fillPath(shape, m_fill.resolve());
     if (hasFocus()) {
-        QColor ring = QuorvinMacTheme::accentBlue.resolve(this);
+        QColor ring = QuorvinMacTheme::accentBlue.resolve();
         ring.setAlphaF(0.6f);
         painter.setPen(QPen(ring, 2));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 9, 9);
     }
-    const QColor ink = m_foreground.resolve(this);
+    const QColor ink = m_foreground.resolve();
     const QRectF symbolBox(padding, (height() - symbolSize) / 2.0, symbolSize, symbolSize);
     QuorvinSymbols::paint(painter, m_symbol, symbolBox, ink, 1.3);
     const QFont title = titleFont();

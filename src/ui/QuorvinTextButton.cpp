@@ -40,12 +40,12 @@ void QuorvinTextButton::paintEvent(QPaintEvent *)
     if (isDown()) {
         painter.setOpacity(0.7);
     }
-    painter.setPen((isEnabled() ? m_enabled : m_disabled).resolve(this));
+    painter.setPen((isEnabled() ? m_enabled : m_disabled).resolve());
     painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
     if (hasFocus()) {
         // Keyboard users see where they are.
         painter.setOpacity(0.5);
-        painter.setPen(QPen(m_enabled.resolve(this), 1, Qt::DotLine));
+        painter.setPen(QPen(m_enabled.resolve(), 1, Qt::DotLine));
         painter.drawRect(rect().adjusted(0, 0, -1, -1));
     }
 }

@@ -79,15 +79,15 @@ void QuorvinToolbarButton::paintEvent(QPaintEvent *)
     if (isEnabled() && (m_hovered || isDown() || hasFocus())) {
         QPainterPath capsule;
         capsule.addRoundedRect(QRectF(rect()), height() / 2.0, height() / 2.0);
-        painter.fillPath(capsule, QuorvinMacTheme::surfaceSubtle.resolve(this));
+        painter.fillPath(capsule, QuorvinMacTheme::surfaceSubtle.resolve());
     }
-    const QColor ink = QuorvinMacTheme::secondaryText.resolve(this);
+    const QColor ink = QuorvinMacTheme::secondaryText.resolve();
     const int left = m_showsTitle ? padding : (width() - symbolSize) / 2;
     QuorvinSymbols::paint(
         painter, m_symbol, QRectF(left, (height() - symbolSize) / 2.0, symbolSize, symbolSize), ink, 1.2);
     if (m_showsTitle) {
         painter.setFont(titleFont());
-        painter.setPen(QuorvinMacTheme::primaryText.resolve(this));
+        painter.setPen(QuorvinMacTheme::primaryText.resolve());
         painter.drawText(QRect(left + symbolSize + spacing, 0, width() - left - symbolSize - spacing, height()),
             Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
     }

@@ -36,7 +36,7 @@ QuorvinUnderlinedField::QuorvinUnderlinedField(const QString &placeholder, QWidg
 void QuorvinUnderlinedField::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() == QEvent::PaletteChange) {
+    if (QuorvinDynamicColor::isAppearanceChange(event)) {
         applyTheme();
     }
 }
@@ -44,8 +44,8 @@ void QuorvinUnderlinedField::changeEvent(QEvent *event)
 void QuorvinUnderlinedField::applyTheme()
 {
     QPalette own = m_edit->palette();
-    const QColor text = QuorvinMacTheme::primaryText.resolve(this);
-    QColor placeholder = QuorvinMacTheme::secondaryText.resolve(this);
+    const QColor text = QuorvinMacTheme::primaryText.resolve();
+    QColor placeholder = QuorvinMacTheme::secondaryText.resolve();
     if (own.color(QPalette::Text) == text && own.color(QPalette::PlaceholderText) == placeholder
         && own.color(QPalette::Base) == Qt::transparent) {
         return;
@@ -61,7 +61,7 @@ void QuorvinUnderlinedField::paintEvent(QPaintEvent *)
     QPainter painter(this);
     QuorvinDynamicColor line = QuorvinMacTheme::cardBorder;
     line.opacity = 0.75;
-    painter.fillRect(QRect(0, height() - 1, width(), 1), line.resolve(this));
+    painter.fillRect(QRect(0, height() - 1, width(), 1), line.resolve());
 }
 
 } // namespace quorvin

@@ -15,9 +15,16 @@ using namespace quorvin;
 
 TEST(QuorvinAppearanceController, ModesAndTheSystemsChanges)
 {
-    FakeSystemAppearance system(ColorScheme::Dark);
+    FakeSystemAppearance system(ColorScheme::Light);
     InMemoryUserDefaults defaults;
     QuorvinAppearanceController controller(defaults, system);
+    controller.apply(QStringLiteral("system"));
+
+    // A dark desktop answers after launch: its look applies, but nothing changed and nothing is
+    // written.
+    system.answerFirstRead(ColorScheme::Dark);
+    EXPECT_EQ(controller.appliedScheme(), ColorScheme::Dark);
+    EXPECT_FALSE(defaults.contains(QStringLiteral("quorvinSystemAppearanceRevision")));
 
     EXPECT_EQ(QuorvinAppearanceModes::fromRawValue(QStringLiteral("dark")), QuorvinAppearanceMode::Dark);
     EXPECT_EQ(QuorvinAppearanceModes::fromRawValue(QStringLiteral("Dark")), std::nullopt);

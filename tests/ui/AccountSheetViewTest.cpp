@@ -164,7 +164,8 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     removeButtons.first()->click();
     QMessageBox *confirmation = sheet->deviceRemovalConfirmation();
     ASSERT_NE(confirmation, nullptr);
-    EXPECT_EQ(confirmation->text(),
+    EXPECT_EQ(confirmation->text(), u8("移除设备？")) << "the question stands in the dialog, not only in its title";
+    EXPECT_EQ(confirmation->informativeText(),
         u8("移除后，该鸿蒙设备下次访问服务器时会退出 Quorvin 账号，并清空该设备上的 Quorvin 本地数据。"));
     click(confirmation, "deviceRemovalConfirmButton");
     rig.settle();

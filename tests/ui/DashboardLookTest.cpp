@@ -1,5 +1,5 @@
+#include "ApplicationLook.h"
 #include "ViewRig.h"
-#include "platform/shell/FusionPalette.h"
 #include "ui/ActivityLogRowModel.h"
 #include "ui/ActivityLogRowView.h"
 #include "ui/QuorvinAboutSheetView.h"
@@ -28,17 +28,17 @@ QImage render(QWidget &widget)
 
 } // namespace
 
-TEST(DashboardLook, TilesSwitchesAndRowsDrawInTheLookOfTheirWindow)
+TEST(DashboardLook, TilesSwitchesAndRowsDrawInTheApplicationsLook)
 {
+    test::ApplicationLook look(ColorScheme::Light);
     QWidget window;
-    window.setPalette(FusionPalette::palette(ColorScheme::Light));
     QuorvinSyncActionTile refresh(u"手动刷新"_s, QuorvinSymbol::ArrowClockwise, QuorvinMacTheme::accentBlue,
         QuorvinDynamicColor::quorvinDynamic(0xFFFFFF, 0xFFFFFF), &window);
     refresh.resize(160, QuorvinSyncActionTile::tileHeight);
     // Bottom right: away from the symbol and the title.
     const QPoint fill(150, 44);
     EXPECT_EQ(render(refresh).pixelColor(fill).name(), u"#1e88e5"_s);
-    window.setPalette(FusionPalette::palette(ColorScheme::Dark));
+    look.set(ColorScheme::Dark);
     EXPECT_EQ(render(refresh).pixelColor(fill).name(), u"#4ea3f1"_s);
     // Disabled: faded to 0.55 of its fill.
     refresh.setEnabled(false);
@@ -60,7 +60,7 @@ TEST(DashboardLook, TilesSwitchesAndRowsDrawInTheLookOfTheirWindow)
     ActivityLogRowView row(ActivityLogRowModel(line, line.createdAt), &window);
     row.resize(300, row.sizeHint().height());
     EXPECT_EQ(render(row).pixelColor(290, row.height() / 2).name(), u"#1a1e24"_s);
-    window.setPalette(FusionPalette::palette(ColorScheme::Light));
+    look.set(ColorScheme::Light);
     EXPECT_EQ(render(row).pixelColor(290, row.height() / 2).name(), u"#ffffff"_s);
 }
 

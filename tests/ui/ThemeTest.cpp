@@ -1,4 +1,4 @@
-#include "platform/shell/FusionPalette.h"
+#include "ApplicationLook.h"
 #include "ui/QuorvinAppIconView.h"
 #include "ui/QuorvinControlPanelCard.h"
 #include "ui/QuorvinMacCard.h"
@@ -54,18 +54,19 @@ TEST(QuorvinMacTheme, EveryColourResolvesInLightAndDark)
     EXPECT_EQ(translucent.name(), QStringLiteral("#405060"));
     EXPECT_EQ(translucent.alpha(), 128);
 
-    // A widget resolves by the look of its palette.
+    // Resolved in the application's look, whatever a widget's own palette holds.
+    test::ApplicationLook look(ColorScheme::Dark);
     QWidget widget;
-    widget.setPalette(FusionPalette::palette(ColorScheme::Dark));
-    EXPECT_EQ(QuorvinMacTheme::pageBackground.resolve(&widget).name(), QStringLiteral("#101317"));
     widget.setPalette(FusionPalette::palette(ColorScheme::Light));
-    EXPECT_EQ(QuorvinMacTheme::pageBackground.resolve(&widget).name(), QStringLiteral("#f6f7f9"));
+    EXPECT_EQ(QuorvinMacTheme::pageBackground.resolve().name(), QStringLiteral("#101317"));
+    look.set(ColorScheme::Light);
+    EXPECT_EQ(QuorvinMacTheme::pageBackground.resolve().name(), QStringLiteral("#f6f7f9"));
 }
 
-TEST(QuorvinControlStyles, DrawInTheLookOfTheirWindow)
+TEST(QuorvinControlStyles, DrawInTheApplicationsLook)
 {
+    test::ApplicationLook look(ColorScheme::Dark);
     QWidget window;
-    window.setPalette(FusionPalette::palette(ColorScheme::Dark));
     auto *card = new QuorvinMacCard(16, 12, &window);
     card->setGeometry(0, 0, 120, 80);
     EXPECT_EQ(card->contentsMargins(), QMargins(16, 16, 16, 16));
@@ -74,7 +75,7 @@ TEST(QuorvinControlStyles, DrawInTheLookOfTheirWindow)
     EXPECT_EQ(dark.pixelColor(60, 0).name(), QStringLiteral("#343a43")) << "the border runs inside the edge";
     EXPECT_EQ(dark.pixelColor(0, 0).alpha(), 0) << "the corners are round";
 
-    window.setPalette(FusionPalette::palette(ColorScheme::Light));
+    look.set(ColorScheme::Light);
     EXPECT_EQ(render(*card).pixelColor(60, 40).name(), QStringLiteral("#ffffff"));
 
     QuorvinControlPanelCard tile(96, &window);
@@ -85,7 +86,7 @@ TEST(QuorvinControlStyles, DrawInTheLookOfTheirWindow)
     QuorvinSoftTextField field(&window);
     EXPECT_EQ(field.height(), 34);
     EXPECT_EQ(field.palette().color(QPalette::Text).name(), QStringLiteral("#1f2329"));
-    window.setPalette(FusionPalette::palette(ColorScheme::Dark));
+    look.set(ColorScheme::Dark);
     EXPECT_EQ(field.palette().color(QPalette::Text).name(), QStringLiteral("#f2f4f7"));
 
     // Pills: 0.48 disabled whether pressed or not, 0.78 only while an enabled one is held down.

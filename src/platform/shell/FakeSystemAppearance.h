@@ -24,6 +24,13 @@ public:
         }
     }
 
+    // The first answer of a desktop that was asked at start-up.
+    void answerFirstRead(ColorScheme scheme)
+    {
+        m_scheme = scheme;
+        Q_EMIT colorSchemeRead(scheme);
+    }
+
 private:
     ColorScheme m_scheme;
 };

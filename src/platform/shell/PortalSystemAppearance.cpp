@@ -1,8 +1,15 @@
 #include "platform/shell/PortalSystemAppearance.h"
 
+#include "platform/shell/Strings.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDebug>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 
 namespace quorvin {
 
@@ -13,6 +20,8 @@ const QString settingsInterface = QStringLiteral("org.freedesktop.portal.Setting
 const QString appearanceNamespace = QStringLiteral("org.freedesktop.appearance");
 const QString colorSchemeKey = QStringLiteral("color-scheme");
 constexpr uint prefersDark = 1;
+constexpr std::chrono::milliseconds firstRetry {1000};
+constexpr std::chrono::milliseconds longestRetry {60000};
 } // namespace
 
 PortalSystemAppearance::PortalSystemAppearance(QDBusConnection bus, QObject *parent)
@@ -22,19 +31,59 @@ PortalSystemAppearance::PortalSystemAppearance(QDBusConnection bus, QObject *par
     if (!m_bus.isConnected()) {
         return;
     }
-    m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
-        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    // The bus matches the change signal's arguments against the slot by type name, and knows the
+    // name of the variant type only once it is registered; in a process whose first use of the
+    // bus is this subscription it would not be yet, and the subscription would be refused.
+    qRegisterMetaType<QDBusVariant>();
+    subscribeOrRetry();
+    read();
+}
 
+bool PortalSystemAppearance::subscribe()
+{
+    return m_bus.connect(portalService, portalPath, settingsInterface, QStringLiteral("SettingChanged"), this,
+        SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+}
+
+void PortalSystemAppearance::subscribeOrRetry()
+{
+    if (subscribe()) {
+        if (m_failedSubscriptions > 0) {
+            qInfo().noquote() << ShellText::appearanceSubscribed;
+            m_failedSubscriptions = 0;
+            // Changes made while nobody listened arrive as a reading that differs.
+            read();
+        }
+        return;
+    }
+    ++m_failedSubscriptions;
+    const auto delay = std::min(firstRetry * (1 << std::min(m_failedSubscriptions - 1, 6)), longestRetry);
+    qWarning().noquote() << ShellText::appearanceSubscriptionFailed << m_bus.lastError().message()
+                         << ShellText::appearanceRetryIn << delay.count() << "ms";
+    QTimer::singleShot(delay, this, &PortalSystemAppearance::subscribeOrRetry);
+}
+
+void PortalSystemAppearance::read()
+{
     auto message = QDBusMessage::createMethodCall(portalService, portalPath, settingsInterface, QStringLiteral("Read"));
     message << appearanceNamespace << colorSchemeKey;
     auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(message), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *call) {
+    const bool first = !m_known;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, first](QDBusPendingCallWatcher *call) {
         call->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *call;
-        // A change signalled while the first read was under way is newer than its answer.
-        if (!reply.isError() && !m_changeSeen) {
-            setScheme(schemeFromPortalValue(reply.value().variant()));
+        if (reply.isError()) {
+            return;
         }
+        const ColorScheme scheme = schemeFromPortalValue(reply.value().variant());
+        if (!m_known) {
+            m_known = true;
+            m_scheme = scheme;
+            Q_EMIT colorSchemeRead(scheme);
+        } else if (!first) {
+            setScheme(scheme);
+        }
+        // A first reading answered after a change was signalled is older than that change.
     });
 }
 
@@ -63,7 +112,7 @@ void PortalSystemAppearance::onSettingChanged(const QString &nameSpace, const QS
     if (nameSpace != appearanceNamespace || key != colorSchemeKey) {
         return;
     }
-    m_changeSeen = true;
+    m_known = true;
     setScheme(schemeFromPortalValue(value.variant()));
 }
 

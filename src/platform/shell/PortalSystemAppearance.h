@@ -12,7 +12,9 @@ namespace quorvin {
 // portal's change signal.
 //
 // The first value is asked for without blocking start-up: until the portal answers, and for good
-// when there is no portal or no session bus, the scheme is light.
+// when there is no portal or no session bus, the scheme is light. That first answer is a reading,
+// not a change. A subscription the bus refuses is logged and tried again, with a fresh reading once
+// it holds, so a change made meanwhile is not lost.
 class PortalSystemAppearance final : public SystemAppearance {
     Q_OBJECT
 public:
@@ -28,11 +30,16 @@ private Q_SLOTS:
     void onSettingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value);
 
 private:
+    bool subscribe();
+    void subscribeOrRetry();
+    void read();
     void setScheme(ColorScheme scheme);
 
     QDBusConnection m_bus;
     ColorScheme m_scheme = ColorScheme::Light;
-    bool m_changeSeen = false;
+    // The first value is known: from then on every new value is a change.
+    bool m_known = false;
+    int m_failedSubscriptions = 0;
 };
 
 } // namespace quorvin

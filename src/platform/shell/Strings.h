@@ -11,6 +11,12 @@ inline const QString lockUnavailable
 inline const QString terminatingDuplicate = QStringLiteral("Quorvin single-instance guard terminating duplicate pid=");
 inline const QString terminatingDuplicatePath = QStringLiteral(" path=");
 
+// Followed by the bus's reason, the retry text and the delay in milliseconds.
+inline const QString appearanceSubscriptionFailed
+    = QStringLiteral("Quorvin could not subscribe to the desktop's colour-scheme changes:");
+inline const QString appearanceRetryIn = QStringLiteral("; trying again in");
+inline const QString appearanceSubscribed = QStringLiteral("Quorvin now follows the desktop's colour-scheme changes");
+
 inline const QString loginItemNoExecutable = QStringLiteral("找不到 Quorvin 程序文件，无法设置开机自启动");
 // Followed by the reason.
 inline const QString loginItemWriteFailed = QStringLiteral("无法写入开机自启动项：");

@@ -15,8 +15,11 @@ public:
     virtual ColorScheme colorScheme() const = 0;
 
 Q_SIGNALS:
-    // Emitted only when the scheme really changes.
+    // The user changed the desktop's scheme. Emitted only when the scheme really changes.
     void colorSchemeChanged(quorvin::ColorScheme scheme);
+    // The desktop's scheme became known for the first time after start-up. Not a change of the
+    // user's choice: the application takes the look it should have had from the start.
+    void colorSchemeRead(quorvin::ColorScheme scheme);
 
 protected:
     explicit SystemAppearance(QObject *parent = nullptr)
