@@ -13,7 +13,9 @@ namespace quorvin::AccountEditorChrome {
 Header addHeader(QBoxLayout *column, const QString &title, QWidget *parent)
 {
     auto *row = new QHBoxLayout();
-    row->addWidget(new QuorvinLabel(title, 18, QFont::Bold, QuorvinMacTheme::primaryText, parent));
+    auto *titleLabel = new QuorvinLabel(title, 18, QFont::Bold, QuorvinMacTheme::primaryText, parent);
+    titleLabel->setObjectName(QStringLiteral("editorTitle"));
+    row->addWidget(titleLabel);
     row->addStretch(1);
     Header header;
     header.cancel = new QuorvinTextButton(UiText::editorCancel, 14, QFont::Medium, parent);

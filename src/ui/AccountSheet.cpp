@@ -346,9 +346,11 @@ QWidget *AccountSheet::makeDevices(QWidget *parent)
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // The rows sit on the card itself.
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    // The rows sit on the card itself. (A style sheet would do it too, but would hold the rows'
+    // colours from following the look.)
+    scroll->viewport()->setAutoFillBackground(false);
     m_deviceList = new QWidget(scroll);
+    m_deviceList->setAutoFillBackground(false);
     m_deviceRows = new QVBoxLayout(m_deviceList);
     m_deviceRows->setContentsMargins(0, 0, 0, 0);
     m_deviceRows->setSpacing(0);

@@ -3,6 +3,7 @@
 #include "ui/AccountSheet.h"
 #include "ui/AvatarImageChooser.h"
 #include "ui/ContentView.h"
+#include "ui/QuorvinLabel.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -190,4 +193,68 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     EXPECT_EQ(rig.requests("/auth/account/delete"), 1);
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_NE(view.loginView(), nullptr);
+}
+
+TEST(AccountSheetView, AnyNameFitsTheSheetWhichOpensAtTheTopAndFollowsTheLook)
+{
+    SheetRig rig;
+    const QString name = QString(u8("很长的昵称")).repeated(16);
+    ASSERT_EQ(name.size(), 80);
+    rig.server.user(rig.userId)->nickname = name;
+    rig.server.createSession(rig.userId, u8("hqv"), u8("hqv_phone"), QString(u8("hqv 很长的设备型号")).repeated(8));
+    for (const char *device : {"hqv_tablet", "hqv_watch", "hqv_car"}) {
+        rig.server.createSession(rig.userId, u8("hqv"), u8(device), u8(device));
+    }
+    ContentView view(rig.context());
+    view.show();
+    ManualClock::drainEvents();
+    view.showAccountSheet();
+    rig.settle();
+    AccountSheet *sheet = view.accountSheet();
+    click(sheet, "devicesRefreshButton");
+    rig.settle();
+    ManualClock::drainEvents();
+
+    // The name is cut to fit, whole in its tooltip; no control leaves the sheet.
+    auto *title = child<QuorvinLabel>(sheet, "accountTitleLabel");
+    EXPECT_EQ(title->text(), name);
+    EXPECT_TRUE(title->shownText().endsWith(QChar(0x2026))) << title->shownText().toStdString();
+    EXPECT_EQ(title->toolTip(), name);
+    const QRect inside = sheet->rect();
+    int checked = 0;
+    for (QWidget *control : sheet->findChildren<QWidget *>()) {
+        if (!control->isVisibleTo(sheet)
+            || !(qobject_cast<QAbstractButton *>(control) || qobject_cast<QLabel *>(control))) {
+            continue;
+        }
+        const QRect placed(control->mapTo(sheet, QPoint(0, 0)), control->size());
+        EXPECT_GE(placed.left(), inside.left()) << control->objectName().toStdString();
+        EXPECT_LE(placed.right(), inside.right()) << control->objectName().toStdString();
+        ++checked;
+    }
+    EXPECT_GT(checked, 10);
+
+    // Opened again after scrolling down, it starts at the top.
+    auto *scroll = child<QScrollArea>(sheet, "accountSheetScroll");
+    scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0);
+    click(sheet, "accountSheetCloseButton");
+    view.showAccountSheet();
+    rig.settle();
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+
+    // The look changes while the sheet and an editor are open: both follow at once.
+    click(sheet, "phoneEditButton");
+    const auto ink = [](QWidget *label) { return label->palette().color(QPalette::WindowText).name(); };
+    auto *deviceTitle = sheet->findChildren<QLabel *>(u8("deviceTitle")).value(1);
+    ASSERT_NE(deviceTitle, nullptr);
+    EXPECT_EQ(ink(deviceTitle), u8("#1f2329"));
+    rig.appearance->apply(u8("dark"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ink(deviceTitle), u8("#f2f4f7"));
+    EXPECT_EQ(ink(child(sheet, "deviceSubtitle")), u8("#a8b0bc"));
+    EXPECT_EQ(ink(child(child(sheet, "accountPhoneEditor"), "editorTitle")), u8("#f2f4f7"));
+    rig.appearance->apply(u8("light"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ink(deviceTitle), u8("#1f2329"));
 }
