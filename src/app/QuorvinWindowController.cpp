@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -16,6 +17,8 @@ namespace quorvin {
 namespace {
 
 const QString dragFilterName = QStringLiteral("quorvinBackgroundDrag");
+const QString frameClampName = QStringLiteral("quorvinFrameClamp");
+constexpr int frameClampLifetimeMs = 3000;
 
 // Lets the borderless card be dragged by any part that does not take the press itself.
 class BackgroundDrag final : public QObject {
@@ -41,12 +44,57 @@ protected:
     }
 };
 
+// Pulls a window's frame onto its screen once the window manager has told its size, which it does
+// only after the window has been shown with its new decoration. Each move or resize is looked at
+// when the event loop has settled the geometry. Gives up after a few seconds, so a window the user
+// moves later is never moved back.
+class FrameClamp final : public QObject {
+public:
+    explicit FrameClamp(QWidget *window)
+        : QObject(window)
+        , m_window(window)
+    {
+        setObjectName(frameClampName);
+        window->installEventFilter(this);
+        QTimer::singleShot(frameClampLifetimeMs, this, &QObject::deleteLater);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window
+            && (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+            QTimer::singleShot(0, this, &FrameClamp::check);
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void check()
+    {
+        const QRect frame = m_window->frameGeometry();
+        QScreen *screen = m_window->screen();
+        if (frame.size() == m_window->size() || !screen) {
+            return; // not framed yet
+        }
+        m_window->removeEventFilter(this);
+        deleteLater();
+        const QRect clamped = QuorvinWindowController::clampedFrame(frame, screen->availableGeometry());
+        if (clamped != frame) {
+            m_window->move(clamped.topLeft());
+        }
+    }
+
+    QWidget *m_window;
+};
+
 } // namespace
 
 QuorvinWindowStateMetrics QuorvinWindowController::metrics(bool isAuthenticated)
 {
     if (isAuthenticated) {
-        return {QSize(880, 618), QSize(880, 618), QSize(10000, 618), true};
+        const int height = toolbarHeight + pageHeight;
+        return {QSize(880, height), QSize(880, height), QSize(10000, height), true};
     }
     return {QSize(640, 360), QSize(640, 360), QSize(640, 360), false};
 }
@@ -60,12 +108,15 @@ std::optional<QRect> QuorvinWindowController::targetFrame(
     }
     int x = currentFrame.x() + (currentFrame.width() - size.width()) / 2;
     int y = currentFrame.y() + (currentFrame.height() - size.height()) / 2;
-    if (visibleArea) {
-        const QRect &area = *visibleArea;
-        x = std::max(std::min(x, area.x() + area.width() - size.width()), area.x());
-        y = std::max(std::min(y, area.y() + area.height() - size.height()), area.y());
-    }
-    return QRect(QPoint(x, y), size);
+    const QRect centred(QPoint(x, y), size);
+    return visibleArea ? clampedFrame(centred, *visibleArea) : centred;
+}
+
+QRect QuorvinWindowController::clampedFrame(const QRect &frame, const QRect &area)
+{
+    const int x = std::max(std::min(frame.x(), area.x() + area.width() - frame.width()), area.x());
+    const int y = std::max(std::min(frame.y(), area.y() + area.height() - frame.height()), area.y());
+    return QRect(QPoint(x, y), frame.size());
 }
 
 void QuorvinWindowController::apply(bool isAuthenticated, QWidget *window)
@@ -106,6 +157,10 @@ void QuorvinWindowController::apply(bool isAuthenticated, QWidget *window)
     if (target) {
         window->resize(state.contentSize);
         window->move(target->topLeft());
+        if (state.framed && area) {
+            delete window->findChild<QObject *>(frameClampName, Qt::FindDirectChildrenOnly);
+            new FrameClamp(window);
+        }
     }
     if (wasVisible && !window->isVisible()) {
         window->show();

@@ -10,8 +10,9 @@ class QWidget;
 
 namespace quorvin {
 
-// The main window's two looks: signed in, a normal titled window 880 × 618 that only widens;
-// signed out, a borderless, transparent 640 × 360 card dragged by its background.
+// The main window's two looks: signed in, a normal titled window that only widens, 880 wide and as
+// high as the toolbar row plus the 618 of the page below it; signed out, a borderless, transparent
+// 640 × 360 card dragged by its background.
 struct QuorvinWindowStateMetrics {
     QSize contentSize;
     QSize contentMinimum;
@@ -21,7 +22,15 @@ struct QuorvinWindowStateMetrics {
 
 class QuorvinWindowController {
 public:
+    // The signed-in window's toolbar row, drawn inside the window above the page.
+    static constexpr int toolbarHeight = 52;
+    static constexpr int pageHeight = 618;
+
     static QuorvinWindowStateMetrics metrics(bool isAuthenticated);
+
+    // `frame` moved the least it takes to lie in `area`; one larger than the area keeps its
+    // top-left corner in it, so the title bar stays reachable.
+    static QRect clampedFrame(const QRect &frame, const QRect &area);
 
     // The frame for content of `contentSize` around a window now at `currentFrame` whose frame
     // adds `frameMargins` to its content: the current centre is kept, then the frame is pulled
@@ -32,6 +41,8 @@ public:
         const QRect &currentFrame, const QMargins &frameMargins, QSize contentSize, std::optional<QRect> visibleArea);
 
     // Brings a top-level widget's chrome, size limits and frame in line with the sign-in state.
+    // A window that gains a title bar learns its size only once the window manager has framed
+    // it; the frame is then pulled onto the screen once more.
     static void apply(bool isAuthenticated, QWidget *window);
 };
 

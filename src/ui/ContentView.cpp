@@ -1,5 +1,6 @@
 #include "ui/ContentView.h"
 
+#include "app/QuorvinWindowController.h"
 #include "app/QuorvinWindowPresentation.h"
 #include "sync/QuorvinMacService.h"
 #include "ui/AccountAvatarButton.h"
@@ -24,7 +25,7 @@ namespace quorvin {
 
 namespace {
 
-constexpr int toolbarHeight = 52;
+constexpr int toolbarHeight = QuorvinWindowController::toolbarHeight;
 
 // The toolbar row's surface, set off from the page by the card border.
 class ToolbarRow final : public QWidget {

@@ -43,14 +43,20 @@ TEST(QuorvinWindowController, FrameKeepsTheCentreAndStaysOnScreen)
         EXPECT_EQ(QuorvinWindowController::targetFrame(row.current, row.margins, row.content, row.area), row.expected)
             << row.what;
     }
+
+    // A card near the bottom turned into a titled window: once its title bar is known, the whole
+    // frame is pulled back onto the screen.
+    EXPECT_EQ(QuorvinWindowController::clampedFrame(QRect(280, 260, 882, 699), screen), QRect(280, 201, 882, 699));
+    EXPECT_EQ(QuorvinWindowController::clampedFrame(QRect(280, 100, 882, 699), screen), QRect(280, 100, 882, 699));
 }
 
 TEST(QuorvinWindowController, AppliesTheSizesAndChromeOfEachState)
 {
+    // The page below the toolbar row keeps its full 618.
     const auto in = QuorvinWindowController::metrics(true);
-    EXPECT_EQ(in.contentSize, QSize(880, 618));
-    EXPECT_EQ(in.contentMinimum, QSize(880, 618));
-    EXPECT_EQ(in.contentMaximum, QSize(10000, 618));
+    EXPECT_EQ(in.contentSize, QSize(880, 670));
+    EXPECT_EQ(in.contentMinimum, QSize(880, 670));
+    EXPECT_EQ(in.contentMaximum, QSize(10000, 670));
     const auto out = QuorvinWindowController::metrics(false);
     EXPECT_EQ(out.contentMinimum, QSize(640, 360));
     EXPECT_EQ(out.contentMaximum, QSize(640, 360));
@@ -58,7 +64,7 @@ TEST(QuorvinWindowController, AppliesTheSizesAndChromeOfEachState)
     // Whatever the test screen, the window lands where the frame computation puts it, measured
     // before the new size limits resize the window from its corner.
     QWidget window;
-    window.setGeometry(QRect(QPoint(300, 200), QSize(880, 618)));
+    window.setGeometry(QRect(QPoint(300, 200), QSize(880, 670)));
     window.show();
     const auto area = window.screen()->availableGeometry();
     const auto margins = [&] {
@@ -78,16 +84,16 @@ TEST(QuorvinWindowController, AppliesTheSizesAndChromeOfEachState)
     EXPECT_EQ(window.frameGeometry().topLeft(), expected->topLeft());
     EXPECT_EQ(window.size(), QSize(640, 360));
 
-    expected = QuorvinWindowController::targetFrame(window.frameGeometry(), margins(), QSize(880, 618), area);
+    expected = QuorvinWindowController::targetFrame(window.frameGeometry(), margins(), QSize(880, 670), area);
     ASSERT_TRUE(expected);
     QuorvinWindowController::apply(true, &window);
     EXPECT_FALSE(window.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_FALSE(window.testAttribute(Qt::WA_TranslucentBackground));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Quorvin"));
     EXPECT_EQ(window.frameGeometry().topLeft(), expected->topLeft());
-    EXPECT_EQ(window.size(), QSize(880, 618));
-    EXPECT_EQ(window.minimumSize(), QSize(880, 618));
-    EXPECT_EQ(window.maximumSize(), QSize(10000, 618));
+    EXPECT_EQ(window.size(), QSize(880, 670));
+    EXPECT_EQ(window.minimumSize(), QSize(880, 670));
+    EXPECT_EQ(window.maximumSize(), QSize(10000, 670));
 
     // Already the right size: the window stays where the user put it, even partly off screen.
     window.move(-100, 50);

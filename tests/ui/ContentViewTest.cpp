@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include <QAbstractButton>
 
 using namespace quorvin;
@@ -35,8 +38,12 @@ TEST(ContentView, ShowsTheLoginCardWhileSignedOutAndTheFrameWhileSignedIn)
     EXPECT_TRUE(view.toolbar()->isVisible());
     EXPECT_TRUE(view.authenticatedContent()->isVisible());
     EXPECT_FALSE(view.windowFlags() & Qt::FramelessWindowHint);
-    EXPECT_EQ(view.size(), QSize(880, 618));
+    EXPECT_EQ(view.size(), QSize(880, 670));
     EXPECT_EQ(view.windowTitle(), QStringLiteral("Quorvin"));
+    // Below the toolbar row the whole dashboard shows at this size: nothing to scroll to.
+    auto *dashboardScroll = view.findChild<QScrollArea *>(QStringLiteral("dashboardScroll"));
+    ASSERT_NE(dashboardScroll, nullptr);
+    EXPECT_EQ(dashboardScroll->verticalScrollBar()->maximum(), 0);
 
     // Signing out closes the account sheet and brings a fresh card.
     view.model().edit([](ContentViewState &state) { state.showingAccountPopover = true; });
