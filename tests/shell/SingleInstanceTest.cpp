@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,10 +126,27 @@ TEST(SingleInstanceGuard, ALaterLaunchActivatesTheRunningCopyAndExitsAndNeitherS
     EXPECT_TRUE(onTheSameData.waitForFinished(10000)) << "the copy on the same data was not ended";
     // Both would have been ended at the same moment.
     EXPECT_FALSE(onOtherData.waitForFinished(300)) << "the copy on other data was ended";
-    scoped.kill();
-    scoped.waitForFinished();
     onOtherData.kill();
     onOtherData.waitForFinished();
+
+    // A launch on the same data under another runtime directory (over ssh, say): the running copy
+    // answers at the address it published, comes forward and stays; the launch leaves.
+    const QString otherRuntime = root.path() + QStringLiteral("/run-elsewhere");
+    QProcess elsewhere;
+    startCopy(elsewhere, otherRuntime, dataLock);
+    EXPECT_EQ(nextLine(elsewhere), "duplicate");
+    EXPECT_EQ(nextLine(elsewhere), "activated-running-copy");
+    ASSERT_TRUE(elsewhere.waitForFinished(10000));
+    EXPECT_EQ(nextLine(scoped), "activated");
+    EXPECT_EQ(scoped.state(), QProcess::Running);
+    // A copy on that data that holds it open but no longer answers is ended as before.
+    ::kill(static_cast<pid_t>(scoped.processId()), SIGSTOP);
+    QProcess takingOver;
+    startCopy(takingOver, otherRuntime, dataLock);
+    EXPECT_EQ(nextLine(takingOver), "primary");
+    EXPECT_TRUE(scoped.waitForFinished(10000)) << "the copy that did not answer was not ended";
+    takingOver.kill();
+    takingOver.waitForFinished();
 
     otherProgram.kill();
     otherProgram.waitForFinished();

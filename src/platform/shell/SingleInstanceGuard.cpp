@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -63,6 +64,12 @@ SingleInstanceGuard::~SingleInstanceGuard()
 {
     if (m_server) {
         m_server->close();
+        // Left behind it would only cost a later launch one failed connection; still, it is ours.
+        QFile address(addressFilePath());
+        if (!m_scopeFile.isEmpty() && address.open(QIODevice::ReadOnly)
+            && QString::fromUtf8(address.readAll()).trimmed() == socketPath()) {
+            address.remove();
+        }
     }
     if (m_lockDescriptor >= 0) {
         ::close(m_lockDescriptor);
@@ -88,6 +95,38 @@ QString SingleInstanceGuard::socketPath() const
     return m_directory + u'/' + m_name + QStringLiteral(".socket");
 }
 
+QString SingleInstanceGuard::addressFilePath() const
+{
+    if (m_scopeFile.isEmpty()) {
+        return {};
+    }
+    const QFileInfo scope(m_scopeFile);
+    return scope.absoluteDir().filePath(scope.completeBaseName() + QStringLiteral(".address"));
+}
+
+QString SingleInstanceGuard::publishedSocketElsewhere() const
+{
+    QFile address(addressFilePath());
+    if (m_scopeFile.isEmpty() || !address.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QString published = QString::fromUtf8(address.read(4096)).trimmed();
+    return published == socketPath() ? QString() : published;
+}
+
+void SingleInstanceGuard::publishAddress() const
+{
+    if (m_scopeFile.isEmpty() || !m_server || !m_server->isListening()) {
+        return;
+    }
+    QSaveFile address(addressFilePath());
+    if (address.open(QIODevice::WriteOnly)) {
+        address.write(socketPath().toUtf8() + '\n');
+        address.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        address.commit();
+    }
+}
+
 bool SingleInstanceGuard::becomePrimaryInstance()
 {
     if (m_primary) {
@@ -111,12 +150,18 @@ bool SingleInstanceGuard::becomePrimaryInstance()
         // listens itself, so that later launches still find one.
         QLocalSocket probe;
         probe.connectToServer(socketPath());
-        if (probe.waitForConnected(500)) {
+        if (probe.waitForConnected(500) || activateCopyElsewhere()) {
             return false;
         }
         m_primary = true;
         listen();
         return true;
+    }
+    // This directory's lock is free, but a copy on the same data may run under another one. Only
+    // one that does not answer is taken over (and ended below).
+    if (activateCopyElsewhere()) {
+        ::close(descriptor);
+        return false;
     }
     m_lockDescriptor = descriptor;
     m_primary = true;
@@ -152,12 +197,34 @@ void SingleInstanceGuard::listen()
         }
     });
     m_server->listen(socketPath());
+    publishAddress();
+}
+
+bool SingleInstanceGuard::activateCopyElsewhere()
+{
+    const QString published = publishedSocketElsewhere();
+    m_activatedElsewhere = !published.isEmpty() && askToComeForward(published, activationTimeout);
+    return m_activatedElsewhere;
 }
 
 bool SingleInstanceGuard::activateRunningCopy(std::chrono::milliseconds timeout) const
 {
+    if (m_activatedElsewhere) {
+        return true;
+    }
+    if (askToComeForward(socketPath(), timeout)) {
+        return true;
+    }
+    const QString published = publishedSocketElsewhere();
+    return !published.isEmpty() && askToComeForward(published, timeout);
+}
+
+bool SingleInstanceGuard::askToComeForward(const QString &socketPath, std::chrono::milliseconds timeout)
+{
+    // A stopped process still has its connections accepted by the system: only the answer shows
+    // that the copy runs.
     QLocalSocket socket;
-    socket.connectToServer(socketPath());
+    socket.connectToServer(socketPath);
     const int ms = static_cast<int>(timeout.count());
     if (!socket.waitForConnected(ms)) {
         return false;

@@ -1,5 +1,6 @@
 // single_instance_helper guard <runtime-dir> [<scope-file>]: takes the single-instance guard
-//   (ending only copies that hold the scope file open, when one is given) and reports on standard
+//   (ending only copies that hold the scope file open, when one is given, and then holding it open
+//   itself, as the application holds its data directory's lock file) and reports on standard
 //   output "primary" (then "activated" for each later launch that asks) or "duplicate" followed by
 //   "activated-running-copy" or "no-running-copy", exiting with 3.
 // single_instance_helper idle [<file>]: runs without the guard, as a copy that never got the lock,
@@ -34,6 +35,10 @@ int main(int argc, char **argv)
         out << "duplicate" << Qt::endl;
         out << (guard.activateRunningCopy() ? "activated-running-copy" : "no-running-copy") << Qt::endl;
         return 3;
+    }
+    QFile scope(arguments.value(3));
+    if (!arguments.value(3).isEmpty() && !scope.open(QIODevice::ReadWrite)) {
+        return 2;
     }
     QObject::connect(&guard, &SingleInstanceGuard::activationRequested, [&out] { out << "activated" << Qt::endl; });
     out << "primary" << Qt::endl;
