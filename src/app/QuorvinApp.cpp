@@ -76,10 +76,11 @@ void QuorvinApp::finishLaunching(QuorvinAppDelegate::MainWindowContent content, 
     m_updater = std::make_unique<FeedUpdater>(*m_http, FeedUpdater::placeholderFeedUrl(), m_version, *m_updateDriver);
     m_updates = std::make_unique<QuorvinUpdateController>(*m_updater, *m_defaults, clock, m_version);
 
+    // The desktop's look is asked for first, so its answer is there as early as can be.
+    m_systemAppearance = std::make_unique<PortalSystemAppearance>();
     m_statusBar = std::make_unique<TrayStatusBar>();
     m_hotKeys = GlobalHotKeys::createForSession();
     m_dockIconPolicy = std::make_unique<TaskbarDockIconPolicy>();
-    m_systemAppearance = std::make_unique<PortalSystemAppearance>();
     m_loginItem = std::make_unique<XdgAutostartLoginItem>(
         XdgAutostartLoginItem::standardDirectory(), XdgAutostartLoginItem::currentExecutable());
 

@@ -81,12 +81,9 @@ void QuorvinStatusBarController::installStatusItemIfNeeded()
             m_actions.openMainWindow();
         }
     };
+    // Kept even while the session has no status area: it shows itself when one appears (a panel
+    // started after the application).
     m_statusItem = m_statusBar.addItem(std::move(description));
-    // No status area in this session: nothing to keep; the next activation or setting change
-    // tries again.
-    if (!m_statusItem->hasButton()) {
-        m_statusItem.reset();
-    }
     m_isInstallingStatusItem = false;
 }
 

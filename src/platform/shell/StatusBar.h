@@ -12,7 +12,8 @@ class StatusItem {
 public:
     virtual ~StatusItem() = default;
 
-    // False when the desktop gave the item no place to show (no status area in this session).
+    // False while the desktop gives the item no place to show (no status area in this session
+    // yet). The item waits and shows itself when a status area appears.
     virtual bool hasButton() const = 0;
 };
 
@@ -21,7 +22,7 @@ class StatusBar {
 public:
     virtual ~StatusBar() = default;
 
-    // Always returns an item; one without a button shows nothing and is best dropped at once.
+    // Always returns an item; one without a button shows nothing until the area appears.
     virtual std::unique_ptr<StatusItem> addItem(StatusItemDescription description) = 0;
 };
 
