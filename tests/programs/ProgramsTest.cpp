@@ -139,6 +139,14 @@ TEST(Programs, ALaterLaunchBringsTheRunningCopyForwardAndCopiesOnOtherDataRunAlo
     EXPECT_EQ(second->exitCode(), 0) << second->readAllStandardError().toStdString();
     EXPECT_TRUE(second->readAllStandardOutput().isEmpty());
 
+    // Same data from another session with a runtime directory of its own (over ssh, say): the
+    // running copy comes forward all the same and stays.
+    QTemporaryDir otherSession;
+    auto elsewhere = home.startApp(otherSession.path());
+    ASSERT_TRUE(elsewhere->waitForFinished(processTimeoutMs));
+    EXPECT_EQ(elsewhere->exitCode(), 0) << elsewhere->readAllStandardError().toStdString();
+    EXPECT_EQ(first->state(), QProcess::Running);
+
     // Other data in the same session: a copy of its own, and neither ends the other.
     auto other = otherHome.startApp(session.path());
     waitForStartUp(*other);

@@ -116,7 +116,10 @@ QString SingleInstanceGuard::publishedSocketElsewhere() const
 
 void SingleInstanceGuard::publishAddress() const
 {
-    if (m_scopeFile.isEmpty() || !m_server || !m_server->isListening()) {
+    // The scope's directory (the data directory) may not be there yet on a first start; it is
+    // private like the data it will hold.
+    if (m_scopeFile.isEmpty() || !m_server || !m_server->isListening()
+        || !ensurePrivateDirectory(QFileInfo(m_scopeFile).absolutePath())) {
         return;
     }
     QSaveFile address(addressFilePath());
