@@ -1,5 +1,6 @@
 #include "app/QuorvinApp.h"
 
+#include "app/QtTranslations.h"
 #include "app/QuorvinUpdateController.h"
 #include "app/QuorvinUpdateUserDriver.h"
 #include "app/Strings.h"
@@ -20,6 +21,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QIcon>
 
 namespace quorvin {
 
@@ -32,6 +34,9 @@ QuorvinApp::QuorvinApp(int &argc, char **argv, const QString &version)
     QGuiApplication::setDesktopFileName(AppText::desktopFileName);
     // A tray application: closing its last window does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    QtTranslations::install(m_application);
+    // The icon the desktop entry installs, where it is installed.
+    QApplication::setWindowIcon(QIcon::fromTheme(AppText::desktopFileName));
 }
 
 QuorvinApp::~QuorvinApp()

@@ -1,4 +1,5 @@
 #include "app/AppVisibility.h"
+#include "app/QtTranslations.h"
 #include "app/QuorvinAppearanceController.h"
 #include "app/QuorvinAppearanceMode.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
@@ -10,6 +11,9 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <QTranslator>
+
+#include <memory>
 
 using namespace quorvin;
 
@@ -75,4 +79,13 @@ TEST(AppVisibility, ChangesThePolicyOnlyWhenItDiffers)
     policy.refuse = true;
     visibility.apply(true, false);
     EXPECT_EQ(policy.policy, ActivationPolicy::Accessory);
+}
+
+TEST(QtTranslations, QtsOwnDialogsAndMenusSpeakChinese)
+{
+    std::unique_ptr<QTranslator> translator(QtTranslations::install(*QCoreApplication::instance()));
+    ASSERT_TRUE(translator) << "qt6-translations-l10n is missing";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+    EXPECT_NE(QCoreApplication::translate("QLineEdit", "&Copy"), QStringLiteral("&Copy"));
+    QCoreApplication::removeTranslator(translator.get());
 }
