@@ -23,7 +23,7 @@ struct PhoneDigits {
 PhoneDigits phoneDigits(const QString &text)
 {
     PhoneDigits result;
-    result.digits = UnicodeText::characters(UnicodeText::numericCharacters(text));
+    result.digits = UnicodeText::characters(UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(text)));
     const QString joined = result.digits.join(QString());
     result.withCountryCode
         = result.digits.size() == 13 && UnicodeText::hasCharacterPrefix(joined, UiText::mainlandCountryCode);
@@ -43,7 +43,7 @@ bool hasCategory(const QString &text, std::initializer_list<QChar::Category> cat
 
 QString mainlandPhoneDigits(const QString &text)
 {
-    const QString digits = UnicodeText::numericCharacters(text);
+    const QString digits = UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(text));
     if (UnicodeText::characterCount(digits) == 13
         && UnicodeText::hasCharacterPrefix(digits, UiText::mainlandCountryCode)) {
         return UnicodeText::droppingFirstCharacters(digits, 2);
@@ -56,15 +56,16 @@ QString normalizedMainlandPhoneInput(const QString &text)
     return mainlandPhoneDigits(text);
 }
 
-bool isMainlandMobileNumber(const QString &number)
+bool isMainlandMobileNumber(const QString &typed)
 {
+    const QString number = UnicodeText::foldingDecimalDigits(typed);
     return UnicodeText::characterCount(number) == 11 && UnicodeText::hasCharacterPrefix(number, QStringLiteral("1"))
         && UnicodeText::isAllNumeric(number);
 }
 
 bool isVerificationCode(const QString &text)
 {
-    const QString trimmed = text.trimmed();
+    const QString trimmed = UnicodeText::foldingDecimalDigits(text.trimmed());
     return UnicodeText::characterCount(trimmed) == 6 && UnicodeText::isAllNumeric(trimmed);
 }
 
@@ -115,11 +116,39 @@ QString formatPhoneFullDisplay(const QString &phone)
     return trimmed;
 }
 
-QString accountPhoneTextForEditing(const QString &displayLabel)
+bool maskedLabelFits(const QString &label, const QString &number)
+{
+    const QString digits = mainlandPhoneDigits(number);
+    if (!isMainlandMobileNumber(digits) || !label.contains(u'*')) {
+        return false;
+    }
+    QString shown = UnicodeText::foldingDecimalDigits(label.trimmed());
+    shown.remove(u' ');
+    shown.remove(u'-');
+    if (shown.startsWith(UiText::mainlandCountryPrefix)) {
+        shown.remove(0, UiText::mainlandCountryPrefix.size());
+    } else if (shown.startsWith(UiText::mainlandCountryCode) && shown.size() == 13) {
+        shown.remove(0, UiText::mainlandCountryCode.size());
+    }
+    if (shown.isEmpty() || shown.size() > digits.size()) {
+        return false;
+    }
+    const qsizetype offset = digits.size() - shown.size();
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        if (shown[i] != u'*' && shown[i] != digits[offset + i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString accountPhoneTextForEditing(const QString &displayLabel, const QString &storedNumber)
 {
     const QString trimmed = displayLabel.trimmed();
     if (trimmed.contains(u'*')) {
-        return QString();
+        // The service shows only part of the number; the number this account signed in with is
+        // the whole of it, as long as it is the one the mask shows.
+        return maskedLabelFits(trimmed, storedNumber) ? mainlandPhoneDigits(storedNumber) : QString();
     }
     const PhoneDigits number = phoneDigits(trimmed);
     if (number.withCountryCode) {
@@ -133,7 +162,7 @@ QString accountPhoneTextForEditing(const QString &displayLabel)
 
 QString verificationPhone(const QString &draft)
 {
-    QString phone = draft.trimmed();
+    QString phone = UnicodeText::foldingDecimalDigits(draft.trimmed());
     phone.remove(u' ');
     phone.remove(u'-');
     if (UnicodeText::hasCharacterPrefix(phone, UiText::mainlandCountryPrefix)) {
@@ -195,7 +224,7 @@ QString profilePasswordRuleMessage(const QString &password, const QString &phone
     const QString phoneDigits = mainlandPhoneDigits(phone);
     // Letters or punctuation between the digits do not hide the number.
     if (UnicodeText::characterCount(phoneDigits) == 11
-        && UnicodeText::numericCharacters(password).contains(phoneDigits)) {
+        && UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(password)).contains(phoneDigits)) {
         return UiText::passwordContainsPhone;
     }
     return QString();

@@ -24,9 +24,13 @@ bool isVerificationCode(const QString &text);
 QString formatPhoneDisplay(const QString &phone);
 // "+86" and all the digits; a masked text stays as it is.
 QString formatPhoneFullDisplay(const QString &phone);
-// The account's own number as 11 editable digits, from the service's label; empty when the label
-// is masked.
-QString accountPhoneTextForEditing(const QString &displayLabel);
+// The account's own number as 11 editable digits, from the service's label. A masked label gives
+// the number stored at sign-in (`storedNumber`) when that number fits the mask, else the empty
+// text.
+QString accountPhoneTextForEditing(const QString &displayLabel, const QString &storedNumber = {});
+// Whether the 11-digit mainland `number` fits the masked `label`: every character the mask shows
+// is the number's own, counted from the end ("+86" and separators aside).
+bool maskedLabelFits(const QString &label, const QString &number);
 // The password editor's phone text: trimmed, without " " and "-", without a leading "+86", or
 // without the "86" of a 13-character text.
 QString verificationPhone(const QString &draft);

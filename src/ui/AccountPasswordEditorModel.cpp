@@ -1,6 +1,7 @@
 #include "ui/AccountPasswordEditorModel.h"
 
 #include "account/CloudAccount.h"
+#include "platform/core/UnicodeText.h"
 #include "ui/AccountInputRules.h"
 #include "ui/AccountPopoverModel.h"
 #include "ui/ContentViewModel.h"
@@ -192,7 +193,7 @@ void AccountPasswordEditorModel::saveCloudPassword()
     const bool usePhoneCode
         = account().cloudProfilePasswordSet() ? drafts.cloudProfilePasswordVerificationUsesCode : true;
     account().updateCloudPassword(drafts.cloudProfilePasswordDraft, drafts.cloudProfileCurrentPasswordDraft,
-        verificationPhone(), drafts.cloudProfilePasswordCodeDraft, usePhoneCode);
+        verificationPhone(), UnicodeText::foldingDecimalDigits(drafts.cloudProfilePasswordCodeDraft), usePhoneCode);
     // The typed secrets go at once, whatever the answer: a failure is retyped.
     m_content.edit([](ContentViewState &state) {
         state.cloudProfilePasswordDraft.clear();

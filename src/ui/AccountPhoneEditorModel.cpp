@@ -1,6 +1,7 @@
 #include "ui/AccountPhoneEditorModel.h"
 
 #include "account/CloudAccount.h"
+#include "platform/core/UnicodeText.h"
 #include "ui/AccountInputRules.h"
 #include "ui/AccountPopoverModel.h"
 #include "ui/ContentViewModel.h"
@@ -132,7 +133,8 @@ void AccountPhoneEditorModel::requestCode()
 void AccountPhoneEditorModel::save()
 {
     if (canUpdateProfilePhone()) {
-        account().linkCloudPhoneCode(normalizedDraft(), state().cloudProfilePhoneCodeDraft);
+        account().linkCloudPhoneCode(
+            normalizedDraft(), UnicodeText::foldingDecimalDigits(state().cloudProfilePhoneCodeDraft));
     }
 }
 

@@ -232,7 +232,8 @@ void AccountPopoverModel::finishAvatarChoice(const AvatarImageChooser::Result &r
 
 QString AccountPopoverModel::accountPhoneTextForEditing() const
 {
-    return AccountInputRules::accountPhoneTextForEditing(account().cloudPhoneDisplayLabel());
+    return AccountInputRules::accountPhoneTextForEditing(
+        account().cloudPhoneDisplayLabel(), account().cloudPhoneNumber());
 }
 
 QString AccountPopoverModel::accountPhoneText() const
@@ -241,8 +242,12 @@ QString AccountPopoverModel::accountPhoneText() const
     if (label.isEmpty()) {
         return account().cloudPhoneLinked() ? UiText::phoneLinked : UiText::phoneNotConfirmedHere;
     }
-    return state().isAccountPhoneVisible ? AccountInputRules::formatPhoneFullDisplay(label)
-                                         : AccountInputRules::formatPhoneDisplay(label);
+    if (!state().isAccountPhoneVisible) {
+        return AccountInputRules::formatPhoneDisplay(label);
+    }
+    // A masked label hides what the eye should show: the stored number fills it in when it fits.
+    const QString full = accountPhoneTextForEditing();
+    return AccountInputRules::formatPhoneFullDisplay(label.contains(u'*') && !full.isEmpty() ? full : label);
 }
 
 bool AccountPopoverModel::canTogglePhoneVisibility() const

@@ -33,7 +33,7 @@ QuorvinAccountDeletionModel::QuorvinAccountDeletionModel(
 
 void QuorvinAccountDeletionModel::appear()
 {
-    const QString digits = UnicodeText::numericCharacters(m_suggestedPhoneNumber);
+    const QString digits = UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(m_suggestedPhoneNumber));
     m_phoneNumber = UnicodeText::characterCount(digits) == 11 ? digits : QString();
     Q_EMIT changed();
 }
@@ -67,7 +67,7 @@ bool QuorvinAccountDeletionModel::isDeleting() const
 
 QString QuorvinAccountDeletionModel::normalizedPhoneNumber() const
 {
-    return UnicodeText::numericCharacters(m_phoneNumber);
+    return UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(m_phoneNumber));
 }
 
 bool QuorvinAccountDeletionModel::canRequestCode() const
@@ -80,8 +80,9 @@ bool QuorvinAccountDeletionModel::canRequestCode() const
 bool QuorvinAccountDeletionModel::canDelete() const
 {
     // The code is taken as typed: a blank around it is a mistake to show, not to mend.
-    return canRequestCode() && !m_challengeID.isEmpty() && UnicodeText::characterCount(m_code) == 6
-        && UnicodeText::isAllNumeric(m_code) && m_confirmationText.trimmed() == UiText::deletionConfirmationSentence;
+    const QString code = UnicodeText::foldingDecimalDigits(m_code);
+    return canRequestCode() && !m_challengeID.isEmpty() && UnicodeText::characterCount(code) == 6
+        && UnicodeText::isAllNumeric(code) && m_confirmationText.trimmed() == UiText::deletionConfirmationSentence;
 }
 
 bool QuorvinAccountDeletionModel::canCancel() const
@@ -149,7 +150,8 @@ void QuorvinAccountDeletionModel::confirmDeletion()
         return;
     }
     setStatus(UiText::deletionInProgress);
-    spawn(runDeletion(normalizedPhoneNumber(), m_challengeID, m_code, m_confirmationText),
+    spawn(runDeletion(
+              normalizedPhoneNumber(), m_challengeID, UnicodeText::foldingDecimalDigits(m_code), m_confirmationText),
         QStringLiteral("account deletion"));
 }
 

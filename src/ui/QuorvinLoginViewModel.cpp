@@ -52,7 +52,7 @@ void QuorvinLoginViewModel::setHasAcceptedPolicies(bool accepted)
 
 QString QuorvinLoginViewModel::phoneNumberForRequest(const QString &typed)
 {
-    QString phone = typed.trimmed();
+    QString phone = UnicodeText::foldingDecimalDigits(typed.trimmed());
     for (const QChar removed : {u' ', u'-', u'(', u')'}) {
         phone.remove(removed);
     }
@@ -78,7 +78,7 @@ bool QuorvinLoginViewModel::isMainlandMobileNumber(const QString &phone)
 
 bool QuorvinLoginViewModel::isPhoneCode(const QString &code)
 {
-    const QString trimmed = code.trimmed();
+    const QString trimmed = UnicodeText::foldingDecimalDigits(code.trimmed());
     return UnicodeText::characterCount(trimmed) == 6 && UnicodeText::isAllNumeric(trimmed);
 }
 
@@ -167,7 +167,8 @@ void QuorvinLoginViewModel::submitPrimaryLogin()
         return;
     }
     if (m_loginMode == LoginMode::Code) {
-        m_account.verifyCloudPhoneCode(phoneNumberForRequest(), m_phoneCodeText.trimmed());
+        m_account.verifyCloudPhoneCode(
+            phoneNumberForRequest(), UnicodeText::foldingDecimalDigits(m_phoneCodeText.trimmed()));
     } else {
         m_account.loginWithCloudPassword(phoneNumberForRequest(), m_passwordText);
     }

@@ -40,8 +40,8 @@ TEST(AccountInputRules, PhoneNumbersAreMaskedShownInFullAndMadeEditable)
         {"23812345678", "23812345678", "23812345678", "23812345678"},
         {"12345", "12345", "12345", "12345"},
         {"", "", "", ""},
-        // Any numeric character is a digit, but the leading "1" is the ASCII one.
-        {"1３８１２３４５６７８", "+861３８****５６７８", "+861３８１２３４５６７８", "1３８１２３４５６７８"},
+        // Decimal digits of any script are the ASCII digits they mean.
+        {"１３８１２３４５６７８", "+86138****5678", "+8613812345678", "13812345678"},
     };
     for (const Row &row : rows) {
         EXPECT_EQ(rules::formatPhoneDisplay(u8(row.phone)), u8(row.masked)) << row.phone;

@@ -1,4 +1,5 @@
 #include "AccountSheetRig.h"
+#include "platform/core/UnicodeText.h"
 #include "support/cloudserver/CloudFault.h"
 #include "ui/AccountPopoverModel.h"
 #include "ui/QuorvinAccountDeletionModel.h"
@@ -316,4 +317,53 @@ TEST(AccountSheetFlow, TitleInitialAndEditorsFollowTheAccountAndTheirBusyFlags)
     rig.phoneEditor->closePhoneEditor();
     EXPECT_FALSE(rig.state().showingPhoneEditor);
     EXPECT_TRUE(rig.account().cloudPhoneChallengeID().isEmpty());
+}
+
+TEST(AccountSheetFlow, AMaskedNumberAndDigitsOfOtherScriptsReachTheServiceAsTheNumberMeant)
+{
+    // Only decimal digits are folded; other numerals stay what they are.
+    EXPECT_EQ(UnicodeText::foldingDecimalDigits(u8("１３٩०x⑥½五")), u8("1390x⑥½五"));
+
+    // The service shows the account's number masked; the number signed in with fits the mask.
+    SheetRig rig;
+    for (CloudServerIdentity &identity : rig.server.user(rig.userId)->identities) {
+        identity.displayLabel = u8("*******8135");
+    }
+    runInVirtualTime(rig.clock, rig.account().refreshCloudProfile(u8("test"), false));
+    ASSERT_EQ(rig.account().cloudPhoneDisplayLabel(), u8("*******8135"));
+    EXPECT_EQ(rig.popover->accountPhoneTextForEditing(), rig.phone);
+    rig.popover->togglePhoneVisibility();
+    EXPECT_EQ(rig.popover->accountPhoneText(), u8("+8613902468135")) << "the eye shows the whole number";
+    rig.account().rememberCloudPhoneNumber(u8("13900000000"));
+    EXPECT_TRUE(rig.popover->accountPhoneTextForEditing().isEmpty()) << "a stored number the mask denies";
+    rig.account().rememberCloudPhoneNumber(rig.phone);
+
+    // An account without a password sets one by a code sent to that number, typed full-width.
+    rig.passwordEditor->openPasswordEditor();
+    ASSERT_TRUE(rig.passwordEditor->canRequestProfilePasswordPhoneCode());
+    rig.passwordEditor->requestCode();
+    rig.settle();
+    const QString code = *rig.server.lastSmsCode(u8("+8613902468135"));
+    QString fullWidth;
+    for (const QChar digit : code) {
+        fullWidth += QChar(0xFF10 + digit.digitValue());
+    }
+    rig.passwordEditor->setCodeDraft(fullWidth);
+    rig.passwordEditor->setPasswordDraft(u8("y7-another"));
+    rig.passwordEditor->setConfirmDraft(u8("y7-another"));
+    ASSERT_TRUE(rig.passwordEditor->canUpdateCloudPassword());
+    rig.passwordEditor->saveCloudPassword();
+    rig.settle();
+    EXPECT_EQ(rig.account().cloudProfileStatus(), u8("密码已更新"));
+    EXPECT_EQ(rig.server.user(rig.userId)->password, std::optional<QString>(u8("y7-another")));
+
+    // The own number in full-width digits is no change; a new one in them is sent in ASCII.
+    rig.phoneEditor->openPhoneEditor();
+    rig.phoneEditor->setPhoneDraft(u8("１３９０２４６８１３５"));
+    EXPECT_FALSE(rig.phoneEditor->canRequestProfilePhoneCode());
+    rig.phoneEditor->setPhoneDraft(u8("１３７ ００００ ４３２１"));
+    ASSERT_TRUE(rig.phoneEditor->canRequestProfilePhoneCode());
+    rig.phoneEditor->requestCode();
+    rig.settle();
+    EXPECT_TRUE(rig.server.lastSmsCode(u8("+8613700004321")).has_value());
 }

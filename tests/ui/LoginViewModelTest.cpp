@@ -32,9 +32,10 @@ TEST(QuorvinLoginViewModel, PhoneNumbersAreNormalisedThenCheckedAsMainlandMobile
         {"1381234567", "1381234567", false},
         {"138123456789", "138123456789", false},
         {"23812345678", "23812345678", false},
-        // Numeric characters of any script count as digits.
-        {"１３８１２３４５６７８", "１３８１２３４５６７８", false},
-        {"1３８１２３４５６７８", "1３８１２３４５６７８", true},
+        // Decimal digits of any script are the ASCII digits they mean; other numerals stay as
+        // typed (numeric to the card; the service refuses them).
+        {"１３８１２３４５６７８", "13812345678", true},
+        {"+８６ 1３８-１２３４-５６７８", "13812345678", true},
         {"1三八一二三四五六七八", "1三八一二三四五六七八", true},
         {"1381234567a", "1381234567a", false},
     };
@@ -142,6 +143,8 @@ TEST(QuorvinLoginViewModel, ACodeSignInFollowsTheCardsRulesFromConsentToTheStore
     settle();
     EXPECT_EQ(card.phoneCodeText(), QStringLiteral("123456"));
     EXPECT_EQ(card.focusedField(), Field::Code);
+    // Typed again in full-width digits it is the same code, and goes out in ASCII digits.
+    card.setPhoneCodeText(QStringLiteral("１２３４５６"));
     ASSERT_TRUE(card.canSubmitPrimaryLogin());
     card.submitPrimaryLogin();
     EXPECT_EQ(card.primaryLoginButtonLabel(), QStringLiteral("登录中…"));

@@ -84,4 +84,19 @@ QString numericCharacters(const QString &text)
     return result;
 }
 
+QString foldingDecimalDigits(const QString &text)
+{
+    QString folded;
+    folded.reserve(text.size());
+    for (const char32_t codePoint : text.toUcs4()) {
+        const int value = u_charDigitValue(static_cast<UChar32>(codePoint));
+        if (value >= 0 && u_charType(static_cast<UChar32>(codePoint)) == U_DECIMAL_DIGIT_NUMBER) {
+            folded += QChar(u'0' + value);
+        } else {
+            folded += QString::fromUcs4(&codePoint, 1);
+        }
+    }
+    return folded;
+}
+
 } // namespace quorvin::UnicodeText

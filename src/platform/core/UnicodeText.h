@@ -28,5 +28,9 @@ bool isNumeric(const QString &character);
 bool isAllNumeric(const QString &text);
 // The numeric characters of `text`, in order.
 QString numericCharacters(const QString &text);
+// `text` with every decimal digit of any script (general category Nd: full-width, Arabic-Indic,
+// Devanagari…) as its ASCII digit; every other character, other numerals included, as it was.
+// A number or code typed in another script's digits means the same number to the user.
+QString foldingDecimalDigits(const QString &text);
 
 } // namespace quorvin::UnicodeText
