@@ -1,5 +1,7 @@
 #include "ui/ActivityLogCardView.h"
 
+#include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Spawn.h"
 #include "ui/ActivityLogRowView.h"
 #include "ui/DashboardViewModel.h"
 #include "ui/QuorvinLabel.h"
@@ -127,6 +129,56 @@ ActivityLogCardView::ActivityLogCardView(DashboardViewModel &model, QWidget *par
 
     connect(&m_model, &DashboardViewModel::activityLogsChanged, this, &ActivityLogCardView::render);
     render();
+}
+
+ActivityLogCardView::~ActivityLogCardView()
+{
+    if (m_minuteRefresh) {
+        m_minuteRefresh->cancel();
+    }
+}
+
+void ActivityLogCardView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refreshRelativeTimes();
+    if (!m_minuteRefresh) {
+        m_minuteRefresh = std::make_unique<CancelSource>();
+        spawn(refreshEveryMinute(this, &m_model.clock(), m_minuteRefresh->token()),
+            QStringLiteral("activity relative times"));
+    }
+}
+
+void ActivityLogCardView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (m_minuteRefresh) {
+        m_minuteRefresh->cancel();
+        m_minuteRefresh.reset();
+    }
+}
+
+QCoro::Task<void> ActivityLogCardView::refreshEveryMinute(
+    QPointer<ActivityLogCardView> self, Clock *clock, CancelToken stop)
+{
+    try {
+        while (true) {
+            co_await clock->sleep(std::chrono::minutes(1), stop);
+            if (!self) {
+                co_return;
+            }
+            self->refreshRelativeTimes();
+        }
+    } catch (const CancelledError &) {
+    }
+}
+
+void ActivityLogCardView::refreshRelativeTimes()
+{
+    const QDateTime now = m_model.now();
+    for (ActivityLogRowView *row : std::as_const(m_rows)) {
+        row->refreshRelativeTime(now);
+    }
 }
 
 QList<ActivityLogRowView *> ActivityLogCardView::rows() const

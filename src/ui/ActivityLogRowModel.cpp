@@ -11,9 +11,14 @@ ActivityLogRowModel::ActivityLogRowModel(ActivityLogLine line, const QDateTime &
     : m_line(std::move(line))
     , m_category(activityCategory(m_line.category))
     , m_relativeTime(relativeTimeText(m_line.createdAt, now))
-    , m_summary(readableText(m_line.summary))
-    , m_details(activityDetailTexts(m_line.details))
+    , m_summary(readableText(m_line.summary, m_line.category == ActivityText::categoryUser))
+    , m_details(activityDetailTexts(m_line.details, m_line.category == ActivityText::categoryUser))
 {
+}
+
+void ActivityLogRowModel::refreshRelativeTime(const QDateTime &now)
+{
+    m_relativeTime = relativeTimeText(m_line.createdAt, now);
 }
 
 ActivityCategoryBadge ActivityLogRowModel::activityCategory(const QString &category)
@@ -45,20 +50,22 @@ QString ActivityLogRowModel::relativeTimeText(const QDateTime &createdAt, const 
     return DateFormatters::localizedDateTime(createdAt);
 }
 
-QString ActivityLogRowModel::readableText(const QString &text)
+QString ActivityLogRowModel::readableText(const QString &text, bool userAction)
 {
     QString result = text.trimmed();
     for (const auto &[from, to] : UiText::activityPhrases) {
-        result.replace(from, to);
+        if (!(userAction && to.startsWith(UiText::activityFromCloud))) {
+            result.replace(from, to);
+        }
     }
     return result;
 }
 
-QStringList ActivityLogRowModel::activityDetailTexts(const QStringList &details)
+QStringList ActivityLogRowModel::activityDetailTexts(const QStringList &details, bool userAction)
 {
     QStringList shown;
     for (const QString &raw : details) {
-        const QString text = activityDetailText(raw);
+        const QString text = activityDetailText(raw, userAction);
         if (text.isEmpty()) {
             continue;
         }
@@ -70,21 +77,21 @@ QStringList ActivityLogRowModel::activityDetailTexts(const QStringList &details)
     return shown;
 }
 
-QString ActivityLogRowModel::activityDetailText(const QString &raw)
+QString ActivityLogRowModel::activityDetailText(const QString &raw, bool userAction)
 {
     const QString text = raw.trimmed();
     const qsizetype summaryEnd = text.indexOf(UiText::activitySummaryEnd);
     if (summaryEnd < 0) {
-        return changeText(text);
+        return changeText(text, userAction);
     }
     // "更新任务「买菜」：标题: 买菜 -> 买水果；备注: 无 -> 有". Read whole, the first field's label
     // would swallow the summary and its value the second change; read change by change, each is
     // shown as a detail of its own would be.
     const qsizetype tailStart = summaryEnd + UiText::activitySummaryEnd.size();
-    const QString head = readableText(text.left(summaryEnd + UiText::activityValueClose.size()));
+    const QString head = readableText(text.left(summaryEnd + UiText::activityValueClose.size()), userAction);
     QStringList changes;
     for (const QString &segment : text.mid(tailStart).split(UiText::activityChangeSeparator)) {
-        const QString shown = changeText(segment);
+        const QString shown = changeText(segment, userAction);
         if (!shown.isEmpty()) {
             changes.append(shown);
         }
@@ -95,7 +102,7 @@ QString ActivityLogRowModel::activityDetailText(const QString &raw)
     return head + UiText::activityShownColon + changes.join(UiText::activityChangeSeparator);
 }
 
-QString ActivityLogRowModel::changeText(const QString &raw)
+QString ActivityLogRowModel::changeText(const QString &raw, bool userAction)
 {
     const QString text = raw.trimmed();
     if (text.isEmpty()) {
@@ -103,7 +110,7 @@ QString ActivityLogRowModel::changeText(const QString &raw)
     }
     const qsizetype colon = text.indexOf(UiText::activityStoredColon);
     if (colon < 0) {
-        return readableText(text);
+        return readableText(text, userAction);
     }
     const QString label = text.left(colon).trimmed();
     if (UiText::activityHiddenLabels.contains(label)) {

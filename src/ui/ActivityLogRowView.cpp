@@ -70,10 +70,10 @@ ActivityLogRowView::ActivityLogRowView(ActivityLogRowModel model, QWidget *paren
     auto *header = new QHBoxLayout();
     header->setSpacing(7);
     header->addWidget(new CategoryBadge(m_model.category(), this));
-    auto *time = new QuorvinLabel(
+    m_time = new QuorvinLabel(
         m_model.relativeTime(), QuorvinTextStyle::caption2, QFont::Normal, QuorvinMacTheme::secondaryText, this);
-    time->setObjectName(QStringLiteral("activityTime"));
-    header->addWidget(time);
+    m_time->setObjectName(QStringLiteral("activityTime"));
+    header->addWidget(m_time);
     header->addStretch(1);
     column->addLayout(header);
 
@@ -91,6 +91,12 @@ ActivityLogRowView::ActivityLogRowView(ActivityLogRowModel model, QWidget *paren
         }
         column->addLayout(details);
     }
+}
+
+void ActivityLogRowView::refreshRelativeTime(const QDateTime &now)
+{
+    m_model.refreshRelativeTime(now);
+    m_time->setTextIfChanged(m_model.relativeTime());
 }
 
 void ActivityLogRowView::paintEvent(QPaintEvent *)

@@ -9,8 +9,8 @@ namespace quorvin {
 class QuorvinLabel;
 
 // One entry of the recent activity: the category badge and the relative time over the summary and
-// up to three details, on a bordered card. Its texts are made once; the card replaces the row
-// when the entry changes.
+// up to three details, on a bordered card. Its texts are made once, the relative time aside; the
+// card replaces the row when the entry changes.
 class ActivityLogRowView : public QFrame {
     Q_OBJECT
 public:
@@ -18,12 +18,14 @@ public:
 
     const ActivityLogRowModel &model() const { return m_model; }
     const ActivityLogLine &line() const { return m_model.line(); }
+    void refreshRelativeTime(const QDateTime &now);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
     ActivityLogRowModel m_model;
+    QuorvinLabel *m_time = nullptr;
 };
 
 } // namespace quorvin

@@ -136,6 +136,11 @@ void DashboardViewModel::clearActivityLogs()
     m_service.activityLog().clearActivityLogs();
 }
 
+Clock &DashboardViewModel::clock() const
+{
+    return m_service.clock();
+}
+
 QDateTime DashboardViewModel::now() const
 {
     return m_service.clock().now();

@@ -12,6 +12,7 @@
 namespace quorvin {
 
 class AppVisibility;
+class Clock;
 class ContentViewModel;
 class QuorvinMacService;
 struct QuorvinAppContext;
@@ -58,6 +59,7 @@ public:
     void clearActivityLogs();
     // The instant relative times are measured from.
     QDateTime now() const;
+    Clock &clock() const;
 
 Q_SIGNALS:
     // Anything of the overview, the tiles or the switches may have changed.

@@ -179,6 +179,9 @@ inline const QString activitySummaryEnd = QStringLiteral("」：");
 inline const QString activityChangeSeparator = QStringLiteral("；");
 // The engine's wording and what the rows show instead, applied in this order; each pair works on
 // the result of the ones before it.
+// What the phrases that tell of a change coming from the cloud begin with; a row of the user's own
+// actions never reads as one.
+inline const QString activityFromCloud = QStringLiteral("从云端");
 inline const QList<std::pair<QString, QString>> activityPhrases = {
     {QStringLiteral("条目"), QStringLiteral("任务")},
     {QStringLiteral("移动任务"), QStringLiteral("移至其他列表")},

@@ -77,7 +77,13 @@ TEST(ActivityLogRowModel, RewritesStoredWordingForDisplayOnly)
         {u" "_s, u"颜色: 红 -> 蓝"_s, u"标题: a -> b"_s, u"列表: 家"_s, u"截止: 明天"_s, u"优先级: 高"_s,
             u"备注: x"_s}};
     const ActivityLogRowModel row(line, line.createdAt);
-    EXPECT_EQ(row.summary(), u"从云端更新本机任务「买牛奶」"_s);
+    // The user's own edit never reads as one from the cloud; the same words under "同步" do.
+    EXPECT_EQ(row.summary(), u"更新任务「买牛奶」"_s);
+    EXPECT_EQ(ActivityLogRowModel::activityDetailText(u"编辑条目「票」：标题: a -> b"_s, true),
+        u"更新任务「票」：标题从 「a」 改为 「b」"_s);
+    ActivityLogLine synced = line;
+    synced.category = u"同步"_s;
+    EXPECT_EQ(ActivityLogRowModel(synced, line.createdAt).summary(), u"从云端更新本机任务「买牛奶」"_s);
     EXPECT_EQ(row.details(), (QStringList {u"标题从 「a」 改为 「b」"_s, u"所在列表：家"_s, u"截止时间：明天"_s}));
     EXPECT_EQ(row.line(), line) << "the stored entry stays as it was";
 }

@@ -128,7 +128,13 @@ TEST(DashboardView, ClicksThroughTheSignedInWindow)
     ManualClock::drainEvents();
     EXPECT_EQ(card->rows().size(), entries + 1);
     EXPECT_EQ(card->rowsBuilt(), built + 1);
-    EXPECT_EQ(card->rows().first()->findChild<QLabel *>(u"activitySummary"_s)->text(), u"从云端更新本机任务「Milk」"_s);
+    EXPECT_EQ(card->rows().first()->findChild<QLabel *>(u"activitySummary"_s)->text(), u"更新任务「Milk」"_s);
+    // While the window shows, the times move on by themselves, once a minute.
+    const auto shownTime = [card] { return card->rows().first()->findChild<QLabel *>(u"activityTime"_s)->text(); };
+    EXPECT_EQ(shownTime(), u"刚刚"_s);
+    rig.clock.advance(std::chrono::minutes(2));
+    ManualClock::drainEvents();
+    EXPECT_EQ(shownTime(), u"1 分钟前"_s);
     EXPECT_FALSE(showing(view, u"activityEmpty"_s));
     click(view, u"activityClear"_s);
     EXPECT_TRUE(card->rows().isEmpty());
