@@ -33,6 +33,19 @@ QString linkHtml(const QUrl &url, const QString &text, const QColor &color)
         .arg(url.toString(QUrl::FullyEncoded), color.name(), text.toHtmlEscaped());
 }
 
+// A control that goes disabled while it has the focus would hand it on along the chain, and a
+// field that gets it that way selects all its text, which the next key would erase. The field the
+// action belongs to takes it instead, its text kept, the cursor at its end.
+void setEnabledKeepingFocus(QWidget *control, bool enabled, QLineEdit *field)
+{
+    if (!enabled && control->hasFocus() && field->isVisibleTo(field->window())) {
+        field->setFocus(Qt::OtherFocusReason);
+        field->deselect();
+        field->end(false);
+    }
+    control->setEnabled(enabled);
+}
+
 void setTextIfChanged(QLineEdit *edit, const QString &text)
 {
     if (edit->text() != text) {
@@ -257,16 +270,17 @@ void QuorvinLoginView::render()
     setTextIfChanged(m_passwordField->lineEdit(), m_model.passwordText());
 
     m_requestCode->setText(m_model.phoneCodeRequestButtonLabel());
-    m_requestCode->setEnabled(m_model.canRequestPhoneCode());
+    QLineEdit *secret = codeMode ? m_codeField->lineEdit() : m_passwordField->lineEdit();
+    setEnabledKeepingFocus(m_requestCode, m_model.canRequestPhoneCode(), m_codeField->lineEdit());
     m_requestCode->updateGeometry();
     m_modeSwitch->setText(m_model.modeSwitchLabel());
-    m_modeSwitch->setEnabled(m_model.canUseLogin());
+    setEnabledKeepingFocus(m_modeSwitch, m_model.canUseLogin(), secret);
     m_modeSwitch->updateGeometry();
     if (m_consent->isChecked() != m_model.hasAcceptedPolicies()) {
         m_consent->setChecked(m_model.hasAcceptedPolicies());
     }
     m_submit->setText(m_model.primaryLoginButtonLabel());
-    m_submit->setEnabled(m_model.canSubmitPrimaryLogin());
+    setEnabledKeepingFocus(m_submit, m_model.canSubmitPrimaryLogin(), secret);
 
     // The line keeps its place when empty.
     m_status->setText(m_model.statusText());

@@ -10,6 +10,9 @@
 #include <QScrollBar>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
 
 using namespace quorvin;
 using namespace quorvin::test;
@@ -111,4 +114,33 @@ TEST(ContentView, TheAppearanceSwitchStoresAndAppliesTheModeAndShowsUnknownModes
     EXPECT_EQ(rig.defaults.string(QStringLiteral("quorvinAppearanceMode")), QStringLiteral("dark"));
     EXPECT_EQ(rig.appearance->appliedScheme(), ColorScheme::Dark);
     EXPECT_EQ(control->selectedMode(), QuorvinAppearanceMode::Dark);
+}
+
+TEST(ContentView, AFailedSignInLeavesTheTypedTextAsItWasWithNothingSelected)
+{
+    ViewRig rig;
+    rig.server.createUser(QStringLiteral("+8613812345678"), QStringLiteral("right-pass-1"));
+    ContentView view(rig.context());
+    view.show();
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    QuorvinLoginView *card = view.loginView();
+    auto *phone = card->findChild<QLineEdit *>(QStringLiteral("loginPhone"));
+    auto *password = card->findChild<QLineEdit *>(QStringLiteral("loginPassword"));
+    QTest::keyClicks(phone, QStringLiteral("13812345678"));
+    QTest::keyClicks(password, QStringLiteral("wrong-pass"));
+    card->findChild<QAbstractButton *>(QStringLiteral("loginConsent"))->click();
+    auto *submit = card->findChild<QAbstractButton *>(QStringLiteral("loginSubmit"));
+    submit->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(submit, Qt::Key_Space);
+    rig.clock.runUntil([&] { return card->model().canUseLogin(); }, std::chrono::minutes(1));
+    ManualClock::drainEvents();
+    ASSERT_TRUE(rig.account().cloudAuthToken().isEmpty());
+
+    auto *focused = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(focused, nullptr);
+    EXPECT_FALSE(focused->hasSelectedText()) << focused->objectName().toStdString();
+    EXPECT_EQ(focused->cursorPosition(), focused->text().size());
+    EXPECT_EQ(phone->text(), QStringLiteral("13812345678"));
+    EXPECT_EQ(password->text(), QStringLiteral("wrong-pass"));
 }
