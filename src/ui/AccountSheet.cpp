@@ -169,8 +169,9 @@ AccountSheet::AccountSheet(ContentViewModel &content, AccountAvatarImageLoader &
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     outer->addWidget(scroll);
     auto *body = new QWidget(scroll);
-    body->setAutoFillBackground(false);
     scroll->setWidget(body);
+    // The scroll area would fill its page with the window colour; the sheet paints the page.
+    body->setAutoFillBackground(false);
     scroll->viewport()->setAutoFillBackground(false);
     auto *column = new QVBoxLayout(body);
     column->setContentsMargins(18, 18, 18, 18);
@@ -350,11 +351,11 @@ QWidget *AccountSheet::makeDevices(QWidget *parent)
     // colours from following the look.)
     scroll->viewport()->setAutoFillBackground(false);
     m_deviceList = new QWidget(scroll);
-    m_deviceList->setAutoFillBackground(false);
     m_deviceRows = new QVBoxLayout(m_deviceList);
     m_deviceRows->setContentsMargins(0, 0, 0, 0);
     m_deviceRows->setSpacing(0);
     scroll->setWidget(m_deviceList);
+    m_deviceList->setAutoFillBackground(false);
     column->addWidget(scroll);
     return card;
 }

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -254,6 +255,12 @@ TEST(AccountSheetView, AnyNameFitsTheSheetWhichOpensAtTheTopAndFollowsTheLook)
     EXPECT_EQ(ink(deviceTitle), u8("#f2f4f7"));
     EXPECT_EQ(ink(child(sheet, "deviceSubtitle")), u8("#a8b0bc"));
     EXPECT_EQ(ink(child(child(sheet, "accountPhoneEditor"), "editorTitle")), u8("#f2f4f7"));
+    // The page and the rows on their card are drawn in the look's own colours too.
+    click(child(sheet, "accountPhoneEditor"), "editorCancelButton");
+    const QImage page = sheet->grab().toImage();
+    EXPECT_EQ(page.pixelColor(3, 3).name(), u8("#101317"));
+    const QPoint inRow = deviceTitle->parentWidget()->mapTo(sheet, QPoint(deviceTitle->parentWidget()->width() / 2, 2));
+    EXPECT_EQ(page.pixelColor(inRow).name(), u8("#1a1e24"));
     rig.appearance->apply(u8("light"));
     QCoreApplication::processEvents();
     EXPECT_EQ(ink(deviceTitle), u8("#1f2329"));
