@@ -19,6 +19,7 @@ namespace {
 const QString dragFilterName = QStringLiteral("quorvinBackgroundDrag");
 const QString frameClampName = QStringLiteral("quorvinFrameClamp");
 constexpr int frameClampLifetimeMs = 3000;
+constexpr int frameClampPollMs = 50;
 
 // Lets the borderless card be dragged by any part that does not take the press itself.
 class BackgroundDrag final : public QObject {
@@ -44,10 +45,10 @@ protected:
     }
 };
 
-// Pulls a window's frame onto its screen once the window manager has told its size, which it does
-// only after the window has been shown with its new decoration. Each move or resize is looked at
-// when the event loop has settled the geometry. Gives up after a few seconds, so a window the user
-// moves later is never moved back.
+// Pulls a window's frame onto its screen once the window manager has framed it, which it does
+// only some time after the window was shown with its new decoration and which no event reliably
+// tells: the frame is looked at every few milliseconds until it is known. Gives up after a few
+// seconds, so a window the user moves later is never moved back.
 class FrameClamp final : public QObject {
 public:
     explicit FrameClamp(QWidget *window)
@@ -55,18 +56,10 @@ public:
         , m_window(window)
     {
         setObjectName(frameClampName);
-        window->installEventFilter(this);
+        auto *poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, &FrameClamp::check);
+        poll->start(frameClampPollMs);
         QTimer::singleShot(frameClampLifetimeMs, this, &QObject::deleteLater);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == m_window
-            && (event->type() == QEvent::Move || event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
-            QTimer::singleShot(0, this, &FrameClamp::check);
-        }
-        return QObject::eventFilter(watched, event);
     }
 
 private:
@@ -74,10 +67,12 @@ private:
     {
         const QRect frame = m_window->frameGeometry();
         QScreen *screen = m_window->screen();
-        if (frame.size() == m_window->size() || !screen) {
-            return; // not framed yet
+        // Until the window is on screen with its frame, the geometry is the one of a window being
+        // made, not where it will be.
+        const QWindow *native = m_window->windowHandle();
+        if (frame.size() == m_window->size() || !screen || !native || !native->isExposed()) {
+            return;
         }
-        m_window->removeEventFilter(this);
         deleteLater();
         const QRect clamped = QuorvinWindowController::clampedFrame(frame, screen->availableGeometry());
         if (clamped != frame) {

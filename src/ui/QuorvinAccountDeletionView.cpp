@@ -1,6 +1,7 @@
 #include "ui/QuorvinAccountDeletionView.h"
 
 #include "ui/AccountEditorChrome.h"
+#include "ui/QuorvinMacTheme.h"
 #include "ui/QuorvinPaletteBinding.h"
 #include "ui/Strings.h"
 
@@ -60,6 +61,10 @@ QuorvinAccountDeletionView::QuorvinAccountDeletionView(
     m_confirmation = new QLineEdit(card());
     m_confirmation->setObjectName(QStringLiteral("deletionConfirmationField"));
     m_confirmation->setPlaceholderText(UiText::deletionConfirmationPlaceholder);
+    // The fields stand out from the card in both looks.
+    for (QLineEdit *field : {m_code, m_confirmation}) {
+        QuorvinPaletteBinding::bind(field, {{QPalette::Base, QuorvinMacTheme::surfaceSubtle}});
+    }
     content()->addWidget(m_confirmation);
     content()->addWidget(
         makeText(UiText::deletionInstruction + UiText::deletionConfirmationSentence, 11, false, true, card()));
