@@ -2,24 +2,42 @@
 
 #include "platform/core/UnicodeText.h"
 
+#include <QStringList>
+
 namespace quorvin {
+
+namespace {
+// Digits are whole characters: a digit outside the basic plane is two UTF-16 units, and cutting
+// between them would leave half a character in the log.
+QString firstCharacters(const QStringList &characters, qsizetype count)
+{
+    return characters.mid(0, count).join(QString());
+}
+
+QString lastCharacters(const QStringList &characters, qsizetype count)
+{
+    return characters.mid(qMax<qsizetype>(0, characters.size() - count)).join(QString());
+}
+} // namespace
 
 QString maskPhoneForLog(const QString &phoneNumber)
 {
     const QString trimmed = phoneNumber.trimmed();
-    const QString digits = UnicodeText::numericCharacters(trimmed);
+    const QStringList digits = UnicodeText::characters(UnicodeText::numericCharacters(trimmed));
     const QString stars = QStringLiteral("****");
-    if (digits.size() == 13 && digits.startsWith(QLatin1String("86"))) {
-        return u'+' + digits.left(5) + stars + digits.right(4);
+    const auto startsWith
+        = [&digits](const QString &prefix) { return firstCharacters(digits, prefix.size()) == prefix; };
+    if (digits.size() == 13 && startsWith(QStringLiteral("86"))) {
+        return u'+' + firstCharacters(digits, 5) + stars + lastCharacters(digits, 4);
     }
     const bool plus = trimmed.startsWith(u'+');
-    if (!plus && digits.size() == 11 && digits.startsWith(u'1')) {
-        return QStringLiteral("+86") + digits.left(3) + stars + digits.right(4);
+    if (!plus && digits.size() == 11 && startsWith(QStringLiteral("1"))) {
+        return QStringLiteral("+86") + firstCharacters(digits, 3) + stars + lastCharacters(digits, 4);
     }
     if (digits.size() < 7) {
         return trimmed;
     }
-    return (plus ? QStringLiteral("+") : QString()) + digits.left(3) + stars + digits.right(4);
+    return (plus ? QStringLiteral("+") : QString()) + firstCharacters(digits, 3) + stars + lastCharacters(digits, 4);
 }
 
 } // namespace quorvin

@@ -5,22 +5,12 @@
 namespace quorvin::ReminderFingerprint {
 
 namespace {
-// The inner white space of the collapse: tab, line feed, form feed, carriage return and every
-// Unicode separator, as "\s" of the regular expression engine the fingerprint was defined with.
+// The inner white space of the collapse is the same set the trims remove (QString::trimmed):
+// tab, line feed, line and form feed, carriage return, U+0085 and every Unicode separator. A
+// text that trims a character away at its ends must collapse that character inside it too.
 bool isInnerSpace(QChar c)
 {
-    const char16_t u = c.unicode();
-    if (u == u'\t' || u == u'\n' || u == u'\f' || u == u'\r') {
-        return true;
-    }
-    switch (c.category()) {
-    case QChar::Separator_Space:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return false;
-    }
+    return c.isSpace();
 }
 } // namespace
 

@@ -99,6 +99,16 @@ TEST(CloudDeviceIdentityTest, LogHelpersMaskPhonesAndMarkUsers)
     for (const auto &[phone, masked] : phones) {
         EXPECT_EQ(maskPhoneForLog(phone), masked) << phone.toStdString();
     }
+    // Digits outside the basic plane are whole characters, never cut in half.
+    const auto wide = [](const char *ascii) {
+        QString text;
+        for (const char *c = ascii; *c != 0; ++c) {
+            const char32_t digit = U'\U0001D7CE' + char32_t(*c - '0');
+            text += QString::fromUcs4(&digit, 1);
+        }
+        return text;
+    };
+    EXPECT_EQ(maskPhoneForLog(wide("13812345678")), wide("138") + u"****"_s + wide("5678"));
     EXPECT_EQ(fnv1aHashString(QString()), u"cbf29ce484222325"_s);
     EXPECT_EQ(fnv1aHashString(u"a"_s), u"af63dc4c8601ec8c"_s);
 }

@@ -97,6 +97,7 @@ TEST(ReminderFingerprint, NormalizeTextTrimsAndCollapsesWhiteSpace)
         {u"x\r\ny"_s, u"x y"_s},
         {u"\u3000全角\u3000空格\u3000"_s, u"全角 空格"_s},
         {u"a\u00a0\u00a0b"_s, u"a b"_s},
+        {u"\u000ba\u000b\u0085b\u0085"_s, u"a b"_s},
     };
     for (const auto &[input, expected] : cases) {
         EXPECT_EQ(ReminderFingerprint::normalizeText(input), expected) << input.value_or(u"<absent>"_s).toStdString();
