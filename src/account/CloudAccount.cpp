@@ -56,6 +56,12 @@ QString CloudAccount::currentToken() const
     return normalizeCloudAuthTokenValue(m_cloudAuthToken);
 }
 
+bool CloudAccount::isCurrentOrSignedOut(const QString &token) const
+{
+    const QString current = currentToken();
+    return current.isEmpty() || current == token;
+}
+
 QString CloudAccount::normalizedCloudBaseURL() const
 {
     return quorvin::normalizedCloudBaseURL(m_defaults);

@@ -234,6 +234,10 @@ private:
     // The normalised current token: what a task notes at its start and compares when its answer
     // arrives.
     QString currentToken() const;
+    // Whether an operation that started with `token` may still act on the account: the token is
+    // still the account's, or nobody is signed in any more.
+    bool isCurrentOrSignedOut(const QString &token) const;
+    static std::exception_ptr emptyLoginTokenFailure(const CloudPhoneLoginResponse &response);
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
     QString normalizedCloudBaseURL() const;
     QString deviceLabel();
@@ -294,6 +298,7 @@ private:
     bool m_isCloudProfileSaving = false;
     QString m_cloudProfileStatus;
     bool m_isCloudAccountDeleting = false;
+    bool m_isLoggingOut = false;
 };
 
 } // namespace quorvin

@@ -9,6 +9,7 @@
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "model/SyncError.h"
+#include "platform/core/DiagnosticSink.h"
 
 #include <QPointer>
 
@@ -59,11 +60,17 @@ QCoro::Task<void> CloudAccount::deleteCloudAccount(
         setIsCloudAccountDeleting(false);
         throw SyncError::invalidRequest(AccountText::deletionNotConfirmed);
     }
+    setIsCloudAccountDeleting(false);
+    // The deleted account is the one the request was sent for; another that signed in meanwhile
+    // keeps its token and state.
+    if (!isCurrentOrSignedOut(token)) {
+        m_log.appendLog(AccountText::logAccountDeletedSuperseded);
+        co_return;
+    }
     applyCloudAuthToken(QString(), AccountText::logAccountDeleted);
     m_owner.markSyncSuccess(AccountText::accountDeleted);
     m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::activityAccountDeleted,
         {AccountText::activityAccountDeletedServerDetail, AccountText::activityAccountDeletedLocalDetail});
-    setIsCloudAccountDeleting(false);
 }
 
 } // namespace quorvin

@@ -39,6 +39,16 @@ QString CloudAccount::errorDescription(const std::exception_ptr &error)
     }
 }
 
+// A login answer without a token signs nobody in: it is reported as the failed login it is, and
+// nothing of it (user, session, phone) is kept.
+std::exception_ptr CloudAccount::emptyLoginTokenFailure(const CloudPhoneLoginResponse &response)
+{
+    if (!normalizeCloudAuthTokenValue(response.access_token).isEmpty()) {
+        return {};
+    }
+    return std::make_exception_ptr(SyncError::invalidRequest(AccountText::loginEmptyToken));
+}
+
 bool CloudAccount::handleCloudAccessFailure(const std::exception_ptr &error, const QString &trigger)
 {
     try {
@@ -218,6 +228,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
     if (!self) {
         co_return;
     }
+    failure = failure ? failure : emptyLoginTokenFailure(*response);
     if (failure) {
         // The challenge stays, so another code can be tried.
         const QString description = errorDescription(failure);
@@ -279,6 +290,7 @@ QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString p
     if (!self) {
         co_return;
     }
+    failure = failure ? failure : emptyLoginTokenFailure(*response);
     if (failure) {
         const QString description = errorDescription(failure);
         setCloudPhoneLoginStatus(description);
@@ -303,7 +315,6 @@ QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse 
     const CloudAuthSessionResponse loginSession {
         response.user_id, response.profile, QList<CloudIdentityPayload> {response.identity}, response.session};
     if (loginToken.isEmpty()) {
-        applyCloudSession(loginSession);
         co_return;
     }
 
@@ -428,6 +439,12 @@ void CloudAccount::logoutCloudSession()
         updateCloudAuthToken(QString());
         return;
     }
+    // One logout at a time: a second press while the request waits would send a second request
+    // and write a second entry.
+    if (m_isLoggingOut) {
+        return;
+    }
+    m_isLoggingOut = true;
     spawn(runLogout(baseURL, token), AccountText::taskAccount);
 }
 
@@ -446,6 +463,13 @@ QCoro::Task<void> CloudAccount::runLogout(QString baseURL, QString token)
         }
         m_log.appendLog(
             failure ? AccountText::logLogoutFailed + errorDescription(failure) : AccountText::logLogoutRevoked);
+    }
+    m_isLoggingOut = false;
+    // Another account signed in while the request waited (the session ended meanwhile and the
+    // user signed in again): the logout was of the old token, and the new account stays.
+    if (!isCurrentOrSignedOut(token)) {
+        m_log.appendLog(AccountText::logLogoutSuperseded);
+        co_return;
     }
     // Signed out here whatever the service said: the server session is then simply not ended by us.
     setCloudPhoneChallengeID(QString());

@@ -90,6 +90,7 @@ inline const QString passwordLoggedIn = QStringLiteral("手机号密码已登录
 inline const QString logPasswordLoginFailed = QStringLiteral("Cloud password login failed: ");
 inline const QString passwordLoginFailed = QStringLiteral("密码登录失败");
 inline const QString exchangeEmptyToken = QStringLiteral("Cloud session exchange returned empty access token");
+inline const QString loginEmptyToken = QStringLiteral("Cloud login returned empty access token");
 inline const QString logLoginExchanged = QStringLiteral("手机登录会话已换取独立的 Mac 端会话");
 inline const QString logLoginExchangeFailed
     = QStringLiteral("Cloud phone login session exchange failed -> using login session: ");
@@ -116,6 +117,8 @@ inline const QString sessionCheckFailed = QStringLiteral("云账号校验失败"
 // Logout.
 inline const QString logLogoutRevoked = QStringLiteral("Cloud session revoked on server");
 inline const QString logLogoutFailed = QStringLiteral("Cloud logout request failed, clearing local token anyway: ");
+inline const QString logLogoutSuperseded
+    = QStringLiteral("Cloud logout finished after another account signed in -> current account kept");
 inline const QString loggedOut = QStringLiteral("已退出云账号，本地提醒保留");
 inline const QString activityLoggedOut = QStringLiteral("已退出同步账号");
 inline const QString activityLoggedOutDetail = QStringLiteral("本机任务已保留");
@@ -197,6 +200,8 @@ inline const QString phoneSaveFailed = QStringLiteral("手机号保存失败");
 inline const QString missingBaseURLOrToken = QStringLiteral("缺少云端地址或账号令牌");
 inline const QString noLinkedPhone = QStringLiteral("当前账号未绑定手机号");
 inline const QString logAccountDeleted = QStringLiteral("Cloud account permanently deleted");
+inline const QString logAccountDeletedSuperseded
+    = QStringLiteral("Cloud account deleted after another account signed in -> current account kept");
 inline const QString accountDeleted = QStringLiteral("账号已注销，服务器数据和所有设备登录已删除；本机提醒保留");
 inline const QString activityAccountDeleted = QStringLiteral("同步账号已永久注销");
 inline const QString activityAccountDeletedServerDetail = QStringLiteral("服务器数据与所有设备会话已删除");

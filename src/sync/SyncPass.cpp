@@ -163,6 +163,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         m_observedCountVerificationRequestID.clear();
         m_cloudCountVerificationRequest.reset();
     }
+    // The pass's token is no longer the account's (signed out, or another account signed in while
+    // a request waited): its failure, a late 401 above all, speaks of a session that is already
+    // over and must not end the one that replaced it.
+    if (CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) != token) {
+        m_log.appendLog(SyncText::logPassFencedPrefix + trigger + SyncText::logPassFencedSuffix);
+        co_return;
+    }
     try {
         std::rethrow_exception(failure);
     } catch (const std::exception &error) {

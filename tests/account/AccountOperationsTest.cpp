@@ -216,3 +216,37 @@ TEST(AccountOperations, DeletionNeedsTheServicesConfirmationAndThenSignsOut)
 
 } // namespace
 } // namespace quorvin::test
+
+namespace quorvin::test {
+namespace {
+
+// A logout or a deletion acts on the account it was started for: when another account signed in
+// while its request waited, that account keeps its token and state.
+TEST(AccountOperations, LogoutAndDeletionLeaveAnAccountThatSignedInMeanwhile)
+{
+    AccountFixture f;
+    f.signIn();
+    const QString next = f.server.createSession(f.userId, u"mqv"_s, u"mqv_machine_next"_s);
+    f.server.addFault(u"POST"_s, u"/auth/logout"_s, CloudFault::delayed(std::chrono::seconds(5)));
+    f.account->logoutCloudSession();
+    f.account->applyCloudAuthToken(next, u"signed in again"_s);
+    f.clock.advance(std::chrono::seconds(6));
+    EXPECT_EQ(f.account->cloudAuthToken(), next);
+    EXPECT_TRUE(f.logged(u"Cloud logout finished after another account signed in -> current account kept"_s));
+    EXPECT_TRUE(f.activityLog.activityLogs().isEmpty());
+
+    const auto challenge = runInVirtualTime(f.clock, f.account->requestCloudAccountDeletionCode(f.phone));
+    const QString code = f.server.lastSmsCode(f.phone).value_or(QString());
+    f.server.addFault(u"POST"_s, u"/auth/account/delete"_s, CloudFault::delayed(std::chrono::seconds(5)));
+    auto deletion
+        = f.account->deleteCloudAccount(f.phone, challenge.challenge_id, code, u"我已阅读以上提示，确定注销"_s);
+    const QString third = u"qvk_third"_s;
+    f.account->applyCloudAuthToken(third, u"signed in again"_s);
+    runInVirtualTime(f.clock, std::move(deletion));
+    EXPECT_FALSE(f.account->isCloudAccountDeleting());
+    EXPECT_EQ(f.account->cloudAuthToken(), third);
+    EXPECT_TRUE(f.logged(u"Cloud account deleted after another account signed in -> current account kept"_s));
+}
+
+} // namespace
+} // namespace quorvin::test

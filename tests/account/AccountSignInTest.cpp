@@ -178,3 +178,34 @@ TEST(AccountSignIn, OverTheLoopbackListenerWithTheRealHttpSession)
 
 } // namespace
 } // namespace quorvin::test
+
+namespace quorvin::test {
+namespace {
+
+// A login answer without a token signs nobody in, so it is the failure it is and keeps nothing.
+TEST(AccountSignIn, AnswerWithoutATokenIsAFailedLoginThatStoresNothing)
+{
+    AccountFixture f;
+    f.useService();
+    f.build();
+    f.server.createUser(f.phone, u"secret123"_s);
+    f.server.addFault(u"POST"_s, u"/auth/password/login"_s,
+        CloudFault::answer(200,
+            R"({"access_token":"  ","user_id":"user-9","identity":{"identity_id":"i-1","provider":"phone"},)"
+            R"("session":{"session_id":"s-1"}})"));
+    f.account->loginWithCloudPassword(f.phone, u"secret123"_s);
+    f.settle();
+    EXPECT_FALSE(f.account->isCloudPasswordLoggingIn());
+    EXPECT_TRUE(f.account->cloudAuthToken().isEmpty());
+    EXPECT_TRUE(f.account->cloudUserID().isEmpty());
+    EXPECT_TRUE(f.account->cloudSessionID().isEmpty());
+    EXPECT_TRUE(f.account->cloudPhoneNumber().isEmpty());
+    EXPECT_EQ(f.account->cloudPhoneLoginStatus(), u"Cloud login returned empty access token"_s);
+    EXPECT_TRUE(f.logged(u"Cloud password login failed: Cloud login returned empty access token"_s));
+    EXPECT_EQ(f.owner.statuses.last(), u"failure: 密码登录失败"_s);
+    EXPECT_TRUE(f.activityLog.activityLogs().isEmpty());
+    EXPECT_TRUE(f.owner.triggers.isEmpty());
+}
+
+} // namespace
+} // namespace quorvin::test

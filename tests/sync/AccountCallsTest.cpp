@@ -81,3 +81,56 @@ TEST(AccountCalls, SigningInAsAnotherUserResetsSyncStateButKeepsTheReminders)
 
 } // namespace
 } // namespace quorvin::test
+
+namespace quorvin::test {
+namespace {
+
+// A pass whose pull answers 401 only after the user has signed out (and maybe in as another
+// user): the answer speaks of a session that is already over and ends nothing.
+TEST(AccountCalls, LateUnauthorizedAnswerOfAReplacedTokenEndsNothing)
+{
+    SyncHarness h;
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const QString other = h.server.createUser(u"+8613900001111"_s, u"other1234"_s);
+
+    auto slowUnauthorized = CloudFault::answer(401, R"({"error":"unauthorized"})");
+    slowUnauthorized.delay = 10s;
+    h.server.addFault(u"GET"_s, u"/sync"_s, slowUnauthorized);
+    service.scheduleCloudSync(u"manual"_s);
+    h.clock.advance(1s);
+    service.account().logoutCloudSession();
+    service.account().logoutCloudSession();
+    ASSERT_TRUE(h.clock.runUntil([&] { return service.account().cloudAuthToken().isEmpty(); }, 5s));
+    EXPECT_EQ(h.requestCount(u"/auth/logout"_s), 1) << "a second press while the logout runs does nothing";
+    EXPECT_EQ(h.logCount(u"Cloud session revoked on server"_s), 1);
+    service.account().loginWithCloudPassword(u"13900001111"_s, u"other1234"_s);
+    ASSERT_TRUE(h.clock.runUntil([&] { return service.account().cloudUserID() == other; }, 5s));
+    const QString newToken = service.account().cloudAuthToken();
+
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud auth token invalid or revoked"_s), 0);
+    EXPECT_EQ(h.logCount(u"Cloud sync pass ended after sync state reset [manual]"_s), 1);
+    EXPECT_EQ(service.account().cloudAuthToken(), newToken);
+    EXPECT_EQ(service.account().cloudUserID(), other);
+    ASSERT_NE(h.server.sessionByToken(newToken), nullptr);
+    EXPECT_TRUE(h.server.sessionByToken(newToken)->isActive());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s) << "the new account syncs";
+
+    // Signed out alone: the logout's status stays.
+    h.server.addFault(u"GET"_s, u"/sync"_s, slowUnauthorized);
+    service.scheduleCloudSync(u"manual"_s);
+    h.clock.advance(1s);
+    service.account().logoutCloudSession();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.logCount(u"Cloud auth token invalid or revoked"_s), 0);
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"成功（已退出云账号，本地提醒保留）"_s);
+    int logoutEntries = 0;
+    for (const auto &entry : service.activityLog().activityLogs()) {
+        logoutEntries += entry.summary == u"已退出同步账号"_s ? 1 : 0;
+    }
+    EXPECT_EQ(logoutEntries, 2);
+}
+
+} // namespace
+} // namespace quorvin::test
