@@ -1,6 +1,7 @@
 #include "activity/ActivityLog.h"
 
 #include "activity/ActivityEntryPoints.h"
+#include "activity/LogTextBound.h"
 #include "activity/QuorvinActivityLogStore.h"
 #include "activity/Strings.h"
 #include "platform/concurrency/Clock.h"
@@ -24,7 +25,7 @@ ActivityLog::ActivityLog(UserDefaults &defaults, Clock &clock, DiagnosticSink &l
 
 void ActivityLog::appendActivityLog(const QString &category, const QString &summary, const QStringList &details)
 {
-    const auto trimmedSummary = summary.trimmed();
+    const auto trimmedSummary = boundedLogText(summary.trimmed());
     if (trimmedSummary.isEmpty()) {
         return;
     }
@@ -32,7 +33,7 @@ void ActivityLog::appendActivityLog(const QString &category, const QString &summ
     for (const auto &detail : details) {
         const auto text = detail.trimmed();
         if (!text.isEmpty() && kept.size() < maxDetails) {
-            kept.append(text);
+            kept.append(boundedLogText(text));
         }
     }
     // A failure that repeats pass after pass shows once.

@@ -1,5 +1,6 @@
 #include "activity/DiagnosticLog.h"
 
+#include "activity/LogTextBound.h"
 #include "model/DateFormatters.h"
 #include "platform/concurrency/Clock.h"
 
@@ -19,6 +20,7 @@ void DiagnosticLog::appendLog(const QString &message)
     while (m_logs.size() > maxLines) {
         m_logs.removeLast();
     }
+    m_logs.first().text = boundedLogText(m_logs.first().text);
 }
 
 } // namespace quorvin

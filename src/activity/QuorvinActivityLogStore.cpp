@@ -1,4 +1,5 @@
 #include "activity/QuorvinActivityLogStore.h"
+#include "activity/LogTextBound.h"
 
 #include "activity/Strings.h"
 #include "platform/core/JsonByteOrderMarks.h"
@@ -74,10 +75,10 @@ std::optional<QList<ActivityLogLine>> QuorvinActivityLogStore::decode(const QByt
             if (!detail.isString()) {
                 return std::nullopt;
             }
-            detailTexts.append(detail.toString());
+            detailTexts.append(boundedLogText(detail.toString()));
         }
-        lines.append(ActivityLogLine {
-            uuid, fromReferenceSeconds(createdAt.toDouble()), category.toString(), summary.toString(), detailTexts});
+        lines.append(ActivityLogLine {uuid, fromReferenceSeconds(createdAt.toDouble()), category.toString(),
+            boundedLogText(summary.toString()), detailTexts});
     }
     return lines;
 }

@@ -69,4 +69,33 @@ TEST(ActivityLogTest, DiagnosticLogKeepsTheNewest80Lines)
     EXPECT_TRUE(log.logs().back().text.endsWith(u"] line 10"_s));
 }
 
+// Texts are cut by whole characters: an emoji is two UTF-16 units and never split.
+TEST(ActivityLogTest, LoggedTextsAreBoundedByCharacters)
+{
+    ManualClock clock;
+    InMemoryUserDefaults defaults;
+    DiagnosticLog log(clock);
+    ActivityLog activity(defaults, clock, log);
+    QString emoji;
+    for (int i = 0; i < 3000; ++i) {
+        emoji += u"😀"_s;
+    }
+    activity.appendActivityLog(u"用户操作"_s, emoji, {emoji});
+    const ActivityLogLine entry = activity.activityLogs().first();
+    EXPECT_EQ(entry.summary, emoji.left(1999 * 2) + u"…"_s);
+    EXPECT_EQ(entry.details, QStringList {entry.summary});
+    const QString exact = emoji.left(2000 * 2);
+    activity.appendActivityLog(u"用户操作"_s, exact, {});
+    EXPECT_EQ(activity.activityLogs().first().summary, exact) << "2,000 characters are kept whole";
+
+    // What an earlier version stored unbounded is cut when it is read back.
+    InMemoryUserDefaults stored;
+    QuorvinActivityLogStore::save(
+        stored, {ActivityLogLine {QUuid::createUuid(), clock.now(), u"同步"_s, emoji, {emoji}}});
+    const auto loaded = QuorvinActivityLogStore::load(stored);
+    ASSERT_EQ(loaded.size(), 1);
+    EXPECT_EQ(loaded.first().summary, entry.summary);
+    EXPECT_EQ(loaded.first().details, QStringList {entry.summary});
+}
+
 } // namespace quorvin::test

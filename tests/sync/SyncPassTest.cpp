@@ -491,3 +491,33 @@ TEST(SyncPassTest, AnItemAlsoListedAsDeletedIsNotApplied)
 }
 
 } // namespace quorvin::test
+
+namespace quorvin::test {
+namespace {
+
+// An error page of any size reaches the logs and the stored settings cut to a bounded length.
+TEST(SyncPass, AHugeErrorPageIsBoundedInTheLogsAndTheSettings)
+{
+    SyncHarness h;
+    auto &service = h.start();
+    ASSERT_TRUE(h.settle());
+    const QByteArray page = "<html>" + QByteArray(600 * 1024, 'x') + "</html>";
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::answer(502, page));
+    service.scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.settle());
+
+    const auto &entry = service.activityLog().activityLogs().first();
+    ASSERT_EQ(entry.summary, u"云同步失败"_s);
+    ASSERT_EQ(entry.details.size(), 1);
+    EXPECT_EQ(entry.details.first().size(), 2000);
+    EXPECT_TRUE(entry.details.first().endsWith(u"…"_s));
+    qsizetype longest = 0;
+    for (const auto &line : service.diagnosticLog().logs()) {
+        longest = std::max(longest, line.text.size());
+    }
+    EXPECT_EQ(longest, 2000);
+    EXPECT_LT(h.defaults.bytes(u"Quorvin.ActivityLogs.v1"_s).value_or(QByteArray()).size(), 16 * 1024);
+}
+
+} // namespace
+} // namespace quorvin::test
