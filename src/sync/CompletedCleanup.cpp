@@ -18,8 +18,8 @@ namespace {
 // A completed reminder the cloud has not seen yet is not surplus: it is missing from the cloud
 // only because its upload is still waiting (a failing sync, a change the journal has not even
 // read yet), and deleting it would lose it for good. Before the first upload that is every one.
-QList<LocalCompletedRecord> withoutPendingUploads(
-    QList<LocalCompletedRecord> records, const SyncStateStore &journal, const QString &pushCursor)
+QList<LocalCompletedRecord> withoutPendingUploads(QList<LocalCompletedRecord> records, const SyncStateStore &journal,
+    const QString &pushCursor, const QSet<QString> &awaitingUpload)
 {
     QSet<QString> uploaded;
     for (const auto &payload : journal.snapshotPayloads()) {
@@ -29,7 +29,11 @@ QList<LocalCompletedRecord> withoutPendingUploads(
     for (const auto &item : pending.items) {
         uploaded.remove(item.local_id);
     }
-    records.removeIf([&](const LocalCompletedRecord &record) { return !uploaded.contains(record.localID); });
+    // A reminder the last apply unmapped waits in memory for a fresh upload: the cloud no longer
+    // has it under any id, though the journal saw it long ago.
+    records.removeIf([&](const LocalCompletedRecord &record) {
+        return !uploaded.contains(record.localID) || awaitingUpload.contains(record.localID);
+    });
     return records;
 }
 
@@ -75,7 +79,7 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
         const auto local
             = withoutPendingUploads(LocalCompletedRecord::fromReminders(
                                         raw, m_reminderMonitor->eventStore().lists(), m_reminderMonitor->calendar()),
-                *m_stateStore, m_syncState.cloudPushCursor());
+                *m_stateStore, m_syncState.cloudPushCursor(), m_localRemindersAwaitingUpload);
         const auto plan = CompletedReminderCleanupSelection::completedReminderCleanupPlan(
             snapshot.items, m_syncState.reminderMappingIndex().serverToLocal(), local);
 
@@ -121,7 +125,10 @@ void QuorvinMacService::deleteCompletedReminderCleanupCandidates()
         m_log.appendLog(SyncText::logCleanupDeleteNoCandidates);
         return;
     }
-    spawn(runCompletedCleanupDelete(m_completedCleanupCandidateIDs), SyncText::taskCleanupDelete);
+    // One that has come to wait for an upload since the dry run is not surplus any more.
+    QStringList ids = m_completedCleanupCandidateIDs;
+    ids.removeIf([this](const QString &id) { return m_localRemindersAwaitingUpload.contains(id); });
+    spawn(runCompletedCleanupDelete(ids), SyncText::taskCleanupDelete);
 }
 
 QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList localIDs)
