@@ -8,8 +8,10 @@ namespace quorvin::ActivityEntryPoints {
 
 bool isUserRefreshReason(const QString &reason)
 {
-    return reason == ActivityText::reasonEventKitChange || reason == ActivityText::reasonEventKitSettle
-        || reason == ActivityText::reasonManual;
+    // Whatever refresh reads the store sees the user's edits made since the last one: a pull's own
+    // refresh runs while an edit still waits out its debounce. The start-up read alone has nothing
+    // to compare with. The echoes of this machine's own writes are told apart by their ids and keys.
+    return reason != ActivityText::reasonStartup;
 }
 
 QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &beforeItems,
@@ -73,6 +75,12 @@ ActivityEntryOutcome localRefreshActivity(
         }
     }
     if (kept.isEmpty()) {
+        // The engine's own re-reads find nothing of the user's most of the time; only a refresh
+        // the store's change notice or the user asked for says so.
+        if (event.reason != ActivityText::reasonEventKitChange && event.reason != ActivityText::reasonEventKitSettle
+            && event.reason != ActivityText::reasonManual) {
+            return outcome;
+        }
         outcome.diagnosticLine
             = ActivityText::logLocalSuppressedPrefix + event.reason + ActivityText::logLocalSuppressedSuffix;
         return outcome;

@@ -66,7 +66,8 @@ inline const QString fullWidthColon = QStringLiteral("：");
 inline const QString fullWidthComma = QStringLiteral("，");
 inline const QString fullWidthSemicolon = QStringLiteral("；");
 
-// Refresh reasons that stand for the user's own edits.
+// Refresh reasons.
+inline const QString reasonStartup = QStringLiteral("startup");
 inline const QString reasonEventKitChange = QStringLiteral("eventkit-change");
 inline const QString reasonEventKitSettle = QStringLiteral("eventkit-settle");
 inline const QString reasonManual = QStringLiteral("manual");

@@ -63,6 +63,22 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     const auto beforeItems = m_stateStore->snapshotPayloads();
     const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
+    // From the first write to the pull's entry, a refresh that reads the store (however long a
+    // write takes) is held and logged after the entry, without what the apply wrote.
+    struct OwnWrites {
+        QuorvinMacService &service;
+        const CloudEnvelopeApplication &apply;
+        OwnWrites(QuorvinMacService &owner, const CloudEnvelopeApplication &application)
+            : service(owner)
+            , apply(application)
+        {
+            service.beginOwnStoreWrites();
+        }
+        ~OwnWrites() { service.endOwnStoreWrites(apply.cloudReminderIDs, apply.cloudListIDs); }
+        OwnWrites(const OwnWrites &) = delete;
+        OwnWrites &operator=(const OwnWrites &) = delete;
+    };
+    const OwnWrites ownWrites(*this, *apply);
 
     co_await applyCloudDeletes(apply, epoch);
     co_await applyCloudLists(apply, epoch);
@@ -80,7 +96,8 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    co_await appendCloudPullActivityLog(apply->envelope.full_snapshot, beforeItems, beforeLists, epoch);
+    co_await appendCloudPullActivityLog(
+        apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs, epoch);
     ensureSyncStateEpoch(epoch);
     const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {

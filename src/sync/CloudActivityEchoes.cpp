@@ -10,27 +10,68 @@ namespace quorvin {
 
 namespace {
 
+// The pull's entry holds what the apply wrote and nothing else: a reminder or list the apply did
+// not touch is taken as it was before, so an edit the user made while the apply ran is not
+// reported as the cloud's (the refresh that saw it reports it as the user's).
 struct CloudPullComparison {
     std::vector<ReminderPayloadRef> beforeItems;
     std::vector<ReminderPayloadRef> afterItems;
     QList<ReminderListDirectoryPayload> beforeLists;
     QList<ReminderListDirectoryPayload> afterLists;
+    QSet<QString> writtenReminderIDs;
+    QSet<QString> writtenListIDs;
     QList<ActivityChangeLine> lines;
 
     void run()
     {
-        lines = ActivityEntryPoints::cloudPullChangeLines(
-            copies(beforeItems), beforeLists, copies(afterItems), afterLists);
+        QList<ReminderPayload> before;
+        before.reserve(qsizetype(beforeItems.size()));
+        QHash<QString, const ReminderPayload *> beforeByID;
+        for (const auto &payload : beforeItems) {
+            before.append(*payload);
+            beforeByID.insert(payload->local_id, payload.get());
+        }
+        QList<ReminderPayload> after;
+        after.reserve(qsizetype(afterItems.size()));
+        QSet<QString> seen;
+        for (const auto &payload : afterItems) {
+            seen.insert(payload->local_id);
+            if (writtenReminderIDs.contains(payload->local_id)) {
+                after.append(*payload);
+            } else if (const auto *earlier = beforeByID.value(payload->local_id)) {
+                after.append(*earlier);
+            }
+        }
+        for (const auto &payload : beforeItems) {
+            if (!seen.contains(payload->local_id) && !writtenReminderIDs.contains(payload->local_id)) {
+                after.append(*payload);
+            }
+        }
+        lines = ActivityEntryPoints::cloudPullChangeLines(before, beforeLists, after, listsAfterApply());
     }
 
-    static QList<ReminderPayload> copies(const std::vector<ReminderPayloadRef> &payloads)
+    QList<ReminderListDirectoryPayload> listsAfterApply() const
     {
-        QList<ReminderPayload> list;
-        list.reserve(qsizetype(payloads.size()));
-        for (const auto &payload : payloads) {
-            list.append(*payload);
+        QHash<QString, const ReminderListDirectoryPayload *> beforeByID;
+        for (const auto &list : beforeLists) {
+            beforeByID.insert(list.list_id, &list);
         }
-        return list;
+        QList<ReminderListDirectoryPayload> result;
+        QSet<QString> seen;
+        for (const auto &list : afterLists) {
+            seen.insert(list.list_id);
+            if (writtenListIDs.contains(list.list_id)) {
+                result.append(list);
+            } else if (const auto *earlier = beforeByID.value(list.list_id)) {
+                result.append(*earlier);
+            }
+        }
+        for (const auto &list : beforeLists) {
+            if (!seen.contains(list.list_id) && !writtenListIDs.contains(list.list_id)) {
+                result.append(list);
+            }
+        }
+        return result;
     }
 };
 
@@ -76,7 +117,8 @@ void QuorvinMacService::rememberCloudRecurringCompletionPairs(const QList<Remote
 }
 
 QCoro::Task<void> QuorvinMacService::appendCloudPullActivityLog(bool fullSnapshot,
-    std::vector<ReminderPayloadRef> beforeItems, QList<ReminderListDirectoryPayload> beforeLists, quint64 epoch)
+    std::vector<ReminderPayloadRef> beforeItems, QList<ReminderListDirectoryPayload> beforeLists,
+    QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs, quint64 epoch)
 {
     // The payloads are shared and never changed once made, so the worker may read them; it copies
     // nothing else and touches no object of this thread.
@@ -85,35 +127,46 @@ QCoro::Task<void> QuorvinMacService::appendCloudPullActivityLog(bool fullSnapsho
     work->afterItems = m_stateStore->snapshotPayloads();
     work->beforeLists = std::move(beforeLists);
     work->afterLists = m_stateStore->listDirectory();
+    work->writtenReminderIDs = std::move(writtenReminderIDs);
+    work->writtenListIDs = std::move(writtenListIDs);
+    // Made before the await: a lambda built inside a co_await expression is not safe with every
+    // compiler we build with.
+    std::function<void()> compare = [work] { work->run(); };
+    co_await m_clock.runOffMainThread(std::move(compare));
+    // Signed out or reset meanwhile: the comparison belongs to data that is gone.
+    ensureSyncStateEpoch(epoch);
+    m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines);
+}
 
-    struct Pending {
-        QuorvinMacService &service;
-        explicit Pending(QuorvinMacService &owner)
-            : service(owner)
-        {
-            ++service.m_cloudPullActivityPending;
-        }
-        ~Pending() { --service.m_cloudPullActivityPending; }
-        Pending(const Pending &) = delete;
-        Pending &operator=(const Pending &) = delete;
-    };
-    {
-        const Pending pending(*this);
-        // Made before the await: a lambda built inside a co_await expression is not safe with every
-        // compiler we build with.
-        std::function<void()> compare = [work] { work->run(); };
-        co_await m_clock.runOffMainThread(std::move(compare));
-        // Signed out or reset meanwhile: the comparison belongs to data that is gone.
-        ensureSyncStateEpoch(epoch);
-        m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines);
+void QuorvinMacService::beginOwnStoreWrites()
+{
+    ++m_cloudPullActivityPending;
+}
+
+void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
+{
+    m_ownWrittenReminderIDs.unite(reminderIDs);
+    m_ownWrittenListIDs.unite(listIDs);
+    if (--m_cloudPullActivityPending > 0) {
+        return;
     }
     flushDeferredRefreshActivity();
+    m_ownWrittenReminderIDs.clear();
+    m_ownWrittenListIDs.clear();
 }
 
 void QuorvinMacService::flushDeferredRefreshActivity()
 {
     const auto events = std::exchange(m_deferredRefreshActivity, {});
-    for (const auto &event : events) {
+    for (auto event : events) {
+        event.reminderChanges.removeIf([this](const ReminderRefreshItemChange &change) {
+            const auto &payload = change.after ? change.after : change.before;
+            return payload && m_ownWrittenReminderIDs.contains(payload->local_id);
+        });
+        event.listChanges.removeIf([this](const ReminderRefreshListChange &change) {
+            const auto &list = change.after ? change.after : change.before;
+            return list && m_ownWrittenListIDs.contains(list->list_id);
+        });
         m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
     }
 }

@@ -140,6 +140,9 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList local
 
     std::optional<QString> failure;
     try {
+        // The deletions are the cleanup's own: its result says what they were.
+        OwnStoreWrites ownWrites(*this);
+        ownWrites.reminderIDs = QSet<QString>(localIDs.cbegin(), localIDs.cend());
         const int removed = co_await m_reminderMonitor->deleteCompletedCleanupCandidates(localIDs, true);
         if (!self) {
             co_return;

@@ -358,7 +358,27 @@ private:
     // Comparing whole stores takes long with many reminders, so it runs away from the main thread;
     // the user's refreshes that arrive meanwhile are logged after it, against its echo keys.
     QCoro::Task<void> appendCloudPullActivityLog(bool fullSnapshot, std::vector<ReminderPayloadRef> beforeItems,
-        QList<ReminderListDirectoryPayload> beforeLists, quint64 epoch);
+        QList<ReminderListDirectoryPayload> beforeLists, QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs,
+        quint64 epoch);
+    // While this machine writes to the store (an apply, an alignment, a duplicate removal, a
+    // cleanup), the refreshes that arrive are held; when the last writer is done, they are logged
+    // without the changes of the ids written, which are this machine's own.
+    void beginOwnStoreWrites();
+    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs);
+    // Holds the refreshes for as long as it lives (a failure included), then hands over the ids
+    // written meanwhile.
+    struct OwnStoreWrites {
+        explicit OwnStoreWrites(QuorvinMacService &owner)
+            : service(owner)
+        {
+            service.beginOwnStoreWrites();
+        }
+        ~OwnStoreWrites() { service.endOwnStoreWrites(reminderIDs, {}); }
+        OwnStoreWrites(const OwnStoreWrites &) = delete;
+        OwnStoreWrites &operator=(const OwnStoreWrites &) = delete;
+        QuorvinMacService &service;
+        QSet<QString> reminderIDs;
+    };
     void flushDeferredRefreshActivity();
     QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
     void setIsDiagnosticUploading(bool value);
@@ -422,6 +442,8 @@ private:
     bool m_stopping = false;
     int m_cloudPullActivityPending = 0;
     QList<ReminderRefreshEvent> m_deferredRefreshActivity;
+    QSet<QString> m_ownWrittenReminderIDs;
+    QSet<QString> m_ownWrittenListIDs;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the
     // requests of a pass.
     CancelSource m_lifetime;

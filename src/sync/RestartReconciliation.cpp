@@ -146,7 +146,9 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     }
 
     if (!plan.duplicateLocalIDs.isEmpty()) {
+        OwnStoreWrites ownWrites(*this);
         for (const auto &localID : plan.duplicateLocalIDs) {
+            ownWrites.reminderIDs.insert(localID);
             if (!m_reminderMonitor->reminder(localID)) {
                 throw SyncError::notFound();
             }

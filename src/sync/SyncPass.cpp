@@ -348,7 +348,9 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
         }
     }
     std::reverse(latest.begin(), latest.end());
+    OwnStoreWrites ownWrites(*this);
     const auto aligned = co_await alignLocalRecurringDueDates(latest, pendingLocalIDs, epoch);
+    ownWrites.reminderIDs = aligned;
     ensureSyncStateEpoch(epoch);
     if (aligned.isEmpty()) {
         m_syncState.setCloudPushCursorNeedsRebase(false);

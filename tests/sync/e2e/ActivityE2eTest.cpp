@@ -1,6 +1,7 @@
 #include "SyncE2eHarness.h"
 #include "activity/ActivityEchoKeys.h"
 #include "activity/Strings.h"
+#include "support/cloudserver/CloudFault.h"
 
 #include <gtest/gtest.h>
 
@@ -131,6 +132,33 @@ TEST(ActivityE2e, CompletionsFromThePhoneAreMarkedBeforeTheyAreWritten)
         << entries.join(u"\n"_s).toStdString();
     EXPECT_TRUE(entries.contains(u"同步: 已同步最新变化：完成任务 1 项 | 完成任务「Post letter」"_s))
         << entries.join(u"\n"_s).toStdString();
+}
+
+} // namespace
+} // namespace quorvin::test
+
+namespace quorvin::test {
+namespace {
+
+// A completion still waiting out the store's debounce when a pass's own refresh reads it is the
+// user's all the same: both completions, 1.5 s apart, are logged as the user's.
+TEST(ActivityE2e, AnEditSeenFirstByAPassRefreshIsStillTheUsers)
+{
+    SyncE2eHarness h;
+    const QString milk = h.localReminder({.title = u"Milk"_s});
+    const QString bread = h.localReminder({.title = u"Bread"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const qsizetype start = h.service->activityLog().activityLogs().size();
+
+    h.server.addFault(u"POST"_s, u"/reminders/upsert"_s, CloudFault::delayed(1200ms));
+    h.completeLocal(milk);
+    h.clock.advance(1500ms);
+    h.completeLocal(bread);
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(entriesSince(h, start),
+        (QStringList {
+            u"用户操作: 完成任务「Milk」 | 完成任务「Milk」"_s, u"用户操作: 完成任务「Bread」 | 完成任务「Bread」"_s}));
 }
 
 } // namespace
