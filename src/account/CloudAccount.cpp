@@ -82,7 +82,7 @@ QString CloudAccount::deviceLabel()
 
 QString CloudAccount::currentCloudDeviceIDForOwnEdits()
 {
-    if (const QString session = m_cloudSessionDeviceID.trimmed(); !session.isEmpty()) {
+    if (QString session = m_cloudSessionDeviceID.trimmed(); !session.isEmpty()) {
         return session;
     }
     return mqvCloudDeviceID(m_cloudUserID);

@@ -52,10 +52,10 @@ std::optional<QString> CloudDeviceIdentity::macPlatformUUID() const
 
 QString CloudDeviceIdentity::mqvCloudInstallDeviceID()
 {
-    if (const QString trimmed = m_cloudInstallDeviceID.trimmed(); !trimmed.isEmpty()) {
+    if (QString trimmed = m_cloudInstallDeviceID.trimmed(); !trimmed.isEmpty()) {
         return trimmed;
     }
-    const QString created = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower().remove(u'-');
+    QString created = QUuid::createUuid().toString(QUuid::WithoutBraces).toLower().remove(u'-');
     m_cloudInstallDeviceID = created;
     m_defaults.setString(AccountText::keyInstallDeviceID, created);
     return created;
@@ -110,7 +110,7 @@ QString CloudDeviceIdentity::hardwareOverviewValue(const QString &key, const QSt
 
 QString CloudDeviceIdentity::readableMacHardwareModelIdentifier(const QString &identifier)
 {
-    const QString trimmed = identifier.trimmed();
+    QString trimmed = identifier.trimmed();
     const QString &family = AccountText::hardwareModelFamily;
     const QStringList characters = UnicodeText::characters(trimmed);
     const qsizetype familyLength = UnicodeText::characterCount(family);

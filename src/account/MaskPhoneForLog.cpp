@@ -22,7 +22,7 @@ QString lastCharacters(const QStringList &characters, qsizetype count)
 
 QString maskPhoneForLog(const QString &phoneNumber)
 {
-    const QString trimmed = phoneNumber.trimmed();
+    QString trimmed = phoneNumber.trimmed();
     const QStringList digits = UnicodeText::characters(UnicodeText::numericCharacters(trimmed));
     const QString stars = QStringLiteral("****");
     const auto startsWith

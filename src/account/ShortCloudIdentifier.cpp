@@ -7,7 +7,7 @@ namespace quorvin {
 
 QString shortCloudIdentifier(const QString &identifier)
 {
-    const QString trimmed = identifier.trimmed();
+    QString trimmed = identifier.trimmed();
     if (trimmed.isEmpty()) {
         return QStringLiteral("-");
     }

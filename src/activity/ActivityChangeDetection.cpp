@@ -208,7 +208,7 @@ QString recurrenceText(const ReminderPayload &reminder)
 
 QString dateOnlyKey(const std::optional<QString> &text)
 {
-    const QString value = trimmed(text);
+    QString value = trimmed(text);
     if (const auto instant = DateFormatters::parseISO8601(value)) {
         return instant->toTimeZone(ActivityTexts::chinaTimeZone()).toString(u"yyyy-MM-dd"_s);
     }

@@ -18,7 +18,7 @@ QString CompletedReminderCleanupCandidate::signatureOf(const std::optional<QStri
 
 QString CompletedReminderCleanupCandidate::normalizedSignatureInstant(const std::optional<QString> &text)
 {
-    const QString value = MatchText::trimmed(text);
+    QString value = MatchText::trimmed(text);
     if (value.isEmpty()) {
         return value;
     }

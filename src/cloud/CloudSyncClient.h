@@ -173,7 +173,7 @@ private:
 
     // A large answer (a full snapshot runs to megabytes) is decoded away from the main thread, so
     // the window stays responsive meanwhile; a small one is decoded in place.
-    static constexpr qsizetype offMainThreadDecodeBytes = 256 * 1024;
+    static constexpr qsizetype offMainThreadDecodeBytes = qsizetype {256} * 1024;
     template <typename T> static QCoro::Task<T> decode(Clock *clock, QByteArray answer)
     {
         if (answer.size() < offMainThreadDecodeBytes) {

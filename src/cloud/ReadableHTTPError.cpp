@@ -8,7 +8,7 @@ namespace quorvin {
 
 QString readableServerErrorBody(const QString &body)
 {
-    const QString trimmed = body.trimmed();
+    QString trimmed = body.trimmed();
     if (trimmed.isEmpty()) {
         return {};
     }

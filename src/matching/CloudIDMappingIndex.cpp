@@ -47,7 +47,7 @@ void CloudIDMappingIndex::set(const QString &serverID, const QString &localID, b
             if (found == m_serverToLocal.cend()) {
                 continue;
             }
-            const QString pointedAt = *found;
+            const QString pointedAt = *found; // NOLINT(performance-unnecessary-copy-initialization): outlives the erase
             m_serverToLocal.erase(found);
             removeReverseAssociation(other, pointedAt);
         }
@@ -66,7 +66,7 @@ void CloudIDMappingIndex::remove(const QString &serverID)
     if (found == m_serverToLocal.cend()) {
         return;
     }
-    const QString localID = *found;
+    const QString localID = *found; // NOLINT(performance-unnecessary-copy-initialization): outlives the erase
     m_serverToLocal.erase(found);
     removeReverseAssociation(serverID, localID);
 }

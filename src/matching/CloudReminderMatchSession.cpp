@@ -128,7 +128,7 @@ void CloudReminderMatchSession::upsert(ReminderPayloadRef payload)
 {
     m_index.upsert(record(*payload));
     const QString localID = payload->local_id;
-    m_payloadsByLocalID.insert(localID, std::move(payload));
+    m_payloadsByLocalID.emplace(localID, std::move(payload));
 }
 
 void CloudReminderMatchSession::remove(const QString &localID)

@@ -115,7 +115,7 @@ void ReminderMatchIndex::upsert(ReminderMatchRecord record)
         table(bucket)[bucketHash(record, bucket)].append(record.localID);
     }
     const QString localID = record.localID;
-    m_recordsByLocalID.insert(localID, std::move(record));
+    m_recordsByLocalID.emplace(localID, std::move(record));
 }
 
 void ReminderMatchIndex::remove(const QString &localID)

@@ -97,7 +97,7 @@ QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<Remi
                 list.last_modified = now;
             }
         }
-        incoming.insert(list.list_id, std::move(list));
+        incoming.emplace(list.list_id, std::move(list));
     }
 
     QList<ReminderListDirectoryPayload> next;

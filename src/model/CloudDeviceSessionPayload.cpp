@@ -10,7 +10,7 @@ namespace quorvin {
 
 QString CloudDeviceSessionPayload::id() const
 {
-    const QString session = session_id.value_or(QString()).trimmed();
+    QString session = session_id.value_or(QString()).trimmed();
     if (!session.isEmpty()) {
         return session;
     }

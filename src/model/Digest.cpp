@@ -127,7 +127,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void compressBlocks(quint32 state[8]
         const __m128i savedAbef = state0;
         const __m128i savedCdgh = state1;
         __m128i w[4];
-        for (int g = 0; g < 16; ++g) {
+        for (size_t g = 0; g < 16; ++g) {
             if (g < 4) {
                 w[g] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * g)), byteSwap);
             }
@@ -179,7 +179,7 @@ void sha256WithExtensions(QByteArrayView bytes, quint8 digest[32])
     }
     compressBlocks(state, tail, tailBlocks);
 
-    for (int i = 0; i < 8; ++i) {
+    for (size_t i = 0; i < 8; ++i) {
         digest[4 * i] = quint8(state[i] >> 24);
         digest[4 * i + 1] = quint8(state[i] >> 16);
         digest[4 * i + 2] = quint8(state[i] >> 8);

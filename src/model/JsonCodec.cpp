@@ -768,7 +768,7 @@ void Decoder::value(quint32 index, JSONObject &out)
         JSONValue element;
         value(member + 1, element);
         path.pop();
-        out.insert(key, std::move(element));
+        out[key] = std::move(element);
         member = doc.node(member + 1).end;
     }
 }

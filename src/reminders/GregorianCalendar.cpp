@@ -3,7 +3,7 @@
 namespace quorvin {
 
 GregorianCalendar::GregorianCalendar(QTimeZone zone)
-    : m_zone(std::move(zone))
+    : m_zone(zone)
 {
     if (!m_zone.isValid()) {
         m_zone = QTimeZone::systemTimeZone();
@@ -28,11 +28,11 @@ QDateTime GregorianCalendar::instant(QDate date, QTime time) const
     const QDateTime naive(date, time, Qt::UTC);
     const int before = offsetAt(naive.addDays(-1));
     const int after = offsetAt(naive.addDays(1));
-    const QDateTime withBefore = naive.addSecs(-before);
+    QDateTime withBefore = naive.addSecs(-before);
     if (offsetAt(withBefore) == before) {
         return withBefore;
     }
-    const QDateTime withAfter = naive.addSecs(-after);
+    QDateTime withAfter = naive.addSecs(-after);
     if (offsetAt(withAfter) == after) {
         return withAfter;
     }

@@ -64,6 +64,7 @@ RecurrenceRule plainRule(RecurrenceRule::Frequency frequency, int interval, std:
     rule.interval = interval;
     if (!weekdays.empty()) {
         std::vector<RecurrenceDayOfWeek> days;
+        days.reserve(weekdays.size());
         for (int day : weekdays) {
             days.push_back({day, 0});
         }

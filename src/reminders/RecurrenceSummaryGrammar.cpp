@@ -329,7 +329,7 @@ std::optional<QString> structuredOrdinalWeekdayToken(const RecurrenceRule &rule)
     if (rule.daysOfTheWeek && isEveryDaySet(dayNumbers(rule.daysOfTheWeek))) {
         return u"NAT"_s;
     }
-    if (const auto token = structuredWeekdayToken(rule.daysOfTheWeek)) {
+    if (auto token = structuredWeekdayToken(rule.daysOfTheWeek)) {
         return token;
     }
     if (hasItems(rule.daysOfTheMonth)) {

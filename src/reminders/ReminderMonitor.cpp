@@ -219,7 +219,7 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
             if (source != sources.constEnd()) {
                 placement.source = *source;
             }
-            placements.insert(list.id, std::move(placement));
+            placements.emplace(list.id, std::move(placement));
         }
     }
     const ReminderMapper::Placement nowhere;

@@ -33,7 +33,7 @@ std::optional<QString> trimmedOrNone(const std::optional<QString> &text)
 // The trimmed text when it reads as a URL. The text is kept as written: parsing only checks it.
 std::optional<QString> urlText(const std::optional<QString> &text)
 {
-    const auto trimmed = trimmedOrNone(text);
+    auto trimmed = trimmedOrNone(text);
     if (!trimmed || !Reminder::isUrl(*trimmed)) {
         return std::nullopt;
     }

@@ -28,6 +28,7 @@ QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryP
 {
     if (const auto it = m_syncState.listMappingIndex().serverToLocal().constFind(list.list_id);
         it != m_syncState.listMappingIndex().serverToLocal().cend()) {
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): the map changes across co_await
         const QString mapped = *it;
         bool renamed = false;
         try {

@@ -43,7 +43,7 @@ bool hasCategory(const QString &text, std::initializer_list<QChar::Category> cat
 
 QString mainlandPhoneDigits(const QString &text)
 {
-    const QString digits = UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(text));
+    QString digits = UnicodeText::numericCharacters(UnicodeText::foldingDecimalDigits(text));
     if (UnicodeText::characterCount(digits) == 13
         && UnicodeText::hasCharacterPrefix(digits, UiText::mainlandCountryCode)) {
         return UnicodeText::droppingFirstCharacters(digits, 2);
@@ -71,7 +71,7 @@ bool isVerificationCode(const QString &text)
 
 QString formatPhoneDisplay(const QString &phone)
 {
-    const QString trimmed = phone.trimmed();
+    QString trimmed = phone.trimmed();
     if (trimmed.contains(u'*')) {
         if (UnicodeText::hasCharacterPrefix(trimmed, UiText::mainlandCountryPrefix)) {
             return trimmed;
@@ -102,7 +102,7 @@ QString formatPhoneDisplay(const QString &phone)
 
 QString formatPhoneFullDisplay(const QString &phone)
 {
-    const QString trimmed = phone.trimmed();
+    QString trimmed = phone.trimmed();
     if (trimmed.contains(u'*')) {
         return trimmed;
     }
@@ -144,7 +144,7 @@ bool maskedLabelFits(const QString &label, const QString &number)
 
 QString accountPhoneTextForEditing(const QString &displayLabel, const QString &storedNumber)
 {
-    const QString trimmed = displayLabel.trimmed();
+    QString trimmed = displayLabel.trimmed();
     if (trimmed.contains(u'*')) {
         // The service shows only part of the number; the number this account signed in with is
         // the whole of it, as long as it is the one the mask shows.

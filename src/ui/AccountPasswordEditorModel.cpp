@@ -116,7 +116,7 @@ QString AccountPasswordEditorModel::profilePasswordHelpText() const
     if (password.isEmpty()) {
         return UiText::passwordHelpEmpty;
     }
-    const QString rule = AccountInputRules::profilePasswordRuleMessage(password, verificationPhone());
+    QString rule = AccountInputRules::profilePasswordRuleMessage(password, verificationPhone());
     if (!rule.isEmpty()) {
         return rule;
     }

@@ -53,11 +53,11 @@ template <typename Edit> void AccountPopoverModel::edit(Edit &&change) const
 
 QString AccountPopoverModel::accountToolbarTitle() const
 {
-    const QString nickname = account().cloudProfileNickname().trimmed();
+    QString nickname = account().cloudProfileNickname().trimmed();
     if (!nickname.isEmpty()) {
         return nickname;
     }
-    const QString phone = AccountInputRules::formatPhoneDisplay(account().cloudPhoneDisplayLabel());
+    QString phone = AccountInputRules::formatPhoneDisplay(account().cloudPhoneDisplayLabel());
     if (!phone.isEmpty()) {
         return phone;
     }

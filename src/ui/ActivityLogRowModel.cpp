@@ -88,7 +88,7 @@ QString ActivityLogRowModel::activityDetailText(const QString &raw, bool userAct
     // would swallow the summary and its value the second change; read change by change, each is
     // shown as a detail of its own would be.
     const qsizetype tailStart = summaryEnd + UiText::activitySummaryEnd.size();
-    const QString head = readableText(text.left(summaryEnd + UiText::activityValueClose.size()), userAction);
+    QString head = readableText(text.left(summaryEnd + UiText::activityValueClose.size()), userAction);
     QStringList changes;
     for (const QString &segment : text.mid(tailStart).split(UiText::activityChangeSeparator)) {
         const QString shown = changeText(segment, userAction);

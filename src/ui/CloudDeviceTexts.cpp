@@ -19,7 +19,7 @@ QString normalizedKind(const std::optional<QString> &kind)
 
 QString cloudClientKindLabel(const std::optional<QString> &kind)
 {
-    const QString normalized = normalizedKind(kind);
+    QString normalized = normalizedKind(kind);
     if (normalized == UiText::clientKindMac) {
         return UiText::clientKindMacLabel;
     }
@@ -90,7 +90,7 @@ QString formattedCloudDateTime(const std::optional<QString> &text, const QTimeZo
 
 QString cloudDeviceTitle(const CloudDeviceSessionPayload &session, bool isCurrent, const QString &currentMacDeviceName)
 {
-    const QString label = session.device_label.value_or(QString()).trimmed();
+    QString label = session.device_label.value_or(QString()).trimmed();
     const QString kind = normalizedKind(session.client_kind);
     const QString suffix = cloudDeviceLabelSuffix(label);
     if (kind == UiText::clientKindMac) {

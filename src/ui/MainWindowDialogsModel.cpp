@@ -86,7 +86,7 @@ void MainWindowDialogsModel::cancelDiagnosticUpload()
 
 QString MainWindowDialogsModel::completedCleanupDialogMessage() const
 {
-    const QString summary = m_service.completedCleanupSummary().trimmed();
+    QString summary = m_service.completedCleanupSummary().trimmed();
     if (!summary.isEmpty()) {
         return summary;
     }
@@ -133,7 +133,7 @@ void MainWindowDialogsModel::enableLaunchAtLoginFromPrompt()
     } catch (const Error &error) {
         // Not answered: the offer can come back after a later successful sync.
         m_content.setLaunchAtLoginEnabled(LaunchAtLoginSettingsModel::isOn(m_loginItem.status()));
-        const QString message = error.description();
+        const QString &message = error.description();
         m_content.edit([&message](ContentViewState &state) {
             state.launchAtLoginPromptErrorMessage = message;
             state.showingLaunchAtLoginPromptError = true;

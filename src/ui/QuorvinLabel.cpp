@@ -67,8 +67,8 @@ void QuorvinLabel::paintEvent(QPaintEvent *event)
         return;
     }
     QPainter painter(this);
-    style()->drawItemText(&painter, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
-        isEnabled(), shownText(), foregroundRole());
+    style()->drawItemText(&painter, contentsRect(), int(QStyle::visualAlignment(layoutDirection(), alignment())),
+        palette(), isEnabled(), shownText(), foregroundRole());
 }
 
 void QuorvinLabel::resizeEvent(QResizeEvent *event)

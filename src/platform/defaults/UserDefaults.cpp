@@ -82,7 +82,7 @@ std::optional<QStringList> UserDefaults::stringArray(const QString &key) const
         return std::nullopt;
     }
     QStringList result;
-    for (const QJsonValue &element : value.toArray()) {
+    for (const auto &element : value.toArray()) {
         if (!element.isString()) {
             return std::nullopt;
         }

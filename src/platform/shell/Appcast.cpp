@@ -24,7 +24,7 @@ QString extensionAttribute(const QXmlStreamAttributes &attributes, QStringView n
 // hand some other scheme to its handler.
 QUrl webUrl(const QString &text)
 {
-    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    QUrl url(text.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (url.isValid() && !url.host().isEmpty() && (scheme == u"https" || scheme == u"http")) {
         return url;

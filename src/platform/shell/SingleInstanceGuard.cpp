@@ -78,7 +78,7 @@ SingleInstanceGuard::~SingleInstanceGuard()
 
 QString SingleInstanceGuard::standardRuntimeDirectory()
 {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir()) {
         return runtime;
     }

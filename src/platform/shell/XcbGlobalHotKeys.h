@@ -10,7 +10,7 @@
 
 class QSocketNotifier;
 struct xcb_connection_t;
-struct _XCBKeySymbols;
+struct _XCBKeySymbols; // NOLINT(bugprone-reserved-identifier): the name is xcb's own
 
 namespace quorvin {
 

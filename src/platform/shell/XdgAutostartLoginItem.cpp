@@ -92,7 +92,7 @@ QString XdgAutostartLoginItem::standardDirectory()
 QString XdgAutostartLoginItem::currentExecutable()
 {
     // An AppImage runs from a mount that is gone after exit; the image file itself is what lasts.
-    const QString appImage = qEnvironmentVariable("APPIMAGE");
+    QString appImage = qEnvironmentVariable("APPIMAGE");
     if (!appImage.isEmpty() && QFileInfo(appImage).isFile()) {
         return appImage;
     }

@@ -325,6 +325,7 @@ void EdsReminderStore::persist(const State &state)
 
     const auto raw = [](const std::vector<std::pair<QString, ICalComponentPtr>> &items) {
         std::vector<icalcomponent *> result;
+        result.reserve(items.size());
         for (const auto &[id, todo] : items) {
             result.push_back(todo.get());
         }

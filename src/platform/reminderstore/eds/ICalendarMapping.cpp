@@ -861,7 +861,7 @@ std::optional<std::vector<ReminderAlarm>> readAlarms(icalcomponent *todo)
         return std::vector<ReminderAlarm> {};
     }
     // Location alarms go back to where they stood; the others fill the gaps in their order.
-    const auto total = qsizetype(plain.size() + placed.size());
+    const auto total = qsizetype(plain.size()) + qsizetype(placed.size());
     std::vector<std::optional<ReminderAlarm>> slots(static_cast<std::size_t>(total));
     std::vector<ReminderAlarm> unplaced;
     for (auto &[index, alarm] : placed) {
@@ -997,7 +997,7 @@ void writeCompletion(icalcomponent *todo, bool completed, const std::optional<QD
 // the task, since only changed fields are written back).
 std::optional<QString> readUrl(icalcomponent *todo)
 {
-    const auto value = readText(todo, ICAL_URL_PROPERTY);
+    auto value = readText(todo, ICAL_URL_PROPERTY);
     if (!value || value->isEmpty() || !Reminder::isUrl(*value)) {
         return std::nullopt;
     }
