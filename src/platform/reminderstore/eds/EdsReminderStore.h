@@ -44,10 +44,15 @@ public:
     // Whether the session bus offers the task database's registry, running or to be started.
     static bool registryAvailable();
 
+    // Lets go of the database while the event loop still runs; every later call fails as
+    // Unreadable. Done on its own when the application is about to quit.
+    void close();
+
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
     void removeReminder(const QString &id, bool commit = true) override;
     ReminderList saveList(ReminderList list, bool commit = true) override;
     void removeList(const QString &id, bool commit = true) override;
+    bool canRemoveList(const QString &id) const override;
     void commit() override;
     void reset() override;
 
@@ -72,10 +77,13 @@ private:
     bool hasNews() const;
     // Brings the memory in line with what the database reported since the last time.
     void applyNews();
-    bool followLists(State &state);
+    // Follows the registry's lists; those switched on again are opened and go into `reopened`.
+    bool followLists(State &state, QSet<QString> &reopened);
     // Reads the given to-dos of a list (all of them when there are many) and takes what changed.
     void verify(
         State &state, Positions &positions, const QString &listId, QSet<QString> uids, bool &visible, bool &datesOnly);
+    // When the to-do of `uid` went away, takes its copy in another list, if there is one.
+    void takeCopy(State &state, Positions &positions, const QString &uid);
     // Opens and reads the lists and keeps their to-dos; the reminders come list by list, each in
     // the order its to-dos were created.
     std::vector<Reminder> takeLists(const QStringList &listIds);
@@ -83,11 +91,18 @@ private:
 
     std::unique_ptr<EdsDatabase> m_database;
     std::unordered_map<QString, Entry> m_entries;
+    // The other lists holding a to-do under the same UID (another app copied it there).
+    std::unordered_map<QString, QSet<QString>> m_copies;
     // The lists as last committed or read, to tell what a commit changes.
     std::vector<ReminderList> m_lists;
     std::optional<QString> m_defaultListId;
     // Reminders saved or removed since the last commit; their final values are in the state.
     QSet<QString> m_touched;
+    // Lists switched off: kept as last read, neither followed nor written.
+    QSet<QString> m_offLists;
+    // Committed changes the database could not take yet (their list is switched off); the state
+    // holds them and they are written when it can take them.
+    QSet<QString> m_refused;
 
     // News not yet applied.
     std::vector<std::pair<QString, ICalComponentPtr>> m_incoming;
@@ -97,6 +112,7 @@ private:
     QTimer m_settle;
     // Runs the GLib main context where Qt's event loop does not.
     QTimer m_pump;
+    bool m_closed = false;
 };
 
 } // namespace quorvin
