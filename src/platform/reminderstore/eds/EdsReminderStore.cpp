@@ -306,45 +306,41 @@ void EdsReminderStore::reset()
 
 void EdsReminderStore::persist(const State &state)
 {
+    auto planned = plan(state);
+    execute(planned);
+    remember(planned, state);
+}
+
+EdsReminderStore::Plan EdsReminderStore::plan(const State &state) const
+{
     QHash<QString, const ReminderList *> before;
     for (const auto &list : m_lists) {
         before.insert(list.id, &list);
     }
     QSet<QString> after;
-    std::vector<const ReminderList *> createdLists;
-    std::vector<std::pair<const ReminderList *, QString>> renamedLists;
+    Plan plan;
     for (const auto &list : state.lists) {
         after.insert(list.id);
         if (const auto *old = before.value(list.id)) {
             if (old->title != list.title) {
-                renamedLists.emplace_back(&list, old->title);
+                plan.renamedLists.emplace_back(list, old->title);
             }
         } else {
-            createdLists.push_back(&list);
+            plan.createdLists.push_back(list);
         }
     }
-    QStringList removedLists;
     for (const auto &list : m_lists) {
         if (!after.contains(list.id)) {
-            removedLists << list.id;
+            plan.removedLists << list.id;
         }
     }
 
     // The batches, by list in the state's order, then the lists going away.
-    struct Batch {
-        std::vector<std::pair<QString, ICalComponentPtr>> creates;
-        std::vector<std::pair<QString, ICalComponentPtr>> modifies;
-        QStringList removes;
-    };
-    QStringList order;
     for (const auto &list : state.lists) {
-        order << list.id;
+        plan.order << list.id;
     }
-    order << removedLists;
-    std::map<QString, Batch> batches;
+    plan.order << plan.removedLists;
     const auto positions = m_touched.isEmpty() ? Positions() : positionsOf(state.reminders);
-    bool moves = false;
-    QSet<QString> refused;
     for (const auto &id : m_touched) {
         const auto at = positions.value(id, -1);
         const Reminder *wanted = at >= 0 ? &state.reminders[std::size_t(at)] : nullptr;
@@ -352,20 +348,21 @@ void EdsReminderStore::persist(const State &state)
         const bool known = entry != m_entries.end();
         // A list switched off takes no writes; the change waits for it, and the rest goes on.
         if ((wanted && m_offLists.contains(wanted->listId))
-            || (known && m_offLists.contains(entry->second.listId) && !removedLists.contains(entry->second.listId))) {
-            refused.insert(id);
+            || (known && m_offLists.contains(entry->second.listId)
+                && !plan.removedLists.contains(entry->second.listId))) {
+            plan.refused.insert(id);
             continue;
         }
         // A to-do in a list that goes away goes with it.
-        const bool liveEntry = known && !removedLists.contains(entry->second.listId);
+        const bool liveEntry = known && !plan.removedLists.contains(entry->second.listId);
         if (!wanted) {
             if (liveEntry) {
-                batches[entry->second.listId].removes << id;
+                plan.batches[entry->second.listId].removes << id;
                 // A deleted reminder leaves no copy behind to come back as itself.
                 if (const auto copies = m_copies.find(id); copies != m_copies.end()) {
                     for (const auto &copyList : copies->second) {
-                        if (m_database->isOpen(copyList) && !removedLists.contains(copyList)) {
-                            batches[copyList].removes << id;
+                        if (m_database->isOpen(copyList) && !plan.removedLists.contains(copyList)) {
+                            plan.batches[copyList].removes << id;
                         }
                     }
                 }
@@ -380,7 +377,7 @@ void EdsReminderStore::persist(const State &state)
             change.creationDate = held.creationDate;
             change.lastModifiedDate = held.lastModifiedDate;
             if (ICalendarMapping::update(patched.get(), change)) {
-                batches[wanted->listId].modifies.emplace_back(id, std::move(patched));
+                plan.batches[wanted->listId].modifies.emplace_back(id, std::move(patched));
             }
             continue;
         }
@@ -396,16 +393,21 @@ void EdsReminderStore::persist(const State &state)
         // Where another app keeps a copy under the same UID, ours is written over that copy.
         const auto copies = m_copies.find(id);
         if (copies != m_copies.end() && copies->second.contains(wanted->listId)) {
-            batches[wanted->listId].modifies.emplace_back(id, std::move(todo));
+            plan.batches[wanted->listId].modifies.emplace_back(id, std::move(todo));
         } else {
-            batches[wanted->listId].creates.emplace_back(id, std::move(todo));
+            plan.batches[wanted->listId].creates.emplace_back(id, std::move(todo));
         }
         if (liveEntry) {
-            batches[entry->second.listId].removes << id;
-            moves = true;
+            plan.batches[entry->second.listId].removes << id;
+            plan.moves = true;
         }
     }
 
+    return plan;
+}
+
+void EdsReminderStore::execute(Plan &plan)
+{
     const auto raw = [](const std::vector<std::pair<QString, ICalComponentPtr>> &items) {
         std::vector<icalcomponent *> result;
         for (const auto &[id, todo] : items) {
@@ -431,13 +433,13 @@ void EdsReminderStore::persist(const State &state)
 
     std::vector<std::function<void()>> undo;
     try {
-        for (const auto *list : createdLists) {
-            m_database->createList(list->id, list->title, list->sourceId);
-            undo.push_back([this, id = list->id] { m_database->removeList(id); });
+        for (const auto &list : plan.createdLists) {
+            m_database->createList(list.id, list.title, list.sourceId);
+            undo.push_back([this, id = list.id] { m_database->removeList(id); });
         }
-        for (const auto &[list, oldTitle] : renamedLists) {
-            m_database->renameList(list->id, list->title);
-            undo.push_back([this, id = list->id, title = oldTitle] { m_database->renameList(id, title); });
+        for (const auto &[list, oldTitle] : plan.renamedLists) {
+            m_database->renameList(list.id, list.title);
+            undo.push_back([this, id = list.id, title = oldTitle] { m_database->renameList(id, title); });
         }
         // The batches of one kind run side by side, one list each; each leaves how to undo it.
         using Job = std::function<std::function<void()>()>;
@@ -458,8 +460,8 @@ void EdsReminderStore::persist(const State &state)
         std::vector<Job> creates;
         std::vector<Job> modifies;
         std::vector<Job> removes;
-        for (const auto &listId : order) {
-            const auto &batch = batches[listId];
+        for (const auto &listId : plan.order) {
+            const auto &batch = plan.batches[listId];
             if (!batch.creates.empty()) {
                 creates.push_back([this, listId, &batch, raw] {
                     m_database->create(listId, raw(batch.creates));
@@ -493,14 +495,14 @@ void EdsReminderStore::persist(const State &state)
         // between lists, the removes wait until every create went through: a move is never only
         // gone.
         creates.insert(creates.end(), modifies.begin(), modifies.end());
-        if (!moves) {
+        if (!plan.moves) {
             creates.insert(creates.end(), removes.begin(), removes.end());
             removes.clear();
         }
         runPhase(creates);
         runPhase(removes);
         // Last, since a removed list cannot be put back.
-        for (const auto &id : removedLists) {
+        for (const auto &id : plan.removedLists) {
             m_database->removeList(id);
         }
     } catch (const ReminderStoreError &error) {
@@ -514,10 +516,13 @@ void EdsReminderStore::persist(const State &state)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"The task database did not take the changes: %1"_s.arg(error.description()));
     }
+}
 
+void EdsReminderStore::remember(Plan &plan, const State &state)
+{
     // Committed: remember what the database holds now. Removes first, so that a move's create
     // is what stays.
-    for (auto &[listId, batch] : batches) {
+    for (auto &[listId, batch] : plan.batches) {
         for (const auto &id : batch.removes) {
             if (const auto entry = m_entries.find(id); entry != m_entries.end() && entry->second.listId == listId) {
                 m_entries.erase(entry);
@@ -535,11 +540,11 @@ void EdsReminderStore::persist(const State &state)
             }
         }
     }
-    for (const auto &id : removedLists) {
+    for (const auto &id : plan.removedLists) {
         std::erase_if(m_entries, [&id](const auto &item) { return item.second.listId == id; });
     }
-    for (const auto &listId : order) {
-        auto &batch = batches[listId];
+    for (const auto &listId : plan.order) {
+        auto &batch = plan.batches[listId];
         for (auto &[id, todo] : batch.modifies) {
             m_entries[id] = Entry {listId, std::move(todo)};
         }
@@ -548,14 +553,14 @@ void EdsReminderStore::persist(const State &state)
         }
     }
     m_lists = state.lists;
-    for (const auto &id : refused) {
+    for (const auto &id : plan.refused) {
         if (!m_refused.contains(id)) {
             qWarning().noquote() << u"The task database takes no change to \"%1\" while its list is switched off; "
                                     u"it is written when the list is back"_s.arg(id);
         }
     }
-    m_refused = refused;
-    m_touched = refused;
+    m_refused = plan.refused;
+    m_touched = plan.refused;
 }
 
 void EdsReminderStore::todosChanged(const QString &listId, std::vector<ICalComponentPtr> todos)

@@ -7,6 +7,8 @@
 #include <QSet>
 #include <QTimer>
 
+#include <map>
+
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -67,11 +69,37 @@ private:
         ICalComponentPtr todo;
     };
     using Positions = QHash<QString, qsizetype>;
+    // One list's to-dos to write, each with its id.
+    struct Batch {
+        std::vector<std::pair<QString, ICalComponentPtr>> creates;
+        std::vector<std::pair<QString, ICalComponentPtr>> modifies;
+        QStringList removes;
+    };
+    // What a commit sends, worked out from the state and what the database held.
+    struct Plan {
+        std::vector<ReminderList> createdLists;
+        // With the title each had.
+        std::vector<std::pair<ReminderList, QString>> renamedLists;
+        QStringList removedLists;
+        // The lists in the state's order, then those going away.
+        QStringList order;
+        std::map<QString, Batch> batches;
+        // Whether a to-do moves between lists, so removes must wait for every create.
+        bool moves = false;
+        // Changes the database cannot take now (their list is switched off).
+        QSet<QString> refused;
+    };
 
     void todosChanged(const QString &listId, std::vector<ICalComponentPtr> todos) override;
     void todosRemoved(const QString &listId, const QStringList &uids) override;
     void listsChanged() override;
     void listLost(const QString &listId) override;
+
+    // A commit: what to send (reads only), sending it (undoing what went through when a batch
+    // fails, then throwing), and taking what the database holds now.
+    Plan plan(const State &state) const;
+    void execute(Plan &plan);
+    void remember(Plan &plan, const State &state);
 
     void scheduleNews();
     bool hasNews() const;
