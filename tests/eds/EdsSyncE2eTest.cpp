@@ -218,11 +218,11 @@ TEST(EdsSyncE2e, AListSwitchedOffIsLeftAloneAndComesBackUnderTheSameServerIds)
     const auto trips = m.phone.createList(u"Trips"_s);
     const auto passport = m.phone.createReminder({.title = u"Renew passport"_s, .listId = trips});
     const auto tickets = m.phone.createReminder({.title = u"Book tickets"_s, .listId = trips});
-    EdsReminderStore tasks(m.clock);
-    m.launch(tasks);
-    ASSERT_TRUE(m.settle([&] { return m.localTitles(tasks).contains(u"Book tickets"_s); }));
+    auto store = std::make_unique<EdsReminderStore>(m.clock);
+    m.launch(*store);
+    ASSERT_TRUE(m.settle([&] { return m.localTitles(*store).contains(u"Book tickets"_s); }));
     QString listId;
-    for (const auto &list : tasks.lists()) {
+    for (const auto &list : store->lists()) {
         if (list.title == u"Trips"_s) {
             listId = list.id;
         }
@@ -248,18 +248,28 @@ TEST(EdsSyncE2e, AListSwitchedOffIsLeftAloneAndComesBackUnderTheSameServerIds)
         m.settle([] { return true; });
     }
     EXPECT_EQ(serverState(), before);
-    EXPECT_TRUE(m.localTitles(tasks).contains(u"Renew passport"_s));
+    EXPECT_TRUE(m.localTitles(*store).contains(u"Renew passport"_s));
     m.phone.setTitle(passport, u"Renew passport soon"_s);
     for (int round = 0; round < 4; ++round) {
         m.settle([] { return true; });
     }
 
+    // A start while it is off finds it as it was.
+    m.quit();
+    store = std::make_unique<EdsReminderStore>(m.clock);
+    m.launch(*store);
+    for (int round = 0; round < 4; ++round) {
+        m.settle([] { return true; });
+    }
+    EXPECT_EQ(serverState(), before);
+    EXPECT_TRUE(m.localTitles(*store).contains(u"Book tickets"_s));
+
     // Switched on: the same list and reminders, with the phone's edit written into the task.
     EdsTestSession::peer({u"list-enable"_s, listId, u"on"_s});
     ASSERT_TRUE(m.settle([&] {
         return EdsTestSession::peer({u"uids"_s, listId}).split(u'\n', Qt::SkipEmptyParts).size() == 2
-            && m.localTitles(tasks).contains(u"Renew passport soon"_s);
-    })) << m.localTitles(tasks).join(u", "_s).toStdString();
+            && m.localTitles(*store).contains(u"Renew passport soon"_s);
+    })) << m.localTitles(*store).join(u", "_s).toStdString();
     for (int round = 0; round < 4; ++round) {
         m.settle([] { return true; });
     }
