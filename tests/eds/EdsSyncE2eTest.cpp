@@ -387,3 +387,49 @@ TEST(EdsSyncE2e, APhoneDeleteOfTheBuiltInListLeavesItAndItsTasks)
     tasks.removeReminder(id);
     m.quit();
 }
+
+TEST(EdsSyncE2e, AMoveWhileStoppedIsALocalMove)
+{
+    QUORVIN_SKIP_WITHOUT_TASK_DATABASE();
+    Machine m;
+    const auto work = m.phone.createList(u"Work"_s);
+    const auto home = m.phone.createList(u"Home"_s);
+    const auto bank = m.phone.createReminder({.title = u"Call the bank"_s, .listId = work});
+    auto tasks = std::make_unique<EdsReminderStore>(m.clock);
+    m.launch(*tasks);
+    ASSERT_TRUE(m.settle([&] { return m.localTitles(*tasks).contains(u"Call the bank"_s); }));
+    QString uid;
+    QString homeId;
+    for (const auto &reminder : tasks->reminders()) {
+        if (reminder.title == u"Call the bank"_s) {
+            uid = reminder.id;
+        }
+    }
+    for (const auto &list : tasks->lists()) {
+        if (list.title == u"Home"_s) {
+            homeId = list.id;
+        }
+    }
+    const auto workId = tasks->reminder(uid)->listId;
+    for (int round = 0; round < 3; ++round) {
+        m.settle([] { return true; });
+    }
+    m.quit();
+    tasks.reset();
+
+    // Another app moves it while the app is not running, keeping its modification date.
+    EdsTestSession::peer({u"put"_s, homeId, EdsTestSession::peer({u"show"_s, workId, uid})});
+    EdsTestSession::peer({u"remove"_s, workId, uid});
+
+    tasks = std::make_unique<EdsReminderStore>(m.clock);
+    m.launch(*tasks);
+    ASSERT_TRUE(m.settle([&] { return m.phone.reminder(bank)->value(u"list_id"_s).toString() == home; }))
+        << m.phone.reminder(bank)->value(u"list_id"_s).toString().toStdString();
+    for (int round = 0; round < 3; ++round) {
+        m.settle([] { return true; });
+    }
+    EXPECT_EQ(tasks->reminder(uid)->listId, homeId);
+    EXPECT_FALSE(EdsTestSession::peer({u"uids"_s, workId}).split(u'\n').contains(uid));
+    EXPECT_TRUE(EdsTestSession::peer({u"uids"_s, homeId}).split(u'\n').contains(uid));
+    m.quit();
+}
