@@ -15,10 +15,13 @@
 
 namespace quorvin {
 
-// The reminder store on the desktop's task database (Evolution Data Server): every enabled task
-// list is a list, every to-do in it a reminder (its UID is the reminder's id), the registry's
-// accounts are the sources and its default task list is the default list. To-dos are written
-// through ICalendarMapping, patched in place so what other apps keep in them survives.
+// The reminder store on the desktop's task database (Evolution Data Server): every task list is
+// a list, every to-do in it a reminder (its UID is the reminder's id), the registry's accounts
+// are the sources and its default task list is the default list. To-dos are written through
+// ICalendarMapping, patched in place so what other apps keep in them survives. A list switched
+// off is out of reach, not gone: it stays as last read, and writes into it wait until it is back.
+// Of the copies of one UID in several lists (another app can make them), the one in the list
+// with the lowest id is the reminder.
 //
 // Reads come from memory; the database is read once, on first use, and followed after that
 // through one live view per list and the registry's news. Another app's change arrives as
