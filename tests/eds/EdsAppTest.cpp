@@ -20,6 +20,13 @@ using namespace quorvin;
 using namespace quorvin::test;
 using namespace Qt::Literals::StringLiterals;
 
+// A sanitizer build runs several times slower, its exit's leak check included.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 kStopLimitMs = 10'000;
+#else
+constexpr qint64 kStopLimitMs = 2'000;
+#endif
+
 // The real program on the task database of the private session, signed in to the test service
 // on loopback: once it has synced into the database, each way of asking it to end ends it, at
 // once and cleanly.
@@ -74,8 +81,8 @@ TEST(EdsApp, EndsCleanlyOnQuitSigtermAndSigint)
         QElapsedTimer stopping;
         stopping.start();
         ::kill(pid_t(app.processId()), signal);
-        ASSERT_TRUE(app.waitForFinished(10'000)) << said();
-        EXPECT_LT(stopping.elapsed(), 2000) << said();
+        ASSERT_TRUE(app.waitForFinished(30'000)) << said();
+        EXPECT_LT(stopping.elapsed(), kStopLimitMs) << said();
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << said();
         EXPECT_EQ(app.exitCode(), 0) << said();
 
