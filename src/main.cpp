@@ -58,7 +58,8 @@ void quitOnTerminationSignals(QuorvinMacService &service)
         return;
     }
     auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
-    QObject::connect(notifier, &QSocketNotifier::activated, [&service] { service.requestStop(); });
+    // Tied to the service: a signal that comes in while it winds down at exit reaches nothing.
+    QObject::connect(notifier, &QSocketNotifier::activated, &service, [&service] { service.requestStop(); });
     std::signal(SIGINT, onTerminationSignal);
     std::signal(SIGTERM, onTerminationSignal);
 }

@@ -180,7 +180,12 @@ bool LocalReminderMatchResolver::reminderHasNewerLocalChanges(
     if (!cloudModified) {
         return false;
     }
-    if (state->lastModifiedDate->toMSecsSinceEpoch() - cloudModified->toMSecsSinceEpoch() <= 500) {
+    // A reminder found in another list than the cloud's copy was moved here, even when the app
+    // that moved it kept its modification date (as a move between task lists of another app does
+    // while this one is not running): unless the cloud's copy changed later, the move stands.
+    const bool movedHere = localListID && state->listID && *state->listID != *localListID;
+    const qint64 localLead = state->lastModifiedDate->toMSecsSinceEpoch() - cloudModified->toMSecsSinceEpoch();
+    if (movedHere ? localLead < -500 : localLead <= 500) {
         return false;
     }
     const auto payload = m_reminders.mapReminder(localID);

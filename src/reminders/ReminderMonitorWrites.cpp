@@ -95,8 +95,9 @@ QStringList alarmSignatures(const std::optional<std::vector<ReminderAlarm>> &ala
     return signatures;
 }
 
-// Only alarms that fit a timed due date survive: relative and location alarms, and absolute ones
-// within a second of the due instant.
+// An absolute alarm stands on its own: it survives whatever the due date (another app may set one
+// at any time, and dropping it here would delete it on the desktop and then on the service).
+// Relative and location alarms need a timed due date to count from.
 std::optional<QList<ReminderAlarmPayload>> reminderAlarmsAlignedWithDueDate(
     const std::optional<QList<ReminderAlarmPayload>> &alarms, const std::optional<DateComponents> &desiredDue,
     const GregorianCalendar &calendar)
@@ -104,24 +105,16 @@ std::optional<QList<ReminderAlarmPayload>> reminderAlarmsAlignedWithDueDate(
     if (!alarms) {
         return std::nullopt;
     }
-    if (!desiredDue || !desiredDue->hasTimeOfDay()) {
-        return QList<ReminderAlarmPayload> {};
-    }
-    const auto dueInstant = calendar.date(*desiredDue);
-    if (!dueInstant) {
-        return QList<ReminderAlarmPayload> {};
-    }
+    const bool timedDue = desiredDue && desiredDue->hasTimeOfDay() && calendar.date(*desiredDue);
     QList<ReminderAlarmPayload> kept;
     for (const auto &alarm : *alarms) {
         if (alarm.kind != u"absolute"_s) {
-            kept.append(alarm);
+            if (timedDue) {
+                kept.append(alarm);
+            }
             continue;
         }
-        if (!alarm.absolute_date) {
-            continue;
-        }
-        const auto at = DateFormatters::parseISO8601(*alarm.absolute_date);
-        if (at && std::abs(dueInstant->msecsTo(*at)) < 1000) {
+        if (alarm.absolute_date && DateFormatters::parseISO8601(*alarm.absolute_date)) {
             kept.append(alarm);
         }
     }

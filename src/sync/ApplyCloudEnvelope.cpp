@@ -150,10 +150,24 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
 QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
 {
     // Reminders first, then lists, each in the order of their server ids. A delete that fails here
-    // still drops the mapping: the server item is gone either way.
+    // still drops the mapping: the server item is gone either way. A list the store cannot remove
+    // (a database's built-in one) is no failed delete: it stays with its reminders and their links.
+    const auto &store = m_reminderMonitor->eventStore();
+    QSet<QString> keptLists;
+    for (const auto &serverID : apply->envelope.deleted_list_ids) {
+        if (const auto localID = m_syncState.listMappingIndex().localID(serverID);
+            localID && !store.canRemoveList(*localID)) {
+            keptLists.insert(*localID);
+        }
+    }
     for (const auto &serverID : sortedUnique(apply->envelope.deleted_ids)) {
         const auto localID = m_syncState.reminderMappingIndex().localID(serverID);
         if (!localID) {
+            continue;
+        }
+        if (const auto reminder = store.reminder(*localID); reminder && keptLists.contains(reminder->listId)) {
+            m_log.appendLog(SyncText::logReminderDeleteSkippedPrefix + serverID + SyncText::reasonSeparator
+                + SyncText::reasonListKeptByStore);
             continue;
         }
         apply->cloudReminderIDs.insert(*localID);
@@ -178,6 +192,11 @@ QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnve
             continue;
         }
         apply->cloudListIDs.insert(*localID);
+        if (keptLists.contains(*localID)) {
+            m_log.appendLog(SyncText::logListDeleteSkippedPrefix + serverID + SyncText::reasonSeparator
+                + SyncText::reasonListKeptByStore);
+            continue;
+        }
         std::optional<QString> failure;
         try {
             co_await m_reminderMonitor->deleteList(*localID, false);

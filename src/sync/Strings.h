@@ -201,6 +201,8 @@ inline const QString logUpsertTargetMissingSuffix = QStringLiteral("; uploading 
 // The apply.
 inline const QString logReminderDeleteSkippedPrefix = QStringLiteral("Cloud reminder delete apply skipped server_id=");
 inline const QString logListDeleteSkippedPrefix = QStringLiteral("Cloud list delete apply skipped server_id=");
+inline const QString reasonListKeptByStore
+    = QStringLiteral("the reminder store cannot remove this list; it keeps the list and its reminders");
 inline const QString logCompletedCopyRedundantPrefix
     = QStringLiteral("Cloud recurring completed copy redundant server_id=");
 inline const QString logCompletedCopyDeleteRefusedPrefix

@@ -18,6 +18,7 @@
         if (const auto reason = ::quorvin::test::EdsTestSession::unavailable()) {                                      \
             GTEST_SKIP() << *reason;                                                                                   \
         }                                                                                                              \
+        ::quorvin::test::EdsTestSession::cleanUp();                                                                    \
     } while (false)
 
 namespace quorvin::test {
@@ -45,6 +46,22 @@ public:
         EXPECT_TRUE(finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0)
             << arguments.join(u' ').toStdString() << ": " << process.readAllStandardError().toStdString();
         return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    // Leaves the session's database as it started: the built-in list, empty, and nothing else. Every
+    // case starts with it, whatever the cases before it left.
+    static void cleanUp()
+    {
+        const auto builtIn = QStringLiteral("system-task-list");
+        for (const auto &line : peer({QStringLiteral("lists")}).split(u'\n', Qt::SkipEmptyParts)) {
+            const auto id = line.section(u'\t', 0, 0);
+            if (id != builtIn) {
+                peer({QStringLiteral("list-remove"), id});
+            }
+        }
+        for (const auto &uid : peer({QStringLiteral("uids"), builtIn}).split(u'\n', Qt::SkipEmptyParts)) {
+            peer({QStringLiteral("remove"), builtIn, uid});
+        }
     }
 
     // Runs the event loop (where the database's news arrives) until `condition` holds.

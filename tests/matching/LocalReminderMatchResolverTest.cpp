@@ -246,6 +246,15 @@ TEST(LocalReminderMatchResolver, SeesNewerLocalEditsOnlyWhenContentDiffers)
     EXPECT_FALSE(at(600, reminder(u"l"_s, u"taxes"_s))); // later, but stably equal
     EXPECT_FALSE(at(-2000, local));
 
+    // Found in another list than the cloud's copy: moved here, even with an older date (another
+    // app moved it while this one was not running), unless the cloud's copy changed later.
+    auto moved = reminder(u"l"_s, u"Taxes"_s);
+    moved.list_id = u"home"_s;
+    store.put(moved, LocalReminderState {u"l"_s, false, false, u"home"_s, cloudTime.addMSecs(-400)});
+    EXPECT_TRUE(resolver.reminderHasNewerLocalChanges(u"l"_s, cloud, u"work"_s));
+    store.put(moved, LocalReminderState {u"l"_s, false, false, u"home"_s, cloudTime.addMSecs(-600)});
+    EXPECT_FALSE(resolver.reminderHasNewerLocalChanges(u"l"_s, cloud, u"work"_s));
+
     auto unreadable = cloud;
     unreadable.last_modified = u"yesterday"_s;
     EXPECT_FALSE(resolver.reminderHasNewerLocalChanges(u"l"_s, unreadable, std::nullopt));

@@ -377,7 +377,7 @@ TEST_F(Monitor, WritesFitAlarmsStartAndRulesToTheDueDate)
     ReminderAlarmPayload place = alarm(u"location"_s, std::nullopt, std::nullopt);
     place.location = ReminderAlarmLocationPayload {std::nullopt, 31.2, 121.5, std::nullopt};
 
-    // Due 09:00 Shanghai: an absolute alarm 0.4 s off stays, one a minute off goes; relative and
+    // Due 09:00 Shanghai: absolute alarms stay at any time (0.4 s off, a minute off); relative and
     // location alarms stay whatever their offset.
     ReminderUpsertMutationPayload u;
     u.local_id = u"tmp:dentist"_s;
@@ -390,12 +390,13 @@ TEST_F(Monitor, WritesFitAlarmsStartAndRulesToTheDueDate)
     EXPECT_TRUE(diagnostics.back().startsWith(u"[QuorvinRepeat] android-write-applied local_id="_s + id));
     Reminder stored = *store.reminder(id);
     ASSERT_TRUE(stored.alarms);
-    ASSERT_EQ(stored.alarms->size(), 3u);
+    ASSERT_EQ(stored.alarms->size(), 4u);
     EXPECT_EQ(stored.alarms->at(0).absoluteDate, QDateTime(QDate(2026, 3, 10), QTime(1, 0, 0, 400), Qt::UTC));
-    EXPECT_EQ(stored.alarms->at(1).relativeOffset, -86400);
-    ASSERT_TRUE(stored.alarms->at(2).structuredLocation);
-    EXPECT_EQ(stored.alarms->at(2).structuredLocation->title, u"提醒事项"_s);
-    EXPECT_EQ(stored.alarms->at(2).proximity, ReminderAlarm::Proximity::Enter);
+    EXPECT_EQ(stored.alarms->at(1).absoluteDate, QDateTime(QDate(2026, 3, 10), QTime(1, 1), Qt::UTC));
+    EXPECT_EQ(stored.alarms->at(2).relativeOffset, -86400);
+    ASSERT_TRUE(stored.alarms->at(3).structuredLocation);
+    EXPECT_EQ(stored.alarms->at(3).structuredLocation->title, u"提醒事项"_s);
+    EXPECT_EQ(stored.alarms->at(3).proximity, ReminderAlarm::Proximity::Enter);
     EXPECT_EQ(stored.dueDateComponents, at(2026, 3, 10, 9));
 
     // Absent alarms leave the reminder's alone; notes of blanks are no notes; a stored time
@@ -410,15 +411,19 @@ TEST_F(Monitor, WritesFitAlarmsStartAndRulesToTheDueDate)
     run(monitor.updateReminderFields(same, false, false));
     EXPECT_EQ(store.counters().reminderSaves, saves);
 
-    // A date-only due date keeps era, year, month, day and zone, and takes every alarm with it.
+    // A date-only due date keeps era, year, month, day and zone, and takes with it every alarm
+    // that counts from the due time; the absolute ones stay.
     ReminderUpsertMutationPayload allDay = same;
     allDay.has_due_time = false;
     allDay.alarms = u.alarms;
     run(monitor.updateReminderFields(allDay, false, false));
     stored = *store.reminder(id);
     EXPECT_EQ(stored.dueDateComponents, at(2026, 3, 10));
-    EXPECT_EQ(stored.alarms, std::nullopt);
-    EXPECT_EQ(mapped(id).alarms, std::nullopt);
+    ASSERT_TRUE(stored.alarms);
+    ASSERT_EQ(stored.alarms->size(), 2u);
+    EXPECT_TRUE(stored.alarms->at(0).absoluteDate && stored.alarms->at(1).absoluteDate);
+    ASSERT_TRUE(mapped(id).alarms);
+    EXPECT_EQ(mapped(id).alarms->size(), 2);
 
     // An active recurring record starts when it is due; a completed one keeps its own start.
     ReminderUpsertMutationPayload recurring = same;

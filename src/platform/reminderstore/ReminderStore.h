@@ -73,6 +73,13 @@ public:
     virtual ReminderList saveList(ReminderList list, bool commit = true) = 0;
     // Removes the list together with its reminders.
     virtual void removeList(const QString &id, bool commit = true) = 0;
+    // Whether removeList() can remove the list at all; a database may hold lists of its own that
+    // it never lets go (its built-in one).
+    virtual bool canRemoveList(const QString &id) const
+    {
+        Q_UNUSED(id);
+        return true;
+    }
 
     // Makes every staged write durable, all or nothing. Nothing staged: does nothing.
     virtual void commit() = 0;

@@ -5,6 +5,7 @@
 //     quorvin-eds-peer lists                      every enabled task list: UID, a tab, the title
 //     quorvin-eds-peer list-create UID TITLE      a task list on this computer
 //     quorvin-eds-peer list-rename UID TITLE
+//     quorvin-eds-peer list-enable UID on|off     switches the list on or off, as account settings do
 //     quorvin-eds-peer list-remove UID
 //     quorvin-eds-peer uids LIST                  the UIDs of the list's to-dos, sorted
 //     quorvin-eds-peer show LIST UID              the to-do as iCalendar text
@@ -118,6 +119,13 @@ int main(int argc, char **argv)
         e_source_set_display_name(list, argv[3]);
         if (!e_source_write_sync(list, nullptr, &error)) {
             fail("cannot rename the list", error);
+        }
+    } else if (command == "list-enable") {
+        need(2);
+        ESource *list = source(reg, argv[2]);
+        e_source_set_enabled(list, std::strcmp(argv[3], "on") == 0);
+        if (!e_source_write_sync(list, nullptr, &error)) {
+            fail("cannot switch the list", error);
         }
     } else if (command == "list-remove") {
         need(1);

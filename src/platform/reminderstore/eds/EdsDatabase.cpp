@@ -8,6 +8,7 @@
 #include <libecal/libecal.h>
 
 #include <algorithm>
+#include <thread>
 #include <tuple>
 
 using namespace Qt::Literals::StringLiterals;
@@ -183,20 +184,33 @@ EdsDatabase::EdsDatabase(Listener &listener)
 
 EdsDatabase::~EdsDatabase()
 {
-    m_handles.clear();
     for (const auto handler : m_registry->handlers) {
         g_signal_handler_disconnect(m_registry->registry.get(), handler);
     }
+    // Letting go of the views, the clients and the registry waits for their D-Bus objects to
+    // wind down by running a main context. On a thread of its own, under a context of its own,
+    // that never dispatches what the application keeps on the default one (its timers and socket
+    // notifiers, whose owners may be gone by now).
+    std::thread([this] {
+        GMainContext *context = g_main_context_new();
+        g_main_context_push_thread_default(context);
+        m_handles.clear();
+        m_registry.reset();
+        while (g_main_context_iteration(context, FALSE)) { }
+        g_main_context_pop_thread_default(context);
+        g_main_context_unref(context);
+    }).join();
 }
 
 std::vector<EdsDatabase::List> EdsDatabase::lists() const
 {
     std::vector<List> result;
-    GList *sources = e_source_registry_list_enabled(m_registry->registry.get(), E_SOURCE_EXTENSION_TASK_LIST);
+    GList *sources = e_source_registry_list_sources(m_registry->registry.get(), E_SOURCE_EXTENSION_TASK_LIST);
     for (GList *item = sources; item; item = item->next) {
         auto *source = E_SOURCE(item->data);
         result.push_back(List {text(e_source_get_uid(source)), text(e_source_get_display_name(source)),
-            text(e_source_get_parent(source))});
+            text(e_source_get_parent(source)),
+            bool(e_source_registry_check_enabled(m_registry->registry.get(), source))});
     }
     g_list_free_full(sources, g_object_unref);
     return result;

@@ -38,6 +38,8 @@ public:
         QString id;
         QString title;
         QString sourceId;
+        // Switched off (itself or its account): other apps neither show nor follow it.
+        bool enabled = true;
     };
 
     // Connects to the registry; throws Unreadable when the session has none.
@@ -46,7 +48,7 @@ public:
     EdsDatabase(const EdsDatabase &) = delete;
     EdsDatabase &operator=(const EdsDatabase &) = delete;
 
-    // The enabled task lists.
+    // The task lists of the registry, switched off ones included.
     std::vector<List> lists() const;
     // The accounts lists live in: this computer first, then the registry's collections and any
     // other parent of a task list, by title.

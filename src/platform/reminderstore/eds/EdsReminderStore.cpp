@@ -5,8 +5,10 @@
 #include "platform/reminderstore/eds/Strings.h"
 
 #include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDebug>
 
 #include <glib.h>
 
@@ -86,9 +88,23 @@ EdsReminderStore::EdsReminderStore(Clock &clock, QObject *parent)
         });
         m_pump.start();
     }
+    // At quit the service still runs; the database goes first, so that nothing of it is left
+    // to wind down once the application's objects are gone.
+    if (auto *application = QCoreApplication::instance()) {
+        connect(application, &QCoreApplication::aboutToQuit, this, &EdsReminderStore::close);
+    }
 }
 
 EdsReminderStore::~EdsReminderStore() = default;
+
+void EdsReminderStore::close()
+{
+    m_closed = true;
+    m_pump.stop();
+    m_settle.stop();
+    m_database.reset();
+    m_entries.clear();
+}
 
 bool EdsReminderStore::registryAvailable()
 {
@@ -114,17 +130,37 @@ std::vector<Reminder> EdsReminderStore::takeLists(const QStringList &listIds)
         }
         todos[i] = std::move(read);
     });
+    // One id names one reminder; a copy of a to-do in a second list is not another one. Of the
+    // copies read together, the one in the list with the lowest id stands, as it does when a copy
+    // turns up later, so a restart picks the copy the running store picked. A copy in a list read
+    // later leaves the known one standing.
+    std::vector<std::size_t> byId(mapped.size());
+    for (std::size_t i = 0; i < byId.size(); ++i) {
+        byId[i] = i;
+    }
+    std::sort(byId.begin(), byId.end(),
+        [&listIds](std::size_t a, std::size_t b) { return listIds[qsizetype(a)] < listIds[qsizetype(b)]; });
+    std::vector<std::vector<bool>> kept(mapped.size());
+    for (const auto i : byId) {
+        const auto &listId = listIds[qsizetype(i)];
+        kept[i].resize(mapped[i].size());
+        for (std::size_t j = 0; j < mapped[i].size(); ++j) {
+            const auto &id = mapped[i][j].id;
+            if (m_entries.count(id)) {
+                m_copies[id].insert(listId);
+                continue;
+            }
+            m_entries[id] = Entry {listId, std::move(todos[i][j])};
+            kept[i][j] = true;
+        }
+    }
     std::vector<Reminder> result;
     for (std::size_t i = 0; i < mapped.size(); ++i) {
         std::vector<Reminder> inList;
         for (std::size_t j = 0; j < mapped[i].size(); ++j) {
-            auto &reminder = mapped[i][j];
-            // One id names one reminder; a copy of a to-do in a second list is not another one.
-            if (m_entries.count(reminder.id)) {
-                continue;
+            if (kept[i][j]) {
+                inList.push_back(std::move(mapped[i][j]));
             }
-            m_entries[reminder.id] = Entry {listIds[qsizetype(i)], std::move(todos[i][j])};
-            inList.push_back(std::move(reminder));
         }
         std::sort(inList.begin(), inList.end(), [](const Reminder &a, const Reminder &b) {
             return std::tie(a.creationDate, a.id) < std::tie(b.creationDate, b.id);
@@ -139,8 +175,12 @@ void EdsReminderStore::ensureLoaded()
     if (m_database) {
         return;
     }
+    if (m_closed) {
+        throw ReminderStoreError(ReminderStoreError::Unreadable, u"The task database was closed at quit"_s);
+    }
     m_database = std::make_unique<EdsDatabase>(static_cast<EdsDatabase::Listener &>(*this));
     m_entries.clear();
+    m_copies.clear();
     try {
         auto lists = m_database->lists();
         std::sort(lists.begin(), lists.end(), [](const EdsDatabase::List &a, const EdsDatabase::List &b) {
@@ -155,6 +195,16 @@ void EdsReminderStore::ensureLoaded()
         }
         // A list that cannot be read is no empty list: its reminders would count as deleted.
         state.reminders = takeLists(ids);
+        // A list switched off stays as it was read; nothing of it is followed or written until it
+        // is switched on again.
+        m_offLists.clear();
+        for (const auto &list : lists) {
+            if (!list.enabled) {
+                m_database->close(list.id);
+                m_offLists.insert(list.id);
+            }
+        }
+        m_refused.clear();
         if (const auto defaultId = m_database->defaultListId(); !defaultId.isEmpty()) {
             state.defaultListId = defaultId;
         }
@@ -234,6 +284,13 @@ void EdsReminderStore::removeList(const QString &id, bool commitNow)
     InMemoryReminderStore::removeList(id, commitNow);
 }
 
+bool EdsReminderStore::canRemoveList(const QString &id) const
+{
+    // The registry's own flags say it; a list it does not know is nothing to keep.
+    return !m_database || m_database->canRemove(id)
+        || std::none_of(m_lists.begin(), m_lists.end(), [&id](const ReminderList &list) { return list.id == id; });
+}
+
 void EdsReminderStore::commit()
 {
     InMemoryReminderStore::commit();
@@ -243,67 +300,84 @@ void EdsReminderStore::commit()
 void EdsReminderStore::reset()
 {
     InMemoryReminderStore::reset();
-    m_touched.clear();
+    m_touched = m_refused;
     scheduleNews();
 }
 
 void EdsReminderStore::persist(const State &state)
+{
+    auto planned = plan(state);
+    execute(planned);
+    remember(planned, state);
+}
+
+EdsReminderStore::Plan EdsReminderStore::plan(const State &state) const
 {
     QHash<QString, const ReminderList *> before;
     for (const auto &list : m_lists) {
         before.insert(list.id, &list);
     }
     QSet<QString> after;
-    std::vector<const ReminderList *> createdLists;
-    std::vector<std::pair<const ReminderList *, QString>> renamedLists;
+    Plan plan;
     for (const auto &list : state.lists) {
         after.insert(list.id);
         if (const auto *old = before.value(list.id)) {
             if (old->title != list.title) {
-                renamedLists.emplace_back(&list, old->title);
+                plan.renamedLists.emplace_back(list, old->title);
             }
         } else {
-            createdLists.push_back(&list);
+            plan.createdLists.push_back(list);
         }
     }
-    QStringList removedLists;
     for (const auto &list : m_lists) {
         if (!after.contains(list.id)) {
-            removedLists << list.id;
+            plan.removedLists << list.id;
         }
     }
 
     // The batches, by list in the state's order, then the lists going away.
-    struct Batch {
-        std::vector<std::pair<QString, ICalComponentPtr>> creates;
-        std::vector<std::pair<QString, ICalComponentPtr>> modifies;
-        QStringList removes;
-    };
-    QStringList order;
     for (const auto &list : state.lists) {
-        order << list.id;
+        plan.order << list.id;
     }
-    order << removedLists;
-    std::map<QString, Batch> batches;
+    plan.order << plan.removedLists;
     const auto positions = m_touched.isEmpty() ? Positions() : positionsOf(state.reminders);
-    bool moves = false;
     for (const auto &id : m_touched) {
         const auto at = positions.value(id, -1);
         const Reminder *wanted = at >= 0 ? &state.reminders[std::size_t(at)] : nullptr;
         const auto entry = m_entries.find(id);
         const bool known = entry != m_entries.end();
+        // A list switched off takes no writes; the change waits for it, and the rest goes on.
+        if ((wanted && m_offLists.contains(wanted->listId))
+            || (known && m_offLists.contains(entry->second.listId)
+                && !plan.removedLists.contains(entry->second.listId))) {
+            plan.refused.insert(id);
+            continue;
+        }
         // A to-do in a list that goes away goes with it.
-        const bool liveEntry = known && !removedLists.contains(entry->second.listId);
+        const bool liveEntry = known && !plan.removedLists.contains(entry->second.listId);
         if (!wanted) {
             if (liveEntry) {
-                batches[entry->second.listId].removes << id;
+                plan.batches[entry->second.listId].removes << id;
+                // A deleted reminder leaves no copy behind to come back as itself.
+                if (const auto copies = m_copies.find(id); copies != m_copies.end()) {
+                    for (const auto &copyList : copies->second) {
+                        if (m_database->isOpen(copyList) && !plan.removedLists.contains(copyList)) {
+                            plan.batches[copyList].removes << id;
+                        }
+                    }
+                }
             }
             continue;
         }
         if (known && entry->second.listId == wanted->listId) {
             auto patched = clone(entry->second.todo);
-            if (ICalendarMapping::update(patched.get(), *wanted)) {
-                batches[wanted->listId].modifies.emplace_back(id, std::move(patched));
+            // The database stamps its own dates on a write; ours alone are no reason for one.
+            auto change = *wanted;
+            const auto held = ICalendarMapping::read(patched.get());
+            change.creationDate = held.creationDate;
+            change.lastModifiedDate = held.lastModifiedDate;
+            if (ICalendarMapping::update(patched.get(), change)) {
+                plan.batches[wanted->listId].modifies.emplace_back(id, std::move(patched));
             }
             continue;
         }
@@ -316,13 +390,24 @@ void EdsReminderStore::persist(const State &state)
         } else {
             todo = ICalendarMapping::create(*wanted);
         }
-        batches[wanted->listId].creates.emplace_back(id, std::move(todo));
+        // Where another app keeps a copy under the same UID, ours is written over that copy.
+        const auto copies = m_copies.find(id);
+        if (copies != m_copies.end() && copies->second.contains(wanted->listId)) {
+            plan.batches[wanted->listId].modifies.emplace_back(id, std::move(todo));
+        } else {
+            plan.batches[wanted->listId].creates.emplace_back(id, std::move(todo));
+        }
         if (liveEntry) {
-            batches[entry->second.listId].removes << id;
-            moves = true;
+            plan.batches[entry->second.listId].removes << id;
+            plan.moves = true;
         }
     }
 
+    return plan;
+}
+
+void EdsReminderStore::execute(Plan &plan)
+{
     const auto raw = [](const std::vector<std::pair<QString, ICalComponentPtr>> &items) {
         std::vector<icalcomponent *> result;
         result.reserve(items.size());
@@ -349,13 +434,13 @@ void EdsReminderStore::persist(const State &state)
 
     std::vector<std::function<void()>> undo;
     try {
-        for (const auto *list : createdLists) {
-            m_database->createList(list->id, list->title, list->sourceId);
-            undo.push_back([this, id = list->id] { m_database->removeList(id); });
+        for (const auto &list : plan.createdLists) {
+            m_database->createList(list.id, list.title, list.sourceId);
+            undo.push_back([this, id = list.id] { m_database->removeList(id); });
         }
-        for (const auto &[list, oldTitle] : renamedLists) {
-            m_database->renameList(list->id, list->title);
-            undo.push_back([this, id = list->id, title = oldTitle] { m_database->renameList(id, title); });
+        for (const auto &[list, oldTitle] : plan.renamedLists) {
+            m_database->renameList(list.id, list.title);
+            undo.push_back([this, id = list.id, title = oldTitle] { m_database->renameList(id, title); });
         }
         // The batches of one kind run side by side, one list each; each leaves how to undo it.
         using Job = std::function<std::function<void()>()>;
@@ -376,8 +461,8 @@ void EdsReminderStore::persist(const State &state)
         std::vector<Job> creates;
         std::vector<Job> modifies;
         std::vector<Job> removes;
-        for (const auto &listId : order) {
-            const auto &batch = batches[listId];
+        for (const auto &listId : plan.order) {
+            const auto &batch = plan.batches[listId];
             if (!batch.creates.empty()) {
                 creates.push_back([this, listId, &batch, raw] {
                     m_database->create(listId, raw(batch.creates));
@@ -411,14 +496,14 @@ void EdsReminderStore::persist(const State &state)
         // between lists, the removes wait until every create went through: a move is never only
         // gone.
         creates.insert(creates.end(), modifies.begin(), modifies.end());
-        if (!moves) {
+        if (!plan.moves) {
             creates.insert(creates.end(), removes.begin(), removes.end());
             removes.clear();
         }
         runPhase(creates);
         runPhase(removes);
         // Last, since a removed list cannot be put back.
-        for (const auto &id : removedLists) {
+        for (const auto &id : plan.removedLists) {
             m_database->removeList(id);
         }
     } catch (const ReminderStoreError &error) {
@@ -432,21 +517,35 @@ void EdsReminderStore::persist(const State &state)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"The task database did not take the changes: %1"_s.arg(error.description()));
     }
+}
 
+void EdsReminderStore::remember(Plan &plan, const State &state)
+{
     // Committed: remember what the database holds now. Removes first, so that a move's create
     // is what stays.
-    for (const auto &listId : order) {
-        for (const auto &id : batches[listId].removes) {
+    for (auto &[listId, batch] : plan.batches) {
+        for (const auto &id : batch.removes) {
             if (const auto entry = m_entries.find(id); entry != m_entries.end() && entry->second.listId == listId) {
                 m_entries.erase(entry);
             }
+            if (const auto copies = m_copies.find(id); copies != m_copies.end()) {
+                copies->second.remove(listId);
+            }
+        }
+        // A write over another app's copy took that copy.
+        for (const auto *written : {&batch.creates, &batch.modifies}) {
+            for (const auto &[id, todo] : *written) {
+                if (const auto copies = m_copies.find(id); copies != m_copies.end()) {
+                    copies->second.remove(listId);
+                }
+            }
         }
     }
-    for (const auto &id : removedLists) {
+    for (const auto &id : plan.removedLists) {
         std::erase_if(m_entries, [&id](const auto &item) { return item.second.listId == id; });
     }
-    for (const auto &listId : order) {
-        auto &batch = batches[listId];
+    for (const auto &listId : plan.order) {
+        auto &batch = plan.batches[listId];
         for (auto &[id, todo] : batch.modifies) {
             m_entries[id] = Entry {listId, std::move(todo)};
         }
@@ -455,7 +554,14 @@ void EdsReminderStore::persist(const State &state)
         }
     }
     m_lists = state.lists;
-    m_touched.clear();
+    for (const auto &id : plan.refused) {
+        if (!m_refused.contains(id)) {
+            qWarning().noquote() << u"The task database takes no change to \"%1\" while its list is switched off; "
+                                    u"it is written when the list is back"_s.arg(id);
+        }
+    }
+    m_refused = plan.refused;
+    m_touched = plan.refused;
 }
 
 void EdsReminderStore::todosChanged(const QString &listId, std::vector<ICalComponentPtr> todos)
@@ -519,12 +625,12 @@ void EdsReminderStore::applyNews()
         State state = currentState();
         bool visible = false;
         bool datesOnly = false;
+        QSet<QString> wholeLists;
         if (std::exchange(m_listsNews, false)) {
-            visible = followLists(state) || visible;
+            visible = followLists(state, wholeLists) || visible;
         }
         auto positions = positionsOf(state.reminders);
         QHash<QString, QSet<QString>> toVerify = std::exchange(m_removedNews, {});
-        QSet<QString> wholeLists;
         for (const auto &listId : std::exchange(m_lostLists, {})) {
             if (m_database->isOpen(listId)) {
                 m_database->close(listId);
@@ -569,11 +675,25 @@ void EdsReminderStore::applyNews()
             return entry == m_entries.end() || entry->second.listId != reminder.listId;
         });
         m_lists = state.lists;
-        m_touched.clear();
+        m_touched = m_refused;
         if (visible) {
             replaceState(std::move(state));
         } else if (datesOnly) {
             loadState(std::move(state));
+        }
+        // Changes that waited for a list switched off go now that it is back.
+        const bool retry = std::any_of(m_refused.begin(), m_refused.end(), [this](const QString &id) {
+            const auto reminder = InMemoryReminderStore::reminder(id);
+            const auto entry = m_entries.find(id);
+            return (!reminder || !m_offLists.contains(reminder->listId))
+                && (entry == m_entries.end() || !m_offLists.contains(entry->second.listId));
+        });
+        if (retry) {
+            try {
+                persist(currentState());
+            } catch (const ReminderStoreError &) {
+                // Kept for the next commit.
+            }
         }
     } catch (const ReminderStoreError &) {
         // The database went away under us. The next call reads it afresh (or fails while it is
@@ -584,7 +704,7 @@ void EdsReminderStore::applyNews()
     }
 }
 
-bool EdsReminderStore::followLists(State &state)
+bool EdsReminderStore::followLists(State &state, QSet<QString> &reopened)
 {
     bool changed = false;
     auto lists = m_database->lists();
@@ -595,10 +715,11 @@ bool EdsReminderStore::followLists(State &state)
     for (const auto &list : lists) {
         present.insert(list.id);
     }
-    // Removed or switched off elsewhere: the list goes with its reminders.
+    // Removed from the registry: the list goes with its reminders.
     for (const auto &list : state.lists) {
         if (!present.contains(list.id)) {
             m_database->close(list.id);
+            m_offLists.remove(list.id);
             std::erase_if(m_entries, [&list](const auto &item) { return item.second.listId == list.id; });
             changed = true;
         }
@@ -612,6 +733,20 @@ bool EdsReminderStore::followLists(State &state)
                 known->title = list.title;
                 changed = true;
             }
+            // Switched off is out of reach, not removed: the list and its reminders stay as they
+            // were, and are read afresh when it is switched on again.
+            if (!list.enabled && !m_offLists.contains(list.id)) {
+                m_database->close(list.id);
+                m_offLists.insert(list.id);
+            } else if (list.enabled && m_offLists.contains(list.id)) {
+                try {
+                    m_database->open(list.id);
+                    m_offLists.remove(list.id);
+                    reopened.insert(list.id);
+                } catch (const ReminderStoreError &) {
+                    // Still out of reach; tried again with the next news of the registry.
+                }
+            }
             continue;
         }
         try {
@@ -621,6 +756,10 @@ bool EdsReminderStore::followLists(State &state)
             // Not known to anyone yet; it is tried again with the next news of the registry.
             m_database->close(list.id);
             continue;
+        }
+        if (!list.enabled) {
+            m_database->close(list.id);
+            m_offLists.insert(list.id);
         }
         state.lists.push_back(ReminderList {list.id, list.title, list.sourceId});
         changed = true;
@@ -662,13 +801,35 @@ void EdsReminderStore::verify(
         const auto there = found.find(uid);
         const auto entry = m_entries.find(uid);
         if (there == found.end()) {
+            if (const auto copies = m_copies.find(uid); copies != m_copies.end()) {
+                copies->second.remove(listId);
+            }
             if (entry != m_entries.end() && entry->second.listId == listId) {
                 m_entries.erase(entry);
                 visible = true;
+                // A copy in another list stands in for it.
+                takeCopy(state, positions, uid);
             }
             continue;
         }
+        if (entry != m_entries.end() && entry->second.listId != listId && listId > entry->second.listId
+            && !m_offLists.contains(entry->second.listId)) {
+            // A copy beside the one that stands: kept in mind for when that one goes.
+            m_copies[uid].insert(listId);
+            continue;
+        }
+        if (entry != m_entries.end() && entry->second.listId != listId) {
+            m_copies[uid].insert(entry->second.listId);
+        }
+        if (const auto copies = m_copies.find(uid); copies != m_copies.end()) {
+            copies->second.remove(listId);
+        }
         auto theirs = readTodo(there->second.get(), listId);
+        if (m_refused.contains(uid) && entry != m_entries.end() && entry->second.listId == listId) {
+            // Our change waits to be written over it.
+            entry->second.todo = std::move(there->second);
+            continue;
+        }
         if (entry != m_entries.end() && entry->second.listId == listId) {
             const auto ours = readTodo(entry->second.todo.get(), listId);
             entry->second.todo = std::move(there->second);
@@ -682,6 +843,39 @@ void EdsReminderStore::verify(
             visible = true;
         }
         put(state.reminders, positions, std::move(theirs));
+    }
+}
+
+} // namespace quorvin
+
+namespace quorvin {
+
+void EdsReminderStore::takeCopy(State &state, Positions &positions, const QString &uid)
+{
+    const auto copies = m_copies.find(uid);
+    if (copies == m_copies.end()) {
+        return;
+    }
+    auto lists = copies->second.values();
+    m_copies.erase(copies);
+    std::sort(lists.begin(), lists.end());
+    for (const auto &listId : lists) {
+        if (!m_database->isOpen(listId)) {
+            continue;
+        }
+        auto todos = m_database->read(listId, {uid});
+        if (todos.empty()) {
+            continue;
+        }
+        auto reminder = readTodo(todos.front().get(), listId);
+        m_entries[uid] = Entry {listId, std::move(todos.front())};
+        for (const auto &other : lists) {
+            if (other != listId) {
+                m_copies[uid].insert(other);
+            }
+        }
+        put(state.reminders, positions, std::move(reminder));
+        return;
     }
 }
 

@@ -7,16 +7,21 @@
 #include <QSet>
 #include <QTimer>
 
+#include <map>
+
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
 namespace quorvin {
 
-// The reminder store on the desktop's task database (Evolution Data Server): every enabled task
-// list is a list, every to-do in it a reminder (its UID is the reminder's id), the registry's
-// accounts are the sources and its default task list is the default list. To-dos are written
-// through ICalendarMapping, patched in place so what other apps keep in them survives.
+// The reminder store on the desktop's task database (Evolution Data Server): every task list is
+// a list, every to-do in it a reminder (its UID is the reminder's id), the registry's accounts
+// are the sources and its default task list is the default list. To-dos are written through
+// ICalendarMapping, patched in place so what other apps keep in them survives. A list switched
+// off is out of reach, not gone: it stays as last read, and writes into it wait until it is back.
+// Of the copies of one UID in several lists (another app can make them), the one in the list
+// with the lowest id is the reminder.
 //
 // Reads come from memory; the database is read once, on first use, and followed after that
 // through one live view per list and the registry's news. Another app's change arrives as
@@ -44,10 +49,15 @@ public:
     // Whether the session bus offers the task database's registry, running or to be started.
     static bool registryAvailable();
 
+    // Lets go of the database while the event loop still runs; every later call fails as
+    // Unreadable. Done on its own when the application is about to quit.
+    void close();
+
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
     void removeReminder(const QString &id, bool commit = true) override;
     ReminderList saveList(ReminderList list, bool commit = true) override;
     void removeList(const QString &id, bool commit = true) override;
+    bool canRemoveList(const QString &id) const override;
     void commit() override;
     void reset() override;
 
@@ -62,20 +72,49 @@ private:
         ICalComponentPtr todo;
     };
     using Positions = QHash<QString, qsizetype>;
+    // One list's to-dos to write, each with its id.
+    struct Batch {
+        std::vector<std::pair<QString, ICalComponentPtr>> creates;
+        std::vector<std::pair<QString, ICalComponentPtr>> modifies;
+        QStringList removes;
+    };
+    // What a commit sends, worked out from the state and what the database held.
+    struct Plan {
+        std::vector<ReminderList> createdLists;
+        // With the title each had.
+        std::vector<std::pair<ReminderList, QString>> renamedLists;
+        QStringList removedLists;
+        // The lists in the state's order, then those going away.
+        QStringList order;
+        std::map<QString, Batch> batches;
+        // Whether a to-do moves between lists, so removes must wait for every create.
+        bool moves = false;
+        // Changes the database cannot take now (their list is switched off).
+        QSet<QString> refused;
+    };
 
     void todosChanged(const QString &listId, std::vector<ICalComponentPtr> todos) override;
     void todosRemoved(const QString &listId, const QStringList &uids) override;
     void listsChanged() override;
     void listLost(const QString &listId) override;
 
+    // A commit: what to send (reads only), sending it (undoing what went through when a batch
+    // fails, then throwing), and taking what the database holds now.
+    Plan plan(const State &state) const;
+    void execute(Plan &plan);
+    void remember(Plan &plan, const State &state);
+
     void scheduleNews();
     bool hasNews() const;
     // Brings the memory in line with what the database reported since the last time.
     void applyNews();
-    bool followLists(State &state);
+    // Follows the registry's lists; those switched on again are opened and go into `reopened`.
+    bool followLists(State &state, QSet<QString> &reopened);
     // Reads the given to-dos of a list (all of them when there are many) and takes what changed.
     void verify(
         State &state, Positions &positions, const QString &listId, QSet<QString> uids, bool &visible, bool &datesOnly);
+    // When the to-do of `uid` went away, takes its copy in another list, if there is one.
+    void takeCopy(State &state, Positions &positions, const QString &uid);
     // Opens and reads the lists and keeps their to-dos; the reminders come list by list, each in
     // the order its to-dos were created.
     std::vector<Reminder> takeLists(const QStringList &listIds);
@@ -83,11 +122,18 @@ private:
 
     std::unique_ptr<EdsDatabase> m_database;
     std::unordered_map<QString, Entry> m_entries;
+    // The other lists holding a to-do under the same UID (another app copied it there).
+    std::unordered_map<QString, QSet<QString>> m_copies;
     // The lists as last committed or read, to tell what a commit changes.
     std::vector<ReminderList> m_lists;
     std::optional<QString> m_defaultListId;
     // Reminders saved or removed since the last commit; their final values are in the state.
     QSet<QString> m_touched;
+    // Lists switched off: kept as last read, neither followed nor written.
+    QSet<QString> m_offLists;
+    // Committed changes the database could not take yet (their list is switched off); the state
+    // holds them and they are written when it can take them.
+    QSet<QString> m_refused;
 
     // News not yet applied.
     std::vector<std::pair<QString, ICalComponentPtr>> m_incoming;
@@ -97,6 +143,7 @@ private:
     QTimer m_settle;
     // Runs the GLib main context where Qt's event loop does not.
     QTimer m_pump;
+    bool m_closed = false;
 };
 
 } // namespace quorvin

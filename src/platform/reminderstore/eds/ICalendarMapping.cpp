@@ -435,6 +435,37 @@ void writeDate(
     icalcomponent_add_property(todo, p);
 }
 
+// The instant a timed date names: in its zone, or (floating) in the zone of this computer.
+std::optional<QDateTime> instantOf(const DateComponents &c)
+{
+    if (!c.hasTimeOfDay() || !c.year || !c.month || !c.day) {
+        return std::nullopt;
+    }
+    const QDate date(*c.year, *c.month, *c.day);
+    const QTime clock(c.hour.value_or(0), c.minute.value_or(0), c.second.value_or(0));
+    const QTimeZone zone = c.timeZone ? qtZone(*c.timeZone) : QTimeZone::systemTimeZone();
+    if (!date.isValid() || !clock.isValid() || !zone.isValid()) {
+        return std::nullopt;
+    }
+    return QDateTime(date, clock, zone);
+}
+
+// Whether writing `wanted` over `current` would change nothing but the zone the same instant is
+// told in. The service knows no zones: a date it sends back is told in this computer's, and the
+// zone another app chose stays.
+bool sameDate(const std::optional<DateComponents> &current, const std::optional<DateComponents> &wanted)
+{
+    if (current == wanted) {
+        return true;
+    }
+    if (!current || !wanted) {
+        return false;
+    }
+    const auto a = instantOf(*current);
+    const auto b = instantOf(*wanted);
+    return a && b && *a == *b;
+}
+
 // ---- recurrence -------------------------------------------------------------------------------
 
 QJsonValue intsJson(const std::optional<std::vector<int>> &values)
@@ -885,24 +916,59 @@ std::optional<std::vector<ReminderAlarm>> readAlarms(icalcomponent *todo)
     return result;
 }
 
+// The alarm a VALARM holds, when it holds one.
+std::optional<ReminderAlarm> alarmOf(icalcomponent *valarm)
+{
+    auto *trigger = first(valarm, ICAL_TRIGGER_PROPERTY);
+    if (!trigger) {
+        return std::nullopt;
+    }
+    const auto standard = standardAlarm(trigger);
+    if (!standard) {
+        return std::nullopt;
+    }
+    return exactOr<ReminderAlarm>(trigger, *standard, alarmFromJson, standardTrigger);
+}
+
 void writeAlarms(icalcomponent *todo, const std::optional<std::vector<ReminderAlarm>> &alarms, const QString &title)
 {
-    std::vector<icalcomponent *> old;
+    // A VALARM that still holds a wanted alarm stays as its app wrote it (its description, its
+    // action, its own properties); only the others go, and only new alarms are written anew.
+    std::vector<std::pair<icalcomponent *, std::optional<ReminderAlarm>>> old;
     for (auto *valarm = icalcomponent_get_first_component(todo, ICAL_VALARM_COMPONENT); valarm;
          valarm = icalcomponent_get_next_component(todo, ICAL_VALARM_COMPONENT)) {
-        old.push_back(valarm);
+        old.emplace_back(valarm, alarmOf(valarm));
     }
-    for (auto *valarm : old) {
+    for (auto &[valarm, alarm] : old) {
         icalcomponent_remove_component(todo, valarm);
-        icalcomponent_free(valarm);
     }
+    const auto reuse = [&old](const ReminderAlarm &alarm) -> icalcomponent * {
+        for (auto &[valarm, held] : old) {
+            if (valarm && held == alarm) {
+                return std::exchange(valarm, nullptr);
+            }
+        }
+        return nullptr;
+    };
+    // What holds no alarm of ours (no trigger we read) is another app's and goes back.
+    const auto freeUnused = [&old, todo] {
+        for (auto &[valarm, held] : old) {
+            if (valarm && held) {
+                icalcomponent_free(valarm);
+            } else if (valarm) {
+                icalcomponent_add_component(todo, valarm);
+            }
+        }
+    };
     removeX(todo, kLocationAlarm);
     removeX(todo, kNoAlarms);
     if (!alarms) {
+        freeUnused();
         return;
     }
     if (alarms->empty()) {
         addX(todo, kNoAlarms, "TRUE");
+        freeUnused();
         return;
     }
     for (std::size_t i = 0; i < alarms->size(); ++i) {
@@ -911,6 +977,10 @@ void writeAlarms(icalcomponent *todo, const std::optional<std::vector<ReminderAl
             // Task apps have no place-based alarm; a VALARM with a made-up trigger would fire.
             addX(todo, kLocationAlarm,
                 compactJson(QJsonObject {{u"index"_s, qint64(i)}, {u"alarm"_s, alarmJson(alarm)}}));
+            continue;
+        }
+        if (auto *kept = reuse(alarm)) {
+            icalcomponent_add_component(todo, kept);
             continue;
         }
         auto *valarm = icalcomponent_new(ICAL_VALARM_COMPONENT);
@@ -924,6 +994,7 @@ void writeAlarms(icalcomponent *todo, const std::optional<std::vector<ReminderAl
         icalcomponent_add_property(valarm, trigger);
         icalcomponent_add_component(todo, valarm);
     }
+    freeUnused();
 }
 
 // ---- plain fields -----------------------------------------------------------------------------
@@ -931,6 +1002,21 @@ void writeAlarms(icalcomponent *todo, const std::optional<std::vector<ReminderAl
 void writeText(icalcomponent *todo, icalproperty_kind kind, icalproperty *(*make)(const char *),
     const std::optional<QString> &value)
 {
+    // A new value goes into the property where it stands, keeping its parameters (a language,
+    // an alternative text) and its place among the others.
+    auto *existing = first(todo, kind);
+    if (existing && value && !value->isEmpty()) {
+        auto *fresh = make(value->toUtf8().constData());
+        icalproperty_set_value(existing, icalvalue_new_clone(icalproperty_get_value(fresh)));
+        icalproperty_free(fresh);
+        for (auto *extra : properties(todo, kind)) {
+            if (extra != existing) {
+                icalcomponent_remove_property(todo, extra);
+                icalproperty_free(extra);
+            }
+        }
+        return;
+    }
     removeProperties(todo, kind);
     if (value && !value->isEmpty()) {
         icalcomponent_add_property(todo, make(value->toUtf8().constData()));
@@ -1080,11 +1166,11 @@ bool ICalendarMapping::update(icalcomponent *todo, const Reminder &reminder)
         [&] { writeText(todo, ICAL_DESCRIPTION_PROPERTY, icalproperty_new_description, reminder.notes); });
     whenDifferent(
         current.url != reminder.url, [&] { writeText(todo, ICAL_URL_PROPERTY, icalproperty_new_url, reminder.url); });
-    whenDifferent(current.startDateComponents != reminder.startDateComponents, [&] {
+    whenDifferent(!sameDate(current.startDateComponents, reminder.startDateComponents), [&] {
         writeDate(todo, ICAL_DTSTART_PROPERTY, icalproperty_get_dtstart, icalproperty_new_dtstart,
             reminder.startDateComponents);
     });
-    whenDifferent(current.dueDateComponents != reminder.dueDateComponents, [&] {
+    whenDifferent(!sameDate(current.dueDateComponents, reminder.dueDateComponents), [&] {
         writeDate(todo, ICAL_DUE_PROPERTY, icalproperty_get_due, icalproperty_new_due, reminder.dueDateComponents);
     });
     whenDifferent(current.timeZone != reminder.timeZone, [&] { writeX(todo, kTimeZone, reminder.timeZone); });
