@@ -365,6 +365,44 @@ TEST(SyncPassTest, AFullDiskInTheMiddleOfAnApplyLeavesNoMappingToALostReminder)
     ManualClock::drainEvents();
 }
 
+// A reminders file damaged at start keeps sync off only until it is mended: the store's next
+// change starts the service again, and the pass that follows brings the phone's reminder.
+TEST(SyncPassTest, ARemindersFileMendedWhileRunningResumesSync)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    phone.createReminder({.title = u"From the phone"_s, .listId = phone.createList(u"Inbox"_s)});
+    InMemoryUserDefaults defaults;
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"reminders.json"_s);
+    {
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"reminders\": [");
+    }
+    JsonFileReminderStore store(path, clock);
+    QuorvinMacService service(defaults, http, clock, store);
+    runInVirtualTime(clock, service.startIfNeeded());
+    EXPECT_FALSE(service.isRunning());
+
+    QSignalSpy mended(&store, &ReminderStore::changed);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(mended.wait(5000));
+    EXPECT_TRUE(clock.runUntil(
+        [&] { return service.isRunning() && service.lastSyncAttemptStatus() == u"成功（云端同步完成）"_s; }, 1min))
+        << service.lastSyncAttemptStatus().toStdString();
+    const auto local = store.reminders();
+    EXPECT_TRUE(std::any_of(
+        local.cbegin(), local.cend(), [](const Reminder &reminder) { return reminder.title == u"From the phone"_s; }));
+    service.shutdown();
+    ManualClock::drainEvents();
+}
+
 // The surplus completed copies queued for deletion go at the end of a pass, but never the only
 // server item of a reminder: that one stays, mapped, and leaves the queue.
 TEST(SyncPassTest, SurplusCopyDeleteNeverTakesAReminderOnlyServerItem)
