@@ -179,6 +179,46 @@ void CloudSyncState::foldMappingJournal()
     }
 }
 
+void CloudSyncState::journalUncommittedMappings()
+{
+    if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1 || m_pendingJournal.isEmpty()) {
+        return;
+    }
+    // The same lines, each marked tentative; the flush after the commit writes them for good.
+    QByteArray tentative;
+    for (const QByteArray &line : m_pendingJournal.split('\n')) {
+        if (line.startsWith('{')) {
+            tentative += R"({"t":true,)" + line.mid(1) + '\n';
+        }
+    }
+    appendToFile(*m_journalPath, tentative);
+}
+
+void CloudSyncState::resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed)
+{
+    if (m_tentativeMappings.isEmpty()) {
+        return;
+    }
+    int kept = 0;
+    for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
+        const QString serverID = entry.value(u"s"_s).toString();
+        const QJsonValue localID = entry.value(u"l"_s);
+        // Only a reminder's mapping, only a new one: a removal or a list waits for the next pull.
+        if (entry.value(u"k"_s).toString() == journalKindList || !localID.isString()
+            || m_reminderMappingIndex.containsServerID(serverID)
+            || !m_reminderMappingIndex.serverIDs(localID.toString()).empty() || !committed(localID.toString())) {
+            continue;
+        }
+        m_reminderMappingIndex.set(serverID, localID.toString(), entry.value(u"u"_s).toBool());
+        ++kept;
+    }
+    m_log.appendLog(u"Cloud mapping journal kept "_s + QString::number(kept) + u" of "_s
+        + QString::number(m_tentativeMappings.size()) + u" mappings of an interrupted commit"_s);
+    m_tentativeMappings.clear();
+    m_reminderMappingsNeedSave = true;
+    foldMappingJournal();
+}
+
 void CloudSyncState::journal(const QJsonObject &entry)
 {
     if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1) {
@@ -209,6 +249,10 @@ void CloudSyncState::replayMappingJournal()
         if (serverID.isEmpty()) {
             continue;
         }
+        if (entry.value(u"t"_s).toBool()) {
+            m_tentativeMappings.append(entry);
+            continue;
+        }
         CloudIDMappingIndex &index
             = entry.value(u"k"_s).toString() == journalKindList ? m_listMappingIndex : m_reminderMappingIndex;
         if (const QJsonValue localID = entry.value(u"l"_s); localID.isString()) {
@@ -221,6 +265,21 @@ void CloudSyncState::replayMappingJournal()
     m_reminderMappingsNeedSave = true;
     m_listMappingsNeedSave = true;
     foldMappingJournal();
+    // A later line may have confirmed a tentative one; what is left waits for the store, and for
+    // a kill before that the journal keeps it.
+    QByteArray waiting;
+    for (auto it = m_tentativeMappings.begin(); it != m_tentativeMappings.end();) {
+        const QString serverID = it->value(u"s"_s).toString();
+        if (m_reminderMappingIndex.localID(serverID) == it->value(u"l"_s).toString()) {
+            it = m_tentativeMappings.erase(it);
+            continue;
+        }
+        waiting += QJsonDocument(*it).toJson(QJsonDocument::Compact) + '\n';
+        ++it;
+    }
+    if (!waiting.isEmpty()) {
+        appendToFile(*m_journalPath, waiting);
+    }
     m_log.appendLog(u"Cloud mapping journal folded changes="_s + QString::number(replayed));
 }
 

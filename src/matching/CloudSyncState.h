@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace quorvin {
@@ -101,6 +102,14 @@ public:
     // commit that created a reminder or list or moved a mapping, and after each answer of a push,
     // so that a process ending just then leaves nothing behind without its mapping.
     void flushCloudMappings();
+    // Called right before a store commit of the reminders an open batch mapped: their mappings go
+    // to the journal as tentative, since a commit killed half-way may have written some of them.
+    // The next start keeps those whose reminder resolveTentativeMappings() finds committed.
+    void journalUncommittedMappings();
+    // Once the store can be read at start: the tentative mappings of a commit that was cut short
+    // are kept for the reminders it did write (`committed`), each only when neither its server id
+    // nor its reminder is mapped otherwise; the others are dropped.
+    void resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed);
     // Copies are cheap (the containers share their data until one side changes).
     MappingCheckpoint mappingCheckpoint() const;
     // Goes back to `checkpoint`; the maps are written with the next flush or batch close. Does
@@ -168,6 +177,7 @@ private:
     // never made durable.
     std::optional<QString> m_journalPath;
     QByteArray m_pendingJournal;
+    QList<QJsonObject> m_tentativeMappings;
     int m_changesSinceFold = 0;
     QDateTime m_lastFold;
 

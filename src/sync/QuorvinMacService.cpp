@@ -141,6 +141,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
         co_return;
     }
 
+    m_syncState.resolveTentativeMappings([this](const QString &localID) { return storeHasReminder(localID); });
     publish(m_reminderCount, m_stateStore->reminderCount());
     publish(m_cursor, QString::number(m_stateStore->currentSequence()));
     setIsRunning(true);

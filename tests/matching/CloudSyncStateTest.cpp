@@ -250,3 +250,46 @@ TEST(CloudSyncStateTest, AJournalKeepsEveryFlushedMappingAcrossAKill)
 }
 
 } // namespace quorvin::test
+
+namespace quorvin::test {
+
+// A commit killed half-way: the mappings of its reminders were journalled as tentative just before
+// it. The next start keeps those whose reminder the commit did write, never a second server id for
+// one reminder nor another reminder for a mapped server id, and drops the rest.
+TEST(CloudSyncStateTest, TentativeMappingsOfAnInterruptedCommitKeepOnlyWhatItWrote)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    RecordingSink log;
+    {
+        FileUserDefaults defaults(path);
+        CloudSyncState state(defaults, log);
+        state.setReminderMapping(u"s-old"_s, u"l-mapped"_s, false);
+        const auto batch = state.beginCloudMappingMutationBatch();
+        for (const auto &[server, local] : {std::pair {u"s1"_s, u"l1"_s}, std::pair {u"s2"_s, u"l2"_s},
+                 std::pair {u"s3"_s, u"l-mapped"_s}, std::pair {u"s-old"_s, u"l4"_s}}) {
+            state.setReminderMapping(server, local, false);
+        }
+        state.journalUncommittedMappings();
+        // Killed in the commit: what the batch would write at its close never happens.
+        QFile::copy(path, dir.filePath(u"killed.json"_s));
+        QFile::copy(path + u".journal"_s, dir.filePath(u"killed.json.journal"_s));
+    }
+    const QString killed = dir.filePath(u"killed.json"_s);
+    {
+        FileUserDefaults defaults(killed);
+        CloudSyncState state(defaults, log);
+        EXPECT_EQ(state.reminderMappingIndex().serverToLocal().size(), 1)
+            << "nothing tentative before the store is read";
+    }
+    FileUserDefaults defaults(killed);
+    CloudSyncState state(defaults, log);
+    const QSet<QString> written {u"l1"_s, u"l-mapped"_s, u"l4"_s};
+    state.resolveTentativeMappings([&](const QString &localID) { return written.contains(localID); });
+    const QHash<QString, QString> expected {{u"s-old"_s, u"l-mapped"_s}, {u"s1"_s, u"l1"_s}};
+    EXPECT_EQ(state.reminderMappingIndex().serverToLocal(), expected);
+    EXPECT_FALSE(QFile::exists(killed + u".journal"_s));
+    EXPECT_EQ(CloudSyncState(defaults, log).reminderMappingIndex().serverToLocal(), expected);
+}
+
+} // namespace quorvin::test
