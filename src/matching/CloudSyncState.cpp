@@ -493,6 +493,7 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_listMappingIndex.removeAll();
     m_redundantCompletedCopyServerIDs.clear();
     m_pendingJournal.clear();
+    m_tentativeMappings.clear();
     saveReminderMappings();
     saveListMappings();
     if (m_journalPath) {
