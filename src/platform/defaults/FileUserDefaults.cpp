@@ -103,16 +103,23 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     // Never over an earlier copy: each damage may hold what the one before it did not.
     const QByteArray damaged = QFile::encodeName(m_filePath);
     QString aside;
+    bool moved = false;
     for (int n = 1; n < 1000 && aside.isEmpty(); ++n) {
         const QString candidate
             = m_filePath + QStringLiteral(".corrupt") + (n == 1 ? QString() : u'-' + QString::number(n));
         if (::link(damaged.constData(), QFile::encodeName(candidate).constData()) == 0) {
             aside = candidate;
         } else if (errno != EEXIST) {
+            // A file system without hard links: a rename to a name that is free.
+            if (!QFile::exists(candidate)
+                && ::rename(damaged.constData(), QFile::encodeName(candidate).constData()) == 0) {
+                aside = candidate;
+                moved = true;
+            }
             break;
         }
     }
-    if (aside.isEmpty() || ::unlink(damaged.constData()) != 0) {
+    if (aside.isEmpty() || (!moved && ::unlink(damaged.constData()) != 0)) {
         m_lastError += QStringLiteral("; could not move it aside");
         m_damageNotice = QStringLiteral("Settings file %1 is damaged (%2); starting with empty settings")
                              .arg(m_filePath, m_lastError);
