@@ -1,4 +1,5 @@
 #include "app/QuorvinApp.h"
+#include "platform/core/UnicodeText.h"
 #include "platform/files/DataDirectoryLock.h"
 #include "sync/QuorvinMacService.h"
 #include "ui/ContentView.h"
@@ -32,7 +33,7 @@ void printStatusLines(QuorvinMacService &service)
     QObject::connect(&service, &QuorvinMacService::changed, &service, [&service, last = QString()]() mutable {
         if (service.lastSyncAttemptStatus() != last) {
             last = service.lastSyncAttemptStatus();
-            QTextStream(stdout) << last << Qt::endl;
+            QTextStream(stdout) << UnicodeText::escapingControlCharacters(last) << Qt::endl;
         }
     });
 }
@@ -67,8 +68,9 @@ void quitOnTerminationSignals(QuorvinMacService &service)
 // Why a start-up or a pass failed, for the terminal and the journal.
 void printSyncFailures(QuorvinMacService &service)
 {
-    QObject::connect(&service, &QuorvinMacService::syncFailureReported,
-        [](const QString &description) { QTextStream(stderr) << description << Qt::endl; });
+    QObject::connect(&service, &QuorvinMacService::syncFailureReported, [](const QString &description) {
+        QTextStream(stderr) << UnicodeText::escapingControlCharacters(description) << Qt::endl;
+    });
 }
 
 QWidget *makeMainWindowContent(const QuorvinAppContext &context)

@@ -1,11 +1,14 @@
 #include "activity/LogTextBound.h"
 
+#include "platform/core/UnicodeText.h"
+
 #include <QTextBoundaryFinder>
 
 namespace quorvin {
 
-QString boundedLogText(const QString &text)
+QString boundedLogText(const QString &outside)
 {
+    const QString text = UnicodeText::escapingControlCharacters(outside);
     // A character is at least one UTF-16 unit: a text no longer than the bound in units is within
     // it, and most are.
     if (text.size() <= maxLogTextCharacters) {

@@ -9,8 +9,9 @@ namespace quorvin {
 // that size would swell the stored settings and the diagnostics report with it.
 inline constexpr qsizetype maxLogTextCharacters = 2000;
 
-// `text` cut to at most maxLogTextCharacters characters, the last of them "…" when anything was
-// cut. Never cuts inside a character.
+// `text` with its control characters escaped (UnicodeText::escapingControlCharacters), cut to at
+// most maxLogTextCharacters characters, the last of them "…" when anything was cut. Never cuts
+// inside a character.
 QString boundedLogText(const QString &text);
 
 } // namespace quorvin

@@ -7,8 +7,10 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/QueuedEvents.h"
 #include "platform/defaults/FileUserDefaults.h"
+#include "platform/files/AtomicFileWriter.h"
 #include "platform/files/DataDirectoryLock.h"
 #include "platform/http/QtHttpSession.h"
+#include "platform/reminderstore/JsonFileReminderStore.h"
 #include "platform/reminderstore/eds/ReminderStoreSelection.h"
 #include "platform/shell/FeedUpdater.h"
 #include "platform/shell/GlobalHotKeys.h"
@@ -67,10 +69,18 @@ bool QuorvinApp::becomePrimaryInstance(const QString &dataDirectory)
 QuorvinMacService &QuorvinApp::makeService()
 {
     Clock &clock = Clock::system();
+    // This copy holds the one-copy lock: a temporary file beside ours is what a killed write left.
+    AtomicFileWriter::removeLeftovers(FileUserDefaults::standardFilePath());
     m_defaults = std::make_unique<FileUserDefaults>(FileUserDefaults::standardFilePath());
     m_http = std::make_unique<QtHttpSession>();
     m_store = ReminderStoreSelection::make(*m_defaults, clock);
+    if (const auto *file = dynamic_cast<JsonFileReminderStore *>(m_store.get())) {
+        AtomicFileWriter::removeLeftovers(file->filePath());
+    }
     m_service = std::make_unique<QuorvinMacService>(*m_defaults, *m_http, clock, *m_store);
+    if (const auto &notice = m_defaults->damageNotice()) {
+        m_service->diagnosticLog().appendLog(*notice);
+    }
     return *m_service;
 }
 

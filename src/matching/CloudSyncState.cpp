@@ -3,10 +3,17 @@
 #include "matching/MatchText.h"
 #include "matching/ReminderLookup.h"
 #include "matching/Strings.h"
+#include "platform/concurrency/Clock.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
 
+#include <QFile>
+#include <QJsonDocument>
+
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 #include <utility>
 
 namespace quorvin {
@@ -14,6 +21,35 @@ namespace quorvin {
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+// A kill loses at most this much of the settings' copy of the maps, and the journal holds the rest.
+constexpr int changesBetweenFolds = 200;
+constexpr qint64 msecsBetweenFolds = 1000;
+const QString journalSuffix = u".journal"_s;
+const QString journalKindList = u"list"_s;
+
+bool appendToFile(const QString &path, const QByteArray &bytes)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    const char *data = bytes.constData();
+    auto left = size_t(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            ::close(fd);
+            return false;
+        }
+        data += written;
+        left -= size_t(written);
+    }
+    return ::close(fd) == 0;
+}
+
 // Recording the pair would leave the index as it is; an apply re-records every pair it writes, and
 // an unchanged map is not worth writing again.
 bool alreadyMapped(const CloudIDMappingIndex &index, const QString &serverID, const QString &localID, bool unique)
@@ -40,13 +76,16 @@ CloudSyncState::MappingBatch::~MappingBatch()
     }
 }
 
-CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log)
+CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock)
     : m_defaults(defaults)
     , m_log(log)
     , m_cloudPullCursor(defaults.string(MatchingText::keyPullCursor).value_or(QString()))
     , m_cloudPushCursor(defaults.string(MatchingText::keyPushCursor).value_or(QString()))
     , m_reminderMappingIndex(CloudIDMappingIndex::load(defaults, MatchingText::keyReminderMap))
     , m_listMappingIndex(CloudIDMappingIndex::load(defaults, MatchingText::keyListMap))
+    , m_clock(clock)
+    , m_journalPath(defaults.companionFilePath(journalSuffix))
+    , m_lastFold(clock ? clock->now() : QDateTime())
     , m_remoteIdentityCacheVersion(defaults.integer(MatchingText::keyRemoteIdentityCacheVersion).value_or(0))
 {
     // A stored dictionary is used only when every key and value is text; anything else reads as empty.
@@ -58,6 +97,7 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log)
     if (const auto ids = defaults.stringArray(MatchingText::keyRemoteServerIDs)) {
         m_cachedRemoteServerIDs = QSet<QString>(ids->cbegin(), ids->cend());
     }
+    replayMappingJournal();
 }
 
 void CloudSyncState::saveCloudPullCursor(const QString &cursor)
@@ -102,6 +142,19 @@ void CloudSyncState::endCloudMappingMutationBatch()
 
 void CloudSyncState::flushCloudMappings()
 {
+    if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
+        const bool due = m_changesSinceFold >= changesBetweenFolds
+            || (m_clock && m_lastFold.msecsTo(m_clock->now()) >= msecsBetweenFolds);
+        if (!due && (m_pendingJournal.isEmpty() || appendToFile(*m_journalPath, m_pendingJournal))) {
+            m_pendingJournal.clear();
+            return;
+        }
+    }
+    foldMappingJournal();
+}
+
+void CloudSyncState::foldMappingJournal()
+{
     if (m_reminderMappingsNeedSave) {
         m_reminderMappingsNeedSave = false;
         m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
@@ -110,6 +163,124 @@ void CloudSyncState::flushCloudMappings()
         m_listMappingsNeedSave = false;
         m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
     }
+    m_changesSinceFold = 0;
+    if (m_clock) {
+        m_lastFold = m_clock->now();
+    }
+    if (!m_journalPath) {
+        return;
+    }
+    // The settings hold every change now; with their write failed the journal keeps them.
+    if (!m_defaults.writeFailure()) {
+        m_pendingJournal.clear();
+        QFile::remove(*m_journalPath);
+    } else if (!m_pendingJournal.isEmpty() && appendToFile(*m_journalPath, m_pendingJournal)) {
+        m_pendingJournal.clear();
+    }
+}
+
+void CloudSyncState::journalUncommittedMappings()
+{
+    if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1 || m_pendingJournal.isEmpty()) {
+        return;
+    }
+    // The same lines, each marked tentative; the flush after the commit writes them for good.
+    QByteArray tentative;
+    for (const QByteArray &line : m_pendingJournal.split('\n')) {
+        if (line.startsWith('{')) {
+            tentative += R"({"t":true,)" + line.mid(1) + '\n';
+        }
+    }
+    appendToFile(*m_journalPath, tentative);
+}
+
+void CloudSyncState::resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed)
+{
+    if (m_tentativeMappings.isEmpty()) {
+        return;
+    }
+    int kept = 0;
+    for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
+        const QString serverID = entry.value(u"s"_s).toString();
+        const QJsonValue localID = entry.value(u"l"_s);
+        // Only a reminder's mapping, only a new one: a removal or a list waits for the next pull.
+        if (entry.value(u"k"_s).toString() == journalKindList || !localID.isString()
+            || m_reminderMappingIndex.containsServerID(serverID)
+            || !m_reminderMappingIndex.serverIDs(localID.toString()).empty() || !committed(localID.toString())) {
+            continue;
+        }
+        m_reminderMappingIndex.set(serverID, localID.toString(), entry.value(u"u"_s).toBool());
+        ++kept;
+    }
+    m_log.appendLog(u"Cloud mapping journal kept "_s + QString::number(kept) + u" of "_s
+        + QString::number(m_tentativeMappings.size()) + u" mappings of an interrupted commit"_s);
+    m_tentativeMappings.clear();
+    m_reminderMappingsNeedSave = true;
+    foldMappingJournal();
+}
+
+void CloudSyncState::journal(const QJsonObject &entry)
+{
+    if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1) {
+        return;
+    }
+    m_pendingJournal += QJsonDocument(entry).toJson(QJsonDocument::Compact);
+    m_pendingJournal += '\n';
+    ++m_changesSinceFold;
+}
+
+void CloudSyncState::replayMappingJournal()
+{
+    if (!m_journalPath || !QFile::exists(*m_journalPath)) {
+        return;
+    }
+    QFile file(*m_journalPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_log.appendLog(u"Cloud mapping journal unreadable: "_s + file.errorString());
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    int replayed = 0;
+    // A line the kill cut short has no line break and is no change.
+    for (qsizetype start = 0, end = bytes.indexOf('\n'); end >= 0; start = end + 1, end = bytes.indexOf('\n', start)) {
+        const QJsonObject entry = QJsonDocument::fromJson(bytes.mid(start, end - start)).object();
+        const QString serverID = entry.value(u"s"_s).toString();
+        if (serverID.isEmpty()) {
+            continue;
+        }
+        if (entry.value(u"t"_s).toBool()) {
+            m_tentativeMappings.append(entry);
+            continue;
+        }
+        CloudIDMappingIndex &index
+            = entry.value(u"k"_s).toString() == journalKindList ? m_listMappingIndex : m_reminderMappingIndex;
+        if (const QJsonValue localID = entry.value(u"l"_s); localID.isString()) {
+            index.set(serverID, localID.toString(), entry.value(u"u"_s).toBool());
+        } else {
+            index.remove(serverID);
+        }
+        ++replayed;
+    }
+    m_reminderMappingsNeedSave = true;
+    m_listMappingsNeedSave = true;
+    foldMappingJournal();
+    // A later line may have confirmed a tentative one; what is left waits for the store, and for
+    // a kill before that the journal keeps it.
+    QByteArray waiting;
+    for (auto it = m_tentativeMappings.begin(); it != m_tentativeMappings.end();) {
+        const QString serverID = it->value(u"s"_s).toString();
+        if (m_reminderMappingIndex.localID(serverID) == it->value(u"l"_s).toString()) {
+            it = m_tentativeMappings.erase(it);
+            continue;
+        }
+        waiting += QJsonDocument(*it).toJson(QJsonDocument::Compact) + '\n';
+        ++it;
+    }
+    if (!waiting.isEmpty()) {
+        appendToFile(*m_journalPath, waiting);
+    }
+    m_log.appendLog(u"Cloud mapping journal folded changes="_s + QString::number(replayed));
 }
 
 CloudSyncState::MappingCheckpoint CloudSyncState::mappingCheckpoint() const
@@ -123,6 +294,8 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
     if (checkpoint.epoch != m_syncStateEpoch) {
         return;
     }
+    // The changes made since the checkpoint never reached the journal; what did is folded over.
+    m_pendingJournal.clear();
     m_reminderMappingIndex = checkpoint.reminders;
     m_listMappingIndex = checkpoint.lists;
     m_cachedRemoteSourceIdentityByServerID = checkpoint.remoteSourceIdentities;
@@ -131,6 +304,11 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
     m_redundantCompletedCopyServerIDs = checkpoint.redundantCompletedCopies;
     saveReminderMappings();
     saveListMappings();
+    if (m_journalPath) {
+        m_reminderMappingsNeedSave = true;
+        m_listMappingsNeedSave = true;
+        foldMappingJournal();
+    }
 }
 
 void CloudSyncState::saveReminderMappings()
@@ -157,12 +335,14 @@ void CloudSyncState::setReminderMapping(const QString &serverID, const QString &
         return;
     }
     m_reminderMappingIndex.set(serverID, localID, uniqueLocalID);
+    journal({{u"s"_s, serverID}, {u"l"_s, localID}, {u"u"_s, uniqueLocalID}});
     saveReminderMappings();
 }
 
 void CloudSyncState::removeReminderMapping(const QString &serverID)
 {
     m_reminderMappingIndex.remove(serverID);
+    journal({{u"s"_s, serverID}});
     saveReminderMappings();
 }
 
@@ -172,12 +352,14 @@ void CloudSyncState::setListMapping(const QString &serverID, const QString &loca
         return;
     }
     m_listMappingIndex.set(serverID, localID, uniqueLocalID);
+    journal({{u"k"_s, journalKindList}, {u"s"_s, serverID}, {u"l"_s, localID}, {u"u"_s, uniqueLocalID}});
     saveListMappings();
 }
 
 void CloudSyncState::removeListMapping(const QString &serverID)
 {
     m_listMappingIndex.remove(serverID);
+    journal({{u"k"_s, journalKindList}, {u"s"_s, serverID}});
     saveListMappings();
 }
 
@@ -310,8 +492,16 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_reminderMappingIndex.removeAll();
     m_listMappingIndex.removeAll();
     m_redundantCompletedCopyServerIDs.clear();
+    m_pendingJournal.clear();
+    m_tentativeMappings.clear();
     saveReminderMappings();
     saveListMappings();
+    if (m_journalPath) {
+        // A journal replayed over the cleared maps would bring the old mappings back.
+        m_reminderMappingsNeedSave = true;
+        m_listMappingsNeedSave = true;
+        foldMappingJournal();
+    }
     clearRemoteIdentityCache();
     m_log.appendLog(reason);
 }

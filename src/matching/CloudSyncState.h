@@ -4,14 +4,18 @@
 #include "matching/CloudRemoteIdentities.h"
 #include "model/SyncResponseEnvelope.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 namespace quorvin {
 
+class Clock;
 class DiagnosticSink;
 class ReminderLookup;
 class UserDefaults;
@@ -52,7 +56,11 @@ public:
         quint64 epoch = 0;
     };
 
-    CloudSyncState(UserDefaults &defaults, DiagnosticSink &log);
+    // With settings kept in a file, the mapping changes of an open batch also go to a journal
+    // beside it ("<settings file>.journal") as they are made durable, and the journal is folded
+    // into the settings when the batch closes, at least once a second (on `clock`) and every 200
+    // changes; a journal left by a killed process is folded in here.
+    CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock = nullptr);
 
     // ---- cursors
     // The server's `next_cursor` of the last applied pull; empty: none.
@@ -89,10 +97,19 @@ public:
         const std::optional<QString> &previousLocalID);
     // The server no longer holds that reminder: it loses its mapping and its place in the cache.
     void forgetServerReminder(const QString &serverID);
-    // Writes the maps changed so far at once, also inside an open batch (which stays open). Called
-    // right after each store commit that created a reminder or list or moved a mapping, so that a
-    // process ending just then leaves nothing behind without its mapping.
+    // Makes the maps changed so far durable at once, also inside an open batch (which stays open):
+    // into the journal when there is one, else into the settings. Called right after each store
+    // commit that created a reminder or list or moved a mapping, and after each answer of a push,
+    // so that a process ending just then leaves nothing behind without its mapping.
     void flushCloudMappings();
+    // Called right before a store commit of the reminders an open batch mapped: their mappings go
+    // to the journal as tentative, since a commit killed half-way may have written some of them.
+    // The next start keeps those whose reminder resolveTentativeMappings() finds committed.
+    void journalUncommittedMappings();
+    // Once the store can be read at start: the tentative mappings of a commit that was cut short
+    // are kept for the reminders it did write (`committed`), each only when neither its server id
+    // nor its reminder is mapped otherwise; the others are dropped.
+    void resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed);
     // Copies are cheap (the containers share their data until one side changes).
     MappingCheckpoint mappingCheckpoint() const;
     // Goes back to `checkpoint`; the maps are written with the next flush or batch close. Does
@@ -133,6 +150,9 @@ public:
     void clearCloudSyncState(const QString &reason);
 
 private:
+    void journal(const QJsonObject &entry);
+    void foldMappingJournal();
+    void replayMappingJournal();
     void saveReminderMappings();
     void saveListMappings();
     void endCloudMappingMutationBatch();
@@ -151,6 +171,15 @@ private:
     int m_cloudMappingMutationBatchDepth = 0;
     bool m_reminderMappingsNeedSave = false;
     bool m_listMappingsNeedSave = false;
+    const Clock *m_clock = nullptr;
+    // The journal file; absent with settings in memory. Lines not yet appended wait in
+    // m_pendingJournal until the next flush, so a change of a stretch whose commit never came is
+    // never made durable.
+    std::optional<QString> m_journalPath;
+    QByteArray m_pendingJournal;
+    QList<QJsonObject> m_tentativeMappings;
+    int m_changesSinceFold = 0;
+    QDateTime m_lastFold;
 
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;

@@ -2,6 +2,7 @@
 
 #include "model/Digest.h"
 #include "model/ReminderFingerprint.h"
+#include "platform/core/UnicodeText.h"
 #include "reminders/RecurrenceRuleMapping.h"
 #include "reminders/RecurrenceSummaryGrammar.h"
 #include "reminders/ReminderFingerprintComposer.h"
@@ -69,11 +70,13 @@ ReminderMapper::ReminderMapper(GregorianCalendar calendar, DiagnosticSink diagno
 
 void ReminderMapper::emitRepeatDiagnostic(const QString &line) const
 {
-    const QByteArray bytes = line.toUtf8() + '\n';
+    // The line quotes a title from the cloud or another app; it reaches the terminal inert.
+    const QString safe = UnicodeText::escapingControlCharacters(line);
+    const QByteArray bytes = safe.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
     if (m_diagnostics) {
-        m_diagnostics(line);
+        m_diagnostics(safe);
     }
 }
 

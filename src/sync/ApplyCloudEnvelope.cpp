@@ -260,6 +260,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         if (!group) {
             return;
         }
+        m_syncState.journalUncommittedMappings();
         group->commit();
         group.reset();
         checkpoint = m_syncState.mappingCheckpoint();

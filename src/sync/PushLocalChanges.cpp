@@ -98,6 +98,7 @@ QCoro::Task<void> QuorvinMacService::pushReminderDeletes(QList<QString> localIDs
             m_log.appendLog(SyncText::logDeleteReminderAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
         m_syncState.forgetServerReminder(*serverID);
+        noteMappingProgress();
     }
 }
 
@@ -129,6 +130,7 @@ QCoro::Task<void> QuorvinMacService::pushListUpserts(
         const auto created = co_await client.createList(listCreateBody(list));
         ensureSyncStateEpoch(epoch);
         m_syncState.setListMapping(created.list_id, list.list_id, true);
+        noteMappingProgress();
     }
 }
 
@@ -193,6 +195,7 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         const auto stored = co_await upsertCloudReminder(body, payload.local_id, client, epoch);
         m_syncState.noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
         m_syncState.setReminderMapping(stored, payload.local_id, false);
+        noteMappingProgress();
 
         CompletionMutationPayload completion;
         completion.local_id = stored;
@@ -243,6 +246,7 @@ QCoro::Task<void> QuorvinMacService::pushListDeletes(QList<QString> localIDs, Cl
             m_log.appendLog(SyncText::logDeleteListAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
         m_syncState.removeListMapping(*serverID);
+        noteMappingProgress();
     }
 }
 

@@ -45,7 +45,7 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_store(store)
     , m_log(clock)
     , m_activityLog(defaults, clock, m_log)
-    , m_syncState(defaults, m_log)
+    , m_syncState(defaults, m_log, &clock)
     , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
@@ -125,12 +125,23 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
         markSyncFailure(SyncText::startupFailed);
         reportFailureLine(SyncText::logStartupFailedPrefix + error.description());
         setIsRunning(false);
+        // A damaged reminders file may be mended while the app runs: its next change starts again.
+        connect(
+            &m_store, &ReminderStore::changed, this,
+            [this] {
+                if (!m_stopping) {
+                    m_started = false;
+                    spawn(startIfNeeded(), SyncText::taskStart);
+                }
+            },
+            Qt::SingleShotConnection);
         co_return;
     }
     if (!self) {
         co_return;
     }
 
+    m_syncState.resolveTentativeMappings([this](const QString &localID) { return storeHasReminder(localID); });
     publish(m_reminderCount, m_stateStore->reminderCount());
     publish(m_cursor, QString::number(m_stateStore->currentSequence()));
     setIsRunning(true);

@@ -236,6 +236,8 @@ private:
     // Throws SettingsWriteError when the settings could not be written: a pass never reports
     // success, or goes on creating reminders, with its cursors or mappings not on disk.
     void ensureSettingsWritten() const;
+    // Called by a push after each answer it recorded in the mappings: makes them durable.
+    void noteMappingProgress();
     // Writes the mappings changed so far at once (right after a store commit that created a
     // reminder or list or moved a mapping), then ensureSettingsWritten().
     void saveMappingsNow();

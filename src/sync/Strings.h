@@ -108,6 +108,7 @@ inline const QString triggerRetry = QStringLiteral("cloud-sync-retry");
 
 // Names of the engine's background tasks, in the line that reports an error they let escape.
 inline const QString taskRunner = QStringLiteral("cloud sync runner");
+inline const QString taskStart = QStringLiteral("service start");
 inline const QString taskHealthPoll = QStringLiteral("cloud health poll");
 inline const QString taskRealtimeWait = QStringLiteral("cloud realtime wait");
 inline const QString taskManualRefresh = QStringLiteral("manual refresh");

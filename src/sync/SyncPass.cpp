@@ -68,6 +68,14 @@ void QuorvinMacService::ensureSettingsWritten() const
     }
 }
 
+void QuorvinMacService::noteMappingProgress()
+{
+    // Each answer's mapping is made durable as it comes (a journal line); the settings themselves
+    // are rewritten every 200 changes or once a second, so a long push costs linear time and a
+    // kill between two answers loses no mapping of the first.
+    m_syncState.flushCloudMappings();
+}
+
 void QuorvinMacService::saveMappingsNow()
 {
     m_syncState.flushCloudMappings();
@@ -118,6 +126,9 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     }
     m_lastLoggedCloudSyncPauseReason.reset();
     markSyncInProgress();
+    // A pass with nothing to write would otherwise report the reason of a write that failed
+    // before the disk was freed.
+    m_defaults.retryFailedWrite();
     const auto epoch = m_syncState.syncStateEpoch();
     QPointer<QuorvinMacService> self(this);
     co_await m_clock.yield();

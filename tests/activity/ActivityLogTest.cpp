@@ -96,6 +96,13 @@ TEST(ActivityLogTest, LoggedTextsAreBoundedByCharacters)
     ASSERT_EQ(loaded.size(), 1);
     EXPECT_EQ(loaded.first().summary, entry.summary);
     EXPECT_EQ(loaded.first().details, QStringList {entry.summary});
+
+    // A title from outside reaches the logs inert: no escape sequence, no line of its own.
+    activity.appendActivityLog(u"同步"_s, u"Phone \x1b[31mred\x1b[0m"_s, {u"a\nb\u009b"_s});
+    EXPECT_EQ(activity.activityLogs().first().summary, u"Phone \\x1B[31mred\\x1B[0m"_s);
+    EXPECT_EQ(activity.activityLogs().first().details, QStringList {u"a\\x0Ab\\x9B"_s});
+    log.appendLog(u"title="_s + QChar(0x07) + u"bell\r"_s);
+    EXPECT_TRUE(log.logs().front().text.endsWith(u"title=\\x07bell\\x0D"_s)) << log.logs().front().text.toStdString();
 }
 
 } // namespace quorvin::test

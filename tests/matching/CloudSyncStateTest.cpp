@@ -4,7 +4,11 @@
 #include "matching/CloudSyncState.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/core/DiagnosticSink.h"
+#include "platform/defaults/FileUserDefaults.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <QSignalSpy>
 
@@ -175,6 +179,117 @@ TEST(CloudSyncStateTest, ClearTouchesOnlyTheCloudSideState)
     EXPECT_FALSE(state.cloudPushCursorNeedsRebase());
     EXPECT_EQ(defaults.string(u"Quorvin.CloudAuthToken"_s), u"qvk_token"_s);
     EXPECT_EQ(log.lines, QStringList({u"reason line"_s}));
+}
+
+} // namespace quorvin::test
+
+namespace quorvin::test {
+
+// With settings in a file, each flush inside a batch appends the new mappings to the journal
+// beside it; the settings take them every 200 changes, once a second and when the batch closes.
+// A process killed in between leaves the journal, and the next start folds it in, a line the kill
+// cut short excepted.
+TEST(CloudSyncStateTest, AJournalKeepsEveryFlushedMappingAcrossAKill)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    const QString journal = path + u".journal"_s;
+    ManualClock clock;
+    RecordingSink log;
+    const auto mappedInFile
+        = [&] { return FileUserDefaults(path).stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size(); };
+    // What a kill leaves: the files as they are now, opened again.
+    const auto mappedAfterKill = [&] {
+        QTemporaryDir copy;
+        QFile::copy(path, copy.filePath(u"settings.json"_s));
+        QFile::copy(journal, copy.filePath(u"settings.json.journal"_s));
+        FileUserDefaults defaults(copy.filePath(u"settings.json"_s));
+        const auto count = CloudSyncState(defaults, log).reminderMappingIndex().serverToLocal().size();
+        EXPECT_FALSE(QFile::exists(copy.filePath(u"settings.json.journal"_s))) << "folded into the settings";
+        EXPECT_EQ(defaults.stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size(), count);
+        return count;
+    };
+
+    FileUserDefaults defaults(path);
+    CloudSyncState state(defaults, log, &clock);
+    {
+        const auto batch = state.beginCloudMappingMutationBatch();
+        for (int i = 0; i < 150; ++i) {
+            state.setReminderMapping(u"s%1"_s.arg(i), u"l%1"_s.arg(i), false);
+            state.flushCloudMappings();
+        }
+        state.setReminderMapping(u"s-unflushed"_s, u"l-unflushed"_s, false);
+        EXPECT_EQ(mappedInFile(), 0);
+        EXPECT_EQ(mappedAfterKill(), 150);
+
+        for (int i = 150; i < 199; ++i) {
+            state.setReminderMapping(u"s%1"_s.arg(i), u"l%1"_s.arg(i), false);
+            state.flushCloudMappings();
+        }
+        EXPECT_EQ(mappedInFile(), 200) << "folded at the 200th change";
+        EXPECT_FALSE(QFile::exists(journal));
+
+        state.removeReminderMapping(u"s0"_s);
+        state.flushCloudMappings();
+        EXPECT_EQ(mappedAfterKill(), 199) << "a removal is journalled too";
+        clock.advance(1s);
+        state.setReminderMapping(u"s-late"_s, u"l-late"_s, false);
+        state.flushCloudMappings();
+        EXPECT_EQ(mappedInFile(), 200) << "folded after a second";
+
+        state.setReminderMapping(u"s-torn"_s, u"l-torn"_s, false);
+        state.flushCloudMappings();
+        QFile torn(journal);
+        ASSERT_TRUE(torn.open(QIODevice::Append));
+        torn.write(R"({"s":"s-half","l":"l-)");
+        torn.close();
+        EXPECT_EQ(mappedAfterKill(), 201);
+    }
+    EXPECT_EQ(mappedInFile(), 201);
+    EXPECT_FALSE(QFile::exists(journal));
+}
+
+} // namespace quorvin::test
+
+namespace quorvin::test {
+
+// A commit killed half-way: the mappings of its reminders were journalled as tentative just before
+// it. The next start keeps those whose reminder the commit did write, never a second server id for
+// one reminder nor another reminder for a mapped server id, and drops the rest.
+TEST(CloudSyncStateTest, TentativeMappingsOfAnInterruptedCommitKeepOnlyWhatItWrote)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    RecordingSink log;
+    {
+        FileUserDefaults defaults(path);
+        CloudSyncState state(defaults, log);
+        state.setReminderMapping(u"s-old"_s, u"l-mapped"_s, false);
+        const auto batch = state.beginCloudMappingMutationBatch();
+        for (const auto &[server, local] : {std::pair {u"s1"_s, u"l1"_s}, std::pair {u"s2"_s, u"l2"_s},
+                 std::pair {u"s3"_s, u"l-mapped"_s}, std::pair {u"s-old"_s, u"l4"_s}}) {
+            state.setReminderMapping(server, local, false);
+        }
+        state.journalUncommittedMappings();
+        // Killed in the commit: what the batch would write at its close never happens.
+        QFile::copy(path, dir.filePath(u"killed.json"_s));
+        QFile::copy(path + u".journal"_s, dir.filePath(u"killed.json.journal"_s));
+    }
+    const QString killed = dir.filePath(u"killed.json"_s);
+    {
+        FileUserDefaults defaults(killed);
+        CloudSyncState state(defaults, log);
+        EXPECT_EQ(state.reminderMappingIndex().serverToLocal().size(), 1)
+            << "nothing tentative before the store is read";
+    }
+    FileUserDefaults defaults(killed);
+    CloudSyncState state(defaults, log);
+    const QSet<QString> written {u"l1"_s, u"l-mapped"_s, u"l4"_s};
+    state.resolveTentativeMappings([&](const QString &localID) { return written.contains(localID); });
+    const QHash<QString, QString> expected {{u"s-old"_s, u"l-mapped"_s}, {u"s1"_s, u"l1"_s}};
+    EXPECT_EQ(state.reminderMappingIndex().serverToLocal(), expected);
+    EXPECT_FALSE(QFile::exists(killed + u".journal"_s));
+    EXPECT_EQ(CloudSyncState(defaults, log).reminderMappingIndex().serverToLocal(), expected);
 }
 
 } // namespace quorvin::test

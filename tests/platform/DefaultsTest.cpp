@@ -1,5 +1,6 @@
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
+#include "platform/files/AtomicFileWriter.h"
 #include "support/FullDisk.h"
 
 #include <QDir>
@@ -154,20 +155,50 @@ TEST(UserDefaults, FileIsOwnerOnlyAndReplacedAtomically)
 
 TEST(UserDefaults, CorruptFileIsMovedAsideAndSettingsStartEmpty)
 {
-    for (const QByteArray &content : {QByteArray("{\"a\": "), QByteArray("[1, 2]"), QByteArray("\xff\xfe")}) {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(u"settings.json"_s);
-        writeRaw(path, content);
+    // Each damage goes to its own copy, never over the one before.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    const QStringList asideNames {u".corrupt"_s, u".corrupt-2"_s, u".corrupt-3"_s};
+    const QList<QByteArray> contents {QByteArray("{\"a\": "), QByteArray("[1, 2]"), QByteArray("\xff\xfe")};
+    for (qsizetype i = 0; i < contents.size(); ++i) {
+        writeRaw(path, contents[i]);
         FileUserDefaults defaults(path);
         EXPECT_TRUE(defaults.keys().isEmpty());
         EXPECT_FALSE(defaults.lastError().isEmpty());
-        QFile aside(path + u".corrupt"_s);
-        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
-        EXPECT_EQ(aside.readAll(), content);
+        ASSERT_TRUE(defaults.damageNotice());
+        EXPECT_TRUE(defaults.damageNotice()->contains(path + asideNames[i])) << defaults.damageNotice()->toStdString();
 
         defaults.setBoolean(u"showDockIcon"_s, true);
         EXPECT_EQ(FileUserDefaults(path).boolean(u"showDockIcon"_s), true);
+        EXPECT_FALSE(FileUserDefaults(path).damageNotice());
     }
+    for (qsizetype i = 0; i < contents.size(); ++i) {
+        QFile aside(path + asideNames[i]);
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), contents[i]);
+    }
+}
+
+// What a write killed half-way leaves beside the file is ours to remove; nothing else is.
+TEST(UserDefaults, LeftoversOfKilledWritesAreRemovedAndNothingElse)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults(path).setString(u"k"_s, u"v"_s);
+    const QStringList ours {u"settings.json.tmp-a1B2c3"_s, u"settings.json.tmp-abcdef"_s, u"settings.json.Xq81zP"_s};
+    const QStringList others {u"settings.json.backup"_s, u"settings.json.corrupt"_s, u"reminders.json.tmp-a1B2c3"_s,
+        u"settings.json.tmp-a1B2c"_s, u"settings.json.journal"_s};
+    for (const QString &name : ours + others) {
+        writeRaw(dir.filePath(name), "{}");
+    }
+    EXPECT_EQ(AtomicFileWriter::removeLeftovers(path), ours.size());
+    for (const QString &name : ours) {
+        EXPECT_FALSE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    }
+    for (const QString &name : others) {
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name.toStdString();
+    }
+    EXPECT_EQ(FileUserDefaults(path).string(u"k"_s), u"v"_s);
 }
 
 TEST(UserDefaults, EditsOfAnotherProcessAreKeptAndSignalled)

@@ -5,6 +5,7 @@
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -41,6 +42,19 @@ public:
                     }
                     requests.append(buffer->left(end + 4 + length));
                     buffer->remove(0, end + 4 + length);
+                    if (dropBeforeAnswer) {
+                        socket->abort();
+                        return;
+                    }
+                    if (trickle) {
+                        // The head at once, then one body byte per tick, never a gap as long as
+                        // the request's time-out.
+                        socket->write("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n");
+                        auto *tick = new QTimer(socket);
+                        QObject::connect(tick, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+                        tick->start(100);
+                        return;
+                    }
                     socket->write(answer);
                     socket->disconnectFromHost();
                 });
@@ -67,6 +81,9 @@ public:
     QByteArray answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
     QList<QByteArray> requests;
     int connections = 0;
+    // Keeps the request, then closes the connection without a word: the write may have been stored.
+    bool dropBeforeAnswer = false;
+    bool trickle = false;
 
 private:
     QTcpServer m_server;
@@ -154,4 +171,32 @@ TEST(QtHttpSession, RefusesWhatItCannotSendWithoutConnecting)
         EXPECT_EQ(failure(session, requestTo(QUrl(url), "GET")), TransportError::Kind::BadURL);
     }
     EXPECT_EQ(server.connections, 0);
+}
+
+TEST(QtHttpSession, NeverResendsAWriteOnItsOwnAndTimesOutTheWholeExchange)
+{
+    RawHttpServer server;
+    QtHttpSession session;
+
+    // A warm connection first, so the write goes out on a reused one as in a real pass.
+    quorvin::test::waitFor(session.send(requestTo(server.url(u"/warm"_s), "GET")));
+    server.dropBeforeAnswer = true;
+    HttpRequest post = requestTo(server.url(u"/reminders/upsert"_s), "POST");
+    post.body = QByteArray(R"({"title":"once"})");
+    EXPECT_EQ(failure(session, post), TransportError::Kind::ConnectionLost);
+    HttpRequest remove = requestTo(server.url(u"/reminders/s1"_s), "DELETE");
+    EXPECT_EQ(failure(session, remove), TransportError::Kind::ConnectionLost);
+    ASSERT_EQ(server.requests.size(), 3);
+    EXPECT_TRUE(server.requests[1].endsWith(*post.body));
+    EXPECT_TRUE(server.requests[2].startsWith("DELETE "));
+
+    // An answer that keeps trickling in counts against the whole time-out, not the gaps.
+    server.dropBeforeAnswer = false;
+    server.trickle = true;
+    HttpRequest slow = requestTo(server.url(u"/sync/pull"_s), "GET");
+    slow.timeout = std::chrono::milliseconds(700);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    EXPECT_EQ(failure(session, slow), TransportError::Kind::TimedOut);
+    EXPECT_LT(elapsed.elapsed(), 3000);
 }

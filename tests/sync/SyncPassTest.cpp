@@ -1,5 +1,6 @@
 #include "SyncHarness.h"
 
+#include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <malloc.h>
 
 #include <gtest/gtest.h>
 
@@ -361,6 +363,87 @@ TEST(SyncPassTest, AFullDiskInTheMiddleOfAnApplyLeavesNoMappingToALostReminder)
     EXPECT_EQ(inFile.size(), 12);
     const auto mapped = defaults.stringMap(u"Quorvin.CloudReminderMap"_s).value_or(UserDefaults::StringMap());
     EXPECT_EQ(QSet<QString>(mapped.cbegin(), mapped.cend()), inFile);
+    service.shutdown();
+    ManualClock::drainEvents();
+}
+
+// A reminders file damaged at start keeps sync off only until it is mended: the store's next
+// change starts the service again, and the pass that follows brings the phone's reminder.
+TEST(SyncPassTest, ARemindersFileMendedWhileRunningResumesSync)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    phone.createReminder({.title = u"From the phone"_s, .listId = phone.createList(u"Inbox"_s)});
+    InMemoryUserDefaults defaults;
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"reminders.json"_s);
+    {
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write("{\"reminders\": [");
+    }
+    JsonFileReminderStore store(path, clock);
+    QuorvinMacService service(defaults, http, clock, store);
+    runInVirtualTime(clock, service.startIfNeeded());
+    EXPECT_FALSE(service.isRunning());
+
+    QSignalSpy mended(&store, &ReminderStore::changed);
+    ASSERT_TRUE(QFile::remove(path));
+    ASSERT_TRUE(mended.wait(5000));
+    EXPECT_TRUE(clock.runUntil(
+        [&] { return service.isRunning() && service.lastSyncAttemptStatus() == u"成功（云端同步完成）"_s; }, 1min))
+        << service.lastSyncAttemptStatus().toStdString();
+    const auto local = store.reminders();
+    EXPECT_TRUE(std::any_of(
+        local.cbegin(), local.cend(), [](const Reminder &reminder) { return reminder.title == u"From the phone"_s; }));
+    service.shutdown();
+    ManualClock::drainEvents();
+}
+
+// Sync passes keep nothing of their own: a thousand of them, with the settings and the reminders
+// in their files, leave the heap about as it was.
+TEST(SyncPassTest, AThousandPassesLeaveTheHeapAsItWas)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    phone.createReminder({.title = u"From the phone"_s, .listId = phone.createList(u"Inbox"_s)});
+    QTemporaryDir dir;
+    FileUserDefaults defaults(dir.filePath(u"settings.json"_s));
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    JsonFileReminderStore store(dir.filePath(u"reminders.json"_s), clock);
+    QuorvinMacService service(defaults, http, clock, store);
+    runInVirtualTime(clock, service.startIfNeeded());
+    const auto settle = [&] { return clock.runUntil([&] { return !service.isCloudSyncRunnerActive(); }, 1min); };
+    ASSERT_TRUE(settle());
+
+    // The server's own record of the requests is emptied as it goes.
+    qsizetype pulls = 0;
+    const auto passes = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            server.clearJournal();
+            service.scheduleCloudSync(u"manual"_s);
+            settle();
+            pulls += server.journalFor(u"/sync"_s).size();
+        }
+        server.clearJournal();
+    };
+    passes(100);
+    malloc_trim(0);
+    const auto before = qint64(mallinfo2().uordblks);
+    passes(1000);
+    malloc_trim(0);
+    const auto growth = qint64(mallinfo2().uordblks) - before;
+    EXPECT_GE(pulls, 1100);
+    EXPECT_LT(growth, 1 << 20);
     service.shutdown();
     ManualClock::drainEvents();
 }

@@ -1,7 +1,13 @@
 #include "SyncHarness.h"
 
+#include "platform/defaults/FileUserDefaults.h"
+#include "platform/reminderstore/JsonFileReminderStore.h"
+#include "support/FullDisk.h"
 #include "support/cloudserver/CloudFault.h"
+#include "support/cloudserver/InProcessHttpSession.h"
 #include "support/cloudserver/Phone.h"
+
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -273,6 +279,43 @@ TEST(SyncRunnerTest, FailedPassesRetryWithBackOff)
     EXPECT_EQ(h.requestCount(u"/sync/wait"_s), waits + 1);
     h.store.setAccessStatus(ReminderStore::AccessStatus::FullAccess);
     ASSERT_TRUE(h.clock.runUntil([&] { return hasLocal(u"While the store fails"_s); }, 81s));
+}
+
+// Settings that cannot be written fail every pass the same way: the failed passes keep the
+// back-off although each one's own writes would start the next at once, and once the disk is free
+// again the retry succeeds without any change to carry it.
+TEST(SyncRunnerTest, AnUnwritableSettingsFileKeepsTheBackOff)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    const auto listId = phone.createList(u"Inbox"_s);
+    QTemporaryDir dir;
+    FileUserDefaults defaults(dir.filePath(u"settings.json"_s));
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    JsonFileReminderStore store(dir.filePath(u"reminders.json"_s), clock);
+    QuorvinMacService service(defaults, http, clock, store);
+    runInVirtualTime(clock, service.startIfNeeded());
+    ASSERT_TRUE(clock.runUntil([&] { return !service.isCloudSyncRunnerActive(); }, 1min));
+
+    defaults.fileWriter().setSystemCalls(diskWithRoom(0));
+    server.clearJournal();
+    for (int i = 0; i < 3; ++i) {
+        phone.createReminder({.title = u"While the disk is full %1"_s.arg(i), .listId = listId});
+    }
+    clock.advance(60s);
+    EXPECT_LE(server.journalFor(u"/sync"_s).size(), 4) << "the pass of the news and its retries after 5, 10 and 20 s";
+    EXPECT_TRUE(service.isCloudSyncRetryPending());
+
+    defaults.fileWriter().setSystemCalls(AtomicFileWriter::realSystemCalls());
+    EXPECT_TRUE(clock.runUntil([&] { return service.lastSyncAttemptStatus() == u"成功（云端同步完成）"_s; }, 41s))
+        << service.lastSyncAttemptStatus().toStdString();
+    EXPECT_FALSE(service.isCloudSyncRetryPending());
+    service.shutdown();
+    ManualClock::drainEvents();
 }
 
 } // namespace quorvin::test

@@ -1,6 +1,7 @@
 #include "platform/concurrency/Spawn.h"
 
 #include "platform/core/Error.h"
+#include "platform/core/UnicodeText.h"
 
 #include <QDebug>
 
@@ -12,9 +13,11 @@ QCoro::Task<void> guarded(QCoro::Task<void> task, QString label)
     try {
         co_await std::move(task);
     } catch (const Error &error) {
-        qWarning().noquote() << "task" << label << "failed:" << error.domain() << error.code() << error.description();
+        qWarning().noquote() << "task" << label << "failed:" << error.domain() << error.code()
+                             << UnicodeText::escapingControlCharacters(error.description());
     } catch (const std::exception &error) {
-        qWarning().noquote() << "task" << label << "failed:" << error.what();
+        qWarning().noquote() << "task" << label
+                             << "failed:" << UnicodeText::escapingControlCharacters(QString::fromUtf8(error.what()));
     }
 }
 } // namespace

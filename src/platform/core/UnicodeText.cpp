@@ -99,4 +99,25 @@ QString foldingDecimalDigits(const QString &text)
     return folded;
 }
 
+QString escapingControlCharacters(const QString &text)
+{
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0); };
+    if (std::none_of(text.cbegin(), text.cend(), isControl)) {
+        return text;
+    }
+    QString escaped;
+    escaped.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (isControl(c)) {
+            static constexpr char digits[] = "0123456789ABCDEF";
+            escaped += QLatin1String("\\x");
+            escaped += QLatin1Char(digits[(c.unicode() >> 4) & 0xF]);
+            escaped += QLatin1Char(digits[c.unicode() & 0xF]);
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 } // namespace quorvin::UnicodeText

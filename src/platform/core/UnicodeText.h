@@ -32,5 +32,9 @@ QString numericCharacters(const QString &text);
 // Devanagari…) as its ASCII digit; every other character, other numerals included, as it was.
 // A number or code typed in another script's digits means the same number to the user.
 QString foldingDecimalDigits(const QString &text);
+// `text` with every control character (C0, DEL, C1: an escape sequence, a carriage return, a line
+// break) written as "\xHH", for texts from outside on their way to a terminal or a log line: a
+// title must not move the cursor, recolour the terminal or forge a line of its own.
+QString escapingControlCharacters(const QString &text);
 
 } // namespace quorvin::UnicodeText

@@ -9,6 +9,10 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QStandardPaths>
+#include <QTextStream>
+
+#include <cerrno>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -96,11 +100,35 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     if (!moveCorruptAside) {
         return std::nullopt;
     }
-    const QString aside = m_filePath + QStringLiteral(".corrupt");
-    QFile::remove(aside);
-    if (!QFile::rename(m_filePath, aside)) {
-        m_lastError += QStringLiteral("; could not move it aside");
+    // Never over an earlier copy: each damage may hold what the one before it did not.
+    const QByteArray damaged = QFile::encodeName(m_filePath);
+    QString aside;
+    bool moved = false;
+    for (int n = 1; n < 1000 && aside.isEmpty(); ++n) {
+        const QString candidate
+            = m_filePath + QStringLiteral(".corrupt") + (n == 1 ? QString() : u'-' + QString::number(n));
+        if (::link(damaged.constData(), QFile::encodeName(candidate).constData()) == 0) {
+            aside = candidate;
+        } else if (errno != EEXIST) {
+            // A file system without hard links: a rename to a name that is free.
+            if (!QFile::exists(candidate)
+                && ::rename(damaged.constData(), QFile::encodeName(candidate).constData()) == 0) {
+                aside = candidate;
+                moved = true;
+            }
+            break;
+        }
     }
+    if (aside.isEmpty() || (!moved && ::unlink(damaged.constData()) != 0)) {
+        m_lastError += QStringLiteral("; could not move it aside");
+        m_damageNotice = QStringLiteral("Settings file %1 is damaged (%2); starting with empty settings")
+                             .arg(m_filePath, m_lastError);
+    } else {
+        m_damageNotice
+            = QStringLiteral("Settings file %1 is damaged (%2); moved aside to %3, starting with empty settings")
+                  .arg(m_filePath, m_lastError, aside);
+    }
+    QTextStream(stderr) << *m_damageNotice << Qt::endl;
     m_seen = currentStamp();
     return QJsonObject();
 }

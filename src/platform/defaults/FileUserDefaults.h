@@ -20,9 +20,10 @@ namespace quorvin {
 // overwritten, and its keys are signalled like any change.
 //
 // A file that is not a JSON object when the settings are opened is moved aside to
-// "<file>.corrupt" and the settings start empty, so the next write cannot silently destroy what
-// might still be rescued by hand. Met later (an edit caught half-written), it leaves the settings
-// as they were.
+// "<file>.corrupt" ("<file>.corrupt-2", -3… when that exists: an earlier copy is never
+// overwritten), a line on standard error says so, and the settings start empty, so the next write
+// cannot silently destroy what might still be rescued by hand. Met later (an edit caught half-written), it leaves the
+// settings as they were.
 class FileUserDefaults final : public UserDefaults {
     Q_OBJECT
 public:
@@ -34,11 +35,17 @@ public:
 
     const QString &filePath() const { return m_filePath; }
 
+    std::optional<QString> companionFilePath(const QString &suffix) const override { return m_filePath + suffix; }
+
     // Re-reads the file now; keys whose value differs are signalled.
     void reload();
 
     // The reason of the most recent failed write or load, empty when the last one succeeded.
     const QString &lastError() const { return m_lastError; }
+
+    // What was said on standard error about a damaged file met at opening; the application puts
+    // it in its diagnostic log too.
+    const std::optional<QString> &damageNotice() const { return m_damageNotice; }
 
     // The writer of the file; tests replace its system calls to fail a write.
     AtomicFileWriter &fileWriter() { return m_writer; }
@@ -65,6 +72,7 @@ private:
 
     QString m_filePath;
     QString m_lastError;
+    std::optional<QString> m_damageNotice;
     FileStamp m_seen;
     QFileSystemWatcher m_watcher;
     AtomicFileWriter m_writer;

@@ -195,6 +195,21 @@ void UserDefaults::store(const QString &key, const QJsonValue &value)
     }
 }
 
+bool UserDefaults::retryFailedWrite()
+{
+    if (!m_writeFailure) {
+        return true;
+    }
+    refresh();
+    m_writeFailure = persist(m_values);
+    if (m_writeFailure) {
+        Q_EMIT writeFailed(*m_writeFailure);
+        return false;
+    }
+    m_unsaved = QJsonObject();
+    return true;
+}
+
 void UserDefaults::replaceAll(const QJsonObject &read)
 {
     QJsonObject values = read;

@@ -59,11 +59,23 @@ public:
 
     void remove(const QString &key);
 
+    // A file of the caller's beside the settings file ("<settings file><suffix>"), for data that
+    // must reach the disk more often than the whole map can be rewritten; absent when the
+    // settings are kept in memory only.
+    virtual std::optional<QString> companionFilePath(const QString &suffix) const
+    {
+        Q_UNUSED(suffix);
+        return std::nullopt;
+    }
+
     // The whole map, as it would be written.
     const QJsonObject &snapshot() const { return m_values; }
 
     // Why the latest write failed; absent when it succeeded (or nothing was written yet).
     std::optional<QString> writeFailure() const { return m_writeFailure; }
+    // Writes the map again when the latest write failed, so a freed disk clears the old reason
+    // without waiting for a change. True when nothing is left unwritten.
+    bool retryFailedWrite();
 
 Q_SIGNALS:
     void changed(const QString &key);

@@ -2,9 +2,11 @@
 
 #include "platform/files/FileError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,6 +39,16 @@ void syncDirectory(const QString &directory)
     }
 }
 
+// What follows the file's name in a temporary file's name, before mkostemp's six characters.
+constexpr char temporarySuffix[] = ".tmp-";
+
+bool isTemporaryTail(const QString &tail)
+{
+    return tail.size() == 6 && std::all_of(tail.cbegin(), tail.cend(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+    });
+}
+
 } // namespace
 
 AtomicFileWriter::SystemCalls AtomicFileWriter::realSystemCalls()
@@ -57,11 +69,39 @@ AtomicFileWriter::AtomicFileWriter(SystemCalls calls)
 {
 }
 
+int AtomicFileWriter::removeLeftovers(const QString &path)
+{
+    const QFileInfo target(resolvedTarget(path));
+    const QString prefix = target.fileName() + u'.';
+    QDir directory = target.absoluteDir();
+    int removed = 0;
+    for (const QString &name : directory.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString suffix = name.mid(prefix.size());
+        // Ours: ".tmp-" and the six characters mkostemp fills in. An earlier version used the six
+        // characters alone; of those only names no person would choose (a digit or a capital
+        // among them) are taken for ours, so "<file>.backup" is never touched.
+        const bool current = suffix.size() == 10 && suffix.startsWith(QLatin1String(temporarySuffix + 1))
+            && isTemporaryTail(suffix.mid(4));
+        const bool earlier = suffix.size() == 6 && isTemporaryTail(suffix)
+            && std::any_of(suffix.cbegin(), suffix.cend(), [](QChar c) { return c.isDigit() || c.isUpper(); });
+        if (!current && !earlier) {
+            continue;
+        }
+        const QByteArray leftover = QFile::encodeName(directory.filePath(name));
+        struct stat status { };
+        if (::lstat(leftover.constData(), &status) == 0 && S_ISREG(status.st_mode) && status.st_uid == ::getuid()
+            && ::unlink(leftover.constData()) == 0) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 void AtomicFileWriter::write(const QString &path, const QByteArray &bytes, mode_t mode) const
 {
     const QString target = resolvedTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
-    QByteArray temporaryName = targetName + ".XXXXXX";
+    QByteArray temporaryName = targetName + temporarySuffix + "XXXXXX";
     int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     if (fd < 0) {
         throw FileError(target, errno, u"write"_s);

@@ -34,6 +34,12 @@ public:
 
     void setSystemCalls(SystemCalls calls) { m_calls = std::move(calls); }
 
+    // Removes the temporary files that writes of `path` left behind when the process was killed
+    // in the middle of one: regular files of this user beside the (resolved) file, named exactly
+    // as write() names them. Only safe while no other process writes `path`: the application calls
+    // it at start, holding its one-copy lock. Returns how many it removed.
+    static int removeLeftovers(const QString &path);
+
 private:
     SystemCalls m_calls;
 };

@@ -17,7 +17,7 @@ struct HttpRequest {
     QUrl url;
     HttpHeaders headers;
     std::optional<QByteArray> body;
-    // The longest time the transfer may stay without progress before it fails as timed out.
+    // The longest time the whole exchange may take, answer included, before it fails as timed out.
     std::chrono::milliseconds timeout = std::chrono::seconds(60);
     CancelToken cancel;
 };

@@ -2,10 +2,13 @@
 
 #include "platform/http/TransportError.h"
 
+#include <QIODevice>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <qcoro/qcorosignal.h>
 
+#include <cstring>
 #include <memory>
 
 namespace quorvin {
@@ -16,6 +19,48 @@ struct DeleteLater {
     void operator()(QNetworkReply *reply) const { reply->deleteLater(); }
 };
 
+// A body that can be read once and never rewound. The network stack resends a request on a new
+// connection when the old one closes before the answer, even a POST; a write the service may already
+// have stored must not go out twice behind the caller's back, so rewinding for a resend fails and the
+// request ends as a lost connection. The caller's own retry decides what to do next.
+class OneShotBody final : public QIODevice {
+public:
+    explicit OneShotBody(QByteArray bytes, QObject *parent)
+        : QIODevice(parent)
+        , m_bytes(std::move(bytes))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override { return (m_bytes.size() - m_read) + QIODevice::bytesAvailable(); }
+    bool atEnd() const override { return m_read >= m_bytes.size() && QIODevice::bytesAvailable() == 0; }
+    bool reset() override { return false; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        // A sequential device tells its end by -1: 0 would mean "more to come".
+        if (m_read >= m_bytes.size()) {
+            return -1;
+        }
+        const qint64 count = std::min<qint64>(maxSize, m_bytes.size() - m_read);
+        std::memcpy(data, m_bytes.constData() + m_read, static_cast<size_t>(count));
+        m_read += count;
+        return count;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_read = 0;
+};
+
+bool isIdempotent(const QByteArray &method)
+{
+    return method == "GET" || method == "HEAD" || method == "OPTIONS" || method == "PUT";
+}
+
 TransportError::Kind kindOf(QNetworkReply::NetworkError error)
 {
     switch (error) {
@@ -24,9 +69,10 @@ TransportError::Kind kindOf(QNetworkReply::NetworkError error)
     case QNetworkReply::HostNotFoundError:
         return TransportError::Kind::CannotFindHost;
     case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::ContentReSendError:
         return TransportError::Kind::ConnectionLost;
-    // The transfer time-out aborts the reply, which reports it as cancelled; our own cancellation
-    // is told apart by the caller's token before this mapping is consulted.
+    // An aborted reply reports itself as cancelled; our own cancellation and the deadline are told
+    // apart before this mapping is consulted.
     case QNetworkReply::TimeoutError:
     case QNetworkReply::OperationCanceledError:
         return TransportError::Kind::TimedOut;
@@ -68,7 +114,6 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     QNetworkRequest networkRequest(request.url);
     networkRequest.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     networkRequest.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    networkRequest.setTransferTimeout(static_cast<int>(std::max<qint64>(1, request.timeout.count())));
     for (const auto &[name, value] : request.headers.fields()) {
         networkRequest.setRawHeader(name, value);
     }
@@ -76,22 +121,48 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     // A POST, PUT or PATCH without a body still says "Content-Length: 0": some servers otherwise
     // wait for a body until the connection closes.
     const bool announcesLength = request.method == "POST" || request.method == "PUT" || request.method == "PATCH";
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(request.body || announcesLength
-            ? m_manager.sendCustomRequest(networkRequest, request.method, request.body.value_or(QByteArray()))
-            : m_manager.sendCustomRequest(networkRequest, request.method));
+    std::unique_ptr<QNetworkReply, DeleteLater> reply;
+    if (!isIdempotent(request.method)) {
+        // Sent straight from a device that cannot rewind, so the stack cannot replay it.
+        const QByteArray bytes = request.body.value_or(QByteArray());
+        networkRequest.setHeader(QNetworkRequest::ContentLengthHeader, bytes.size());
+        networkRequest.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        auto *body = new OneShotBody(bytes, nullptr);
+        reply.reset(m_manager.sendCustomRequest(networkRequest, request.method, body));
+        body->setParent(reply.get());
+    } else {
+        reply.reset(request.body || announcesLength
+                ? m_manager.sendCustomRequest(networkRequest, request.method, request.body.value_or(QByteArray()))
+                : m_manager.sendCustomRequest(networkRequest, request.method));
+    }
     QNetworkReply *raw = reply.get();
     // Aborting from inside the canceller's call would resume this coroutine on its stack.
     auto subscription = request.cancel.onCancel(
         [raw] { QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection); });
 
+    // The time-out bounds the whole exchange: an answer trickling in a byte at a time must not
+    // hold the pass for ever.
+    bool deadlinePassed = false;
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, raw, [raw, &deadlinePassed] {
+        deadlinePassed = true;
+        raw->abort();
+    });
+    deadline.start(std::chrono::milliseconds(std::max<qint64>(1, request.timeout.count())));
+
     if (!raw->isFinished()) {
         co_await qCoro(raw, &QNetworkReply::finished);
     }
+    deadline.stop();
     subscription.reset();
 
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (request.cancel.isCancelled()) {
         throw TransportError(TransportError::Kind::Cancelled);
+    }
+    if (deadlinePassed) {
+        throw TransportError(TransportError::Kind::TimedOut, raw->errorString());
     }
     if (!status.isValid()) {
         if (raw->error() == QNetworkReply::NoError) {

@@ -78,5 +78,51 @@ TEST(SyncE2e, AQuitDoesNotWaitForAServerThatHangs)
     EXPECT_EQ(h.serverItemsTitled(u"Made while the server hangs"_s).size(), 1);
 }
 
+// A push killed between two answers keeps the mapping of the first: when the phone then edits that
+// item and drops this machine's ids of it on the way, the restart updates the reminder in place
+// instead of uploading it again while pulling the phone's edit as a new one.
+TEST(SyncE2e, AKillBetweenTwoAnswersOfAPushLeavesNoDouble)
+{
+    // The first start uploads all five in one push.
+    SyncE2eHarness h;
+    QStringList local;
+    for (int i = 0; i < 5; ++i) {
+        local << h.localReminder({.title = u"Mac %1"_s.arg(i)});
+    }
+    h.launch();
+    QStringList answered;
+    ASSERT_TRUE(h.interruptPass(
+        [&] {
+            answered.clear();
+            for (const QString &id : std::as_const(local)) {
+                if (const auto serverID = h.service->syncState().reminderMappingIndex().firstServerID(id)) {
+                    answered << *serverID;
+                }
+            }
+            return !answered.isEmpty();
+        },
+        SyncE2eHarness::Interruption::Kill));
+    ASSERT_LT(answered.size(), 5) << "the kill fell in the middle of the push";
+
+    // A service that keeps no source id the phone leaves out.
+    h.model.setKeepSourceItemIdWhenOmitted(false);
+    for (const QString &serverID : std::as_const(answered)) {
+        h.phone->editReminder(serverID, [](QJsonObject &record) {
+            record.remove(u"source_external_id"_s);
+            record.insert(u"title"_s, record.value(u"title"_s).toString() + u" (phone)"_s);
+        });
+    }
+    h.launch();
+    ASSERT_TRUE(h.settle()) << h.unrest().toStdString();
+    EXPECT_TRUE(converged(h));
+    EXPECT_EQ(h.model.liveItems(h.userId).size(), 5);
+    EXPECT_EQ(h.localReminders().size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        const QString title = u"Mac %1"_s.arg(i);
+        EXPECT_EQ(h.serverItemsTitled(title).size() + h.serverItemsTitled(title + u" (phone)"_s).size(), 1)
+            << title.toStdString();
+    }
+}
+
 } // namespace
 } // namespace quorvin::test

@@ -87,6 +87,9 @@ bool SyncE2eHarness::interruptPass(const std::function<bool()> &when, Interrupti
     }
     bool interrupted = false;
     std::optional<QByteArray> settingsAtKill;
+    // The mapping journal beside the settings, absent: no file.
+    std::optional<QByteArray> journalAtKill;
+    const QString journalPath = settingsFilePath() + u".journal"_s;
     int commitsAtKill = 0;
     const auto interruptIfDue = [&] {
         if (interrupted || !service->isCloudSyncRunnerActive() || !when()) {
@@ -96,6 +99,9 @@ bool SyncE2eHarness::interruptPass(const std::function<bool()> &when, Interrupti
         if (how == Interruption::Kill) {
             QFile file(settingsFilePath());
             settingsAtKill = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+            if (QFile journal(journalPath); journal.open(QIODevice::ReadOnly)) {
+                journalAtKill = journal.readAll();
+            }
             commitsAtKill = store.counters().commits;
         }
         service->requestStop();
@@ -124,6 +130,11 @@ bool SyncE2eHarness::interruptPass(const std::function<bool()> &when, Interrupti
         EXPECT_EQ(store.counters().commits, commitsAtKill) << "the reminder store changed after the kill";
         QFile file(settingsFilePath());
         EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(*settingsAtKill) >= 0);
+        QFile::remove(journalPath);
+        if (journalAtKill) {
+            QFile journal(journalPath);
+            EXPECT_TRUE(journal.open(QIODevice::WriteOnly) && journal.write(*journalAtKill) >= 0);
+        }
     }
     return stopped;
 }
