@@ -12,7 +12,6 @@
 #include "sync/Strings.h"
 
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 namespace quorvin {
@@ -227,52 +226,61 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         }
     }
 
-    // The items are written in stretches between the yields, each stretch's writes staged in a
-    // write group and committed together at its end, and the mappings the stretch made saved right
-    // after that commit, before anything else runs. So the reminders file is rewritten once per
-    // stretch instead of once per item, and whenever other work runs (a quit included) every
-    // reminder written so far has its mapping saved; a kill can only fall between the two saves.
-    // A stretch whose writes are dropped (a write or its commit failed) takes the mappings it made
-    // along: a mapping must never name a reminder that was never committed, since at the next
-    // start such a reminder counts as deleted here and its server item would be deleted.
-    std::optional<ReminderMonitor::WriteGroup> group;
-    auto checkpoint = m_syncState.mappingCheckpoint();
+    // The items are written in stretches of at least a second each, the stretch's writes staged
+    // in a write group that stays open across the yields and committed together at its end, and
+    // the mappings the stretch made saved right after that commit. Rewriting the whole reminders
+    // file and the settings every few items made a large pull quadratic; once a second keeps the
+    // bytes written within a few times the final files. Mappings are never saved while their
+    // reminders are only staged, so a kill at any moment leaves every saved mapping naming a
+    // committed reminder, at worst a committed reminder without its mapping, which the restart
+    // repairs. A stretch whose writes are dropped (a write or its commit failed, an outside change
+    // of the store came between) takes the mappings it made along: a mapping must never name a
+    // reminder that was never committed, since at the next start such a reminder counts as deleted
+    // here and its server item would be deleted.
+    // However the walk ends, by an error or by its frame going away at a quit, an open stretch is
+    // dropped together with its mappings.
+    struct Stretch {
+        CloudSyncState &state;
+        std::optional<ReminderMonitor::WriteGroup> group;
+        CloudSyncState::MappingCheckpoint checkpoint;
+        std::chrono::milliseconds start;
+        ~Stretch()
+        {
+            if (group) {
+                group.reset();
+                state.restoreMappingCheckpoint(checkpoint);
+            }
+        }
+    } stretch {m_syncState, std::nullopt, m_syncState.mappingCheckpoint(), m_clock.monotonicNow()};
     auto commitStretch = [&] {
-        if (!group) {
+        stretch.start = m_clock.monotonicNow();
+        if (!stretch.group) {
             return;
         }
-        group->commit();
-        group.reset();
-        checkpoint = m_syncState.mappingCheckpoint();
+        stretch.group->commit();
+        stretch.group.reset();
+        stretch.checkpoint = m_syncState.mappingCheckpoint();
         saveMappingsNow();
     };
-    std::exception_ptr failure;
-    try {
-        for (qsizetype position = 0; position < ordered.size(); ++position) {
-            const ReminderPayload item = *ordered.at(position);
-            if (apply->deletedReminderIDs.contains(item.local_id)) {
-                continue;
-            }
-            if (position > 0 && position % itemsBetweenYields == 0) {
-                commitStretch();
-                co_await m_clock.yield();
-                ensureSyncStateEpoch(epoch);
-            }
-            if (!group) {
-                group.emplace(m_reminderMonitor->groupWrites());
-            }
-            apply->wrote = true;
-            co_await applyCloudItem(apply, item, epoch);
+    for (qsizetype position = 0; position < ordered.size(); ++position) {
+        const ReminderPayload item = *ordered.at(position);
+        if (apply->deletedReminderIDs.contains(item.local_id)) {
+            continue;
         }
-        commitStretch();
-    } catch (...) {
-        failure = std::current_exception();
+        if (position > 0 && position % itemsBetweenYields == 0) {
+            if (m_clock.monotonicNow() - stretch.start >= minimumCommitStretch) {
+                commitStretch();
+            }
+            co_await m_clock.yield();
+            ensureSyncStateEpoch(epoch);
+        }
+        if (!stretch.group) {
+            stretch.group.emplace(m_reminderMonitor->groupWrites());
+        }
+        apply->wrote = true;
+        co_await applyCloudItem(apply, item, epoch);
     }
-    if (failure) {
-        group.reset();
-        m_syncState.restoreMappingCheckpoint(checkpoint);
-        std::rethrow_exception(failure);
-    }
+    commitStretch();
 }
 
 QCoro::Task<void> QuorvinMacService::applyCloudItem(

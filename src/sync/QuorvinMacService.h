@@ -220,6 +220,8 @@ private:
     // Long walks over cloud items (the apply, the due-date alignment) let other main-thread work run
     // before every twelfth item.
     static constexpr qsizetype itemsBetweenYields = 12;
+    // An apply commits the store and saves its mappings at most this often.
+    static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
