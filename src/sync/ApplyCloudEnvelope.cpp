@@ -11,6 +11,8 @@
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
 #include <optional>
 
@@ -56,7 +58,8 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     // completed on both sides at once ended up open twice). Read the store first.
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    const CloudPullUploadCheckpoint checkpoint(
+        co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch));
     // What the activity entry compares the apply's outcome with; shared references, so an apply
     // that ends up writing nothing has copied nothing.
     const auto beforeItems = m_stateStore->snapshotPayloads();
@@ -98,7 +101,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     co_await appendCloudPullActivityLog(
         apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs, epoch);
     ensureSyncStateEpoch(epoch);
-    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()), epoch);
     if (advanceLocalPushCursor) {
         if (!apply->followUp
             && !checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs)) {
@@ -118,7 +121,16 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelopeApplication(
     SyncResponseEnvelope envelope)
 {
-    auto apply = std::make_shared<CloudEnvelopeApplication>();
+    // Its tables and payload copies grow with the store and the envelope; freeing them is left to
+    // a worker thread so the window does not wait for it. It holds plain values only.
+    const std::shared_ptr<CloudEnvelopeApplication> apply(
+        new CloudEnvelopeApplication, [](const CloudEnvelopeApplication *done) {
+            if (auto *pool = QThreadPool::globalInstance()) {
+                pool->start([done] { delete done; });
+            } else {
+                delete done;
+            }
+        });
     apply->envelope = std::move(envelope);
     apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
     const auto &items = apply->envelope.items;

@@ -241,6 +241,9 @@ private:
     // Writes the mappings changed so far at once (right after a store commit that created a
     // reminder or list or moved a mapping), then ensureSettingsWritten().
     void saveMappingsNow();
+    // The journal's changes since `cursor` (none: the whole snapshot), read at once; the copies of
+    // a large answer's items are made on a worker thread.
+    QCoro::Task<SyncResponseEnvelope> journalChanges(std::optional<QString> cursor, quint64 epoch);
     // Logs the line and announces it with syncFailureReported().
     void reportFailureLine(const QString &line);
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;

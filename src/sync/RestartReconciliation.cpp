@@ -161,7 +161,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     }
 
     if (requiresFullSnapshotUpload) {
-        co_return m_stateStore->syncResponse(std::nullopt);
+        co_return co_await journalChanges(std::nullopt, epoch);
     }
     // A list made here while the app was closed (or before a pass that failed) has no mapping and
     // may hold no reminder yet; it still has to reach the server, so it counts as an upload too.

@@ -74,6 +74,20 @@ void QuorvinMacService::saveMappingsNow()
     ensureSettingsWritten();
 }
 
+QCoro::Task<SyncResponseEnvelope> QuorvinMacService::journalChanges(std::optional<QString> cursor, quint64 epoch)
+{
+    constexpr std::size_t copiedInPlace = 256;
+    auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
+    if (answer->items.size() <= copiedInPlace) {
+        co_return SyncStateStore::envelopeOf(std::move(*answer));
+    }
+    auto envelope = std::make_shared<SyncResponseEnvelope>();
+    std::function<void()> build = [answer, envelope] { *envelope = SyncStateStore::envelopeOf(std::move(*answer)); };
+    co_await m_clock.runOffMainThread(std::move(build));
+    ensureSyncStateEpoch(epoch);
+    co_return std::move(*envelope);
+}
+
 void QuorvinMacService::reportFailureLine(const QString &line)
 {
     m_log.appendLog(line);
@@ -304,7 +318,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
     SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
 {
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
-    const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch);
     co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
     co_await applyCloudEnvelope(first, true, epoch);
     ensureSyncStateEpoch(epoch);
@@ -321,7 +335,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
-    const auto local = m_stateStore->syncResponse(std::nullopt);
+    const auto local = co_await journalChanges(std::nullopt, epoch);
     co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
 }
@@ -361,7 +375,7 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     // The alignment's own writes need no upload: the push cursor moves past them.
-    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()), epoch);
     if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
         m_syncState.saveCloudPushCursor(observed.next_cursor);
     }
