@@ -264,7 +264,8 @@ private:
     QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
         SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
     // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
-    QCoro::Task<void> finishCloudSyncPass(QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<void> finishCloudSyncPass(
+        QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch);
     // Another pass for changes made meanwhile, or success, or the answer to a count verification.
     QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
         CloudSyncClient client, quint64 epoch,

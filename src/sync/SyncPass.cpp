@@ -9,6 +9,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/SettingsWriteError.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
@@ -241,7 +242,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    QList<ReminderPayload> remoteItems = first.items;
+    // The pulls' items in pull order, each list shared rather than copied into one.
+    QList<QList<ReminderPayload>> remoteItems {first.items};
     if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
         remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed, client, epoch));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
@@ -341,11 +343,11 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
 }
 
 QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
-    QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)
+    QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch)
 {
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto pending = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch);
     const CloudPullUploadCheckpoint checkpoint(pending);
     QSet<QString> pendingLocalIDs;
     for (const auto &item : pending.items) {
@@ -353,12 +355,17 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     }
     // An item pulled twice in the pass counts as last pulled: the first pull may predate this
     // pass's own upload of it, and aligning to that older version would undo the upload here.
+    // Only active recurring items can be aligned; copying every other one stalled the window.
     QList<ReminderPayload> latest;
     QSet<QString> seen;
-    for (auto it = remoteItems.crbegin(); it != remoteItems.crend(); ++it) {
-        if (!seen.contains(it->local_id)) {
-            seen.insert(it->local_id);
-            latest.append(*it);
+    for (auto pull = remoteItems.crbegin(); pull != remoteItems.crend(); ++pull) {
+        for (auto it = pull->crbegin(); it != pull->crend(); ++it) {
+            if (!seen.contains(it->local_id)) {
+                seen.insert(it->local_id);
+                if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(*it)) {
+                    latest.append(*it);
+                }
+            }
         }
     }
     std::reverse(latest.begin(), latest.end());
