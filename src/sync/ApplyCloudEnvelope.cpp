@@ -65,6 +65,16 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     const auto beforeItems = m_stateStore->snapshotPayloads();
     const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
+    // Indexing every local reminder is the apply's one store-wide step; a large store is indexed
+    // on a worker thread from the shared payloads of the snapshot just taken.
+    std::function<void()> index
+        = [apply, beforeItems] { apply->session = std::make_shared<CloudReminderMatchSession>(beforeItems); };
+    if (beforeItems.size() <= copiedInPlace) {
+        index();
+    } else {
+        co_await m_clock.runOffMainThread(std::move(index));
+        ensureSyncStateEpoch(epoch);
+    }
     // From the first write to the pull's entry, a refresh that reads the store (however long a
     // write takes) is held and logged after the entry, without what the apply wrote.
     struct OwnWrites {
@@ -132,7 +142,6 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
             }
         });
     apply->envelope = std::move(envelope);
-    apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
     const auto &items = apply->envelope.items;
     // Before anything is written, so that the local changes these writes cause are known as echoes.
     rememberCloudRecurringCompletionCommands(items);

@@ -222,6 +222,9 @@ private:
     static constexpr qsizetype itemsBetweenYields = 12;
     // An apply commits the store and saves its mappings at most this often.
     static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
+    // Store-wide work on fewer reminders than this stays on the main thread: handing it over
+    // would cost more than it takes.
+    static constexpr std::size_t copiedInPlace = 256;
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();

@@ -77,7 +77,6 @@ void QuorvinMacService::saveMappingsNow()
 
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::journalChanges(std::optional<QString> cursor, quint64 epoch)
 {
-    constexpr std::size_t copiedInPlace = 256;
     auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
     if (answer->items.size() <= copiedInPlace) {
         co_return SyncStateStore::envelopeOf(std::move(*answer));
