@@ -265,6 +265,10 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         std::optional<ReminderMonitor::WriteGroup> group;
         CloudSyncState::MappingCheckpoint checkpoint;
         std::chrono::milliseconds start;
+        // How long this stretch runs at least: a second, or many times what the last commit took,
+        // so that the files grow by a share of their size between two commits and the bytes
+        // written stay within a few times the final files however slowly the items go.
+        std::chrono::milliseconds length = minimumCommitStretch;
         ~Stretch()
         {
             if (group) {
@@ -282,6 +286,9 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         stretch.group.reset();
         stretch.checkpoint = m_syncState.mappingCheckpoint();
         saveMappingsNow();
+        const auto took = m_clock.monotonicNow() - stretch.start;
+        stretch.length = std::max(minimumCommitStretch, commitShareOfStretch * took);
+        stretch.start += took;
     };
     for (qsizetype position = 0; position < ordered.size(); ++position) {
         const ReminderPayload item = *ordered.at(position);
@@ -289,7 +296,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
             continue;
         }
         if (position > 0 && position % itemsBetweenYields == 0) {
-            if (m_clock.monotonicNow() - stretch.start >= minimumCommitStretch) {
+            if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
                 commitStretch();
             }
             co_await m_clock.yield();

@@ -222,6 +222,8 @@ private:
     static constexpr qsizetype itemsBetweenYields = 12;
     // An apply commits the store and saves its mappings at most this often.
     static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
+    // ... and never before the items written since took this many times the last commit.
+    static constexpr int commitShareOfStretch = 20;
     // Store-wide work on fewer reminders than this stays on the main thread: handing it over
     // would cost more than it takes.
     static constexpr std::size_t copiedInPlace = 256;
