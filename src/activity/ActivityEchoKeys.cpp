@@ -8,14 +8,30 @@ namespace quorvin {
 
 namespace {
 
-void prune(QHash<QString, QDateTime> &keys, const QDateTime &now, qint64 lifetimeMs)
+void prune(QHash<QString, QDateTime> &keys, QDateTime &oldest, const QDateTime &now, qint64 lifetimeMs)
 {
+    // Nothing has expired while the oldest key has not: walking every key at every check made the
+    // entry of a large pull quadratic.
+    if (keys.isEmpty() || (oldest.isValid() && oldest.msecsTo(now) < lifetimeMs)) {
+        return;
+    }
+    oldest = QDateTime();
     for (auto it = keys.begin(); it != keys.end();) {
         if (it.value().msecsTo(now) >= lifetimeMs) {
             it = keys.erase(it);
         } else {
+            if (!oldest.isValid() || it.value() < oldest) {
+                oldest = it.value();
+            }
             ++it;
         }
+    }
+}
+
+void noteKeyTime(QDateTime &oldest, const QDateTime &now)
+{
+    if (!oldest.isValid() || now < oldest) {
+        oldest = now;
     }
 }
 
@@ -67,6 +83,7 @@ void ActivityEchoKeys::rememberCloudActivity(const QList<ActivityChangeLine> &li
     for (const auto &line : lines) {
         for (const auto &key : cloudActivityOriginKeys(line)) {
             m_recentCloudActivityKeys.insert(key, now);
+            noteKeyTime(m_oldestCloudKey, now);
         }
     }
 }
@@ -77,6 +94,7 @@ void ActivityEchoKeys::rememberCloudCompletionTitles(const QStringList &titles, 
     for (const auto &title : titles) {
         m_recentCloudActivityKeys.insert(reminderTitleKey(title, ActivityText::actionAdvanceRecurring), now);
         m_recentCloudActivityKeys.insert(reminderTitleKey(title, ActivityText::actionComplete), now);
+        noteKeyTime(m_oldestCloudKey, now);
     }
 }
 
@@ -93,6 +111,7 @@ void ActivityEchoKeys::rememberLocalActivity(const QList<ActivityChangeLine> &li
     pruneLocalKeys(now);
     for (const auto &line : lines) {
         m_recentLocalActivityKeys.insert(activityOriginKey(line), now);
+        noteKeyTime(m_oldestLocalKey, now);
     }
 }
 
@@ -109,12 +128,12 @@ bool ActivityEchoKeys::shouldSuppressCloudPullActivity(const QList<ActivityChang
 
 void ActivityEchoKeys::pruneCloudKeys(const QDateTime &now)
 {
-    prune(m_recentCloudActivityKeys, now, cloudKeyLifetimeMs);
+    prune(m_recentCloudActivityKeys, m_oldestCloudKey, now, cloudKeyLifetimeMs);
 }
 
 void ActivityEchoKeys::pruneLocalKeys(const QDateTime &now)
 {
-    prune(m_recentLocalActivityKeys, now, localKeyLifetimeMs);
+    prune(m_recentLocalActivityKeys, m_oldestLocalKey, now, localKeyLifetimeMs);
 }
 
 } // namespace quorvin

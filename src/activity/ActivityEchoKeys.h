@@ -58,6 +58,10 @@ public:
 private:
     QHash<QString, QDateTime> m_recentLocalActivityKeys;
     QHash<QString, QDateTime> m_recentCloudActivityKeys;
+    // The earliest time either map may hold (invalid: unknown), so a check walks its map only
+    // once a key can have expired.
+    QDateTime m_oldestLocalKey;
+    QDateTime m_oldestCloudKey;
 };
 
 } // namespace quorvin

@@ -8,7 +8,7 @@ namespace quorvin {
 
 QString boundedLogText(const QString &outside)
 {
-    const QString text = UnicodeText::escapingControlCharacters(outside);
+    QString text = UnicodeText::escapingControlCharacters(outside);
     // A character is at least one UTF-16 unit: a text no longer than the bound in units is within
     // it, and most are.
     if (text.size() <= maxLogTextCharacters) {

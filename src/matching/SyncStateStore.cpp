@@ -265,7 +265,23 @@ std::optional<qint64> SyncStateStore::parseCursor(const QString &text)
 
 SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &cursor) const
 {
-    SyncResponseEnvelope envelope;
+    return envelopeOf(journalAnswer(cursor));
+}
+
+SyncResponseEnvelope SyncStateStore::envelopeOf(JournalAnswer answer)
+{
+    std::sort(answer.items.begin(), answer.items.end(), byLocalID);
+    answer.envelope.items.reserve(qsizetype(answer.items.size()));
+    for (const auto &payload : answer.items) {
+        answer.envelope.items.append(*payload);
+    }
+    return std::move(answer.envelope);
+}
+
+SyncStateStore::JournalAnswer SyncStateStore::journalAnswer(const std::optional<QString> &cursor) const
+{
+    JournalAnswer answer;
+    auto &envelope = answer.envelope;
     envelope.next_cursor = QString::number(m_currentSequence);
     envelope.generated_at = nowText();
 
@@ -273,17 +289,13 @@ SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &
     const bool full = !requested || *requested > m_currentSequence
         || (*requested < m_currentSequence && !m_batches.empty() && m_batches.front().sequence - 1 > *requested);
     if (full) {
-        const auto items = snapshotPayloads();
-        envelope.items.reserve(qsizetype(items.size()));
-        for (const auto &payload : items) {
-            envelope.items.append(*payload);
-        }
+        answer.items.assign(m_snapshotById.cbegin(), m_snapshotById.cend());
         envelope.lists = m_listDirectory;
         envelope.full_snapshot = true;
-        return envelope;
+        return answer;
     }
     if (*requested == m_currentSequence) {
-        return envelope;
+        return answer;
     }
 
     QHash<QString, ReminderPayloadRef> items;
@@ -311,12 +323,7 @@ SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &
         }
     }
 
-    std::vector<ReminderPayloadRef> ordered(items.cbegin(), items.cend());
-    std::sort(ordered.begin(), ordered.end(), byLocalID);
-    envelope.items.reserve(qsizetype(ordered.size()));
-    for (const auto &payload : ordered) {
-        envelope.items.append(*payload);
-    }
+    answer.items.assign(items.cbegin(), items.cend());
     envelope.deleted_ids = sorted(deleted);
     envelope.deleted_list_ids = sorted(deletedLists);
     for (const auto &list : m_listDirectory) {
@@ -324,7 +331,7 @@ SyncResponseEnvelope SyncStateStore::syncResponse(const std::optional<QString> &
             envelope.lists.append(list);
         }
     }
-    return envelope;
+    return answer;
 }
 
 std::vector<ReminderPayloadRef> SyncStateStore::snapshotPayloads() const

@@ -53,6 +53,15 @@ public:
     // The local changes after `cursor` (a sequence as decimal text), or the full snapshot when the
     // cursor is absent, unreadable, ahead of the journal or older than its oldest batch.
     SyncResponseEnvelope syncResponse(const std::optional<QString> &cursor) const;
+    // The same answer in two steps: what it holds, read here with the items as shared references,
+    // and the envelope made from that, which touches nothing of the journal and so may be built on
+    // another thread (copying thousands of payloads is the expensive part).
+    struct JournalAnswer {
+        SyncResponseEnvelope envelope; // everything but the items
+        std::vector<ReminderPayloadRef> items;
+    };
+    JournalAnswer journalAnswer(const std::optional<QString> &cursor) const;
+    static SyncResponseEnvelope envelopeOf(JournalAnswer answer);
 
     // Reminders by ascending local id and the list directory, as copies.
     SyncStateSnapshot currentSnapshot() const;

@@ -51,10 +51,12 @@ ReminderMonitor::WriteGroup::WriteGroup(ReminderMonitor &monitor)
     Q_ASSERT(!monitor.m_writeGroupOpen);
     monitor.m_writeGroupOpen = true;
     monitor.m_writeGroupFailure = nullptr;
+    m_outsideChanges = monitor.m_eventStore.counters().outsideChanges;
 }
 
 ReminderMonitor::WriteGroup::WriteGroup(WriteGroup &&other) noexcept
     : m_monitor(std::exchange(other.m_monitor, nullptr))
+    , m_outsideChanges(other.m_outsideChanges)
 {
 }
 
@@ -73,6 +75,14 @@ void ReminderMonitor::WriteGroup::commit()
         store.reset();
         std::rethrow_exception(failure);
     }
+    if (store.counters().outsideChanges != m_outsideChanges) {
+        // What was staged before the change is gone; what was staged after it builds on writes
+        // that never happened.
+        store.reset();
+        m_outsideChanges = store.counters().outsideChanges;
+        throw ReminderStoreError(
+            ReminderStoreError::WriteFailed, u"Reminder database changed from outside while writes were staged"_s);
+    }
     try {
         store.commit();
     } catch (...) {
@@ -86,6 +96,7 @@ void ReminderMonitor::WriteGroup::commit()
 void ReminderMonitor::WriteGroup::drop()
 {
     m_monitor->m_writeGroupFailure = nullptr;
+    m_outsideChanges = m_monitor->m_eventStore.counters().outsideChanges;
     if (m_monitor->m_eventStore.hasUncommittedChanges()) {
         m_monitor->m_eventStore.reset();
     }

@@ -46,11 +46,12 @@ public:
     // changes writes its items in groups: the store is written once per group instead of once
     // per item, and the group's mappings are saved right after its commit.
     //
-    // A group must never stay open across a wait: staged writes are not in the database for
-    // anyone else, and an outside change of the database drops them. A write that fails inside a
-    // group drops everything the group staged (the store cannot drop less), so the group's owner
-    // has to forget whatever it derived from those writes; commit() reports such a failure even
-    // when the write's error was caught. Closing the group drops what is still staged.
+    // A group may stay open across waits, but staged writes are not in the database for anyone
+    // else, and an outside change of the database meanwhile drops them: commit() then fails as a
+    // commit that could not be written does. A write that fails inside a group drops everything
+    // the group staged (the store cannot drop less), so the group's owner has to forget whatever
+    // it derived from those writes; commit() reports such a failure even when the write's error
+    // was caught. Closing the group drops what is still staged.
     class WriteGroup {
     public:
         WriteGroup(WriteGroup &&other) noexcept;
@@ -69,6 +70,8 @@ public:
         friend class ReminderMonitor;
         explicit WriteGroup(ReminderMonitor &monitor);
         ReminderMonitor *m_monitor;
+        // The store's count of outside changes when the group began or last committed.
+        int m_outsideChanges = 0;
     };
 
     // Store changes are debounced: a refresh 1 s after the last change, another 2 s after that.

@@ -11,8 +11,9 @@
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
+#include <QThreadPool>
+
 #include <algorithm>
-#include <exception>
 #include <optional>
 
 namespace quorvin {
@@ -57,12 +58,23 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     // completed on both sides at once ended up open twice). Read the store first.
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor())));
+    const CloudPullUploadCheckpoint checkpoint(
+        co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch));
     // What the activity entry compares the apply's outcome with; shared references, so an apply
     // that ends up writing nothing has copied nothing.
     const auto beforeItems = m_stateStore->snapshotPayloads();
     const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
+    // Indexing every local reminder is the apply's one store-wide step; a large store is indexed
+    // on a worker thread from the shared payloads of the snapshot just taken.
+    std::function<void()> index
+        = [apply, beforeItems] { apply->session = std::make_shared<CloudReminderMatchSession>(beforeItems); };
+    if (beforeItems.size() <= copiedInPlace) {
+        index();
+    } else {
+        co_await m_clock.runOffMainThread(std::move(index));
+        ensureSyncStateEpoch(epoch);
+    }
     // From the first write to the pull's entry, a refresh that reads the store (however long a
     // write takes) is held and logged after the entry, without what the apply wrote.
     struct OwnWrites {
@@ -99,7 +111,7 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     co_await appendCloudPullActivityLog(
         apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs, epoch);
     ensureSyncStateEpoch(epoch);
-    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()), epoch);
     if (advanceLocalPushCursor) {
         if (!apply->followUp
             && !checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs)) {
@@ -119,9 +131,17 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
 std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelopeApplication(
     SyncResponseEnvelope envelope)
 {
-    auto apply = std::make_shared<CloudEnvelopeApplication>();
+    // Its tables and payload copies grow with the store and the envelope; freeing them is left to
+    // a worker thread so the window does not wait for it. It holds plain values only.
+    const std::shared_ptr<CloudEnvelopeApplication> apply(
+        new CloudEnvelopeApplication, [](const CloudEnvelopeApplication *done) {
+            if (auto *pool = QThreadPool::globalInstance()) {
+                pool->start([done] { delete done; });
+            } else {
+                delete done;
+            }
+        });
     apply->envelope = std::move(envelope);
-    apply->session = std::make_shared<CloudReminderMatchSession>(m_stateStore->snapshotPayloads());
     const auto &items = apply->envelope.items;
     // Before anything is written, so that the local changes these writes cause are known as echoes.
     rememberCloudRecurringCompletionCommands(items);
@@ -246,53 +266,69 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         }
     }
 
-    // The items are written in stretches between the yields, each stretch's writes staged in a
-    // write group and committed together at its end, and the mappings the stretch made saved right
-    // after that commit, before anything else runs. So the reminders file is rewritten once per
-    // stretch instead of once per item, and whenever other work runs (a quit included) every
-    // reminder written so far has its mapping saved; a kill can only fall between the two saves.
-    // A stretch whose writes are dropped (a write or its commit failed) takes the mappings it made
-    // along: a mapping must never name a reminder that was never committed, since at the next
-    // start such a reminder counts as deleted here and its server item would be deleted.
-    std::optional<ReminderMonitor::WriteGroup> group;
-    auto checkpoint = m_syncState.mappingCheckpoint();
+    // The items are written in stretches of at least a second each, the stretch's writes staged
+    // in a write group that stays open across the yields and committed together at its end, and
+    // the mappings the stretch made saved right after that commit. Rewriting the whole reminders
+    // file and the settings every few items made a large pull quadratic; once a second keeps the
+    // bytes written within a few times the final files. Mappings are never saved while their
+    // reminders are only staged, so a kill at any moment leaves every saved mapping naming a
+    // committed reminder, at worst a committed reminder without its mapping, which the restart
+    // repairs. A stretch whose writes are dropped (a write or its commit failed, an outside change
+    // of the store came between) takes the mappings it made along: a mapping must never name a
+    // reminder that was never committed, since at the next start such a reminder counts as deleted
+    // here and its server item would be deleted.
+    // However the walk ends, by an error or by its frame going away at a quit, an open stretch is
+    // dropped together with its mappings.
+    struct Stretch {
+        CloudSyncState &state;
+        std::optional<ReminderMonitor::WriteGroup> group;
+        CloudSyncState::MappingCheckpoint checkpoint;
+        std::chrono::milliseconds start;
+        // How long this stretch runs at least: a second, or many times what the last commit took,
+        // so that the files grow by a share of their size between two commits and the bytes
+        // written stay within a few times the final files however slowly the items go.
+        std::chrono::milliseconds length = minimumCommitStretch;
+        ~Stretch()
+        {
+            if (group) {
+                group.reset();
+                state.restoreMappingCheckpoint(checkpoint);
+            }
+        }
+    } stretch {m_syncState, std::nullopt, m_syncState.mappingCheckpoint(), m_clock.monotonicNow()};
     auto commitStretch = [&] {
-        if (!group) {
+        stretch.start = m_clock.monotonicNow();
+        if (!stretch.group) {
             return;
         }
         m_syncState.journalUncommittedMappings();
-        group->commit();
-        group.reset();
-        checkpoint = m_syncState.mappingCheckpoint();
+        stretch.group->commit();
+        stretch.group.reset();
+        stretch.checkpoint = m_syncState.mappingCheckpoint();
         saveMappingsNow();
+        const auto took = m_clock.monotonicNow() - stretch.start;
+        stretch.length = std::max(minimumCommitStretch, commitShareOfStretch * took);
+        stretch.start += took;
     };
-    std::exception_ptr failure;
-    try {
-        for (qsizetype position = 0; position < ordered.size(); ++position) {
-            const ReminderPayload item = *ordered.at(position);
-            if (apply->deletedReminderIDs.contains(item.local_id)) {
-                continue;
-            }
-            if (position > 0 && position % itemsBetweenYields == 0) {
-                commitStretch();
-                co_await m_clock.yield();
-                ensureSyncStateEpoch(epoch);
-            }
-            if (!group) {
-                group.emplace(m_reminderMonitor->groupWrites());
-            }
-            apply->wrote = true;
-            co_await applyCloudItem(apply, item, epoch);
+    for (qsizetype position = 0; position < ordered.size(); ++position) {
+        const ReminderPayload item = *ordered.at(position);
+        if (apply->deletedReminderIDs.contains(item.local_id)) {
+            continue;
         }
-        commitStretch();
-    } catch (...) {
-        failure = std::current_exception();
+        if (position > 0 && position % itemsBetweenYields == 0) {
+            if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
+                commitStretch();
+            }
+            co_await m_clock.yield();
+            ensureSyncStateEpoch(epoch);
+        }
+        if (!stretch.group) {
+            stretch.group.emplace(m_reminderMonitor->groupWrites());
+        }
+        apply->wrote = true;
+        co_await applyCloudItem(apply, item, epoch);
     }
-    if (failure) {
-        group.reset();
-        m_syncState.restoreMappingCheckpoint(checkpoint);
-        std::rethrow_exception(failure);
-    }
+    commitStretch();
 }
 
 QCoro::Task<void> QuorvinMacService::applyCloudItem(

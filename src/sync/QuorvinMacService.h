@@ -220,6 +220,13 @@ private:
     // Long walks over cloud items (the apply, the due-date alignment) let other main-thread work run
     // before every twelfth item.
     static constexpr qsizetype itemsBetweenYields = 12;
+    // An apply commits the store and saves its mappings at most this often.
+    static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
+    // ... and never before the items written since took this many times the last commit.
+    static constexpr int commitShareOfStretch = 20;
+    // Store-wide work on fewer reminders than this stays on the main thread: handing it over
+    // would cost more than it takes.
+    static constexpr std::size_t copiedInPlace = 256;
 
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
@@ -241,6 +248,9 @@ private:
     // Writes the mappings changed so far at once (right after a store commit that created a
     // reminder or list or moved a mapping), then ensureSettingsWritten().
     void saveMappingsNow();
+    // The journal's changes since `cursor` (none: the whole snapshot), read at once; the copies of
+    // a large answer's items are made on a worker thread.
+    QCoro::Task<SyncResponseEnvelope> journalChanges(std::optional<QString> cursor, quint64 epoch);
     // Logs the line and announces it with syncFailureReported().
     void reportFailureLine(const QString &line);
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
@@ -261,7 +271,8 @@ private:
     QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
         SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
     // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
-    QCoro::Task<void> finishCloudSyncPass(QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch);
+    QCoro::Task<void> finishCloudSyncPass(
+        QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch);
     // Another pass for changes made meanwhile, or success, or the answer to a count verification.
     QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
         CloudSyncClient client, quint64 epoch,

@@ -161,13 +161,15 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     }
 
     if (requiresFullSnapshotUpload) {
-        co_return m_stateStore->syncResponse(std::nullopt);
+        co_return co_await journalChanges(std::nullopt, epoch);
     }
     // A list made here while the app was closed (or before a pass that failed) has no mapping and
     // may hold no reminder yet; it still has to reach the server, so it counts as an upload too.
-    const auto snapshot = m_stateStore->currentSnapshot();
+    // The payloads are looked at through shared references: only the few uploaded are copied.
+    const auto items = m_stateStore->snapshotPayloads();
+    const auto lists = m_stateStore->listDirectory();
     QSet<QString> unmappedListIDs;
-    for (const auto &list : snapshot.lists) {
+    for (const auto &list : lists) {
         if (!m_syncState.listMappingIndex().containsLocalID(list.list_id)) {
             unmappedListIDs.insert(list.list_id);
         }
@@ -176,15 +178,15 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
         const QSet<QString> uploads(plan.uploadLocalIDs.cbegin(), plan.uploadLocalIDs.cend());
         SyncResponseEnvelope envelope;
         QSet<QString> listIDs = unmappedListIDs;
-        for (const auto &item : snapshot.items) {
-            if (uploads.contains(item.local_id)) {
-                envelope.items.append(item);
-                if (item.list_id) {
-                    listIDs.insert(*item.list_id);
+        for (const auto &item : items) {
+            if (uploads.contains(item->local_id)) {
+                envelope.items.append(*item);
+                if (item->list_id) {
+                    listIDs.insert(*item->list_id);
                 }
             }
         }
-        for (const auto &list : snapshot.lists) {
+        for (const auto &list : lists) {
             if (listIDs.contains(list.list_id)) {
                 envelope.lists.append(list);
             }

@@ -9,6 +9,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/SettingsWriteError.h"
 #include "sync/Strings.h"
 #include "sync/SyncStateFencedError.h"
@@ -80,6 +81,19 @@ void QuorvinMacService::saveMappingsNow()
 {
     m_syncState.flushCloudMappings();
     ensureSettingsWritten();
+}
+
+QCoro::Task<SyncResponseEnvelope> QuorvinMacService::journalChanges(std::optional<QString> cursor, quint64 epoch)
+{
+    auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
+    if (answer->items.size() <= copiedInPlace) {
+        co_return SyncStateStore::envelopeOf(std::move(*answer));
+    }
+    auto envelope = std::make_shared<SyncResponseEnvelope>();
+    std::function<void()> build = [answer, envelope] { *envelope = SyncStateStore::envelopeOf(std::move(*answer)); };
+    co_await m_clock.runOffMainThread(std::move(build));
+    ensureSyncStateEpoch(epoch);
+    co_return std::move(*envelope);
 }
 
 void QuorvinMacService::reportFailureLine(const QString &line)
@@ -238,7 +252,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    QList<ReminderPayload> remoteItems = first.items;
+    // The pulls' items in pull order, each list shared rather than copied into one.
+    QList<QList<ReminderPayload>> remoteItems {first.items};
     if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
         remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed, client, epoch));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
@@ -315,7 +330,7 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
     SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch)
 {
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
-    const auto local = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch);
     co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
     co_await applyCloudEnvelope(first, true, epoch);
     ensureSyncStateEpoch(epoch);
@@ -332,17 +347,17 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
-    const auto local = m_stateStore->syncResponse(std::nullopt);
+    const auto local = co_await journalChanges(std::nullopt, epoch);
     co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
 }
 
 QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
-    QList<ReminderPayload> remoteItems, CloudSyncClient client, quint64 epoch)
+    QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch)
 {
     co_await deleteRedundantCompletedCopies(client, epoch);
     ensureSyncStateEpoch(epoch);
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto pending = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch);
     const CloudPullUploadCheckpoint checkpoint(pending);
     QSet<QString> pendingLocalIDs;
     for (const auto &item : pending.items) {
@@ -350,12 +365,17 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     }
     // An item pulled twice in the pass counts as last pulled: the first pull may predate this
     // pass's own upload of it, and aligning to that older version would undo the upload here.
+    // Only active recurring items can be aligned; copying every other one stalled the window.
     QList<ReminderPayload> latest;
     QSet<QString> seen;
-    for (auto it = remoteItems.crbegin(); it != remoteItems.crend(); ++it) {
-        if (!seen.contains(it->local_id)) {
-            seen.insert(it->local_id);
-            latest.append(*it);
+    for (auto pull = remoteItems.crbegin(); pull != remoteItems.crend(); ++pull) {
+        for (auto it = pull->crbegin(); it != pull->crend(); ++it) {
+            if (!seen.contains(it->local_id)) {
+                seen.insert(it->local_id);
+                if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(*it)) {
+                    latest.append(*it);
+                }
+            }
         }
     }
     std::reverse(latest.begin(), latest.end());
@@ -372,7 +392,7 @@ QCoro::Task<void> QuorvinMacService::finishCloudSyncPass(
     co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
     ensureSyncStateEpoch(epoch);
     // The alignment's own writes need no upload: the push cursor moves past them.
-    const auto observed = m_stateStore->syncResponse(cursorOrNone(checkpoint.cursor()));
+    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()), epoch);
     if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
         m_syncState.saveCloudPushCursor(observed.next_cursor);
     }

@@ -22,6 +22,8 @@ public:
     void failReads(bool fail) { m_failReads = fail; }
     // The `nth` removal from now on is refused, as a locked item would be.
     void failRemoval(int nth) { m_failRemovalIn = nth; }
+    // Another program replaced the database with `state`.
+    void changeFromOutside(State state) { replaceState(std::move(state)); }
 
     void removeReminder(const QString &id, bool commit = true) override
     {

@@ -730,6 +730,36 @@ TEST_F(Monitor, AWriteGroupCommitsOnceAndReportsAWriteItLost)
     EXPECT_FALSE(store.hasUncommittedChanges()) << "outside a group every write commits by itself";
 }
 
+// A group held across waits: an outside change of the database in between dropped what it had
+// staged, and its commit must say so rather than report the writes as made.
+TEST_F(Monitor, AHeldWriteGroupNoticesThatAnOutsideChangeDroppedItsWrites)
+{
+    ReminderUpsertMutationPayload upsert;
+    upsert.list_id = listId;
+    auto group = monitor.groupWrites();
+    upsert.title = u"Staged"_s;
+    run(monitor.updateReminderFields(upsert, false, false));
+    run(clock.yield());
+    auto outside = InMemoryReminderStore::initialState();
+    outside.lists = store.lists();
+    Reminder theirs;
+    theirs.id = u"theirs"_s;
+    theirs.listId = listId;
+    theirs.title = u"Written elsewhere"_s;
+    outside.reminders.push_back(theirs);
+    store.changeFromOutside(outside);
+    upsert.title = u"After the change"_s;
+    run(monitor.updateReminderFields(upsert, false, false));
+    EXPECT_THROW(group.commit(), ReminderStoreError);
+    ASSERT_EQ(store.reminders().size(), 1u);
+    EXPECT_EQ(store.reminders().front().title, u"Written elsewhere"_s);
+
+    upsert.title = u"Next stretch"_s;
+    run(monitor.updateReminderFields(upsert, false, false));
+    group.commit();
+    EXPECT_EQ(store.reminders().size(), 2u) << "the group goes on after the failure it reported";
+}
+
 TEST_F(Monitor, ListsAreCreatedRenamedResolvedAndDeleted)
 {
     EXPECT_THROW(run(monitor.createList(u"   "_s, false)), SyncError);

@@ -57,6 +57,13 @@ void ManualClock::moveTo(std::chrono::milliseconds monotonic)
     }
 }
 
+QCoro::Task<void> ManualClock::yield()
+{
+    // Sleepers that fall due meanwhile wake at the next step of advance() or runUntil().
+    moveTo(m_monotonic + m_workBetweenYields);
+    co_await Clock::yield();
+}
+
 QCoro::Task<void> ManualClock::runOffMainThread(std::function<void()> work)
 {
     if (m_holdingWork) {

@@ -25,8 +25,13 @@ public:
     // monotonic time keep their own course.
     void setNow(QDateTime now) { m_now = std::move(now); }
 
-    // Moves with advance() and runUntil() only.
+    // Moves with advance() and runUntil(), and with every yield() by the work set below.
     std::chrono::milliseconds monotonicNow() const override { return m_monotonic; }
+
+    // Each yield() first moves time by `duration`, as the work done between two yields would take
+    // that long for real; zero (the default) keeps time still there.
+    void setWorkBetweenYields(std::chrono::milliseconds duration) { m_workBetweenYields = duration; }
+    QCoro::Task<void> yield() override;
 
     QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
 
@@ -64,6 +69,7 @@ private:
     quint64 m_nextOrder = 0;
     std::vector<Sleeper> m_sleepers;
     bool m_holdingWork = false;
+    std::chrono::milliseconds m_workBetweenYields {0};
     std::vector<Wakeup> m_heldWork;
 };
 

@@ -438,12 +438,16 @@ bool InMemoryReminderStore::hasUncommittedChanges() const
 
 void InMemoryReminderStore::replaceState(State state)
 {
+    ++m_counters.outsideChanges;
     loadState(std::move(state));
     queueChanged();
 }
 
 void InMemoryReminderStore::loadState(State state)
 {
+    if (m_pending) {
+        ++m_counters.outsideChanges;
+    }
     m_working = std::move(state);
     m_undo.clear();
     m_pending = false;

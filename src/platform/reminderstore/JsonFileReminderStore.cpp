@@ -82,6 +82,16 @@ void JsonFileReminderStore::ensureLoaded()
     m_loaded = true;
 }
 
+Reminder JsonFileReminderStore::saveReminder(Reminder reminder, bool commitNow)
+{
+    auto saved = InMemoryReminderStore::saveReminder(std::move(reminder), false);
+    m_json.prepare(saved);
+    if (commitNow) {
+        commit();
+    }
+    return saved;
+}
+
 void JsonFileReminderStore::persist(const State &state)
 {
     writeFile(m_json.encode(state));

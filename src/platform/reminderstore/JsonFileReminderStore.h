@@ -36,6 +36,10 @@ public:
     // The writer of the file; tests replace its system calls to fail a write.
     AtomicFileWriter &fileWriter() { return m_writer; }
 
+    // Also encodes the saved reminder's text for the file at once, so that a commit after many
+    // staged saves does not encode them all in one go.
+    Reminder saveReminder(Reminder reminder, bool commit = true) override;
+
 protected:
     void ensureLoaded() override;
     void persist(const State &state) override;

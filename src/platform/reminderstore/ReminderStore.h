@@ -43,6 +43,8 @@ public:
         int listSaves = 0;
         int listRemovals = 0;
         int commits = 0;
+        // Changes from outside that replaced the store's contents, dropping what was staged.
+        int outsideChanges = 0;
         bool operator==(const Counters &) const = default;
     };
 

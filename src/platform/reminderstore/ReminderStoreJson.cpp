@@ -478,6 +478,25 @@ template <typename T> bool containsId(const std::vector<T> &items, const QString
 
 } // namespace
 
+QHash<QString, ReminderStoreJson::Encoded>::iterator ReminderStoreJson::keep(const Reminder &reminder)
+{
+    auto kept = m_encoded.find(reminder.id);
+    if (kept == m_encoded.end()) {
+        kept = m_encoded.insert(reminder.id, Encoded {reminder, {}, m_generation});
+        kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+    } else if (kept->reminder != reminder) {
+        kept->reminder = reminder;
+        kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+    }
+    return kept;
+}
+
+void ReminderStoreJson::prepare(const Reminder &reminder)
+{
+    // A text prepared for a write that is then dropped is left to the next encode's clean-up.
+    keep(reminder);
+}
+
 QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
 {
     QJsonObject root;
@@ -500,14 +519,7 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     texts.reserve(state.reminders.size());
     qsizetype length = 0;
     for (const auto &reminder : state.reminders) {
-        auto kept = m_encoded.find(reminder.id);
-        if (kept == m_encoded.end()) {
-            kept = m_encoded.insert(reminder.id, Encoded {reminder, {}, 0});
-            kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
-        } else if (kept->reminder != reminder) {
-            kept->reminder = reminder;
-            kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
-        }
+        const auto kept = keep(reminder);
         kept->generation = m_generation;
         texts.push_back(kept->text);
         length += kept->text.size() + 2;

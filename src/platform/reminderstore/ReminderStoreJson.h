@@ -17,6 +17,9 @@ namespace quorvin {
 class ReminderStoreJson {
 public:
     QByteArray encode(const ReminderStoreState &state);
+    // Encodes one reminder ahead of the next encode(), which then only splices its text in: a
+    // long run of writes pays for its texts as it goes, not all at once when it commits.
+    void prepare(const Reminder &reminder);
     // `fileName`, when given, is named in the error beside the key.
     static ReminderStoreState decode(const QByteArray &bytes, const QString &fileName = {});
 
@@ -29,6 +32,9 @@ private:
         // The encode that last wrote it.
         quint64 generation = 0;
     };
+    // The kept entry of `reminder`, its text encoded afresh unless it holds that reminder already.
+    QHash<QString, Encoded>::iterator keep(const Reminder &reminder);
+
     QHash<QString, Encoded> m_encoded;
     quint64 m_generation = 0;
 };

@@ -1,0 +1,1 @@
+quorvin_add_bench(scale DEPS quorvin_ui quorvin_cloudserver)
