@@ -122,5 +122,50 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
             u"Copy"_s, u"Counted"_s, u"Fresh"_s, u"Gone"_s, u"Open task"_s, u"Paid bill"_s, u"Reopened on phone"_s}));
 }
 
+// A completed reminder the last pull unmapped (the phone reopened it as a series) waits in memory
+// to go up afresh. The journal sent it long ago and the cloud names it no more, yet it is no
+// surplus: while its upload keeps failing, a dry run must not offer it.
+TEST(CleanupE2e, AReminderWaitingForAFreshUploadIsNeverACandidate)
+{
+    SyncE2eHarness h;
+    const QString filed = h.localReminder({.title = u"Filed taxes"_s});
+    h.editLocal(filed, [](Reminder &r) {
+        r.completed = true;
+        r.completionDate = SyncE2eHarness::at(u"2026-01-02T03:04:05.000Z"_s);
+    });
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    QString serverID;
+    for (const auto &item : h.phone->reminders()) {
+        if (item.value("source_item_id"_L1).toString() == filed) {
+            serverID = item.value("local_id"_L1).toString();
+        }
+    }
+    ASSERT_FALSE(serverID.isEmpty());
+
+    h.server.addFault(u"POST"_s, u"/reminders/upsert"_s, CloudFault::answer(503), -1);
+    h.phone->setSendsOwnSourceIds(true);
+    h.phone->editReminder(serverID, [](QJsonObject &record) {
+        record.insert("is_completed"_L1, false);
+        record.remove("completion_date"_L1);
+        record.insert("repeat_type"_L1, u"daily"_s);
+    });
+    h.service->scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.clock.runUntil(
+        [&] {
+            return h.logged(SyncText::logMappingCompletionMismatchPrefix + serverID)
+                && !h.service->isCloudSyncRunnerActive();
+        },
+        10min));
+    ASSERT_TRUE(h.store.reminder(filed) && h.store.reminder(filed)->completed);
+
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(u"完成项清理预检："_s))
+        << h.service->completedCleanupSummary().toStdString();
+    EXPECT_FALSE(h.service->completedCleanupCandidateIDs().contains(filed));
+    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
+}
+
 } // namespace
 } // namespace quorvin::test
