@@ -88,6 +88,17 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
     EXPECT_TRUE(h.logged(SyncText::logCleanupWarningPrefix + u"1"_s));
     EXPECT_TRUE(h.store.reminder(gone) && h.store.reminder(secondCopy)) << "a dry run changes nothing";
 
+    // A dry run that fails leaves no candidates of an earlier one to delete.
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::answer(503));
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(SyncText::cleanupDryRunFailedPrefix));
+    EXPECT_TRUE(h.service->completedCleanupCandidateIDs().isEmpty());
+    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    ASSERT_EQ(h.service->completedCleanupSummary(), summary);
+
     // A delete that fails changes nothing and keeps the candidates for another try.
     h.store.failNextWrite(ReminderStoreError(ReminderStoreError::WriteFailed, u"disk full"_s));
     h.service->deleteCompletedReminderCleanupCandidates();
