@@ -210,8 +210,13 @@ QCoro::Task<void> CloudSyncClient::resetCloud() const
 QCoro::Task<DiagnosticReportUploadResponse> CloudSyncClient::uploadDiagnosticReport(
     DiagnosticReportUploadRequest report) const
 {
+    return uploadDiagnosticReport(body(report));
+}
+
+QCoro::Task<DiagnosticReportUploadResponse> CloudSyncClient::uploadDiagnosticReport(QByteArray encodedReport) const
+{
     return request<DiagnosticReportUploadResponse>(
-        QStringLiteral("/diagnostics/reports"), QStringLiteral("POST"), body(report), longTimeout);
+        QStringLiteral("/diagnostics/reports"), QStringLiteral("POST"), std::move(encodedReport), longTimeout);
 }
 
 QCoro::Task<CloudPhoneCodeRequestResponse> CloudSyncClient::requestPhoneLoginCode(QString phoneNumber) const

@@ -102,6 +102,8 @@ public:
     // POST "/admin/reset": empties the cloud copy for a manual rebuild.
     QCoro::Task<void> resetCloud() const;
     QCoro::Task<DiagnosticReportUploadResponse> uploadDiagnosticReport(DiagnosticReportUploadRequest report) const;
+    // The same with the request already encoded: a large report is encoded away from the main thread.
+    QCoro::Task<DiagnosticReportUploadResponse> uploadDiagnosticReport(QByteArray encodedReport) const;
 
     // --- Account -----------------------------------------------------------------------------
     QCoro::Task<CloudPhoneCodeRequestResponse> requestPhoneLoginCode(QString phoneNumber) const;

@@ -67,6 +67,8 @@ public:
     SyncStateSnapshot currentSnapshot() const;
     // The same reminders without copying them.
     std::vector<ReminderPayloadRef> snapshotPayloads() const;
+    // The same by local id, unordered: taking it costs nothing, so a worker can sort it instead.
+    QHash<QString, ReminderPayloadRef> payloadsByLocalID() const { return m_snapshotById; }
     const QList<ReminderListDirectoryPayload> &listDirectory() const { return m_listDirectory; }
 
     qint64 currentSequence() const { return m_currentSequence; }

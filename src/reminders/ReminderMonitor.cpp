@@ -18,6 +18,7 @@ namespace quorvin {
 
 namespace {
 constexpr int kYieldEvery = 12;
+constexpr int kCopyBeforeYield = 500;
 constexpr std::chrono::milliseconds kFirstDebounce {1000};
 constexpr std::chrono::milliseconds kSettleDebounce {2000};
 } // namespace
@@ -294,8 +295,14 @@ QCoro::Task<ReminderMonitorDiagnosticSnapshot> ReminderMonitor::diagnosticSnapsh
     ReminderMonitorDiagnosticSnapshot snapshot;
     snapshot.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
     const std::vector<ReminderPayloadRef> reminders = co_await fetchAllReminders();
+    // Copied a stretch at a time: tens of thousands in one go would stall the window.
+    snapshot.reminders.reserve(qsizetype(reminders.size()));
+    int copied = 0;
     for (const auto &payload : reminders) {
         snapshot.reminders.append(*payload);
+        if (++copied % kCopyBeforeYield == 0) {
+            co_await m_clock.yield();
+        }
     }
     for (auto &list : fetchAllReminderLists()) {
         snapshot.lists.append(std::move(list));

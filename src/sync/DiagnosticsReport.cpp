@@ -11,8 +11,16 @@
 #include "sync/DiagnosticReportSnapshot.h"
 #include "sync/Strings.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QPointer>
 #include <QUrl>
+
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <vector>
 
 namespace quorvin {
 
@@ -82,6 +90,47 @@ JSONValue redacted(const JSONValue &value, const QStringList &secrets)
     return value;
 }
 
+// A report in the making. The main thread fills it from its state without copying the reminders
+// (their payloads are shared and never change once made); run() then copies them in, redacts
+// and encodes on a worker, touching nothing but this value.
+struct DiagnosticReportBuild {
+    DiagnosticReportSnapshot report;
+    DiagnosticReportUploadRequest request;
+    std::optional<ReminderMonitorDiagnosticSnapshot> storeSnapshot;
+    QHash<QString, ReminderPayloadRef> journalItems;
+    QHash<QString, QString> reminderIDs;
+    QHash<QString, QString> listIDs;
+    QStringList secrets;
+    // The encoded request, or why there is none.
+    QByteArray body;
+    std::exception_ptr failure;
+
+    void run()
+    {
+        try {
+            report.eventkit_snapshot = std::move(storeSnapshot);
+            // In the journal's order, by local id.
+            std::vector<ReminderPayloadRef> items(journalItems.cbegin(), journalItems.cend());
+            std::sort(items.begin(), items.end(),
+                [](const ReminderPayloadRef &a, const ReminderPayloadRef &b) { return a->local_id < b->local_id; });
+            report.local_sync_snapshot.items.reserve(qsizetype(items.size()));
+            for (const auto &payload : items) {
+                report.local_sync_snapshot.items.append(*payload);
+            }
+            report.server_to_local_reminder_ids = stringMap(reminderIDs);
+            report.server_to_local_list_ids = stringMap(listIDs);
+            request.report = redacted(toJSONValue(report), secrets);
+            body = encodeJson(request);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        // Freed here too: millions of values whose freeing would stall the main thread.
+        report = {};
+        request.report = {};
+        journalItems.clear();
+    }
+};
+
 } // namespace
 
 void QuorvinMacService::uploadDiagnosticsReport(const std::optional<QString> &parentReportID)
@@ -114,14 +163,15 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
     QString baseURL, QString token, std::optional<QString> parentReportID)
 {
     QPointer<QuorvinMacService> self(this);
-    DiagnosticReportSnapshot report;
+    auto build = std::make_shared<DiagnosticReportBuild>();
+    DiagnosticReportSnapshot &report = build->report;
     report.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
     report.app_version = CloudSyncClient::defaultAppVersion().value_or(QString());
 
     // The store's own view of the reminders; a failure is part of what the report tells.
     if (m_reminderMonitor) {
         try {
-            report.eventkit_snapshot = co_await m_reminderMonitor->diagnosticSnapshot();
+            build->storeSnapshot = co_await m_reminderMonitor->diagnosticSnapshot();
         } catch (const Error &error) {
             report.eventkit_snapshot_error = error.description();
         }
@@ -131,7 +181,13 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
     } else {
         report.eventkit_snapshot_error = SyncText::diagnosticMonitorUnavailable;
     }
-    report.local_sync_snapshot = m_stateStore->syncResponse(std::nullopt);
+    // The journal's whole view, as its full snapshot reads; the worker copies the items in.
+    build->journalItems = m_stateStore->payloadsByLocalID();
+    SyncResponseEnvelope &journal = report.local_sync_snapshot;
+    journal.next_cursor = QString::number(m_stateStore->currentSequence());
+    journal.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
+    journal.lists = m_stateStore->listDirectory();
+    journal.full_snapshot = true;
 
     // Read after the awaits: the state the report describes is the state it leaves with.
     report.reminder_count = m_reminderCount;
@@ -142,8 +198,8 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
     report.cloud_state = DiagnosticCloudStateSnapshot {baseURL, m_account.cloudUserID(), m_account.cloudSessionID(),
         m_account.cloudSessionDeviceID(), m_account.cloudSessionClientKind(), m_syncState.cloudPullCursor(),
         m_syncState.cloudPushCursor(), !token.isEmpty()};
-    report.server_to_local_reminder_ids = stringMap(m_syncState.reminderMappingIndex().serverToLocal());
-    report.server_to_local_list_ids = stringMap(m_syncState.listMappingIndex().serverToLocal());
+    build->reminderIDs = m_syncState.reminderMappingIndex().serverToLocal();
+    build->listIDs = m_syncState.listMappingIndex().serverToLocal();
     for (const auto &line : m_log.logs().first(std::min(m_log.logs().size(), reportedLogLines))) {
         report.recent_logs.append(line.text);
     }
@@ -153,26 +209,37 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
             entry.summary, QList<QString>(entry.details.cbegin(), entry.details.cend())});
     }
 
+    DiagnosticReportUploadRequest &request = build->request;
+    request.schema_version = 1;
+    request.client_kind = SyncText::diagnosticClientKind;
+    request.platform = SyncText::diagnosticPlatform;
+    request.app_version = report.app_version;
+    if (const QString deviceID = m_account.cloudSessionDeviceID(); !deviceID.isEmpty()) {
+        request.device_id = deviceID;
+    }
+    request.generated_at = report.generated_at;
+    request.parent_report_id = parentReportID;
+    build->secrets = reportSecrets(token, baseURL);
+
+    // Tens of megabytes of JSON at tens of thousands of reminders: built, redacted and encoded
+    // away from the main thread, which meanwhile goes on serving the window and the sync.
+    std::function<void()> work = [build] { build->run(); };
+    co_await m_clock.runOffMainThread(std::move(work));
+    if (!self) {
+        co_return;
+    }
+
     std::optional<QString> failure;
     try {
-        DiagnosticReportUploadRequest request;
-        request.schema_version = 1;
-        request.client_kind = SyncText::diagnosticClientKind;
-        request.platform = SyncText::diagnosticPlatform;
-        request.app_version = report.app_version;
-        if (const QString deviceID = m_account.cloudSessionDeviceID(); !deviceID.isEmpty()) {
-            request.device_id = deviceID;
-        }
-        request.generated_at = report.generated_at;
-        request.report = redacted(toJSONValue(report), reportSecrets(token, baseURL));
-        request.parent_report_id = parentReportID;
-
         // Signed out or switched accounts while gathering: this report belongs to nobody now.
         if (CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) != token) {
             setIsDiagnosticUploading(false);
             co_return;
         }
-        const auto answer = co_await makeClient(baseURL, token).uploadDiagnosticReport(std::move(request));
+        if (build->failure) {
+            std::rethrow_exception(build->failure);
+        }
+        const auto answer = co_await makeClient(baseURL, token).uploadDiagnosticReport(std::move(build->body));
         if (!self) {
             co_return;
         }

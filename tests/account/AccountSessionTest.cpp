@@ -120,5 +120,68 @@ TEST(AccountSession, ALateAnswerNeverLandsInAnotherAccount)
                           u"state cleared"_s));
 }
 
+// The account's rules around its session: a start with a token other than the one whose state is
+// held clears that state; only a 401 ends the session (a 403 is reported and changes nothing); the
+// code request logs the phone masked; an account without a password proves a new one by phone
+// code even when the user did not ask for it; a sign-out forgets the stored phone, and a session
+// check or avatar upload answered after it lands nowhere.
+TEST(AccountSession, StartSignOutAndLateAnswerRules)
+{
+    QTemporaryDir dir;
+    QFile picture(dir.filePath(u"me.png"_s));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write(pngWithOrientation(halves(QSize(8, 8), Qt::blue), 1));
+    picture.close();
+
+    AccountFixture f;
+    f.signIn();
+    f.holdSyncState();
+    const QString nextToken = f.server.createSession(f.userId, u"mqv"_s, u"mqv_machine_next"_s);
+    f.defaults.setString(u"Quorvin.CloudAuthToken"_s, u" "_s + nextToken + u"\n"_s);
+    f.build();
+    f.account->normalizePersistedCloudAuthTokenIfNeeded();
+    f.account->reconcileCloudSyncStateWithAuthToken();
+    EXPECT_FALSE(f.syncState->holdsState()) << "the cursors and mappings were another token's";
+    EXPECT_TRUE(f.syncState->cloudPushCursorNeedsRebase());
+    EXPECT_EQ(f.defaults.string(u"Quorvin.CloudAuthTokenMarker"_s), CloudAccount::cloudAuthTokenMarkerValue(nextToken));
+
+    f.server.addFault(u"GET"_s, u"/auth/session"_s, CloudFault::answer(403));
+    runInVirtualTime(f.clock, f.account->refreshCloudSession(u"startup"_s));
+    EXPECT_EQ(f.account->cloudAuthToken(), nextToken);
+    EXPECT_EQ(f.account->cloudUserID(), f.userId);
+    EXPECT_EQ(f.owner.statuses.last(), u"failure: 云账号校验失败"_s);
+
+    ASSERT_FALSE(f.account->cloudProfilePasswordSet());
+    f.account->requestCloudPhoneCode(f.phone);
+    f.settle();
+    EXPECT_TRUE(f.logged(u"Cloud phone code requested for +86138****5678"_s));
+    const QString code = f.server.lastSmsCode(f.phone).value_or(QString());
+    f.account->updateCloudPassword(u"first1234"_s, {}, f.phone, code, false);
+    EXPECT_EQ(f.account->cloudProfileStatus(), u"正在验证手机号"_s);
+    f.settle();
+    EXPECT_EQ(f.server.user(f.userId)->password, u"first1234"_s);
+    EXPECT_FALSE(f.server.journalFor(u"/auth/profile"_s).last().request.jsonBody().contains("current_password"_L1));
+
+    f.account->rememberCloudPhoneNumber(f.phone);
+    ASSERT_TRUE(f.defaults.contains(u"Quorvin.CloudPhoneNumber"_s));
+    f.server.addFault(u"GET"_s, u"/auth/session"_s, CloudFault::delayed(10s));
+    f.server.addFault(u"POST"_s, u"/auth/avatar"_s, CloudFault::delayed(10s));
+    runInVirtualTime(f.clock, [&]() -> QCoro::Task<void> {
+        auto session = f.account->refreshCloudSession(u"cloud-auth-token-updated"_s);
+        f.account->uploadCloudAvatar(QUrl::fromLocalFile(picture.fileName()));
+        f.account->updateCloudAuthToken(QString());
+        co_await std::move(session);
+    }());
+    f.clock.advance(15s);
+    EXPECT_FALSE(f.account->isCloudProfileSaving());
+    EXPECT_TRUE(f.account->cloudUserID().isEmpty());
+    EXPECT_FALSE(f.defaults.contains(u"Quorvin.CloudUserID"_s));
+    EXPECT_TRUE(f.account->cloudProfileAvatarURL().isEmpty());
+    EXPECT_TRUE(
+        f.activityLog.activityLogs().isEmpty() || f.activityLog.activityLogs().first().summary != u"头像已保存"_s);
+    EXPECT_TRUE(f.account->cloudPhoneNumber().isEmpty());
+    EXPECT_FALSE(f.defaults.contains(u"Quorvin.CloudPhoneNumber"_s));
+}
+
 } // namespace
 } // namespace quorvin::test

@@ -4,6 +4,10 @@
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -103,6 +107,35 @@ TEST(ActivityLogTest, LoggedTextsAreBoundedByCharacters)
     EXPECT_EQ(activity.activityLogs().first().details, QStringList {u"a\\x0Ab\\x9B"_s});
     log.appendLog(u"title="_s + QChar(0x07) + u"bell\r"_s);
     EXPECT_TRUE(log.logs().front().text.endsWith(u"title=\\x07bell\\x0D"_s)) << log.logs().front().text.toStdString();
+}
+
+// The stored list another build wrote: times in seconds since 2001-01-01 UTC, newest first, and
+// longer than this build keeps. It loads as its first 80 entries and is written back in that form.
+TEST(ActivityLogTest, StoredTimesCountFrom2001AndALongerListLoadsItsFirst80)
+{
+    ManualClock clock;
+    InMemoryUserDefaults defaults;
+    QJsonArray written;
+    for (int i = 0; i < 100; ++i) {
+        written.append(
+            QJsonObject {{u"id"_s, QUuid::createUuid().toString(QUuid::WithoutBraces)}, {u"createdAt"_s, 1000.5 - i},
+                {u"category"_s, u"同步"_s}, {u"summary"_s, u"Entry %1"_s.arg(i)}, {u"details"_s, QJsonArray {}}});
+    }
+    defaults.setBytes(u"Quorvin.ActivityLogs.v1"_s, QJsonDocument(written).toJson(QJsonDocument::Compact));
+    const auto loaded = QuorvinActivityLogStore::load(defaults);
+    ASSERT_EQ(loaded.size(), 80);
+    EXPECT_EQ(loaded.first().summary, u"Entry 0"_s);
+    EXPECT_EQ(loaded.last().summary, u"Entry 79"_s);
+    EXPECT_EQ(loaded.first().createdAt, QDateTime(QDate(2001, 1, 1), QTime(0, 16, 40, 500), Qt::UTC));
+
+    DiagnosticLog log(clock);
+    ActivityLog activity(defaults, clock, log);
+    activity.appendActivityLog(u"用户操作"_s, u"Newest"_s, {});
+    const QJsonArray stored = QJsonDocument::fromJson(defaults.bytes(u"Quorvin.ActivityLogs.v1"_s).value()).array();
+    ASSERT_EQ(stored.size(), 80);
+    const QDateTime reference(QDate(2001, 1, 1), QTime(0, 0), Qt::UTC);
+    EXPECT_DOUBLE_EQ(stored.at(0)[u"createdAt"_s].toDouble(), double(reference.msecsTo(clock.now())) / 1000);
+    EXPECT_DOUBLE_EQ(stored.at(1)[u"createdAt"_s].toDouble(), 1000.5);
 }
 
 } // namespace quorvin::test

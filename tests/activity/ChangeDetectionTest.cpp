@@ -66,6 +66,9 @@ TEST(ActivityChangeDetection, ChoosesOneActionPerChangeAndWordsIt)
     auto startAlias = with(due(milk(), allDayMay2, false), &ReminderPayload::start_date, std::optional(allDayMay2));
     startAlias.has_start_time = true;
     startAlias.notes = u"全脂"_s;
+    auto startAt8 = with(due(milk(), allDayMay2, false), &ReminderPayload::start_date,
+        std::optional(u"2024-05-02T00:00:00.000Z"_s)); // 8:00 in China, the due date's day
+    startAt8.has_start_time = true;
     auto bothMoved = with(due(milk(), allDayMay2, false), &ReminderPayload::start_date, std::optional(allDayMay2));
     auto bothMovedAfter = with(due(milk(), allDayMay3, false), &ReminderPayload::start_date, std::optional(allDayMay3));
     auto unchangedHash = with(milk(), &ReminderPayload::content_hash, u"same"_s);
@@ -108,6 +111,8 @@ TEST(ActivityChangeDetection, ChoosesOneActionPerChangeAndWordsIt)
                 u"优先级: 1 -> 空"_s}}},
         {"start date repeating an all-day due date", {due(milk(), allDayMay2, false)}, {startAlias},
             {{u"更新任务「买牛奶」"_s, u"备注: 空 -> 全脂"_s}}},
+        {"start time on the all-day due date's day, not at midnight in China", {due(milk(), allDayMay2, false)},
+            {startAt8}, {{u"修改日期「买牛奶」"_s, u"开始日期: 空 -> 2024年5月2日 08:00"_s}}},
         {"moved between lists of one name", {milk()}, {sameNameList}, {}},
         {"content hash unchanged", {unchangedHash},
             {with(with(milk(), &ReminderPayload::title, u"别的"_s), &ReminderPayload::content_hash, u"same"_s)}, {}},
@@ -212,6 +217,8 @@ TEST(ActivityTexts, DisplaysValuesDatesAndSummaries)
         line(u"新增任务"_s, u"a"_s), line(u"完成任务"_s, u"b"_s), line(u"完成任务"_s, u"c"_s)};
     EXPECT_EQ(localActivitySummary(mixed), u"已记录操作：完成任务 2 项，新增任务 1 项"_s);
     EXPECT_EQ(localActivitySummary({line(u"新增任务"_s, u"买牛奶"_s)}), u"新增任务「买牛奶」"_s);
+    EXPECT_EQ(localActivitySummary({line(u"设置日期"_s, u"a"_s), line(u"修改日期"_s, u"b"_s)}),
+        u"已记录操作：修改日期 1 项，设置日期 1 项"_s);
     EXPECT_EQ(localActivitySummary({}), u"本机任务已更新"_s);
     EXPECT_EQ(cloudPullActivitySummary(false, {line(u"新增任务"_s, u"买牛奶"_s)}), u"已同步最新变化：新增任务 1 项"_s);
     EXPECT_EQ(cloudPullActivitySummary(true, {}), u"全量刷新"_s);

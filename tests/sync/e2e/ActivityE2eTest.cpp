@@ -78,6 +78,27 @@ TEST(ActivityE2e, AnEditMadeWhileAPullIsComparedIsLoggedAfterIt)
             u"用户操作: 更新任务「Soy milk」 | 更新任务「Soy milk」：标题: Milk -> Soy milk"_s}));
 }
 
+// Signed out while a pull's comparison runs: the entry would speak of an account that is gone.
+TEST(ActivityE2e, ASignOutWhileAPullIsComparedLeavesNoEntry)
+{
+    SyncE2eHarness h;
+    h.localReminder({.title = u"Bread"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const qsizetype start = h.service->activityLog().activityLogs().size();
+
+    h.clock.holdOffMainThreadWork();
+    h.phone->setTitle(h.phone->findByTitle(u"Bread"_s), u"Rye bread"_s);
+    h.service->scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
+    ASSERT_TRUE(h.localByTitle(u"Rye bread"_s));
+    h.service->account().updateCloudAuthToken(QString());
+    h.clock.releaseOffMainThreadWork();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCloudSyncRunnerActive(); }, 1min));
+    h.clock.advance(5s);
+    EXPECT_EQ(entriesSince(h, start), QStringList {});
+}
+
 // The engine marks the completions it is about to write before it writes them, with id-free keys
 // for both the advance and the completion, so that the completion the store then reports on
 // whichever local reminder is not taken for the user's: the recurring completions, and every

@@ -88,6 +88,17 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
     EXPECT_TRUE(h.logged(SyncText::logCleanupWarningPrefix + u"1"_s));
     EXPECT_TRUE(h.store.reminder(gone) && h.store.reminder(secondCopy)) << "a dry run changes nothing";
 
+    // A dry run that fails leaves no candidates of an earlier one to delete.
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::answer(503));
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(SyncText::cleanupDryRunFailedPrefix));
+    EXPECT_TRUE(h.service->completedCleanupCandidateIDs().isEmpty());
+    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    ASSERT_EQ(h.service->completedCleanupSummary(), summary);
+
     // A delete that fails changes nothing and keeps the candidates for another try.
     h.store.failNextWrite(ReminderStoreError(ReminderStoreError::WriteFailed, u"disk full"_s));
     h.service->deleteCompletedReminderCleanupCandidates();
@@ -120,6 +131,51 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
     EXPECT_EQ(remaining,
         (QStringList {
             u"Copy"_s, u"Counted"_s, u"Fresh"_s, u"Gone"_s, u"Open task"_s, u"Paid bill"_s, u"Reopened on phone"_s}));
+}
+
+// A completed reminder the last pull unmapped (the phone reopened it as a series) waits in memory
+// to go up afresh. The journal sent it long ago and the cloud names it no more, yet it is no
+// surplus: while its upload keeps failing, a dry run must not offer it.
+TEST(CleanupE2e, AReminderWaitingForAFreshUploadIsNeverACandidate)
+{
+    SyncE2eHarness h;
+    const QString filed = h.localReminder({.title = u"Filed taxes"_s});
+    h.editLocal(filed, [](Reminder &r) {
+        r.completed = true;
+        r.completionDate = SyncE2eHarness::at(u"2026-01-02T03:04:05.000Z"_s);
+    });
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    QString serverID;
+    for (const auto &item : h.phone->reminders()) {
+        if (item.value("source_item_id"_L1).toString() == filed) {
+            serverID = item.value("local_id"_L1).toString();
+        }
+    }
+    ASSERT_FALSE(serverID.isEmpty());
+
+    h.server.addFault(u"POST"_s, u"/reminders/upsert"_s, CloudFault::answer(503), -1);
+    h.phone->setSendsOwnSourceIds(true);
+    h.phone->editReminder(serverID, [](QJsonObject &record) {
+        record.insert("is_completed"_L1, false);
+        record.remove("completion_date"_L1);
+        record.insert("repeat_type"_L1, u"daily"_s);
+    });
+    h.service->scheduleCloudSync(u"manual"_s);
+    ASSERT_TRUE(h.clock.runUntil(
+        [&] {
+            return h.logged(SyncText::logMappingCompletionMismatchPrefix + serverID)
+                && !h.service->isCloudSyncRunnerActive();
+        },
+        10min));
+    ASSERT_TRUE(h.store.reminder(filed) && h.store.reminder(filed)->completed);
+
+    h.service->dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(u"完成项清理预检："_s))
+        << h.service->completedCleanupSummary().toStdString();
+    EXPECT_FALSE(h.service->completedCleanupCandidateIDs().contains(filed));
+    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
 }
 
 } // namespace

@@ -136,6 +136,25 @@ TEST(DiagnosticsE2e, FailureBusyFlagAndSignOutWhileGathering)
     EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + SyncText::missingToken + SyncText::statusSuffix);
 }
 
+// The report is built away from the main thread. Another account signing in meanwhile gets
+// nothing of it, and the one it described is not sent it either.
+TEST(DiagnosticsE2e, AReportBuiltWhileTheAccountChangesGoesNowhere)
+{
+    SyncE2eHarness h;
+    h.localReminder({.title = u"Milk"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+
+    h.clock.holdOffMainThreadWork();
+    h.service->uploadDiagnosticsReport();
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
+    const QString otherToken = h.server.createSession(h.server.createUser(u"+8613900001111"_s), u"mqv"_s);
+    h.service->account().applyCloudAuthToken(otherToken, u"test account switch"_s);
+    h.clock.releaseOffMainThreadWork();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isDiagnosticUploading(); }, 1min));
+    EXPECT_TRUE(h.server.journalFor(u"/diagnostics/reports"_s).isEmpty());
+}
+
 // Before start-up there is no reminder monitor and no sync attempt: the report says so, and
 // leaves the keys of what it does not have out instead of writing them as null.
 TEST(DiagnosticsE2e, ReportBeforeStartUpLeavesOutWhatItDoesNotHave)

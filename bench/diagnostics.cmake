@@ -1,0 +1,1 @@
+quorvin_add_bench(diagnostics DEPS quorvin_sync quorvin_cloudserver)
