@@ -272,6 +272,13 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     if (failure) {
         group.reset();
         m_syncState.restoreMappingCheckpoint(checkpoint);
+    }
+    // Kept beside the mappings, for the next start to tell a database's lost writes from deletions.
+    // A dropped stretch's reminders may be in it: being unmapped, they are never looked up.
+    if (epoch == m_syncState.syncStateEpoch()) {
+        m_syncState.noteRemindersCreatedByApply(apply->createdReminderIDs);
+    }
+    if (failure) {
         std::rethrow_exception(failure);
     }
 }
@@ -341,6 +348,9 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     ensureSyncStateEpoch(epoch);
     m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
+    if (result.created) {
+        apply->createdReminderIDs.insert(result.localID);
+    }
     apply->followUp = apply->followUp || result.needsFollowUp;
 }
 
