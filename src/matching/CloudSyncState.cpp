@@ -97,7 +97,34 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, cons
     if (const auto ids = defaults.stringArray(MatchingText::keyRemoteServerIDs)) {
         m_cachedRemoteServerIDs = QSet<QString>(ids->cbegin(), ids->cend());
     }
+    if (const auto ids = defaults.stringArray(MatchingText::keyRemindersCreatedByLastApply)) {
+        m_remindersCreatedByLastApply = QSet<QString>(ids->cbegin(), ids->cend());
+    }
     replayMappingJournal();
+}
+
+void CloudSyncState::noteRemindersCreatedByApply(const QSet<QString> &localIDs)
+{
+    if (localIDs.isEmpty() || localIDs == m_remindersCreatedByLastApply) {
+        return;
+    }
+    m_remindersCreatedByLastApply = localIDs;
+    QStringList ids(localIDs.cbegin(), localIDs.cend());
+    ids.sort();
+    m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+}
+
+void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localIDs)
+{
+    const auto before = m_remindersCreatedByLastApply.size();
+    for (const auto &localID : localIDs) {
+        m_remindersCreatedByLastApply.remove(localID);
+    }
+    if (m_remindersCreatedByLastApply.size() != before) {
+        QStringList ids(m_remindersCreatedByLastApply.cbegin(), m_remindersCreatedByLastApply.cend());
+        ids.sort();
+        m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+    }
 }
 
 void CloudSyncState::saveCloudPullCursor(const QString &cursor)
@@ -492,6 +519,8 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_reminderMappingIndex.removeAll();
     m_listMappingIndex.removeAll();
     m_redundantCompletedCopyServerIDs.clear();
+    m_remindersCreatedByLastApply.clear();
+    m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, {});
     m_pendingJournal.clear();
     m_tentativeMappings.clear();
     saveReminderMappings();

@@ -116,6 +116,15 @@ public:
     // nothing once the state was cleared since the checkpoint: a cleared state stays cleared.
     void restoreMappingCheckpoint(const MappingCheckpoint &checkpoint);
 
+    // ---- the local reminders the last apply that created any created, ids only. A task database
+    // that acknowledged such writes may still lose them when it dies; one of these missing at the
+    // next start is the database's loss, not the user's deletion.
+    const QSet<QString> &remindersCreatedByLastApply() const { return m_remindersCreatedByLastApply; }
+    // Replaces the set with `localIDs` and writes it; an apply that created nothing leaves it.
+    void noteRemindersCreatedByApply(const QSet<QString> &localIDs);
+    // Reminders the user changed since: they are no longer just what the app wrote.
+    void forgetRemindersCreatedByApply(const QList<QString> &localIDs);
+
     // ---- remote identity cache: the server's reminder ids and the source id of each
     const QHash<QString, QString> &cachedRemoteSourceIdentityByServerID() const
     {
@@ -188,6 +197,7 @@ private:
     bool m_remoteIdentityCacheNeedsWrite = true;
 
     QSet<QString> m_redundantCompletedCopyServerIDs;
+    QSet<QString> m_remindersCreatedByLastApply;
 };
 
 } // namespace quorvin

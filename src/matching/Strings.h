@@ -12,6 +12,7 @@ inline const QString keyListMap = QStringLiteral("Quorvin.CloudListMap");
 inline const QString keyRemoteSourceIdentityMap = QStringLiteral("Quorvin.RemoteSourceIdentityMap");
 inline const QString keyRemoteServerIDs = QStringLiteral("Quorvin.RemoteServerIDs");
 inline const QString keyRemoteIdentityCacheVersion = QStringLiteral("Quorvin.RemoteIdentityCacheVersion");
+inline const QString keyRemindersCreatedByLastApply = QStringLiteral("Quorvin.RemindersCreatedByLastApply");
 
 // How an empty cursor shows in the cursor summary.
 inline const QString noCursor = QStringLiteral("-");

@@ -288,13 +288,14 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         // so that the files grow by a share of their size between two commits and the bytes
         // written stay within a few times the final files however slowly the items go.
         std::chrono::milliseconds length = minimumCommitStretch;
-        ~Stretch()
+        void drop()
         {
             if (group) {
                 group.reset();
                 state.restoreMappingCheckpoint(checkpoint);
             }
         }
+        ~Stretch() { drop(); }
     } stretch {m_syncState, std::nullopt, m_syncState.mappingCheckpoint(), m_clock.monotonicNow()};
     auto commitStretch = [&] {
         stretch.start = m_clock.monotonicNow();
@@ -310,25 +311,39 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         stretch.length = std::max(minimumCommitStretch, commitShareOfStretch * took);
         stretch.start += took;
     };
-    for (qsizetype position = 0; position < ordered.size(); ++position) {
-        const ReminderPayload item = *ordered.at(position);
-        if (apply->deletedReminderIDs.contains(item.local_id)) {
-            continue;
-        }
-        if (position > 0 && position % itemsBetweenYields == 0) {
-            if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
-                commitStretch();
+    std::exception_ptr failure;
+    try {
+        for (qsizetype position = 0; position < ordered.size(); ++position) {
+            const ReminderPayload item = *ordered.at(position);
+            if (apply->deletedReminderIDs.contains(item.local_id)) {
+                continue;
             }
-            co_await m_clock.yield();
-            ensureSyncStateEpoch(epoch);
+            if (position > 0 && position % itemsBetweenYields == 0) {
+                if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
+                    commitStretch();
+                }
+                co_await m_clock.yield();
+                ensureSyncStateEpoch(epoch);
+            }
+            if (!stretch.group) {
+                stretch.group.emplace(m_reminderMonitor->groupWrites());
+            }
+            apply->wrote = true;
+            co_await applyCloudItem(apply, item, epoch);
         }
-        if (!stretch.group) {
-            stretch.group.emplace(m_reminderMonitor->groupWrites());
-        }
-        apply->wrote = true;
-        co_await applyCloudItem(apply, item, epoch);
+        commitStretch();
+    } catch (...) {
+        failure = std::current_exception();
+        stretch.drop();
     }
-    commitStretch();
+    // Kept beside the mappings, for the next start to tell a database's lost writes from deletions.
+    // A dropped stretch's reminders may be in it: being unmapped, they are never looked up.
+    if (epoch == m_syncState.syncStateEpoch()) {
+        m_syncState.noteRemindersCreatedByApply(apply->createdReminderIDs);
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
 QCoro::Task<void> QuorvinMacService::applyCloudItem(
@@ -396,6 +411,9 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     ensureSyncStateEpoch(epoch);
     m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
+    if (result.created) {
+        apply->createdReminderIDs.insert(result.localID);
+    }
     apply->followUp = apply->followUp || result.needsFollowUp;
 }
 

@@ -4,6 +4,7 @@
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
+#include "reminders/Strings.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 
 namespace quorvin {
@@ -155,6 +156,22 @@ void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, cons
     m_ownWrittenListIDs.clear();
 }
 
+void QuorvinMacService::forgetRemindersChangedHere(const ReminderRefreshEvent &event)
+{
+    // A change seen here that is not one of the app's own writes is the user's: a reminder it
+    // touched is no longer just what the last apply wrote.
+    if (event.reason == RemindersText::reasonCloudPull || event.reminderChanges.isEmpty()) {
+        return;
+    }
+    QList<QString> changed;
+    for (const auto &change : event.reminderChanges) {
+        if (const auto &payload = change.after ? change.after : change.before) {
+            changed.append(payload->local_id);
+        }
+    }
+    m_syncState.forgetRemindersCreatedByApply(changed);
+}
+
 void QuorvinMacService::flushDeferredRefreshActivity()
 {
     const auto events = std::exchange(m_deferredRefreshActivity, {});
@@ -167,6 +184,7 @@ void QuorvinMacService::flushDeferredRefreshActivity()
             const auto &list = change.after ? change.after : change.before;
             return list && m_ownWrittenListIDs.contains(list->list_id);
         });
+        forgetRemindersChangedHere(event);
         m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
     }
 }

@@ -32,6 +32,8 @@ struct CloudEnvelopeApplication {
     // Local reminders and lists the cloud touched, which the push cursor may move past.
     QSet<QString> cloudReminderIDs;
     QSet<QString> cloudListIDs;
+    // Local reminders the apply created (not those it only updated).
+    QSet<QString> createdReminderIDs;
     // Something was written (or an item reached the item step).
     bool wrote = false;
     // A local change is left that a follow-up pass must upload.

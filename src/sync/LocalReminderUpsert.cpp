@@ -114,6 +114,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
     }
 
     bool needsFollowUp = true;
+    bool created = !target;
     if (target) {
         if (resolver.reminderHasNewerLocalChanges(*target, item, localListID)) {
             m_log.appendLog(SyncText::logSkippedStalePrefix + serverID + SyncText::fieldLocalID + *target
@@ -133,6 +134,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
                 refreshMatchSession(*matchSession, {*target, *next}, *m_reminderMonitor);
                 target = next;
                 needsFollowUp = true;
+                created = true;
             }
         }
     }
@@ -140,7 +142,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
     const QString written
         = co_await writeLocalReminder(item, target, localListID, protectedLocalReminderIDs, matchSession, epoch);
     refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
-    co_return LocalReminderUpsertResult {written, needsFollowUp};
+    co_return LocalReminderUpsertResult {written, needsFollowUp, created};
 }
 
 QCoro::Task<void> QuorvinMacService::removeRecurringActiveDuplicates(QString serverID, QString winner,

@@ -9,6 +9,8 @@ namespace quorvin {
 struct LocalReminderUpsertResult {
     QString localID;
     bool needsFollowUp = false;
+    // The write created that reminder.
+    bool created = false;
 };
 
 } // namespace quorvin

@@ -172,6 +172,7 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
         m_deferredRefreshActivity.append(event);
     } else {
         flushDeferredRefreshActivity();
+        forgetRemindersChangedHere(event);
         m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
     }
     if (event.reason != RemindersText::reasonCloudPull

@@ -393,6 +393,9 @@ private:
         QSet<QString> reminderIDs;
     };
     void flushDeferredRefreshActivity();
+    // Drops the reminders a change made here (not by the app) touched from the set of those the
+    // last apply created.
+    void forgetRemindersChangedHere(const ReminderRefreshEvent &event);
     QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
     void setIsDiagnosticUploading(bool value);
     QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);

@@ -43,12 +43,24 @@ QStringList QuorvinMacService::mappedRemindersDeletedWhileClosed()
         present.insert(payload->local_id);
     }
     QStringList missing;
+    qsizetype lostWrites = 0;
+    const auto &createdByApp = m_syncState.remindersCreatedByLastApply();
     for (auto it = mapped.cbegin(); it != mapped.cend(); ++it) {
-        if (!present.contains(it.key())) {
+        if (present.contains(it.key())) {
+            continue;
+        }
+        // Created by the app's last apply and not changed here since: the task database lost that
+        // write, so the server's copy restores it.
+        if (createdByApp.contains(it.key())) {
+            ++lostWrites;
+        } else {
             missing.append(it.key());
         }
     }
-    if (!missing.isEmpty() && missing.size() == mapped.size()) {
+    if (lostWrites > 0) {
+        m_log.appendLog(SyncText::logLostAppWritesPrefix + QString::number(lostWrites));
+    }
+    if (!missing.isEmpty() && missing.size() + lostWrites == mapped.size()) {
         m_log.appendLog(SyncText::logAllMappedMissingPrefix + QString::number(missing.size()));
         return {};
     }

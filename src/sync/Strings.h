@@ -171,6 +171,8 @@ inline const QString logDeletedWhileClosedPrefix
     = QStringLiteral("Process restarted -> deleting cloud copies of reminders deleted here while closed count=");
 inline const QString logSplitWhileClosedPrefix
     = QStringLiteral("Process restarted -> splitting repeating reminders completed here while closed count=");
+inline const QString logLostAppWritesPrefix = QStringLiteral(
+    "Process restarted -> reminders the last apply created are missing locally, restoring from the cloud count=");
 inline const QString logAllMappedMissingPrefix
     = QStringLiteral("Process restarted -> every mapped reminder is missing locally, restoring from the cloud count=");
 inline const QString logRestartFullUpload

@@ -83,6 +83,50 @@ TEST(SyncE2e, ALostLocalStoreOrListIsRestoredNotDeletedRemotely)
     }
 }
 
+// A task database that acknowledged the app's writes of pulled items and then died before they
+// were durable: at the next start they are missing, yet they were the app's own last writes, not
+// the user's deletions, so the server keeps them and they come back. A reminder the user deleted
+// while the app was closed is still deleted: one pulled by an earlier apply and settled since, and
+// one of the last apply that the user edited here after it was written.
+TEST(SyncE2e, RemindersTheTaskDatabaseLostAreRestoredNotDeletedRemotely)
+{
+    SyncE2eHarness h;
+    h.localReminder({.title = u"Made here"_s});
+    h.phone->createReminder({.title = u"Settled from phone"_s});
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    h.phone->createReminder({.title = u"Just pulled 1"_s});
+    h.phone->createReminder({.title = u"Just pulled 2"_s});
+    h.phone->createReminder({.title = u"Pulled, then edited here"_s});
+    ASSERT_TRUE(h.settle());
+    const QString edited = h.localByTitle(u"Pulled, then edited here"_s)->id;
+    h.editLocal(edited, [](Reminder &reminder) { reminder.notes = u"mine now"_s; });
+    ASSERT_TRUE(h.settle());
+    h.quit();
+
+    h.deleteLocal(h.localByTitle(u"Just pulled 1"_s)->id);
+    h.deleteLocal(h.localByTitle(u"Just pulled 2"_s)->id);
+    const QString settledOnServer = h.phone->findByTitle(u"Settled from phone"_s);
+    h.deleteLocal(h.localByTitle(u"Settled from phone"_s)->id);
+    const QString editedOnServer = h.phone->findByTitle(u"Pulled, then edited here"_s);
+    h.deleteLocal(edited);
+    h.launch();
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_TRUE(h.logged(SyncText::logLostAppWritesPrefix + u"2"_s));
+    EXPECT_TRUE(h.localByTitle(u"Just pulled 1"_s));
+    EXPECT_TRUE(h.localByTitle(u"Just pulled 2"_s));
+    EXPECT_FALSE(h.localByTitle(u"Settled from phone"_s));
+    EXPECT_FALSE(h.localByTitle(u"Pulled, then edited here"_s));
+    QStringList deleted = h.model.deletedItemIds(h.userId);
+    deleted.sort();
+    QStringList expected {settledOnServer, editedOnServer};
+    expected.sort();
+    EXPECT_EQ(deleted, expected);
+    EXPECT_EQ(h.model.liveItems(h.userId).size(), 3);
+    EXPECT_TRUE(converged(h));
+}
+
 // A list created here while the app was closed (or before a pass that failed) must reach the
 // server even when it holds no reminder yet (seed 41 of the random test once ran into this).
 TEST(SyncE2e, EmptyListCreatedWhileClosedReachesTheServer)
