@@ -133,7 +133,7 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
 {
     // Its tables and payload copies grow with the store and the envelope; freeing them is left to
     // a worker thread so the window does not wait for it. It holds plain values only.
-    const std::shared_ptr<CloudEnvelopeApplication> apply(
+    std::shared_ptr<CloudEnvelopeApplication> apply(
         new CloudEnvelopeApplication, [](const CloudEnvelopeApplication *done) {
             if (auto *pool = QThreadPool::globalInstance()) {
                 pool->start([done] { delete done; });
