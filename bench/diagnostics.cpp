@@ -22,6 +22,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "StallMeter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -32,35 +34,7 @@ using namespace quorvin::test;
 
 namespace {
 
-constexpr qint64 tickMs = 10;
-
-// The worst lateness of a 10 ms timer while it runs.
-class StallMeter {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(int(tickMs));
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            const qint64 now = m_clock.elapsed();
-            const qint64 late = now - m_last - tickMs;
-            m_worst = std::max(m_worst, late);
-            m_over50 += late > 50 ? 1 : 0;
-            m_last = now;
-        });
-        m_clock.start();
-        m_timer.start();
-    }
-    qint64 worstMs() const { return m_worst; }
-    int over50() const { return m_over50; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = 0;
-    qint64 m_worst = 0;
-    int m_over50 = 0;
-};
+using bench::StallMeter;
 
 // Runs the event loop until `done` holds after a change of the service, or `limitMs` passes.
 bool runUntil(QuorvinMacService &service, const std::function<bool()> &done, int limitMs)
