@@ -183,32 +183,10 @@ public:
 
     // Views write the challenge, the hint and the two status lines too (to empty them or to show a
     // validation message).
-    void setCloudUserID(const QString &value);
-    void setCloudSessionID(const QString &value);
-    void setCloudSessionDeviceID(const QString &value);
-    void setCloudSessionClientKind(const QString &value);
     void setCloudPhoneLoginStatus(const QString &value);
     void setCloudPhoneCodeHint(const QString &value);
     void setCloudPhoneChallengeID(const QString &value);
-    void setIsCloudPhoneCodeRequesting(bool value);
-    void setIsCloudPhoneCodeVerifying(bool value);
-    void setIsCloudPasswordLoggingIn(bool value);
-    void setCloudDeviceSessions(const QList<CloudDeviceSessionPayload> &value);
-    void setIsCloudDevicesRefreshing(bool value);
-    void setCloudDeviceRevokingSessionID(const QString &value);
-    void setCloudProfileNickname(const QString &value);
-    void setCloudProfileAvatarURL(const QString &value);
-    void setCloudProfileAvatarRefreshToken(const QString &value);
-    void setCloudProfilePasswordSet(bool value);
-    void setCloudHuaweiAccountLinked(bool value);
-    void setCloudHuaweiAccountDisplayLabel(const QString &value);
-    void setCloudPhoneLinked(bool value);
-    void setCloudPhoneDisplayLabel(const QString &value);
-    void setCloudPhoneNumber(const QString &value);
-    void setIsCloudProfileRefreshing(bool value);
-    void setIsCloudProfileSaving(bool value);
     void setCloudProfileStatus(const QString &value);
-    void setIsCloudAccountDeleting(bool value);
 
 Q_SIGNALS:
     // Any published property changed; views re-read what they show.
@@ -230,6 +208,30 @@ private:
         Q_EMIT changed();
         return true;
     }
+    // Only the account writes the rest of its published state.
+    void setCloudUserID(const QString &value);
+    void setCloudSessionID(const QString &value);
+    void setCloudSessionDeviceID(const QString &value);
+    void setCloudSessionClientKind(const QString &value);
+    void setIsCloudPhoneCodeRequesting(bool value);
+    void setIsCloudPhoneCodeVerifying(bool value);
+    void setIsCloudPasswordLoggingIn(bool value);
+    void setCloudDeviceSessions(const QList<CloudDeviceSessionPayload> &value);
+    void setIsCloudDevicesRefreshing(bool value);
+    void setCloudDeviceRevokingSessionID(const QString &value);
+    void setCloudProfileNickname(const QString &value);
+    void setCloudProfileAvatarURL(const QString &value);
+    void setCloudProfileAvatarRefreshToken(const QString &value);
+    void setCloudProfilePasswordSet(bool value);
+    void setCloudHuaweiAccountLinked(bool value);
+    void setCloudHuaweiAccountDisplayLabel(const QString &value);
+    void setCloudPhoneLinked(bool value);
+    void setCloudPhoneDisplayLabel(const QString &value);
+    void setCloudPhoneNumber(const QString &value);
+    void setIsCloudProfileRefreshing(bool value);
+    void setIsCloudProfileSaving(bool value);
+    void setIsCloudAccountDeleting(bool value);
+
     void setCloudAuthTokenValue(const QString &value);
     // The normalised current token: what a task notes at its start and compares when its answer
     // arrives.
