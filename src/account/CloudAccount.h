@@ -161,8 +161,8 @@ public:
     const QString &cloudPhoneLoginStatus() const { return m_cloudPhoneLoginStatus; }
     const QString &cloudPhoneCodeHint() const { return m_cloudPhoneCodeHint; }
     const QString &cloudPhoneChallengeID() const { return m_cloudPhoneChallengeID; }
-    bool isCloudPhoneCodeRequesting() const { return m_isCloudPhoneCodeRequesting; }
-    bool isCloudPhoneCodeVerifying() const { return m_isCloudPhoneCodeVerifying; }
+    bool isCloudPhoneCodeRequesting() const { return m_phoneCodeActivity == PhoneCodeActivity::requesting; }
+    bool isCloudPhoneCodeVerifying() const { return m_phoneCodeActivity == PhoneCodeActivity::verifying; }
     bool isCloudPasswordLoggingIn() const { return m_isCloudPasswordLoggingIn; }
     const QList<CloudDeviceSessionPayload> &cloudDeviceSessions() const { return m_cloudDeviceSessions; }
     bool isCloudDevicesRefreshing() const { return m_isCloudDevicesRefreshing; }
@@ -199,6 +199,11 @@ Q_SIGNALS:
     void cloudProfileNicknameChanged(const QString &nickname);
 
 private:
+    // The code side of signing in runs one operation at a time: a code request, or a code login or
+    // phone link. A password login is not part of it: it waits for neither, and neither waits for
+    // it, so it keeps a flag of its own.
+    enum class PhoneCodeActivity { idle, requesting, verifying };
+
     template <typename T> bool publish(T &field, const T &value)
     {
         if (field == value) {
@@ -213,8 +218,6 @@ private:
     void setCloudSessionID(const QString &value);
     void setCloudSessionDeviceID(const QString &value);
     void setCloudSessionClientKind(const QString &value);
-    void setIsCloudPhoneCodeRequesting(bool value);
-    void setIsCloudPhoneCodeVerifying(bool value);
     void setIsCloudPasswordLoggingIn(bool value);
     void setCloudDeviceSessions(const QList<CloudDeviceSessionPayload> &value);
     void setIsCloudDevicesRefreshing(bool value);
@@ -232,6 +235,9 @@ private:
     void setIsCloudProfileSaving(bool value);
     void setIsCloudAccountDeleting(bool value);
 
+    void beginPhoneCodeActivity(PhoneCodeActivity activity);
+    // Ends `activity` only: an operation that outlived a sign-out never ends the one begun after it.
+    void endPhoneCodeActivity(PhoneCodeActivity activity);
     void setCloudAuthTokenValue(const QString &value);
     // The normalised current token: what a task notes at its start and compares when its answer
     // arrives.
@@ -281,8 +287,7 @@ private:
     QString m_cloudPhoneLoginStatus;
     QString m_cloudPhoneCodeHint;
     QString m_cloudPhoneChallengeID;
-    bool m_isCloudPhoneCodeRequesting = false;
-    bool m_isCloudPhoneCodeVerifying = false;
+    PhoneCodeActivity m_phoneCodeActivity = PhoneCodeActivity::idle;
     bool m_isCloudPasswordLoggingIn = false;
     QList<CloudDeviceSessionPayload> m_cloudDeviceSessions;
     bool m_isCloudDevicesRefreshing = false;

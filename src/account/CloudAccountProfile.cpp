@@ -386,7 +386,7 @@ void CloudAccount::linkCloudPhoneCode(const QString &phoneNumber, const QString 
         setCloudPhoneLoginStatus(AccountText::enterPhoneAndCodeFirst);
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -396,7 +396,7 @@ void CloudAccount::linkCloudPhoneCode(const QString &phoneNumber, const QString 
         m_owner.markSyncFailure(AccountText::missingSyncToken);
         return;
     }
-    setIsCloudPhoneCodeVerifying(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::verifying);
     setCloudPhoneLoginStatus(AccountText::statusVerifyingPhone);
     spawn(runCloudPhoneLink(baseURL, token, phone, challengeID, trimmedCode), AccountText::taskAccount);
 }
@@ -426,7 +426,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneLink(
             m_owner.markSyncFailure(AccountText::phoneSaveFailed);
         }
     }
-    setIsCloudPhoneCodeVerifying(false);
+    endPhoneCodeActivity(PhoneCodeActivity::verifying);
 }
 
 void CloudAccount::rememberCloudPhoneNumber(const QString &phoneNumber)

@@ -144,7 +144,7 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
     if (phone.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -153,7 +153,7 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
         m_owner.markSyncFailure(AccountText::missingBaseURL);
         return;
     }
-    setIsCloudPhoneCodeRequesting(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::requesting);
     setCloudPhoneLoginStatus(AccountText::statusSendingCode);
     setCloudPhoneCodeHint(QString());
     spawn(runCloudPhoneCodeRequest(baseURL, phone), AccountText::taskAccount);
@@ -171,7 +171,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeRequest(QString baseURL, QStrin
         setCloudPhoneLoginStatus(description);
         m_log.appendLog(AccountText::logCodeRequestFailed + description);
         m_owner.markSyncFailure(AccountText::codeRequestFailed);
-        setIsCloudPhoneCodeRequesting(false);
+        endPhoneCodeActivity(PhoneCodeActivity::requesting);
         co_return;
     }
     setCloudPhoneChallengeID(answer->challenge_id.trimmed());
@@ -186,7 +186,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeRequest(QString baseURL, QStrin
         setCloudPhoneLoginStatus(AccountText::cloudPhoneCodeSmsHint + AccountText::codeExpiryInfix + expiry);
     }
     m_log.appendLog(AccountText::logCodeRequested + maskPhoneForLog(phone));
-    setIsCloudPhoneCodeRequesting(false);
+    endPhoneCodeActivity(PhoneCodeActivity::requesting);
 }
 
 void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QString &code)
@@ -197,7 +197,7 @@ void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QStrin
     if (phone.isEmpty() || trimmedCode.isEmpty() || challengeID.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -206,7 +206,7 @@ void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QStrin
         m_owner.markSyncFailure(AccountText::missingBaseURL);
         return;
     }
-    setIsCloudPhoneCodeVerifying(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::verifying);
     setCloudPhoneLoginStatus(AccountText::statusCodeLoggingIn);
     spawn(runCloudPhoneCodeLogin(baseURL, phone, challengeID, trimmedCode), AccountText::taskAccount);
 }
@@ -235,7 +235,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
         setCloudPhoneLoginStatus(description);
         m_log.appendLog(AccountText::logCodeLoginFailed + description);
         m_owner.markSyncFailure(AccountText::codeLoginFailed);
-        setIsCloudPhoneCodeVerifying(false);
+        endPhoneCodeActivity(PhoneCodeActivity::verifying);
         co_return;
     }
     co_await storePhoneLoginResponse(*response, baseURL);
@@ -244,7 +244,7 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
     }
     finishPhoneLogin(phone, AccountText::logCodeLoginSucceeded + shortCloudIdentifier(response->user_id),
         AccountText::phoneLoggedIn);
-    setIsCloudPhoneCodeVerifying(false);
+    endPhoneCodeActivity(PhoneCodeActivity::verifying);
 }
 
 // Either way of signing in with the phone ends the same: the challenge is spent and the number kept
@@ -266,7 +266,7 @@ void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QStr
     if (phone.isEmpty() || password.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying || m_isCloudPasswordLoggingIn) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle || m_isCloudPasswordLoggingIn) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
