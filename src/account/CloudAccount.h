@@ -19,6 +19,7 @@
 
 #include <exception>
 #include <optional>
+#include <type_traits>
 
 namespace quorvin {
 
@@ -203,6 +204,19 @@ private:
     // phone link. A password login is not part of it: it waits for neither, and neither waits for
     // it, so it keeps a flag of its own.
     enum class PhoneCodeActivity { idle, requesting, verifying };
+
+    // The one shape of a request of the account (CloudAccountCall.h): a client, the await, and
+    // then the answer or the failure, unless the account went meanwhile or the token changed.
+    template <typename T> struct Reply;
+    // Whether an answer still counts after the account's token changed: not for the operations of
+    // a signed-in account; yes for sign-in and the exchange, which change the token themselves.
+    enum class OnTokenChange { drop, keep };
+    template <typename Request>
+    using ReplyOf = Reply<typename std::invoke_result_t<Request, const CloudSyncClient &>::value_type>;
+    template <typename Request>
+    auto awaitReply(QString baseURL, QString token, OnTokenChange onChange, Request request)
+        -> QCoro::Task<ReplyOf<Request>>;
+    class BusyScope;
 
     template <typename T> bool publish(T &field, const T &value)
     {
