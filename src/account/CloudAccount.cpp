@@ -197,8 +197,7 @@ void CloudAccount::clearCloudAccountState()
     setCloudPhoneLoginStatus({});
     setCloudPhoneCodeHint({});
     setCloudPhoneChallengeID({});
-    setIsCloudPhoneCodeRequesting(false);
-    setIsCloudPhoneCodeVerifying(false);
+    publish(m_phoneCodeActivity, PhoneCodeActivity::idle);
     setIsCloudPasswordLoggingIn(false);
 
     m_defaults.remove(AccountText::keyUserID);
@@ -285,14 +284,16 @@ void CloudAccount::setCloudPhoneChallengeID(const QString &value)
     publish(m_cloudPhoneChallengeID, value);
 }
 
-void CloudAccount::setIsCloudPhoneCodeRequesting(bool value)
+void CloudAccount::beginPhoneCodeActivity(PhoneCodeActivity activity)
 {
-    publish(m_isCloudPhoneCodeRequesting, value);
+    publish(m_phoneCodeActivity, activity);
 }
 
-void CloudAccount::setIsCloudPhoneCodeVerifying(bool value)
+void CloudAccount::endPhoneCodeActivity(PhoneCodeActivity activity)
 {
-    publish(m_isCloudPhoneCodeVerifying, value);
+    if (m_phoneCodeActivity == activity) {
+        publish(m_phoneCodeActivity, PhoneCodeActivity::idle);
+    }
 }
 
 void CloudAccount::setIsCloudPasswordLoggingIn(bool value)

@@ -19,6 +19,7 @@
 
 #include <exception>
 #include <optional>
+#include <type_traits>
 
 namespace quorvin {
 
@@ -161,8 +162,8 @@ public:
     const QString &cloudPhoneLoginStatus() const { return m_cloudPhoneLoginStatus; }
     const QString &cloudPhoneCodeHint() const { return m_cloudPhoneCodeHint; }
     const QString &cloudPhoneChallengeID() const { return m_cloudPhoneChallengeID; }
-    bool isCloudPhoneCodeRequesting() const { return m_isCloudPhoneCodeRequesting; }
-    bool isCloudPhoneCodeVerifying() const { return m_isCloudPhoneCodeVerifying; }
+    bool isCloudPhoneCodeRequesting() const { return m_phoneCodeActivity == PhoneCodeActivity::requesting; }
+    bool isCloudPhoneCodeVerifying() const { return m_phoneCodeActivity == PhoneCodeActivity::verifying; }
     bool isCloudPasswordLoggingIn() const { return m_isCloudPasswordLoggingIn; }
     const QList<CloudDeviceSessionPayload> &cloudDeviceSessions() const { return m_cloudDeviceSessions; }
     bool isCloudDevicesRefreshing() const { return m_isCloudDevicesRefreshing; }
@@ -183,15 +184,54 @@ public:
 
     // Views write the challenge, the hint and the two status lines too (to empty them or to show a
     // validation message).
+    void setCloudPhoneLoginStatus(const QString &value);
+    void setCloudPhoneCodeHint(const QString &value);
+    void setCloudPhoneChallengeID(const QString &value);
+    void setCloudProfileStatus(const QString &value);
+
+Q_SIGNALS:
+    // Any published property changed; views re-read what they show.
+    void changed();
+    void cloudAuthTokenChanged(const QString &token);
+    // The properties views react to one by one (a result text closes an editor; a nickname fills
+    // the nickname draft).
+    void cloudPhoneLoginStatusChanged(const QString &status);
+    void cloudProfileStatusChanged(const QString &status);
+    void cloudProfileNicknameChanged(const QString &nickname);
+
+private:
+    // The code side of signing in runs one operation at a time: a code request, or a code login or
+    // phone link. A password login is not part of it: it waits for neither, and neither waits for
+    // it, so it keeps a flag of its own.
+    enum class PhoneCodeActivity { idle, requesting, verifying };
+
+    // The one shape of a request of the account (CloudAccountCall.h): a client, the await, and
+    // then the answer or the failure, unless the account went meanwhile or the token changed.
+    template <typename T> struct Reply;
+    // Whether an answer still counts after the account's token changed: not for the operations of
+    // a signed-in account; yes for sign-in and the exchange, which change the token themselves.
+    enum class OnTokenChange { drop, keep };
+    template <typename Request>
+    using ReplyOf = Reply<typename std::invoke_result_t<Request, const CloudSyncClient &>::value_type>;
+    template <typename Request>
+    auto awaitReply(QString baseURL, QString token, OnTokenChange onChange, Request request)
+        -> QCoro::Task<ReplyOf<Request>>;
+    class BusyScope;
+
+    template <typename T> bool publish(T &field, const T &value)
+    {
+        if (field == value) {
+            return false;
+        }
+        field = value;
+        Q_EMIT changed();
+        return true;
+    }
+    // Only the account writes the rest of its published state.
     void setCloudUserID(const QString &value);
     void setCloudSessionID(const QString &value);
     void setCloudSessionDeviceID(const QString &value);
     void setCloudSessionClientKind(const QString &value);
-    void setCloudPhoneLoginStatus(const QString &value);
-    void setCloudPhoneCodeHint(const QString &value);
-    void setCloudPhoneChallengeID(const QString &value);
-    void setIsCloudPhoneCodeRequesting(bool value);
-    void setIsCloudPhoneCodeVerifying(bool value);
     void setIsCloudPasswordLoggingIn(bool value);
     void setCloudDeviceSessions(const QList<CloudDeviceSessionPayload> &value);
     void setIsCloudDevicesRefreshing(bool value);
@@ -207,29 +247,11 @@ public:
     void setCloudPhoneNumber(const QString &value);
     void setIsCloudProfileRefreshing(bool value);
     void setIsCloudProfileSaving(bool value);
-    void setCloudProfileStatus(const QString &value);
     void setIsCloudAccountDeleting(bool value);
 
-Q_SIGNALS:
-    // Any published property changed; views re-read what they show.
-    void changed();
-    void cloudAuthTokenChanged(const QString &token);
-    // The properties views react to one by one (a result text closes an editor; a nickname fills
-    // the nickname draft).
-    void cloudPhoneLoginStatusChanged(const QString &status);
-    void cloudProfileStatusChanged(const QString &status);
-    void cloudProfileNicknameChanged(const QString &nickname);
-
-private:
-    template <typename T> bool publish(T &field, const T &value)
-    {
-        if (field == value) {
-            return false;
-        }
-        field = value;
-        Q_EMIT changed();
-        return true;
-    }
+    void beginPhoneCodeActivity(PhoneCodeActivity activity);
+    // Ends `activity` only: an operation that outlived a sign-out never ends the one begun after it.
+    void endPhoneCodeActivity(PhoneCodeActivity activity);
     void setCloudAuthTokenValue(const QString &value);
     // The normalised current token: what a task notes at its start and compares when its answer
     // arrives.
@@ -279,8 +301,7 @@ private:
     QString m_cloudPhoneLoginStatus;
     QString m_cloudPhoneCodeHint;
     QString m_cloudPhoneChallengeID;
-    bool m_isCloudPhoneCodeRequesting = false;
-    bool m_isCloudPhoneCodeVerifying = false;
+    PhoneCodeActivity m_phoneCodeActivity = PhoneCodeActivity::idle;
     bool m_isCloudPasswordLoggingIn = false;
     QList<CloudDeviceSessionPayload> m_cloudDeviceSessions;
     bool m_isCloudDevicesRefreshing = false;

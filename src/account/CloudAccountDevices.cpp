@@ -3,13 +3,13 @@
 
 #include "account/CloudAccount.h"
 
+#include "account/CloudAccountCall.h"
 #include "account/CloudAccountOwner.h"
 #include "account/ShortCloudIdentifier.h"
 #include "account/Strings.h"
 #include "activity/ActivityLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
-#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 
@@ -31,19 +31,19 @@ QCoro::Task<void> CloudAccount::updateCurrentCloudDeviceContext(QString trigger)
     device.device_label = deviceLabel();
     device.platform = AccountText::platform;
 
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).updateCurrentDevice(device));
-    if (!self || currentToken() != token) {
+    const auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+        [&device](const CloudSyncClient &client) { return client.updateCurrentDevice(device); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (failure) {
-        if (!handleCloudAccessFailure(failure, trigger)) {
+    if (reply.failure) {
+        if (!handleCloudAccessFailure(reply.failure, trigger)) {
             m_log.appendLog(AccountText::logDeviceContextFailedPrefix + trigger + AccountText::logFailureSeparator
-                + errorDescription(failure));
+                + errorDescription(reply.failure));
         }
         co_return;
     }
-    applyCurrentCloudDeviceSession(*answer);
+    applyCurrentCloudDeviceSession(*reply.value);
     m_log.appendLog(AccountText::logDeviceContextUpdatedPrefix + trigger + AccountText::logDeviceContextUpdatedLabel
         + deviceLabel());
 }
@@ -63,28 +63,26 @@ QCoro::Task<void> CloudAccount::refreshCloudDevices(QString trigger, bool update
         co_return;
     }
     setIsCloudDevicesRefreshing(true);
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).devices());
-    if (!self) {
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudDevicesRefreshing(false); });
+    const auto reply = co_await awaitReply(
+        baseURL, token, OnTokenChange::drop, [](const CloudSyncClient &client) { return client.devices(); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() == token) {
-        if (!failure) {
-            setCloudDeviceSessions(answer->sessions);
-            m_log.appendLog(AccountText::logDevicesRefreshedPrefix + trigger + AccountText::logDevicesRefreshedCount
-                + QString::number(answer->sessions.size()));
-            if (updateStatus) {
-                m_owner.markSyncSuccess(AccountText::devicesRefreshed);
-            }
-        } else if (!handleCloudAccessFailure(failure, trigger)) {
-            m_log.appendLog(AccountText::logDevicesFailedPrefix + trigger + AccountText::logFailureSeparator
-                + errorDescription(failure));
-            if (updateStatus) {
-                m_owner.markSyncFailure(AccountText::devicesRefreshFailed);
-            }
+    if (!reply.failure) {
+        setCloudDeviceSessions(reply.value->sessions);
+        m_log.appendLog(AccountText::logDevicesRefreshedPrefix + trigger + AccountText::logDevicesRefreshedCount
+            + QString::number(reply.value->sessions.size()));
+        if (updateStatus) {
+            m_owner.markSyncSuccess(AccountText::devicesRefreshed);
+        }
+    } else if (!handleCloudAccessFailure(reply.failure, trigger)) {
+        m_log.appendLog(AccountText::logDevicesFailedPrefix + trigger + AccountText::logFailureSeparator
+            + errorDescription(reply.failure));
+        if (updateStatus) {
+            m_owner.markSyncFailure(AccountText::devicesRefreshFailed);
         }
     }
-    setIsCloudDevicesRefreshing(false);
 }
 
 void CloudAccount::refreshCloudDevices()
@@ -129,26 +127,17 @@ void CloudAccount::revokeCloudDeviceSession(const QString &sessionID)
 
 QCoro::Task<void> CloudAccount::runCloudDeviceRevoke(QString baseURL, QString token, QString sessionID)
 {
-    QPointer<CloudAccount> self(this);
-    std::exception_ptr failure;
-    try {
-        co_await makeClient(baseURL, token).revokeCloudDeviceSession(sessionID);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
+    const BusyScope busy(this, [](CloudAccount &account) { account.setCloudDeviceRevokingSessionID(QString()); });
+    const auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+        [&sessionID](const CloudSyncClient &client) { return client.revokeCloudDeviceSession(sessionID); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() != token) {
-        setCloudDeviceRevokingSessionID(QString());
-        co_return;
-    }
-    if (failure) {
-        if (!handleCloudAccessFailure(failure, AccountText::triggerDeviceRevoke)) {
-            m_log.appendLog(AccountText::logDeviceRevokeFailed + errorDescription(failure));
+    if (reply.failure) {
+        if (!handleCloudAccessFailure(reply.failure, AccountText::triggerDeviceRevoke)) {
+            m_log.appendLog(AccountText::logDeviceRevokeFailed + errorDescription(reply.failure));
             m_owner.markSyncFailure(AccountText::deviceRemoveFailed);
         }
-        setCloudDeviceRevokingSessionID(QString());
         co_return;
     }
     QList<CloudDeviceSessionPayload> remaining;
@@ -162,10 +151,6 @@ QCoro::Task<void> CloudAccount::runCloudDeviceRevoke(QString baseURL, QString to
     m_owner.markSyncSuccess(AccountText::deviceRemoved);
     m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::activityDeviceRemoved, {});
     co_await refreshCloudDevices(AccountText::triggerDeviceRevoked, false);
-    if (!self) {
-        co_return;
-    }
-    setCloudDeviceRevokingSessionID(QString());
 }
 
 } // namespace quorvin

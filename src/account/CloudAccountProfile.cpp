@@ -2,13 +2,13 @@
 
 #include "account/CloudAccount.h"
 
+#include "account/CloudAccountCall.h"
 #include "account/CloudAccountOwner.h"
 #include "account/CloudAvatarImage.h"
 #include "account/Strings.h"
 #include "activity/ActivityLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
-#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/core/UnicodeText.h"
@@ -133,30 +133,28 @@ QCoro::Task<void> CloudAccount::refreshCloudProfile(QString trigger, bool update
         co_return;
     }
     setIsCloudProfileRefreshing(true);
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).profile());
-    if (!self) {
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudProfileRefreshing(false); });
+    const auto reply = co_await awaitReply(
+        baseURL, token, OnTokenChange::drop, [](const CloudSyncClient &client) { return client.profile(); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() == token) {
-        if (!failure) {
-            applyCloudProfileAnswer(*answer);
-            m_log.appendLog(AccountText::logProfileRefreshedPrefix + trigger + AccountText::logProfileRefreshedSuffix);
-            if (updateStatus) {
-                setCloudProfileStatus(AccountText::profileRefreshed);
-                m_owner.markSyncSuccess(AccountText::profileRefreshed);
-            }
-        } else if (!handleCloudAccessFailure(failure, trigger)) {
-            const QString description = errorDescription(failure);
-            setCloudProfileStatus(description);
-            m_log.appendLog(
-                AccountText::logProfileRefreshFailedPrefix + trigger + AccountText::logFailureSeparator + description);
-            if (updateStatus) {
-                m_owner.markSyncFailure(AccountText::profileRefreshFailed);
-            }
+    if (!reply.failure) {
+        applyCloudProfileAnswer(*reply.value);
+        m_log.appendLog(AccountText::logProfileRefreshedPrefix + trigger + AccountText::logProfileRefreshedSuffix);
+        if (updateStatus) {
+            setCloudProfileStatus(AccountText::profileRefreshed);
+            m_owner.markSyncSuccess(AccountText::profileRefreshed);
+        }
+    } else if (!handleCloudAccessFailure(reply.failure, trigger)) {
+        const QString description = errorDescription(reply.failure);
+        setCloudProfileStatus(description);
+        m_log.appendLog(
+            AccountText::logProfileRefreshFailedPrefix + trigger + AccountText::logFailureSeparator + description);
+        if (updateStatus) {
+            m_owner.markSyncFailure(AccountText::profileRefreshFailed);
         }
     }
-    setIsCloudProfileRefreshing(false);
 }
 
 void CloudAccount::refreshCloudProfileSilently()
@@ -193,30 +191,28 @@ void CloudAccount::updateCloudProfile(const QString &nickname, const QString &av
 QCoro::Task<void> CloudAccount::runCloudProfileUpdate(
     QString baseURL, QString token, QString nickname, QString avatarURL)
 {
-    QPointer<CloudAccount> self(this);
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudProfileSaving(false); });
     CloudUserProfileUpdateRequest update;
     update.nickname = nickname;
     update.avatar_url = avatarURL;
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).updateProfile(update));
-    if (!self) {
+    const auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+        [&update](const CloudSyncClient &client) { return client.updateProfile(update); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() == token) {
-        if (!failure) {
-            applyCloudProfileAnswer(*answer);
-            setCloudProfileStatus(AccountText::profileSavedAndUploaded);
-            m_log.appendLog(AccountText::logProfileUpdated);
-            m_owner.markSyncSuccess(AccountText::profileSavedAndUploaded);
-        } else if (handleCloudAccessFailure(failure, AccountText::triggerProfileUpdate)) {
-            setCloudProfileStatus(AccountText::statusSessionExpiredSignInAgain);
-        } else {
-            const QString description = errorDescription(failure);
-            setCloudProfileStatus(AccountText::statusProfileUploadFailedPrefix + description);
-            m_log.appendLog(AccountText::logProfileUpdateFailed + description);
-            m_owner.markSyncFailure(AccountText::profileUploadFailed);
-        }
+    if (!reply.failure) {
+        applyCloudProfileAnswer(*reply.value);
+        setCloudProfileStatus(AccountText::profileSavedAndUploaded);
+        m_log.appendLog(AccountText::logProfileUpdated);
+        m_owner.markSyncSuccess(AccountText::profileSavedAndUploaded);
+    } else if (handleCloudAccessFailure(reply.failure, AccountText::triggerProfileUpdate)) {
+        setCloudProfileStatus(AccountText::statusSessionExpiredSignInAgain);
+    } else {
+        const QString description = errorDescription(reply.failure);
+        setCloudProfileStatus(AccountText::statusProfileUploadFailedPrefix + description);
+        m_log.appendLog(AccountText::logProfileUpdateFailed + description);
+        m_owner.markSyncFailure(AccountText::profileUploadFailed);
     }
-    setIsCloudProfileSaving(false);
 }
 
 // ---- avatar
@@ -256,28 +252,26 @@ void CloudAccount::uploadCloudAvatar(const QUrl &url)
 QCoro::Task<void> CloudAccount::runCloudAvatarUpload(
     QString baseURL, QString token, QString contentType, QString dataBase64)
 {
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).uploadCloudAvatar(contentType, dataBase64));
-    if (!self) {
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudProfileSaving(false); });
+    const auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+        [&](const CloudSyncClient &client) { return client.uploadCloudAvatar(contentType, dataBase64); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() == token) {
-        if (!failure) {
-            applyCloudProfileAnswer(*answer);
-            setCloudProfileStatus(AccountText::avatarSaved);
-            m_log.appendLog(AccountText::logAvatarUploaded);
-            m_owner.markSyncSuccess(AccountText::avatarSaved);
-            m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::avatarSaved, {});
-        } else if (handleCloudAccessFailure(failure, AccountText::triggerAvatarUpload)) {
-            setCloudProfileStatus(AccountText::statusSessionExpiredSignInAgain);
-        } else {
-            const QString description = errorDescription(failure);
-            setCloudProfileStatus(AccountText::statusAvatarUploadFailedPrefix + description);
-            m_log.appendLog(AccountText::logAvatarUploadFailed + description);
-            m_owner.markSyncFailure(AccountText::avatarUploadFailed);
-        }
+    if (!reply.failure) {
+        applyCloudProfileAnswer(*reply.value);
+        setCloudProfileStatus(AccountText::avatarSaved);
+        m_log.appendLog(AccountText::logAvatarUploaded);
+        m_owner.markSyncSuccess(AccountText::avatarSaved);
+        m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::avatarSaved, {});
+    } else if (handleCloudAccessFailure(reply.failure, AccountText::triggerAvatarUpload)) {
+        setCloudProfileStatus(AccountText::statusSessionExpiredSignInAgain);
+    } else {
+        const QString description = errorDescription(reply.failure);
+        setCloudProfileStatus(AccountText::statusAvatarUploadFailedPrefix + description);
+        m_log.appendLog(AccountText::logAvatarUploadFailed + description);
+        m_owner.markSyncFailure(AccountText::avatarUploadFailed);
     }
-    setIsCloudProfileSaving(false);
 }
 
 // ---- password
@@ -326,53 +320,50 @@ void CloudAccount::updateCloudPassword(const QString &newPassword, const QString
 QCoro::Task<void> CloudAccount::runCloudPasswordUpdate(QString baseURL, QString token, bool phonePath,
     QString newPassword, QString currentPassword, QString phone, QString challengeID, QString code)
 {
-    QPointer<CloudAccount> self(this);
-    const CloudSyncClient client = makeClient(baseURL, token);
-    std::optional<CloudUserProfileResponse> answer;
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudProfileSaving(false); });
     std::exception_ptr failure;
-    try {
-        if (phonePath) {
-            co_await client.verifyLinkedPhoneCode(phone, challengeID, code);
-            if (!self) {
-                co_return;
-            }
-            if (currentToken() != token) {
-                setIsCloudProfileSaving(false);
-                co_return;
-            }
+    if (phonePath) {
+        const auto verified = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+            [&](const CloudSyncClient &client) { return client.verifyLinkedPhoneCode(phone, challengeID, code); });
+        if (verified.gone || verified.stale) {
+            co_return;
+        }
+        failure = verified.failure;
+        if (!failure) {
             setCloudProfileStatus(AccountText::statusPhoneVerifiedUpdatingPassword);
         }
+    }
+    std::optional<CloudUserProfileResponse> answer;
+    if (!failure) {
         CloudUserProfileUpdateRequest update;
         update.new_password = newPassword;
         if (!phonePath) {
             update.current_password = currentPassword;
         }
-        answer = co_await client.updateProfile(update);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
-        co_return;
-    }
-    if (currentToken() == token) {
-        if (!failure) {
-            applyCloudProfileAnswer(*answer);
-            if (phonePath) {
-                setCloudPhoneChallengeID(QString());
-                setCloudPhoneCodeHint(QString());
-            }
-            setCloudProfileStatus(AccountText::passwordUpdated);
-            m_log.appendLog(AccountText::logPasswordUpdated);
-            m_owner.markSyncSuccess(AccountText::passwordUpdated);
-        } else {
-            // A 401 here is the service refusing the proof, not the session: no sign-out.
-            const QString description = errorDescription(failure);
-            setCloudProfileStatus(description);
-            m_log.appendLog(AccountText::logPasswordUpdateFailed + description);
-            m_owner.markSyncFailure(AccountText::passwordUpdateFailed);
+        auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+            [&update](const CloudSyncClient &client) { return client.updateProfile(update); });
+        if (reply.gone || reply.stale) {
+            co_return;
         }
+        answer = std::move(reply.value);
+        failure = reply.failure;
     }
-    setIsCloudProfileSaving(false);
+    if (!failure) {
+        applyCloudProfileAnswer(*answer);
+        if (phonePath) {
+            setCloudPhoneChallengeID(QString());
+            setCloudPhoneCodeHint(QString());
+        }
+        setCloudProfileStatus(AccountText::passwordUpdated);
+        m_log.appendLog(AccountText::logPasswordUpdated);
+        m_owner.markSyncSuccess(AccountText::passwordUpdated);
+    } else {
+        // A 401 here is the service refusing the proof, not the session: no sign-out.
+        const QString description = errorDescription(failure);
+        setCloudProfileStatus(description);
+        m_log.appendLog(AccountText::logPasswordUpdateFailed + description);
+        m_owner.markSyncFailure(AccountText::passwordUpdateFailed);
+    }
 }
 
 // ---- phone
@@ -386,7 +377,7 @@ void CloudAccount::linkCloudPhoneCode(const QString &phoneNumber, const QString 
         setCloudPhoneLoginStatus(AccountText::enterPhoneAndCodeFirst);
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -396,7 +387,7 @@ void CloudAccount::linkCloudPhoneCode(const QString &phoneNumber, const QString 
         m_owner.markSyncFailure(AccountText::missingSyncToken);
         return;
     }
-    setIsCloudPhoneCodeVerifying(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::verifying);
     setCloudPhoneLoginStatus(AccountText::statusVerifyingPhone);
     spawn(runCloudPhoneLink(baseURL, token, phone, challengeID, trimmedCode), AccountText::taskAccount);
 }
@@ -404,29 +395,28 @@ void CloudAccount::linkCloudPhoneCode(const QString &phoneNumber, const QString 
 QCoro::Task<void> CloudAccount::runCloudPhoneLink(
     QString baseURL, QString token, QString phone, QString challengeID, QString code)
 {
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, token).linkWithPhoneCode(phone, challengeID, code));
-    if (!self) {
+    const BusyScope busy(
+        this, [](CloudAccount &account) { account.endPhoneCodeActivity(PhoneCodeActivity::verifying); });
+    const auto reply = co_await awaitReply(baseURL, token, OnTokenChange::drop,
+        [&](const CloudSyncClient &client) { return client.linkWithPhoneCode(phone, challengeID, code); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (currentToken() == token) {
-        if (!failure) {
-            applyCloudIdentities({answer->identity});
-            rememberCloudPhoneNumber(phone);
-            setCloudPhoneChallengeID(QString());
-            setCloudPhoneCodeHint(QString());
-            setCloudPhoneLoginStatus(AccountText::phoneSaved);
-            m_log.appendLog(AccountText::logPhoneLinked);
-            m_owner.markSyncSuccess(AccountText::phoneSaved);
-            m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::phoneSaved, {});
-        } else {
-            const QString description = errorDescription(failure);
-            setCloudPhoneLoginStatus(description);
-            m_log.appendLog(AccountText::logPhoneLinkFailed + description);
-            m_owner.markSyncFailure(AccountText::phoneSaveFailed);
-        }
+    if (!reply.failure) {
+        applyCloudIdentities({reply.value->identity});
+        rememberCloudPhoneNumber(phone);
+        setCloudPhoneChallengeID(QString());
+        setCloudPhoneCodeHint(QString());
+        setCloudPhoneLoginStatus(AccountText::phoneSaved);
+        m_log.appendLog(AccountText::logPhoneLinked);
+        m_owner.markSyncSuccess(AccountText::phoneSaved);
+        m_activityLog.appendActivityLog(ActivityText::categoryUser, AccountText::phoneSaved, {});
+    } else {
+        const QString description = errorDescription(reply.failure);
+        setCloudPhoneLoginStatus(description);
+        m_log.appendLog(AccountText::logPhoneLinkFailed + description);
+        m_owner.markSyncFailure(AccountText::phoneSaveFailed);
     }
-    setIsCloudPhoneCodeVerifying(false);
 }
 
 void CloudAccount::rememberCloudPhoneNumber(const QString &phoneNumber)

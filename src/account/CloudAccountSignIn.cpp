@@ -2,6 +2,7 @@
 
 #include "account/CloudAccount.h"
 
+#include "account/CloudAccountCall.h"
 #include "account/CloudAccountOwner.h"
 #include "account/MaskPhoneForLog.h"
 #include "account/ShortCloudIdentifier.h"
@@ -10,7 +11,6 @@
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
 #include "model/SyncError.h"
-#include "platform/concurrency/Captured.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
@@ -87,23 +87,24 @@ QCoro::Task<void> CloudAccount::exchangeAndStoreCloudAuthToken(QString token)
         co_return;
     }
 
-    std::optional<CloudAuthSessionResponse> session;
+    // The token is not stored before the exchange: clients of their own carry it.
+    const auto session = co_await awaitReply(
+        baseURL, token, OnTokenChange::keep, [](const CloudSyncClient &client) { return client.currentSession(); });
+    if (session.gone) {
+        co_return;
+    }
     std::optional<CloudSessionExchangeResponse> exchange;
-    std::exception_ptr failure;
-    try {
-        // The token is not stored before the exchange: a client of its own carries it.
-        const CloudSyncClient client = makeClient(baseURL, token);
-        session = co_await client.currentSession();
-        if (!self) {
+    std::exception_ptr failure = session.failure;
+    if (!failure) {
+        auto reply = co_await awaitReply(baseURL, token, OnTokenChange::keep, [&](const CloudSyncClient &client) {
+            return client.exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(session.value->user_id),
+                deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
+        });
+        if (reply.gone) {
             co_return;
         }
-        exchange = co_await client.exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(session->user_id),
-            deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
-        co_return;
+        exchange = std::move(reply.value);
+        failure = reply.failure;
     }
     QString macToken;
     if (!failure) {
@@ -127,7 +128,7 @@ QCoro::Task<void> CloudAccount::exchangeAndStoreCloudAuthToken(QString token)
 
     applyCloudAuthToken(macToken, AccountText::logTokenExchanged);
     applyCloudSession(CloudAuthSessionResponse {exchange->user_id,
-        exchange->profile ? exchange->profile : session->profile, session->identities, exchange->session});
+        exchange->profile ? exchange->profile : session.value->profile, session.value->identities, exchange->session});
     co_await refreshCloudDevices(AccountText::triggerTokenExchanged, false);
     if (!self) {
         co_return;
@@ -144,7 +145,7 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
     if (phone.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -153,7 +154,7 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
         m_owner.markSyncFailure(AccountText::missingBaseURL);
         return;
     }
-    setIsCloudPhoneCodeRequesting(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::requesting);
     setCloudPhoneLoginStatus(AccountText::statusSendingCode);
     setCloudPhoneCodeHint(QString());
     spawn(runCloudPhoneCodeRequest(baseURL, phone), AccountText::taskAccount);
@@ -161,32 +162,33 @@ void CloudAccount::requestCloudPhoneCode(const QString &phoneNumber)
 
 QCoro::Task<void> CloudAccount::runCloudPhoneCodeRequest(QString baseURL, QString phone)
 {
-    QPointer<CloudAccount> self(this);
-    auto [answer, failure] = co_await captured(makeClient(baseURL, QString()).requestPhoneLoginCode(phone));
-    if (!self) {
+    const BusyScope busy(
+        this, [](CloudAccount &account) { account.endPhoneCodeActivity(PhoneCodeActivity::requesting); });
+    const auto reply = co_await awaitReply(baseURL, QString(), OnTokenChange::keep,
+        [&phone](const CloudSyncClient &client) { return client.requestPhoneLoginCode(phone); });
+    if (reply.gone) {
         co_return;
     }
-    if (failure) {
-        const QString description = errorDescription(failure);
+    if (reply.failure) {
+        const QString description = errorDescription(reply.failure);
         setCloudPhoneLoginStatus(description);
         m_log.appendLog(AccountText::logCodeRequestFailed + description);
         m_owner.markSyncFailure(AccountText::codeRequestFailed);
-        setIsCloudPhoneCodeRequesting(false);
         co_return;
     }
-    setCloudPhoneChallengeID(answer->challenge_id.trimmed());
-    const QString devCode = trimmedOrEmpty(answer->dev_code);
+    const CloudPhoneCodeRequestResponse &answer = *reply.value;
+    setCloudPhoneChallengeID(answer.challenge_id.trimmed());
+    const QString devCode = trimmedOrEmpty(answer.dev_code);
     setCloudPhoneCodeHint(
         devCode.isEmpty() ? AccountText::cloudPhoneCodeSmsHint : AccountText::devCodeHintPrefix + devCode);
-    if (answer->expires_at.trimmed().isEmpty()) {
+    if (answer.expires_at.trimmed().isEmpty()) {
         setCloudPhoneLoginStatus(AccountText::cloudPhoneCodeSmsHint);
     } else {
-        QString expiry = answer->expires_at;
+        QString expiry = answer.expires_at;
         expiry.replace(u'T', u' ').remove(u'Z');
         setCloudPhoneLoginStatus(AccountText::cloudPhoneCodeSmsHint + AccountText::codeExpiryInfix + expiry);
     }
     m_log.appendLog(AccountText::logCodeRequested + maskPhoneForLog(phone));
-    setIsCloudPhoneCodeRequesting(false);
 }
 
 void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QString &code)
@@ -197,7 +199,7 @@ void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QStrin
     if (phone.isEmpty() || trimmedCode.isEmpty() || challengeID.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -206,7 +208,7 @@ void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QStrin
         m_owner.markSyncFailure(AccountText::missingBaseURL);
         return;
     }
-    setIsCloudPhoneCodeVerifying(true);
+    beginPhoneCodeActivity(PhoneCodeActivity::verifying);
     setCloudPhoneLoginStatus(AccountText::statusCodeLoggingIn);
     spawn(runCloudPhoneCodeLogin(baseURL, phone, challengeID, trimmedCode), AccountText::taskAccount);
 }
@@ -215,36 +217,30 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
     QString baseURL, QString phone, QString challengeID, QString code)
 {
     QPointer<CloudAccount> self(this);
-    std::optional<CloudPhoneLoginResponse> response;
-    std::exception_ptr failure;
-    try {
-        // The login itself names no device; the exchange that follows does.
-        response = co_await makeClient(baseURL, QString())
-                       .loginWithPhoneCode(phone, challengeID, code, AccountText::clientKind, std::nullopt,
-                           deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self) {
+    const BusyScope busy(
+        this, [](CloudAccount &account) { account.endPhoneCodeActivity(PhoneCodeActivity::verifying); });
+    // The login itself names no device; the exchange that follows does.
+    const auto reply = co_await awaitReply(baseURL, QString(), OnTokenChange::keep, [&](const CloudSyncClient &client) {
+        return client.loginWithPhoneCode(phone, challengeID, code, AccountText::clientKind, std::nullopt, deviceLabel(),
+            AccountText::platform, CloudSyncClient::defaultAppVersion());
+    });
+    if (reply.gone) {
         co_return;
     }
-    failure = failure ? failure : emptyLoginTokenFailure(*response);
-    if (failure) {
+    if (const auto failure = reply.failure ? reply.failure : emptyLoginTokenFailure(*reply.value)) {
         // The challenge stays, so another code can be tried.
         const QString description = errorDescription(failure);
         setCloudPhoneLoginStatus(description);
         m_log.appendLog(AccountText::logCodeLoginFailed + description);
         m_owner.markSyncFailure(AccountText::codeLoginFailed);
-        setIsCloudPhoneCodeVerifying(false);
         co_return;
     }
-    co_await storePhoneLoginResponse(*response, baseURL);
+    co_await storePhoneLoginResponse(*reply.value, baseURL);
     if (!self) {
         co_return;
     }
-    finishPhoneLogin(phone, AccountText::logCodeLoginSucceeded + shortCloudIdentifier(response->user_id),
+    finishPhoneLogin(phone, AccountText::logCodeLoginSucceeded + shortCloudIdentifier(reply.value->user_id),
         AccountText::phoneLoggedIn);
-    setIsCloudPhoneCodeVerifying(false);
 }
 
 // Either way of signing in with the phone ends the same: the challenge is spent and the number kept
@@ -266,7 +262,7 @@ void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QStr
     if (phone.isEmpty() || password.isEmpty()) {
         return;
     }
-    if (m_isCloudPhoneCodeRequesting || m_isCloudPhoneCodeVerifying || m_isCloudPasswordLoggingIn) {
+    if (m_phoneCodeActivity != PhoneCodeActivity::idle || m_isCloudPasswordLoggingIn) {
         return;
     }
     const QString baseURL = normalizedCloudBaseURL();
@@ -283,29 +279,27 @@ void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QStr
 QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString phone, QString password)
 {
     QPointer<CloudAccount> self(this);
-    auto [response, failure]
-        = co_await captured(makeClient(baseURL, QString())
-                                .loginWithPassword(phone, password, AccountText::clientKind, std::nullopt,
-                                    deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion()));
-    if (!self) {
+    const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudPasswordLoggingIn(false); });
+    const auto reply = co_await awaitReply(baseURL, QString(), OnTokenChange::keep, [&](const CloudSyncClient &client) {
+        return client.loginWithPassword(phone, password, AccountText::clientKind, std::nullopt, deviceLabel(),
+            AccountText::platform, CloudSyncClient::defaultAppVersion());
+    });
+    if (reply.gone) {
         co_return;
     }
-    failure = failure ? failure : emptyLoginTokenFailure(*response);
-    if (failure) {
+    if (const auto failure = reply.failure ? reply.failure : emptyLoginTokenFailure(*reply.value)) {
         const QString description = errorDescription(failure);
         setCloudPhoneLoginStatus(description);
         m_log.appendLog(AccountText::logPasswordLoginFailed + description);
         m_owner.markSyncFailure(AccountText::passwordLoginFailed);
-        setIsCloudPasswordLoggingIn(false);
         co_return;
     }
-    co_await storePhoneLoginResponse(*response, baseURL);
+    co_await storePhoneLoginResponse(*reply.value, baseURL);
     if (!self) {
         co_return;
     }
-    finishPhoneLogin(phone, AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(response->user_id),
+    finishPhoneLogin(phone, AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(reply.value->user_id),
         AccountText::passwordLoggedIn);
-    setIsCloudPasswordLoggingIn(false);
 }
 
 QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse response, QString baseURL)
@@ -318,13 +312,16 @@ QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse 
         co_return;
     }
 
-    auto [exchange, failure]
-        = co_await captured(makeClient(baseURL, loginToken)
-                                .exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(response.user_id),
-                                    deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion()));
-    if (!self) {
+    const auto reply
+        = co_await awaitReply(baseURL, loginToken, OnTokenChange::keep, [&](const CloudSyncClient &client) {
+              return client.exchangeCloudSession(AccountText::clientKind, mqvCloudDeviceID(response.user_id),
+                  deviceLabel(), AccountText::platform, CloudSyncClient::defaultAppVersion());
+          });
+    if (reply.gone) {
         co_return;
     }
+    const auto &exchange = reply.value;
+    std::exception_ptr failure = reply.failure;
     QString macToken;
     if (!failure) {
         macToken = normalizeCloudAuthTokenValue(exchange->access_token);
@@ -340,11 +337,9 @@ QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse 
                 QList<CloudIdentityPayload> {response.identity}, exchange->session});
         // The login session has served its purpose; this machine's own session ends it.
         if (const QString loginSessionID = trimmedOrEmpty(response.session.session_id); !loginSessionID.isEmpty()) {
-            try {
-                co_await makeClient(baseURL, macToken).revokeCloudDeviceSession(loginSessionID);
-            } catch (...) {
-            }
-            if (!self) {
+            const auto revoked = co_await awaitReply(baseURL, macToken, OnTokenChange::keep,
+                [&](const CloudSyncClient &client) { return client.revokeCloudDeviceSession(loginSessionID); });
+            if (revoked.gone) {
                 co_return;
             }
         }
@@ -371,22 +366,23 @@ QCoro::Task<void> CloudAccount::refreshCloudSession(QString trigger)
         co_return;
     }
     QPointer<CloudAccount> self(this);
-    auto [response, failure] = co_await captured(makeClient(baseURL, token).currentSession());
-    if (!self || currentToken() != token) {
+    const auto reply = co_await awaitReply(
+        baseURL, token, OnTokenChange::drop, [](const CloudSyncClient &client) { return client.currentSession(); });
+    if (reply.gone || reply.stale) {
         co_return;
     }
-    if (failure) {
-        if (handleCloudAccessFailure(failure, trigger)) {
+    if (reply.failure) {
+        if (handleCloudAccessFailure(reply.failure, trigger)) {
             co_return;
         }
         m_log.appendLog(AccountText::logSessionRefreshFailedPrefix + trigger + AccountText::logFailureSeparator
-            + errorDescription(failure));
+            + errorDescription(reply.failure));
         m_owner.markSyncFailure(AccountText::sessionCheckFailed);
         co_return;
     }
-    applyCloudSession(*response);
+    applyCloudSession(*reply.value);
     m_log.appendLog(AccountText::logSessionRefreshedPrefix + trigger + AccountText::logSessionRefreshedUser
-        + shortCloudIdentifier(response->user_id));
+        + shortCloudIdentifier(reply.value->user_id));
     co_await updateCurrentCloudDeviceContext(trigger + AccountText::triggerSessionSuffix);
     if (!self) {
         co_return;
@@ -450,19 +446,14 @@ void CloudAccount::logoutCloudSession()
 
 QCoro::Task<void> CloudAccount::runLogout(QString baseURL, QString token)
 {
-    QPointer<CloudAccount> self(this);
     if (!baseURL.isEmpty()) {
-        std::exception_ptr failure;
-        try {
-            co_await makeClient(baseURL, token).logout();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        if (!self) {
+        const auto reply = co_await awaitReply(
+            baseURL, token, OnTokenChange::keep, [](const CloudSyncClient &client) { return client.logout(); });
+        if (reply.gone) {
             co_return;
         }
-        m_log.appendLog(
-            failure ? AccountText::logLogoutFailed + errorDescription(failure) : AccountText::logLogoutRevoked);
+        m_log.appendLog(reply.failure ? AccountText::logLogoutFailed + errorDescription(reply.failure)
+                                      : AccountText::logLogoutRevoked);
     }
     m_isLoggingOut = false;
     // Another account signed in while the request waited (the session ended meanwhile and the

@@ -30,9 +30,11 @@ TEST(AccountOperations, DevicesListTheAccountAndRemoveOnlyAnotherDevice)
         << "the session refresh registered this machine";
     EXPECT_EQ(f.account->cloudSessionDeviceID(), f.account->mqvCloudDeviceID(f.userId));
     // Own edits are told by the session's device id, or else by the id this machine presents.
-    f.account->setCloudSessionDeviceID(u" mqv_machine_session "_s);
+    const QString sessionID = f.account->cloudSessionID();
+    f.account->applyCurrentCloudDeviceSession(CloudDeviceSessionPayload {.device_id = u" mqv_machine_session "_s});
     EXPECT_EQ(f.account->currentCloudDeviceIDForOwnEdits(), u"mqv_machine_session"_s);
-    f.account->setCloudSessionDeviceID(QString());
+    f.account->applyCloudSession(CloudAuthSessionResponse {f.userId, std::nullopt, std::nullopt,
+        CloudSessionPayload {.session_id = sessionID, .client_kind = f.account->cloudSessionClientKind()}});
     EXPECT_EQ(f.account->currentCloudDeviceIDForOwnEdits(), f.account->mqvCloudDeviceID(f.userId));
 
     f.account->refreshCloudDevices();

@@ -42,7 +42,7 @@ TEST(UserChangeReset, ClearsOnlyForAnotherUserOrUnownedState)
         u"Cloud session refreshed: cloud user resolved for existing sync state -> reset cursors and mappings; local reminders preserved"_s));
 
     // The same user, written with other spaces, is no change.
-    f.account->setCloudUserID(u"user-aaaaaaaaaaaaaaaa"_s);
+    f.account->applyCloudSession(CloudAuthSessionResponse {.user_id = u"user-aaaaaaaaaaaaaaaa"_s});
     f.holdSyncState();
     f.account->resetCloudSyncStateForUserChangeIfNeeded(u" user-aaaaaaaaaaaaaaaa\n"_s, u"Cloud session refreshed"_s);
     EXPECT_FALSE(f.syncState->cloudPullCursor().isEmpty());
@@ -55,7 +55,7 @@ TEST(UserChangeReset, ClearsOnlyForAnotherUserOrUnownedState)
         u"Cloud session refreshed: cloud user changed user-aa\u2026aaaa -> user-bb\u2026bbbb; local reminders preserved"_s));
 
     // A first sign-in with nothing stored leaves everything as it is.
-    f.account->setCloudUserID(QString());
+    f.account->applyCloudSession(CloudAuthSessionResponse {});
     f.syncState->setCloudPushCursorNeedsRebase(false);
     const auto newestBefore = f.log.logs().front().id;
     f.account->resetCloudSyncStateForUserChangeIfNeeded(u"user-cccccccccccccccc"_s, u"Cloud session refreshed"_s);

@@ -271,16 +271,26 @@ TEST(AccountSheetFlow, AFailedDeletionStaysOnThePageAndAClosedPageHearsNothing)
 TEST(AccountSheetFlow, TitleInitialAndEditorsFollowTheAccountAndTheirBusyFlags)
 {
     SheetRig rig(u8("old-pass-9x"));
+    CloudAccount &account = rig.account();
+    const auto showPhoneLabel = [&account](const QString &label) {
+        QList<CloudIdentityPayload> identities {CloudIdentityPayload {.provider = u8("phone"), .display_label = label}};
+        if (account.cloudHuaweiAccountLinked()) {
+            identities.append(CloudIdentityPayload {
+                .provider = u8("huawei_account"), .display_label = account.cloudHuaweiAccountDisplayLabel()});
+        }
+        account.applyCloudIdentities(identities);
+    };
     // Without a nickname the masked number names the account; without both, the fallback does.
-    rig.account().setCloudProfileNickname(QString());
+    account.applyCloudProfile(CloudUserProfilePayload {QString(), account.cloudProfileAvatarURL(),
+        account.cloudProfilePasswordSet(), account.cloudProfileAvatarRefreshToken()});
     EXPECT_EQ(rig.popover->accountToolbarTitle(), u8("+86139****8135"));
     EXPECT_EQ(rig.popover->accountAvatarInitial(), u8("+"));
-    rig.account().setCloudPhoneDisplayLabel(QString());
+    showPhoneLabel(QString());
     EXPECT_EQ(rig.popover->accountToolbarTitle(), u8("同步账号"));
     EXPECT_EQ(rig.popover->accountAvatarInitial(), u8("同"));
     EXPECT_EQ(rig.popover->accountPhoneText(), u8("已绑定"));
     EXPECT_FALSE(rig.popover->canTogglePhoneVisibility());
-    rig.account().setCloudPhoneDisplayLabel(u8("+86 139 0246 8135"));
+    showPhoneLabel(u8("+86 139 0246 8135"));
     EXPECT_EQ(rig.popover->accountPhoneText(), u8("+86139****8135"));
     rig.popover->togglePhoneVisibility();
     EXPECT_EQ(rig.popover->accountPhoneText(), u8("+8613902468135"));

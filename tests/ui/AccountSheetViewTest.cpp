@@ -123,7 +123,8 @@ TEST(AccountSheetView, OpensFromTheToolbarAndDrivesEveryEditor)
     EXPECT_EQ(view.accountButton()->shownContent(), u8("image"));
     EXPECT_TRUE(rig.server.lastRequest()->request.path().contains(u8("avatar")));
     // A new version of the picture loads again; meanwhile each button shows its own fallback.
-    rig.account().setCloudProfileAvatarRefreshToken(u8("v-next"));
+    rig.account().applyCloudProfile(CloudUserProfilePayload {rig.account().cloudProfileNickname(),
+        rig.account().cloudProfileAvatarURL(), rig.account().cloudProfilePasswordSet(), u8("v-next")});
     EXPECT_EQ(view.accountButton()->shownContent(), u8("placeholder"));
     EXPECT_EQ(child<AccountAvatarButton>(sheet, "accountAvatarButton")->shownContent(), u8("initial"));
     rig.settle();

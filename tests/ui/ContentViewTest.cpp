@@ -96,7 +96,9 @@ TEST(ContentView, ClosesEditorsWhenTheirChangeWentThroughAndFillsOnlyEmptyCodes)
     EXPECT_TRUE(model.state().cloudProfilePasswordCodeDraft.isEmpty());
     EXPECT_EQ(model.state().cloudProfilePasswordPhoneDraft, QStringLiteral("13900000000"));
 
-    rig.account().setCloudProfileNickname(QStringLiteral("小林"));
+    rig.account().applyCloudProfile(
+        CloudUserProfilePayload {QStringLiteral("小林"), rig.account().cloudProfileAvatarURL(),
+            rig.account().cloudProfilePasswordSet(), rig.account().cloudProfileAvatarRefreshToken()});
     EXPECT_EQ(model.state().cloudProfileNicknameDraft, QStringLiteral("小林"));
 }
 

@@ -93,7 +93,7 @@ TEST(QuorvinLoginViewModel, ACodeSignInFollowsTheCardsRulesFromConsentToTheStore
     ViewRig rig;
     rig.server.createUser(QStringLiteral("+8613812345678"));
     rig.server.setFixedSmsCode(QStringLiteral("+8613812345678"), QStringLiteral("123456"));
-    rig.account().setCloudPhoneNumber(QStringLiteral("13812345678"));
+    rig.account().rememberCloudPhoneNumber(QStringLiteral("13812345678"));
     QuorvinLoginViewModel card(rig.account());
     const auto settle = [&] { rig.clock.runUntil([&] { return card.canUseLogin(); }, std::chrono::minutes(1)); };
 
