@@ -304,6 +304,22 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         m_syncState.journalUncommittedMappings();
         stretch.group->commit();
         stretch.group.reset();
+        // A reminder the store refused keeps its committed copy and the rest went through. A
+        // refused new one does not exist: its mapping goes, and its item comes again with the
+        // next pass's pull.
+        const auto &store = m_reminderMonitor->eventStore();
+        for (const auto &localID : store.refusedByLastCommit()) {
+            const auto serverIDs = m_syncState.reminderMappingIndex().serverIDs(localID);
+            const bool exists = store.reminder(localID).has_value();
+            for (const auto &serverID : serverIDs) {
+                apply->refusedServerIDs.insert(serverID);
+                m_log.appendLog(SyncText::logReminderRefusedPrefix + serverID + SyncText::fieldLocalID + localID
+                    + SyncText::logReminderRefusedSuffix);
+                if (!exists) {
+                    m_syncState.removeReminderMapping(serverID);
+                }
+            }
+        }
         stretch.checkpoint = m_syncState.mappingCheckpoint();
         saveMappingsNow();
         const auto took = m_clock.monotonicNow() - stretch.start;
@@ -329,6 +345,17 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         co_await applyCloudItem(apply, item, epoch);
     }
     commitStretch();
+    for (const auto &serverID : std::as_const(apply->followUpServerIDs)) {
+        apply->followUp = apply->followUp || !apply->refusedServerIDs.contains(serverID);
+    }
+    // The pull that brought a refused item is made again by the next pass, not by a follow-up
+    // of this one: while the store keeps refusing, that would pull and refuse without end.
+    if (!apply->refusedServerIDs.isEmpty() && !m_pullRetryCursor) {
+        m_pullRetryCursor = m_lastPullCursor.isEmpty() ? m_syncState.cloudPullCursor() : m_lastPullCursor;
+        if (m_pullRetryCursor->isEmpty()) {
+            m_pullRetryCursor.reset();
+        }
+    }
 }
 
 QCoro::Task<void> QuorvinMacService::applyCloudItem(
@@ -357,7 +384,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
         // device between two pulls) had nothing to complete: it is written as the item it is,
         // or it would never show up here.
         if (result || heldHere) {
-            apply->followUp = true;
+            apply->followUpServerIDs.insert(serverID);
             co_return;
         }
     }
@@ -396,7 +423,9 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     ensureSyncStateEpoch(epoch);
     m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
-    apply->followUp = apply->followUp || result.needsFollowUp;
+    if (result.needsFollowUp) {
+        apply->followUpServerIDs.insert(serverID);
+    }
 }
 
 } // namespace quorvin

@@ -419,6 +419,11 @@ private:
     DiagnosticLog m_log;
     ActivityLog m_activityLog;
     CloudSyncState m_syncState;
+    // Where the next pass pulls from when an apply left items the store refused: the cursor that
+    // pull started from, so that they come again.
+    std::optional<QString> m_pullRetryCursor;
+    // The cursor the last pull started from; empty for a full snapshot.
+    QString m_lastPullCursor;
     CloudAccount m_account;
 
     // Published sync state.

@@ -105,6 +105,7 @@ void QuorvinMacService::reportFailureLine(const QString &line)
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
     CloudSyncClient client, std::optional<QString> cursor, quint64 epoch)
 {
+    m_lastPullCursor = cursor.value_or(QString());
     auto envelope = co_await client.sync(cursor);
     ensureSyncStateEpoch(epoch);
     m_syncState.updateRemoteIdentityCache(envelope);
@@ -225,8 +226,11 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         && m_syncState.remoteIdentityCacheVersion() == 1;
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
     std::optional<QString> firstCursor;
+    // A pull to repeat for items the store refused starts where that pull started; a pass that
+    // pulls everything brings them anyway.
+    const auto retryCursor = std::exchange(m_pullRetryCursor, std::nullopt);
     if (incremental) {
-        firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
+        firstCursor = cursorOrNone(retryCursor.value_or(m_syncState.cloudPullCursor()));
     }
     QStringList deletedWhileClosed;
     if (m_syncState.cloudPushCursorNeedsRebase()) {
