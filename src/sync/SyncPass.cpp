@@ -219,6 +219,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     m_log.appendLog(SyncText::logPassStartPrefix + trigger + SyncText::logPassStartBaseURL + baseURL);
     auto client = makeClient(baseURL, token);
     const auto localCount = m_stateStore->reminderCount();
+    m_syncState.forgetRemoteListMoves();
 
     // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
     const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
