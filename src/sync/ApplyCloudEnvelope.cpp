@@ -44,12 +44,20 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
+void QuorvinMacService::forgetRepeatedPull()
+{
+    if (m_pullRetryCursor && *m_pullRetryCursor == m_lastPullCursor) {
+        m_pullRetryCursor.reset();
+    }
+}
+
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
     if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
         && envelope.lists.isEmpty()) {
+        forgetRepeatedPull();
         co_return false;
     }
     const auto batch = m_syncState.beginCloudMappingMutationBatch();
@@ -350,6 +358,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     }
     // The pull that brought a refused item is made again by the next pass, not by a follow-up
     // of this one: while the store keeps refusing, that would pull and refuse without end.
+    forgetRepeatedPull();
     if (!apply->refusedServerIDs.isEmpty() && !m_pullRetryCursor) {
         m_pullRetryCursor = m_lastPullCursor.isEmpty() ? m_syncState.cloudPullCursor() : m_lastPullCursor;
         if (m_pullRetryCursor->isEmpty()) {

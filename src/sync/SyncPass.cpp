@@ -228,10 +228,11 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
     std::optional<QString> firstCursor;
     // A pull to repeat for items the store refused starts where that pull started; a pass that
-    // pulls everything brings them anyway.
-    const auto retryCursor = std::exchange(m_pullRetryCursor, std::nullopt);
+    // pulls everything brings them anyway. The apply of the repeated pull lets it go.
     if (incremental) {
-        firstCursor = cursorOrNone(retryCursor.value_or(m_syncState.cloudPullCursor()));
+        firstCursor = cursorOrNone(m_pullRetryCursor.value_or(m_syncState.cloudPullCursor()));
+    } else {
+        m_pullRetryCursor.reset();
     }
     QStringList deletedWhileClosed;
     if (m_syncState.cloudPushCursorNeedsRebase()) {
