@@ -100,6 +100,11 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, cons
     if (const auto ids = defaults.stringArray(MatchingText::keyRemindersCreatedByLastApply)) {
         m_remindersCreatedByLastApply = QSet<QString>(ids->cbegin(), ids->cend());
     }
+    if (const auto map = defaults.stringMap(MatchingText::keyRemoteListMap)) {
+        for (auto it = map->cbegin(); it != map->cend(); ++it) {
+            m_cachedRemoteListByServerID.insert(it.key(), it.value());
+        }
+    }
     replayMappingJournal();
 }
 
@@ -413,6 +418,7 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 {
     m_cachedRemoteServerIDs.remove(serverID);
     m_cachedRemoteSourceIdentityByServerID.remove(serverID);
+    m_cachedRemoteListByServerID.remove(serverID);
     m_remoteIdentityCacheNeedsWrite = true;
     removeReminderMapping(serverID);
 }
@@ -438,10 +444,13 @@ void CloudSyncState::clearRemoteIdentityCache()
 {
     m_cachedRemoteSourceIdentityByServerID.clear();
     m_cachedRemoteServerIDs.clear();
+    m_cachedRemoteListByServerID.clear();
+    m_remoteListMoved.clear();
     m_remoteIdentityCacheVersion = 0;
     m_remoteIdentityCacheNeedsWrite = true;
     m_defaults.remove(MatchingText::keyRemoteSourceIdentityMap);
     m_defaults.remove(MatchingText::keyRemoteServerIDs);
+    m_defaults.remove(MatchingText::keyRemoteListMap);
     m_defaults.remove(MatchingText::keyRemoteIdentityCacheVersion);
 }
 
@@ -461,6 +470,11 @@ void CloudSyncState::saveRemoteIdentityCache()
     QStringList ids(m_cachedRemoteServerIDs.cbegin(), m_cachedRemoteServerIDs.cend());
     std::sort(ids.begin(), ids.end());
     m_defaults.setStringArray(MatchingText::keyRemoteServerIDs, ids);
+    UserDefaults::StringMap lists;
+    for (auto it = m_cachedRemoteListByServerID.cbegin(); it != m_cachedRemoteListByServerID.cend(); ++it) {
+        lists.insert(it.key(), it.value());
+    }
+    m_defaults.setStringMap(MatchingText::keyRemoteListMap, lists);
     m_remoteIdentityCacheVersion = 1;
     m_defaults.setInteger(MatchingText::keyRemoteIdentityCacheVersion, 1);
     m_remoteIdentityCacheNeedsWrite = false;
@@ -470,13 +484,17 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
 {
     auto identities = m_cachedRemoteSourceIdentityByServerID;
     auto serverIDs = m_cachedRemoteServerIDs;
+    const auto listsBefore = m_cachedRemoteListByServerID;
+    auto lists = listsBefore;
     if (envelope.full_snapshot) {
         identities.clear();
         serverIDs.clear();
+        lists.clear();
     }
     for (const auto &id : envelope.deleted_ids) {
         identities.remove(id);
         serverIDs.remove(id);
+        lists.remove(id);
     }
     for (const auto &item : envelope.items) {
         const auto serverID = item.local_id.trimmed();
@@ -484,15 +502,22 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
             continue;
         }
         serverIDs.insert(serverID);
+        const auto list = MatchText::trimmed(item.list_id);
+        if (const auto before = listsBefore.constFind(serverID); before == listsBefore.cend() || *before != list) {
+            m_remoteListMoved.insert(serverID);
+        }
+        lists.insert(serverID, list);
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
             identities.insert(serverID, source);
         } else {
             identities.remove(serverID);
         }
     }
-    if (identities != m_cachedRemoteSourceIdentityByServerID || serverIDs != m_cachedRemoteServerIDs) {
+    if (identities != m_cachedRemoteSourceIdentityByServerID || serverIDs != m_cachedRemoteServerIDs
+        || lists != listsBefore) {
         m_cachedRemoteSourceIdentityByServerID = std::move(identities);
         m_cachedRemoteServerIDs = std::move(serverIDs);
+        m_cachedRemoteListByServerID = std::move(lists);
         m_remoteIdentityCacheNeedsWrite = true;
     }
     saveRemoteIdentityCache();

@@ -137,6 +137,16 @@ public:
     qint64 remoteIdentityCacheVersion() const { return m_remoteIdentityCacheVersion; }
     // Folds one pulled envelope into the cache and saves it.
     void updateRemoteIdentityCache(const SyncResponseEnvelope &envelope);
+    // Whether the item of `serverID` sits in the server list recorded for it before this pass's
+    // pulls: the list last synced, so a local reminder found elsewhere was moved here. False when
+    // a pull of the pass found it in another list or that is not known (a new item, or no earlier
+    // pull recorded lists).
+    bool remoteListUnchanged(const QString &serverID) const
+    {
+        return m_cachedRemoteListByServerID.contains(serverID) && !m_remoteListMoved.contains(serverID);
+    }
+    // A pass starts: what its pulls find moved is counted from here.
+    void forgetRemoteListMoves() { m_remoteListMoved.clear(); }
     // Records one reminder the server has just accepted; saved with the next save.
     void noteRemoteReminderUpsert(const QString &serverID, const std::optional<QString> &sourceID);
     // Writes the cache when it changed since it was last written, or was never written from a pull.
@@ -192,6 +202,10 @@ private:
 
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;
+    // The server list of each server item as last pulled ("" for none), and the items this
+    // pass's pulls found in another list than the recorded one, or with none recorded.
+    QHash<QString, QString> m_cachedRemoteListByServerID;
+    QSet<QString> m_remoteListMoved;
     qint64 m_remoteIdentityCacheVersion = 0;
     // The cache differs from what the defaults hold; an unchanged cache is not rewritten.
     bool m_remoteIdentityCacheNeedsWrite = true;

@@ -165,8 +165,8 @@ std::optional<CloudReminderMatch> LocalReminderMatchResolver::resolveLocalRemind
     return std::nullopt;
 }
 
-bool LocalReminderMatchResolver::reminderHasNewerLocalChanges(
-    const QString &localID, const ReminderPayload &item, const std::optional<QString> &localListID) const
+bool LocalReminderMatchResolver::reminderHasNewerLocalChanges(const QString &localID, const ReminderPayload &item,
+    const std::optional<QString> &localListID, bool cloudListAsLastSynced) const
 {
     const auto state = m_reminders.reminder(localID);
     if (!state || !state->lastModifiedDate) {
@@ -182,10 +182,13 @@ bool LocalReminderMatchResolver::reminderHasNewerLocalChanges(
     }
     // A reminder found in another list than the cloud's copy was moved here, even when the app
     // that moved it kept its modification date (as a move between task lists of another app does
-    // while this one is not running): unless the cloud's copy changed later, the move stands.
+    // while this one is not running). Where the cloud's copy is still in the list last synced the
+    // move stands whatever the dates; where that is not known, unless the cloud's copy changed
+    // later.
     const bool movedHere = localListID && state->listID && *state->listID != *localListID;
     const qint64 localLead = state->lastModifiedDate->toMSecsSinceEpoch() - cloudModified->toMSecsSinceEpoch();
-    if (movedHere ? localLead < -500 : localLead <= 500) {
+    const bool localMove = movedHere && cloudListAsLastSynced;
+    if (!localMove && (movedHere ? localLead < -500 : localLead <= 500)) {
         return false;
     }
     const auto payload = m_reminders.mapReminder(localID);

@@ -26,9 +26,10 @@ public:
         const std::optional<QString> &localListID, CloudReminderMatchSession &matchSession) const;
 
     // The local reminder was modified more than half a second after the cloud version and its
-    // content differs from it.
-    bool reminderHasNewerLocalChanges(
-        const QString &localID, const ReminderPayload &item, const std::optional<QString> &localListID) const;
+    // content differs from it. `cloudListAsLastSynced`: the cloud's copy sits in the list it was
+    // last synced in, so a reminder found in another list was moved here, whatever its date.
+    bool reminderHasNewerLocalChanges(const QString &localID, const ReminderPayload &item,
+        const std::optional<QString> &localListID, bool cloudListAsLastSynced = false) const;
 
     bool reminderHasRecurrence(const QString &localID) const;
 

@@ -11,6 +11,7 @@ inline const QString keyReminderMap = QStringLiteral("Quorvin.CloudReminderMap")
 inline const QString keyListMap = QStringLiteral("Quorvin.CloudListMap");
 inline const QString keyRemoteSourceIdentityMap = QStringLiteral("Quorvin.RemoteSourceIdentityMap");
 inline const QString keyRemoteServerIDs = QStringLiteral("Quorvin.RemoteServerIDs");
+inline const QString keyRemoteListMap = QStringLiteral("Quorvin.RemoteListMap");
 inline const QString keyRemoteIdentityCacheVersion = QStringLiteral("Quorvin.RemoteIdentityCacheVersion");
 inline const QString keyRemindersCreatedByLastApply = QStringLiteral("Quorvin.RemindersCreatedByLastApply");
 

@@ -44,12 +44,20 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
+void QuorvinMacService::forgetRepeatedPull()
+{
+    if (m_pullRetryCursor && *m_pullRetryCursor == m_lastPullCursor) {
+        m_pullRetryCursor.reset();
+    }
+}
+
 QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
     if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
         && envelope.lists.isEmpty()) {
+        forgetRepeatedPull();
         co_return false;
     }
     const auto batch = m_syncState.beginCloudMappingMutationBatch();
@@ -305,6 +313,22 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
         m_syncState.journalUncommittedMappings();
         stretch.group->commit();
         stretch.group.reset();
+        // A reminder the store refused keeps its committed copy and the rest went through. A
+        // refused new one does not exist: its mapping goes, and its item comes again with the
+        // next pass's pull.
+        const auto &store = m_reminderMonitor->eventStore();
+        for (const auto &localID : store.refusedByLastCommit()) {
+            const auto serverIDs = m_syncState.reminderMappingIndex().serverIDs(localID);
+            const bool exists = store.reminder(localID).has_value();
+            for (const auto &serverID : serverIDs) {
+                apply->refusedServerIDs.insert(serverID);
+                m_log.appendLog(SyncText::logReminderRefusedPrefix + serverID + SyncText::fieldLocalID + localID
+                    + SyncText::logReminderRefusedSuffix);
+                if (!exists) {
+                    m_syncState.removeReminderMapping(serverID);
+                }
+            }
+        }
         stretch.checkpoint = m_syncState.mappingCheckpoint();
         saveMappingsNow();
         const auto took = m_clock.monotonicNow() - stretch.start;
@@ -344,6 +368,18 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     if (failure) {
         std::rethrow_exception(failure);
     }
+    for (const auto &serverID : std::as_const(apply->followUpServerIDs)) {
+        apply->followUp = apply->followUp || !apply->refusedServerIDs.contains(serverID);
+    }
+    // The pull that brought a refused item is made again by the next pass, not by a follow-up
+    // of this one: while the store keeps refusing, that would pull and refuse without end.
+    forgetRepeatedPull();
+    if (!apply->refusedServerIDs.isEmpty() && !m_pullRetryCursor) {
+        m_pullRetryCursor = m_lastPullCursor.isEmpty() ? m_syncState.cloudPullCursor() : m_lastPullCursor;
+        if (m_pullRetryCursor->isEmpty()) {
+            m_pullRetryCursor.reset();
+        }
+    }
 }
 
 QCoro::Task<void> QuorvinMacService::applyCloudItem(
@@ -372,7 +408,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
         // device between two pulls) had nothing to complete: it is written as the item it is,
         // or it would never show up here.
         if (result || heldHere) {
-            apply->followUp = true;
+            apply->followUpServerIDs.insert(serverID);
             co_return;
         }
     }
@@ -414,7 +450,9 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     if (result.created) {
         apply->createdReminderIDs.insert(result.localID);
     }
-    apply->followUp = apply->followUp || result.needsFollowUp;
+    if (result.needsFollowUp) {
+        apply->followUpServerIDs.insert(serverID);
+    }
 }
 
 } // namespace quorvin

@@ -38,6 +38,10 @@ struct CloudEnvelopeApplication {
     bool wrote = false;
     // A local change is left that a follow-up pass must upload.
     bool followUp = false;
+    // Server ids of items whose write left such a change, and of those the store refused: a
+    // refused item needs no follow-up, only the next pass's pull.
+    QSet<QString> followUpServerIDs;
+    QSet<QString> refusedServerIDs;
 };
 
 } // namespace quorvin

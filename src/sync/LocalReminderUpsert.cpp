@@ -65,6 +65,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
     const LocalReminderMatchResolver resolver(monitor);
     const QString serverID = item.local_id;
     std::optional<QString> mapped = m_syncState.reminderMappingIndex().localID(serverID);
+    const bool listAsLastSynced = m_syncState.remoteListUnchanged(serverID);
 
     // Which local reminder the item is: a match, else the mapped one, else one under the server id.
     std::optional<QString> target;
@@ -92,7 +93,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
             m_log.appendLog(SyncText::logMappingCompletionChangedPrefix + serverID + SyncText::fieldMappedLocalID
                 + *mapped + SyncText::logUpdatingOriginalSuffix);
             target = mapped;
-        } else if (!resolver.reminderHasNewerLocalChanges(*mapped, item, localListID)) {
+        } else if (!resolver.reminderHasNewerLocalChanges(*mapped, item, localListID, listAsLastSynced)) {
             m_log.appendLog(SyncText::logMappingCompletionMismatchPrefix + serverID + SyncText::fieldMappedLocalID
                 + *mapped + SyncText::logCreatingFreshSuffix);
             m_syncState.removeReminderMapping(serverID);
@@ -116,7 +117,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
     bool needsFollowUp = true;
     bool created = !target;
     if (target) {
-        if (resolver.reminderHasNewerLocalChanges(*target, item, localListID)) {
+        if (resolver.reminderHasNewerLocalChanges(*target, item, localListID, listAsLastSynced && mapped == target)) {
             m_log.appendLog(SyncText::logSkippedStalePrefix + serverID + SyncText::fieldLocalID + *target
                 + SyncText::fieldRemoteLastModified + lastModifiedText(item));
             co_return LocalReminderUpsertResult {*target, true};

@@ -265,7 +265,13 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         if (m_cloudCountVerificationRequest) {
             m_cloudSyncPending = true;
         }
-        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded) {
+        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_pullRetryCursor) {
+            // Items the store refused come again with a pull after a growing pause, even on an
+            // account where nothing else changes.
+            if (!m_cloudSyncPending) {
+                scheduleCloudSyncRetry();
+            }
+        } else if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded) {
             m_cloudSyncRetryDelay = firstRetryDelay;
         } else if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Failed && !m_cloudSyncPending) {
             scheduleCloudSyncRetry();

@@ -320,6 +320,8 @@ private:
     // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
     // scheduled a follow-up pass for local changes it had to keep.
     QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch);
+    // The pull just applied was the one repeated for refused items: it is done with.
+    void forgetRepeatedPull();
     std::shared_ptr<CloudEnvelopeApplication> prepareCloudEnvelopeApplication(SyncResponseEnvelope envelope);
     QCoro::Task<void> applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
     QCoro::Task<void> applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
@@ -422,6 +424,11 @@ private:
     DiagnosticLog m_log;
     ActivityLog m_activityLog;
     CloudSyncState m_syncState;
+    // Where the next pass pulls from when an apply left items the store refused: the cursor that
+    // pull started from, so that they come again.
+    std::optional<QString> m_pullRetryCursor;
+    // The cursor the last pull started from; empty for a full snapshot.
+    QString m_lastPullCursor;
     CloudAccount m_account;
 
     // Published sync state.

@@ -202,6 +202,8 @@ inline const QString logUpsertTargetMissingPrefix = QStringLiteral("Cloud upsert
 inline const QString logUpsertTargetMissingSuffix = QStringLiteral("; uploading as new server item");
 
 // The apply.
+inline const QString logReminderRefusedPrefix = QStringLiteral("Cloud reminder apply refused by the store server_id=");
+inline const QString logReminderRefusedSuffix = QStringLiteral("; retried at the next pass");
 inline const QString logReminderDeleteSkippedPrefix = QStringLiteral("Cloud reminder delete apply skipped server_id=");
 inline const QString logListDeleteSkippedPrefix = QStringLiteral("Cloud list delete apply skipped server_id=");
 inline const QString reasonListKeptByStore

@@ -105,6 +105,7 @@ void QuorvinMacService::reportFailureLine(const QString &line)
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
     CloudSyncClient client, std::optional<QString> cursor, quint64 epoch)
 {
+    m_lastPullCursor = cursor.value_or(QString());
     auto envelope = co_await client.sync(cursor);
     ensureSyncStateEpoch(epoch);
     m_syncState.updateRemoteIdentityCache(envelope);
@@ -218,6 +219,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     m_log.appendLog(SyncText::logPassStartPrefix + trigger + SyncText::logPassStartBaseURL + baseURL);
     auto client = makeClient(baseURL, token);
     const auto localCount = m_stateStore->reminderCount();
+    m_syncState.forgetRemoteListMoves();
 
     // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
     const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
@@ -225,8 +227,12 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
         && m_syncState.remoteIdentityCacheVersion() == 1;
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
     std::optional<QString> firstCursor;
+    // A pull to repeat for items the store refused starts where that pull started; a pass that
+    // pulls everything brings them anyway. The apply of the repeated pull lets it go.
     if (incremental) {
-        firstCursor = cursorOrNone(m_syncState.cloudPullCursor());
+        firstCursor = cursorOrNone(m_pullRetryCursor.value_or(m_syncState.cloudPullCursor()));
+    } else {
+        m_pullRetryCursor.reset();
     }
     QStringList deletedWhileClosed;
     if (m_syncState.cloudPushCursorNeedsRebase()) {

@@ -254,6 +254,8 @@ TEST(LocalReminderMatchResolver, SeesNewerLocalEditsOnlyWhenContentDiffers)
     EXPECT_TRUE(resolver.reminderHasNewerLocalChanges(u"l"_s, cloud, u"work"_s));
     store.put(moved, LocalReminderState {u"l"_s, false, false, u"home"_s, cloudTime.addMSecs(-600)});
     EXPECT_FALSE(resolver.reminderHasNewerLocalChanges(u"l"_s, cloud, u"work"_s));
+    // The cloud's copy still in the list last synced: moved here, however much older.
+    EXPECT_TRUE(resolver.reminderHasNewerLocalChanges(u"l"_s, cloud, u"work"_s, true));
 
     auto unreadable = cloud;
     unreadable.last_modified = u"yesterday"_s;

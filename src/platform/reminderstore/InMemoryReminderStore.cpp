@@ -411,14 +411,53 @@ void InMemoryReminderStore::commit()
 {
     ensureLoaded();
     throwInjectedFailure();
+    m_refusedReminders.clear();
     if (!m_pending) {
         return;
+    }
+    if (m_refuse) {
+        dropRefusedWrites();
     }
     persist(m_working);
     m_undo.clear();
     m_pending = false;
     ++m_counters.commits;
     queueChanged();
+}
+
+void InMemoryReminderStore::dropRefusedWrites()
+{
+    // A test knob: the committed state is had from a copy the undo steps run on.
+    State committed = m_working;
+    for (auto step = m_undo.rbegin(); step != m_undo.rend(); ++step) {
+        (*step)(committed);
+    }
+    QHash<QString, const Reminder *> before;
+    for (const auto &reminder : committed.reminders) {
+        before.insert(reminder.id, &reminder);
+    }
+    QSet<QString> staged;
+    std::vector<Reminder> kept;
+    for (const auto &reminder : m_working.reminders) {
+        staged.insert(reminder.id);
+        const auto *old = before.value(reminder.id);
+        if ((old && *old == reminder) || !m_refuse(reminder)) {
+            kept.push_back(reminder);
+            continue;
+        }
+        m_refusedReminders << reminder.id;
+        if (old) {
+            kept.push_back(*old);
+        }
+    }
+    for (const auto &reminder : committed.reminders) {
+        if (!staged.contains(reminder.id) && m_refuse(reminder)) {
+            m_refusedReminders << reminder.id;
+            kept.push_back(reminder);
+        }
+    }
+    m_working.reminders = std::move(kept);
+    reindex();
 }
 
 void InMemoryReminderStore::reset()

@@ -37,6 +37,7 @@ public:
     ReminderList saveList(ReminderList list, bool commit = true) override;
     void removeList(const QString &id, bool commit = true) override;
     void commit() override;
+    QStringList refusedByLastCommit() const override { return m_refusedReminders; }
     void reset() override;
     bool hasUncommittedChanges() const override;
 
@@ -56,6 +57,10 @@ public:
 
     // Makes the next save, remove or commit throw `error` without changing anything.
     void failNextWrite(ReminderStoreError error) { m_injectedFailure = std::move(error); }
+    // Makes every commit refuse the writes of the reminders `refuse` picks (the staged copy, or
+    // the committed one of a removal), as a database answering an error for one item does; an
+    // empty function takes every write again.
+    void refuseReminders(std::function<bool(const Reminder &)> refuse) { m_refuse = std::move(refuse); }
     // Ids are random; a replayable test hands in its own sequence instead.
     void setIdGenerator(std::function<QString()> generator) { m_idGenerator = std::move(generator); }
 
@@ -85,6 +90,8 @@ private:
     qsizetype listPosition(const QString &id) const;
     // Rebuilds both position indexes after the staged state was replaced or thinned out.
     void reindex();
+    // Drops the staged writes of the reminders m_refuse picks, each back to its committed copy.
+    void dropRefusedWrites();
 
     Clock &m_clock;
     // The staged state. The committed one is not kept as a copy, which would make every commit
@@ -102,6 +109,8 @@ private:
     bool m_accessAnswer = true;
     std::optional<ReminderStoreError> m_accessError;
     std::optional<ReminderStoreError> m_injectedFailure;
+    std::function<bool(const Reminder &)> m_refuse;
+    QStringList m_refusedReminders;
 };
 
 } // namespace quorvin

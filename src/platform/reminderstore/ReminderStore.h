@@ -83,8 +83,12 @@ public:
         return true;
     }
 
-    // Makes every staged write durable, all or nothing. Nothing staged: does nothing.
+    // Makes every staged write durable, all or nothing. Nothing staged: does nothing. A database
+    // may refuse single reminders while taking the rest: their writes are dropped, each such
+    // reminder stays as it was last committed (a refused new one does not exist), and
+    // refusedByLastCommit() names them until the next commit.
     virtual void commit() = 0;
+    virtual QStringList refusedByLastCommit() const { return {}; }
     // Drops every staged write.
     virtual void reset() = 0;
     virtual bool hasUncommittedChanges() const = 0;

@@ -51,5 +51,40 @@ TEST(SyncE2e, ATransientFailureIsRetriedOnAQuietAccount)
     EXPECT_TRUE(converged(h));
 }
 
+// The store refuses one of several phone items (a database answering an error for one task):
+// the others are written and mapped, the pass ends without chasing the refused one, which has
+// no mapping and comes with a later pass once the store takes it.
+TEST(SyncE2e, AnItemTheStoreRefusesHoldsUpNoOther)
+{
+    SyncE2eHarness h;
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    h.store.refuseReminders([](const Reminder &reminder) { return reminder.title == u"Refused"_s; });
+    const QString one = h.phone->createReminder({.title = u"One"_s});
+    const QString refused = h.phone->createReminder({.title = u"Refused"_s});
+    const QString two = h.phone->createReminder({.title = u"Two"_s});
+    const auto from = h.journalSize();
+    ASSERT_TRUE(h.settle()) << h.unrest().toStdString();
+    const auto &mappings = h.service->syncState().reminderMappingIndex();
+    for (const auto &[title, serverID] : {std::pair {u"One"_s, one}, std::pair {u"Two"_s, two}}) {
+        const auto local = h.localByTitle(title);
+        ASSERT_TRUE(local) << title.toStdString();
+        EXPECT_EQ(mappings.localID(serverID), local->id);
+    }
+    EXPECT_FALSE(h.localByTitle(u"Refused"_s));
+    EXPECT_FALSE(mappings.containsServerID(refused));
+    EXPECT_TRUE(h.logged(SyncText::logReminderRefusedPrefix + refused));
+    // Retried with a growing pause while refused, never in a loop.
+    h.clock.advance(10min);
+    EXPECT_LT(h.syncRequestLines(from).count(u"GET /sync"_s), 30) << h.syncRequestLines(from).join(u'\n').toStdString();
+
+    h.store.refuseReminders({});
+    EXPECT_TRUE(h.clock.runUntil([&] { return h.localByTitle(u"Refused"_s).has_value(); }, 6min));
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(mappings.localID(refused), h.localByTitle(u"Refused"_s)->id);
+    EXPECT_EQ(h.serverItemsTitled(u"Refused"_s).size(), 1);
+    EXPECT_TRUE(converged(h));
+}
+
 } // namespace
 } // namespace quorvin::test

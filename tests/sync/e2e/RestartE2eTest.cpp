@@ -49,6 +49,47 @@ TEST(SyncE2e, EditsMadeWhileClosedSyncAfterTheRestart)
     EXPECT_EQ(h.model.liveItems(h.userId).size(), 3);
 }
 
+// A reminder moved to another list while this machine was closed by an app that kept its old
+// modification date is a local move, though the cloud's copy is later: the cloud's copy is still
+// in the list last synced. A move made on the phone meanwhile is the cloud's and comes down.
+TEST(SyncE2e, AMoveWhileClosedIsALocalMoveWhateverTheDates)
+{
+    SyncE2eHarness h;
+    const QString home = h.localList(u"Home"_s);
+    const QString work = h.localList(u"Work"_s);
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const auto serverList = [&](const QString &title) {
+        for (const auto &list : h.phone->lists()) {
+            if (list.value("list_name"_L1).toString() == title) {
+                return list.value("list_id"_L1).toString();
+            }
+        }
+        return QString();
+    };
+    h.phone->createReminder({.title = u"Moved here"_s, .listId = serverList(u"Home"_s)});
+    const QString movedOnPhone
+        = h.phone->createReminder({.title = u"Moved on phone"_s, .listId = serverList(u"Home"_s)});
+    ASSERT_TRUE(h.settle());
+    ASSERT_EQ(h.localByTitle(u"Moved here"_s)->listId, home);
+    h.quit();
+
+    // Another app moves it and keeps its old modification date.
+    const auto now = h.clock.now();
+    h.clock.setNow(now.addSecs(-3600));
+    h.editLocal(h.localByTitle(u"Moved here"_s)->id, [&](Reminder &reminder) { reminder.listId = work; });
+    h.clock.setNow(now);
+    h.phone->moveToList(movedOnPhone, serverList(u"Work"_s));
+    h.clock.advance(10s);
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    EXPECT_EQ(h.localByTitle(u"Moved here"_s)->listId, work);
+    EXPECT_EQ(h.phone->reminder(h.phone->findByTitle(u"Moved here"_s))->value("list_id"_L1).toString(),
+        serverList(u"Work"_s));
+    EXPECT_EQ(h.localByTitle(u"Moved on phone"_s)->listId, work);
+    EXPECT_TRUE(converged(h));
+}
+
 // A local store that lost every synced reminder (a lost or replaced database) is not a deletion
 // of everything: the restart pass restores the server's reminders and deletes nothing on the
 // server, while what the store holds now goes up. Nor are the reminders of a list that is gone as
