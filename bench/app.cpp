@@ -11,7 +11,6 @@
 #include "app/QuorvinAppearanceController.h"
 #include "app/QuorvinUpdateController.h"
 #include "platform/concurrency/Clock.h"
-#include "platform/concurrency/Spawn.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/http/QtHttpSession.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
@@ -31,6 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "FirstSync.h"
 #include "StallMeter.h"
 
 #include <benchmark/benchmark.h>
@@ -104,15 +104,7 @@ void runFirstSync(benchmark::State &state, Direction direction, StoreKind kind, 
     QElapsedTimer wall;
     wall.start();
     StallMeter meter;
-    QEventLoop loop;
-    QObject::connect(&service, &QuorvinMacService::changed, &loop, [&] {
-        if (service.lastSyncSuccessAt()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(0, &service, [&service] { spawn(service.startIfNeeded()); });
-    QTimer::singleShot(15 * 60 * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
+    bench::runFirstSync(service, 15 * 60 * 1000);
 
     std::printf("%s %s %d reminders: worst stall %lld ms, ticks late by >50 ms: %d, sync %.1f s%s\n",
         direction == Pull ? "pull" : "push", kind == JsonFile ? "json-file" : "memory", count,

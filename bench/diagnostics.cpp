@@ -7,7 +7,6 @@
 // report carries them twice (the store's view and the journal's) along with one mapping each.
 
 #include "platform/concurrency/Clock.h"
-#include "platform/concurrency/Spawn.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/http/QtHttpSession.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"
@@ -22,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "FirstSync.h"
 #include "StallMeter.h"
 
 #include <benchmark/benchmark.h>
@@ -90,9 +90,7 @@ void runReport(benchmark::State &state, int count)
 
     QElapsedTimer setup;
     setup.start();
-    QTimer::singleShot(0, &service, [&service] { spawn(service.startIfNeeded()); });
-    if (!runUntil(
-            service, [&] { return service.lastSyncSuccessAt().has_value(); }, 20 * 60 * 1000)) {
+    if (!bench::runFirstSync(service, 20 * 60 * 1000)) {
         state.SkipWithError("the first sync did not finish");
         return;
     }

@@ -15,7 +15,6 @@
 #include "app/QuorvinAppearanceController.h"
 #include "app/QuorvinUpdateController.h"
 #include "platform/concurrency/Clock.h"
-#include "platform/concurrency/Spawn.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/http/QtHttpSession.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
@@ -38,6 +37,7 @@
 #include <QTimeZone>
 #include <QTimer>
 
+#include "FirstSync.h"
 #include "StallMeter.h"
 
 #include <benchmark/benchmark.h>
@@ -260,15 +260,7 @@ RunResult runApp(
     QElapsedTimer wall;
     wall.start();
     StallMeter meter;
-    QEventLoop loop;
-    QObject::connect(&service, &QuorvinMacService::changed, &loop, [&] {
-        if (service.lastSyncSuccessAt()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(0, &service, [&service] { spawn(service.startIfNeeded()); });
-    QTimer::singleShot(30 * 60 * 1000, &loop, &QEventLoop::quit);
-    loop.exec();
+    bench::runFirstSync(service, 30 * 60 * 1000);
     result.seconds = double(wall.elapsed()) / 1000;
     result.stallMs = meter.worstMs();
     result.stallCpuMs = meter.worstCpuMs();
