@@ -46,8 +46,8 @@ QStringList sortedUnique(const QList<QString> &ids)
 
 void QuorvinMacService::forgetRepeatedPull()
 {
-    if (m_pullRetryCursor && *m_pullRetryCursor == m_lastPullCursor) {
-        m_pullRetryCursor.reset();
+    if (m_carryOver.pullRetryCursor && *m_carryOver.pullRetryCursor == m_carryOver.lastPullCursor) {
+        m_carryOver.pullRetryCursor.reset();
     }
 }
 
@@ -374,10 +374,11 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     // The pull that brought a refused item is made again by the next pass, not by a follow-up
     // of this one: while the store keeps refusing, that would pull and refuse without end.
     forgetRepeatedPull();
-    if (!apply->refusedServerIDs.isEmpty() && !m_pullRetryCursor) {
-        m_pullRetryCursor = m_lastPullCursor.isEmpty() ? m_syncState.cloudPullCursor() : m_lastPullCursor;
-        if (m_pullRetryCursor->isEmpty()) {
-            m_pullRetryCursor.reset();
+    if (!apply->refusedServerIDs.isEmpty() && !m_carryOver.pullRetryCursor) {
+        m_carryOver.pullRetryCursor
+            = m_carryOver.lastPullCursor.isEmpty() ? m_syncState.cloudPullCursor() : m_carryOver.lastPullCursor;
+        if (m_carryOver.pullRetryCursor->isEmpty()) {
+            m_carryOver.pullRetryCursor.reset();
         }
     }
 }

@@ -97,7 +97,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
             m_log.appendLog(SyncText::logMappingCompletionMismatchPrefix + serverID + SyncText::fieldMappedLocalID
                 + *mapped + SyncText::logCreatingFreshSuffix);
             m_syncState.removeReminderMapping(serverID);
-            m_localRemindersAwaitingUpload.insert(*mapped);
+            m_carryOver.localRemindersAwaitingUpload.insert(*mapped);
         } else {
             m_log.appendLog(SyncText::logSkippedStaleMappedPrefix + serverID + SyncText::fieldLocalID + *mapped
                 + SyncText::fieldRemoteLastModified + lastModifiedText(item));

@@ -265,7 +265,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         if (m_cloudCountVerificationRequest) {
             m_cloudSyncPending = true;
         }
-        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_pullRetryCursor) {
+        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_carryOver.pullRetryCursor) {
             // Items the store refused come again with a pull after a growing pause, even on an
             // account where nothing else changes.
             if (!m_cloudSyncPending) {

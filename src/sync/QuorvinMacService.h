@@ -51,6 +51,9 @@
 #include "model/SyncResponseEnvelope.h"
 #include "platform/concurrency/CancelToken.h"
 #include "sync/CloudEnvelopeApplication.h"
+#include "sync/CloudSyncCarryOver.h"
+#include "sync/CloudSyncPassOwner.h"
+#include "sync/CloudSyncPassParts.h"
 #include "sync/LocalRecurringCompletionUploadPair.h"
 #include "sync/LocalReminderUpsertResult.h"
 #include "sync/RemoteRecurringCompletionPair.h"
@@ -81,7 +84,7 @@ class SyncStateStore;
 class UserDefaults;
 struct ReminderRefreshEvent;
 
-class QuorvinMacService : public QObject, public CloudAccountOwner {
+class QuorvinMacService : public QObject, public CloudAccountOwner, public CloudSyncPassOwner {
     Q_OBJECT
 public:
     QuorvinMacService(
@@ -125,7 +128,7 @@ public:
     QCoro::Task<void> stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // stop() as a task of its own, for a signal handler.
     void requestStop();
-    bool isStopping() const { return m_stopping; }
+    bool isStopping() const override { return m_stopping; }
     // After the event loop has returned: cancels whatever is left and runs the queued events until
     // the service's tasks have ended, so no coroutine of it is left suspended at exit.
     void finishAfterStop();
@@ -252,8 +255,15 @@ private:
     // a large answer's items are made on a worker thread.
     QCoro::Task<SyncResponseEnvelope> journalChanges(std::optional<QString> cursor, quint64 epoch);
     // Logs the line and announces it with syncFailureReported().
-    void reportFailureLine(const QString &line);
+    void reportFailureLine(const QString &line) override;
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
+    // What a pass works on; only while the monitor exists.
+    CloudSyncPassParts passParts();
+    // CloudSyncPassOwner.
+    void scheduleCloudSyncAfterPass(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request) override;
+    std::optional<SyncCountVerificationRequestSignal> takeCountVerificationRequest() override;
+    void forgetObservedCountVerificationRequest() override;
 
     // The pass: the first pull, one of three paths, the tail, then the outcome.
     QCoro::Task<void> runCloudSyncSteps(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
@@ -277,22 +287,6 @@ private:
     QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
         CloudSyncClient client, quint64 epoch,
         std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
-
-    // The push, in this order: reminder deletes, list creates and updates, reminder upserts with
-    // their completion state, list deletes. The push cursor moves only when all went through.
-    QCoro::Task<void> pushLocalEnvelope(
-        SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    QCoro::Task<void> pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListUpserts(QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushReminderUpserts(
-        QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    // Sends one upsert; a target the server no longer has is forgotten and the reminder uploaded as a
-    // new item. Returns the server id that holds it.
-    QCoro::Task<QString> upsertCloudReminder(
-        ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
-        const QList<ReminderPayload> &items) const;
 
     // The first pass after a start, with a pull cursor stored: the changes since that cursor are
     // pulled before the full snapshot and their deletions applied, since a snapshot need not list
@@ -378,8 +372,8 @@ private:
     // While this machine writes to the store (an apply, an alignment, a duplicate removal, a
     // cleanup), the refreshes that arrive are held; when the last writer is done, they are logged
     // without the changes of the ids written, which are this machine's own.
-    void beginOwnStoreWrites();
-    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs);
+    void beginOwnStoreWrites() override;
+    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) override;
     // Holds the refreshes for as long as it lives (a failure included), then hands over the ids
     // written meanwhile.
     struct OwnStoreWrites {
@@ -424,11 +418,7 @@ private:
     DiagnosticLog m_log;
     ActivityLog m_activityLog;
     CloudSyncState m_syncState;
-    // Where the next pass pulls from when an apply left items the store refused: the cursor that
-    // pull started from, so that they come again.
-    std::optional<QString> m_pullRetryCursor;
-    // The cursor the last pull started from; empty for a full snapshot.
-    QString m_lastPullCursor;
+    CloudSyncCarryOver m_carryOver;
     CloudAccount m_account;
 
     // Published sync state.
@@ -457,10 +447,6 @@ private:
     std::unique_ptr<CancelSource> m_cloudSyncWaitTask;
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
-    // Local reminders whose server item an apply gave to a fresh local reminder. Nothing changed
-    // them here, so no journal change would ever carry them up: the next push sends them as
-    // items of their own.
-    QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
     int m_cloudPullActivityPending = 0;

@@ -9,6 +9,7 @@
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/CloudSyncPass.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/SettingsWriteError.h"
 #include "sync/Strings.h"
@@ -50,6 +51,29 @@ CloudSyncClient QuorvinMacService::makeClient(const QString &baseURL, const QStr
     // Destroying the service ends its requests instead of leaving them to resume into nothing.
     client.setCancelToken(m_lifetime.token());
     return client;
+}
+
+CloudSyncPassParts QuorvinMacService::passParts()
+{
+    return CloudSyncPassParts {this, m_defaults, m_clock, m_store, m_log, m_activityLog, m_syncState, m_account,
+        *m_stateStore, *m_reminderMonitor, m_carryOver};
+}
+
+void QuorvinMacService::scheduleCloudSyncAfterPass(
+    const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
+{
+    scheduleCloudSync(trigger, request);
+    m_cloudSyncPending = true;
+}
+
+std::optional<SyncCountVerificationRequestSignal> QuorvinMacService::takeCountVerificationRequest()
+{
+    return std::exchange(m_cloudCountVerificationRequest, std::nullopt);
+}
+
+void QuorvinMacService::forgetObservedCountVerificationRequest()
+{
+    m_observedCountVerificationRequestID.clear();
 }
 
 void QuorvinMacService::ensureSyncStateEpoch(quint64 epoch) const
@@ -105,7 +129,7 @@ void QuorvinMacService::reportFailureLine(const QString &line)
 QCoro::Task<SyncResponseEnvelope> QuorvinMacService::pullCloudEnvelope(
     CloudSyncClient client, std::optional<QString> cursor, quint64 epoch)
 {
-    m_lastPullCursor = cursor.value_or(QString());
+    m_carryOver.lastPullCursor = cursor.value_or(QString());
     auto envelope = co_await client.sync(cursor);
     ensureSyncStateEpoch(epoch);
     m_syncState.updateRemoteIdentityCache(envelope);
@@ -230,9 +254,9 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncSteps(QString trigger,
     // A pull to repeat for items the store refused starts where that pull started; a pass that
     // pulls everything brings them anyway. The apply of the repeated pull lets it go.
     if (incremental) {
-        firstCursor = cursorOrNone(m_pullRetryCursor.value_or(m_syncState.cloudPullCursor()));
+        firstCursor = cursorOrNone(m_carryOver.pullRetryCursor.value_or(m_syncState.cloudPullCursor()));
     } else {
-        m_pullRetryCursor.reset();
+        m_carryOver.pullRetryCursor.reset();
     }
     QStringList deletedWhileClosed;
     if (m_syncState.cloudPushCursorNeedsRebase()) {
@@ -305,7 +329,8 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runRestartSyncPath(
         m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
             + SyncText::logRestartUploadSuffix);
     }
-    co_await pushLocalEnvelope(*reconciled, client, m_syncState.remoteIdentities(), epoch);
+    CloudSyncPass pass(passParts(), *this, client, epoch);
+    co_await pass.pushLocalEnvelope(*reconciled, m_syncState.remoteIdentities());
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
 }
 
@@ -337,7 +362,8 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runNormalSyncPath(
 {
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
     const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch);
-    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    CloudSyncPass pass(passParts(), *this, client, epoch);
+    co_await pass.pushLocalEnvelope(local, m_syncState.remoteIdentities());
     co_await applyCloudEnvelope(first, true, epoch);
     ensureSyncStateEpoch(epoch);
     m_syncState.saveCloudPullCursor(first.next_cursor);
@@ -354,7 +380,8 @@ QCoro::Task<QList<ReminderPayload>> QuorvinMacService::runFreshSyncPath(
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     const auto local = co_await journalChanges(std::nullopt, epoch);
-    co_await pushLocalEnvelope(local, client, m_syncState.remoteIdentities(), epoch);
+    CloudSyncPass pass(passParts(), *this, client, epoch);
+    co_await pass.pushLocalEnvelope(local, m_syncState.remoteIdentities());
     co_return co_await pullAndApplySecondEnvelope(client, epoch);
 }
 
