@@ -8,8 +8,8 @@
 
 namespace quorvin {
 
-CloudSyncPass::CloudSyncPass(
-    const CloudSyncPassParts &parts, CloudSyncPassOwner &owner, CloudSyncClient client, quint64 epoch)
+CloudSyncPass::CloudSyncPass(const CloudSyncPassParts &parts, CloudSyncPassOwner &owner, CloudSyncClient client,
+    quint64 epoch, QString trigger, std::optional<SyncCountVerificationRequestSignal> request)
     : m_lifetime(parts.lifetime)
     , m_defaults(parts.defaults)
     , m_clock(parts.clock)
@@ -26,6 +26,8 @@ CloudSyncPass::CloudSyncPass(
     , m_owner(owner)
     , m_client(std::move(client))
     , m_epoch(epoch)
+    , m_trigger(std::move(trigger))
+    , m_request(std::move(request))
 {
 }
 
@@ -40,14 +42,6 @@ void CloudSyncPass::ensureCurrent() const
     if (m_owner.isStopping()) {
         throw CancelledError();
     }
-}
-
-void CloudSyncPass::noteMappingProgress()
-{
-    // Each answer's mapping is made durable as it comes (a journal line); the settings themselves
-    // are rewritten every 200 changes or once a second, so a long push costs linear time and a
-    // kill between two answers loses no mapping of the first.
-    m_syncState.flushCloudMappings();
 }
 
 } // namespace quorvin

@@ -21,6 +21,10 @@ public:
     virtual void markSyncFailure(const QString &message) = 0;
     // Logs the line and announces it as a failure of the pass.
     virtual void reportFailureLine(const QString &line) = 0;
+    // Queues a pass; requests made while one runs fold into one further pass.
+    virtual void scheduleCloudSync(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
+        = 0;
     // Another pass for changes made while this one ran; it runs after this one even when it
     // carries a count-verification request.
     virtual void scheduleCloudSyncAfterPass(

@@ -7,6 +7,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/OwnStoreWrites.h"
 #include "sync/Strings.h"
 
 #include <QPointer>

@@ -158,6 +158,11 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     scheduleCloudSync(SyncText::triggerStartupBootstrap);
 }
 
+bool QuorvinMacService::storeHasReminder(const QString &localID) const
+{
+    return m_reminderMonitor->reminder(localID).has_value();
+}
+
 void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
 {
     publish(m_reminderCount, int(event.totalCount));
