@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SyncCountVerificationRequestSignal.h"
+#include "sync/OwnStoreWriter.h"
 
 #include <QSet>
 #include <QString>
@@ -10,8 +11,8 @@
 namespace quorvin {
 
 // What a sync pass needs of the object that runs it: the stop request, the published status
-// line, another pass, and the hold on refresh activity while the pass writes to the store.
-class CloudSyncPassOwner {
+// line, another pass, and (as an OwnStoreWriter) the hold on refresh activity while it writes.
+class CloudSyncPassOwner : public OwnStoreWriter {
 public:
     virtual ~CloudSyncPassOwner() = default;
 
@@ -34,10 +35,6 @@ public:
     virtual std::optional<SyncCountVerificationRequestSignal> takeCountVerificationRequest() = 0;
     // The server's answer asks for another request: the one seen last no longer stops it.
     virtual void forgetObservedCountVerificationRequest() = 0;
-    // While the pass writes to the store, the refreshes that arrive are held; when the last
-    // writer is done they are logged without the changes of the ids written, which are its own.
-    virtual void beginOwnStoreWrites() = 0;
-    virtual void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) = 0;
 };
 
 } // namespace quorvin

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sync/CloudSyncPassOwner.h"
+#include "sync/OwnStoreWriter.h"
 
 #include <QSet>
 #include <QString>
@@ -10,7 +10,7 @@ namespace quorvin {
 // Holds the refreshes for as long as it lives (a failure included), then hands over the ids
 // written meanwhile.
 struct OwnStoreWrites {
-    explicit OwnStoreWrites(CloudSyncPassOwner &writer)
+    explicit OwnStoreWrites(OwnStoreWriter &writer)
         : owner(writer)
     {
         owner.beginOwnStoreWrites();
@@ -18,7 +18,7 @@ struct OwnStoreWrites {
     ~OwnStoreWrites() { owner.endOwnStoreWrites(reminderIDs, {}); }
     OwnStoreWrites(const OwnStoreWrites &) = delete;
     OwnStoreWrites &operator=(const OwnStoreWrites &) = delete;
-    CloudSyncPassOwner &owner;
+    OwnStoreWriter &owner;
     QSet<QString> reminderIDs;
 };
 

@@ -11,6 +11,8 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
+#include "sync/CompletedReminderCleanup.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -54,7 +56,13 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
+    m_diagnosticsUpload = std::make_unique<DiagnosticsUpload>(
+        *this, m_account, m_syncState, *m_stateStore, m_log, m_activityLog, m_clock);
+    m_completedCleanup
+        = std::make_unique<CompletedReminderCleanup>(*this, m_account, m_syncState, *m_stateStore, m_log, m_carryOver);
     connect(&m_account, &CloudAccount::changed, this, &QuorvinMacService::changed);
+    connect(m_diagnosticsUpload.get(), &DiagnosticsUpload::changed, this, &QuorvinMacService::changed);
+    connect(m_completedCleanup.get(), &CompletedReminderCleanup::changed, this, &QuorvinMacService::changed);
     connect(&m_activityLog, &ActivityLog::changed, this, &QuorvinMacService::changed);
 }
 
@@ -204,6 +212,12 @@ void QuorvinMacService::markSyncFailure(const QString &message)
 {
     publish(m_lastSyncAttemptAt, std::optional<QDateTime>(m_clock.now()));
     setLastSyncAttemptStatus(SyncText::statusFailurePrefix + message + SyncText::statusSuffix);
+}
+
+SyncStatusForReport QuorvinMacService::syncStatusForReport() const
+{
+    return SyncStatusForReport {
+        m_reminderCount, m_cursor, m_lastSyncAttemptStatus, m_lastSyncAttemptAt, m_lastSyncSuccessAt};
 }
 
 QString QuorvinMacService::normalizedCloudBaseURL() const

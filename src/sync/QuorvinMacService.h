@@ -57,6 +57,7 @@
 #include "sync/LocalRecurringCompletionUploadPair.h"
 #include "sync/LocalReminderUpsertResult.h"
 #include "sync/RemoteRecurringCompletionPair.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -75,6 +76,8 @@ namespace quorvin {
 
 class Clock;
 class CloudReminderMatchSession;
+class CompletedReminderCleanup;
+class DiagnosticsUpload;
 class CloudSyncClient;
 class DeviceIdentitySource;
 class HttpSession;
@@ -84,7 +87,7 @@ class SyncStateStore;
 class UserDefaults;
 struct ReminderRefreshEvent;
 
-class QuorvinMacService : public QObject, public CloudAccountOwner, public CloudSyncPassOwner {
+class QuorvinMacService : public QObject, public CloudAccountOwner, public CloudSyncPassOwner, public SyncToolOwner {
     Q_OBJECT
 public:
     QuorvinMacService(
@@ -105,7 +108,7 @@ public:
     const ActivityLog &activityLog() const { return m_activityLog; }
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
-    ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
+    ReminderMonitor *reminderMonitor() const override { return m_reminderMonitor.get(); }
     // What the views load their own pictures through.
     HttpSession &http() const { return m_http; }
     // The clock the service runs on; views take their "now" from it too.
@@ -119,7 +122,7 @@ public:
     void markSyncInProgress() override;
     void markSyncSuccess(const QString &message) override;
     void markSyncFailure(const QString &message) override;
-    QString normalizedCloudBaseURL() const;
+    QString normalizedCloudBaseURL() const override;
 
     // ---- quitting
     // Stops the loops and the store observation, starts no pass any more and lets the running one
@@ -153,29 +156,10 @@ public:
     void retryCloudBootstrap();
 
     // ---- diagnostics report and completed-reminder cleanup
-    // Each starter checks its guards (a failed one writes a diagnostic line), raises its busy flag
-    // and returns; the task behind it reports through the published state below, the logs and the
-    // status line.
-    //
-    // Gathers this machine's sync state (status, session, cursors, the journal's snapshot, the
-    // store's own snapshot, both mappings, the newest log lines) and uploads it. `parentReportID`
-    // is the id of the service's request when the long-poll asked for the report. Does nothing
-    // while an upload runs. The report never carries the session token or another secret.
-    void uploadDiagnosticsReport(const std::optional<QString> &parentReportID = std::nullopt);
-    bool isDiagnosticUploading() const { return m_isDiagnosticUploading; }
-    // Compares the cloud's full snapshot with the local completed reminders and publishes which
-    // of them the cloud no longer accounts for; changes nothing.
-    void dryRunCompletedReminderCleanup();
-    // Deletes, on this machine only, the candidates of the last dry run that are still completed,
-    // then syncs. Without a dry run it does nothing.
-    void deleteCompletedReminderCleanupCandidates();
-    bool isCompletedCleanupRunning() const { return m_isCompletedCleanupRunning; }
-    // Of the last successful dry run; 0 after a failed one and after a delete.
-    int completedCleanupCandidateCount() const { return m_completedCleanupCandidateCount; }
-    // Progress, summary, result or failure of the last cleanup step.
-    const QString &completedCleanupSummary() const { return m_completedCleanupSummary; }
-    // The local ids the next delete removes, in candidate order (not published).
-    const QStringList &completedCleanupCandidateIDs() const { return m_completedCleanupCandidateIDs; }
+    DiagnosticsUpload &diagnosticsUpload() { return *m_diagnosticsUpload; }
+    const DiagnosticsUpload &diagnosticsUpload() const { return *m_diagnosticsUpload; }
+    CompletedReminderCleanup &completedCleanup() { return *m_completedCleanup; }
+    const CompletedReminderCleanup &completedCleanup() const { return *m_completedCleanup; }
 
     // ---- published sync state
     bool isRunning() const { return m_isRunning; }
@@ -230,7 +214,7 @@ private:
     QCoro::Task<void> runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token);
     // Logs the line and announces it with syncFailureReported().
     void reportFailureLine(const QString &line) override;
-    CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
+    CloudSyncClient makeClient(const QString &baseURL, const QString &token) const override;
     // What a pass works on; only while the monitor exists.
     CloudSyncPassParts passParts();
     // CloudSyncPassOwner.
@@ -255,17 +239,7 @@ private:
     // Drops the reminders a change made here (not by the app) touched from the set of those the
     // last apply created.
     void forgetRemindersChangedHere(const ReminderRefreshEvent &event);
-    QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
-    void setIsDiagnosticUploading(bool value);
-    QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);
-    QCoro::Task<void> runCompletedCleanupDelete(QStringList localIDs);
-    void setIsCompletedCleanupRunning(bool value);
-
-    bool m_isDiagnosticUploading = false;
-    bool m_isCompletedCleanupRunning = false;
-    int m_completedCleanupCandidateCount = 0;
-    QString m_completedCleanupSummary;
-    QStringList m_completedCleanupCandidateIDs;
+    SyncStatusForReport syncStatusForReport() const override;
 
     // The loops.
     QCoro::Task<void> runHealthPoll(CancelToken token);
@@ -316,6 +290,8 @@ private:
     QList<ReminderRefreshEvent> m_deferredRefreshActivity;
     QSet<QString> m_ownWrittenReminderIDs;
     QSet<QString> m_ownWrittenListIDs;
+    std::unique_ptr<DiagnosticsUpload> m_diagnosticsUpload;
+    std::unique_ptr<CompletedReminderCleanup> m_completedCleanup;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the
     // requests of a pass.
     CancelSource m_lifetime;

@@ -3,6 +3,7 @@
 #include "cloud/CloudSyncClient.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -125,7 +126,7 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         if (const auto requestID = answer->diagnostic_request_id.value_or(QString()); !requestID.isEmpty()) {
             // A request that arrived for the account this wait was opened with only.
             if (m_isRunning && CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) == authToken) {
-                uploadDiagnosticsReport(requestID);
+                m_diagnosticsUpload->uploadDiagnosticsReport(requestID);
             }
         }
 
