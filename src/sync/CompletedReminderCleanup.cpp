@@ -1,20 +1,19 @@
 #include "sync/CompletedReminderCleanup.h"
 
 #include "account/CloudAccount.h"
-#include "activity/DiagnosticLog.h"
-#include "matching/CloudSyncState.h"
-#include "sync/CloudSyncCarryOver.h"
-#include "sync/SyncToolOwner.h"
-
 #include "activity/CompletedReminderCleanupSelection.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/LocalCompletedRecord.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudSyncCarryOver.h"
 #include "sync/OwnStoreWrites.h"
 #include "sync/Strings.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QPointer>
 

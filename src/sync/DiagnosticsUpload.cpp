@@ -3,11 +3,9 @@
 #include "account/CloudAccount.h"
 #include "activity/ActivityLog.h"
 #include "activity/DiagnosticLog.h"
-#include "matching/CloudSyncState.h"
-#include "sync/SyncToolOwner.h"
-
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "model/JsonCodec.h"
@@ -16,6 +14,7 @@
 #include "reminders/ReminderMonitor.h"
 #include "sync/DiagnosticReportSnapshot.h"
 #include "sync/Strings.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,5 +1,7 @@
 #include "sync/QuorvinMacService.h"
 
+#include "activity/ActivityLog.h"
+#include "matching/CloudSyncState.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 

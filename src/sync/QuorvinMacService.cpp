@@ -1,7 +1,11 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/QueuedEvents.h"
@@ -11,6 +15,7 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
+#include "sync/CloudSyncCarryOver.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
@@ -32,6 +37,22 @@ constexpr std::chrono::milliseconds firstRetryDelay = 5s;
 constexpr std::chrono::milliseconds longestRetryDelay = 5min;
 } // namespace
 
+struct QuorvinMacService::Components {
+    Components(UserDefaults &defaults, HttpSession &http, Clock &clock, const DeviceIdentitySource &deviceSource,
+        CloudAccountOwner &owner)
+        : log(clock)
+        , activityLog(defaults, clock, log)
+        , syncState(defaults, log, &clock)
+        , account(defaults, syncState, log, activityLog, owner, http, clock, deviceSource)
+    {
+    }
+    DiagnosticLog log;
+    ActivityLog activityLog;
+    CloudSyncState syncState;
+    CloudSyncCarryOver carryOver;
+    CloudAccount account;
+};
+
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
     : QuorvinMacService(defaults, http, clock, store, DeviceIdentitySource::system(), parent)
@@ -45,10 +66,12 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_http(http)
     , m_clock(clock)
     , m_store(store)
-    , m_log(clock)
-    , m_activityLog(defaults, clock, m_log)
-    , m_syncState(defaults, m_log, &clock)
-    , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
+    , m_components(std::make_unique<Components>(defaults, http, clock, deviceSource, *this))
+    , m_log(m_components->log)
+    , m_activityLog(m_components->activityLog)
+    , m_syncState(m_components->syncState)
+    , m_carryOver(m_components->carryOver)
+    , m_account(m_components->account)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))

@@ -37,35 +37,17 @@
 // process exits. Failures of the start-up and of every pass are announced by
 // `syncFailureReported(description)` (a desktop without a window prints them on stderr).
 
-#include "account/CloudAccount.h"
 #include "account/CloudAccountOwner.h"
-#include "activity/ActivityLog.h"
-#include "activity/DiagnosticLog.h"
-#include "matching/CloudRemoteIdentities.h"
-#include "matching/CloudSyncState.h"
-#include "matching/ReminderPayloadRef.h"
-#include "model/ReminderListDirectoryPayload.h"
-#include "model/ReminderPayload.h"
-#include "model/ReminderUpsertMutationPayload.h"
 #include "model/SyncCountVerificationRequestSignal.h"
-#include "model/SyncResponseEnvelope.h"
 #include "platform/concurrency/CancelToken.h"
-#include "sync/CloudEnvelopeApplication.h"
-#include "sync/CloudSyncCarryOver.h"
 #include "sync/CloudSyncPassOwner.h"
-#include "sync/CloudSyncPassParts.h"
-#include "sync/LocalRecurringCompletionUploadPair.h"
-#include "sync/LocalReminderUpsertResult.h"
-#include "sync/RemoteRecurringCompletionPair.h"
 #include "sync/SyncToolOwner.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -74,7 +56,13 @@
 
 namespace quorvin {
 
+class ActivityLog;
 class Clock;
+class CloudAccount;
+class CloudSyncState;
+class DiagnosticLog;
+struct CloudSyncCarryOver;
+struct CloudSyncPassParts;
 class CloudReminderMatchSession;
 class CompletedReminderCleanup;
 class DiagnosticsUpload;
@@ -251,12 +239,15 @@ private:
     Clock &m_clock;
     ReminderStore &m_store;
 
-    // Components, in the order they need each other.
-    DiagnosticLog m_log;
-    ActivityLog m_activityLog;
-    CloudSyncState m_syncState;
-    CloudSyncCarryOver m_carryOver;
-    CloudAccount m_account;
+    // Components, in the order they need each other; built, and held, in the source file, so that
+    // this header brings none of the engine along.
+    struct Components;
+    std::unique_ptr<Components> m_components;
+    DiagnosticLog &m_log;
+    ActivityLog &m_activityLog;
+    CloudSyncState &m_syncState;
+    CloudSyncCarryOver &m_carryOver;
+    CloudAccount &m_account;
 
     // Published sync state.
     bool m_isRunning = false;

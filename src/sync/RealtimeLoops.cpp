@@ -1,6 +1,9 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/CloudAccount.h"
+#include "activity/DiagnosticLog.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
 #include "sync/DiagnosticsUpload.h"

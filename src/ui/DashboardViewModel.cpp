@@ -1,9 +1,11 @@
 #include "ui/DashboardViewModel.h"
 
+#include "activity/ActivityLog.h"
 #include "activity/QuorvinActivityLogStore.h"
 #include "app/AppVisibility.h"
 #include "app/QuorvinAppContext.h"
 #include "app/QuorvinQuitController.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/Clock.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/QuorvinMacService.h"

@@ -1,5 +1,6 @@
 #include "EdsTestSession.h"
 
+#include "activity/DiagnosticLog.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"

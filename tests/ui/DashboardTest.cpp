@@ -1,4 +1,6 @@
 #include "SignedInRig.h"
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
 #include "activity/Strings.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/Strings.h"

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "ViewRig.h"
+#include "account/CloudAccount.h"
+#include "activity/DiagnosticLog.h"
 #include "platform/concurrency/ManualClock.h"
 #include "support/cloudserver/Phone.h"
 #include "sync/CompletedReminderCleanup.h"

@@ -1,6 +1,10 @@
 #include "SyncE2eHarness.h"
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
 #include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
