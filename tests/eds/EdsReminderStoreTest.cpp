@@ -187,6 +187,7 @@ TEST(EdsReminderStore, ATaskTheDatabaseRefusesHoldsUpNoOtherWrite)
     const auto second = store.saveList(ReminderList {{}, u"B"_s, kLocal});
     const auto kept = store.saveReminder(draft(u"kept"_s, first.id));
     const auto moving = store.saveReminder(draft(u"moving"_s, first.id));
+    const auto copied = store.saveReminder(draft(u"copied"_s, first.id));
     ManualClock::drainEvents();
 
     QStringList ids {u"NEW-LIST"_s, u"NEW-1"_s, u"NEW-2"_s, u"TAKEN"_s};
@@ -207,17 +208,25 @@ TEST(EdsReminderStore, ATaskTheDatabaseRefusesHoldsUpNoOtherWrite)
     store.saveReminder(planned(u"in C"_s, third.id), false);
     store.saveReminder(planned(u"in A"_s, first.id), false);
     store.saveReminder(planned(u"in B"_s, second.id), false);
-    auto moved = moving;
-    moved.listId = second.id;
-    store.saveReminder(moved, false);
-    // Behind the store's back, another app writes a task under the UID the store handed out, and
-    // a copy of the moving task into its target list: the database refuses those two creates.
+    for (auto move : {moving, copied}) {
+        move.listId = second.id;
+        store.saveReminder(move, false);
+    }
+    // Behind the store's back, another app writes a task under the UID the store handed out, an
+    // edited copy of one moving task into its target list, and a copy as it is of the other: the
+    // database refuses the three creates.
     EdsTestSession::peer({u"put"_s, second.id, u"BEGIN:VTODO\r\nUID:TAKEN\r\nSUMMARY:theirs\r\nEND:VTODO\r\n"_s});
-    EdsTestSession::peer({u"put"_s, second.id, EdsTestSession::peer({u"show"_s, first.id, moving.id})});
+    EdsTestSession::peer({u"put"_s, second.id,
+        EdsTestSession::peer({u"show"_s, first.id, moving.id})
+            .replace(u"SUMMARY:moving"_s, u"SUMMARY:moving, theirs"_s)});
+    EdsTestSession::peer({u"put"_s, second.id, EdsTestSession::peer({u"show"_s, first.id, copied.id})});
     store.commit();
 
-    // The two are named, and stay as they were: the new one does not exist, the moving one is
-    // still in its list, in the store and in the database.
+    // The copy as it is holds what the store wrote: that move is done.
+    EXPECT_EQ(store.reminder(copied.id)->listId, second.id);
+    EXPECT_FALSE(uids(first.id).contains(copied.id));
+    // The other two are named, and stay as they were: the new one does not exist, the moving one
+    // is still in its list, in the store and in the database.
     auto refused = store.refusedByLastCommit();
     refused.sort();
     EXPECT_EQ(refused, QStringList({moving.id, u"TAKEN"_s}));

@@ -493,6 +493,22 @@ void EdsReminderStore::execute(Plan &plan)
                         ids << id;
                     }
                     auto refused = m_database->create(listId, raw(batch.creates));
+                    if (!refused.isEmpty()) {
+                        // A database that writes a batch task by task may have written some of
+                        // it before it stopped, and the retry finds them taken: a task that holds
+                        // what we wrote is ours, not refused.
+                        std::unordered_map<QString, Reminder> held;
+                        for (const auto &todo : m_database->read(listId, refused)) {
+                            held.emplace(uidOf(todo.get()), readTodo(todo.get(), listId));
+                        }
+                        for (const auto &[id, todo] : batch.creates) {
+                            const auto there = held.find(id);
+                            if (there != held.end()
+                                && content(there->second) == content(readTodo(todo.get(), listId))) {
+                                refused.removeAll(id);
+                            }
+                        }
+                    }
                     return Done {[this, listId, ids = without(ids, refused)] { m_database->remove(listId, ids); },
                         std::move(refused)};
                 });
