@@ -10,6 +10,7 @@
 #include <libecal/libecal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <tuple>
 
@@ -18,6 +19,10 @@ using namespace Qt::Literals::StringLiterals;
 namespace quorvin {
 
 namespace {
+
+// How long a new list may take to reach the database's own registry: 2 s in all.
+constexpr int kOpenNewListAttempts = 40;
+constexpr std::chrono::milliseconds kOpenNewListPause {50};
 
 // Takes the message out of a GError and frees it.
 QString take(GError *&error)
@@ -576,11 +581,19 @@ void EdsDatabase::createList(const QString &id, const QString &title, const QStr
     if (!e_source_registry_commit_source_sync(m_registry->registry.get(), scratch.get(), nullptr, &error)) {
         throw writeFailed(u"Task list cannot be created"_s, error);
     }
-    try {
-        open(id);
-    } catch (const ReminderStoreError &) {
-        removeList(id);
-        throw;
+    // The database's own registry hears of the new list a moment after ours: until then it
+    // opens no such list.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            open(id);
+            return;
+        } catch (const ReminderStoreError &) {
+            if (attempt == kOpenNewListAttempts) {
+                removeList(id);
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(kOpenNewListPause);
     }
 }
 
