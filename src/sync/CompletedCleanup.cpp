@@ -7,6 +7,7 @@
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/OwnStoreWrites.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -79,7 +80,7 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
         const auto local
             = withoutPendingUploads(LocalCompletedRecord::fromReminders(
                                         raw, m_reminderMonitor->eventStore().lists(), m_reminderMonitor->calendar()),
-                *m_stateStore, m_syncState.cloudPushCursor(), m_localRemindersAwaitingUpload);
+                *m_stateStore, m_syncState.cloudPushCursor(), m_carryOver.localRemindersAwaitingUpload);
         const auto plan = CompletedReminderCleanupSelection::completedReminderCleanupPlan(
             snapshot.items, m_syncState.reminderMappingIndex().serverToLocal(), local);
 
@@ -127,7 +128,7 @@ void QuorvinMacService::deleteCompletedReminderCleanupCandidates()
     }
     // One that has come to wait for an upload since the dry run is not surplus any more.
     QStringList ids = m_completedCleanupCandidateIDs;
-    ids.removeIf([this](const QString &id) { return m_localRemindersAwaitingUpload.contains(id); });
+    ids.removeIf([this](const QString &id) { return m_carryOver.localRemindersAwaitingUpload.contains(id); });
     spawn(runCompletedCleanupDelete(ids), SyncText::taskCleanupDelete);
 }
 

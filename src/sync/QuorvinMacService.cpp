@@ -158,6 +158,11 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     scheduleCloudSync(SyncText::triggerStartupBootstrap);
 }
 
+bool QuorvinMacService::storeHasReminder(const QString &localID) const
+{
+    return m_reminderMonitor->reminder(localID).has_value();
+}
+
 void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
 {
     publish(m_reminderCount, int(event.totalCount));
@@ -265,7 +270,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         if (m_cloudCountVerificationRequest) {
             m_cloudSyncPending = true;
         }
-        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_pullRetryCursor) {
+        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_carryOver.pullRetryCursor) {
             // Items the store refused come again with a pull after a growing pause, even on an
             // account where nothing else changes.
             if (!m_cloudSyncPending) {

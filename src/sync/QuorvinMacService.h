@@ -51,6 +51,9 @@
 #include "model/SyncResponseEnvelope.h"
 #include "platform/concurrency/CancelToken.h"
 #include "sync/CloudEnvelopeApplication.h"
+#include "sync/CloudSyncCarryOver.h"
+#include "sync/CloudSyncPassOwner.h"
+#include "sync/CloudSyncPassParts.h"
 #include "sync/LocalRecurringCompletionUploadPair.h"
 #include "sync/LocalReminderUpsertResult.h"
 #include "sync/RemoteRecurringCompletionPair.h"
@@ -81,7 +84,7 @@ class SyncStateStore;
 class UserDefaults;
 struct ReminderRefreshEvent;
 
-class QuorvinMacService : public QObject, public CloudAccountOwner {
+class QuorvinMacService : public QObject, public CloudAccountOwner, public CloudSyncPassOwner {
     Q_OBJECT
 public:
     QuorvinMacService(
@@ -125,7 +128,7 @@ public:
     QCoro::Task<void> stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // stop() as a task of its own, for a signal handler.
     void requestStop();
-    bool isStopping() const { return m_stopping; }
+    bool isStopping() const override { return m_stopping; }
     // After the event loop has returned: cancels whatever is left and runs the queued events until
     // the service's tasks have ended, so no coroutine of it is left suspended at exit.
     void finishAfterStop();
@@ -217,17 +220,6 @@ private:
     void setLastSyncAttemptStatus(const QString &value);
     void cloudAuthTokenApplied() override;
 
-    // Long walks over cloud items (the apply, the due-date alignment) let other main-thread work run
-    // before every twelfth item.
-    static constexpr qsizetype itemsBetweenYields = 12;
-    // An apply commits the store and saves its mappings at most this often.
-    static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
-    // ... and never before the items written since took this many times the last commit.
-    static constexpr int commitShareOfStretch = 20;
-    // Store-wide work on fewer reminders than this stays on the main thread: handing it over
-    // would cost more than it takes.
-    static constexpr std::size_t copiedInPlace = 256;
-
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
     // After a failed pass another one follows on its own, 5 s later, then twice as late after each
@@ -236,127 +228,17 @@ private:
     void scheduleCloudSyncRetry();
     void cancelCloudSyncRetry();
     QCoro::Task<void> runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token);
-    // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
-    // (CancelledError) once the service is stopping: every await of a pass is followed by this
-    // check, so a pass never goes on past the first wait after a stop request.
-    void ensureSyncStateEpoch(quint64 epoch) const;
-    // Throws SettingsWriteError when the settings could not be written: a pass never reports
-    // success, or goes on creating reminders, with its cursors or mappings not on disk.
-    void ensureSettingsWritten() const;
-    // Called by a push after each answer it recorded in the mappings: makes them durable.
-    void noteMappingProgress();
-    // Writes the mappings changed so far at once (right after a store commit that created a
-    // reminder or list or moved a mapping), then ensureSettingsWritten().
-    void saveMappingsNow();
-    // The journal's changes since `cursor` (none: the whole snapshot), read at once; the copies of
-    // a large answer's items are made on a worker thread.
-    QCoro::Task<SyncResponseEnvelope> journalChanges(std::optional<QString> cursor, quint64 epoch);
     // Logs the line and announces it with syncFailureReported().
-    void reportFailureLine(const QString &line);
+    void reportFailureLine(const QString &line) override;
     CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
+    // What a pass works on; only while the monitor exists.
+    CloudSyncPassParts passParts();
+    // CloudSyncPassOwner.
+    void scheduleCloudSyncAfterPass(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request) override;
+    std::optional<SyncCountVerificationRequestSignal> takeCountVerificationRequest() override;
+    void forgetObservedCountVerificationRequest() override;
 
-    // The pass: the first pull, one of three paths, the tail, then the outcome.
-    QCoro::Task<void> runCloudSyncSteps(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
-        QString baseURL, QString token, quint64 epoch,
-        std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
-    QCoro::Task<SyncResponseEnvelope> pullCloudEnvelope(
-        CloudSyncClient client, std::optional<QString> cursor, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch);
-    // Each path returns the items of its second pull.
-    // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().
-    QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(
-        SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
-    // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
-    QCoro::Task<void> finishCloudSyncPass(
-        QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch);
-    // Another pass for changes made meanwhile, or success, or the answer to a count verification.
-    QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
-        CloudSyncClient client, quint64 epoch,
-        std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
-
-    // The push, in this order: reminder deletes, list creates and updates, reminder upserts with
-    // their completion state, list deletes. The push cursor moves only when all went through.
-    QCoro::Task<void> pushLocalEnvelope(
-        SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    QCoro::Task<void> pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListUpserts(QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushReminderUpserts(
-        QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    // Sends one upsert; a target the server no longer has is forgotten and the reminder uploaded as a
-    // new item. Returns the server id that holds it.
-    QCoro::Task<QString> upsertCloudReminder(
-        ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
-        const QList<ReminderPayload> &items) const;
-
-    // The first pass after a start, with a pull cursor stored: the changes since that cursor are
-    // pulled before the full snapshot and their deletions applied, since a snapshot need not list
-    // what the server deleted while the app was closed. Returns the answer instead when the server
-    // gave a full snapshot.
-    QCoro::Task<std::optional<SyncResponseEnvelope>> applyCloudDeletionsSinceLastRun(
-        CloudSyncClient client, quint64 epoch);
-    // The first pass after a start: a mapped reminder that is completed but still carries its
-    // rules, while its series is open on the server, was completed from outside while the app was
-    // not running. It is split as such a completion is while the app runs, so the series goes on.
-    void splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems);
-    // The first pass after a start, before it changes anything: a reminder that is mapped but gone
-    // from the local store was deleted here while the app was closed. None is, when every mapped
-    // reminder is gone: that is a lost or replaced database, which the server's copy restores.
-    QStringList mappedRemindersDeletedWhileClosed();
-    // Deletes the server items of those reminders that are still mapped, unless the reminder's
-    // list is gone as well (see there). Returns the server ids deleted.
-    QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
-        QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
-
-    // Restart reconciliation.
-    QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(
-        QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch);
-
-    // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
-    // scheduled a follow-up pass for local changes it had to keep.
-    QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch);
-    // The pull just applied was the one repeated for refused items: it is done with.
-    void forgetRepeatedPull();
-    std::shared_ptr<CloudEnvelopeApplication> prepareCloudEnvelopeApplication(SyncResponseEnvelope envelope);
-    QCoro::Task<void> applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudItem(
-        std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item, quint64 epoch);
-
-    // Recurring completions.
-    QHash<QString, RemoteRecurringCompletionPair> remoteRecurringCompletionPairs(
-        const QList<ReminderPayload> &items) const;
-    QCoro::Task<std::optional<QString>> applyRemoteRecurringCompletionCommand(ReminderPayload item,
-        std::optional<QString> localListID, std::shared_ptr<CloudReminderMatchSession> matchSession);
-    // Both devices completed one occurrence and each uploaded its own completed copy; the local
-    // copy now stands for both. Queues every copy but the smallest server id for deletion.
-    void noteRedundantCompletedCopies(
-        const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
-    QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
-    // Moves local series forward to the due dates of the pulled active series. `items` holds each
-    // server item once, as last pulled; reminders in `pendingLocalIDs` carry a local change not yet
-    // uploaded, which is newer than any pulled version, and are left as they are.
-    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(
-        QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch);
-
-    // The local upsert: which local reminder a cloud item is, then the write.
-    QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);
-    QCoro::Task<LocalReminderUpsertResult> upsertLocalReminder(ReminderPayload item, std::optional<QString> localListID,
-        std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion, QSet<QString> protectedLocalReminderIDs,
-        std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
-    QCoro::Task<void> removeRecurringActiveDuplicates(QString serverID, QString winner, QStringList duplicates,
-        QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession,
-        quint64 epoch);
-    // Returns the local id written.
-    QCoro::Task<QString> writeLocalReminder(ReminderPayload item, std::optional<QString> target,
-        std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
-        std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
     bool storeHasReminder(const QString &localID) const;
 
     // Maintenance.
@@ -364,36 +246,11 @@ private:
     QCoro::Task<void> runCloudBootstrapRebuild(QString baseURL);
 
     // ---- activity entries of the apply, diagnostics report, completed-reminder cleanup
-    // Echo keys of the recurring completions an apply is about to write (commands, completions
-    // made on other devices, pairs).
-    void rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items);
-    void rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items);
-    void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
-    // The pull's activity entry: the journal before the apply against the journal now.
-    // Comparing whole stores takes long with many reminders, so it runs away from the main thread;
-    // the user's refreshes that arrive meanwhile are logged after it, against its echo keys.
-    QCoro::Task<void> appendCloudPullActivityLog(bool fullSnapshot, std::vector<ReminderPayloadRef> beforeItems,
-        QList<ReminderListDirectoryPayload> beforeLists, QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs,
-        quint64 epoch);
     // While this machine writes to the store (an apply, an alignment, a duplicate removal, a
     // cleanup), the refreshes that arrive are held; when the last writer is done, they are logged
     // without the changes of the ids written, which are this machine's own.
-    void beginOwnStoreWrites();
-    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs);
-    // Holds the refreshes for as long as it lives (a failure included), then hands over the ids
-    // written meanwhile.
-    struct OwnStoreWrites {
-        explicit OwnStoreWrites(QuorvinMacService &owner)
-            : service(owner)
-        {
-            service.beginOwnStoreWrites();
-        }
-        ~OwnStoreWrites() { service.endOwnStoreWrites(reminderIDs, {}); }
-        OwnStoreWrites(const OwnStoreWrites &) = delete;
-        OwnStoreWrites &operator=(const OwnStoreWrites &) = delete;
-        QuorvinMacService &service;
-        QSet<QString> reminderIDs;
-    };
+    void beginOwnStoreWrites() override;
+    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) override;
     void flushDeferredRefreshActivity();
     // Drops the reminders a change made here (not by the app) touched from the set of those the
     // last apply created.
@@ -424,11 +281,7 @@ private:
     DiagnosticLog m_log;
     ActivityLog m_activityLog;
     CloudSyncState m_syncState;
-    // Where the next pass pulls from when an apply left items the store refused: the cursor that
-    // pull started from, so that they come again.
-    std::optional<QString> m_pullRetryCursor;
-    // The cursor the last pull started from; empty for a full snapshot.
-    QString m_lastPullCursor;
+    CloudSyncCarryOver m_carryOver;
     CloudAccount m_account;
 
     // Published sync state.
@@ -457,10 +310,6 @@ private:
     std::unique_ptr<CancelSource> m_cloudSyncWaitTask;
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
-    // Local reminders whose server item an apply gave to a fresh local reminder. Nothing changed
-    // them here, so no journal change would ever carry them up: the next push sends them as
-    // items of their own.
-    QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
     int m_cloudPullActivityPending = 0;

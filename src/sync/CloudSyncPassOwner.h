@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/SyncCountVerificationRequestSignal.h"
+
+#include <QSet>
+#include <QString>
+
+#include <optional>
+
+namespace quorvin {
+
+// What a sync pass needs of the object that runs it: the stop request, the published status
+// line, another pass, and the hold on refresh activity while the pass writes to the store.
+class CloudSyncPassOwner {
+public:
+    virtual ~CloudSyncPassOwner() = default;
+
+    // A pass stops at its first await after a stop request.
+    virtual bool isStopping() const = 0;
+    virtual void markSyncSuccess(const QString &message) = 0;
+    virtual void markSyncFailure(const QString &message) = 0;
+    // Logs the line and announces it as a failure of the pass.
+    virtual void reportFailureLine(const QString &line) = 0;
+    // Queues a pass; requests made while one runs fold into one further pass.
+    virtual void scheduleCloudSync(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
+        = 0;
+    // Another pass for changes made while this one ran; it runs after this one even when it
+    // carries a count-verification request.
+    virtual void scheduleCloudSyncAfterPass(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request)
+        = 0;
+    // A count-verification request that arrived while the pass ran; the pass answers it instead.
+    virtual std::optional<SyncCountVerificationRequestSignal> takeCountVerificationRequest() = 0;
+    // The server's answer asks for another request: the one seen last no longer stops it.
+    virtual void forgetObservedCountVerificationRequest() = 0;
+    // While the pass writes to the store, the refreshes that arrive are held; when the last
+    // writer is done they are logged without the changes of the ids written, which are its own.
+    virtual void beginOwnStoreWrites() = 0;
+    virtual void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) = 0;
+};
+
+} // namespace quorvin
