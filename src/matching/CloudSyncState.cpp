@@ -187,13 +187,16 @@ void CloudSyncState::flushCloudMappings()
 
 void CloudSyncState::foldMappingJournal()
 {
-    if (m_reminderMappingsNeedSave) {
-        m_reminderMappingsNeedSave = false;
-        m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
-    }
-    if (m_listMappingsNeedSave) {
-        m_listMappingsNeedSave = false;
-        m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
+    {
+        const auto write = m_defaults.batchWrites();
+        if (m_reminderMappingsNeedSave) {
+            m_reminderMappingsNeedSave = false;
+            m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
+        }
+        if (m_listMappingsNeedSave) {
+            m_listMappingsNeedSave = false;
+            m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
+        }
     }
     m_changesSinceFold = 0;
     if (m_clock) {
@@ -448,6 +451,7 @@ void CloudSyncState::clearRemoteIdentityCache()
     m_remoteListMoved.clear();
     m_remoteIdentityCacheVersion = 0;
     m_remoteIdentityCacheNeedsWrite = true;
+    const auto write = m_defaults.batchWrites();
     m_defaults.remove(MatchingText::keyRemoteSourceIdentityMap);
     m_defaults.remove(MatchingText::keyRemoteServerIDs);
     m_defaults.remove(MatchingText::keyRemoteListMap);
@@ -461,6 +465,7 @@ void CloudSyncState::saveRemoteIdentityCache()
     if (!m_remoteIdentityCacheNeedsWrite && m_remoteIdentityCacheVersion == 1) {
         return;
     }
+    const auto write = m_defaults.batchWrites();
     UserDefaults::StringMap identities;
     for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
          ++it) {
