@@ -1,6 +1,7 @@
 #include "EdsTestSession.h"
 
 #include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"
