@@ -1,4 +1,4 @@
-#include "sync/CloudSyncPass.h"
+#include "sync/CloudApplyPhase.h"
 
 #include "activity/DiagnosticLog.h"
 #include "matching/CloudIDMappingIndex.h"
@@ -47,14 +47,14 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
-void CloudSyncPass::forgetRepeatedPull()
+void CloudApplyPhase::forgetRepeatedPull()
 {
     if (m_pullRetryCursor && *m_pullRetryCursor == m_lastPullCursor) {
         m_pullRetryCursor.reset();
     }
 }
 
-QCoro::Task<bool> CloudSyncPass::applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor)
+QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
     if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
@@ -133,7 +133,8 @@ QCoro::Task<bool> CloudSyncPass::applyCloudEnvelope(SyncResponseEnvelope envelop
     co_return true;
 }
 
-std::shared_ptr<CloudEnvelopeApplication> CloudSyncPass::prepareCloudEnvelopeApplication(SyncResponseEnvelope envelope)
+std::shared_ptr<CloudEnvelopeApplication> CloudApplyPhase::prepareCloudEnvelopeApplication(
+    SyncResponseEnvelope envelope)
 {
     // Its tables and payload copies grow with the store and the envelope; freeing them is left to
     // a worker thread so the window does not wait for it. It holds plain values only.
@@ -171,7 +172,7 @@ std::shared_ptr<CloudEnvelopeApplication> CloudSyncPass::prepareCloudEnvelopeApp
     return apply;
 }
 
-QCoro::Task<void> CloudSyncPass::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply)
+QCoro::Task<void> CloudApplyPhase::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     // Reminders first, then lists, each in the order of their server ids. A delete that fails here
     // still drops the mapping: the server item is gone either way. A list the store cannot remove
@@ -238,7 +239,7 @@ QCoro::Task<void> CloudSyncPass::applyCloudDeletes(std::shared_ptr<CloudEnvelope
     }
 }
 
-QCoro::Task<void> CloudSyncPass::applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply)
+QCoro::Task<void> CloudApplyPhase::applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     for (const auto &list : std::as_const(apply->envelope.lists)) {
         if (apply->deletedListIDs.contains(list.list_id)) {
@@ -252,7 +253,7 @@ QCoro::Task<void> CloudSyncPass::applyCloudLists(std::shared_ptr<CloudEnvelopeAp
     }
 }
 
-QCoro::Task<void> CloudSyncPass::applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply)
+QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     // The active sides of recurring completion pairs go first.
     const auto &items = apply->envelope.items;
@@ -376,7 +377,7 @@ QCoro::Task<void> CloudSyncPass::applyCloudItems(std::shared_ptr<CloudEnvelopeAp
     }
 }
 
-QCoro::Task<void> CloudSyncPass::applyCloudItem(std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item)
+QCoro::Task<void> CloudApplyPhase::applyCloudItem(std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item)
 {
     const auto serverID = item.local_id;
     const auto localListID = mappedLocalID(m_syncState.listMappingIndex(), item.list_id);

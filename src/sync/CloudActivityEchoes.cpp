@@ -1,4 +1,4 @@
-#include "sync/CloudSyncPass.h"
+#include "sync/CloudApplyPhase.h"
 
 #include "account/CloudAccount.h"
 #include "activity/ActivityEntryPoints.h"
@@ -85,7 +85,7 @@ struct CloudPullComparison {
 // completion. The keys carry titles only: the local reminder that ends up completed need not be
 // the one the cloud item names.
 
-void CloudSyncPass::rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items)
+void CloudApplyPhase::rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items)
 {
     QStringList titles;
     for (const auto &item : items) {
@@ -96,7 +96,7 @@ void CloudSyncPass::rememberCloudRecurringCompletionCommands(const QList<Reminde
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-void CloudSyncPass::rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items)
+void CloudApplyPhase::rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items)
 {
     const QString thisDevice = m_account.currentCloudDeviceIDForOwnEdits();
     QStringList titles;
@@ -109,7 +109,7 @@ void CloudSyncPass::rememberRemoteCloudCompletionOrigins(const QList<ReminderPay
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-void CloudSyncPass::rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs)
+void CloudApplyPhase::rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs)
 {
     QStringList titles;
     for (const auto &pair : pairs) {
@@ -119,7 +119,7 @@ void CloudSyncPass::rememberCloudRecurringCompletionPairs(const QList<RemoteRecu
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-QCoro::Task<void> CloudSyncPass::appendCloudPullActivityLog(bool fullSnapshot,
+QCoro::Task<void> CloudApplyPhase::appendCloudPullActivityLog(bool fullSnapshot,
     std::vector<ReminderPayloadRef> beforeItems, QList<ReminderListDirectoryPayload> beforeLists,
     QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs)
 {

@@ -1,4 +1,4 @@
-#include "sync/CloudSyncPass.h"
+#include "sync/CloudApplyPhase.h"
 
 #include "activity/DiagnosticLog.h"
 #include "matching/CloudReminderMatchSession.h"
@@ -21,12 +21,12 @@ QString lastModifiedText(const ReminderPayload &item)
 }
 } // namespace
 
-bool CloudSyncPass::storeHasReminder(const QString &localID) const
+bool CloudApplyPhase::storeHasReminder(const QString &localID) const
 {
     return m_reminderMonitor->reminder(localID).has_value();
 }
 
-QCoro::Task<QString> CloudSyncPass::ensureLocalListID(ReminderListDirectoryPayload list)
+QCoro::Task<QString> CloudApplyPhase::ensureLocalListID(ReminderListDirectoryPayload list)
 {
     if (const auto it = m_syncState.listMappingIndex().serverToLocal().constFind(list.list_id);
         it != m_syncState.listMappingIndex().serverToLocal().cend()) {
@@ -57,7 +57,7 @@ QCoro::Task<QString> CloudSyncPass::ensureLocalListID(ReminderListDirectoryPaylo
     co_return created.first;
 }
 
-QCoro::Task<LocalReminderUpsertResult> CloudSyncPass::upsertLocalReminder(ReminderPayload item,
+QCoro::Task<LocalReminderUpsertResult> CloudApplyPhase::upsertLocalReminder(ReminderPayload item,
     std::optional<QString> localListID, std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion,
     QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
@@ -145,7 +145,7 @@ QCoro::Task<LocalReminderUpsertResult> CloudSyncPass::upsertLocalReminder(Remind
     co_return LocalReminderUpsertResult {written, needsFollowUp, created};
 }
 
-QCoro::Task<void> CloudSyncPass::removeRecurringActiveDuplicates(QString serverID, QString winner,
+QCoro::Task<void> CloudApplyPhase::removeRecurringActiveDuplicates(QString serverID, QString winner,
     QStringList duplicates, QSet<QString> protectedLocalReminderIDs,
     std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
@@ -170,7 +170,7 @@ QCoro::Task<void> CloudSyncPass::removeRecurringActiveDuplicates(QString serverI
     }
 }
 
-QCoro::Task<QString> CloudSyncPass::writeLocalReminder(ReminderPayload item, std::optional<QString> target,
+QCoro::Task<QString> CloudApplyPhase::writeLocalReminder(ReminderPayload item, std::optional<QString> target,
     std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
     std::shared_ptr<CloudReminderMatchSession> matchSession)
 {

@@ -1,4 +1,4 @@
-#include "sync/CloudSyncPass.h"
+#include "sync/CloudPushPhase.h"
 
 #include "activity/DiagnosticLog.h"
 #include "cloud/CloudHTTPError.h"
@@ -48,7 +48,7 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
 }
 } // namespace
 
-QCoro::Task<void> CloudSyncPass::pushLocalEnvelope(SyncResponseEnvelope envelope, CloudRemoteIdentities remote)
+QCoro::Task<void> CloudPushPhase::pushLocalEnvelope(SyncResponseEnvelope envelope, CloudRemoteIdentities remote)
 {
     QSet<QString> carried;
     if (!m_localRemindersAwaitingUpload.isEmpty()) {
@@ -86,7 +86,7 @@ QCoro::Task<void> CloudSyncPass::pushLocalEnvelope(SyncResponseEnvelope envelope
     }
 }
 
-QCoro::Task<void> CloudSyncPass::pushReminderDeletes(QList<QString> localIDs)
+QCoro::Task<void> CloudPushPhase::pushReminderDeletes(QList<QString> localIDs)
 {
     for (const auto &localID : std::as_const(localIDs)) {
         const auto serverID = m_syncState.reminderMappingIndex().firstServerID(localID);
@@ -102,7 +102,7 @@ QCoro::Task<void> CloudSyncPass::pushReminderDeletes(QList<QString> localIDs)
     }
 }
 
-QCoro::Task<void> CloudSyncPass::pushListUpserts(QList<ReminderListDirectoryPayload> lists)
+QCoro::Task<void> CloudPushPhase::pushListUpserts(QList<ReminderListDirectoryPayload> lists)
 {
     for (const auto &list : std::as_const(lists)) {
         if (const auto serverID = m_syncState.listMappingIndex().firstServerID(list.list_id)) {
@@ -132,7 +132,7 @@ QCoro::Task<void> CloudSyncPass::pushListUpserts(QList<ReminderListDirectoryPayl
     }
 }
 
-QCoro::Task<void> CloudSyncPass::pushReminderUpserts(QList<ReminderPayload> items, CloudRemoteIdentities remote)
+QCoro::Task<void> CloudPushPhase::pushReminderUpserts(QList<ReminderPayload> items, CloudRemoteIdentities remote)
 {
     const auto pairs = localRecurringCompletionUploadPairs(items);
     QSet<QString> completedCopies;
@@ -203,7 +203,7 @@ QCoro::Task<void> CloudSyncPass::pushReminderUpserts(QList<ReminderPayload> item
     }
 }
 
-QCoro::Task<QString> CloudSyncPass::upsertCloudReminder(ReminderUpsertMutationPayload body, QString localID)
+QCoro::Task<QString> CloudPushPhase::upsertCloudReminder(ReminderUpsertMutationPayload body, QString localID)
 {
     std::optional<ReminderUpsertMutationResponse> answer;
     try {
@@ -227,7 +227,7 @@ QCoro::Task<QString> CloudSyncPass::upsertCloudReminder(ReminderUpsertMutationPa
     co_return answer->local_id;
 }
 
-QCoro::Task<void> CloudSyncPass::pushListDeletes(QList<QString> localIDs)
+QCoro::Task<void> CloudPushPhase::pushListDeletes(QList<QString> localIDs)
 {
     for (const auto &localID : std::as_const(localIDs)) {
         const auto serverID = m_syncState.listMappingIndex().firstServerID(localID);
@@ -243,7 +243,7 @@ QCoro::Task<void> CloudSyncPass::pushListDeletes(QList<QString> localIDs)
     }
 }
 
-QHash<QString, LocalRecurringCompletionUploadPair> CloudSyncPass::localRecurringCompletionUploadPairs(
+QHash<QString, LocalRecurringCompletionUploadPair> CloudPushPhase::localRecurringCompletionUploadPairs(
     const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> active;

@@ -1,9 +1,10 @@
 #pragma once
 
 // QuorvinMacService: the one central object of the application. It owns the components (the
-// cloud account, the cloud-side sync state, the two logs), the change journal and the reminder
-// monitor, wires them together and runs the sync engine: the serialized runner, the passes, the
-// health poll and the realtime long-poll.
+// cloud account, the cloud-side sync state, the two logs, the diagnostics upload, the completed
+// cleanup), the change journal and the reminder monitor, wires them together and runs the
+// serialized runner, which builds a CloudSyncPass for each pass, with its back-off, the health
+// poll and the realtime long-poll, and publishes the sync status.
 //
 // Building one (tests and the application alike):
 //
@@ -24,8 +25,10 @@
 // runs one pass directly and can be awaited (use it only while the runner is idle).
 //
 // Components: `account()` (token and account state), `syncState()` (cursors, id mappings, remote
-// identity cache), `diagnosticLog()` and `activityLog()`. The service forwards their `changed()`
-// to its own, so a view bound to the service sees every change.
+// identity cache), `diagnosticLog()`, `activityLog()`, `diagnosticsUpload()` and
+// `completedCleanup()`. The service forwards their `changed()` to its own, so a view bound to the
+// service sees every change. This header only declares them: a file that uses one includes its
+// header.
 //
 // The long-poll and the health poll keep sleeping on the clock for as long as the service runs;
 // `shutdown()` stops both. Destroy the service only while no pass is running.

@@ -12,13 +12,14 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/http/TransportError.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudApplyPhase.h"
 #include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
 
-QHash<QString, RemoteRecurringCompletionPair> CloudSyncPass::remoteRecurringCompletionPairs(
+QHash<QString, RemoteRecurringCompletionPair> CloudApplyPhase::remoteRecurringCompletionPairs(
     const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> completed;
@@ -59,7 +60,7 @@ QHash<QString, RemoteRecurringCompletionPair> CloudSyncPass::remoteRecurringComp
     return result;
 }
 
-QCoro::Task<std::optional<QString>> CloudSyncPass::applyRemoteRecurringCompletionCommand(
+QCoro::Task<std::optional<QString>> CloudApplyPhase::applyRemoteRecurringCompletionCommand(
     ReminderPayload item, std::optional<QString> localListID, std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
     if (!RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item) || !item.completion_date) {
@@ -83,7 +84,7 @@ QCoro::Task<std::optional<QString>> CloudSyncPass::applyRemoteRecurringCompletio
     co_return next ? next : target;
 }
 
-void CloudSyncPass::noteRedundantCompletedCopies(
+void CloudApplyPhase::noteRedundantCompletedCopies(
     const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
 {
     // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe

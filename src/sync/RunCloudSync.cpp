@@ -102,7 +102,8 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
         co_return;
     }
 
-    CloudSyncPass pass(passParts(), *this, makeClient(baseURL, token), epoch, trigger, request);
+    CloudSyncPassContext context {passParts(), *this, makeClient(baseURL, token), epoch, trigger, request};
+    CloudSyncPass pass(context);
     std::exception_ptr failure;
     try {
         co_await pass.run();

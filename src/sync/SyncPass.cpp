@@ -42,37 +42,13 @@ std::optional<QString> cursorOrNone(const QString &cursor)
 }
 } // namespace
 
-void CloudSyncPass::ensureSettingsWritten() const
+CloudSyncPass::CloudSyncPass(CloudSyncPassContext &context)
+    : CloudSyncPassPhase(context)
+    , m_trigger(context.trigger)
+    , m_request(context.request)
+    , m_push(context)
+    , m_apply(context)
 {
-    if (const auto failure = m_defaults.writeFailure()) {
-        throw SettingsWriteError(*failure);
-    }
-}
-
-void CloudSyncPass::noteMappingProgress()
-{
-    // Each answer's mapping is made durable as it comes (a journal line); the settings themselves
-    // are rewritten every 200 changes or once a second, so a long push costs linear time and a
-    // kill between two answers loses no mapping of the first.
-    m_syncState.flushCloudMappings();
-}
-
-void CloudSyncPass::saveMappingsNow()
-{
-    m_syncState.flushCloudMappings();
-    ensureSettingsWritten();
-}
-
-QCoro::Task<SyncResponseEnvelope> CloudSyncPass::journalChanges(std::optional<QString> cursor)
-{
-    auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
-    if (answer->items.size() <= copiedInPlace) {
-        co_return SyncStateStore::envelopeOf(std::move(*answer));
-    }
-    auto envelope = std::make_shared<SyncResponseEnvelope>();
-    std::function<void()> build = [answer, envelope] { *envelope = SyncStateStore::envelopeOf(std::move(*answer)); };
-    co_await fenced(m_clock.runOffMainThread(std::move(build)));
-    co_return std::move(*envelope);
 }
 
 QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional<QString> cursor)
@@ -86,7 +62,7 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
 QCoro::Task<QList<ReminderPayload>> CloudSyncPass::pullAndApplySecondEnvelope()
 {
     const auto second = co_await pullCloudEnvelope(cursorOrNone(m_syncState.cloudPullCursor()));
-    co_await fenced(applyCloudEnvelope(second, true));
+    co_await fenced(m_apply.applyCloudEnvelope(second, true));
     m_syncState.saveCloudPullCursor(second.next_cursor);
     ensureSettingsWritten();
     co_return second.items;
@@ -166,7 +142,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
         first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
     }
     m_log.appendLog(SyncText::logRestartApply);
-    const bool keptLocalChanges = co_await fenced(applyCloudEnvelope(first, false));
+    const bool keptLocalChanges = co_await fenced(m_apply.applyCloudEnvelope(first, false));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     const auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
@@ -179,7 +155,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
         m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
             + SyncText::logRestartUploadSuffix);
     }
-    co_await pushLocalEnvelope(*reconciled, m_syncState.remoteIdentities());
+    co_await m_push.pushLocalEnvelope(*reconciled, m_syncState.remoteIdentities());
     co_return co_await pullAndApplySecondEnvelope();
 }
 
@@ -199,7 +175,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::applyCloudDeleti
     if (!deletions.deleted_ids.isEmpty() || !deletions.deleted_list_ids.isEmpty()) {
         m_log.appendLog(SyncText::logRestartDeletionsPrefix + QString::number(deletions.deleted_ids.size())
             + SyncText::logRestartDeletionsLists + QString::number(deletions.deleted_list_ids.size()));
-        co_await fenced(applyCloudEnvelope(deletions, false));
+        co_await fenced(m_apply.applyCloudEnvelope(deletions, false));
     }
     co_return std::nullopt;
 }
@@ -208,8 +184,8 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncRespons
 {
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
     const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
-    co_await pushLocalEnvelope(local, m_syncState.remoteIdentities());
-    co_await fenced(applyCloudEnvelope(first, true));
+    co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
+    co_await fenced(m_apply.applyCloudEnvelope(first, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     co_return co_await pullAndApplySecondEnvelope();
@@ -218,11 +194,11 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncRespons
 QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runFreshSyncPath(SyncResponseEnvelope first)
 {
     // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
-    co_await fenced(applyCloudEnvelope(first, true));
+    co_await fenced(m_apply.applyCloudEnvelope(first, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     const auto local = co_await journalChanges(std::nullopt);
-    co_await pushLocalEnvelope(local, m_syncState.remoteIdentities());
+    co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
     co_return co_await pullAndApplySecondEnvelope();
 }
 

@@ -118,8 +118,10 @@ struct LonePass {
     {
         const CloudSyncPassParts parts {
             &lifetime, defaults, clock, store, log, activityLog, syncState, *account, stateStore, *monitor, carryOver};
-        CloudSyncPass pass(parts, owner, CloudSyncClient(http, InProcessHttpSession::baseUrl(), token, clock),
-            syncState.syncStateEpoch(), u"test"_s, request);
+        CloudSyncPassContext context {parts, owner,
+            CloudSyncClient(http, InProcessHttpSession::baseUrl(), token, clock), syncState.syncStateEpoch(), u"test"_s,
+            request};
+        CloudSyncPass pass(context);
         bool fenced = false;
         auto run = [&pass, &fenced]() -> QCoro::Task<void> {
             try {
