@@ -45,7 +45,7 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_store(store)
     , m_log(clock)
     , m_activityLog(defaults, clock, m_log)
-    , m_syncState(defaults, m_log, &clock)
+    , m_syncState(defaults, m_log)
     , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
