@@ -78,7 +78,7 @@ CloudSyncState::MappingBatch::~MappingBatch()
     }
 }
 
-CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log)
+CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock * /*clock*/)
     : m_defaults(defaults)
     , m_log(log)
     , m_cloudPullCursor(defaults.string(MatchingText::keyPullCursor).value_or(QString()))

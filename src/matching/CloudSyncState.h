@@ -15,6 +15,7 @@
 
 namespace quorvin {
 
+class Clock;
 class DiagnosticSink;
 class ReminderLookup;
 class UserDefaults;
@@ -59,7 +60,8 @@ public:
     // beside it ("<settings file>.journal") as they are made durable, and the journal is folded
     // into the settings when the batch closes and, within it, every 200 changes or every quarter of
     // the maps' size when that is more; a journal left by a killed process is folded in here.
-    CloudSyncState(UserDefaults &defaults, DiagnosticSink &log);
+    // Folds no longer follow the clock; the argument is still taken while callers move.
+    CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock = nullptr);
 
     // ---- cursors
     // The server's `next_cursor` of the last applied pull; empty: none.
