@@ -743,7 +743,25 @@ void EdsReminderStore::applyNews()
         });
         if (retry) {
             try {
-                persist(currentState());
+                auto waiting = currentState();
+                auto planned = plan(waiting);
+                execute(planned);
+                remember(planned, waiting);
+                if (!planned.rejected.isEmpty()) {
+                    // A waiting write the database refuses did not happen: the reminder shows
+                    // what the database holds (a refused new one does not exist), and the signal
+                    // lets the sync see the difference at its next pass.
+                    auto at = positionsOf(waiting.reminders);
+                    for (const auto &id : std::as_const(planned.rejected)) {
+                        if (const auto entry = m_entries.find(id); entry != m_entries.end()) {
+                            put(waiting.reminders, at, readTodo(entry->second.todo.get(), entry->second.listId));
+                        }
+                    }
+                    std::erase_if(waiting.reminders, [&](const Reminder &reminder) {
+                        return planned.rejected.contains(reminder.id) && !m_entries.contains(reminder.id);
+                    });
+                    replaceState(std::move(waiting));
+                }
             } catch (const ReminderStoreError &) {
                 // Kept for the next commit.
             }

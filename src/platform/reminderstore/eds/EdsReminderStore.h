@@ -19,7 +19,8 @@ namespace quorvin {
 // a list, every to-do in it a reminder (its UID is the reminder's id), the registry's accounts
 // are the sources and its default task list is the default list. To-dos are written through
 // ICalendarMapping, patched in place so what other apps keep in them survives. A list switched
-// off is out of reach, not gone: it stays as last read, and writes into it wait until it is back.
+// off is out of reach, not gone: it stays as last read, and writes into it wait until it is back;
+// one the database refuses then is undone in memory and signalled, as another app's change is.
 // Of the copies of one UID in several lists (another app can make them), the one in the list
 // with the lowest id is the reminder.
 //
