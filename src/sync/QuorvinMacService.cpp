@@ -15,9 +15,11 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
+#include "sync/CloudMaintenance.h"
 #include "sync/CloudSyncCarryOver.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/DiagnosticsUpload.h"
+#include "sync/OwnStoreWriteHold.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -44,6 +46,7 @@ struct QuorvinMacService::Components {
         , activityLog(defaults, clock, log)
         , syncState(defaults, log, &clock)
         , account(defaults, syncState, log, activityLog, owner, http, clock, deviceSource)
+        , ownStoreWriteHold(syncState, activityLog)
     {
     }
     DiagnosticLog log;
@@ -51,6 +54,7 @@ struct QuorvinMacService::Components {
     CloudSyncState syncState;
     CloudSyncCarryOver carryOver;
     CloudAccount account;
+    OwnStoreWriteHold ownStoreWriteHold;
 };
 
 QuorvinMacService::QuorvinMacService(
@@ -79,6 +83,8 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
+    m_maintenance
+        = std::make_unique<CloudMaintenance>(*this, m_account, m_syncState, *m_stateStore, m_log, m_activityLog);
     m_diagnosticsUpload = std::make_unique<DiagnosticsUpload>(
         *this, m_account, m_syncState, *m_stateStore, m_log, m_activityLog, m_clock);
     m_completedCleanup
@@ -189,6 +195,16 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     scheduleCloudSync(SyncText::triggerStartupBootstrap);
 }
 
+void QuorvinMacService::beginOwnStoreWrites()
+{
+    m_components->ownStoreWriteHold.beginOwnStoreWrites();
+}
+
+void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
+{
+    m_components->ownStoreWriteHold.endOwnStoreWrites(reminderIDs, listIDs);
+}
+
 bool QuorvinMacService::storeHasReminder(const QString &localID) const
 {
     return m_reminderMonitor->reminder(localID).has_value();
@@ -204,13 +220,7 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
     m_log.appendLog(SyncText::logRefreshPrefix + event.reason + SyncText::logRefreshUpserts
         + QString::number(event.upserts) + SyncText::logRefreshDeletions + QString::number(event.deletions)
         + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
-    if (m_cloudPullActivityPending > 0) {
-        m_deferredRefreshActivity.append(event);
-    } else {
-        flushDeferredRefreshActivity();
-        forgetRemindersChangedHere(event);
-        m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
-    }
+    m_components->ownStoreWriteHold.refreshArrived(event);
     if (event.reason != RemindersText::reasonCloudPull
         && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
         scheduleCloudSync(event.reason);

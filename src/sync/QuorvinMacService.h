@@ -1,10 +1,11 @@
 #pragma once
 
 // QuorvinMacService: the one central object of the application. It owns the components (the
-// cloud account, the cloud-side sync state, the two logs, the diagnostics upload, the completed
-// cleanup), the change journal and the reminder monitor, wires them together and runs the
-// serialized runner, which builds a CloudSyncPass for each pass, with its back-off, the health
-// poll and the realtime long-poll, and publishes the sync status.
+// cloud account, the cloud-side sync state, the two logs, the maintenance requests, the
+// diagnostics upload, the completed cleanup, the hold on refresh activity), the change journal
+// and the reminder monitor, wires them together and runs the serialized runner, which builds a
+// CloudSyncPass for each pass, with its back-off, the health poll and the realtime long-poll, and
+// publishes the sync status.
 //
 // Building one (tests and the application alike):
 //
@@ -25,10 +26,10 @@
 // runs one pass directly and can be awaited (use it only while the runner is idle).
 //
 // Components: `account()` (token and account state), `syncState()` (cursors, id mappings, remote
-// identity cache), `diagnosticLog()`, `activityLog()`, `diagnosticsUpload()` and
-// `completedCleanup()`. The service forwards their `changed()` to its own, so a view bound to the
-// service sees every change. This header only declares them: a file that uses one includes its
-// header.
+// identity cache), `diagnosticLog()`, `activityLog()`, `maintenance()` (manual refresh and
+// rebuild), `diagnosticsUpload()` and `completedCleanup()`. The service forwards the `changed()`
+// of those that publish state to its own, so a view bound to the service sees every change. This
+// header only declares them: a file that uses one includes its header.
 //
 // The long-poll and the health poll keep sleeping on the clock for as long as the service runs;
 // `shutdown()` stops both. Destroy the service only while no pass is running.
@@ -47,7 +48,6 @@
 #include "sync/SyncToolOwner.h"
 
 #include <QDateTime>
-#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -67,6 +67,7 @@ class DiagnosticLog;
 struct CloudSyncCarryOver;
 struct CloudSyncPassParts;
 class CloudReminderMatchSession;
+class CloudMaintenance;
 class CompletedReminderCleanup;
 class DiagnosticsUpload;
 class CloudSyncClient;
@@ -142,11 +143,8 @@ public:
     void startCloudRealtimeWaitIfNeeded() override;
     bool isCloudRealtimeWaitRunning() const { return m_cloudSyncWaitTask != nullptr; }
 
-    // ---- maintenance
-    void manualRefresh();
-    void retryCloudBootstrap();
-
-    // ---- diagnostics report and completed-reminder cleanup
+    // ---- manual refresh and rebuild, diagnostics report, completed-reminder cleanup
+    CloudMaintenance &maintenance() { return *m_maintenance; }
     DiagnosticsUpload &diagnosticsUpload() { return *m_diagnosticsUpload; }
     const DiagnosticsUpload &diagnosticsUpload() const { return *m_diagnosticsUpload; }
     CompletedReminderCleanup &completedCleanup() { return *m_completedCleanup; }
@@ -216,20 +214,10 @@ private:
 
     bool storeHasReminder(const QString &localID) const;
 
-    // Maintenance.
-    QCoro::Task<void> runManualRefresh();
-    QCoro::Task<void> runCloudBootstrapRebuild(QString baseURL);
-
-    // ---- activity entries of the apply, diagnostics report, completed-reminder cleanup
-    // While this machine writes to the store (an apply, an alignment, a duplicate removal, a
-    // cleanup), the refreshes that arrive are held; when the last writer is done, they are logged
-    // without the changes of the ids written, which are this machine's own.
+    // The hold on refresh activity while this machine writes to the store, kept by a component.
     void beginOwnStoreWrites() override;
     void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) override;
-    void flushDeferredRefreshActivity();
-    // Drops the reminders a change made here (not by the app) touched from the set of those the
-    // last apply created.
-    void forgetRemindersChangedHere(const ReminderRefreshEvent &event);
+    // What a diagnostics report carries of the published state.
     SyncStatusForReport syncStatusForReport() const override;
 
     // The loops.
@@ -280,10 +268,7 @@ private:
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
     bool m_started = false;
     bool m_stopping = false;
-    int m_cloudPullActivityPending = 0;
-    QList<ReminderRefreshEvent> m_deferredRefreshActivity;
-    QSet<QString> m_ownWrittenReminderIDs;
-    QSet<QString> m_ownWrittenListIDs;
+    std::unique_ptr<CloudMaintenance> m_maintenance;
     std::unique_ptr<DiagnosticsUpload> m_diagnosticsUpload;
     std::unique_ptr<CompletedReminderCleanup> m_completedCleanup;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the

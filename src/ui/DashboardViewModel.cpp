@@ -7,6 +7,7 @@
 #include "app/QuorvinQuitController.h"
 #include "matching/CloudSyncState.h"
 #include "platform/concurrency/Clock.h"
+#include "sync/CloudMaintenance.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/QuorvinMacService.h"
 #include "ui/ContentViewModel.h"
@@ -74,7 +75,7 @@ bool DashboardViewModel::isCleanupTileEnabled() const
 
 void DashboardViewModel::manualRefresh()
 {
-    m_service.manualRefresh();
+    m_service.maintenance().manualRefresh();
 }
 
 void DashboardViewModel::requestCloudRebuild()

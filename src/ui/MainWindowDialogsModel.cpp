@@ -2,6 +2,7 @@
 
 #include "app/LaunchAtLoginSettingsModel.h"
 #include "platform/core/Error.h"
+#include "sync/CloudMaintenance.h"
 #include "sync/CompletedReminderCleanup.h"
 #include "sync/DiagnosticsUpload.h"
 #include "sync/QuorvinMacService.h"
@@ -43,7 +44,7 @@ void MainWindowDialogsModel::requestDiagnosticUpload()
 void MainWindowDialogsModel::confirmCloudRebuild()
 {
     m_content.edit([](ContentViewState &state) { state.showingRebuildCloudConfirmation = false; });
-    m_service.retryCloudBootstrap();
+    m_service.maintenance().retryCloudBootstrap();
 }
 
 void MainWindowDialogsModel::cancelCloudRebuild()

@@ -6,6 +6,7 @@
 #include "matching/ReminderRefreshEvent.h"
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"
+#include "sync/CloudMaintenance.h"
 
 #include <gtest/gtest.h>
 
@@ -32,13 +33,13 @@ TEST(ServiceStateTest, CloudRebuild)
     failure.body = R"({"error":"reset failed"})";
     h.server.addFault(u"POST"_s, u"/admin/reset"_s, failure);
     const auto pull = service.syncState().cloudPullCursor();
-    service.retryCloudBootstrap();
+    service.maintenance().retryCloudBootstrap();
     ASSERT_TRUE(h.clock.runUntil([&] { return h.logCount(u"Manual cloud rebuild failed: "_s) == 1; }, 1min));
     EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（重建云端失败）"_s);
     EXPECT_EQ(service.activityLog().activityLogs().front().summary, u"重建云端失败"_s);
     EXPECT_EQ(service.syncState().cloudPullCursor(), pull);
 
-    service.retryCloudBootstrap();
+    service.maintenance().retryCloudBootstrap();
     ASSERT_TRUE(h.clock.runUntil(
         [&] { return h.logCount(u"Cloud rebuild generation reset -> rebuilding from 2"_s) == 1; }, 1min));
     ASSERT_TRUE(h.settle());

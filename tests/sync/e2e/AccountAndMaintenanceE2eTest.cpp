@@ -5,6 +5,7 @@
 #include "activity/ActivityLog.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudSyncState.h"
+#include "sync/CloudMaintenance.h"
 #include "sync/Strings.h"
 
 #include <QJsonObject>
@@ -34,7 +35,7 @@ TEST(SyncE2e, CloudRebuildReplacesTheServerCopyWithThisMachinesReminders)
     ASSERT_TRUE(h.localByTitle(u"Gamma"_s));
 
     const qsizetype before = h.journalSize();
-    h.service->retryCloudBootstrap();
+    h.service->maintenance().retryCloudBootstrap();
     ASSERT_TRUE(h.settle());
 
     EXPECT_EQ(h.model.rebuildGeneration(h.userId), 2);

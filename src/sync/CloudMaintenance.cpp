@@ -1,4 +1,4 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudMaintenance.h"
 
 #include "account/CloudAccount.h"
 #include "activity/ActivityLog.h"
@@ -11,41 +11,54 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/Strings.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QPointer>
 
 namespace quorvin {
 
-void QuorvinMacService::manualRefresh()
+CloudMaintenance::CloudMaintenance(SyncToolOwner &owner, CloudAccount &account, CloudSyncState &syncState,
+    SyncStateStore &stateStore, DiagnosticLog &log, ActivityLog &activityLog, QObject *parent)
+    : QObject(parent)
+    , m_owner(owner)
+    , m_account(account)
+    , m_syncState(syncState)
+    , m_stateStore(stateStore)
+    , m_log(log)
+    , m_activityLog(activityLog)
 {
-    if (!m_reminderMonitor) {
+}
+
+void CloudMaintenance::manualRefresh()
+{
+    if (!m_owner.reminderMonitor()) {
         return;
     }
     spawn(runManualRefresh(), SyncText::taskManualRefresh);
 }
 
-QCoro::Task<void> QuorvinMacService::runManualRefresh()
+QCoro::Task<void> CloudMaintenance::runManualRefresh()
 {
-    QPointer<QuorvinMacService> self(this);
+    QPointer<CloudMaintenance> self(this);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
+        co_await m_owner.reminderMonitor()->refresh(RemindersText::reasonManual);
     } catch (const Error &error) {
         failure = error.description();
     }
     if (failure && self) {
         m_log.appendLog(SyncText::logManualRefreshFailedPrefix + *failure);
-        markSyncFailure(SyncText::manualRefreshFailed);
+        m_owner.markSyncFailure(SyncText::manualRefreshFailed);
     }
 }
 
-void QuorvinMacService::retryCloudBootstrap()
+void CloudMaintenance::retryCloudBootstrap()
 {
-    if (!m_reminderMonitor) {
+    if (!m_owner.reminderMonitor()) {
         m_log.appendLog(SyncText::logRebuildNoMonitor);
         return;
     }
-    const auto baseURL = normalizedCloudBaseURL();
+    const auto baseURL = m_owner.normalizedCloudBaseURL();
     if (baseURL.isEmpty()) {
         m_log.appendLog(SyncText::logRebuildNoBaseURL);
         return;
@@ -53,24 +66,24 @@ void QuorvinMacService::retryCloudBootstrap()
     spawn(runCloudBootstrapRebuild(baseURL), SyncText::taskRebuild);
 }
 
-QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
+QCoro::Task<void> CloudMaintenance::runCloudBootstrapRebuild(QString baseURL)
 {
-    QPointer<QuorvinMacService> self(this);
+    QPointer<CloudMaintenance> self(this);
     m_log.appendLog(SyncText::logRebuildRequested);
     std::optional<QString> failure;
     try {
-        co_await m_reminderMonitor->refresh(RemindersText::reasonManual);
+        co_await m_owner.reminderMonitor()->refresh(RemindersText::reasonManual);
         if (!self) {
             co_return;
         }
         const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
         if (token.isEmpty()) {
             m_log.appendLog(SyncText::logRebuildNoToken);
-            markSyncFailure(SyncText::missingToken);
+            m_owner.markSyncFailure(SyncText::missingToken);
             co_return;
         }
-        const auto localCount = m_stateStore->reminderCount();
-        co_await makeClient(baseURL, token).resetCloud();
+        const auto localCount = m_stateStore.reminderCount();
+        co_await m_owner.makeClient(baseURL, token).resetCloud();
         if (!self) {
             co_return;
         }
@@ -80,7 +93,7 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
         m_activityLog.appendActivityLog(ActivityText::categoryUser, SyncText::activityRebuildStarted,
             {SyncText::activityRebuildDetailPrefix + QString::number(localCount)
                 + SyncText::activityRebuildDetailSuffix});
-        scheduleCloudSync(SyncText::triggerManualBootstrap);
+        m_owner.scheduleCloudSync(SyncText::triggerManualBootstrap, std::nullopt);
         co_return;
     } catch (const Error &error) {
         failure = error.description();
@@ -89,7 +102,7 @@ QCoro::Task<void> QuorvinMacService::runCloudBootstrapRebuild(QString baseURL)
         co_return;
     }
     m_log.appendLog(SyncText::logRebuildFailedPrefix + *failure);
-    markSyncFailure(SyncText::rebuildFailed);
+    m_owner.markSyncFailure(SyncText::rebuildFailed);
     m_activityLog.appendActivityLog(ActivityText::categorySync, SyncText::activityRebuildFailed, {*failure});
 }
 

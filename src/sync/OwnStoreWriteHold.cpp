@@ -1,18 +1,23 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/OwnStoreWriteHold.h"
 
 #include "activity/ActivityLog.h"
 #include "matching/CloudSyncState.h"
-#include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 
 namespace quorvin {
 
-void QuorvinMacService::beginOwnStoreWrites()
+OwnStoreWriteHold::OwnStoreWriteHold(CloudSyncState &syncState, ActivityLog &activityLog)
+    : m_syncState(syncState)
+    , m_activityLog(activityLog)
+{
+}
+
+void OwnStoreWriteHold::beginOwnStoreWrites()
 {
     ++m_cloudPullActivityPending;
 }
 
-void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
+void OwnStoreWriteHold::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
 {
     m_ownWrittenReminderIDs.unite(reminderIDs);
     m_ownWrittenListIDs.unite(listIDs);
@@ -24,7 +29,18 @@ void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, cons
     m_ownWrittenListIDs.clear();
 }
 
-void QuorvinMacService::forgetRemindersChangedHere(const ReminderRefreshEvent &event)
+void OwnStoreWriteHold::refreshArrived(const ReminderRefreshEvent &event)
+{
+    if (m_cloudPullActivityPending > 0) {
+        m_deferredRefreshActivity.append(event);
+    } else {
+        flushDeferredRefreshActivity();
+        forgetRemindersChangedHere(event);
+        m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
+    }
+}
+
+void OwnStoreWriteHold::forgetRemindersChangedHere(const ReminderRefreshEvent &event)
 {
     // A change seen here that is not one of the app's own writes is the user's: a reminder it
     // touched is no longer just what the last apply wrote.
@@ -40,7 +56,7 @@ void QuorvinMacService::forgetRemindersChangedHere(const ReminderRefreshEvent &e
     m_syncState.forgetRemindersCreatedByApply(changed);
 }
 
-void QuorvinMacService::flushDeferredRefreshActivity()
+void OwnStoreWriteHold::flushDeferredRefreshActivity()
 {
     const auto events = std::exchange(m_deferredRefreshActivity, {});
     for (auto event : events) {
