@@ -174,6 +174,7 @@ void CloudSyncState::endCloudMappingMutationBatch()
 
 void CloudSyncState::flushCloudMappings()
 {
+    m_uncommittedMappings.clear();
     if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
         const int mapped = m_reminderMappingIndex.recordCount() + m_listMappingIndex.recordCount();
         const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped);
@@ -206,6 +207,14 @@ void CloudSyncState::foldMappingJournal()
     if (!m_defaults.writeFailure()) {
         m_pendingJournal.clear();
         QFile::remove(*m_journalPath);
+        // Mappings waiting for the store are not in the settings: a kill must not lose them.
+        QByteArray waiting;
+        for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
+            waiting += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+        }
+        if (!waiting.isEmpty()) {
+            appendToFile(*m_journalPath, waiting);
+        }
     } else if (!m_pendingJournal.isEmpty() && appendToFile(*m_journalPath, m_pendingJournal)) {
         m_pendingJournal.clear();
     }
@@ -218,37 +227,56 @@ void CloudSyncState::journalUncommittedMappings()
     }
     // The same lines, each marked tentative; the flush after the commit writes them for good.
     QByteArray tentative;
+    m_uncommittedMappings.clear();
     for (const QByteArray &line : m_pendingJournal.split('\n')) {
         if (line.startsWith('{')) {
-            tentative += R"({"t":true,)" + line.mid(1) + '\n';
+            const QByteArray marked = R"({"t":true,)" + line.mid(1);
+            tentative += marked + '\n';
+            m_uncommittedMappings.append(QJsonDocument::fromJson(marked).object());
         }
     }
     appendToFile(*m_journalPath, tentative);
 }
 
-void CloudSyncState::resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed)
+void CloudSyncState::resolveTentativeMappings(
+    const std::function<bool(const QString &localID)> &committed, bool waitForStore)
 {
     if (m_tentativeMappings.isEmpty()) {
         return;
     }
     int kept = 0;
+    const auto total = m_tentativeMappings.size();
+    QList<QJsonObject> waiting;
     for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
         const QString serverID = entry.value(u"s"_s).toString();
         const QJsonValue localID = entry.value(u"l"_s);
         // Only a reminder's mapping, only a new one: a removal or a list waits for the next pull.
         if (entry.value(u"k"_s).toString() == journalKindList || !localID.isString()
             || m_reminderMappingIndex.containsServerID(serverID)
-            || !m_reminderMappingIndex.serverIDs(localID.toString()).empty() || !committed(localID.toString())) {
+            || !m_reminderMappingIndex.serverIDs(localID.toString()).empty()) {
+            continue;
+        }
+        if (!committed(localID.toString())) {
+            if (waitForStore) {
+                waiting.append(entry);
+            }
             continue;
         }
         m_reminderMappingIndex.set(serverID, localID.toString(), entry.value(u"u"_s).toBool());
         ++kept;
     }
-    m_log.appendLog(u"Cloud mapping journal kept "_s + QString::number(kept) + u" of "_s
-        + QString::number(m_tentativeMappings.size()) + u" mappings of an interrupted commit"_s);
-    m_tentativeMappings.clear();
+    m_tentativeMappings = waiting;
+    if (waitForStore && kept == 0) {
+        return;
+    }
+    m_log.appendLog(u"Cloud mapping journal kept "_s + QString::number(kept) + u" of "_s + QString::number(total)
+        + u" mappings of an interrupted commit"_s);
     m_reminderMappingsNeedSave = true;
-    foldMappingJournal();
+    if (waitForStore) {
+        flushCloudMappings();
+    } else {
+        foldMappingJournal();
+    }
 }
 
 void CloudSyncState::journal(const QJsonObject &entry)
@@ -294,24 +322,19 @@ void CloudSyncState::replayMappingJournal()
         }
         ++replayed;
     }
-    m_reminderMappingsNeedSave = true;
-    m_listMappingsNeedSave = true;
-    foldMappingJournal();
     // A later line may have confirmed a tentative one; what is left waits for the store, and for
-    // a kill before that the journal keeps it.
-    QByteArray waiting;
+    // a kill before that the fold keeps it in the journal.
     for (auto it = m_tentativeMappings.begin(); it != m_tentativeMappings.end();) {
         const QString serverID = it->value(u"s"_s).toString();
         if (m_reminderMappingIndex.localID(serverID) == it->value(u"l"_s).toString()) {
             it = m_tentativeMappings.erase(it);
             continue;
         }
-        waiting += QJsonDocument(*it).toJson(QJsonDocument::Compact) + '\n';
         ++it;
     }
-    if (!waiting.isEmpty()) {
-        appendToFile(*m_journalPath, waiting);
-    }
+    m_reminderMappingsNeedSave = true;
+    m_listMappingsNeedSave = true;
+    foldMappingJournal();
     m_log.appendLog(u"Cloud mapping journal folded changes="_s + QString::number(replayed));
 }
 
@@ -327,7 +350,10 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
         return;
     }
     // The changes made since the checkpoint never reached the journal; what did is folded over.
+    // Those of a commit that failed may be written all the same: they wait for the store.
     m_pendingJournal.clear();
+    m_tentativeMappings.append(m_uncommittedMappings);
+    m_uncommittedMappings.clear();
     m_reminderMappingIndex = checkpoint.reminders;
     m_listMappingIndex = checkpoint.lists;
     m_cachedRemoteSourceIdentityByServerID = checkpoint.remoteSourceIdentities;
@@ -550,6 +576,7 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, {});
     m_pendingJournal.clear();
     m_tentativeMappings.clear();
+    m_uncommittedMappings.clear();
     saveReminderMappings();
     saveListMappings();
     if (m_journalPath) {

@@ -105,12 +105,17 @@ public:
     void flushCloudMappings();
     // Called right before a store commit of the reminders an open batch mapped: their mappings go
     // to the journal as tentative, since a commit killed half-way may have written some of them.
-    // The next start keeps those whose reminder resolveTentativeMappings() finds committed.
+    // The next start keeps those whose reminder resolveTentativeMappings() finds committed. A
+    // commit that fails while the app runs may have written some of them too (a database that
+    // dies after writing and before answering): when its mappings are dropped
+    // (restoreMappingCheckpoint) they stay tentative in memory as well.
     void journalUncommittedMappings();
-    // Once the store can be read at start: the tentative mappings of a commit that was cut short
-    // are kept for the reminders it did write (`committed`), each only when neither its server id
-    // nor its reminder is mapped otherwise; the others are dropped.
-    void resolveTentativeMappings(const std::function<bool(const QString &localID)> &committed);
+    // The tentative mappings of a commit that was cut short are kept for the reminders it did
+    // write (`committed`), each only when neither its server id nor its reminder is mapped
+    // otherwise. At start the others are dropped; while running (`waitForStore`) those whose
+    // reminder is not there yet wait, since a database that came back may show it later.
+    void resolveTentativeMappings(
+        const std::function<bool(const QString &localID)> &committed, bool waitForStore = false);
     // Copies are cheap (the containers share their data until one side changes).
     MappingCheckpoint mappingCheckpoint() const;
     // Goes back to `checkpoint`; the maps are written with the next flush or batch close. Does
@@ -197,6 +202,8 @@ private:
     std::optional<QString> m_journalPath;
     QByteArray m_pendingJournal;
     QList<QJsonObject> m_tentativeMappings;
+    // The tentative lines of the commit under way, until its mappings are flushed or dropped.
+    QList<QJsonObject> m_uncommittedMappings;
     int m_changesSinceFold = 0;
 
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;

@@ -31,6 +31,7 @@ public:
     // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
     // scheduled a follow-up pass for local changes it had to keep.
     QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor);
+    bool storeHasReminder(const QString &localID) const;
 
 private:
     // The pull just applied was the one repeated for refused items: it is done with.
@@ -61,7 +62,6 @@ private:
     QCoro::Task<QString> writeLocalReminder(ReminderPayload item, std::optional<QString> target,
         std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
         std::shared_ptr<CloudReminderMatchSession> matchSession);
-    bool storeHasReminder(const QString &localID) const;
 
     // Echo keys of the recurring completions an apply is about to write (commands, completions
     // made on other devices, pairs).

@@ -73,6 +73,10 @@ QCoro::Task<void> CloudSyncPass::run()
     m_log.appendLog(SyncText::logPassStartPrefix + m_trigger + SyncText::logPassStartBaseURL + m_client.baseURL());
     const auto localCount = m_stateStore->reminderCount();
     m_syncState.forgetRemoteListMoves();
+    // A commit that failed may have been written all the same: a reminder of it found now is the
+    // pulled item it was written for, never a new one to upload.
+    m_syncState.resolveTentativeMappings(
+        [this](const QString &localID) { return m_apply.storeHasReminder(localID); }, true);
 
     // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
     const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
