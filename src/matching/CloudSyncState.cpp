@@ -21,11 +21,11 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 // Each change reaches the journal as it is flushed; the settings' copy of the maps is rewritten
-// after this many changes, or after a share of the maps' size when that is more: every rewrite
-// stores the whole settings file, so at tens of thousands of mappings a fold per second would
-// write the file over and over and stall the window each time.
+// after this many changes, or after as many changes as the maps hold when that is more: every
+// rewrite stores the whole settings file, so at tens of thousands of mappings a fold per commit
+// would write the file over and over and stall the window each time, while a journal no longer
+// than the maps costs a start little to read.
 constexpr int changesBetweenFolds = 200;
-constexpr int mappingsPerFoldedChange = 4;
 const QString journalSuffix = u".journal"_s;
 const QString journalKindList = u"list"_s;
 
@@ -177,7 +177,7 @@ void CloudSyncState::flushCloudMappings()
     m_uncommittedMappings.clear();
     if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
         const int mapped = m_reminderMappingIndex.recordCount() + m_listMappingIndex.recordCount();
-        const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped / mappingsPerFoldedChange);
+        const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped);
         if (!due && (m_pendingJournal.isEmpty() || appendToFile(*m_journalPath, m_pendingJournal))) {
             m_pendingJournal.clear();
             return;

@@ -58,8 +58,8 @@ public:
 
     // With settings kept in a file, the mapping changes of an open batch also go to a journal
     // beside it ("<settings file>.journal") as they are made durable, and the journal is folded
-    // into the settings when the batch closes and, within it, every 200 changes or every quarter of
-    // the maps' size when that is more; a journal left by a killed process is folded in here.
+    // into the settings when the batch closes and, within it, every 200 changes or as many changes
+    // as the maps hold when that is more; a journal left by a killed process is folded in here.
     // Folds no longer follow the clock; the argument is still taken while callers move.
     CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock = nullptr);
 

@@ -246,13 +246,15 @@ TEST(CloudSyncStateTest, AJournalKeepsEveryFlushedMappingAcrossAKill)
     EXPECT_EQ(mappedInFile(), 201);
     EXPECT_FALSE(QFile::exists(journal));
 
-    // With thousands of mappings a fold waits for a quarter of them: each rewrites the whole file.
-    const auto batch = state.beginCloudMappingMutationBatch();
-    for (int i = 0; i < 4000; ++i) {
-        state.setReminderMapping(u"b%1"_s.arg(i), u"m%1"_s.arg(i), false);
+    // With thousands of mappings a fold waits for as many changes: each rewrites the whole file.
+    {
+        const auto batch = state.beginCloudMappingMutationBatch();
+        for (int i = 0; i < 4000; ++i) {
+            state.setReminderMapping(u"b%1"_s.arg(i), u"m%1"_s.arg(i), false);
+        }
     }
-    state.flushCloudMappings();
     EXPECT_EQ(mappedInFile(), 4201);
+    const auto batch = state.beginCloudMappingMutationBatch();
     for (int i = 0; i < 1000; ++i) {
         state.setReminderMapping(u"c%1"_s.arg(i), u"n%1"_s.arg(i), false);
         state.flushCloudMappings();
