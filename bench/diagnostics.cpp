@@ -13,6 +13,7 @@
 #include "support/cloudserver/CloudServer.h"
 #include "support/cloudserver/LoopbackCloudServer.h"
 #include "support/cloudserver/Phone.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/QuorvinMacService.h"
 
 #include <QCoreApplication>
@@ -103,10 +104,10 @@ void runReport(benchmark::State &state, int count)
     QElapsedTimer wall;
     StallMeter meter;
     wall.start();
-    QTimer::singleShot(0, &service, [&service] { service.uploadDiagnosticsReport(); });
+    QTimer::singleShot(0, &service, [&service] { service.diagnosticsUpload().uploadDiagnosticsReport(); });
     settleFor(20);
     const bool finished = runUntil(
-        service, [&] { return !service.isDiagnosticUploading(); }, 10 * 60 * 1000);
+        service, [&] { return !service.diagnosticsUpload().isDiagnosticUploading(); }, 10 * 60 * 1000);
     const auto uploads = server.journalFor(QStringLiteral("/diagnostics/reports"));
     const double megabytes = uploads.size() > reportsBefore ? double(uploads.last().request.body.size()) / 1e6 : 0;
 

@@ -11,6 +11,7 @@
 // Targets at 10,000 / 50,000: bytes of a pull at most 3x the final files, stall 50 / 100 ms, peak
 // 120 / 450 MB, restart pass at 50,000 3 s.
 
+#include "activity/DiagnosticLog.h"
 #include "app/AppVisibility.h"
 #include "app/QuorvinAppearanceController.h"
 #include "app/QuorvinUpdateController.h"

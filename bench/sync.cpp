@@ -4,6 +4,7 @@
 // requests each pass sent. Time inside the service runs on a virtual clock, so only real work is
 // measured (the in-process server's share included).
 
+#include "activity/DiagnosticLog.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/defaults/InMemoryUserDefaults.h"

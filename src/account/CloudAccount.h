@@ -270,7 +270,16 @@ private:
     QCoro::Task<void> runCloudPhoneCodeRequest(QString baseURL, QString phone);
     QCoro::Task<void> runCloudPhoneCodeLogin(QString baseURL, QString phone, QString challengeID, QString code);
     QCoro::Task<void> runCloudPasswordLogin(QString baseURL, QString phone, QString password);
-    void finishPhoneLogin(const QString &phone, const QString &logLine, const QString &outcome);
+    // The texts a phone sign-in says when it ends: the log line and outcome of a failure, the log
+    // line (followed by the short account id) and outcome of a success.
+    struct PhoneLoginTexts {
+        QString failedLogLine;
+        QString failedOutcome;
+        QString succeededLogLine;
+        QString outcome;
+    };
+    QCoro::Task<void> concludePhoneLogin(
+        Reply<CloudPhoneLoginResponse> reply, QString baseURL, QString phone, PhoneLoginTexts texts);
     QCoro::Task<void> runLogout(QString baseURL, QString token);
     QCoro::Task<void> runManualDevicesRefresh();
     QCoro::Task<void> runCloudDeviceRevoke(QString baseURL, QString token, QString sessionID);

@@ -216,7 +216,6 @@ void CloudAccount::verifyCloudPhoneCode(const QString &phoneNumber, const QStrin
 QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
     QString baseURL, QString phone, QString challengeID, QString code)
 {
-    QPointer<CloudAccount> self(this);
     const BusyScope busy(
         this, [](CloudAccount &account) { account.endPhoneCodeActivity(PhoneCodeActivity::verifying); });
     // The login itself names no device; the exchange that follows does.
@@ -224,36 +223,39 @@ QCoro::Task<void> CloudAccount::runCloudPhoneCodeLogin(
         return client.loginWithPhoneCode(phone, challengeID, code, AccountText::clientKind, std::nullopt, deviceLabel(),
             AccountText::platform, CloudSyncClient::defaultAppVersion());
     });
+    // The challenge stays after a failure, so another code can be tried.
+    co_await concludePhoneLogin(reply, baseURL, phone,
+        {AccountText::logCodeLoginFailed, AccountText::codeLoginFailed, AccountText::logCodeLoginSucceeded,
+            AccountText::phoneLoggedIn});
+}
+
+// Either way of signing in with the phone ends the same: a failure is said and logged; a success
+// stores the session, spends the challenge and keeps the number for the next sign-in.
+QCoro::Task<void> CloudAccount::concludePhoneLogin(
+    Reply<CloudPhoneLoginResponse> reply, QString baseURL, QString phone, PhoneLoginTexts texts)
+{
     if (reply.gone) {
         co_return;
     }
     if (const auto failure = reply.failure ? reply.failure : emptyLoginTokenFailure(*reply.value)) {
-        // The challenge stays, so another code can be tried.
         const QString description = errorDescription(failure);
         setCloudPhoneLoginStatus(description);
-        m_log.appendLog(AccountText::logCodeLoginFailed + description);
-        m_owner.markSyncFailure(AccountText::codeLoginFailed);
+        m_log.appendLog(texts.failedLogLine + description);
+        m_owner.markSyncFailure(texts.failedOutcome);
         co_return;
     }
+    QPointer<CloudAccount> self(this);
     co_await storePhoneLoginResponse(*reply.value, baseURL);
     if (!self) {
         co_return;
     }
-    finishPhoneLogin(phone, AccountText::logCodeLoginSucceeded + shortCloudIdentifier(reply.value->user_id),
-        AccountText::phoneLoggedIn);
-}
-
-// Either way of signing in with the phone ends the same: the challenge is spent and the number kept
-// for the next sign-in.
-void CloudAccount::finishPhoneLogin(const QString &phone, const QString &logLine, const QString &outcome)
-{
     rememberCloudPhoneNumber(phone);
     setCloudPhoneChallengeID(QString());
     setCloudPhoneCodeHint(QString());
     setCloudPhoneLoginStatus(AccountText::phoneLoggedIn);
-    m_log.appendLog(logLine);
-    m_owner.markSyncSuccess(outcome);
-    m_activityLog.appendActivityLog(ActivityText::categoryUser, outcome, {});
+    m_log.appendLog(texts.succeededLogLine + shortCloudIdentifier(reply.value->user_id));
+    m_owner.markSyncSuccess(texts.outcome);
+    m_activityLog.appendActivityLog(ActivityText::categoryUser, texts.outcome, {});
 }
 
 void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QString &password)
@@ -278,28 +280,14 @@ void CloudAccount::loginWithCloudPassword(const QString &phoneNumber, const QStr
 
 QCoro::Task<void> CloudAccount::runCloudPasswordLogin(QString baseURL, QString phone, QString password)
 {
-    QPointer<CloudAccount> self(this);
     const BusyScope busy(this, [](CloudAccount &account) { account.setIsCloudPasswordLoggingIn(false); });
     const auto reply = co_await awaitReply(baseURL, QString(), OnTokenChange::keep, [&](const CloudSyncClient &client) {
         return client.loginWithPassword(phone, password, AccountText::clientKind, std::nullopt, deviceLabel(),
             AccountText::platform, CloudSyncClient::defaultAppVersion());
     });
-    if (reply.gone) {
-        co_return;
-    }
-    if (const auto failure = reply.failure ? reply.failure : emptyLoginTokenFailure(*reply.value)) {
-        const QString description = errorDescription(failure);
-        setCloudPhoneLoginStatus(description);
-        m_log.appendLog(AccountText::logPasswordLoginFailed + description);
-        m_owner.markSyncFailure(AccountText::passwordLoginFailed);
-        co_return;
-    }
-    co_await storePhoneLoginResponse(*reply.value, baseURL);
-    if (!self) {
-        co_return;
-    }
-    finishPhoneLogin(phone, AccountText::logPasswordLoginSucceeded + shortCloudIdentifier(reply.value->user_id),
-        AccountText::passwordLoggedIn);
+    co_await concludePhoneLogin(reply, baseURL, phone,
+        {AccountText::logPasswordLoginFailed, AccountText::passwordLoginFailed, AccountText::logPasswordLoginSucceeded,
+            AccountText::passwordLoggedIn});
 }
 
 QCoro::Task<void> CloudAccount::storePhoneLoginResponse(CloudPhoneLoginResponse response, QString baseURL)

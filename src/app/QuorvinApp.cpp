@@ -1,5 +1,6 @@
 #include "app/QuorvinApp.h"
 
+#include "activity/DiagnosticLog.h"
 #include "app/QtTranslations.h"
 #include "app/QuorvinUpdateController.h"
 #include "app/QuorvinUpdateUserDriver.h"

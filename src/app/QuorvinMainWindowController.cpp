@@ -1,5 +1,6 @@
 #include "app/QuorvinMainWindowController.h"
 
+#include "account/CloudAccount.h"
 #include "app/QuorvinWindowController.h"
 #include "app/Strings.h"
 #include "sync/QuorvinMacService.h"

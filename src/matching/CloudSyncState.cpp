@@ -3,7 +3,6 @@
 #include "matching/MatchText.h"
 #include "matching/ReminderLookup.h"
 #include "matching/Strings.h"
-#include "platform/concurrency/Clock.h"
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/UserDefaults.h"
 
@@ -21,9 +20,12 @@ namespace quorvin {
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-// A kill loses at most this much of the settings' copy of the maps, and the journal holds the rest.
+// Each change reaches the journal as it is flushed; the settings' copy of the maps is rewritten
+// after this many changes, or after a share of the maps' size when that is more: every rewrite
+// stores the whole settings file, so at tens of thousands of mappings a fold per second would
+// write the file over and over and stall the window each time.
 constexpr int changesBetweenFolds = 200;
-constexpr qint64 msecsBetweenFolds = 1000;
+constexpr int mappingsPerFoldedChange = 4;
 const QString journalSuffix = u".journal"_s;
 const QString journalKindList = u"list"_s;
 
@@ -76,16 +78,14 @@ CloudSyncState::MappingBatch::~MappingBatch()
     }
 }
 
-CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock)
+CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock * /*clock*/)
     : m_defaults(defaults)
     , m_log(log)
     , m_cloudPullCursor(defaults.string(MatchingText::keyPullCursor).value_or(QString()))
     , m_cloudPushCursor(defaults.string(MatchingText::keyPushCursor).value_or(QString()))
     , m_reminderMappingIndex(CloudIDMappingIndex::load(defaults, MatchingText::keyReminderMap))
     , m_listMappingIndex(CloudIDMappingIndex::load(defaults, MatchingText::keyListMap))
-    , m_clock(clock)
     , m_journalPath(defaults.companionFilePath(journalSuffix))
-    , m_lastFold(clock ? clock->now() : QDateTime())
     , m_remoteIdentityCacheVersion(defaults.integer(MatchingText::keyRemoteIdentityCacheVersion).value_or(0))
 {
     // A stored dictionary is used only when every key and value is text; anything else reads as empty.
@@ -176,8 +176,8 @@ void CloudSyncState::flushCloudMappings()
 {
     m_uncommittedMappings.clear();
     if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
-        const bool due = m_changesSinceFold >= changesBetweenFolds
-            || (m_clock && m_lastFold.msecsTo(m_clock->now()) >= msecsBetweenFolds);
+        const int mapped = m_reminderMappingIndex.recordCount() + m_listMappingIndex.recordCount();
+        const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped / mappingsPerFoldedChange);
         if (!due && (m_pendingJournal.isEmpty() || appendToFile(*m_journalPath, m_pendingJournal))) {
             m_pendingJournal.clear();
             return;
@@ -188,18 +188,18 @@ void CloudSyncState::flushCloudMappings()
 
 void CloudSyncState::foldMappingJournal()
 {
-    if (m_reminderMappingsNeedSave) {
-        m_reminderMappingsNeedSave = false;
-        m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
-    }
-    if (m_listMappingsNeedSave) {
-        m_listMappingsNeedSave = false;
-        m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
+    {
+        const auto write = m_defaults.batchWrites();
+        if (m_reminderMappingsNeedSave) {
+            m_reminderMappingsNeedSave = false;
+            m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);
+        }
+        if (m_listMappingsNeedSave) {
+            m_listMappingsNeedSave = false;
+            m_listMappingIndex.save(m_defaults, MatchingText::keyListMap);
+        }
     }
     m_changesSinceFold = 0;
-    if (m_clock) {
-        m_lastFold = m_clock->now();
-    }
     if (!m_journalPath) {
         return;
     }
@@ -474,6 +474,7 @@ void CloudSyncState::clearRemoteIdentityCache()
     m_remoteListMoved.clear();
     m_remoteIdentityCacheVersion = 0;
     m_remoteIdentityCacheNeedsWrite = true;
+    const auto write = m_defaults.batchWrites();
     m_defaults.remove(MatchingText::keyRemoteSourceIdentityMap);
     m_defaults.remove(MatchingText::keyRemoteServerIDs);
     m_defaults.remove(MatchingText::keyRemoteListMap);
@@ -487,6 +488,7 @@ void CloudSyncState::saveRemoteIdentityCache()
     if (!m_remoteIdentityCacheNeedsWrite && m_remoteIdentityCacheVersion == 1) {
         return;
     }
+    const auto write = m_defaults.batchWrites();
     UserDefaults::StringMap identities;
     for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
          ++it) {

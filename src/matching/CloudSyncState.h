@@ -58,8 +58,9 @@ public:
 
     // With settings kept in a file, the mapping changes of an open batch also go to a journal
     // beside it ("<settings file>.journal") as they are made durable, and the journal is folded
-    // into the settings when the batch closes, at least once a second (on `clock`) and every 200
-    // changes; a journal left by a killed process is folded in here.
+    // into the settings when the batch closes and, within it, every 200 changes or every quarter of
+    // the maps' size when that is more; a journal left by a killed process is folded in here.
+    // Folds no longer follow the clock; the argument is still taken while callers move.
     CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock *clock = nullptr);
 
     // ---- cursors
@@ -195,7 +196,6 @@ private:
     int m_cloudMappingMutationBatchDepth = 0;
     bool m_reminderMappingsNeedSave = false;
     bool m_listMappingsNeedSave = false;
-    const Clock *m_clock = nullptr;
     // The journal file; absent with settings in memory. Lines not yet appended wait in
     // m_pendingJournal until the next flush, so a change of a stretch whose commit never came is
     // never made durable.
@@ -205,7 +205,6 @@ private:
     // The tentative lines of the commit under way, until its mappings are flushed or dropped.
     QList<QJsonObject> m_uncommittedMappings;
     int m_changesSinceFold = 0;
-    QDateTime m_lastFold;
 
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;

@@ -186,7 +186,11 @@ std::optional<ReminderPayload> ReminderMapper::mapReminder(
         }
     }
     payload.alarms = mapAlarms(reminder.alarms);
-    payload.raw_apple_payload_json = rawApplePayloadSummary(reminder, placement);
+    auto &rawSummary = placement.rawSummaries.at(reminder.externalId && !reminder.externalId->isEmpty() ? 1 : 0);
+    if (!rawSummary) {
+        rawSummary = rawApplePayloadSummary(reminder, placement);
+    }
+    payload.raw_apple_payload_json = *rawSummary;
     payload.unsupported_fields_json = unsupportedFieldsSummary(reminder);
     payload.priority = priority;
     const QList<QString> tags = extractTags(reminder);

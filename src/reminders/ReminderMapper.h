@@ -11,6 +11,7 @@
 
 #include <QHash>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -35,6 +36,9 @@ public:
     struct Placement {
         std::optional<ReminderList> list;
         std::optional<ReminderSource> source;
+        // The raw summary of a reminder here, without and with an external id, made once: every
+        // reminder of a list would otherwise hold its own equal map, tens of thousands of them.
+        mutable std::array<std::optional<JSONObject>, 2> rawSummaries;
     };
 
     std::optional<ReminderPayload> mapReminder(

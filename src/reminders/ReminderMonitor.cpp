@@ -226,7 +226,7 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
             sources.insert(source.id, source);
         }
         for (const ReminderList &list : m_eventStore.lists()) {
-            ReminderMapper::Placement placement {list, std::nullopt};
+            ReminderMapper::Placement placement {list, std::nullopt, {}};
             const auto source = sources.constFind(list.sourceId);
             if (source != sources.constEnd()) {
                 placement.source = *source;

@@ -1,13 +1,16 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudApplyPhase.h"
 
+#include "activity/DiagnosticLog.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/CloudReminderMatchSession.h"
+#include "matching/CloudSyncState.h"
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
+#include "sync/CloudSyncPassOwner.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
@@ -44,15 +47,14 @@ QStringList sortedUnique(const QList<QString> &ids)
 }
 } // namespace
 
-void QuorvinMacService::forgetRepeatedPull()
+void CloudApplyPhase::forgetRepeatedPull()
 {
     if (m_pullRetryCursor && *m_pullRetryCursor == m_lastPullCursor) {
         m_pullRetryCursor.reset();
     }
 }
 
-QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
-    SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch)
+QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
     if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
@@ -64,10 +66,8 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     // A local change whose debounce has not fired yet is invisible to the journal; matching against
     // that stale view would pair a cloud item with a reminder that was just changed here (a series
     // completed on both sides at once ended up open twice). Read the store first.
-    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
-    ensureSyncStateEpoch(epoch);
-    const CloudPullUploadCheckpoint checkpoint(
-        co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()), epoch));
+    co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
+    const CloudPullUploadCheckpoint checkpoint(co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor())));
     // What the activity entry compares the apply's outcome with; shared references, so an apply
     // that ends up writing nothing has copied nothing.
     const auto beforeItems = m_stateStore->snapshotPayloads();
@@ -80,15 +80,14 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     if (beforeItems.size() <= copiedInPlace) {
         index();
     } else {
-        co_await m_clock.runOffMainThread(std::move(index));
-        ensureSyncStateEpoch(epoch);
+        co_await fenced(m_clock.runOffMainThread(std::move(index)));
     }
     // From the first write to the pull's entry, a refresh that reads the store (however long a
     // write takes) is held and logged after the entry, without what the apply wrote.
     struct OwnWrites {
-        QuorvinMacService &service;
+        CloudSyncPassOwner &service;
         const CloudEnvelopeApplication &apply;
-        OwnWrites(QuorvinMacService &owner, const CloudEnvelopeApplication &application)
+        OwnWrites(CloudSyncPassOwner &owner, const CloudEnvelopeApplication &application)
             : service(owner)
             , apply(application)
         {
@@ -98,11 +97,11 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
         OwnWrites(const OwnWrites &) = delete;
         OwnWrites &operator=(const OwnWrites &) = delete;
     };
-    const OwnWrites ownWrites(*this, *apply);
+    const OwnWrites ownWrites(m_owner, *apply);
 
-    co_await applyCloudDeletes(apply, epoch);
-    co_await applyCloudLists(apply, epoch);
-    co_await applyCloudItems(apply, epoch);
+    co_await applyCloudDeletes(apply);
+    co_await applyCloudLists(apply);
+    co_await applyCloudItems(apply);
 
     if (!apply->envelope.items.isEmpty()) {
         const auto &session = *apply->session;
@@ -114,12 +113,10 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
         co_return false;
     }
 
-    co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
-    ensureSyncStateEpoch(epoch);
-    co_await appendCloudPullActivityLog(
-        apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs, epoch);
-    ensureSyncStateEpoch(epoch);
-    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()), epoch);
+    co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
+    co_await fenced(appendCloudPullActivityLog(
+        apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs));
+    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()));
     if (advanceLocalPushCursor) {
         if (!apply->followUp
             && !checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs)) {
@@ -132,11 +129,11 @@ QCoro::Task<bool> QuorvinMacService::applyCloudEnvelope(
     const auto &pushCursor = m_syncState.cloudPushCursor();
     m_log.appendLog(SyncText::logPullPreservedPrefix + (pushCursor.isEmpty() ? SyncText::valueEmpty : pushCursor)
         + SyncText::logPullPreservedSuffix);
-    scheduleCloudSync(SyncText::triggerPullFollowUp);
+    m_owner.scheduleCloudSync(SyncText::triggerPullFollowUp, std::nullopt);
     co_return true;
 }
 
-std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelopeApplication(
+std::shared_ptr<CloudEnvelopeApplication> CloudApplyPhase::prepareCloudEnvelopeApplication(
     SyncResponseEnvelope envelope)
 {
     // Its tables and payload copies grow with the store and the envelope; freeing them is left to
@@ -175,7 +172,7 @@ std::shared_ptr<CloudEnvelopeApplication> QuorvinMacService::prepareCloudEnvelop
     return apply;
 }
 
-QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+QCoro::Task<void> CloudApplyPhase::applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     // Reminders first, then lists, each in the order of their server ids. A delete that fails here
     // still drops the mapping: the server item is gone either way. A list the store cannot remove
@@ -205,7 +202,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnve
         } catch (const Error &error) {
             failure = error.description();
         }
-        ensureSyncStateEpoch(epoch);
+        ensureCurrent();
         if (failure) {
             m_log.appendLog(SyncText::logReminderDeleteSkippedPrefix + serverID + SyncText::reasonSeparator + *failure);
         } else {
@@ -231,7 +228,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnve
         } catch (const Error &error) {
             failure = error.description();
         }
-        ensureSyncStateEpoch(epoch);
+        ensureCurrent();
         if (failure) {
             m_log.appendLog(SyncText::logListDeleteSkippedPrefix + serverID + SyncText::reasonSeparator + *failure);
         } else {
@@ -242,14 +239,13 @@ QCoro::Task<void> QuorvinMacService::applyCloudDeletes(std::shared_ptr<CloudEnve
     }
 }
 
-QCoro::Task<void> QuorvinMacService::applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+QCoro::Task<void> CloudApplyPhase::applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     for (const auto &list : std::as_const(apply->envelope.lists)) {
         if (apply->deletedListIDs.contains(list.list_id)) {
             continue;
         }
-        const auto localListID = co_await ensureLocalListID(list, epoch);
-        ensureSyncStateEpoch(epoch);
+        const auto localListID = co_await fenced(ensureLocalListID(list));
         // A list just created or found here is committed already; its mapping follows at once.
         saveMappingsNow();
         apply->cloudListIDs.insert(localListID);
@@ -257,7 +253,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudLists(std::shared_ptr<CloudEnvelo
     }
 }
 
-QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch)
+QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply)
 {
     // The active sides of recurring completion pairs go first.
     const auto &items = apply->envelope.items;
@@ -346,14 +342,13 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
                 if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
                     commitStretch();
                 }
-                co_await m_clock.yield();
-                ensureSyncStateEpoch(epoch);
+                co_await fenced(m_clock.yield());
             }
             if (!stretch.group) {
                 stretch.group.emplace(m_reminderMonitor->groupWrites());
             }
             apply->wrote = true;
-            co_await applyCloudItem(apply, item, epoch);
+            co_await applyCloudItem(apply, item);
         }
         commitStretch();
     } catch (...) {
@@ -362,7 +357,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     }
     // Kept beside the mappings, for the next start to tell a database's lost writes from deletions.
     // A dropped stretch's reminders may be in it: being unmapped, they are never looked up.
-    if (epoch == m_syncState.syncStateEpoch()) {
+    if (m_epoch == m_syncState.syncStateEpoch()) {
         m_syncState.noteRemindersCreatedByApply(apply->createdReminderIDs);
     }
     if (failure) {
@@ -382,8 +377,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItems(std::shared_ptr<CloudEnvelo
     }
 }
 
-QCoro::Task<void> QuorvinMacService::applyCloudItem(
-    std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item, quint64 epoch)
+QCoro::Task<void> CloudApplyPhase::applyCloudItem(std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item)
 {
     const auto serverID = item.local_id;
     const auto localListID = mappedLocalID(m_syncState.listMappingIndex(), item.list_id);
@@ -392,8 +386,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
     if (RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item)) {
         const auto mapped = m_syncState.reminderMappingIndex().localID(serverID);
         const bool heldHere = mapped && storeHasReminder(*mapped);
-        const auto result = co_await applyRemoteRecurringCompletionCommand(item, localListID, apply->session);
-        ensureSyncStateEpoch(epoch);
+        const auto result = co_await fenced(applyRemoteRecurringCompletionCommand(item, localListID, apply->session));
         if (result) {
             m_syncState.mapCloudReminder(serverID, *result, *m_reminderMonitor);
             apply->cloudReminderIDs.insert(*result);
@@ -415,8 +408,7 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
 
     if (apply->pairCompletedIDs.contains(serverID)) {
         const auto dedupe
-            = co_await m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, &session);
-        ensureSyncStateEpoch(epoch);
+            = co_await fenced(m_reminderMonitor->removeLocalCompletedOccurrences(item, std::nullopt, true, &session));
         if (dedupe.keptLocalID) {
             const auto &kept = *dedupe.keptLocalID;
             m_syncState.mapCloudReminder(serverID, kept, *m_reminderMonitor);
@@ -442,9 +434,8 @@ QCoro::Task<void> QuorvinMacService::applyCloudItem(
         pair = *it;
     }
     const auto mappedBefore = m_syncState.reminderMappingIndex().localID(serverID);
-    const auto result = co_await upsertLocalReminder(
-        item, localListID, pair, apply->protectedLocalReminderIDs, apply->session, epoch);
-    ensureSyncStateEpoch(epoch);
+    const auto result = co_await fenced(
+        upsertLocalReminder(item, localListID, pair, apply->protectedLocalReminderIDs, apply->session));
     m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
     if (result.created) {

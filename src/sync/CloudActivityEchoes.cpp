@@ -1,6 +1,8 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudApplyPhase.h"
 
+#include "account/CloudAccount.h"
 #include "activity/ActivityEntryPoints.h"
+#include "activity/ActivityLog.h"
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
@@ -83,7 +85,7 @@ struct CloudPullComparison {
 // completion. The keys carry titles only: the local reminder that ends up completed need not be
 // the one the cloud item names.
 
-void QuorvinMacService::rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items)
+void CloudApplyPhase::rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items)
 {
     QStringList titles;
     for (const auto &item : items) {
@@ -94,7 +96,7 @@ void QuorvinMacService::rememberCloudRecurringCompletionCommands(const QList<Rem
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-void QuorvinMacService::rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items)
+void CloudApplyPhase::rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items)
 {
     const QString thisDevice = m_account.currentCloudDeviceIDForOwnEdits();
     QStringList titles;
@@ -107,7 +109,7 @@ void QuorvinMacService::rememberRemoteCloudCompletionOrigins(const QList<Reminde
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-void QuorvinMacService::rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs)
+void CloudApplyPhase::rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs)
 {
     QStringList titles;
     for (const auto &pair : pairs) {
@@ -117,9 +119,9 @@ void QuorvinMacService::rememberCloudRecurringCompletionPairs(const QList<Remote
     m_activityLog.rememberCloudCompletionTitles(titles);
 }
 
-QCoro::Task<void> QuorvinMacService::appendCloudPullActivityLog(bool fullSnapshot,
+QCoro::Task<void> CloudApplyPhase::appendCloudPullActivityLog(bool fullSnapshot,
     std::vector<ReminderPayloadRef> beforeItems, QList<ReminderListDirectoryPayload> beforeLists,
-    QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs, quint64 epoch)
+    QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs)
 {
     // The payloads are shared and never changed once made, so the worker may read them; it copies
     // nothing else and touches no object of this thread.
@@ -133,60 +135,9 @@ QCoro::Task<void> QuorvinMacService::appendCloudPullActivityLog(bool fullSnapsho
     // Made before the await: a lambda built inside a co_await expression is not safe with every
     // compiler we build with.
     std::function<void()> compare = [work] { work->run(); };
-    co_await m_clock.runOffMainThread(std::move(compare));
     // Signed out or reset meanwhile: the comparison belongs to data that is gone.
-    ensureSyncStateEpoch(epoch);
+    co_await fenced(m_clock.runOffMainThread(std::move(compare)));
     m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines);
-}
-
-void QuorvinMacService::beginOwnStoreWrites()
-{
-    ++m_cloudPullActivityPending;
-}
-
-void QuorvinMacService::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
-{
-    m_ownWrittenReminderIDs.unite(reminderIDs);
-    m_ownWrittenListIDs.unite(listIDs);
-    if (--m_cloudPullActivityPending > 0) {
-        return;
-    }
-    flushDeferredRefreshActivity();
-    m_ownWrittenReminderIDs.clear();
-    m_ownWrittenListIDs.clear();
-}
-
-void QuorvinMacService::forgetRemindersChangedHere(const ReminderRefreshEvent &event)
-{
-    // A change seen here that is not one of the app's own writes is the user's: a reminder it
-    // touched is no longer just what the last apply wrote.
-    if (event.reason == RemindersText::reasonCloudPull || event.reminderChanges.isEmpty()) {
-        return;
-    }
-    QList<QString> changed;
-    for (const auto &change : event.reminderChanges) {
-        if (const auto &payload = change.after ? change.after : change.before) {
-            changed.append(payload->local_id);
-        }
-    }
-    m_syncState.forgetRemindersCreatedByApply(changed);
-}
-
-void QuorvinMacService::flushDeferredRefreshActivity()
-{
-    const auto events = std::exchange(m_deferredRefreshActivity, {});
-    for (auto event : events) {
-        event.reminderChanges.removeIf([this](const ReminderRefreshItemChange &change) {
-            const auto &payload = change.after ? change.after : change.before;
-            return payload && m_ownWrittenReminderIDs.contains(payload->local_id);
-        });
-        event.listChanges.removeIf([this](const ReminderRefreshListChange &change) {
-            const auto &list = change.after ? change.after : change.before;
-            return list && m_ownWrittenListIDs.contains(list->list_id);
-        });
-        forgetRemindersChangedHere(event);
-        m_activityLog.appendLocalRefreshActivityLogIfNeeded(event);
-    }
 }
 
 } // namespace quorvin

@@ -1,6 +1,8 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudApplyPhase.h"
 
+#include "activity/DiagnosticLog.h"
 #include "matching/CloudReminderMatchSession.h"
+#include "matching/CloudSyncState.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringCompletionPredicates.h"
@@ -19,12 +21,12 @@ QString lastModifiedText(const ReminderPayload &item)
 }
 } // namespace
 
-bool QuorvinMacService::storeHasReminder(const QString &localID) const
+bool CloudApplyPhase::storeHasReminder(const QString &localID) const
 {
     return m_reminderMonitor->reminder(localID).has_value();
 }
 
-QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch)
+QCoro::Task<QString> CloudApplyPhase::ensureLocalListID(ReminderListDirectoryPayload list)
 {
     if (const auto it = m_syncState.listMappingIndex().serverToLocal().constFind(list.list_id);
         it != m_syncState.listMappingIndex().serverToLocal().cend()) {
@@ -37,7 +39,7 @@ QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryP
         } catch (const Error &) {
             // The mapped list is gone or cannot be renamed: find or create it again below.
         }
-        ensureSyncStateEpoch(epoch);
+        ensureCurrent();
         if (renamed) {
             co_return mapped;
         }
@@ -45,21 +47,19 @@ QCoro::Task<QString> QuorvinMacService::ensureLocalListID(ReminderListDirectoryP
     }
     if (MatchText::trimmed(list.source) == RemindersText::source) {
         if (const auto found = m_reminderMonitor->localListID(list.source_list_id)) {
-            co_await m_reminderMonitor->updateList(*found, list.list_name, false);
-            ensureSyncStateEpoch(epoch);
+            co_await fenced(m_reminderMonitor->updateList(*found, list.list_name, false));
             m_syncState.setListMapping(list.list_id, *found, true);
             co_return *found;
         }
     }
-    const auto created = co_await m_reminderMonitor->createList(list.list_name, false);
-    ensureSyncStateEpoch(epoch);
+    const auto created = co_await fenced(m_reminderMonitor->createList(list.list_name, false));
     m_syncState.setListMapping(list.list_id, created.first, true);
     co_return created.first;
 }
 
-QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(ReminderPayload item,
+QCoro::Task<LocalReminderUpsertResult> CloudApplyPhase::upsertLocalReminder(ReminderPayload item,
     std::optional<QString> localListID, std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion,
-    QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+    QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
     auto &monitor = *m_reminderMonitor;
     const LocalReminderMatchResolver resolver(monitor);
@@ -79,7 +79,7 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
         }
         if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item) && !duplicates.isEmpty()) {
             co_await removeRecurringActiveDuplicates(
-                serverID, winner, duplicates, protectedLocalReminderIDs, matchSession, epoch);
+                serverID, winner, duplicates, protectedLocalReminderIDs, matchSession);
         }
         if (!mapped || *mapped != winner) {
             m_log.appendLog(SyncText::logMatchedExistingPrefix + serverID + SyncText::fieldLocalID + winner);
@@ -125,9 +125,8 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
         needsFollowUp = false;
         if (remoteRecurringCompletion) {
             const auto next
-                = co_await monitor.applyRemoteRecurringCompletionIfNeeded(remoteRecurringCompletion->activeItem,
-                    remoteRecurringCompletion->completedOccurrence, *target, matchSession.get());
-            ensureSyncStateEpoch(epoch);
+                = co_await fenced(monitor.applyRemoteRecurringCompletionIfNeeded(remoteRecurringCompletion->activeItem,
+                    remoteRecurringCompletion->completedOccurrence, *target, matchSession.get()));
             if (next) {
                 m_log.appendLog(SyncText::logCompletionAppliedPrefix + serverID + SyncText::fieldCompletedServerID
                     + remoteRecurringCompletion->completedOccurrence.local_id + SyncText::fieldOldLocalID + *target
@@ -141,14 +140,14 @@ QCoro::Task<LocalReminderUpsertResult> QuorvinMacService::upsertLocalReminder(Re
     }
 
     const QString written
-        = co_await writeLocalReminder(item, target, localListID, protectedLocalReminderIDs, matchSession, epoch);
+        = co_await writeLocalReminder(item, target, localListID, protectedLocalReminderIDs, matchSession);
     refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
     co_return LocalReminderUpsertResult {written, needsFollowUp, created};
 }
 
-QCoro::Task<void> QuorvinMacService::removeRecurringActiveDuplicates(QString serverID, QString winner,
+QCoro::Task<void> CloudApplyPhase::removeRecurringActiveDuplicates(QString serverID, QString winner,
     QStringList duplicates, QSet<QString> protectedLocalReminderIDs,
-    std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+    std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
     for (const auto &duplicate : std::as_const(duplicates)) {
         if (!storeHasReminder(duplicate)) {
@@ -164,40 +163,35 @@ QCoro::Task<void> QuorvinMacService::removeRecurringActiveDuplicates(QString ser
                 servers.cbegin(), servers.cend(), [&serverID](const QString &other) { return other != serverID; })) {
             continue;
         }
-        co_await m_reminderMonitor->deleteReminder(duplicate, false);
-        ensureSyncStateEpoch(epoch);
+        co_await fenced(m_reminderMonitor->deleteReminder(duplicate, false));
         matchSession->remove(duplicate);
         m_log.appendLog(SyncText::logActiveDuplicateRemovedPrefix + serverID + SyncText::fieldKept + winner
             + SyncText::fieldRemoved + duplicate);
     }
 }
 
-QCoro::Task<QString> QuorvinMacService::writeLocalReminder(ReminderPayload item, std::optional<QString> target,
+QCoro::Task<QString> CloudApplyPhase::writeLocalReminder(ReminderPayload item, std::optional<QString> target,
     std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
-    std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch)
+    std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
     auto &monitor = *m_reminderMonitor;
     auto mutation = ReminderUpsertMutationPayload::fromReminder(item);
     mutation.local_id = target;
     mutation.list_id = localListID;
 
-    const QString written = co_await monitor.updateReminderFields(mutation, false, true);
-    ensureSyncStateEpoch(epoch);
+    const QString written = co_await fenced(monitor.updateReminderFields(mutation, false, true));
 
     if (!item.is_completed) {
         if (const auto state = monitor.reminder(written); state && state->isCompleted) {
-            co_await monitor.setReminderCompletion(written, false, std::nullopt, false);
-            ensureSyncStateEpoch(epoch);
+            co_await fenced(monitor.setReminderCompletion(written, false, std::nullopt, false));
         }
     } else {
         const auto completedAt
             = item.completion_date ? DateFormatters::parseISO8601(*item.completion_date) : std::nullopt;
-        co_await monitor.setReminderCompletion(written, true, completedAt, false);
-        ensureSyncStateEpoch(epoch);
+        co_await fenced(monitor.setReminderCompletion(written, true, completedAt, false));
         if (!RecurringCompletionPredicates::remoteReminderHasRecurrence(item)) {
-            const auto removed = co_await monitor.removeLocalUncompletedDuplicates(
-                item, written, protectedLocalReminderIDs, matchSession.get());
-            ensureSyncStateEpoch(epoch);
+            const auto removed = co_await fenced(
+                monitor.removeLocalUncompletedDuplicates(item, written, protectedLocalReminderIDs, matchSession.get()));
             if (!removed.isEmpty()) {
                 m_log.appendLog(SyncText::logCompletedRemovedDuplicatesPrefix + item.local_id + SyncText::fieldRemoved
                     + QString::number(removed.size()));

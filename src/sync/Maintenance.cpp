@@ -1,7 +1,11 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"

@@ -1,7 +1,9 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudPushPhase.h"
 
+#include "activity/DiagnosticLog.h"
 #include "cloud/CloudHTTPError.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/CloudUploadTarget.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringReminderPairCandidateIndex.h"
@@ -46,8 +48,7 @@ ListCreateMutationPayload listCreateBody(const ReminderListDirectoryPayload &lis
 }
 } // namespace
 
-QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
-    SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
+QCoro::Task<void> CloudPushPhase::pushLocalEnvelope(SyncResponseEnvelope envelope, CloudRemoteIdentities remote)
 {
     QSet<QString> carried;
     if (!m_localRemindersAwaitingUpload.isEmpty()) {
@@ -66,10 +67,10 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
     std::exception_ptr failure;
     try {
         const auto batch = m_syncState.beginCloudMappingMutationBatch();
-        co_await pushReminderDeletes(envelope.deleted_ids, client, epoch);
-        co_await pushListUpserts(envelope.lists, client, epoch);
-        co_await pushReminderUpserts(envelope.items, client, std::move(remote), epoch);
-        co_await pushListDeletes(envelope.deleted_list_ids, client, epoch);
+        co_await pushReminderDeletes(envelope.deleted_ids);
+        co_await pushListUpserts(envelope.lists);
+        co_await pushReminderUpserts(envelope.items, std::move(remote));
+        co_await pushListDeletes(envelope.deleted_list_ids);
         // Only a push that went through moves the cursor; a failed one sends the same changes again.
         m_syncState.saveCloudPushCursor(envelope.next_cursor);
         m_localRemindersAwaitingUpload.subtract(carried);
@@ -77,7 +78,7 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
         failure = std::current_exception();
     }
     // A cleared cache stays cleared: writing it now would mark it as freshly pulled.
-    if (epoch == m_syncState.syncStateEpoch()) {
+    if (m_epoch == m_syncState.syncStateEpoch()) {
         m_syncState.saveRemoteIdentityCache();
     }
     if (failure) {
@@ -85,15 +86,14 @@ QCoro::Task<void> QuorvinMacService::pushLocalEnvelope(
     }
 }
 
-QCoro::Task<void> QuorvinMacService::pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch)
+QCoro::Task<void> CloudPushPhase::pushReminderDeletes(QList<QString> localIDs)
 {
     for (const auto &localID : std::as_const(localIDs)) {
         const auto serverID = m_syncState.reminderMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
-        const bool deleted = co_await deleteCloudReminderIfPresent(client, *serverID);
-        ensureSyncStateEpoch(epoch);
+        const bool deleted = co_await fenced(deleteCloudReminderIfPresent(m_client, *serverID));
         if (!deleted) {
             m_log.appendLog(SyncText::logDeleteReminderAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
@@ -102,14 +102,13 @@ QCoro::Task<void> QuorvinMacService::pushReminderDeletes(QList<QString> localIDs
     }
 }
 
-QCoro::Task<void> QuorvinMacService::pushListUpserts(
-    QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch)
+QCoro::Task<void> CloudPushPhase::pushListUpserts(QList<ReminderListDirectoryPayload> lists)
 {
     for (const auto &list : std::as_const(lists)) {
         if (const auto serverID = m_syncState.listMappingIndex().firstServerID(list.list_id)) {
             std::optional<QString> staleReason;
             try {
-                co_await client.updateList(listUpdateBody(list, *serverID));
+                co_await m_client.updateList(listUpdateBody(list, *serverID));
             } catch (const Error &error) {
                 // Only an answer that the list is gone or refused justifies a new server list; a
                 // transient failure must not leave a duplicate list behind on the server.
@@ -119,7 +118,7 @@ QCoro::Task<void> QuorvinMacService::pushListUpserts(
                 }
                 staleReason = error.description();
             }
-            ensureSyncStateEpoch(epoch);
+            ensureCurrent();
             if (!staleReason) {
                 continue;
             }
@@ -127,15 +126,13 @@ QCoro::Task<void> QuorvinMacService::pushListUpserts(
                 + SyncText::reasonSeparator + *staleReason);
             m_syncState.removeListMapping(*serverID);
         }
-        const auto created = co_await client.createList(listCreateBody(list));
-        ensureSyncStateEpoch(epoch);
+        const auto created = co_await fenced(m_client.createList(listCreateBody(list)));
         m_syncState.setListMapping(created.list_id, list.list_id, true);
         noteMappingProgress();
     }
 }
 
-QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
-    QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch)
+QCoro::Task<void> CloudPushPhase::pushReminderUpserts(QList<ReminderPayload> items, CloudRemoteIdentities remote)
 {
     const auto pairs = localRecurringCompletionUploadPairs(items);
     QSet<QString> completedCopies;
@@ -192,7 +189,7 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         if (payload.list_id) {
             body.list_id = m_syncState.listMappingIndex().firstServerID(*payload.list_id);
         }
-        const auto stored = co_await upsertCloudReminder(body, payload.local_id, client, epoch);
+        const auto stored = co_await upsertCloudReminder(body, payload.local_id);
         m_syncState.noteRemoteReminderUpsert(stored, completedCopy ? std::nullopt : payload.source_item_id);
         m_syncState.setReminderMapping(stored, payload.local_id, false);
         noteMappingProgress();
@@ -202,23 +199,21 @@ QCoro::Task<void> QuorvinMacService::pushReminderUpserts(
         completion.is_completed = payload.is_completed;
         completion.completion_date = payload.completion_date;
         completion.client_last_modified = payload.last_modified;
-        co_await client.completeReminder(completion);
-        ensureSyncStateEpoch(epoch);
+        co_await fenced(m_client.completeReminder(completion));
     }
 }
 
-QCoro::Task<QString> QuorvinMacService::upsertCloudReminder(
-    ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch)
+QCoro::Task<QString> CloudPushPhase::upsertCloudReminder(ReminderUpsertMutationPayload body, QString localID)
 {
     std::optional<ReminderUpsertMutationResponse> answer;
     try {
-        answer = co_await client.upsertReminder(body);
+        answer = co_await m_client.upsertReminder(body);
     } catch (const Error &error) {
         if (!body.local_id || !CloudHTTPError::hasStatus(error, 404)) {
             throw;
         }
     }
-    ensureSyncStateEpoch(epoch);
+    ensureCurrent();
     if (!answer) {
         // The server no longer has that item: forget it and upload the reminder as a new one, so
         // sync never stalls on a vanished server id.
@@ -227,21 +222,19 @@ QCoro::Task<QString> QuorvinMacService::upsertCloudReminder(
             + SyncText::logUpsertTargetMissingSuffix);
         m_syncState.forgetServerReminder(missing);
         body.local_id.reset();
-        answer = co_await client.upsertReminder(body);
-        ensureSyncStateEpoch(epoch);
+        answer = co_await fenced(m_client.upsertReminder(body));
     }
     co_return answer->local_id;
 }
 
-QCoro::Task<void> QuorvinMacService::pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch)
+QCoro::Task<void> CloudPushPhase::pushListDeletes(QList<QString> localIDs)
 {
     for (const auto &localID : std::as_const(localIDs)) {
         const auto serverID = m_syncState.listMappingIndex().firstServerID(localID);
         if (!serverID) {
             continue;
         }
-        const bool deleted = co_await deleteCloudListIfPresent(client, *serverID);
-        ensureSyncStateEpoch(epoch);
+        const bool deleted = co_await fenced(deleteCloudListIfPresent(m_client, *serverID));
         if (!deleted) {
             m_log.appendLog(SyncText::logDeleteListAbsentPrefix + localID + SyncText::fieldServerID + *serverID);
         }
@@ -250,7 +243,7 @@ QCoro::Task<void> QuorvinMacService::pushListDeletes(QList<QString> localIDs, Cl
     }
 }
 
-QHash<QString, LocalRecurringCompletionUploadPair> QuorvinMacService::localRecurringCompletionUploadPairs(
+QHash<QString, LocalRecurringCompletionUploadPair> CloudPushPhase::localRecurringCompletionUploadPairs(
     const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> active;

@@ -1,7 +1,11 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/QueuedEvents.h"
@@ -11,6 +15,9 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/ShortcutAttachmentDirectoryBookmarkStore.h"
 #include "reminders/Strings.h"
+#include "sync/CloudSyncCarryOver.h"
+#include "sync/CompletedReminderCleanup.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -30,6 +37,22 @@ constexpr std::chrono::milliseconds firstRetryDelay = 5s;
 constexpr std::chrono::milliseconds longestRetryDelay = 5min;
 } // namespace
 
+struct QuorvinMacService::Components {
+    Components(UserDefaults &defaults, HttpSession &http, Clock &clock, const DeviceIdentitySource &deviceSource,
+        CloudAccountOwner &owner)
+        : log(clock)
+        , activityLog(defaults, clock, log)
+        , syncState(defaults, log, &clock)
+        , account(defaults, syncState, log, activityLog, owner, http, clock, deviceSource)
+    {
+    }
+    DiagnosticLog log;
+    ActivityLog activityLog;
+    CloudSyncState syncState;
+    CloudSyncCarryOver carryOver;
+    CloudAccount account;
+};
+
 QuorvinMacService::QuorvinMacService(
     UserDefaults &defaults, HttpSession &http, Clock &clock, ReminderStore &store, QObject *parent)
     : QuorvinMacService(defaults, http, clock, store, DeviceIdentitySource::system(), parent)
@@ -43,10 +66,12 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_http(http)
     , m_clock(clock)
     , m_store(store)
-    , m_log(clock)
-    , m_activityLog(defaults, clock, m_log)
-    , m_syncState(defaults, m_log, &clock)
-    , m_account(defaults, m_syncState, m_log, m_activityLog, *this, http, clock, deviceSource)
+    , m_components(std::make_unique<Components>(defaults, http, clock, deviceSource, *this))
+    , m_log(m_components->log)
+    , m_activityLog(m_components->activityLog)
+    , m_syncState(m_components->syncState)
+    , m_carryOver(m_components->carryOver)
+    , m_account(m_components->account)
     , m_lastSyncAttemptStatus(SyncText::statusNotYet)
     , m_attachmentExportDirectoryDisplay(ShortcutAttachmentDirectoryBookmarkStore::displayText(defaults))
     , m_stateStore(std::make_unique<SyncStateStore>(clock))
@@ -54,7 +79,13 @@ QuorvinMacService::QuorvinMacService(UserDefaults &defaults, HttpSession &http, 
     , m_cloudSyncLatestTrigger(SyncText::triggerStartup)
     , m_cloudRealtimeLastResponseAt(QDateTime::fromMSecsSinceEpoch(std::numeric_limits<qint64>::min() / 4, Qt::UTC))
 {
+    m_diagnosticsUpload = std::make_unique<DiagnosticsUpload>(
+        *this, m_account, m_syncState, *m_stateStore, m_log, m_activityLog, m_clock);
+    m_completedCleanup
+        = std::make_unique<CompletedReminderCleanup>(*this, m_account, m_syncState, *m_stateStore, m_log, m_carryOver);
     connect(&m_account, &CloudAccount::changed, this, &QuorvinMacService::changed);
+    connect(m_diagnosticsUpload.get(), &DiagnosticsUpload::changed, this, &QuorvinMacService::changed);
+    connect(m_completedCleanup.get(), &CompletedReminderCleanup::changed, this, &QuorvinMacService::changed);
     connect(&m_activityLog, &ActivityLog::changed, this, &QuorvinMacService::changed);
 }
 
@@ -158,6 +189,11 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     scheduleCloudSync(SyncText::triggerStartupBootstrap);
 }
 
+bool QuorvinMacService::storeHasReminder(const QString &localID) const
+{
+    return m_reminderMonitor->reminder(localID).has_value();
+}
+
 void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
 {
     publish(m_reminderCount, int(event.totalCount));
@@ -199,6 +235,12 @@ void QuorvinMacService::markSyncFailure(const QString &message)
 {
     publish(m_lastSyncAttemptAt, std::optional<QDateTime>(m_clock.now()));
     setLastSyncAttemptStatus(SyncText::statusFailurePrefix + message + SyncText::statusSuffix);
+}
+
+SyncStatusForReport QuorvinMacService::syncStatusForReport() const
+{
+    return SyncStatusForReport {
+        m_reminderCount, m_cursor, m_lastSyncAttemptStatus, m_lastSyncAttemptAt, m_lastSyncSuccessAt};
 }
 
 QString QuorvinMacService::normalizedCloudBaseURL() const
@@ -271,7 +313,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         if (m_cloudCountVerificationRequest) {
             m_cloudSyncPending = true;
         }
-        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_pullRetryCursor) {
+        if (m_lastCloudSyncPassOutcome == CloudSyncPassOutcome::Succeeded && m_carryOver.pullRetryCursor) {
             // Items the store refused come again with a pull after a growing pause, even on an
             // account where nothing else changes.
             if (!m_cloudSyncPending) {

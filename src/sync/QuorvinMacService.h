@@ -1,9 +1,10 @@
 #pragma once
 
 // QuorvinMacService: the one central object of the application. It owns the components (the
-// cloud account, the cloud-side sync state, the two logs), the change journal and the reminder
-// monitor, wires them together and runs the sync engine: the serialized runner, the passes, the
-// health poll and the realtime long-poll.
+// cloud account, the cloud-side sync state, the two logs, the diagnostics upload, the completed
+// cleanup), the change journal and the reminder monitor, wires them together and runs the
+// serialized runner, which builds a CloudSyncPass for each pass, with its back-off, the health
+// poll and the realtime long-poll, and publishes the sync status.
 //
 // Building one (tests and the application alike):
 //
@@ -24,8 +25,10 @@
 // runs one pass directly and can be awaited (use it only while the runner is idle).
 //
 // Components: `account()` (token and account state), `syncState()` (cursors, id mappings, remote
-// identity cache), `diagnosticLog()` and `activityLog()`. The service forwards their `changed()`
-// to its own, so a view bound to the service sees every change.
+// identity cache), `diagnosticLog()`, `activityLog()`, `diagnosticsUpload()` and
+// `completedCleanup()`. The service forwards their `changed()` to its own, so a view bound to the
+// service sees every change. This header only declares them: a file that uses one includes its
+// header.
 //
 // The long-poll and the health poll keep sleeping on the clock for as long as the service runs;
 // `shutdown()` stops both. Destroy the service only while no pass is running.
@@ -37,31 +40,17 @@
 // process exits. Failures of the start-up and of every pass are announced by
 // `syncFailureReported(description)` (a desktop without a window prints them on stderr).
 
-#include "account/CloudAccount.h"
 #include "account/CloudAccountOwner.h"
-#include "activity/ActivityLog.h"
-#include "activity/DiagnosticLog.h"
-#include "matching/CloudRemoteIdentities.h"
-#include "matching/CloudSyncState.h"
-#include "matching/ReminderPayloadRef.h"
-#include "model/ReminderListDirectoryPayload.h"
-#include "model/ReminderPayload.h"
-#include "model/ReminderUpsertMutationPayload.h"
 #include "model/SyncCountVerificationRequestSignal.h"
-#include "model/SyncResponseEnvelope.h"
 #include "platform/concurrency/CancelToken.h"
-#include "sync/CloudEnvelopeApplication.h"
-#include "sync/LocalRecurringCompletionUploadPair.h"
-#include "sync/LocalReminderUpsertResult.h"
-#include "sync/RemoteRecurringCompletionPair.h"
+#include "sync/CloudSyncPassOwner.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
@@ -70,8 +59,16 @@
 
 namespace quorvin {
 
+class ActivityLog;
 class Clock;
+class CloudAccount;
+class CloudSyncState;
+class DiagnosticLog;
+struct CloudSyncCarryOver;
+struct CloudSyncPassParts;
 class CloudReminderMatchSession;
+class CompletedReminderCleanup;
+class DiagnosticsUpload;
 class CloudSyncClient;
 class DeviceIdentitySource;
 class HttpSession;
@@ -81,7 +78,7 @@ class SyncStateStore;
 class UserDefaults;
 struct ReminderRefreshEvent;
 
-class QuorvinMacService : public QObject, public CloudAccountOwner {
+class QuorvinMacService : public QObject, public CloudAccountOwner, public CloudSyncPassOwner, public SyncToolOwner {
     Q_OBJECT
 public:
     QuorvinMacService(
@@ -102,7 +99,7 @@ public:
     const ActivityLog &activityLog() const { return m_activityLog; }
     SyncStateStore &stateStore() { return *m_stateStore; }
     // Absent until start-up has built it.
-    ReminderMonitor *reminderMonitor() const { return m_reminderMonitor.get(); }
+    ReminderMonitor *reminderMonitor() const override { return m_reminderMonitor.get(); }
     // What the views load their own pictures through.
     HttpSession &http() const { return m_http; }
     // The clock the service runs on; views take their "now" from it too.
@@ -116,7 +113,7 @@ public:
     void markSyncInProgress() override;
     void markSyncSuccess(const QString &message) override;
     void markSyncFailure(const QString &message) override;
-    QString normalizedCloudBaseURL() const;
+    QString normalizedCloudBaseURL() const override;
 
     // ---- quitting
     // Stops the loops and the store observation, starts no pass any more and lets the running one
@@ -125,7 +122,7 @@ public:
     QCoro::Task<void> stop(std::chrono::milliseconds limit = std::chrono::seconds(5));
     // stop() as a task of its own, for a signal handler.
     void requestStop();
-    bool isStopping() const { return m_stopping; }
+    bool isStopping() const override { return m_stopping; }
     // After the event loop has returned: cancels whatever is left and runs the queued events until
     // the service's tasks have ended, so no coroutine of it is left suspended at exit.
     void finishAfterStop();
@@ -150,29 +147,10 @@ public:
     void retryCloudBootstrap();
 
     // ---- diagnostics report and completed-reminder cleanup
-    // Each starter checks its guards (a failed one writes a diagnostic line), raises its busy flag
-    // and returns; the task behind it reports through the published state below, the logs and the
-    // status line.
-    //
-    // Gathers this machine's sync state (status, session, cursors, the journal's snapshot, the
-    // store's own snapshot, both mappings, the newest log lines) and uploads it. `parentReportID`
-    // is the id of the service's request when the long-poll asked for the report. Does nothing
-    // while an upload runs. The report never carries the session token or another secret.
-    void uploadDiagnosticsReport(const std::optional<QString> &parentReportID = std::nullopt);
-    bool isDiagnosticUploading() const { return m_isDiagnosticUploading; }
-    // Compares the cloud's full snapshot with the local completed reminders and publishes which
-    // of them the cloud no longer accounts for; changes nothing.
-    void dryRunCompletedReminderCleanup();
-    // Deletes, on this machine only, the candidates of the last dry run that are still completed,
-    // then syncs. Without a dry run it does nothing.
-    void deleteCompletedReminderCleanupCandidates();
-    bool isCompletedCleanupRunning() const { return m_isCompletedCleanupRunning; }
-    // Of the last successful dry run; 0 after a failed one and after a delete.
-    int completedCleanupCandidateCount() const { return m_completedCleanupCandidateCount; }
-    // Progress, summary, result or failure of the last cleanup step.
-    const QString &completedCleanupSummary() const { return m_completedCleanupSummary; }
-    // The local ids the next delete removes, in candidate order (not published).
-    const QStringList &completedCleanupCandidateIDs() const { return m_completedCleanupCandidateIDs; }
+    DiagnosticsUpload &diagnosticsUpload() { return *m_diagnosticsUpload; }
+    const DiagnosticsUpload &diagnosticsUpload() const { return *m_diagnosticsUpload; }
+    CompletedReminderCleanup &completedCleanup() { return *m_completedCleanup; }
+    const CompletedReminderCleanup &completedCleanup() const { return *m_completedCleanup; }
 
     // ---- published sync state
     bool isRunning() const { return m_isRunning; }
@@ -217,17 +195,6 @@ private:
     void setLastSyncAttemptStatus(const QString &value);
     void cloudAuthTokenApplied() override;
 
-    // Long walks over cloud items (the apply, the due-date alignment) let other main-thread work run
-    // before every twelfth item.
-    static constexpr qsizetype itemsBetweenYields = 12;
-    // An apply commits the store and saves its mappings at most this often.
-    static constexpr std::chrono::milliseconds minimumCommitStretch {1000};
-    // ... and never before the items written since took this many times the last commit.
-    static constexpr int commitShareOfStretch = 20;
-    // Store-wide work on fewer reminders than this stays on the main thread: handing it over
-    // would cost more than it takes.
-    static constexpr std::size_t copiedInPlace = 256;
-
     // The runner.
     QCoro::Task<void> runCloudSyncRunner();
     // After a failed pass another one follows on its own, 5 s later, then twice as late after each
@@ -236,127 +203,17 @@ private:
     void scheduleCloudSyncRetry();
     void cancelCloudSyncRetry();
     QCoro::Task<void> runCloudSyncRetry(std::chrono::milliseconds delay, CancelToken token);
-    // Throws when the sync state was cleared or the token changed since `epoch` was taken, and
-    // (CancelledError) once the service is stopping: every await of a pass is followed by this
-    // check, so a pass never goes on past the first wait after a stop request.
-    void ensureSyncStateEpoch(quint64 epoch) const;
-    // Throws SettingsWriteError when the settings could not be written: a pass never reports
-    // success, or goes on creating reminders, with its cursors or mappings not on disk.
-    void ensureSettingsWritten() const;
-    // Called by a push after each answer it recorded in the mappings: makes them durable.
-    void noteMappingProgress();
-    // Writes the mappings changed so far at once (right after a store commit that created a
-    // reminder or list or moved a mapping), then ensureSettingsWritten().
-    void saveMappingsNow();
-    // The journal's changes since `cursor` (none: the whole snapshot), read at once; the copies of
-    // a large answer's items are made on a worker thread.
-    QCoro::Task<SyncResponseEnvelope> journalChanges(std::optional<QString> cursor, quint64 epoch);
     // Logs the line and announces it with syncFailureReported().
-    void reportFailureLine(const QString &line);
-    CloudSyncClient makeClient(const QString &baseURL, const QString &token) const;
+    void reportFailureLine(const QString &line) override;
+    CloudSyncClient makeClient(const QString &baseURL, const QString &token) const override;
+    // What a pass works on; only while the monitor exists.
+    CloudSyncPassParts passParts();
+    // CloudSyncPassOwner.
+    void scheduleCloudSyncAfterPass(
+        const QString &trigger, const std::optional<SyncCountVerificationRequestSignal> &request) override;
+    std::optional<SyncCountVerificationRequestSignal> takeCountVerificationRequest() override;
+    void forgetObservedCountVerificationRequest() override;
 
-    // The pass: the first pull, one of three paths, the tail, then the outcome.
-    QCoro::Task<void> runCloudSyncSteps(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
-        QString baseURL, QString token, quint64 epoch,
-        std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
-    QCoro::Task<SyncResponseEnvelope> pullCloudEnvelope(
-        CloudSyncClient client, std::optional<QString> cursor, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope(CloudSyncClient client, quint64 epoch);
-    // Each path returns the items of its second pull.
-    // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().
-    QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(
-        SyncResponseEnvelope first, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(
-        SyncResponseEnvelope first, CloudSyncClient client, quint64 epoch);
-    // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
-    QCoro::Task<void> finishCloudSyncPass(
-        QList<QList<ReminderPayload>> remoteItems, CloudSyncClient client, quint64 epoch);
-    // Another pass for changes made meanwhile, or success, or the answer to a count verification.
-    QCoro::Task<void> reportCloudSyncOutcome(QString trigger, std::optional<SyncCountVerificationRequestSignal> request,
-        CloudSyncClient client, quint64 epoch,
-        std::shared_ptr<std::optional<SyncCountVerificationRequestSignal>> passRequest);
-
-    // The push, in this order: reminder deletes, list creates and updates, reminder upserts with
-    // their completion state, list deletes. The push cursor moves only when all went through.
-    QCoro::Task<void> pushLocalEnvelope(
-        SyncResponseEnvelope envelope, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    QCoro::Task<void> pushReminderDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListUpserts(QList<ReminderListDirectoryPayload> lists, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushReminderUpserts(
-        QList<ReminderPayload> items, CloudSyncClient client, CloudRemoteIdentities remote, quint64 epoch);
-    // Sends one upsert; a target the server no longer has is forgotten and the reminder uploaded as a
-    // new item. Returns the server id that holds it.
-    QCoro::Task<QString> upsertCloudReminder(
-        ReminderUpsertMutationPayload body, QString localID, CloudSyncClient client, quint64 epoch);
-    QCoro::Task<void> pushListDeletes(QList<QString> localIDs, CloudSyncClient client, quint64 epoch);
-    QHash<QString, LocalRecurringCompletionUploadPair> localRecurringCompletionUploadPairs(
-        const QList<ReminderPayload> &items) const;
-
-    // The first pass after a start, with a pull cursor stored: the changes since that cursor are
-    // pulled before the full snapshot and their deletions applied, since a snapshot need not list
-    // what the server deleted while the app was closed. Returns the answer instead when the server
-    // gave a full snapshot.
-    QCoro::Task<std::optional<SyncResponseEnvelope>> applyCloudDeletionsSinceLastRun(
-        CloudSyncClient client, quint64 epoch);
-    // The first pass after a start: a mapped reminder that is completed but still carries its
-    // rules, while its series is open on the server, was completed from outside while the app was
-    // not running. It is split as such a completion is while the app runs, so the series goes on.
-    void splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems);
-    // The first pass after a start, before it changes anything: a reminder that is mapped but gone
-    // from the local store was deleted here while the app was closed. None is, when every mapped
-    // reminder is gone: that is a lost or replaced database, which the server's copy restores.
-    QStringList mappedRemindersDeletedWhileClosed();
-    // Deletes the server items of those reminders that are still mapped, unless the reminder's
-    // list is gone as well (see there). Returns the server ids deleted.
-    QCoro::Task<QSet<QString>> pushDeletesMadeWhileClosed(
-        QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch);
-
-    // Restart reconciliation.
-    QCoro::Task<std::optional<SyncResponseEnvelope>> cloudRestartReconciliationEnvelope(
-        QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch);
-
-    // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
-    // scheduled a follow-up pass for local changes it had to keep.
-    QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor, quint64 epoch);
-    // The pull just applied was the one repeated for refused items: it is done with.
-    void forgetRepeatedPull();
-    std::shared_ptr<CloudEnvelopeApplication> prepareCloudEnvelopeApplication(SyncResponseEnvelope envelope);
-    QCoro::Task<void> applyCloudDeletes(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudLists(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudItems(std::shared_ptr<CloudEnvelopeApplication> apply, quint64 epoch);
-    QCoro::Task<void> applyCloudItem(
-        std::shared_ptr<CloudEnvelopeApplication> apply, ReminderPayload item, quint64 epoch);
-
-    // Recurring completions.
-    QHash<QString, RemoteRecurringCompletionPair> remoteRecurringCompletionPairs(
-        const QList<ReminderPayload> &items) const;
-    QCoro::Task<std::optional<QString>> applyRemoteRecurringCompletionCommand(ReminderPayload item,
-        std::optional<QString> localListID, std::shared_ptr<CloudReminderMatchSession> matchSession);
-    // Both devices completed one occurrence and each uploaded its own completed copy; the local
-    // copy now stands for both. Queues every copy but the smallest server id for deletion.
-    void noteRedundantCompletedCopies(
-        const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems);
-    QCoro::Task<void> deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch);
-    // Moves local series forward to the due dates of the pulled active series. `items` holds each
-    // server item once, as last pulled; reminders in `pendingLocalIDs` carry a local change not yet
-    // uploaded, which is newer than any pulled version, and are left as they are.
-    QCoro::Task<QSet<QString>> alignLocalRecurringDueDates(
-        QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch);
-
-    // The local upsert: which local reminder a cloud item is, then the write.
-    QCoro::Task<QString> ensureLocalListID(ReminderListDirectoryPayload list, quint64 epoch);
-    QCoro::Task<LocalReminderUpsertResult> upsertLocalReminder(ReminderPayload item, std::optional<QString> localListID,
-        std::optional<RemoteRecurringCompletionPair> remoteRecurringCompletion, QSet<QString> protectedLocalReminderIDs,
-        std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
-    QCoro::Task<void> removeRecurringActiveDuplicates(QString serverID, QString winner, QStringList duplicates,
-        QSet<QString> protectedLocalReminderIDs, std::shared_ptr<CloudReminderMatchSession> matchSession,
-        quint64 epoch);
-    // Returns the local id written.
-    QCoro::Task<QString> writeLocalReminder(ReminderPayload item, std::optional<QString> target,
-        std::optional<QString> localListID, QSet<QString> protectedLocalReminderIDs,
-        std::shared_ptr<CloudReminderMatchSession> matchSession, quint64 epoch);
     bool storeHasReminder(const QString &localID) const;
 
     // Maintenance.
@@ -364,51 +221,16 @@ private:
     QCoro::Task<void> runCloudBootstrapRebuild(QString baseURL);
 
     // ---- activity entries of the apply, diagnostics report, completed-reminder cleanup
-    // Echo keys of the recurring completions an apply is about to write (commands, completions
-    // made on other devices, pairs).
-    void rememberCloudRecurringCompletionCommands(const QList<ReminderPayload> &items);
-    void rememberRemoteCloudCompletionOrigins(const QList<ReminderPayload> &items);
-    void rememberCloudRecurringCompletionPairs(const QList<RemoteRecurringCompletionPair> &pairs);
-    // The pull's activity entry: the journal before the apply against the journal now.
-    // Comparing whole stores takes long with many reminders, so it runs away from the main thread;
-    // the user's refreshes that arrive meanwhile are logged after it, against its echo keys.
-    QCoro::Task<void> appendCloudPullActivityLog(bool fullSnapshot, std::vector<ReminderPayloadRef> beforeItems,
-        QList<ReminderListDirectoryPayload> beforeLists, QSet<QString> writtenReminderIDs, QSet<QString> writtenListIDs,
-        quint64 epoch);
     // While this machine writes to the store (an apply, an alignment, a duplicate removal, a
     // cleanup), the refreshes that arrive are held; when the last writer is done, they are logged
     // without the changes of the ids written, which are this machine's own.
-    void beginOwnStoreWrites();
-    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs);
-    // Holds the refreshes for as long as it lives (a failure included), then hands over the ids
-    // written meanwhile.
-    struct OwnStoreWrites {
-        explicit OwnStoreWrites(QuorvinMacService &owner)
-            : service(owner)
-        {
-            service.beginOwnStoreWrites();
-        }
-        ~OwnStoreWrites() { service.endOwnStoreWrites(reminderIDs, {}); }
-        OwnStoreWrites(const OwnStoreWrites &) = delete;
-        OwnStoreWrites &operator=(const OwnStoreWrites &) = delete;
-        QuorvinMacService &service;
-        QSet<QString> reminderIDs;
-    };
+    void beginOwnStoreWrites() override;
+    void endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs) override;
     void flushDeferredRefreshActivity();
     // Drops the reminders a change made here (not by the app) touched from the set of those the
     // last apply created.
     void forgetRemindersChangedHere(const ReminderRefreshEvent &event);
-    QCoro::Task<void> runDiagnosticsUpload(QString baseURL, QString token, std::optional<QString> parentReportID);
-    void setIsDiagnosticUploading(bool value);
-    QCoro::Task<void> runCompletedCleanupDryRun(QString baseURL);
-    QCoro::Task<void> runCompletedCleanupDelete(QStringList localIDs);
-    void setIsCompletedCleanupRunning(bool value);
-
-    bool m_isDiagnosticUploading = false;
-    bool m_isCompletedCleanupRunning = false;
-    int m_completedCleanupCandidateCount = 0;
-    QString m_completedCleanupSummary;
-    QStringList m_completedCleanupCandidateIDs;
+    SyncStatusForReport syncStatusForReport() const override;
 
     // The loops.
     QCoro::Task<void> runHealthPoll(CancelToken token);
@@ -420,16 +242,15 @@ private:
     Clock &m_clock;
     ReminderStore &m_store;
 
-    // Components, in the order they need each other.
-    DiagnosticLog m_log;
-    ActivityLog m_activityLog;
-    CloudSyncState m_syncState;
-    // Where the next pass pulls from when an apply left items the store refused: the cursor that
-    // pull started from, so that they come again.
-    std::optional<QString> m_pullRetryCursor;
-    // The cursor the last pull started from; empty for a full snapshot.
-    QString m_lastPullCursor;
-    CloudAccount m_account;
+    // Components, in the order they need each other; built, and held, in the source file, so that
+    // this header brings none of the engine along.
+    struct Components;
+    std::unique_ptr<Components> m_components;
+    DiagnosticLog &m_log;
+    ActivityLog &m_activityLog;
+    CloudSyncState &m_syncState;
+    CloudSyncCarryOver &m_carryOver;
+    CloudAccount &m_account;
 
     // Published sync state.
     bool m_isRunning = false;
@@ -457,16 +278,14 @@ private:
     std::unique_ptr<CancelSource> m_cloudSyncWaitTask;
     QDateTime m_cloudRealtimeLastResponseAt;
     std::optional<QString> m_lastLoggedCloudSyncPauseReason;
-    // Local reminders whose server item an apply gave to a fresh local reminder. Nothing changed
-    // them here, so no journal change would ever carry them up: the next push sends them as
-    // items of their own.
-    QSet<QString> m_localRemindersAwaitingUpload;
     bool m_started = false;
     bool m_stopping = false;
     int m_cloudPullActivityPending = 0;
     QList<ReminderRefreshEvent> m_deferredRefreshActivity;
     QSet<QString> m_ownWrittenReminderIDs;
     QSet<QString> m_ownWrittenListIDs;
+    std::unique_ptr<DiagnosticsUpload> m_diagnosticsUpload;
+    std::unique_ptr<CompletedReminderCleanup> m_completedCleanup;
     // Cancelled when the service goes away, or when a stop has waited long enough: ends the
     // requests of a pass.
     CancelSource m_lifetime;

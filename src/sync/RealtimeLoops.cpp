@@ -1,8 +1,12 @@
 #include "sync/QuorvinMacService.h"
 
+#include "account/CloudAccount.h"
+#include "activity/DiagnosticLog.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
 #include <QPointer>
@@ -125,7 +129,7 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         if (const auto requestID = answer->diagnostic_request_id.value_or(QString()); !requestID.isEmpty()) {
             // A request that arrived for the account this wait was opened with only.
             if (m_isRunning && CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) == authToken) {
-                uploadDiagnosticsReport(requestID);
+                m_diagnosticsUpload->uploadDiagnosticsReport(requestID);
             }
         }
 

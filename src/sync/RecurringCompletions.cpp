@@ -1,7 +1,9 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudSyncPass.h"
 
+#include "activity/DiagnosticLog.h"
 #include "cloud/CloudHTTPError.h"
 #include "matching/CloudReminderMatchSession.h"
+#include "matching/CloudSyncState.h"
 #include "matching/LocalReminderMatchResolver.h"
 #include "matching/MatchText.h"
 #include "matching/RecurringCompletionPredicates.h"
@@ -10,13 +12,14 @@
 #include "platform/concurrency/Clock.h"
 #include "platform/http/TransportError.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudApplyPhase.h"
 #include "sync/CloudDeletes.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
 
 namespace quorvin {
 
-QHash<QString, RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurringCompletionPairs(
+QHash<QString, RemoteRecurringCompletionPair> CloudApplyPhase::remoteRecurringCompletionPairs(
     const QList<ReminderPayload> &items) const
 {
     QList<ReminderPayload> completed;
@@ -57,7 +60,7 @@ QHash<QString, RemoteRecurringCompletionPair> QuorvinMacService::remoteRecurring
     return result;
 }
 
-QCoro::Task<std::optional<QString>> QuorvinMacService::applyRemoteRecurringCompletionCommand(
+QCoro::Task<std::optional<QString>> CloudApplyPhase::applyRemoteRecurringCompletionCommand(
     ReminderPayload item, std::optional<QString> localListID, std::shared_ptr<CloudReminderMatchSession> matchSession)
 {
     if (!RemoteRecurringCompletionRules::isRemoteRecurringCompletionCommand(item) || !item.completion_date) {
@@ -81,7 +84,7 @@ QCoro::Task<std::optional<QString>> QuorvinMacService::applyRemoteRecurringCompl
     co_return next ? next : target;
 }
 
-void QuorvinMacService::noteRedundantCompletedCopies(
+void CloudApplyPhase::noteRedundantCompletedCopies(
     const QString &serverID, const QString &localID, const QList<ReminderPayload> &envelopeItems)
 {
     // The local reminder is a detached completed copy of the remote item's occurrence (the dedupe
@@ -119,7 +122,7 @@ void QuorvinMacService::noteRedundantCompletedCopies(
     }
 }
 
-QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncClient client, quint64 epoch)
+QCoro::Task<void> CloudSyncPass::deleteRedundantCompletedCopies()
 {
     auto pending = m_syncState.redundantCompletedCopyServerIDs().values();
     std::sort(pending.begin(), pending.end());
@@ -135,7 +138,7 @@ QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncCli
         // end the pass as anywhere else.
         std::optional<QString> refusal;
         try {
-            co_await deleteCloudReminderIfPresent(client, serverID);
+            co_await deleteCloudReminderIfPresent(m_client, serverID);
         } catch (const CloudHTTPError &error) {
             if (error.status() == 401) {
                 throw;
@@ -147,7 +150,7 @@ QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncCli
             }
             refusal = error.description();
         }
-        ensureSyncStateEpoch(epoch);
+        ensureCurrent();
         if (refusal) {
             m_log.appendLog(SyncText::logCompletedCopyDeleteRefusedPrefix + serverID + SyncText::fieldLocalID + *localID
                 + SyncText::reasonSeparator + *refusal);
@@ -159,8 +162,8 @@ QCoro::Task<void> QuorvinMacService::deleteRedundantCompletedCopies(CloudSyncCli
     }
 }
 
-QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(
-    QList<ReminderPayload> items, QSet<QString> pendingLocalIDs, quint64 epoch)
+QCoro::Task<QSet<QString>> CloudSyncPass::alignLocalRecurringDueDates(
+    QList<ReminderPayload> items, QSet<QString> pendingLocalIDs)
 {
     QSet<QString> aligned;
     for (qsizetype position = 0; position < items.size(); ++position) {
@@ -169,8 +172,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(
             continue;
         }
         if (position > 0 && position % itemsBetweenYields == 0) {
-            co_await m_clock.yield();
-            ensureSyncStateEpoch(epoch);
+            co_await fenced(m_clock.yield());
         }
         QStringList candidates;
         auto appendLocalID = [&candidates, &pendingLocalIDs](const std::optional<QString> &id) {
@@ -183,8 +185,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::alignLocalRecurringDueDates(
         appendLocalID(item.source_item_id);
         appendLocalID(item.local_id);
         for (const auto &candidate : std::as_const(candidates)) {
-            const bool rewrote = co_await m_reminderMonitor->alignActiveRecurringReminderDate(candidate, item);
-            ensureSyncStateEpoch(epoch);
+            const bool rewrote = co_await fenced(m_reminderMonitor->alignActiveRecurringReminderDate(candidate, item));
             if (rewrote) {
                 aligned.insert(candidate);
                 break;

@@ -1,6 +1,8 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CloudSyncPass.h"
 
+#include "activity/DiagnosticLog.h"
 #include "matching/CloudRestartReconciliationPlanner.h"
+#include "matching/CloudSyncState.h"
 #include "matching/RecurringCompletionPredicates.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
@@ -10,13 +12,15 @@
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/CloudDeletes.h"
+#include "sync/CloudSyncPassOwner.h"
+#include "sync/OwnStoreWrites.h"
 #include "sync/Strings.h"
 
 #include <algorithm>
 
 namespace quorvin {
 
-void QuorvinMacService::splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems)
+void CloudSyncPass::splitRecurringCompletionsMadeWhileClosed(const QList<ReminderPayload> &remoteItems)
 {
     // The payload of a completed reminder carries no repeat: the store tells whether it has rules.
     QSet<QString> completedHere;
@@ -35,7 +39,7 @@ void QuorvinMacService::splitRecurringCompletionsMadeWhileClosed(const QList<Rem
     }
 }
 
-QStringList QuorvinMacService::mappedRemindersDeletedWhileClosed()
+QStringList CloudSyncPass::mappedRemindersDeletedWhileClosed()
 {
     const auto &mapped = m_syncState.reminderMappingIndex().localToServers();
     QSet<QString> present;
@@ -68,8 +72,8 @@ QStringList QuorvinMacService::mappedRemindersDeletedWhileClosed()
     return missing;
 }
 
-QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
-    QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed, CloudSyncClient client, quint64 epoch)
+QCoro::Task<QSet<QString>> CloudSyncPass::pushDeletesMadeWhileClosed(
+    QList<ReminderPayload> remoteItems, QStringList deletedWhileClosed)
 {
     QSet<QString> deleted;
     if (deletedWhileClosed.isEmpty()) {
@@ -113,8 +117,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
         const auto batch = m_syncState.beginCloudMappingMutationBatch();
         for (const auto &serverID : std::as_const(serverIDs)) {
             const auto localID = m_syncState.reminderMappingIndex().localID(serverID).value_or(QString());
-            const bool removed = co_await deleteCloudReminderIfPresent(client, serverID);
-            ensureSyncStateEpoch(epoch);
+            const bool removed = co_await fenced(deleteCloudReminderIfPresent(m_client, serverID));
             if (!removed) {
                 m_log.appendLog(SyncText::logDeleteReminderAbsentPrefix + localID + SyncText::fieldServerID + serverID);
             }
@@ -124,7 +127,7 @@ QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
     } catch (...) {
         failure = std::current_exception();
     }
-    if (epoch == m_syncState.syncStateEpoch()) {
+    if (m_epoch == m_syncState.syncStateEpoch()) {
         m_syncState.saveRemoteIdentityCache();
     }
     if (failure) {
@@ -133,8 +136,8 @@ QCoro::Task<QSet<QString>> QuorvinMacService::pushDeletesMadeWhileClosed(
     co_return deleted;
 }
 
-QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestartReconciliationEnvelope(
-    QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload, quint64 epoch)
+QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::cloudRestartReconciliationEnvelope(
+    QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload)
 {
     const auto plan = CloudRestartReconciliationPlanner::makePlan(
         m_stateStore->snapshotPayloads(), remoteItems, m_syncState.reminderMappingIndex().serverToLocal());
@@ -158,7 +161,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
     }
 
     if (!plan.duplicateLocalIDs.isEmpty()) {
-        OwnStoreWrites ownWrites(*this);
+        OwnStoreWrites ownWrites(m_owner);
         for (const auto &localID : plan.duplicateLocalIDs) {
             ownWrites.reminderIDs.insert(localID);
             if (!m_reminderMonitor->reminder(localID)) {
@@ -166,14 +169,13 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> QuorvinMacService::cloudRestart
             }
             m_store.removeReminder(localID, true);
         }
-        co_await m_reminderMonitor->refresh(RemindersText::reasonCloudPull);
-        ensureSyncStateEpoch(epoch);
+        co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
         m_log.appendLog(SyncText::logRestartDuplicatesRemovedPrefix + QString::number(plan.duplicateLocalIDs.size())
             + SyncText::logRestartDuplicatesRemovedSuffix);
     }
 
     if (requiresFullSnapshotUpload) {
-        co_return co_await journalChanges(std::nullopt, epoch);
+        co_return co_await journalChanges(std::nullopt);
     }
     // A list made here while the app was closed (or before a pass that failed) has no mapping and
     // may hold no reminder yet; it still has to reach the server, so it counts as an upload too.

@@ -1,5 +1,6 @@
 #include "ui/ContentViewModel.h"
 
+#include "account/CloudAccount.h"
 #include "app/QuorvinAppearanceController.h"
 #include "app/Strings.h"
 #include "platform/defaults/UserDefaults.h"

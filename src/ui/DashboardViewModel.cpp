@@ -1,10 +1,13 @@
 #include "ui/DashboardViewModel.h"
 
+#include "activity/ActivityLog.h"
 #include "activity/QuorvinActivityLogStore.h"
 #include "app/AppVisibility.h"
 #include "app/QuorvinAppContext.h"
 #include "app/QuorvinQuitController.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/Clock.h"
+#include "sync/CompletedReminderCleanup.h"
 #include "sync/QuorvinMacService.h"
 #include "ui/ContentViewModel.h"
 #include "ui/Strings.h"
@@ -61,12 +64,12 @@ QString DashboardViewModel::syncResultText() const
 
 QString DashboardViewModel::cleanupTileTitle() const
 {
-    return m_service.isCompletedCleanupRunning() ? UiText::cleanupRunningTile : UiText::cleanupTile;
+    return m_service.completedCleanup().isCompletedCleanupRunning() ? UiText::cleanupRunningTile : UiText::cleanupTile;
 }
 
 bool DashboardViewModel::isCleanupTileEnabled() const
 {
-    return !m_service.isCompletedCleanupRunning();
+    return !m_service.completedCleanup().isCompletedCleanupRunning();
 }
 
 void DashboardViewModel::manualRefresh()

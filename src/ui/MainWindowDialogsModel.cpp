@@ -2,6 +2,8 @@
 
 #include "app/LaunchAtLoginSettingsModel.h"
 #include "platform/core/Error.h"
+#include "sync/CompletedReminderCleanup.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/QuorvinMacService.h"
 #include "ui/ContentViewModel.h"
 #include "ui/Strings.h"
@@ -14,7 +16,7 @@ MainWindowDialogsModel::MainWindowDialogsModel(
     , m_service(service)
     , m_content(content)
     , m_loginItem(loginItem)
-    , m_seenCleanupRunning(service.isCompletedCleanupRunning())
+    , m_seenCleanupRunning(service.completedCleanup().isCompletedCleanupRunning())
     , m_seenLastSyncSuccessAt(service.lastSyncSuccessAt())
 {
     connect(&m_service, &QuorvinMacService::changed, this, &MainWindowDialogsModel::serviceChanged);
@@ -22,12 +24,13 @@ MainWindowDialogsModel::MainWindowDialogsModel(
 
 QString MainWindowDialogsModel::diagnosticButtonTitle() const
 {
-    return m_service.isDiagnosticUploading() ? UiText::diagnosticUploadingButton : UiText::diagnosticUploadButton;
+    return m_service.diagnosticsUpload().isDiagnosticUploading() ? UiText::diagnosticUploadingButton
+                                                                 : UiText::diagnosticUploadButton;
 }
 
 bool MainWindowDialogsModel::isDiagnosticButtonEnabled() const
 {
-    return !m_service.isDiagnosticUploading();
+    return !m_service.diagnosticsUpload().isDiagnosticUploading();
 }
 
 void MainWindowDialogsModel::requestDiagnosticUpload()
@@ -54,7 +57,7 @@ void MainWindowDialogsModel::startCleanupPrecheck()
         state.showingCleanupPrecheckConfirmation = false;
         state.cleanupPrecheckWasRequested = true;
     });
-    m_service.dryRunCompletedReminderCleanup();
+    m_service.completedCleanup().dryRunCompletedReminderCleanup();
 }
 
 void MainWindowDialogsModel::cancelCleanupPrecheck()
@@ -65,7 +68,7 @@ void MainWindowDialogsModel::cancelCleanupPrecheck()
 void MainWindowDialogsModel::deleteCleanupCandidates()
 {
     m_content.edit([](ContentViewState &state) { state.showingCleanupResultConfirmation = false; });
-    m_service.deleteCompletedReminderCleanupCandidates();
+    m_service.completedCleanup().deleteCompletedReminderCleanupCandidates();
 }
 
 void MainWindowDialogsModel::dismissCleanupResult()
@@ -76,7 +79,7 @@ void MainWindowDialogsModel::dismissCleanupResult()
 void MainWindowDialogsModel::confirmDiagnosticUpload()
 {
     m_content.edit([](ContentViewState &state) { state.showingDiagnosticUploadConfirmation = false; });
-    m_service.uploadDiagnosticsReport(std::nullopt);
+    m_service.diagnosticsUpload().uploadDiagnosticsReport(std::nullopt);
 }
 
 void MainWindowDialogsModel::cancelDiagnosticUpload()
@@ -86,11 +89,11 @@ void MainWindowDialogsModel::cancelDiagnosticUpload()
 
 QString MainWindowDialogsModel::completedCleanupDialogMessage() const
 {
-    QString summary = m_service.completedCleanupSummary().trimmed();
+    QString summary = m_service.completedCleanup().completedCleanupSummary().trimmed();
     if (!summary.isEmpty()) {
         return summary;
     }
-    const int count = m_service.completedCleanupCandidateCount();
+    const int count = m_service.completedCleanup().completedCleanupCandidateCount();
     if (count < 1) {
         return UiText::cleanupNothingToClean;
     }
@@ -99,7 +102,7 @@ QString MainWindowDialogsModel::completedCleanupDialogMessage() const
 
 std::optional<QString> MainWindowDialogsModel::cleanupDeleteButtonTitle() const
 {
-    const int count = m_service.completedCleanupCandidateCount();
+    const int count = m_service.completedCleanup().completedCleanupCandidateCount();
     if (count < 1) {
         return std::nullopt;
     }
@@ -108,7 +111,8 @@ std::optional<QString> MainWindowDialogsModel::cleanupDeleteButtonTitle() const
 
 QString MainWindowDialogsModel::cleanupDismissButtonTitle() const
 {
-    return m_service.completedCleanupCandidateCount() > 0 ? UiText::cleanupKeep : UiText::cleanupClose;
+    return m_service.completedCleanup().completedCleanupCandidateCount() > 0 ? UiText::cleanupKeep
+                                                                             : UiText::cleanupClose;
 }
 
 void MainWindowDialogsModel::maybePromptForLaunchAtLogin()
@@ -157,7 +161,7 @@ void MainWindowDialogsModel::dismissLaunchAtLoginError()
 
 void MainWindowDialogsModel::serviceChanged()
 {
-    const bool running = m_service.isCompletedCleanupRunning();
+    const bool running = m_service.completedCleanup().isCompletedCleanupRunning();
     if (running != m_seenCleanupRunning) {
         const bool precheckFinished = m_seenCleanupRunning && !running;
         m_seenCleanupRunning = running;

@@ -178,7 +178,7 @@ TEST(EdsReminderStore, EditsOfOtherAppsAreChangesTheEchoOfOursIsNot)
     EXPECT_TRUE(store.reminder(saved.id));
 }
 
-TEST(EdsReminderStore, AFailedBatchUndoesTheEarlierOnesAndKeepsTheWritesStaged)
+TEST(EdsReminderStore, ATaskTheDatabaseRefusesHoldsUpNoOtherWrite)
 {
     QUORVIN_SKIP_WITHOUT_TASK_DATABASE();
     ManualClock clock(instant(u"2026-03-01T08:00:00.123Z"_s));
@@ -186,11 +186,10 @@ TEST(EdsReminderStore, AFailedBatchUndoesTheEarlierOnesAndKeepsTheWritesStaged)
     const auto first = store.saveList(ReminderList {{}, u"A"_s, kLocal});
     const auto second = store.saveList(ReminderList {{}, u"B"_s, kLocal});
     const auto kept = store.saveReminder(draft(u"kept"_s, first.id));
-    const auto listsBefore = store.lists().size();
+    const auto moving = store.saveReminder(draft(u"moving"_s, first.id));
+    const auto copied = store.saveReminder(draft(u"copied"_s, first.id));
     ManualClock::drainEvents();
 
-    // Another app takes an id the store is about to hand out, behind the store's back.
-    EdsTestSession::peer({u"put"_s, second.id, u"BEGIN:VTODO\r\nUID:TAKEN\r\nSUMMARY:theirs\r\nEND:VTODO\r\n"_s});
     QStringList ids {u"NEW-LIST"_s, u"NEW-1"_s, u"NEW-2"_s, u"TAKEN"_s};
     store.setIdGenerator([&ids] { return ids.isEmpty() ? QUuid::createUuid().toString() : ids.takeFirst(); });
     const auto planned = [](const QString &title, const QString &listId) {
@@ -198,40 +197,57 @@ TEST(EdsReminderStore, AFailedBatchUndoesTheEarlierOnesAndKeepsTheWritesStaged)
         reminder.externalId = title;
         return reminder;
     };
-
-    // A new list, a rename and creates in three lists: the creates in the second list fail
-    // after the first list's went through.
+    // A new list, a rename, an edit, creates in three lists and a move, in one commit.
     const auto third = store.saveList(ReminderList {{}, u"C"_s, kLocal}, false);
     auto renamed = first;
     renamed.title = u"A renamed"_s;
     store.saveList(renamed, false);
     auto edited = kept;
-    edited.title = u"kept, edited"_s;
+    edited.title = u"kept and edited"_s;
     store.saveReminder(edited, false);
     store.saveReminder(planned(u"in C"_s, third.id), false);
     store.saveReminder(planned(u"in A"_s, first.id), false);
     store.saveReminder(planned(u"in B"_s, second.id), false);
-    expectStoreError([&] { store.commit(); }, ReminderStoreError::WriteFailed);
-    // The database's news of the undone batches waits while writes are staged.
-    QTest::qWait(1000);
-    EXPECT_TRUE(store.hasUncommittedChanges());
+    for (auto move : {moving, copied}) {
+        move.listId = second.id;
+        store.saveReminder(move, false);
+    }
+    // Behind the store's back, another app writes a task under the UID the store handed out, an
+    // edited copy of one moving task into its target list, and a copy as it is of the other: the
+    // database refuses the three creates.
+    EdsTestSession::peer({u"put"_s, second.id, u"BEGIN:VTODO\r\nUID:TAKEN\r\nSUMMARY:theirs\r\nEND:VTODO\r\n"_s});
+    EdsTestSession::peer({u"put"_s, second.id,
+        EdsTestSession::peer({u"show"_s, first.id, moving.id})
+            .replace(u"SUMMARY:moving"_s, u"SUMMARY:moving, theirs"_s)});
+    EdsTestSession::peer({u"put"_s, second.id, EdsTestSession::peer({u"show"_s, first.id, copied.id})});
+    store.commit();
+
+    // The copy as it is holds what the store wrote: that move is done.
+    EXPECT_EQ(store.reminder(copied.id)->listId, second.id);
+    EXPECT_FALSE(uids(first.id).contains(copied.id));
+    // The other two are named, and stay as they were: the new one does not exist, the moving one
+    // is still in its list, in the store and in the database.
+    auto refused = store.refusedByLastCommit();
+    refused.sort();
+    EXPECT_EQ(refused, QStringList({moving.id, u"TAKEN"_s}));
+    EXPECT_FALSE(store.hasUncommittedChanges());
+    EXPECT_FALSE(store.reminder(u"TAKEN"_s));
+    EXPECT_EQ(store.reminder(moving.id)->listId, first.id);
+    EXPECT_TRUE(uids(first.id).contains(moving.id));
+    EXPECT_TRUE(EdsTestSession::peer({u"show"_s, second.id, u"TAKEN"_s}).contains(u"SUMMARY:theirs\r\n"_s));
+
+    // Everything else went through.
+    auto inFirst = QStringList {kept.id, moving.id, u"NEW-2"_s};
+    inFirst.sort();
+    EXPECT_EQ(uids(first.id), inFirst);
+    EXPECT_EQ(uids(u"NEW-LIST"_s), QStringList {u"NEW-1"_s});
+    EXPECT_TRUE(EdsTestSession::peer({u"lists"_s}).contains(first.id + u"\tA renamed\n"_s));
+    EXPECT_TRUE(EdsTestSession::peer({u"show"_s, first.id, kept.id}).contains(u"SUMMARY:kept and edited\r\n"_s));
     EXPECT_EQ(store.reminder(u"NEW-1"_s)->title, u"in C"_s);
-    EXPECT_EQ(store.list(u"NEW-LIST"_s)->title, u"C"_s);
 
-    // The database holds what it held before.
-    EXPECT_EQ(uids(first.id), QStringList {kept.id});
-    EXPECT_EQ(uids(second.id), QStringList {u"TAKEN"_s});
-    const auto lists = EdsTestSession::peer({u"lists"_s});
-    EXPECT_FALSE(lists.contains(u"NEW-LIST"_s)) << lists.toStdString();
-    EXPECT_TRUE(lists.contains(first.id + u"\tA\n"_s)) << lists.toStdString();
-    EXPECT_TRUE(EdsTestSession::peer({u"show"_s, first.id, kept.id}).contains(u"SUMMARY:kept\r\n"_s));
-
-    // Dropped, the store takes the database's news again and shows what the database holds.
-    store.reset();
+    // The other app's task arrives as its own.
     ASSERT_TRUE(EdsTestSession::waitUntil([&] { return store.reminder(u"TAKEN"_s).has_value(); }));
     EXPECT_EQ(store.reminder(u"TAKEN"_s)->title, u"theirs"_s);
-    EXPECT_EQ(store.reminder(kept.id)->title, u"kept"_s);
-    EXPECT_EQ(store.lists().size(), listsBefore);
 }
 
 TEST(EdsReminderStore, ListsFollowTheRegistryBothWays)

@@ -1,5 +1,7 @@
 #include "EdsTestSession.h"
 
+#include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/InMemoryReminderStore.h"
@@ -7,10 +9,12 @@
 #include "support/cloudserver/InProcessHttpSession.h"
 #include "support/cloudserver/Phone.h"
 #include "sync/QuorvinMacService.h"
+#include "sync/Strings.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QTemporaryDir>
+#include <QUuid>
 
 using namespace quorvin;
 using namespace quorvin::test;
@@ -432,4 +436,74 @@ TEST(EdsSyncE2e, AMoveWhileStoppedIsALocalMove)
     EXPECT_FALSE(EdsTestSession::peer({u"uids"_s, workId}).split(u'\n').contains(uid));
     EXPECT_TRUE(EdsTestSession::peer({u"uids"_s, homeId}).split(u'\n').contains(uid));
     m.quit();
+}
+
+TEST(EdsSyncE2e, ATaskTheDatabaseRefusesHoldsUpNoOtherOfItsBatch)
+{
+    QUORVIN_SKIP_WITHOUT_TASK_DATABASE();
+    Machine m;
+    const auto listId = u"quorvin-test-errands"_s;
+    EdsTestSession::peer({u"list-create"_s, listId, u"Errands"_s});
+    EdsReminderStore tasks(m.clock);
+    // Another app writes a task under the UID of one the sync is about to create, after the
+    // sync read the list and before it writes: the database refuses that one create.
+    bool armed = false;
+    QString taken;
+    const auto theirs = [](const QString &uid) {
+        return u"BEGIN:VTODO\r\nUID:%1\r\nSUMMARY:Someone else's\r\nEND:VTODO\r\n"_s.arg(uid);
+    };
+    tasks.setIdGenerator([&] {
+        const auto id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        if (std::exchange(armed, false)) {
+            taken = id;
+            EdsTestSession::peer({u"put"_s, listId, theirs(id)});
+        }
+        return id;
+    });
+    m.launch(tasks);
+    QString errands;
+    ASSERT_TRUE(m.settle([&] {
+        for (const auto &list : m.phone.lists()) {
+            if (list.value(u"list_name"_s).toString() == u"Errands"_s) {
+                errands = list.value(u"list_id"_s).toString();
+            }
+        }
+        return !errands.isEmpty();
+    }));
+
+    armed = true;
+    const QStringList titles {u"Post a letter"_s, u"Buy stamps"_s, u"Return books"_s};
+    QStringList serverIds;
+    for (const auto &title : titles) {
+        serverIds << m.phone.createReminder({.title = title, .listId = errands});
+    }
+    const auto logged = [&](const QString &text) {
+        const auto &logs = m.service->diagnosticLog().logs();
+        return std::any_of(logs.begin(), logs.end(), [&](const LogLine &line) { return line.text.contains(text); });
+    };
+    const auto refusedLine = [&](const QString &serverId) {
+        return logged(SyncText::logReminderRefusedPrefix + serverId + SyncText::fieldLocalID + taken);
+    };
+    ASSERT_TRUE(m.settle([&] { return std::any_of(serverIds.begin(), serverIds.end(), refusedLine); }));
+    // The pass went on with the others; nothing of it was undone.
+    EXPECT_EQ(std::count_if(serverIds.begin(), serverIds.end(), refusedLine), 1);
+    EXPECT_FALSE(logged(u"did not take the changes"_s));
+
+    // The refused one comes again with the next pass, under a UID of its own; the other app's
+    // task is left as it wrote it, and goes up as a task of its own.
+    ASSERT_TRUE(m.settle([&] {
+        const auto uids = EdsTestSession::peer({u"uids"_s, listId}).split(u'\n', Qt::SkipEmptyParts);
+        return uids.size() == 4 && std::all_of(serverIds.begin(), serverIds.end(), [&](const QString &serverId) {
+            const auto local = m.service->syncState().reminderMappingIndex().localID(serverId);
+            return local != taken && uids.contains(local);
+        });
+    })) << m.localTitles(tasks).join(u", "_s).toStdString();
+    EXPECT_TRUE(EdsTestSession::peer({u"show"_s, listId, taken}).contains(u"SUMMARY:Someone else's"_s));
+    EXPECT_TRUE(m.settle([&] { return !m.phone.findByTitle(u"Someone else's"_s).isEmpty(); }));
+    EXPECT_EQ(
+        m.localTitles(tasks).join(u", "_s).toStdString(), "Buy stamps, Post a letter, Return books, Someone else's");
+    EXPECT_EQ(m.phone.reminders().size(), 4);
+
+    m.quit();
+    EdsTestSession::peer({u"list-remove"_s, listId});
 }

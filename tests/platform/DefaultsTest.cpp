@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 using namespace quorvin;
@@ -301,4 +302,46 @@ TEST(UserDefaults, AFailedWriteLeavesTheFileKeepsTheValueAndIsReportedUntilAWrit
     memory.setFailingWrites(std::nullopt);
     memory.setBoolean(u"showDockIcon"_s, true);
     EXPECT_FALSE(memory.writeFailure().has_value());
+}
+
+// Large values changed together (the identity cache, the two id maps) are one rewrite of the file,
+// not one each; a failure of that write is still reported.
+TEST(UserDefaults, ChangesMadeInOneBatchAreWrittenOnceAtItsEnd)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults defaults(path);
+    const auto flushes = std::make_shared<int>(0);
+    auto calls = AtomicFileWriter::realSystemCalls();
+    calls.fsync = [flushes, real = calls.fsync](int fd) {
+        ++*flushes;
+        return real(fd);
+    };
+    defaults.fileWriter().setSystemCalls(calls);
+    QSignalSpy changed(&defaults, &UserDefaults::changed);
+    {
+        const auto outer = defaults.batchWrites();
+        {
+            const auto inner = defaults.batchWrites();
+            defaults.setString(u"Quorvin.CloudPullCursor"_s, u"7"_s);
+            defaults.setStringArray(u"Quorvin.RemoteServerIDs"_s, {u"a"_s, u"b"_s});
+        }
+        defaults.setInteger(u"Quorvin.RemoteIdentityCacheVersion"_s, 1);
+        EXPECT_EQ(*flushes, 0);
+        EXPECT_EQ(changed.size(), 3);
+        EXPECT_EQ(defaults.string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
+    }
+    EXPECT_EQ(*flushes, 1);
+    const FileUserDefaults reread(path);
+    EXPECT_EQ(reread.string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
+    EXPECT_EQ(reread.integer(u"Quorvin.RemoteIdentityCacheVersion"_s), 1);
+
+    defaults.fileWriter().setSystemCalls(test::diskFailingFlush());
+    {
+        const auto batch = defaults.batchWrites();
+        defaults.setString(u"Quorvin.CloudPullCursor"_s, u"8"_s);
+        EXPECT_FALSE(defaults.writeFailure().has_value());
+    }
+    EXPECT_TRUE(defaults.writeFailure().has_value());
+    EXPECT_EQ(FileUserDefaults(path).string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
 }

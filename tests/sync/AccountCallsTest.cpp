@@ -1,5 +1,8 @@
 #include "SyncHarness.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "matching/CloudSyncState.h"
 #include "support/cloudserver/CloudFault.h"
 
 #include <QJsonObject>

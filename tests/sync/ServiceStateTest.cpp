@@ -1,5 +1,8 @@
 #include "SyncHarness.h"
 
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
 #include "matching/ReminderRefreshEvent.h"
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"

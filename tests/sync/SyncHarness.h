@@ -1,5 +1,6 @@
 #pragma once
 
+#include "activity/DiagnosticLog.h"
 #include "matching/CloudIDMappingIndex.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/InMemoryUserDefaults.h"

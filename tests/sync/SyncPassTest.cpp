@@ -1,5 +1,9 @@
 #include "SyncHarness.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
 #include "support/cloudserver/CloudFault.h"

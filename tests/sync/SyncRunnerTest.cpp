@@ -1,5 +1,8 @@
 #include "SyncHarness.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "matching/CloudSyncState.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
 #include "support/FullDisk.h"

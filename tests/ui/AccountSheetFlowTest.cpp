@@ -1,4 +1,5 @@
 #include "AccountSheetRig.h"
+#include "account/CloudAccount.h"
 #include "platform/core/UnicodeText.h"
 #include "support/cloudserver/CloudFault.h"
 #include "ui/AccountPopoverModel.h"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ViewRig.h"
+#include "account/CloudAccount.h"
 #include "support/cloudserver/CloudServerSession.h"
 #include "support/cloudserver/CloudServerUser.h"
 #include "ui/AccountPasswordEditorModel.h"

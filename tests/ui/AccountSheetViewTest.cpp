@@ -1,4 +1,5 @@
 #include "AccountSheetRig.h"
+#include "account/CloudAccount.h"
 #include "ui/AccountAvatarButton.h"
 #include "ui/AccountSheet.h"
 #include "ui/AvatarImageChooser.h"

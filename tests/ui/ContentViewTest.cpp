@@ -1,5 +1,6 @@
 #include "ui/ContentView.h"
 #include "ViewRig.h"
+#include "account/CloudAccount.h"
 #include "ui/DashboardView.h"
 #include "ui/QuorvinAppearanceModeControl.h"
 #include "ui/QuorvinLoginView.h"

@@ -1,5 +1,8 @@
 #include "SignedInRig.h"
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
 #include "activity/Strings.h"
+#include "sync/CompletedReminderCleanup.h"
 #include "sync/Strings.h"
 #include "ui/ContentViewModel.h"
 #include "ui/DashboardViewModel.h"
@@ -51,7 +54,7 @@ TEST(Dashboard, DrivesSyncRebuildCleanupAndDiagnosticsOnTheRealService)
     QObject::connect(&m.dashboard, &DashboardViewModel::changed, [&] {
         seen.append({m.dashboard.reminderCountText(), m.dashboard.cloudCursorText(), m.dashboard.syncResultText(),
             m.dashboard.cleanupTileTitle(), m.dashboard.isCleanupTileEnabled(), rig.service->isCloudSyncRunnerActive(),
-            rig.service->isCompletedCleanupRunning()});
+            rig.service->completedCleanup().isCompletedCleanupRunning()});
     });
     EXPECT_EQ(m.dashboard.reminderCountText(), u"0 条"_s);
     EXPECT_EQ(m.dashboard.cloudCursorText(), u"push=- / pull=-"_s);
@@ -116,7 +119,8 @@ TEST(Dashboard, DrivesSyncRebuildCleanupAndDiagnosticsOnTheRealService)
     EXPECT_TRUE(m.content.state().showingCleanupResultConfirmation);
     EXPECT_EQ(m.dialogs.cleanupDeleteButtonTitle(), u"删除 1 条本机完成项"_s);
     EXPECT_EQ(m.dialogs.cleanupDismissButtonTitle(), u"保留"_s);
-    EXPECT_EQ(m.dialogs.completedCleanupDialogMessage(), rig.service->completedCleanupSummary().trimmed());
+    EXPECT_EQ(
+        m.dialogs.completedCleanupDialogMessage(), rig.service->completedCleanup().completedCleanupSummary().trimmed());
     EXPECT_TRUE(m.dialogs.completedCleanupDialogMessage().startsWith(ActivityText::cleanupSummaryPrefix));
     EXPECT_TRUE(rig.store.reminder(paid)) << "the precheck deletes nothing";
     m.dialogs.deleteCleanupCandidates();

@@ -1,5 +1,6 @@
 #include "ui/DashboardView.h"
 #include "SignedInRig.h"
+#include "activity/ActivityLog.h"
 #include "ui/ActivityLogCardView.h"
 #include "ui/ActivityLogRowView.h"
 #include "ui/ContentView.h"

@@ -1,4 +1,5 @@
 #include "ViewRig.h"
+#include "account/CloudAccount.h"
 #include "ui/QuorvinLoginViewModel.h"
 
 #include <gtest/gtest.h>

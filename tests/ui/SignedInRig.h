@@ -1,8 +1,12 @@
 #pragma once
 
 #include "ViewRig.h"
+#include "account/CloudAccount.h"
+#include "activity/DiagnosticLog.h"
 #include "platform/concurrency/ManualClock.h"
 #include "support/cloudserver/Phone.h"
+#include "sync/CompletedReminderCleanup.h"
+#include "sync/DiagnosticsUpload.h"
 
 #include <QJsonObject>
 
@@ -56,8 +60,8 @@ struct SignedInRig : ViewRig {
     {
         using namespace std::chrono_literals;
         const auto quiet = [this] {
-            return !service->isCloudSyncRunnerActive() && !service->isCompletedCleanupRunning()
-                && !service->isDiagnosticUploading();
+            return !service->isCloudSyncRunnerActive() && !service->completedCleanup().isCompletedCleanupRunning()
+                && !service->diagnosticsUpload().isDiagnosticUploading();
         };
         const bool settled = clock.runUntil(quiet, 5min);
         clock.advance(2s);

@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include <cmath>
+#include <utility>
 
 namespace quorvin {
 
@@ -103,7 +104,9 @@ std::optional<UserDefaults::StringMap> UserDefaults::stringMap(const QString &ke
         if (!it.value().isString()) {
             return std::nullopt;
         }
-        result.insert(it.key(), it.value().toString());
+        // The object's keys come in order: placed at the end, each costs no search of the map
+        // (tens of thousands of ids at each start).
+        result.insert(result.cend(), it.key(), it.value().toString());
     }
     return result;
 }
@@ -183,6 +186,13 @@ void UserDefaults::store(const QString &key, const QJsonValue &value)
         // QJsonObject cannot hold an undefined value; a removal is kept as a null.
         m_unsaved.insert(key, removing ? QJsonValue(QJsonValue::Null) : value);
     }
+    if (m_batchDepth > 0) {
+        m_batchNeedsWrite = true;
+        if (!unchanged) {
+            Q_EMIT changed(key);
+        }
+        return;
+    }
     m_writeFailure = persist(m_values);
     if (!m_writeFailure) {
         m_unsaved = QJsonObject();
@@ -195,19 +205,52 @@ void UserDefaults::store(const QString &key, const QJsonValue &value)
     }
 }
 
+void UserDefaults::write()
+{
+    m_writeFailure = persist(m_values);
+    if (m_writeFailure) {
+        Q_EMIT writeFailed(*m_writeFailure);
+        return;
+    }
+    m_unsaved = QJsonObject();
+}
+
+void UserDefaults::endBatch()
+{
+    if (--m_batchDepth > 0 || !std::exchange(m_batchNeedsWrite, false)) {
+        return;
+    }
+    // Another process may have written since the batch's last change.
+    refresh();
+    write();
+}
+
+UserDefaults::WriteBatch::WriteBatch(UserDefaults &defaults)
+    : m_defaults(&defaults)
+{
+    ++m_defaults->m_batchDepth;
+}
+
+UserDefaults::WriteBatch::WriteBatch(WriteBatch &&other) noexcept
+    : m_defaults(std::exchange(other.m_defaults, nullptr))
+{
+}
+
+UserDefaults::WriteBatch::~WriteBatch()
+{
+    if (m_defaults) {
+        m_defaults->endBatch();
+    }
+}
+
 bool UserDefaults::retryFailedWrite()
 {
     if (!m_writeFailure) {
         return true;
     }
     refresh();
-    m_writeFailure = persist(m_values);
-    if (m_writeFailure) {
-        Q_EMIT writeFailed(*m_writeFailure);
-        return false;
-    }
-    m_unsaved = QJsonObject();
-    return true;
+    write();
+    return !m_writeFailure;
 }
 
 void UserDefaults::replaceAll(const QJsonObject &read)

@@ -33,6 +33,23 @@ class UserDefaults : public QObject {
 public:
     using StringMap = QMap<QString, QString>;
 
+    // While one lives, changes are kept and signalled as usual but written once, when the last one
+    // ends: several large values changed together cost one rewrite of the whole map, not one each.
+    // writeFailure() answers for that write only after it.
+    class WriteBatch {
+    public:
+        explicit WriteBatch(UserDefaults &defaults);
+        WriteBatch(const WriteBatch &) = delete;
+        WriteBatch &operator=(const WriteBatch &) = delete;
+        WriteBatch(WriteBatch &&other) noexcept;
+        WriteBatch &operator=(WriteBatch &&) = delete;
+        ~WriteBatch();
+
+    private:
+        UserDefaults *m_defaults;
+    };
+    WriteBatch batchWrites() { return WriteBatch(*this); }
+
     ~UserDefaults() override = default;
 
     bool contains(const QString &key) const;
@@ -97,11 +114,15 @@ protected:
 
 private:
     void store(const QString &key, const QJsonValue &value);
+    void write();
+    void endBatch();
 
     QJsonObject m_values;
     std::optional<QString> m_writeFailure;
     // What was changed since the last write that succeeded; a null value is a removal.
     QJsonObject m_unsaved;
+    int m_batchDepth = 0;
+    bool m_batchNeedsWrite = false;
 };
 
 } // namespace quorvin

@@ -416,18 +416,24 @@ void InMemoryReminderStore::commit()
         return;
     }
     if (m_refuse) {
-        dropRefusedWrites();
+        dropRefusedWrites(m_refuse);
     }
+    m_refusedByPersist.clear();
     persist(m_working);
+    if (!m_refusedByPersist.isEmpty()) {
+        const auto ids = QSet<QString>(m_refusedByPersist.begin(), m_refusedByPersist.end());
+        dropRefusedWrites([&ids](const Reminder &reminder) { return ids.contains(reminder.id); });
+    }
     m_undo.clear();
     m_pending = false;
     ++m_counters.commits;
     queueChanged();
 }
 
-void InMemoryReminderStore::dropRefusedWrites()
+void InMemoryReminderStore::dropRefusedWrites(const std::function<bool(const Reminder &)> &refuse)
 {
-    // A test knob: the committed state is had from a copy the undo steps run on.
+    // Rare (a test knob, or a database refusing an item): the committed state is had from a copy
+    // the undo steps run on.
     State committed = m_working;
     for (auto step = m_undo.rbegin(); step != m_undo.rend(); ++step) {
         (*step)(committed);
@@ -441,7 +447,7 @@ void InMemoryReminderStore::dropRefusedWrites()
     for (const auto &reminder : m_working.reminders) {
         staged.insert(reminder.id);
         const auto *old = before.value(reminder.id);
-        if ((old && *old == reminder) || !m_refuse(reminder)) {
+        if ((old && *old == reminder) || !refuse(reminder)) {
             kept.push_back(reminder);
             continue;
         }
@@ -451,7 +457,7 @@ void InMemoryReminderStore::dropRefusedWrites()
         }
     }
     for (const auto &reminder : committed.reminders) {
-        if (!staged.contains(reminder.id) && m_refuse(reminder)) {
+        if (!staged.contains(reminder.id) && refuse(reminder)) {
             m_refusedReminders << reminder.id;
             kept.push_back(reminder);
         }

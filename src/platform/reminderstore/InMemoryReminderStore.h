@@ -70,6 +70,10 @@ protected:
     // Called by commit() with the state about to become the committed one; throwing keeps it
     // staged.
     virtual void persist(const State &state) { (void)state; }
+    // Called by persist() when the database refused the writes of these reminders and took the
+    // rest: once persist() returns, each goes back to its committed copy and
+    // refusedByLastCommit() names it.
+    void refuseWrites(const QStringList &ids) { m_refusedByPersist += ids; }
     // Replaces the whole committed state (an outside edit), dropping staged writes, and queues
     // changed().
     void replaceState(State state);
@@ -90,8 +94,8 @@ private:
     qsizetype listPosition(const QString &id) const;
     // Rebuilds both position indexes after the staged state was replaced or thinned out.
     void reindex();
-    // Drops the staged writes of the reminders m_refuse picks, each back to its committed copy.
-    void dropRefusedWrites();
+    // Drops the staged writes of the reminders `refuse` picks, each back to its committed copy.
+    void dropRefusedWrites(const std::function<bool(const Reminder &)> &refuse);
 
     Clock &m_clock;
     // The staged state. The committed one is not kept as a copy, which would make every commit
@@ -111,6 +115,7 @@ private:
     std::optional<ReminderStoreError> m_injectedFailure;
     std::function<bool(const Reminder &)> m_refuse;
     QStringList m_refusedReminders;
+    QStringList m_refusedByPersist;
 };
 
 } // namespace quorvin

@@ -7,11 +7,27 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QHashFunctions>
 #include <QStandardPaths>
+
+#include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace quorvin {
+
+namespace {
+// Compared only within this process and only against the file's own earlier versions, so a fast
+// hash with the length beside it serves; a cryptographic one would cost a large commit dearly.
+std::optional<QByteArray> digestOf(const std::optional<QByteArray> &bytes)
+{
+    if (!bytes) {
+        return std::nullopt;
+    }
+    return QByteArray::number(bytes->size()) + ':'
+        + QByteArray::number(quint64(qHashBits(bytes->constData(), size_t(bytes->size()), 0)));
+}
+} // namespace
 
 JsonFileReminderStore::JsonFileReminderStore(QString filePath, Clock &clock, QObject *parent)
     : InMemoryReminderStore(clock, parent)
@@ -64,11 +80,12 @@ void JsonFileReminderStore::ensureLoaded()
     if (m_loaded) {
         return;
     }
+    const auto stampBefore = currentStamp();
     const auto bytes = readFile();
     if (!bytes && m_fileVanished) {
         throw ReminderStoreError(ReminderStoreError::Unreadable, u"Reminder database %1 has disappeared"_s.arg(m_path));
     }
-    m_knownBytes = bytes;
+    remember(bytes, stampBefore);
     m_knownBytesBroken = true;
     auto state = bytes ? ReminderStoreJson::decode(*bytes, m_path) : initialState();
     m_knownBytesBroken = false;
@@ -101,7 +118,7 @@ void JsonFileReminderStore::writeFile(const QByteArray &bytes)
 {
     // Someone else wrote the file since we last saw it, and the watch has not told us yet:
     // writing now would silently undo their change. The watch reloads it shortly.
-    if (readFile() != m_knownBytes) {
+    if (!fileIsKnown()) {
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"Reminder database %1 was changed by someone else; not written"_s.arg(m_path));
     }
@@ -113,9 +130,49 @@ void JsonFileReminderStore::writeFile(const QByteArray &bytes)
         throw ReminderStoreError(ReminderStoreError::WriteFailed,
             u"Reminder database %1 cannot be written: %2"_s.arg(m_path, error.reason()));
     }
-    m_knownBytes = bytes;
+    remember(bytes, std::nullopt);
     m_knownBytesBroken = false;
     watchFile();
+}
+
+std::optional<JsonFileReminderStore::FileStamp> JsonFileReminderStore::currentStamp() const
+{
+    struct stat status { };
+    if (::stat(QFile::encodeName(m_path).constData(), &status) != 0) {
+        return std::nullopt;
+    }
+    return FileStamp {static_cast<quint64>(status.st_ino),
+        static_cast<qint64>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+        static_cast<qint64>(status.st_size)};
+}
+
+void JsonFileReminderStore::remember(const std::optional<QByteArray> &bytes, std::optional<FileStamp> stampBefore)
+{
+    m_knownDigest = digestOf(bytes);
+    m_knownStamp.reset();
+    if (!bytes) {
+        return;
+    }
+    // A stamp that moved while the file was read, or that is not of the size just written, may
+    // belong to someone else's version: left unknown, the next look compares the bytes.
+    const auto stamp = currentStamp();
+    if (stamp && (stampBefore ? *stampBefore == *stamp : stamp->size == bytes->size())) {
+        m_knownStamp = stamp;
+    }
+}
+
+bool JsonFileReminderStore::fileIsKnown(std::optional<QByteArray> *read) const
+{
+    const auto stamp = currentStamp();
+    if (stamp && m_knownStamp && *stamp == *m_knownStamp) {
+        return true;
+    }
+    auto bytes = readFile();
+    const bool known = digestOf(bytes) == m_knownDigest;
+    if (read) {
+        *read = std::move(bytes);
+    }
+    return known;
 }
 
 std::vector<Reminder> JsonFileReminderStore::committedReminders()
@@ -182,17 +239,21 @@ void JsonFileReminderStore::fileMayHaveChanged()
         return;
     }
     std::optional<QByteArray> bytes;
+    const auto stampBefore = currentStamp();
     try {
-        bytes = readFile();
+        if (fileIsKnown(&bytes)) {
+            // Touched, not changed: its new stamp spares the next look a read.
+            if (bytes) {
+                remember(bytes, stampBefore);
+            }
+            return;
+        }
     } catch (const ReminderStoreError &) {
         markUnreadable();
         return;
     }
-    if (bytes == m_knownBytes) {
-        return;
-    }
-    const bool hadGoodFile = m_knownBytes.has_value() && !m_knownBytesBroken;
-    m_knownBytes = bytes;
+    const bool hadGoodFile = m_knownDigest.has_value() && !m_knownBytesBroken;
+    remember(bytes, stampBefore);
     if (!bytes && hadGoodFile) {
         // The file we read is gone. That is no answer rather than an empty database: taken for
         // one, every reminder would count as deleted and the deletions would spread. Every call

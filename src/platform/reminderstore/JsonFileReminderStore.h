@@ -67,9 +67,28 @@ private:
     Clock &m_clock;
     ReminderStoreJson m_json;
     bool m_loaded = false;
-    // The bytes of the file as last read or written (absent: no file), to tell our own writes
-    // and repeated watch events from real outside changes.
-    std::optional<QByteArray> m_knownBytes;
+    // What identifies one version of the file: a rename puts a new inode in place, and an edit in
+    // place changes the time or the size.
+    struct FileStamp {
+        quint64 inode = 0;
+        qint64 modifiedNs = 0;
+        qint64 size = -1;
+        friend bool operator==(const FileStamp &, const FileStamp &) = default;
+    };
+    // Absent when there is no file or it cannot be examined.
+    std::optional<FileStamp> currentStamp() const;
+    // Takes `bytes` (absent: no file), read or written just now, as the known file; `stampBefore`
+    // is the stamp from before they were read, absent for our own write.
+    void remember(const std::optional<QByteArray> &bytes, std::optional<FileStamp> stampBefore);
+    // True when the file is still the one last read or written. The stamp answers at once; only
+    // when it moved are the bytes read, into `read`, and compared.
+    bool fileIsKnown(std::optional<QByteArray> *read = nullptr) const;
+
+    // A digest of the file as last read or written (absent: no file), to tell our own writes and
+    // repeated watch events from real outside changes without keeping a second copy of the file,
+    // and its stamp then (absent: unknown, the bytes decide).
+    std::optional<QByteArray> m_knownDigest;
+    std::optional<FileStamp> m_knownStamp;
     bool m_knownBytesBroken = false;
     // The file was there and is gone: not an empty database.
     bool m_fileVanished = false;

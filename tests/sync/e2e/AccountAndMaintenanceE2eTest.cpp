@@ -1,7 +1,10 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "account/CloudAccount.h"
 #include "account/Strings.h"
+#include "activity/ActivityLog.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
 #include "sync/Strings.h"
 
 #include <QJsonObject>

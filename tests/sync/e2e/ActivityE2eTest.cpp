@@ -1,6 +1,9 @@
 #include "SyncE2eHarness.h"
+#include "account/CloudAccount.h"
 #include "activity/ActivityEchoKeys.h"
+#include "activity/ActivityLog.h"
 #include "activity/Strings.h"
+#include "matching/CloudSyncState.h"
 #include "support/cloudserver/CloudFault.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "SyncE2eHarness.h"
 #include "reminders/Strings.h"
+#include "sync/CompletedReminderCleanup.h"
 #include "sync/Strings.h"
 
 #include <QJsonObject>
@@ -46,7 +47,7 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
     done(u"Counted"_s);
     h.launch();
     ASSERT_TRUE(h.settle());
-    h.service->deleteCompletedReminderCleanupCandidates();
+    h.service->completedCleanup().deleteCompletedReminderCleanupCandidates();
     EXPECT_TRUE(h.logged(SyncText::logCleanupDeleteNoCandidates));
 
     // What the cloud holds from now on; this machine does not pull it before the dry run.
@@ -72,15 +73,17 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
     ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCloudSyncRunnerActive(); }, 1min));
     h.clock.advance(5s);
 
-    h.service->dryRunCompletedReminderCleanup();
-    EXPECT_TRUE(h.service->isCompletedCleanupRunning());
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
+    h.service->completedCleanup().dryRunCompletedReminderCleanup();
+    EXPECT_TRUE(h.service->completedCleanup().isCompletedCleanupRunning());
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
     const QString summary
         = u"完成项清理预检：云端完成 3，保留本机 ID 2，候选删除 2；Reminders=2；注意：1 条云端完成项缺少 source/mapping"_s;
-    EXPECT_EQ(h.service->completedCleanupSummary(), summary);
-    EXPECT_EQ(titlesOf(h, h.service->completedCleanupCandidateIDs()), (QStringList {u"Copy"_s, u"Gone"_s}));
-    EXPECT_EQ(h.service->completedCleanupCandidateIDs().first(), secondCopy) << "the copy the cloud still names stays";
-    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 2);
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupSummary(), summary);
+    EXPECT_EQ(titlesOf(h, h.service->completedCleanup().completedCleanupCandidateIDs()),
+        (QStringList {u"Copy"_s, u"Gone"_s}));
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateIDs().first(), secondCopy)
+        << "the copy the cloud still names stays";
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateCount(), 2);
     EXPECT_TRUE(h.logged(summary));
     EXPECT_TRUE(h.logged(
         u"Completed cleanup candidate list=Reminders title=Gone due=- completed=2026-01-02T03:04:05.000Z local_id="_s
@@ -90,35 +93,36 @@ TEST(CleanupE2e, DryRunThenDeleteRemovesOnlyWhatTheCloudNoLongerAccountsFor)
 
     // A dry run that fails leaves no candidates of an earlier one to delete.
     h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::answer(503));
-    h.service->dryRunCompletedReminderCleanup();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
-    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(SyncText::cleanupDryRunFailedPrefix));
-    EXPECT_TRUE(h.service->completedCleanupCandidateIDs().isEmpty());
-    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
-    h.service->dryRunCompletedReminderCleanup();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
-    ASSERT_EQ(h.service->completedCleanupSummary(), summary);
+    h.service->completedCleanup().dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(
+        h.service->completedCleanup().completedCleanupSummary().startsWith(SyncText::cleanupDryRunFailedPrefix));
+    EXPECT_TRUE(h.service->completedCleanup().completedCleanupCandidateIDs().isEmpty());
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateCount(), 0);
+    h.service->completedCleanup().dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
+    ASSERT_EQ(h.service->completedCleanup().completedCleanupSummary(), summary);
 
     // A delete that fails changes nothing and keeps the candidates for another try.
     h.store.failNextWrite(ReminderStoreError(ReminderStoreError::WriteFailed, u"disk full"_s));
-    h.service->deleteCompletedReminderCleanupCandidates();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
-    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(SyncText::cleanupDeleteFailedPrefix))
-        << h.service->completedCleanupSummary().toStdString();
+    h.service->completedCleanup().deleteCompletedReminderCleanupCandidates();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanup().completedCleanupSummary().startsWith(SyncText::cleanupDeleteFailedPrefix))
+        << h.service->completedCleanup().completedCleanupSummary().toStdString();
     EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + SyncText::cleanupDeleteFailed + SyncText::statusSuffix);
-    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 2);
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateCount(), 2);
     EXPECT_TRUE(h.store.reminder(gone) && h.store.reminder(secondCopy));
 
     // Reopened since the dry run: the user had second thoughts, it stays.
     h.completeLocal(gone, false);
-    h.service->deleteCompletedReminderCleanupCandidates();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
-    EXPECT_EQ(h.service->completedCleanupSummary(), u"已删除 1 条本机多余完成项。"_s);
+    h.service->completedCleanup().deleteCompletedReminderCleanupCandidates();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupSummary(), u"已删除 1 条本机多余完成项。"_s);
     EXPECT_FALSE(h.store.reminder(secondCopy));
     EXPECT_TRUE(h.store.reminder(gone));
     EXPECT_TRUE(h.store.reminder(firstCopy));
-    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
-    EXPECT_TRUE(h.service->completedCleanupCandidateIDs().isEmpty());
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateCount(), 0);
+    EXPECT_TRUE(h.service->completedCleanup().completedCleanupCandidateIDs().isEmpty());
     EXPECT_TRUE(h.logged(RemindersText::diagCleanupSkippedPrefix + u"1"_s));
     EXPECT_TRUE(h.logged(SyncText::logCleanupDeletedPrefix + u"1"_s));
     EXPECT_TRUE(h.clock.runUntil(
@@ -170,12 +174,12 @@ TEST(CleanupE2e, AReminderWaitingForAFreshUploadIsNeverACandidate)
         10min));
     ASSERT_TRUE(h.store.reminder(filed) && h.store.reminder(filed)->completed);
 
-    h.service->dryRunCompletedReminderCleanup();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isCompletedCleanupRunning(); }, 1min));
-    EXPECT_TRUE(h.service->completedCleanupSummary().startsWith(u"完成项清理预检："_s))
-        << h.service->completedCleanupSummary().toStdString();
-    EXPECT_FALSE(h.service->completedCleanupCandidateIDs().contains(filed));
-    EXPECT_EQ(h.service->completedCleanupCandidateCount(), 0);
+    h.service->completedCleanup().dryRunCompletedReminderCleanup();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->completedCleanup().isCompletedCleanupRunning(); }, 1min));
+    EXPECT_TRUE(h.service->completedCleanup().completedCleanupSummary().startsWith(u"完成项清理预检："_s))
+        << h.service->completedCleanup().completedCleanupSummary().toStdString();
+    EXPECT_FALSE(h.service->completedCleanup().completedCleanupCandidateIDs().contains(filed));
+    EXPECT_EQ(h.service->completedCleanup().completedCleanupCandidateCount(), 0);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "SyncE2eHarness.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
 #include "reminders/ReminderMonitor.h"
 
 #include <QHash>

@@ -1,6 +1,11 @@
 #include "SyncE2eHarness.h"
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
+#include "sync/DiagnosticsUpload.h"
 #include "sync/Strings.h"
 
 #include <QJsonArray>
@@ -41,7 +46,11 @@ TEST(DiagnosticsE2e, ReportAskedForThroughTheLongPollIsUploadedOnceWithoutTheTok
 
     const QString requestID = h.model.requestDiagnostics(h.userId);
     ASSERT_TRUE(h.clock.runUntil(
-        [&] { return !h.model.diagnosticReports(h.userId).isEmpty() && !h.service->isDiagnosticUploading(); }, 5min));
+        [&] {
+            return !h.model.diagnosticReports(h.userId).isEmpty()
+                && !h.service->diagnosticsUpload().isDiagnosticUploading();
+        },
+        5min));
     h.clock.advance(3min);
     const auto uploads = h.server.journalFor(u"/diagnostics/reports"_s);
     ASSERT_EQ(uploads.size(), 1) << "one report per request";
@@ -107,10 +116,10 @@ TEST(DiagnosticsE2e, FailureBusyFlagAndSignOutWhileGathering)
 
     h.server.addFault(
         u"POST"_s, u"/diagnostics/reports"_s, CloudFault::answer(500, R"({"error":"report store unavailable"})"));
-    h.service->uploadDiagnosticsReport();
-    EXPECT_TRUE(h.service->isDiagnosticUploading());
-    h.service->uploadDiagnosticsReport(u"ignored"_s);
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isDiagnosticUploading(); }, 5min));
+    h.service->diagnosticsUpload().uploadDiagnosticsReport();
+    EXPECT_TRUE(h.service->diagnosticsUpload().isDiagnosticUploading());
+    h.service->diagnosticsUpload().uploadDiagnosticsReport(u"ignored"_s);
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->diagnosticsUpload().isDiagnosticUploading(); }, 5min));
     EXPECT_EQ(h.server.journalFor(u"/diagnostics/reports"_s).size(), 1);
     EXPECT_EQ(
         h.lastStatus(), SyncText::statusFailurePrefix + SyncText::diagnosticUploadFailed + SyncText::statusSuffix);
@@ -124,14 +133,14 @@ TEST(DiagnosticsE2e, FailureBusyFlagAndSignOutWhileGathering)
     QMetaObject::invokeMethod(
         h.service.get(), [&] { h.service->account().applyCloudAuthToken({}, u"test sign-out"_s); },
         Qt::QueuedConnection);
-    h.service->uploadDiagnosticsReport();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isDiagnosticUploading(); }, 5min));
+    h.service->diagnosticsUpload().uploadDiagnosticsReport();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->diagnosticsUpload().isDiagnosticUploading(); }, 5min));
     EXPECT_TRUE(h.service->account().cloudAuthToken().isEmpty()) << "signed out while the report was gathered";
     EXPECT_EQ(h.server.journalFor(u"/diagnostics/reports"_s).size(), 1);
     EXPECT_EQ(h.service->activityLog().activityLogs().size(), entries);
 
-    h.service->uploadDiagnosticsReport();
-    EXPECT_FALSE(h.service->isDiagnosticUploading());
+    h.service->diagnosticsUpload().uploadDiagnosticsReport();
+    EXPECT_FALSE(h.service->diagnosticsUpload().isDiagnosticUploading());
     EXPECT_TRUE(h.logged(SyncText::logDiagnosticNoToken));
     EXPECT_EQ(h.lastStatus(), SyncText::statusFailurePrefix + SyncText::missingToken + SyncText::statusSuffix);
 }
@@ -146,12 +155,12 @@ TEST(DiagnosticsE2e, AReportBuiltWhileTheAccountChangesGoesNowhere)
     ASSERT_TRUE(h.settle());
 
     h.clock.holdOffMainThreadWork();
-    h.service->uploadDiagnosticsReport();
+    h.service->diagnosticsUpload().uploadDiagnosticsReport();
     ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
     const QString otherToken = h.server.createSession(h.server.createUser(u"+8613900001111"_s), u"mqv"_s);
     h.service->account().applyCloudAuthToken(otherToken, u"test account switch"_s);
     h.clock.releaseOffMainThreadWork();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->isDiagnosticUploading(); }, 1min));
+    ASSERT_TRUE(h.clock.runUntil([&] { return !h.service->diagnosticsUpload().isDiagnosticUploading(); }, 1min));
     EXPECT_TRUE(h.server.journalFor(u"/diagnostics/reports"_s).isEmpty());
 }
 
@@ -162,8 +171,8 @@ TEST(DiagnosticsE2e, ReportBeforeStartUpLeavesOutWhatItDoesNotHave)
     SyncE2eHarness h;
     FileUserDefaults defaults(h.dir.filePath(u"defaults.json"_s));
     QuorvinMacService service(defaults, h.inProcessHttp, h.clock, h.store);
-    service.uploadDiagnosticsReport();
-    ASSERT_TRUE(h.clock.runUntil([&] { return !service.isDiagnosticUploading(); }, 1min));
+    service.diagnosticsUpload().uploadDiagnosticsReport();
+    ASSERT_TRUE(h.clock.runUntil([&] { return !service.diagnosticsUpload().isDiagnosticUploading(); }, 1min));
 
     ASSERT_EQ(h.model.diagnosticReports(h.userId).size(), 1);
     const QJsonObject report = h.model.diagnosticReports(h.userId).first().value("report"_L1).toObject();

@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "matching/CloudSyncState.h"
 #include "sync/Strings.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,7 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "activity/ActivityLog.h"
+#include "matching/CloudSyncState.h"
 #include "support/cloudserver/CloudFault.h"
 
 #include <QJsonObject>

@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "matching/CloudSyncState.h"
 #include "matching/Strings.h"
 #include "sync/Strings.h"
 

@@ -1,5 +1,7 @@
 #include "SyncE2eHarness.h"
 
+#include "activity/DiagnosticLog.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 
 #include <QDir>

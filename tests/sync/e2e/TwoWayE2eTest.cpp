@@ -1,5 +1,6 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "account/CloudAccount.h"
 #include "sync/Strings.h"
 
 #include <QJsonObject>

@@ -5,9 +5,12 @@
 #include "platform/reminderstore/eds/GObjectPtr.h"
 #include "platform/reminderstore/eds/Strings.h"
 
+#include <QDebug>
+
 #include <libecal/libecal.h>
 
 #include <algorithm>
+#include <chrono>
 #include <thread>
 #include <tuple>
 
@@ -16,6 +19,10 @@ using namespace Qt::Literals::StringLiterals;
 namespace quorvin {
 
 namespace {
+
+// How long a new list may take to reach the database's own registry: 2 s in all.
+constexpr int kOpenNewListAttempts = 40;
+constexpr std::chrono::milliseconds kOpenNewListPause {50};
 
 // Takes the message out of a GError and frees it.
 QString take(GError *&error)
@@ -28,6 +35,21 @@ QString take(GError *&error)
 bool isNotFound(const GError *error)
 {
     return error && error->domain == E_CAL_CLIENT_ERROR && error->code == E_CAL_CLIENT_ERROR_OBJECT_NOT_FOUND;
+}
+
+// Errors about one task of a call, which leave the other tasks and the list fine; anything else
+// (the database gone, the list out of reach) fails every task alike.
+bool concernsOneTask(const GError *error)
+{
+    if (!error) {
+        return false;
+    }
+    if (error->domain == E_CAL_CLIENT_ERROR) {
+        return error->code == E_CAL_CLIENT_ERROR_OBJECT_NOT_FOUND || error->code == E_CAL_CLIENT_ERROR_INVALID_OBJECT
+            || error->code == E_CAL_CLIENT_ERROR_OBJECT_ID_ALREADY_EXISTS
+            || error->code == E_CAL_CLIENT_ERROR_INVALID_RANGE || error->code == E_CAL_CLIENT_ERROR_UNKNOWN_USER;
+    }
+    return error->domain == E_CLIENT_ERROR && error->code == E_CLIENT_ERROR_INVALID_ARG;
 }
 
 QString text(const gchar *value)
@@ -417,62 +439,99 @@ ReminderStoreError writeFailed(const QString &what, GError *&error)
     return ReminderStoreError(ReminderStoreError::WriteFailed, u"%1: %2"_s.arg(what, take(error)));
 }
 
-} // namespace
-
-void EdsDatabase::create(const QString &listId, const std::vector<icalcomponent *> &todos)
+QStringList uidsOf(const std::vector<icalcomponent *> &todos)
 {
-    if (todos.empty()) {
-        return;
+    QStringList uids;
+    for (auto *todo : todos) {
+        uids << QString::fromUtf8(icalcomponent_get_uid(todo));
     }
-    auto &list = handle(listId);
-    const Wrapped wrapped(todos);
-    GSList *uids = nullptr;
-    GError *error = nullptr;
-    const bool done = e_cal_client_create_objects_sync(
-        list.client.get(), wrapped.list, E_CAL_OPERATION_FLAG_NONE, &uids, nullptr, &error);
-    g_slist_free_full(uids, g_free);
-    if (!done) {
-        throw writeFailed(u"Tasks cannot be created"_s, error);
-    }
+    return uids;
 }
 
-void EdsDatabase::modify(const QString &listId, const std::vector<icalcomponent *> &todos)
+// The database's refusal of the tasks `uids` (logged, returned), or, when the error concerns
+// the list rather than one task, the error thrown.
+QStringList refusedOrThrow(const QString &what, GError *&error, const QStringList &uids)
+{
+    if (uids.isEmpty() || !concernsOneTask(error)) {
+        throw writeFailed(what, error);
+    }
+    qWarning().noquote() << u"%1: the task database refuses \"%2\": %3"_s.arg(what, uids.join(u", "_s), take(error));
+    return uids;
+}
+
+} // namespace
+
+QStringList EdsDatabase::create(const QString &listId, const std::vector<icalcomponent *> &todos)
 {
     if (todos.empty()) {
-        return;
+        return {};
     }
     auto &list = handle(listId);
+    const auto createAll = [&list](const std::vector<icalcomponent *> &which, GError **error) {
+        const Wrapped wrapped(which);
+        GSList *uids = nullptr;
+        const bool done = e_cal_client_create_objects_sync(
+            list.client.get(), wrapped.list, E_CAL_OPERATION_FLAG_NONE, &uids, nullptr, error);
+        g_slist_free_full(uids, g_free);
+        return done;
+    };
     GError *error = nullptr;
-    {
-        const Wrapped wrapped(todos);
-        if (e_cal_client_modify_objects_sync(
-                list.client.get(), wrapped.list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
-            return;
+    if (createAll(todos, &error)) {
+        return {};
+    }
+    if (todos.size() == 1 || !concernsOneTask(error)) {
+        return refusedOrThrow(u"Tasks cannot be created"_s, error, uidsOf(todos));
+    }
+    g_clear_error(&error);
+    // One of them is refused; the others need not be.
+    QStringList refused;
+    for (auto *todo : todos) {
+        if (!createAll({todo}, &error)) {
+            refused << refusedOrThrow(u"Tasks cannot be created"_s, error, uidsOf({todo}));
         }
     }
-    if (!isNotFound(error)) {
+    return refused;
+}
+
+QStringList EdsDatabase::modify(const QString &listId, const std::vector<icalcomponent *> &todos)
+{
+    if (todos.empty()) {
+        return {};
+    }
+    auto &list = handle(listId);
+    const auto modifyAll = [&list](const std::vector<icalcomponent *> &which, GError **error) {
+        const Wrapped wrapped(which);
+        return bool(e_cal_client_modify_objects_sync(
+            list.client.get(), wrapped.list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE, nullptr, error));
+    };
+    GError *error = nullptr;
+    if (modifyAll(todos, &error)) {
+        return {};
+    }
+    if (!concernsOneTask(error)) {
         throw writeFailed(u"Tasks cannot be changed"_s, error);
     }
     g_clear_error(&error);
-    // Someone removed one of them meanwhile; ours is the later write, so it stands anew.
+    QStringList refused;
     for (auto *todo : todos) {
-        const Wrapped one({todo});
-        if (e_cal_client_modify_objects_sync(
-                list.client.get(), one.list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE, nullptr, &error)) {
+        if (modifyAll({todo}, &error)) {
             continue;
         }
-        if (!isNotFound(error)) {
-            throw writeFailed(u"Tasks cannot be changed"_s, error);
+        if (isNotFound(error)) {
+            // Someone removed it meanwhile; ours is the later write, so it stands anew.
+            g_clear_error(&error);
+            refused << create(listId, {todo});
+        } else {
+            refused << refusedOrThrow(u"Tasks cannot be changed"_s, error, uidsOf({todo}));
         }
-        g_clear_error(&error);
-        create(listId, {todo});
     }
+    return refused;
 }
 
-void EdsDatabase::remove(const QString &listId, const QStringList &uids)
+QStringList EdsDatabase::remove(const QString &listId, const QStringList &uids)
 {
     if (uids.isEmpty()) {
-        return;
+        return {};
     }
     auto &list = handle(listId);
     const auto removeAll = [&list](const QStringList &which, GError **error) {
@@ -487,21 +546,25 @@ void EdsDatabase::remove(const QString &listId, const QStringList &uids)
     };
     GError *error = nullptr;
     if (removeAll(uids, &error)) {
-        return;
+        return {};
     }
-    if (!isNotFound(error)) {
+    if (!concernsOneTask(error)) {
         throw writeFailed(u"Tasks cannot be removed"_s, error);
     }
     g_clear_error(&error);
-    // One of them is gone already, which is what a remove wants; the rest go one by one.
+    // One of them is gone already, which is what a remove wants, or refused; the rest go one by
+    // one.
+    QStringList refused;
     for (const auto &uid : uids) {
         if (!removeAll({uid}, &error)) {
-            if (!isNotFound(error)) {
-                throw writeFailed(u"Tasks cannot be removed"_s, error);
+            if (isNotFound(error)) {
+                g_clear_error(&error);
+            } else {
+                refused << refusedOrThrow(u"Tasks cannot be removed"_s, error, {uid});
             }
-            g_clear_error(&error);
         }
     }
+    return refused;
 }
 
 void EdsDatabase::createList(const QString &id, const QString &title, const QString &sourceId)
@@ -518,11 +581,19 @@ void EdsDatabase::createList(const QString &id, const QString &title, const QStr
     if (!e_source_registry_commit_source_sync(m_registry->registry.get(), scratch.get(), nullptr, &error)) {
         throw writeFailed(u"Task list cannot be created"_s, error);
     }
-    try {
-        open(id);
-    } catch (const ReminderStoreError &) {
-        removeList(id);
-        throw;
+    // The database's own registry hears of the new list a moment after ours: until then it
+    // opens no such list.
+    for (int attempt = 1;; ++attempt) {
+        try {
+            open(id);
+            return;
+        } catch (const ReminderStoreError &) {
+            if (attempt == kOpenNewListAttempts) {
+                removeList(id);
+                throw;
+            }
+        }
+        std::this_thread::sleep_for(kOpenNewListPause);
     }
 }
 

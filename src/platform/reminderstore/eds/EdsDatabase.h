@@ -80,11 +80,13 @@ public:
     void openAndRead(const QStringList &listIds, const Reader &each);
 
     // One batch each. A modify of a to-do someone else removed meanwhile writes it anew, and a
-    // remove of one already gone counts as done. Batches of different lists may run on different
-    // threads at once.
-    void create(const QString &listId, const std::vector<icalcomponent *> &todos);
-    void modify(const QString &listId, const std::vector<icalcomponent *> &todos);
-    void remove(const QString &listId, const QStringList &uids);
+    // remove of one already gone counts as done. When the database refuses a to-do of a batch
+    // (its UID taken, its content not accepted), the others are written one by one and the UIDs
+    // of those it still refuses are returned; an error that is not about one to-do throws.
+    // Batches of different lists may run on different threads at once.
+    QStringList create(const QString &listId, const std::vector<icalcomponent *> &todos);
+    QStringList modify(const QString &listId, const std::vector<icalcomponent *> &todos);
+    QStringList remove(const QString &listId, const QStringList &uids);
 
     // Lists on this computer. The new list is opened.
     void createList(const QString &id, const QString &title, const QString &sourceId);

@@ -309,6 +309,9 @@ void EdsReminderStore::persist(const State &state)
     auto planned = plan(state);
     execute(planned);
     remember(planned, state);
+    if (!planned.rejected.isEmpty()) {
+        refuseWrites(planned.rejected.values());
+    }
 }
 
 EdsReminderStore::Plan EdsReminderStore::plan(const State &state) const
@@ -424,10 +427,13 @@ void EdsReminderStore::execute(Plan &plan)
         }
         return images;
     };
-    const auto rawImages = [](const std::shared_ptr<std::vector<ICalComponentPtr>> &images) {
+    // Those of `images` whose to-do is one of `ids`.
+    const auto rawImages = [](const std::vector<ICalComponentPtr> &images, const QStringList &ids) {
         std::vector<icalcomponent *> result;
-        for (const auto &todo : *images) {
-            result.push_back(todo.get());
+        for (const auto &todo : images) {
+            if (ids.contains(uidOf(todo.get()))) {
+                result.push_back(todo.get());
+            }
         }
         return result;
     };
@@ -442,14 +448,22 @@ void EdsReminderStore::execute(Plan &plan)
             m_database->renameList(list.id, list.title);
             undo.push_back([this, id = list.id, title = oldTitle] { m_database->renameList(id, title); });
         }
-        // The batches of one kind run side by side, one list each; each leaves how to undo it.
-        using Job = std::function<std::function<void()>()>;
-        const auto runPhase = [&undo](const std::vector<Job> &jobs) {
-            std::vector<std::function<void()>> undos(jobs.size());
-            const auto errors = concurrently(jobs.size(), [&](std::size_t i) { undos[i] = jobs[i](); });
+        // The batches of one kind run side by side, one list each; each leaves how to undo what
+        // went through, and the to-dos the database refused.
+        struct Done {
+            std::function<void()> undo;
+            QStringList refused;
+        };
+        using Job = std::function<Done()>;
+        const auto runPhase = [&undo, &plan](const std::vector<Job> &jobs) {
+            std::vector<Done> done(jobs.size());
+            const auto errors = concurrently(jobs.size(), [&](std::size_t i) { done[i] = jobs[i](); });
             for (std::size_t i = 0; i < jobs.size(); ++i) {
                 if (!errors[i]) {
-                    undo.push_back(std::move(undos[i]));
+                    undo.push_back(std::move(done[i].undo));
+                    for (const auto &id : std::as_const(done[i].refused)) {
+                        plan.rejected.insert(id);
+                    }
                 }
             }
             for (const auto &error : errors) {
@@ -458,19 +472,45 @@ void EdsReminderStore::execute(Plan &plan)
                 }
             }
         };
+        const auto without = [](const QStringList &ids, const QStringList &refused) {
+            QStringList result;
+            for (const auto &id : ids) {
+                if (!refused.contains(id)) {
+                    result << id;
+                }
+            }
+            return result;
+        };
         std::vector<Job> creates;
         std::vector<Job> modifies;
         std::vector<Job> removes;
         for (const auto &listId : plan.order) {
             const auto &batch = plan.batches[listId];
             if (!batch.creates.empty()) {
-                creates.push_back([this, listId, &batch, raw] {
-                    m_database->create(listId, raw(batch.creates));
+                creates.push_back([this, listId, &batch, raw, without] {
                     QStringList ids;
                     for (const auto &[id, todo] : batch.creates) {
                         ids << id;
                     }
-                    return std::function<void()>([this, listId, ids] { m_database->remove(listId, ids); });
+                    auto refused = m_database->create(listId, raw(batch.creates));
+                    if (!refused.isEmpty()) {
+                        // A database that writes a batch task by task may have written some of
+                        // it before it stopped, and the retry finds them taken: a task that holds
+                        // what we wrote is ours, not refused.
+                        std::unordered_map<QString, Reminder> held;
+                        for (const auto &todo : m_database->read(listId, refused)) {
+                            held.emplace(uidOf(todo.get()), readTodo(todo.get(), listId));
+                        }
+                        for (const auto &[id, todo] : batch.creates) {
+                            const auto there = held.find(id);
+                            if (there != held.end()
+                                && content(there->second) == content(readTodo(todo.get(), listId))) {
+                                refused.removeAll(id);
+                            }
+                        }
+                    }
+                    return Done {[this, listId, ids = without(ids, refused)] { m_database->remove(listId, ids); },
+                        std::move(refused)};
                 });
             }
             if (!batch.modifies.empty()) {
@@ -478,17 +518,23 @@ void EdsReminderStore::execute(Plan &plan)
                 for (const auto &[id, todo] : batch.modifies) {
                     ids << id;
                 }
-                modifies.push_back([this, listId, &batch, raw, rawImages, images = preImages(ids)] {
-                    m_database->modify(listId, raw(batch.modifies));
-                    return std::function<void()>(
-                        [this, listId, images, rawImages] { m_database->modify(listId, rawImages(images)); });
+                modifies.push_back([this, listId, &batch, ids, raw, rawImages, without, images = preImages(ids)] {
+                    auto refused = m_database->modify(listId, raw(batch.modifies));
+                    return Done {[this, listId, images, rawImages, written = without(ids, refused)] {
+                                     m_database->modify(listId, rawImages(*images, written));
+                                 },
+                        std::move(refused)};
                 });
             }
             if (!batch.removes.empty()) {
-                removes.push_back([this, listId, &batch, rawImages, images = preImages(batch.removes)] {
-                    m_database->remove(listId, batch.removes);
-                    return std::function<void()>(
-                        [this, listId, images, rawImages] { m_database->create(listId, rawImages(images)); });
+                removes.push_back([this, listId, &batch, &plan, rawImages, without, images = preImages(batch.removes)] {
+                    // A move whose create was refused stays where it is.
+                    const auto ids = without(batch.removes, plan.rejected.values());
+                    auto refused = m_database->remove(listId, ids);
+                    return Done {[this, listId, images, rawImages, removed = without(ids, refused)] {
+                                     m_database->create(listId, rawImages(*images, removed));
+                                 },
+                        std::move(refused)};
                 });
             }
         }
@@ -522,9 +568,12 @@ void EdsReminderStore::execute(Plan &plan)
 void EdsReminderStore::remember(Plan &plan, const State &state)
 {
     // Committed: remember what the database holds now. Removes first, so that a move's create
-    // is what stays.
+    // is what stays. What it refused it holds as before.
     for (auto &[listId, batch] : plan.batches) {
         for (const auto &id : batch.removes) {
+            if (plan.rejected.contains(id)) {
+                continue;
+            }
             if (const auto entry = m_entries.find(id); entry != m_entries.end() && entry->second.listId == listId) {
                 m_entries.erase(entry);
             }
@@ -535,6 +584,9 @@ void EdsReminderStore::remember(Plan &plan, const State &state)
         // A write over another app's copy took that copy.
         for (const auto *written : {&batch.creates, &batch.modifies}) {
             for (const auto &[id, todo] : *written) {
+                if (plan.rejected.contains(id)) {
+                    continue;
+                }
                 if (const auto copies = m_copies.find(id); copies != m_copies.end()) {
                     copies->second.remove(listId);
                 }
@@ -546,11 +598,12 @@ void EdsReminderStore::remember(Plan &plan, const State &state)
     }
     for (const auto &listId : plan.order) {
         auto &batch = plan.batches[listId];
-        for (auto &[id, todo] : batch.modifies) {
-            m_entries[id] = Entry {listId, std::move(todo)};
-        }
-        for (auto &[id, todo] : batch.creates) {
-            m_entries[id] = Entry {listId, std::move(todo)};
+        for (auto *written : {&batch.modifies, &batch.creates}) {
+            for (auto &[id, todo] : *written) {
+                if (!plan.rejected.contains(id)) {
+                    m_entries[id] = Entry {listId, std::move(todo)};
+                }
+            }
         }
     }
     m_lists = state.lists;

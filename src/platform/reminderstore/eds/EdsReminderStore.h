@@ -30,11 +30,14 @@ namespace quorvin {
 //
 // A commit sends one batch per list and kind: new lists, renamed lists, then the creates, the
 // modifies and the removes of each list (the lists side by side, removes after creates when a
-// to-do moves between lists), and removed lists last. When a batch fails, the ones that went
-// through are undone from what the database held before and the commit throws with its writes
-// still staged. A move between lists is a create in the target and a remove from the source, so
-// the id survives it. A save that changes nothing is compared on the mapped to-do and never
-// reaches the database, which would stamp it anew and report it.
+// to-do moves between lists), and removed lists last. A to-do the database refuses (its UID
+// taken meanwhile, its content not accepted) holds up no other: its batch goes again one to-do at
+// a time, and the reminders it still refuses stay as last committed and are named by
+// refusedByLastCommit(); a move whose create is refused stays in its list. When a batch fails as
+// a whole (the database or the list out of reach), the ones that went through are undone from
+// what the database held before and the commit throws with its writes still staged. A move between lists is a create in
+// the target and a remove from the source, so the id survives it. A save that changes nothing is compared on the mapped
+// to-do and never reaches the database, which would stamp it anew and report it.
 //
 // What the database cannot keep: empty notes are stored as none; lists can be made only on this
 // computer; lists the database will not rename or remove (the built-in one) refuse it; a crash
@@ -91,6 +94,9 @@ private:
         bool moves = false;
         // Changes the database cannot take now (their list is switched off).
         QSet<QString> refused;
+        // Reminders whose to-dos the database refused while it took the rest; they stay as they
+        // were last committed.
+        QSet<QString> rejected;
     };
 
     void todosChanged(const QString &listId, std::vector<ICalComponentPtr> todos) override;

@@ -1,13 +1,19 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/CompletedReminderCleanup.h"
 
+#include "account/CloudAccount.h"
 #include "activity/CompletedReminderCleanupSelection.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/LocalCompletedRecord.h"
 #include "cloud/CloudSyncClient.h"
 #include "matching/CloudIDMappingIndex.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "platform/concurrency/Spawn.h"
 #include "reminders/ReminderMonitor.h"
+#include "sync/CloudSyncCarryOver.h"
+#include "sync/OwnStoreWrites.h"
 #include "sync/Strings.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QPointer>
 
@@ -39,13 +45,26 @@ QList<LocalCompletedRecord> withoutPendingUploads(QList<LocalCompletedRecord> re
 
 } // namespace
 
-void QuorvinMacService::dryRunCompletedReminderCleanup()
+CompletedReminderCleanup::CompletedReminderCleanup(SyncToolOwner &owner, CloudAccount &account,
+    CloudSyncState &syncState, SyncStateStore &stateStore, DiagnosticLog &log, const CloudSyncCarryOver &carryOver,
+    QObject *parent)
+    : QObject(parent)
+    , m_owner(owner)
+    , m_account(account)
+    , m_syncState(syncState)
+    , m_stateStore(stateStore)
+    , m_log(log)
+    , m_carryOver(carryOver)
 {
-    if (!m_reminderMonitor) {
+}
+
+void CompletedReminderCleanup::dryRunCompletedReminderCleanup()
+{
+    if (!m_owner.reminderMonitor()) {
         m_log.appendLog(SyncText::logCleanupDryRunNoMonitor);
         return;
     }
-    const QString baseURL = normalizedCloudBaseURL();
+    const QString baseURL = m_owner.normalizedCloudBaseURL();
     if (baseURL.isEmpty()) {
         m_log.appendLog(SyncText::logCleanupDryRunNoBaseURL);
         return;
@@ -53,13 +72,13 @@ void QuorvinMacService::dryRunCompletedReminderCleanup()
     spawn(runCompletedCleanupDryRun(baseURL), SyncText::taskCleanupDryRun);
 }
 
-QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
+QCoro::Task<void> CompletedReminderCleanup::runCompletedCleanupDryRun(QString baseURL)
 {
-    QPointer<QuorvinMacService> self(this);
+    QPointer<CompletedReminderCleanup> self(this);
     const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
     if (token.isEmpty()) {
         m_log.appendLog(SyncText::logCleanupDryRunNoToken);
-        markSyncFailure(SyncText::missingToken);
+        m_owner.markSyncFailure(SyncText::missingToken);
         co_return;
     }
     setIsCompletedCleanupRunning(true);
@@ -68,18 +87,18 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
     std::optional<QString> failure;
     try {
         // The cloud's whole state, not a delta: the plan weighs every completed item it holds.
-        const auto snapshot = co_await makeClient(baseURL, token).sync(std::nullopt);
+        const auto snapshot = co_await m_owner.makeClient(baseURL, token).sync(std::nullopt);
         if (!self) {
             co_return;
         }
-        const auto raw = co_await m_reminderMonitor->fetchRawReminders();
+        const auto raw = co_await m_owner.reminderMonitor()->fetchRawReminders();
         if (!self) {
             co_return;
         }
-        const auto local
-            = withoutPendingUploads(LocalCompletedRecord::fromReminders(
-                                        raw, m_reminderMonitor->eventStore().lists(), m_reminderMonitor->calendar()),
-                *m_stateStore, m_syncState.cloudPushCursor(), m_localRemindersAwaitingUpload);
+        const auto local = withoutPendingUploads(
+            LocalCompletedRecord::fromReminders(
+                raw, m_owner.reminderMonitor()->eventStore().lists(), m_owner.reminderMonitor()->calendar()),
+            m_stateStore, m_syncState.cloudPushCursor(), m_carryOver.localRemindersAwaitingUpload);
         const auto plan = CompletedReminderCleanupSelection::completedReminderCleanupPlan(
             snapshot.items, m_syncState.reminderMappingIndex().serverToLocal(), local);
 
@@ -111,13 +130,13 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDryRun(QString baseURL)
     publish(m_completedCleanupCandidateCount, 0);
     publish(m_completedCleanupSummary, SyncText::cleanupDryRunFailedPrefix + *failure);
     m_log.appendLog(SyncText::logCleanupDryRunFailedPrefix + *failure);
-    markSyncFailure(SyncText::cleanupDryRunFailed);
+    m_owner.markSyncFailure(SyncText::cleanupDryRunFailed);
     setIsCompletedCleanupRunning(false);
 }
 
-void QuorvinMacService::deleteCompletedReminderCleanupCandidates()
+void CompletedReminderCleanup::deleteCompletedReminderCleanupCandidates()
 {
-    if (!m_reminderMonitor) {
+    if (!m_owner.reminderMonitor()) {
         m_log.appendLog(SyncText::logCleanupDeleteNoMonitor);
         return;
     }
@@ -127,13 +146,13 @@ void QuorvinMacService::deleteCompletedReminderCleanupCandidates()
     }
     // One that has come to wait for an upload since the dry run is not surplus any more.
     QStringList ids = m_completedCleanupCandidateIDs;
-    ids.removeIf([this](const QString &id) { return m_localRemindersAwaitingUpload.contains(id); });
+    ids.removeIf([this](const QString &id) { return m_carryOver.localRemindersAwaitingUpload.contains(id); });
     spawn(runCompletedCleanupDelete(ids), SyncText::taskCleanupDelete);
 }
 
-QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList localIDs)
+QCoro::Task<void> CompletedReminderCleanup::runCompletedCleanupDelete(QStringList localIDs)
 {
-    QPointer<QuorvinMacService> self(this);
+    QPointer<CompletedReminderCleanup> self(this);
     setIsCompletedCleanupRunning(true);
     publish(m_completedCleanupSummary,
         SyncText::cleanupDeletingPrefix + QString::number(localIDs.size()) + SyncText::cleanupDeletingSuffix);
@@ -141,9 +160,9 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList local
     std::optional<QString> failure;
     try {
         // The deletions are the cleanup's own: its result says what they were.
-        OwnStoreWrites ownWrites(*this);
+        OwnStoreWrites ownWrites(m_owner);
         ownWrites.reminderIDs = QSet<QString>(localIDs.cbegin(), localIDs.cend());
-        const int removed = co_await m_reminderMonitor->deleteCompletedCleanupCandidates(localIDs, true);
+        const int removed = co_await m_owner.reminderMonitor()->deleteCompletedCleanupCandidates(localIDs, true);
         if (!self) {
             co_return;
         }
@@ -152,8 +171,8 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList local
         publish(m_completedCleanupSummary,
             SyncText::cleanupDeletedPrefix + QString::number(removed) + SyncText::cleanupDeletedSuffix);
         m_log.appendLog(SyncText::logCleanupDeletedPrefix + QString::number(removed));
-        markSyncSuccess(SyncText::cleanupDone);
-        scheduleCloudSync(SyncText::triggerCompletedCleanup);
+        m_owner.markSyncSuccess(SyncText::cleanupDone);
+        m_owner.scheduleCloudSync(SyncText::triggerCompletedCleanup, std::nullopt);
         setIsCompletedCleanupRunning(false);
         co_return;
     } catch (const Error &error) {
@@ -165,11 +184,11 @@ QCoro::Task<void> QuorvinMacService::runCompletedCleanupDelete(QStringList local
     // The candidates stay, so the delete can be tried again.
     publish(m_completedCleanupSummary, SyncText::cleanupDeleteFailedPrefix + *failure);
     m_log.appendLog(SyncText::logCleanupDeleteFailedPrefix + *failure);
-    markSyncFailure(SyncText::cleanupDeleteFailed);
+    m_owner.markSyncFailure(SyncText::cleanupDeleteFailed);
     setIsCompletedCleanupRunning(false);
 }
 
-void QuorvinMacService::setIsCompletedCleanupRunning(bool value)
+void CompletedReminderCleanup::setIsCompletedCleanupRunning(bool value)
 {
     publish(m_isCompletedCleanupRunning, value);
 }

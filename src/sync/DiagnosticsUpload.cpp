@@ -1,7 +1,11 @@
-#include "sync/QuorvinMacService.h"
+#include "sync/DiagnosticsUpload.h"
 
+#include "account/CloudAccount.h"
+#include "activity/ActivityLog.h"
+#include "activity/DiagnosticLog.h"
 #include "activity/Strings.h"
 #include "cloud/CloudSyncClient.h"
+#include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "model/JsonCodec.h"
@@ -10,6 +14,7 @@
 #include "reminders/ReminderMonitor.h"
 #include "sync/DiagnosticReportSnapshot.h"
 #include "sync/Strings.h"
+#include "sync/SyncToolOwner.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -133,45 +138,61 @@ struct DiagnosticReportBuild {
 
 } // namespace
 
-void QuorvinMacService::uploadDiagnosticsReport(const std::optional<QString> &parentReportID)
+DiagnosticsUpload::DiagnosticsUpload(SyncToolOwner &owner, CloudAccount &account, CloudSyncState &syncState,
+    SyncStateStore &stateStore, DiagnosticLog &log, ActivityLog &activityLog, Clock &clock, QObject *parent)
+    : QObject(parent)
+    , m_owner(owner)
+    , m_account(account)
+    , m_syncState(syncState)
+    , m_stateStore(stateStore)
+    , m_log(log)
+    , m_activityLog(activityLog)
+    , m_clock(clock)
+{
+}
+
+void DiagnosticsUpload::uploadDiagnosticsReport(const std::optional<QString> &parentReportID)
 {
     if (m_isDiagnosticUploading) {
         return;
     }
-    const QString baseURL = normalizedCloudBaseURL();
+    const QString baseURL = m_owner.normalizedCloudBaseURL();
     if (baseURL.isEmpty()) {
         m_log.appendLog(SyncText::logDiagnosticNoBaseURL);
-        markSyncFailure(SyncText::missingBaseURL);
+        m_owner.markSyncFailure(SyncText::missingBaseURL);
         return;
     }
     const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
     if (token.isEmpty()) {
         m_log.appendLog(SyncText::logDiagnosticNoToken);
-        markSyncFailure(SyncText::missingToken);
+        m_owner.markSyncFailure(SyncText::missingToken);
         return;
     }
     setIsDiagnosticUploading(true);
     spawn(runDiagnosticsUpload(baseURL, token, parentReportID), SyncText::taskDiagnosticsUpload);
 }
 
-void QuorvinMacService::setIsDiagnosticUploading(bool value)
+void DiagnosticsUpload::setIsDiagnosticUploading(bool value)
 {
-    publish(m_isDiagnosticUploading, value);
+    if (m_isDiagnosticUploading != value) {
+        m_isDiagnosticUploading = value;
+        Q_EMIT changed();
+    }
 }
 
-QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
+QCoro::Task<void> DiagnosticsUpload::runDiagnosticsUpload(
     QString baseURL, QString token, std::optional<QString> parentReportID)
 {
-    QPointer<QuorvinMacService> self(this);
+    QPointer<DiagnosticsUpload> self(this);
     auto build = std::make_shared<DiagnosticReportBuild>();
     DiagnosticReportSnapshot &report = build->report;
     report.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
     report.app_version = CloudSyncClient::defaultAppVersion().value_or(QString());
 
     // The store's own view of the reminders; a failure is part of what the report tells.
-    if (m_reminderMonitor) {
+    if (m_owner.reminderMonitor()) {
         try {
-            build->storeSnapshot = co_await m_reminderMonitor->diagnosticSnapshot();
+            build->storeSnapshot = co_await m_owner.reminderMonitor()->diagnosticSnapshot();
         } catch (const Error &error) {
             report.eventkit_snapshot_error = error.description();
         }
@@ -182,19 +203,20 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
         report.eventkit_snapshot_error = SyncText::diagnosticMonitorUnavailable;
     }
     // The journal's whole view, as its full snapshot reads; the worker copies the items in.
-    build->journalItems = m_stateStore->payloadsByLocalID();
+    build->journalItems = m_stateStore.payloadsByLocalID();
     SyncResponseEnvelope &journal = report.local_sync_snapshot;
-    journal.next_cursor = QString::number(m_stateStore->currentSequence());
+    journal.next_cursor = QString::number(m_stateStore.currentSequence());
     journal.generated_at = DateFormatters::fractionalISO8601(m_clock.now());
-    journal.lists = m_stateStore->listDirectory();
+    journal.lists = m_stateStore.listDirectory();
     journal.full_snapshot = true;
 
     // Read after the awaits: the state the report describes is the state it leaves with.
-    report.reminder_count = m_reminderCount;
-    report.local_cursor = m_cursor;
-    report.last_sync_attempt_status = m_lastSyncAttemptStatus;
-    report.last_sync_attempt_at = isoText(m_lastSyncAttemptAt);
-    report.last_sync_success_at = isoText(m_lastSyncSuccessAt);
+    const auto status = m_owner.syncStatusForReport();
+    report.reminder_count = status.reminderCount;
+    report.local_cursor = status.cursor;
+    report.last_sync_attempt_status = status.lastSyncAttemptStatus;
+    report.last_sync_attempt_at = isoText(status.lastSyncAttemptAt);
+    report.last_sync_success_at = isoText(status.lastSyncSuccessAt);
     report.cloud_state = DiagnosticCloudStateSnapshot {baseURL, m_account.cloudUserID(), m_account.cloudSessionID(),
         m_account.cloudSessionDeviceID(), m_account.cloudSessionClientKind(), m_syncState.cloudPullCursor(),
         m_syncState.cloudPushCursor(), !token.isEmpty()};
@@ -239,7 +261,7 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
         if (build->failure) {
             std::rethrow_exception(build->failure);
         }
-        const auto answer = co_await makeClient(baseURL, token).uploadDiagnosticReport(std::move(build->body));
+        const auto answer = co_await m_owner.makeClient(baseURL, token).uploadDiagnosticReport(std::move(build->body));
         if (!self) {
             co_return;
         }
@@ -259,7 +281,7 @@ QCoro::Task<void> QuorvinMacService::runDiagnosticsUpload(
         co_return;
     }
     m_log.appendLog(SyncText::logDiagnosticFailedPrefix + *failure);
-    markSyncFailure(SyncText::diagnosticUploadFailed);
+    m_owner.markSyncFailure(SyncText::diagnosticUploadFailed);
     m_activityLog.appendActivityLog(ActivityText::categorySync, SyncText::activityDiagnosticFailed, {*failure});
     setIsDiagnosticUploading(false);
 }

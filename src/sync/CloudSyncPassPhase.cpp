@@ -1,0 +1,81 @@
+#include "sync/CloudSyncPassPhase.h"
+
+#include "matching/CloudSyncState.h"
+#include "matching/SyncStateStore.h"
+#include "platform/concurrency/CancelToken.h"
+#include "platform/concurrency/Clock.h"
+#include "platform/defaults/UserDefaults.h"
+#include "sync/CloudSyncCarryOver.h"
+#include "sync/CloudSyncPassOwner.h"
+#include "sync/SettingsWriteError.h"
+#include "sync/SyncStateFencedError.h"
+
+namespace quorvin {
+
+CloudSyncPassPhase::CloudSyncPassPhase(CloudSyncPassContext &context)
+    : m_lifetime(context.parts.lifetime)
+    , m_defaults(context.parts.defaults)
+    , m_clock(context.parts.clock)
+    , m_store(context.parts.store)
+    , m_log(context.parts.log)
+    , m_activityLog(context.parts.activityLog)
+    , m_syncState(context.parts.syncState)
+    , m_account(context.parts.account)
+    , m_stateStore(&context.parts.stateStore)
+    , m_reminderMonitor(&context.parts.reminderMonitor)
+    , m_pullRetryCursor(context.parts.carryOver.pullRetryCursor)
+    , m_lastPullCursor(context.parts.carryOver.lastPullCursor)
+    , m_localRemindersAwaitingUpload(context.parts.carryOver.localRemindersAwaitingUpload)
+    , m_owner(context.owner)
+    , m_client(context.client)
+    , m_epoch(context.epoch)
+{
+}
+
+void CloudSyncPassPhase::ensureCurrent() const
+{
+    if (!m_lifetime) {
+        throw CancelledError();
+    }
+    if (m_epoch != m_syncState.syncStateEpoch()) {
+        throw SyncStateFencedError();
+    }
+    if (m_owner.isStopping()) {
+        throw CancelledError();
+    }
+}
+
+void CloudSyncPassPhase::ensureSettingsWritten() const
+{
+    if (const auto failure = m_defaults.writeFailure()) {
+        throw SettingsWriteError(*failure);
+    }
+}
+
+void CloudSyncPassPhase::noteMappingProgress()
+{
+    // Each answer's mapping is made durable as it comes (a journal line); the settings themselves
+    // are rewritten every 200 changes or once a second, so a long push costs linear time and a
+    // kill between two answers loses no mapping of the first.
+    m_syncState.flushCloudMappings();
+}
+
+void CloudSyncPassPhase::saveMappingsNow()
+{
+    m_syncState.flushCloudMappings();
+    ensureSettingsWritten();
+}
+
+QCoro::Task<SyncResponseEnvelope> CloudSyncPassPhase::journalChanges(std::optional<QString> cursor)
+{
+    auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
+    if (answer->items.size() <= copiedInPlace) {
+        co_return SyncStateStore::envelopeOf(std::move(*answer));
+    }
+    auto envelope = std::make_shared<SyncResponseEnvelope>();
+    std::function<void()> build = [answer, envelope] { *envelope = SyncStateStore::envelopeOf(std::move(*answer)); };
+    co_await fenced(m_clock.runOffMainThread(std::move(build)));
+    co_return std::move(*envelope);
+}
+
+} // namespace quorvin
