@@ -287,6 +287,12 @@ void QuorvinMacService::scheduleCloudSync(
             return;
         }
     }
+    // While the settings cannot be written every pass fails the same way, and a failed pass's own
+    // writes come back as store news: a new cause waits for the back-off's retry (which takes a
+    // count verification asked meanwhile along), unless the settings can be written again now.
+    if (isCloudSyncRetryPending() && m_defaults.writeFailure() && !m_defaults.retryFailedWrite()) {
+        return;
+    }
     m_cloudSyncPending = true;
     if (m_cloudSyncRunning) {
         return;
