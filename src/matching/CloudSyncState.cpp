@@ -78,6 +78,15 @@ CloudSyncState::MappingBatch::~MappingBatch()
     }
 }
 
+void CloudSyncState::MappingBatch::close(const std::function<void()> &alongside)
+{
+    if (auto *state = std::exchange(m_state, nullptr)) {
+        state->endCloudMappingMutationBatch(alongside);
+    } else if (alongside) {
+        alongside();
+    }
+}
+
 CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, const Clock * /*clock*/)
     : m_defaults(defaults)
     , m_log(log)
@@ -163,13 +172,17 @@ CloudSyncState::MappingBatch CloudSyncState::beginCloudMappingMutationBatch()
     return MappingBatch(*this);
 }
 
-void CloudSyncState::endCloudMappingMutationBatch()
+void CloudSyncState::endCloudMappingMutationBatch(const std::function<void()> &alongside)
 {
     m_cloudMappingMutationBatchDepth = std::max(0, m_cloudMappingMutationBatchDepth - 1);
     if (m_cloudMappingMutationBatchDepth > 0) {
+        if (alongside) {
+            alongside();
+        }
         return;
     }
-    flushCloudMappings();
+    m_uncommittedMappings.clear();
+    foldMappingJournal(alongside);
 }
 
 void CloudSyncState::flushCloudMappings()
@@ -186,10 +199,13 @@ void CloudSyncState::flushCloudMappings()
     foldMappingJournal();
 }
 
-void CloudSyncState::foldMappingJournal()
+void CloudSyncState::foldMappingJournal(const std::function<void()> &alongside)
 {
     {
         const auto write = m_defaults.batchWrites();
+        if (alongside) {
+            alongside();
+        }
         if (m_reminderMappingsNeedSave) {
             m_reminderMappingsNeedSave = false;
             m_reminderMappingIndex.save(m_defaults, MatchingText::keyReminderMap);

@@ -37,6 +37,10 @@ public:
         MappingBatch &operator=(const MappingBatch &) = delete;
         MappingBatch &operator=(MappingBatch &&) = delete;
         ~MappingBatch();
+        // Closes the batch now. The settings changes `alongside` makes go into the same rewrite as
+        // the fold that ends the outermost batch, so they are durable together with the mappings
+        // and never before them, and a large settings file is rewritten once, not once for each.
+        void close(const std::function<void()> &alongside);
 
     private:
         friend class CloudSyncState;
@@ -176,11 +180,11 @@ public:
 
 private:
     void journal(const QJsonObject &entry);
-    void foldMappingJournal();
+    void foldMappingJournal(const std::function<void()> &alongside = {});
     void replayMappingJournal();
     void saveReminderMappings();
     void saveListMappings();
-    void endCloudMappingMutationBatch();
+    void endCloudMappingMutationBatch(const std::function<void()> &alongside = {});
     void clearRemoteIdentityCache();
 
     UserDefaults &m_defaults;

@@ -54,7 +54,8 @@ void CloudApplyPhase::forgetRepeatedPull()
     }
 }
 
-QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor)
+QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
+    SyncResponseEnvelope envelope, bool advanceLocalPushCursor, bool advancePullCursor)
 {
     // Nothing to write: skip building the match session over the whole local snapshot.
     if (envelope.items.isEmpty() && envelope.deleted_ids.isEmpty() && envelope.deleted_list_ids.isEmpty()
@@ -62,7 +63,7 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(SyncResponseEnvelope envel
         forgetRepeatedPull();
         co_return false;
     }
-    const auto batch = m_syncState.beginCloudMappingMutationBatch();
+    auto batch = m_syncState.beginCloudMappingMutationBatch();
     // A local change whose debounce has not fired yet is invisible to the journal; matching against
     // that stale view would pair a cloud item with a reminder that was just changed here (a series
     // completed on both sides at once ended up open twice). Read the store first.
@@ -117,13 +118,21 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(SyncResponseEnvelope envel
     co_await fenced(appendCloudPullActivityLog(
         apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs));
     const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()));
-    if (advanceLocalPushCursor) {
-        if (!apply->followUp
-            && !checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs)) {
+    const bool keepsLocalChanges = apply->followUp
+        || (advanceLocalPushCursor
+            && checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs));
+    // Each of these rewrites the whole settings file, megabytes with a large store: the cursors
+    // ride in the mappings' fold. The pull cursor is then durable together with the mappings of
+    // the items it covers, whose reminders are committed by now, and never before them.
+    batch.close([&] {
+        if (advanceLocalPushCursor && !keepsLocalChanges) {
             m_syncState.saveCloudPushCursor(observed.next_cursor);
-            co_return false;
         }
-    } else if (!apply->followUp) {
+        if (advancePullCursor && m_epoch == m_syncState.syncStateEpoch()) {
+            m_syncState.saveCloudPullCursor(apply->envelope.next_cursor);
+        }
+    });
+    if (!keepsLocalChanges) {
         co_return false;
     }
     const auto &pushCursor = m_syncState.cloudPushCursor();

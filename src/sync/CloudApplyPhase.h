@@ -29,8 +29,10 @@ public:
     }
 
     // The apply, in this order: deletes (reminders, then lists), lists, items. True when it
-    // scheduled a follow-up pass for local changes it had to keep.
-    QCoro::Task<bool> applyCloudEnvelope(SyncResponseEnvelope envelope, bool advanceLocalPushCursor);
+    // scheduled a follow-up pass for local changes it had to keep. With advancePullCursor the
+    // envelope's cursor is saved once what it brought is applied.
+    QCoro::Task<bool> applyCloudEnvelope(
+        SyncResponseEnvelope envelope, bool advanceLocalPushCursor, bool advancePullCursor = false);
     bool storeHasReminder(const QString &localID) const;
 
 private:

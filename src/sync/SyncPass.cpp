@@ -62,7 +62,7 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
 QCoro::Task<QList<ReminderPayload>> CloudSyncPass::pullAndApplySecondEnvelope()
 {
     const auto second = co_await pullCloudEnvelope(cursorOrNone(m_syncState.cloudPullCursor()));
-    co_await fenced(m_apply.applyCloudEnvelope(second, true));
+    co_await fenced(m_apply.applyCloudEnvelope(second, true, true));
     m_syncState.saveCloudPullCursor(second.next_cursor);
     ensureSettingsWritten();
     co_return second.items;
@@ -146,7 +146,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
         first.items.removeIf([&](const ReminderPayload &item) { return deletedHere.contains(item.local_id); });
     }
     m_log.appendLog(SyncText::logRestartApply);
-    const bool keptLocalChanges = co_await fenced(m_apply.applyCloudEnvelope(first, false));
+    const bool keptLocalChanges = co_await fenced(m_apply.applyCloudEnvelope(first, false, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     const auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
@@ -189,7 +189,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncRespons
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
     const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
     co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
-    co_await fenced(m_apply.applyCloudEnvelope(first, true));
+    co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     co_return co_await pullAndApplySecondEnvelope();
@@ -198,7 +198,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncRespons
 QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runFreshSyncPath(SyncResponseEnvelope first)
 {
     // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
-    co_await fenced(m_apply.applyCloudEnvelope(first, true));
+    co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     ensureSettingsWritten();
     const auto local = co_await journalChanges(std::nullopt);
