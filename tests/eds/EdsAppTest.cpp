@@ -20,9 +20,11 @@ using namespace quorvin;
 using namespace quorvin::test;
 using namespace Qt::Literals::StringLiterals;
 
-// A sanitizer build runs several times slower, its exit's leak check included.
+// A sanitizer build runs many times slower (unoptimised, every allocation unwound): about 7 s for
+// an exit on an idle machine, three times that beside the rest of the suite. The limit there only
+// tells an ending from a hang; the normal build holds the real one.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kStopLimitMs = 10'000;
+constexpr qint64 kStopLimitMs = 40'000;
 #else
 constexpr qint64 kStopLimitMs = 2'000;
 #endif
@@ -81,7 +83,7 @@ TEST(EdsApp, EndsCleanlyOnQuitSigtermAndSigint)
         QElapsedTimer stopping;
         stopping.start();
         ::kill(pid_t(app.processId()), signal);
-        ASSERT_TRUE(app.waitForFinished(30'000)) << said();
+        ASSERT_TRUE(app.waitForFinished(60'000)) << said();
         EXPECT_LT(stopping.elapsed(), kStopLimitMs) << said();
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << said();
         EXPECT_EQ(app.exitCode(), 0) << said();
