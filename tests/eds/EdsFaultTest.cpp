@@ -1,5 +1,6 @@
 #include "EdsTestSession.h"
 
+#include "activity/DiagnosticLog.h"
 #include "matching/CloudSyncState.h"
 #include "platform/concurrency/ManualClock.h"
 #include "platform/defaults/FileUserDefaults.h"
@@ -14,7 +15,9 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <atomic>
 #include <csignal>
@@ -71,6 +74,19 @@ TEST(EdsFault, TheDatabaseKilledInTheMiddleOfACommitDoublesAndLosesNothing)
     std::unique_ptr<FileUserDefaults> defaults;
     std::unique_ptr<EdsReminderStore> store;
     std::unique_ptr<QuorvinMacService> service;
+    // The service's diagnostic lines over both runs, oldest first, shown when the case fails: the
+    // fault is timing-bound and seldom met, so its one failure must tell what happened.
+    QStringList trail;
+    QSet<QUuid> traced;
+    const auto collect = [&] {
+        const auto &lines = service->diagnosticLog().logs();
+        for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+            if (!traced.contains(line->id) && !line->text.contains(u"android-write-applied"_s)) {
+                traced.insert(line->id);
+                trail << line->text;
+            }
+        }
+    };
     const auto launch = [&] {
         store = std::make_unique<EdsReminderStore>(clock);
         defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"settings.json"_s));
@@ -78,7 +94,12 @@ TEST(EdsFault, TheDatabaseKilledInTheMiddleOfACommitDoublesAndLosesNothing)
         runInVirtualTime(clock, service->startIfNeeded(), 10min);
     };
     const auto quit = [&] {
-        clock.runUntil([&] { return !service->isCloudSyncRunnerActive(); }, 30min);
+        clock.runUntil(
+            [&] {
+                collect();
+                return !service->isCloudSyncRunnerActive();
+            },
+            30min);
         service->shutdown();
         ManualClock::drainEvents();
         service.reset();
@@ -90,7 +111,12 @@ TEST(EdsFault, TheDatabaseKilledInTheMiddleOfACommitDoublesAndLosesNothing)
         QElapsedTimer real;
         real.start();
         while (real.elapsed() < 30'000) {
-            clock.runUntil([&] { return !service->isCloudSyncRunnerActive(); }, 5min);
+            clock.runUntil(
+                [&] {
+                    collect();
+                    return !service->isCloudSyncRunnerActive();
+                },
+                5min);
             clock.advance(4s);
             QTest::qWait(50);
             if (done() && !service->isCloudSyncRunnerActive()) {
@@ -161,14 +187,19 @@ TEST(EdsFault, TheDatabaseKilledInTheMiddleOfACommitDoublesAndLosesNothing)
     // A user would quit and start again after such a fault; the restart must find the same.
     quit();
     launch();
-    ASSERT_TRUE(settle([&] { return localTitles() == expected; }) || caughtUp)
-        << localTitles().size() << " local, " << titlesOnService().size() << " on the service; killed at " << seenAtKill
-        << " saved: " << service->lastSyncAttemptStatus().toStdString();
+    const bool restored = settle([&] { return localTitles() == expected; }) || caughtUp;
+    collect();
+    ASSERT_TRUE(restored) << localTitles().size() << " local, " << titlesOnService().size()
+                          << " on the service; killed at " << seenAtKill
+                          << " saved: " << service->lastSyncAttemptStatus().toStdString() << "\n"
+                          << trail.join(u'\n').toStdString();
     for (int round = 0; round < 3; ++round) {
         settle([] { return true; });
     }
 
-    EXPECT_TRUE(titlesOnService() == expected) << titlesOnService().size() << " on the service";
+    collect();
+    EXPECT_TRUE(titlesOnService() == expected) << titlesOnService().size() << " on the service\n"
+                                               << trail.join(u'\n').toStdString();
     EXPECT_TRUE(localTitles() == expected) << localTitles().size() << " local";
     EXPECT_EQ(savedTodos(), count);
     const auto &mapping = service->syncState().reminderMappingIndex();
