@@ -86,6 +86,9 @@ public:
     QCoro::Task<void> exchangeAndStoreCloudAuthToken(QString token);
 
     const QString &cloudAuthToken() const { return m_cloudAuthToken; }
+    // The normalised current token: what a task notes at its start and compares when its answer
+    // arrives.
+    QString currentToken() const;
     // The marker of the token whose cursors and mappings are held; empty without a token.
     const QString &cloudAuthTokenMarker() const { return m_cloudAuthTokenMarker; }
 
@@ -253,9 +256,6 @@ private:
     // Ends `activity` only: an operation that outlived a sign-out never ends the one begun after it.
     void endPhoneCodeActivity(PhoneCodeActivity activity);
     void setCloudAuthTokenValue(const QString &value);
-    // The normalised current token: what a task notes at its start and compares when its answer
-    // arrives.
-    QString currentToken() const;
     // Whether an operation that started with `token` may still act on the account: the token is
     // still the account's, or nobody is signed in any more.
     bool isCurrentOrSignedOut(const QString &token) const;

@@ -76,7 +76,7 @@ QCoro::Task<void> CloudMaintenance::runCloudBootstrapRebuild(QString baseURL)
         if (!self) {
             co_return;
         }
-        const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+        const auto token = m_account.currentToken();
         if (token.isEmpty()) {
             m_log.appendLog(SyncText::logRebuildNoToken);
             m_owner.markSyncFailure(SyncText::missingToken);

@@ -75,7 +75,7 @@ void CompletedReminderCleanup::dryRunCompletedReminderCleanup()
 QCoro::Task<void> CompletedReminderCleanup::runCompletedCleanupDryRun(QString baseURL)
 {
     QPointer<CompletedReminderCleanup> self(this);
-    const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+    const QString token = m_account.currentToken();
     if (token.isEmpty()) {
         m_log.appendLog(SyncText::logCleanupDryRunNoToken);
         m_owner.markSyncFailure(SyncText::missingToken);

@@ -162,7 +162,7 @@ void DiagnosticsUpload::uploadDiagnosticsReport(const std::optional<QString> &pa
         m_owner.markSyncFailure(SyncText::missingBaseURL);
         return;
     }
-    const QString token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+    const QString token = m_account.currentToken();
     if (token.isEmpty()) {
         m_log.appendLog(SyncText::logDiagnosticNoToken);
         m_owner.markSyncFailure(SyncText::missingToken);
@@ -254,7 +254,7 @@ QCoro::Task<void> DiagnosticsUpload::runDiagnosticsUpload(
     std::optional<QString> failure;
     try {
         // Signed out or switched accounts while gathering: this report belongs to nobody now.
-        if (CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) != token) {
+        if (m_account.currentToken() != token) {
             setIsDiagnosticUploading(false);
             co_return;
         }

@@ -183,7 +183,7 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     publish(m_cursor, QString::number(m_stateStore->currentSequence()));
     setIsRunning(true);
 
-    if (!CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
+    if (!m_account.currentToken().isEmpty()) {
         co_await m_account.refreshCloudSession(SyncText::triggerStartup);
         if (!self) {
             co_return;

@@ -67,7 +67,7 @@ QCoro::Task<void> QuorvinMacService::runHealthPoll(CancelToken token)
         }
         // While a failed pass waits for its retry, the retry is the fallback.
         if (m_isRunning && !isCloudSyncRetryPending() && !normalizedCloudBaseURL().isEmpty()
-            && !CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()).isEmpty()) {
+            && !m_account.currentToken().isEmpty()) {
             if (m_cloudRealtimeLastResponseAt.msecsTo(clock.now())
                 >= std::chrono::milliseconds(realtimeSilenceLimit).count()) {
                 scheduleCloudSync(SyncText::triggerHealthFallback);
@@ -89,7 +89,7 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
         QString observedRequestID;
         if (self) {
             baseURL = normalizedCloudBaseURL();
-            authToken = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+            authToken = m_account.currentToken();
             cursor = m_syncState.cloudPullCursor().trimmed();
             observedRequestID = m_observedCountVerificationRequestID;
             // No wait while a failed pass waits for its retry either: the pull cursor may lag behind
@@ -128,7 +128,7 @@ QCoro::Task<void> QuorvinMacService::runRealtimeWait(CancelToken token)
 
         if (const auto requestID = answer->diagnostic_request_id.value_or(QString()); !requestID.isEmpty()) {
             // A request that arrived for the account this wait was opened with only.
-            if (m_isRunning && CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) == authToken) {
+            if (m_isRunning && m_account.currentToken() == authToken) {
                 m_diagnosticsUpload->uploadDiagnosticsReport(requestID);
             }
         }

@@ -84,7 +84,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     if (baseURL.isEmpty()) {
         co_return;
     }
-    const auto token = CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken());
+    const auto token = m_account.currentToken();
     if (token.isEmpty()) {
         recordCloudSyncPauseIfNeeded(
             SyncText::pauseMissingTokenReason, SyncText::missingToken, SyncText::pauseMissingTokenLog);
@@ -143,7 +143,7 @@ QCoro::Task<void> QuorvinMacService::runCloudSync(
     // The pass's token is no longer the account's (signed out, or another account signed in while
     // a request waited): its failure, a late 401 above all, speaks of a session that is already
     // over and must not end the one that replaced it.
-    if (CloudAccount::normalizeCloudAuthTokenValue(m_account.cloudAuthToken()) != token) {
+    if (m_account.currentToken() != token) {
         m_log.appendLog(SyncText::logPassFencedPrefix + trigger + SyncText::logPassFencedSuffix);
         co_return;
     }
