@@ -109,6 +109,9 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, cons
     if (const auto ids = defaults.stringArray(MatchingText::keyRemindersCreatedByLastApply)) {
         m_remindersCreatedByLastApply = QSet<QString>(ids->cbegin(), ids->cend());
     }
+    if (const auto ids = defaults.stringArray(MatchingText::keyRemindersLostByDatabase)) {
+        m_remindersLostByDatabase = QSet<QString>(ids->cbegin(), ids->cend());
+    }
     if (const auto map = defaults.stringMap(MatchingText::keyRemoteListMap)) {
         for (auto it = map->cbegin(); it != map->cend(); ++it) {
             m_cachedRemoteListByServerID.insert(it.key(), it.value());
@@ -139,6 +142,37 @@ void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localID
         ids.sort();
         m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
     }
+}
+
+bool CloudSyncState::noteRemindersLostByDatabase(const QList<QString> &localIDs)
+{
+    const auto before = m_remindersLostByDatabase.size();
+    for (const auto &localID : localIDs) {
+        if (m_reminderMappingIndex.containsLocalID(localID)) {
+            m_remindersLostByDatabase.insert(localID);
+        }
+    }
+    if (m_remindersLostByDatabase.size() == before) {
+        return false;
+    }
+    saveRemindersLostByDatabase();
+    return true;
+}
+
+void CloudSyncState::forgetRestoredRemindersLostByDatabase()
+{
+    const auto removed = m_remindersLostByDatabase.removeIf(
+        [this](const QString &localID) { return !m_reminderMappingIndex.containsLocalID(localID); });
+    if (removed > 0) {
+        saveRemindersLostByDatabase();
+    }
+}
+
+void CloudSyncState::saveRemindersLostByDatabase()
+{
+    QStringList ids(m_remindersLostByDatabase.cbegin(), m_remindersLostByDatabase.cend());
+    ids.sort();
+    m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, ids);
 }
 
 void CloudSyncState::saveCloudPullCursor(const QString &cursor)
@@ -590,6 +624,8 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_redundantCompletedCopyServerIDs.clear();
     m_remindersCreatedByLastApply.clear();
     m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, {});
+    m_remindersLostByDatabase.clear();
+    m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, {});
     m_pendingJournal.clear();
     m_tentativeMappings.clear();
     m_uncommittedMappings.clear();

@@ -78,6 +78,14 @@ public:
     // takes the restart path.
     bool cloudPushCursorNeedsRebase() const { return m_cloudPushCursorNeedsRebase; }
     void setCloudPushCursorNeedsRebase(bool value) { m_cloudPushCursorNeedsRebase = value; }
+    // Sets the flag for a reason found while a pass may be running: that pass, which decided on
+    // its path before, leaves the flag for the next one (see rebaseRequests()).
+    void requestCloudPushCursorRebase()
+    {
+        m_cloudPushCursorNeedsRebase = true;
+        ++m_rebaseRequests;
+    }
+    quint64 rebaseRequests() const { return m_rebaseRequests; }
     // "push=<cursor> / pull=<cursor>", an empty cursor shown as "-".
     QString cloudCursorSummary() const;
     // A cursor or a mapping is held.
@@ -135,6 +143,15 @@ public:
     // Reminders the user changed since: they are no longer just what the app wrote.
     void forgetRemindersCreatedByApply(const QList<QString> &localIDs);
 
+    // ---- mapped local reminders the database lost while the app ran (the store names them):
+    // never deleted on the service, but brought back from it by a pass over its full snapshot.
+    // Kept on disk, so that a quit before that pass does not make deletions of them at the start.
+    const QSet<QString> &remindersLostByDatabase() const { return m_remindersLostByDatabase; }
+    // Adds those of `localIDs` that are mapped; returns whether any was.
+    bool noteRemindersLostByDatabase(const QList<QString> &localIDs);
+    // Drops those no longer mapped: restored under a new id, or deleted on the service.
+    void forgetRestoredRemindersLostByDatabase();
+
     // ---- remote identity cache: the server's reminder ids and the source id of each
     const QHash<QString, QString> &cachedRemoteSourceIdentityByServerID() const
     {
@@ -184,6 +201,7 @@ private:
     void replayMappingJournal();
     void saveReminderMappings();
     void saveListMappings();
+    void saveRemindersLostByDatabase();
     void endCloudMappingMutationBatch(const std::function<void()> &alongside = {});
     void clearRemoteIdentityCache();
 
@@ -193,6 +211,7 @@ private:
     QString m_cloudPullCursor;
     QString m_cloudPushCursor;
     bool m_cloudPushCursorNeedsRebase = true;
+    quint64 m_rebaseRequests = 0;
     quint64 m_syncStateEpoch = 0;
 
     CloudIDMappingIndex m_reminderMappingIndex;
@@ -222,6 +241,7 @@ private:
 
     QSet<QString> m_redundantCompletedCopyServerIDs;
     QSet<QString> m_remindersCreatedByLastApply;
+    QSet<QString> m_remindersLostByDatabase;
 };
 
 } // namespace quorvin

@@ -22,6 +22,9 @@ struct ReminderRefreshEvent {
     // at most once.
     QList<ReminderRefreshItemChange> reminderChanges;
     QList<ReminderRefreshListChange> listChanges;
+    // Reminders gone because the database lost them, by ascending id: no change of anyone's, so
+    // neither in reminderChanges nor counted in deletions.
+    QList<QString> lostReminderIDs;
 };
 
 } // namespace quorvin

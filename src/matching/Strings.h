@@ -14,6 +14,7 @@ inline const QString keyRemoteServerIDs = QStringLiteral("Quorvin.RemoteServerID
 inline const QString keyRemoteListMap = QStringLiteral("Quorvin.RemoteListMap");
 inline const QString keyRemoteIdentityCacheVersion = QStringLiteral("Quorvin.RemoteIdentityCacheVersion");
 inline const QString keyRemindersCreatedByLastApply = QStringLiteral("Quorvin.RemindersCreatedByLastApply");
+inline const QString keyRemindersLostByDatabase = QStringLiteral("Quorvin.RemindersLostByDatabase");
 
 // How an empty cursor shows in the cursor summary.
 inline const QString noCursor = QStringLiteral("-");

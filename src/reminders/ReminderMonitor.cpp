@@ -284,9 +284,28 @@ QCoro::Task<void> ReminderMonitor::refresh(QString reason)
     ReminderRefreshEvent event = m_stateStore.applySnapshot(reminders);
     event.reason = reason;
     event.listChanges = std::move(listChanges);
+    if (event.deletions > 0) {
+        separateRemindersLostByDatabase(event);
+    }
     if (m_onRefresh) {
         m_onRefresh(event);
     }
+}
+
+void ReminderMonitor::separateRemindersLostByDatabase(ReminderRefreshEvent &event) const
+{
+    const auto lost = m_eventStore.remindersLostByDatabase();
+    if (lost.isEmpty()) {
+        return;
+    }
+    event.reminderChanges.removeIf([&](const ReminderRefreshItemChange &change) {
+        if (change.after || !change.before || !lost.contains(change.before->local_id)) {
+            return false;
+        }
+        event.lostReminderIDs.append(change.before->local_id);
+        return true;
+    });
+    event.deletions -= int(event.lostReminderIDs.size());
 }
 
 QCoro::Task<ReminderMonitorDiagnosticSnapshot> ReminderMonitor::diagnosticSnapshot()

@@ -174,6 +174,9 @@ private:
     QCoro::Task<void> debounce(CancelToken token);
     QCoro::Task<std::vector<ReminderPayloadRef>> fetchAllReminders();
     QCoro::Task<std::vector<ReminderPayloadRef>> mapAllReminders(std::vector<Reminder> raw);
+    // Deletions of reminders the database lost are nobody's change: they move from the event's
+    // changes to its lost ids.
+    void separateRemindersLostByDatabase(ReminderRefreshEvent &event) const;
     // A recurring reminder completed from outside (another app or an edit of the database) still
     // carries its rules. It is split as a reminders app splits it: the completed occurrence keeps
     // its id without the rules, and a new open reminder carries them to the next occurrence.

@@ -38,6 +38,8 @@ private:
     QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(SyncResponseEnvelope first);
     // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
     QCoro::Task<void> finishCloudSyncPass(QList<QList<ReminderPayload>> remoteItems);
+    // Clears the rebase flag unless a rebase was asked for while the pass ran.
+    void endRebase();
     // Another pass for changes made meanwhile, or success, or the answer to a count verification.
     QCoro::Task<void> reportCloudSyncOutcome();
 
@@ -72,6 +74,10 @@ private:
 
     QString &m_trigger;
     std::optional<SyncCountVerificationRequestSignal> &m_request;
+    // Whether the pass rebases (decided once, at its start), and the rebase requests made before
+    // it started: one made while it runs is the next pass's.
+    bool m_rebasing = false;
+    quint64 m_rebaseRequestsAtStart = 0;
     CloudPushPhase m_push;
     CloudApplyPhase m_apply;
 };

@@ -90,7 +90,8 @@ QCoro::Task<void> CloudPushPhase::pushReminderDeletes(QList<QString> localIDs)
 {
     for (const auto &localID : std::as_const(localIDs)) {
         const auto serverID = m_syncState.reminderMappingIndex().firstServerID(localID);
-        if (!serverID) {
+        // Gone because the database lost it, not deleted: a rebase brings the server's copy back.
+        if (!serverID || m_syncState.remindersLostByDatabase().contains(localID)) {
             continue;
         }
         const bool deleted = co_await fenced(deleteCloudReminderIfPresent(m_client, *serverID));

@@ -132,6 +132,11 @@ QCoro::Task<void> QuorvinMacService::startIfNeeded()
     m_account.reconcileCloudSyncStateWithAuthToken();
 
     auto onRefresh = [self](const ReminderRefreshEvent &event) {
+        // At once, not queued: a push reading the journal meanwhile must already know these are
+        // no deletions.
+        if (self && !event.lostReminderIDs.isEmpty()) {
+            self->noteRemindersLostByDatabase(event.lostReminderIDs);
+        }
         QMetaObject::invokeMethod(
             self.data(),
             [self, event] {
@@ -222,9 +227,20 @@ void QuorvinMacService::handleRefreshEvent(const ReminderRefreshEvent &event)
         + SyncText::logRefreshTotal + QString::number(event.totalCount) + SyncText::logRefreshCursor + event.cursor);
     m_components->ownStoreWriteHold.refreshArrived(event);
     if (event.reason != RemindersText::reasonCloudPull
-        && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty())) {
+        && (event.upserts >= 1 || event.deletions >= 1 || !event.listChanges.isEmpty()
+            || !event.lostReminderIDs.isEmpty())) {
         scheduleCloudSync(event.reason);
     }
+}
+
+void QuorvinMacService::noteRemindersLostByDatabase(const QList<QString> &localIDs)
+{
+    if (!m_syncState.noteRemindersLostByDatabase(localIDs)) {
+        return;
+    }
+    m_log.appendLog(SyncText::logLostByDatabasePrefix + QString::number(localIDs.size()));
+    // Only a full snapshot brings back what the service holds of them.
+    m_syncState.requestCloudPushCursorRebase();
 }
 
 void QuorvinMacService::markSyncInProgress()

@@ -111,6 +111,9 @@ public:
     // Stops the health poll and the long-poll (quit, tests).
     void shutdown();
     void handleRefreshEvent(const ReminderRefreshEvent &event);
+    // Reminders the store says the database lost are no deletions: they wait, mapped, for a
+    // rebasing pass to bring the server's copies back.
+    void noteRemindersLostByDatabase(const QList<QString> &localIDs);
     void markSyncInProgress() override;
     void markSyncSuccess(const QString &message) override;
     void markSyncFailure(const QString &message) override;

@@ -48,14 +48,18 @@ QStringList CloudSyncPass::mappedRemindersDeletedWhileClosed()
     }
     QStringList missing;
     qsizetype lostWrites = 0;
+    qsizetype lostByDatabase = 0;
     const auto &createdByApp = m_syncState.remindersCreatedByLastApply();
     for (auto it = mapped.cbegin(); it != mapped.cend(); ++it) {
         if (present.contains(it.key())) {
             continue;
         }
-        // Created by the app's last apply and not changed here since: the task database lost that
-        // write, so the server's copy restores it.
-        if (createdByApp.contains(it.key())) {
+        // The store said the database lost it (logged when it did); the server's copy restores it.
+        if (m_syncState.remindersLostByDatabase().contains(it.key())) {
+            ++lostByDatabase;
+        } else if (createdByApp.contains(it.key())) {
+            // Created by the app's last apply and not changed here since: the task database lost
+            // that write, so the server's copy restores it.
             ++lostWrites;
         } else {
             missing.append(it.key());
@@ -64,7 +68,7 @@ QStringList CloudSyncPass::mappedRemindersDeletedWhileClosed()
     if (lostWrites > 0) {
         m_log.appendLog(SyncText::logLostAppWritesPrefix + QString::number(lostWrites));
     }
-    if (!missing.isEmpty() && missing.size() + lostWrites == mapped.size()) {
+    if (!missing.isEmpty() && missing.size() + lostWrites + lostByDatabase == mapped.size()) {
         m_log.appendLog(SyncText::logAllMappedMissingPrefix + QString::number(missing.size()));
         return {};
     }

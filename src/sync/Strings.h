@@ -173,6 +173,8 @@ inline const QString logSplitWhileClosedPrefix
     = QStringLiteral("Process restarted -> splitting repeating reminders completed here while closed count=");
 inline const QString logLostAppWritesPrefix = QStringLiteral(
     "Process restarted -> reminders the last apply created are missing locally, restoring from the cloud count=");
+inline const QString logLostByDatabasePrefix
+    = QStringLiteral("Task database lost reminders it had taken -> restoring them from the cloud count=");
 inline const QString logAllMappedMissingPrefix
     = QStringLiteral("Process restarted -> every mapped reminder is missing locally, restoring from the cloud count=");
 inline const QString logRestartFullUpload

@@ -78,8 +78,10 @@ QCoro::Task<void> CloudSyncPass::run()
     m_syncState.resolveTentativeMappings(
         [this](const QString &localID) { return m_apply.storeHasReminder(localID); }, true);
 
+    m_rebasing = m_syncState.cloudPushCursorNeedsRebase();
+    m_rebaseRequestsAtStart = m_syncState.rebaseRequests();
     // First pull: incremental only from a cache written by a pull, and never when a rebase is due.
-    const bool incremental = !m_syncState.cloudPushCursorNeedsRebase()
+    const bool incremental = !m_rebasing
         && (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty())
         && m_syncState.remoteIdentityCacheVersion() == 1;
     // A conditional expression inside a co_await destroys its temporary twice with this compiler.
@@ -92,12 +94,11 @@ QCoro::Task<void> CloudSyncPass::run()
         m_pullRetryCursor.reset();
     }
     QStringList deletedWhileClosed;
-    if (m_syncState.cloudPushCursorNeedsRebase()) {
+    if (m_rebasing) {
         deletedWhileClosed = mappedRemindersDeletedWhileClosed();
     }
     std::optional<SyncResponseEnvelope> snapshot;
-    if (m_syncState.cloudPushCursorNeedsRebase() && !m_syncState.cloudPullCursor().isEmpty()
-        && m_syncState.remoteIdentityCacheVersion() == 1) {
+    if (m_rebasing && !m_syncState.cloudPullCursor().isEmpty() && m_syncState.remoteIdentityCacheVersion() == 1) {
         snapshot = co_await applyCloudDeletionsSinceLastRun();
     }
     if (!snapshot) {
@@ -117,7 +118,7 @@ QCoro::Task<void> CloudSyncPass::run()
 
     // The pulls' items in pull order, each list shared rather than copied into one.
     QList<QList<ReminderPayload>> remoteItems {first.items};
-    if (!serverEmpty && m_syncState.cloudPushCursorNeedsRebase() && m_syncState.holdsState()) {
+    if (!serverEmpty && m_rebasing && m_syncState.holdsState()) {
         remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
         remoteItems.append(co_await runNormalSyncPath(first));
@@ -206,6 +207,19 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runFreshSyncPath(SyncResponse
     co_return co_await pullAndApplySecondEnvelope();
 }
 
+void CloudSyncPass::endRebase()
+{
+    if (m_syncState.rebaseRequests() != m_rebaseRequestsAtStart) {
+        return;
+    }
+    m_syncState.setCloudPushCursorNeedsRebase(false);
+    if (m_rebasing) {
+        // The full snapshot is applied: what the database lost is back under new ids, or the
+        // service no longer has it.
+        m_syncState.forgetRestoredRemindersLostByDatabase();
+    }
+}
+
 QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload>> remoteItems)
 {
     co_await fenced(deleteRedundantCompletedCopies());
@@ -236,7 +250,7 @@ QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload
     ownWrites.reminderIDs = aligned;
     ensureCurrent();
     if (aligned.isEmpty()) {
-        m_syncState.setCloudPushCursorNeedsRebase(false);
+        endRebase();
         co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
         co_return;
     }
@@ -247,7 +261,7 @@ QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload
         m_syncState.saveCloudPushCursor(observed.next_cursor);
     }
     m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
-    m_syncState.setCloudPushCursorNeedsRebase(false);
+    endRebase();
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
 }
 

@@ -57,7 +57,7 @@ TEST(ServiceStateTest, RefreshEventsScheduleByReason)
     auto &service = h.start();
     ASSERT_TRUE(h.settle());
 
-    ReminderRefreshEvent own {u"cloud-pull"_s, 3, 1, 7, u"12"_s, {}, {}};
+    ReminderRefreshEvent own {u"cloud-pull"_s, 3, 1, 7, u"12"_s, {}, {}, {}};
     service.handleRefreshEvent(own);
     EXPECT_FALSE(service.isCloudSyncRunnerActive());
     EXPECT_EQ(service.reminderCount(), 7);
@@ -66,7 +66,7 @@ TEST(ServiceStateTest, RefreshEventsScheduleByReason)
     EXPECT_TRUE(service.diagnosticLog().logs().front().text.endsWith(
         u"Refresh [cloud-pull] upserts=3 deletions=1 total=7 cursor=12"_s));
 
-    ReminderRefreshEvent listOnly {u"eventkit-change"_s, 0, 0, 7, u"13"_s, {}, {ReminderRefreshListChange {}}};
+    ReminderRefreshEvent listOnly {u"eventkit-change"_s, 0, 0, 7, u"13"_s, {}, {ReminderRefreshListChange {}}, {}};
     service.handleRefreshEvent(listOnly);
     EXPECT_TRUE(service.isCloudSyncRunnerActive());
     ASSERT_TRUE(h.settle());

@@ -499,6 +499,33 @@ void InMemoryReminderStore::loadState(State state)
     reindex();
 }
 
+void InMemoryReminderStore::loseRemindersAsARestartedDatabaseWould(const QStringList &ids)
+{
+    const QSet<QString> named(ids.cbegin(), ids.cend());
+    State state = m_working;
+    // The staged writes are dropped by the loss; what goes is the committed state without them.
+    for (auto step = m_undo.rbegin(); step != m_undo.rend(); ++step) {
+        (*step)(state);
+    }
+    QSet<QString> lost;
+    std::erase_if(state.reminders, [&](const Reminder &reminder) {
+        if (!named.contains(reminder.id)) {
+            return false;
+        }
+        lost.insert(reminder.id);
+        return true;
+    });
+    noteLostByDatabase(lost, [](const QString &) { return false; });
+    replaceState(std::move(state));
+}
+
+void InMemoryReminderStore::noteLostByDatabase(
+    const QSet<QString> &ids, const std::function<bool(const QString &)> &present)
+{
+    m_lostByDatabase.removeIf([&present](const QString &id) { return present(id); });
+    m_lostByDatabase.unite(ids);
+}
+
 void InMemoryReminderStore::queueChanged()
 {
     QMetaObject::invokeMethod(

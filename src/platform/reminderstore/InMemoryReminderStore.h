@@ -38,6 +38,7 @@ public:
     void removeList(const QString &id, bool commit = true) override;
     void commit() override;
     QStringList refusedByLastCommit() const override { return m_refusedReminders; }
+    QSet<QString> remindersLostByDatabase() const override { return m_lostByDatabase; }
     void reset() override;
     bool hasUncommittedChanges() const override;
 
@@ -61,6 +62,9 @@ public:
     // the committed one of a removal), as a database answering an error for one item does; an
     // empty function takes every write again.
     void refuseReminders(std::function<bool(const Reminder &)> refuse) { m_refuse = std::move(refuse); }
+    // Takes these committed reminders away as a restarted database that never kept them does,
+    // dropping staged writes, and signals the change.
+    void loseRemindersAsARestartedDatabaseWould(const QStringList &ids);
     // Ids are random; a replayable test hands in its own sequence instead.
     void setIdGenerator(std::function<QString()> generator) { m_idGenerator = std::move(generator); }
 
@@ -80,6 +84,9 @@ protected:
     // The same without the signal: the first load of the data.
     void loadState(State state);
     void queueChanged();
+    // The database lost these reminders (see remindersLostByDatabase()); any named before that
+    // is `present` again was no loss after all.
+    void noteLostByDatabase(const QSet<QString> &ids, const std::function<bool(const QString &)> &present);
 
 private:
     QString newId();
@@ -116,6 +123,7 @@ private:
     std::function<bool(const Reminder &)> m_refuse;
     QStringList m_refusedReminders;
     QStringList m_refusedByPersist;
+    QSet<QString> m_lostByDatabase;
 };
 
 } // namespace quorvin

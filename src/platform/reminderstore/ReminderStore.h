@@ -6,6 +6,7 @@
 #include "platform/reminderstore/ReminderStoreError.h"
 
 #include <QObject>
+#include <QSet>
 #include <QStringList>
 
 #include <optional>
@@ -89,6 +90,9 @@ public:
     // refusedByLastCommit() names them until the next commit.
     virtual void commit() = 0;
     virtual QStringList refusedByLastCommit() const { return {}; }
+    // Reminders that are gone because the database itself lost them (it restarted without what
+    // it had taken), not because anyone removed them. Each stays named while it is gone.
+    virtual QSet<QString> remindersLostByDatabase() const { return {}; }
     // Drops every staged write.
     virtual void reset() = 0;
     virtual bool hasUncommittedChanges() const = 0;

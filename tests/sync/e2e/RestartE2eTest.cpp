@@ -1,5 +1,7 @@
 #include "Convergence.h"
 #include "SyncE2eHarness.h"
+#include "activity/ActivityLog.h"
+#include "activity/Strings.h"
 #include "matching/CloudSyncState.h"
 #include "matching/Strings.h"
 #include "sync/Strings.h"
@@ -166,6 +168,52 @@ TEST(SyncE2e, RemindersTheTaskDatabaseLostAreRestoredNotDeletedRemotely)
     expected.sort();
     EXPECT_EQ(deleted, expected);
     EXPECT_EQ(h.model.liveItems(h.userId).size(), 3);
+    EXPECT_TRUE(converged(h));
+}
+
+// A task database that restarts while the app runs may lose reminders it had taken; the store
+// names them. They are no deletions: the service keeps them and they come back from it, with no
+// user action logged, also when the app is killed before it brought them back. A deletion made at
+// the same time still reaches the service.
+TEST(SyncE2e, RemindersTheDatabaseLosesWhileRunningComeBackFromTheService)
+{
+    SyncE2eHarness h;
+    for (const auto *title : {"Kept", "Lost 1", "Lost 2", "Deleted here"}) {
+        h.phone->createReminder({.title = QString::fromUtf8(title)});
+    }
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    const QString deletedOnServer = h.phone->findByTitle(u"Deleted here"_s);
+    // The loss comes while a pass waits for its first answer, so that pass still pushes the
+    // journal's changes since its cursor, the losses among them.
+    h.server.addFault(u"GET"_s, u"/sync"_s, CloudFault::delayed(5s));
+    h.editLocal(h.localByTitle(u"Kept"_s)->id, [](Reminder &reminder) { reminder.notes = u"edited here"_s; });
+    ASSERT_TRUE(h.clock.runUntil([&] { return h.service->isCloudSyncRunnerActive(); }, 1min));
+    h.store.loseRemindersAsARestartedDatabaseWould({h.localByTitle(u"Lost 1"_s)->id, h.localByTitle(u"Lost 2"_s)->id});
+    h.deleteLocal(h.localByTitle(u"Deleted here"_s)->id);
+    ASSERT_TRUE(h.settle());
+
+    EXPECT_TRUE(h.logged(SyncText::logLostByDatabasePrefix + u"2"_s));
+    EXPECT_TRUE(h.localByTitle(u"Lost 1"_s));
+    EXPECT_TRUE(h.localByTitle(u"Lost 2"_s));
+    EXPECT_FALSE(h.localByTitle(u"Deleted here"_s));
+    EXPECT_EQ(h.model.deletedItemIds(h.userId), QStringList {deletedOnServer});
+    for (const auto &line : h.service->activityLog().activityLogs()) {
+        EXPECT_FALSE(line.category == ActivityText::categoryUser && line.summary.contains(u"Lost "_s))
+            << line.summary.toStdString();
+    }
+    EXPECT_TRUE(converged(h));
+
+    // Lost again, and the app killed in the pass that would bring it back: the next start must
+    // not take it for a deletion made while the app was closed.
+    h.store.loseRemindersAsARestartedDatabaseWould({h.localByTitle(u"Kept"_s)->id});
+    ASSERT_TRUE(h.interruptPass([&] { return !h.service->syncState().remindersLostByDatabase().isEmpty(); },
+        SyncE2eHarness::Interruption::Kill));
+    h.launch();
+    ASSERT_TRUE(h.settle());
+    EXPECT_TRUE(h.localByTitle(u"Kept"_s));
+    EXPECT_EQ(h.model.liveItems(h.userId).size(), 3);
+    EXPECT_TRUE(h.service->syncState().remindersLostByDatabase().isEmpty());
     EXPECT_TRUE(converged(h));
 }
 

@@ -195,6 +195,18 @@ void EdsReminderStore::ensureLoaded()
         }
         // A list that cannot be read is no empty list: its reminders would count as deleted.
         state.reminders = takeLists(ids);
+        if (const auto held = std::exchange(m_heldWhenDatabaseWentAway, std::nullopt)) {
+            QSet<QString> lost;
+            for (const auto &id : *held) {
+                if (!m_entries.contains(id)) {
+                    lost.insert(id);
+                }
+            }
+            noteLostByDatabase(lost, [this](const QString &id) { return m_entries.contains(id); });
+            for (const auto &id : std::as_const(ids)) {
+                m_recovering.insert(id, QDeadlineTimer(m_restartGrace));
+            }
+        }
         // A list switched off stays as it was read; nothing of it is followed or written until it
         // is switched on again.
         m_offLists.clear();
@@ -642,6 +654,7 @@ void EdsReminderStore::listsChanged()
 
 void EdsReminderStore::listLost(const QString &listId)
 {
+    m_recovering.insert(listId, QDeadlineTimer(m_restartGrace));
     m_lostLists.insert(listId);
     scheduleNews();
 }
@@ -684,11 +697,16 @@ void EdsReminderStore::applyNews()
         }
         auto positions = positionsOf(state.reminders);
         QHash<QString, QSet<QString>> toVerify = std::exchange(m_removedNews, {});
+        // A list's grace ends here, so that it holds through one whole round of news.
+        m_recovering.removeIf([](const auto &list) { return list.value().hasExpired(); });
         for (const auto &listId : std::exchange(m_lostLists, {})) {
             if (m_database->isOpen(listId)) {
                 m_database->close(listId);
                 m_database->open(listId);
                 wholeLists.insert(listId);
+                // The restarted database may still drop what it had not saved: the grace runs
+                // from when it answers again.
+                m_recovering.insert(listId, QDeadlineTimer(m_restartGrace));
             }
         }
         // The echo of a write of ours holds what we wrote: it only brings the database's own
@@ -727,6 +745,7 @@ void EdsReminderStore::applyNews()
             const auto entry = m_entries.find(reminder.id);
             return entry == m_entries.end() || entry->second.listId != reminder.listId;
         });
+        noteLostByDatabase(std::exchange(m_lostNow, {}), [this](const QString &id) { return m_entries.contains(id); });
         m_lists = state.lists;
         m_touched = m_refused;
         if (visible) {
@@ -769,6 +788,13 @@ void EdsReminderStore::applyNews()
     } catch (const ReminderStoreError &) {
         // The database went away under us. The next call reads it afresh (or fails while it is
         // gone); readers learn of it through the signal.
+        m_lostNow.clear();
+        if (!m_heldWhenDatabaseWentAway) {
+            m_heldWhenDatabaseWentAway.emplace();
+            for (const auto &[id, entry] : m_entries) {
+                m_heldWhenDatabaseWentAway->insert(id);
+            }
+        }
         m_database.reset();
         m_entries.clear();
         queueChanged();
@@ -880,6 +906,9 @@ void EdsReminderStore::verify(
                 visible = true;
                 // A copy in another list stands in for it.
                 takeCopy(state, positions, uid);
+                if (m_recovering.contains(listId)) {
+                    m_lostNow.insert(uid);
+                }
             }
             continue;
         }

@@ -3,10 +3,12 @@
 #include "platform/reminderstore/InMemoryReminderStore.h"
 #include "platform/reminderstore/eds/EdsDatabase.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QSet>
 #include <QTimer>
 
+#include <chrono>
 #include <map>
 
 #include <memory>
@@ -40,6 +42,12 @@ namespace quorvin {
 // the target and a remove from the source, so the id survives it. A save that changes nothing is compared on the mapped
 // to-do and never reaches the database, which would stamp it anew and report it.
 //
+// A database that restarts (its services died and came back) may have lost what it had taken
+// and not yet saved, and reports those to-dos gone, at the restart or a little later. Whatever
+// leaves a list within a grace time of its restart, and whatever a database that went away as a
+// whole no longer holds when it is read again, is named by remindersLostByDatabase(): nobody
+// removed it.
+//
 // What the database cannot keep: empty notes are stored as none; lists can be made only on this
 // computer; lists the database will not rename or remove (the built-in one) refuse it; a crash
 // between batches of one commit can leave part of it written; a list removed with others cannot
@@ -56,6 +64,10 @@ public:
     // Lets go of the database while the event loop still runs; every later call fails as
     // Unreadable. Done on its own when the application is about to quit.
     void close();
+
+    // How long after a list's restart a to-do that leaves it counts as lost by the database.
+    static constexpr std::chrono::milliseconds kRestartGrace {30'000};
+    void setRestartGrace(std::chrono::milliseconds grace) { m_restartGrace = grace; }
 
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
     void removeReminder(const QString &id, bool commit = true) override;
@@ -147,6 +159,14 @@ private:
     QHash<QString, QSet<QString>> m_removedNews;
     QSet<QString> m_lostLists;
     bool m_listsNews = false;
+    // Lists lately restarted, until the end of their grace time.
+    QHash<QString, QDeadlineTimer> m_recovering;
+    std::chrono::milliseconds m_restartGrace = kRestartGrace;
+    // To-dos that left a list within its grace time during the news being applied.
+    QSet<QString> m_lostNow;
+    // The to-dos held when the database went away as a whole, to tell what it lost once it is
+    // read again.
+    std::optional<QSet<QString>> m_heldWhenDatabaseWentAway;
     QTimer m_settle;
     // Runs the GLib main context where Qt's event loop does not.
     QTimer m_pump;
