@@ -2,6 +2,7 @@
 
 #include "platform/reminderstore/eds/EdsReminderStore.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QTest>
 
@@ -61,6 +62,14 @@ public:
         }
         for (const auto &uid : peer({QStringLiteral("uids"), builtIn}).split(u'\n', Qt::SkipEmptyParts)) {
             peer({QStringLiteral("remove"), builtIn, uid});
+        }
+        // The database keeps the files of a removed list; a case that reads the files must not
+        // find them.
+        QDir tasks(QDir(qEnvironmentVariable("XDG_DATA_HOME")).filePath(QStringLiteral("evolution/tasks")));
+        for (const auto &folder : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            if (folder != QStringLiteral("system")) {
+                QDir(tasks.filePath(folder)).removeRecursively();
+            }
         }
     }
 
