@@ -45,6 +45,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <malloc.h>
 #include <memory>
 
 #include <signal.h>
@@ -201,6 +202,7 @@ struct RunResult {
     qint64 settingsFiles = 0;
     qsizetype requests = 0;
     double firstApplySeconds = 0;
+    double steadyHeapMB = 0;
     bool finished = false;
 };
 
@@ -267,6 +269,14 @@ RunResult runApp(
     result.stallCpuMs = meter.worstCpuMs();
     result.peakMB = peakMemoryMB();
     result.finished = service.lastSyncSuccessAt().has_value();
+    logWatch.stop();
+    // What stays once the sync is over and its last writes are done: the heap a running app keeps.
+    {
+        QEventLoop idle;
+        QTimer::singleShot(3000, &idle, &QEventLoop::quit);
+        idle.exec();
+        result.steadyHeapMB = double(mallinfo2().uordblks) / 1e6;
+    }
     if (passStart && firstApplyEnd) {
         result.firstApplySeconds = double(passStart->msecsTo(*firstApplyEnd)) / 1000;
     }
@@ -289,13 +299,13 @@ void report(benchmark::State &state, const char *what, int count, const QTempora
     const double storeMB = double(QFileInfo(dir.filePath(QStringLiteral("reminders.json"))).size()) / 1e6;
     const double settingsMB = double(QFileInfo(dir.filePath(QStringLiteral("settings.json"))).size()) / 1e6;
     std::printf("%-7s %6d: %s%.2f s (first pull and apply %.2f s), %lld requests, worst stall %lld ms (on the main "
-                "thread's own time %lld ms), peak %.0f MB, "
+                "thread's own time %lld ms), peak %.0f MB (heap in use after it %.0f MB), "
                 "written reminders %.1f MB in %lld "
                 "files + settings %.1f MB in %lld files (final files %.1f + %.1f MB: %.1fx)\n",
         what, count, r.finished ? "" : "(did not finish) ", r.seconds, r.firstApplySeconds,
         static_cast<long long>(r.requests), static_cast<long long>(r.stallMs), static_cast<long long>(r.stallCpuMs),
-        r.peakMB, double(r.storeBytes) / 1e6, static_cast<long long>(r.storeFiles), double(r.settingsBytes) / 1e6,
-        static_cast<long long>(r.settingsFiles), storeMB, settingsMB,
+        r.peakMB, r.steadyHeapMB, double(r.storeBytes) / 1e6, static_cast<long long>(r.storeFiles),
+        double(r.settingsBytes) / 1e6, static_cast<long long>(r.settingsFiles), storeMB, settingsMB,
         (double(r.storeBytes + r.settingsBytes) / 1e6) / std::max(0.001, storeMB + settingsMB));
     std::fflush(stdout);
     state.counters[std::string(what) + "_s"] = r.seconds;
