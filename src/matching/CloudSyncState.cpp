@@ -52,6 +52,15 @@ bool appendToFile(const QString &path, const QByteArray &bytes)
     return ::close(fd) == 0;
 }
 
+// Survives a kill at any point: the old journal or the new one, never a part of either.
+bool replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + u".new"_s;
+    QFile::remove(temporary);
+    return appendToFile(temporary, bytes)
+        && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
+}
+
 // Recording the pair would leave the index as it is; an apply re-records every pair it writes, and
 // an unchanged map is not worth writing again.
 bool alreadyMapped(const CloudIDMappingIndex &index, const QString &serverID, const QString &localID, bool unique)
@@ -126,9 +135,7 @@ void CloudSyncState::noteRemindersCreatedByApply(const QSet<QString> &localIDs)
         return;
     }
     m_remindersCreatedByLastApply = localIDs;
-    QStringList ids(localIDs.cbegin(), localIDs.cend());
-    ids.sort();
-    m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemindersCreatedByLastApply, m_remindersCreatedByLastApply);
 }
 
 void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localIDs)
@@ -138,9 +145,7 @@ void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localID
         m_remindersCreatedByLastApply.remove(localID);
     }
     if (m_remindersCreatedByLastApply.size() != before) {
-        QStringList ids(m_remindersCreatedByLastApply.cbegin(), m_remindersCreatedByLastApply.cend());
-        ids.sort();
-        m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+        m_defaults.setEncodedStringSet(MatchingText::keyRemindersCreatedByLastApply, m_remindersCreatedByLastApply);
     }
 }
 
@@ -170,9 +175,7 @@ void CloudSyncState::forgetRestoredRemindersLostByDatabase()
 
 void CloudSyncState::saveRemindersLostByDatabase()
 {
-    QStringList ids(m_remindersLostByDatabase.cbegin(), m_remindersLostByDatabase.cend());
-    ids.sort();
-    m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, ids);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemindersLostByDatabase, m_remindersLostByDatabase);
 }
 
 void CloudSyncState::saveCloudPullCursor(const QString &cursor)
@@ -225,7 +228,7 @@ void CloudSyncState::flushCloudMappings()
     if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
         const int mapped = m_reminderMappingIndex.recordCount() + m_listMappingIndex.recordCount();
         const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped);
-        if (!due && (m_pendingJournal.isEmpty() || appendToFile(*m_journalPath, m_pendingJournal))) {
+        if (!due && (m_pendingJournal.isEmpty() || appendToJournal(m_pendingJournal))) {
             m_pendingJournal.clear();
             return;
         }
@@ -253,20 +256,48 @@ void CloudSyncState::foldMappingJournal(const std::function<void()> &alongside)
     if (!m_journalPath) {
         return;
     }
-    // The settings hold every change now; with their write failed the journal keeps them.
-    if (!m_defaults.writeFailure()) {
+    // Until the settings holding the maps are on disk, the journal holds every change they do.
+    if (!m_pendingJournal.isEmpty() && appendToJournal(m_pendingJournal)) {
         m_pendingJournal.clear();
+    }
+    const quint64 fold = ++m_folds;
+    m_journalSinceFold.append({fold, QByteArray()});
+    m_defaults.whenWritten([this, alive = std::weak_ptr<const int>(m_alive), fold](bool saved) {
+        if (saved && !alive.expired()) {
+            foldedIntoSettings(fold);
+        }
+    });
+}
+
+bool CloudSyncState::appendToJournal(const QByteArray &lines)
+{
+    if (!appendToFile(*m_journalPath, lines)) {
+        return false;
+    }
+    if (!m_journalSinceFold.isEmpty()) {
+        m_journalSinceFold.last().second += lines;
+    }
+    return true;
+}
+
+void CloudSyncState::foldedIntoSettings(quint64 fold)
+{
+    // What was journalled before the fold is in the settings on disk now; what came after is not.
+    while (!m_journalSinceFold.isEmpty() && m_journalSinceFold.constFirst().first < fold) {
+        m_journalSinceFold.removeFirst();
+    }
+    // Mappings waiting for the store are not in the settings: a kill must not lose them.
+    QByteArray kept;
+    for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
+        kept += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    }
+    for (const auto &[after, lines] : std::as_const(m_journalSinceFold)) {
+        kept += lines;
+    }
+    if (kept.isEmpty()) {
         QFile::remove(*m_journalPath);
-        // Mappings waiting for the store are not in the settings: a kill must not lose them.
-        QByteArray waiting;
-        for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
-            waiting += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-        }
-        if (!waiting.isEmpty()) {
-            appendToFile(*m_journalPath, waiting);
-        }
-    } else if (!m_pendingJournal.isEmpty() && appendToFile(*m_journalPath, m_pendingJournal)) {
-        m_pendingJournal.clear();
+    } else {
+        replaceFile(*m_journalPath, kept);
     }
 }
 
@@ -285,7 +316,7 @@ void CloudSyncState::journalUncommittedMappings()
             m_uncommittedMappings.append(QJsonDocument::fromJson(marked).object());
         }
     }
-    appendToFile(*m_journalPath, tentative);
+    appendToJournal(tentative);
 }
 
 void CloudSyncState::resolveTentativeMappings(
@@ -538,21 +569,12 @@ void CloudSyncState::saveRemoteIdentityCache()
     if (!m_remoteIdentityCacheNeedsWrite && m_remoteIdentityCacheVersion == 1) {
         return;
     }
+    // Shared copies of the containers, encoded by the settings' writer: saved after every pull and
+    // push, a rebuild here of tens of thousands of entries would stall the window each time.
     const auto write = m_defaults.batchWrites();
-    UserDefaults::StringMap identities;
-    for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
-         ++it) {
-        identities.insert(it.key(), it.value());
-    }
-    m_defaults.setStringMap(MatchingText::keyRemoteSourceIdentityMap, identities);
-    QStringList ids(m_cachedRemoteServerIDs.cbegin(), m_cachedRemoteServerIDs.cend());
-    std::sort(ids.begin(), ids.end());
-    m_defaults.setStringArray(MatchingText::keyRemoteServerIDs, ids);
-    UserDefaults::StringMap lists;
-    for (auto it = m_cachedRemoteListByServerID.cbegin(); it != m_cachedRemoteListByServerID.cend(); ++it) {
-        lists.insert(it.key(), it.value());
-    }
-    m_defaults.setStringMap(MatchingText::keyRemoteListMap, lists);
+    m_defaults.setEncodedStringMap(MatchingText::keyRemoteSourceIdentityMap, m_cachedRemoteSourceIdentityByServerID);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemoteServerIDs, m_cachedRemoteServerIDs);
+    m_defaults.setEncodedStringMap(MatchingText::keyRemoteListMap, m_cachedRemoteListByServerID);
     m_remoteIdentityCacheVersion = 1;
     m_defaults.setInteger(MatchingText::keyRemoteIdentityCacheVersion, 1);
     m_remoteIdentityCacheNeedsWrite = false;
