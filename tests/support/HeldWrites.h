@@ -18,9 +18,11 @@ class HeldWrites {
 public:
     static std::shared_ptr<HeldWrites> make() { return std::make_shared<HeldWrites>(); }
 
-    static AtomicFileWriter::SystemCalls calls(const std::shared_ptr<HeldWrites> &self)
+    // Over the calls of `disk`: a failing disk fails once it is released.
+    static AtomicFileWriter::SystemCalls calls(const std::shared_ptr<HeldWrites> &self,
+        AtomicFileWriter::SystemCalls disk = AtomicFileWriter::realSystemCalls())
     {
-        auto calls = AtomicFileWriter::realSystemCalls();
+        auto calls = std::move(disk);
         calls.write = [self, real = calls.write](int fd, const char *data, size_t size) {
             const ssize_t written = real(fd, data, size);
             if (written > 0) {
