@@ -230,6 +230,7 @@ void CloudSyncState::flushCloudMappings()
         const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped);
         if (!due && (m_pendingJournal.isEmpty() || appendToJournal(m_pendingJournal))) {
             m_pendingJournal.clear();
+            m_pendingEntries.clear();
             return;
         }
     }
@@ -259,6 +260,7 @@ void CloudSyncState::foldMappingJournal(const std::function<void()> &alongside)
     // Until the settings holding the maps are on disk, the journal holds every change they do.
     if (!m_pendingJournal.isEmpty() && appendToJournal(m_pendingJournal)) {
         m_pendingJournal.clear();
+        m_pendingEntries.clear();
     }
     const quint64 fold = ++m_folds;
     m_journalSinceFold.append({fold, QByteArray()});
@@ -306,15 +308,21 @@ void CloudSyncState::journalUncommittedMappings()
     if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1 || m_pendingJournal.isEmpty()) {
         return;
     }
-    // The same lines, each marked tentative; the flush after the commit writes them for good.
+    // The same lines, each marked tentative; the flush after the commit writes them for good. A
+    // stretch of a large pull holds thousands: each line is marked as it stands, nothing is parsed.
+    static const QByteArray mark = R"({"t":true,)";
     QByteArray tentative;
+    tentative.reserve(m_pendingJournal.size() + m_pendingEntries.size() * mark.size());
+    for (qsizetype start = 0, end = m_pendingJournal.indexOf('\n'); end >= 0;
+         start = end + 1, end = m_pendingJournal.indexOf('\n', start)) {
+        tentative += mark;
+        tentative.append(m_pendingJournal.constData() + start + 1, end - start);
+    }
     m_uncommittedMappings.clear();
-    for (const QByteArray &line : m_pendingJournal.split('\n')) {
-        if (line.startsWith('{')) {
-            const QByteArray marked = R"({"t":true,)" + line.mid(1);
-            tentative += marked + '\n';
-            m_uncommittedMappings.append(QJsonDocument::fromJson(marked).object());
-        }
+    m_uncommittedMappings.reserve(m_pendingEntries.size());
+    for (QJsonObject entry : std::as_const(m_pendingEntries)) {
+        entry.insert(u"t"_s, true);
+        m_uncommittedMappings.append(entry);
     }
     appendToJournal(tentative);
 }
@@ -367,6 +375,7 @@ void CloudSyncState::journal(const QJsonObject &entry)
     }
     m_pendingJournal += QJsonDocument(entry).toJson(QJsonDocument::Compact);
     m_pendingJournal += '\n';
+    m_pendingEntries.append(entry);
     ++m_changesSinceFold;
 }
 
@@ -433,6 +442,7 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
     // The changes made since the checkpoint never reached the journal; what did is folded over.
     // Those of a commit that failed may be written all the same: they wait for the store.
     m_pendingJournal.clear();
+    m_pendingEntries.clear();
     m_tentativeMappings.append(m_uncommittedMappings);
     m_uncommittedMappings.clear();
     m_reminderMappingIndex = checkpoint.reminders;
@@ -649,6 +659,7 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_remindersLostByDatabase.clear();
     m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, {});
     m_pendingJournal.clear();
+    m_pendingEntries.clear();
     m_tentativeMappings.clear();
     m_uncommittedMappings.clear();
     saveReminderMappings();

@@ -227,6 +227,8 @@ private:
     // never made durable.
     std::optional<QString> m_journalPath;
     QByteArray m_pendingJournal;
+    // The same lines as entries, one each.
+    QList<QJsonObject> m_pendingEntries;
     QList<QJsonObject> m_tentativeMappings;
     // The tentative lines of the commit under way, until its mappings are flushed or dropped.
     QList<QJsonObject> m_uncommittedMappings;
