@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
@@ -309,21 +310,22 @@ void CloudSyncState::journalUncommittedMappings()
         return;
     }
     // The same lines, each marked tentative; the flush after the commit writes them for good. A
-    // stretch of a large pull holds thousands: each line is marked as it stands, nothing is parsed.
-    static const QByteArray mark = R"({"t":true,)";
-    QByteArray tentative;
-    tentative.reserve(m_pendingJournal.size() + m_pendingEntries.size() * mark.size());
+    // stretch of a large pull holds thousands: each line is marked as it stands, nothing is parsed,
+    // and the entries are marked only if the commit fails (restoreMappingCheckpoint).
+    static constexpr char mark[] = R"({"t":true,)";
+    constexpr qsizetype markSize = sizeof mark - 1;
+    QByteArray tentative(m_pendingJournal.size() + m_pendingEntries.size() * (markSize - 1), Qt::Uninitialized);
+    char *out = tentative.data();
     for (qsizetype start = 0, end = m_pendingJournal.indexOf('\n'); end >= 0;
          start = end + 1, end = m_pendingJournal.indexOf('\n', start)) {
-        tentative += mark;
-        tentative.append(m_pendingJournal.constData() + start + 1, end - start);
+        std::memcpy(out, mark, markSize);
+        out += markSize;
+        // The line without its opening brace, with its line break.
+        std::memcpy(out, m_pendingJournal.constData() + start + 1, size_t(end - start));
+        out += end - start;
     }
-    m_uncommittedMappings.clear();
-    m_uncommittedMappings.reserve(m_pendingEntries.size());
-    for (QJsonObject entry : std::as_const(m_pendingEntries)) {
-        entry.insert(u"t"_s, true);
-        m_uncommittedMappings.append(entry);
-    }
+    tentative.truncate(out - tentative.constData());
+    m_uncommittedMappings = m_pendingEntries;
     appendToJournal(tentative);
 }
 
@@ -443,7 +445,10 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
     // Those of a commit that failed may be written all the same: they wait for the store.
     m_pendingJournal.clear();
     m_pendingEntries.clear();
-    m_tentativeMappings.append(m_uncommittedMappings);
+    for (QJsonObject entry : std::as_const(m_uncommittedMappings)) {
+        entry.insert(u"t"_s, true);
+        m_tentativeMappings.append(entry);
+    }
     m_uncommittedMappings.clear();
     m_reminderMappingIndex = checkpoint.reminders;
     m_listMappingIndex = checkpoint.lists;

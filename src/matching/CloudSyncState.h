@@ -230,7 +230,7 @@ private:
     // The same lines as entries, one each.
     QList<QJsonObject> m_pendingEntries;
     QList<QJsonObject> m_tentativeMappings;
-    // The tentative lines of the commit under way, until its mappings are flushed or dropped.
+    // The entries of the commit under way (unmarked), until its mappings are flushed or dropped.
     QList<QJsonObject> m_uncommittedMappings;
     int m_changesSinceFold = 0;
     // The journal is cut once the settings a fold wrote are on disk, which is later than the fold:
