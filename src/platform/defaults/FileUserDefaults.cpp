@@ -209,7 +209,6 @@ void FileUserDefaults::runJob(WriteJob &job)
     for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
         object.insert(it.key(), it->toJson());
     }
-    job.values = Values();
     const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     object = QJsonObject();
     try {
@@ -301,6 +300,9 @@ void FileUserDefaults::answer(const std::shared_ptr<WriteJob> &job)
     if (std::exchange(job->answered, true)) {
         return;
     }
+    // Let go here, not on the writer's thread: a container's last other holder may then change it
+    // in place, which is only safe once this thread knows the writer is done reading it.
+    job->values = Values();
     if (m_running == job) {
         m_running.reset();
     }
