@@ -597,42 +597,76 @@ void CloudSyncState::saveRemoteIdentityCache()
 
 void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envelope)
 {
-    auto identities = m_cachedRemoteSourceIdentityByServerID;
-    auto serverIDs = m_cachedRemoteServerIDs;
-    const auto listsBefore = m_cachedRemoteListByServerID;
-    auto lists = listsBefore;
-    if (envelope.full_snapshot) {
-        identities.clear();
-        serverIDs.clear();
-        lists.clear();
+    // The cache is changed in place: a small answer costs what it holds, not a copy and a
+    // comparison of tens of thousands of entries. Only a full snapshot, which brings them all,
+    // builds the cache anew and compares it with the old one.
+    const bool full = envelope.full_snapshot;
+    QHash<QString, QString> identitiesBefore;
+    QSet<QString> serverIDsBefore;
+    // The list each touched item had before this answer (absent: none known), to tell a move.
+    QHash<QString, std::optional<QString>> listsBefore;
+    QHash<QString, QString> wholeListsBefore;
+    if (full) {
+        identitiesBefore = std::exchange(m_cachedRemoteSourceIdentityByServerID, {});
+        serverIDsBefore = std::exchange(m_cachedRemoteServerIDs, {});
+        wholeListsBefore = std::exchange(m_cachedRemoteListByServerID, {});
+        m_cachedRemoteSourceIdentityByServerID.reserve(envelope.items.size());
+        m_cachedRemoteServerIDs.reserve(envelope.items.size());
+        m_cachedRemoteListByServerID.reserve(envelope.items.size());
     }
+    const auto listBefore = [&](const QString &serverID) -> std::optional<QString> {
+        if (full) {
+            const auto found = wholeListsBefore.constFind(serverID);
+            return found == wholeListsBefore.cend() ? std::nullopt : std::optional<QString>(*found);
+        }
+        if (const auto touched = listsBefore.constFind(serverID); touched != listsBefore.cend()) {
+            return *touched;
+        }
+        const auto found = m_cachedRemoteListByServerID.constFind(serverID);
+        const auto list = found == m_cachedRemoteListByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
+        listsBefore.insert(serverID, list);
+        return list;
+    };
+    bool changed = false;
     for (const auto &id : envelope.deleted_ids) {
-        identities.remove(id);
-        serverIDs.remove(id);
-        lists.remove(id);
+        listBefore(id);
+        changed |= m_cachedRemoteSourceIdentityByServerID.remove(id);
+        changed |= m_cachedRemoteServerIDs.remove(id);
+        changed |= m_cachedRemoteListByServerID.remove(id);
     }
     for (const auto &item : envelope.items) {
         const auto serverID = item.local_id.trimmed();
         if (serverID.isEmpty()) {
             continue;
         }
-        serverIDs.insert(serverID);
         const auto list = MatchText::trimmed(item.list_id);
-        if (const auto before = listsBefore.constFind(serverID); before == listsBefore.cend() || *before != list) {
+        if (const auto before = listBefore(serverID); !before || *before != list) {
             m_remoteListMoved.insert(serverID);
         }
-        lists.insert(serverID, list);
+        if (!m_cachedRemoteServerIDs.contains(serverID)) {
+            m_cachedRemoteServerIDs.insert(serverID);
+            changed = true;
+        }
+        if (const auto current = m_cachedRemoteListByServerID.constFind(serverID);
+            current == m_cachedRemoteListByServerID.cend() || *current != list) {
+            m_cachedRemoteListByServerID.insert(serverID, list);
+            changed = true;
+        }
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            identities.insert(serverID, source);
+            if (const auto current = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
+                current == m_cachedRemoteSourceIdentityByServerID.cend() || *current != source) {
+                m_cachedRemoteSourceIdentityByServerID.insert(serverID, source);
+                changed = true;
+            }
         } else {
-            identities.remove(serverID);
+            changed |= m_cachedRemoteSourceIdentityByServerID.remove(serverID);
         }
     }
-    if (identities != m_cachedRemoteSourceIdentityByServerID || serverIDs != m_cachedRemoteServerIDs
-        || lists != listsBefore) {
-        m_cachedRemoteSourceIdentityByServerID = std::move(identities);
-        m_cachedRemoteServerIDs = std::move(serverIDs);
-        m_cachedRemoteListByServerID = std::move(lists);
+    if (full) {
+        changed = m_cachedRemoteSourceIdentityByServerID != identitiesBefore
+            || m_cachedRemoteServerIDs != serverIDsBefore || m_cachedRemoteListByServerID != wholeListsBefore;
+    }
+    if (changed) {
         m_remoteIdentityCacheNeedsWrite = true;
     }
     saveRemoteIdentityCache();
