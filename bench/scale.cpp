@@ -309,6 +309,8 @@ RunResult runApp(
     QEventLoop settle;
     QTimer::singleShot(4000, &settle, &QEventLoop::quit);
     settle.exec();
+    // The settings' writer counts on its own thread.
+    defaults.flush();
     result.storeBytes = storeWrites->bytes;
     result.settingsBytes = settingsWrites->bytes;
     result.storeFiles = storeWrites->files;

@@ -160,7 +160,7 @@ void runFirstPullIntoEmptyFile(int reminderCount)
         reminder.completed = i % 5 == 0;
         phone.createReminder(reminder);
     }
-    FileUserDefaults defaults(dir.filePath(QStringLiteral("settings.json")));
+    FileUserDefaults defaults(dir.filePath(QStringLiteral("settings.json")), clock);
     defaults.setString(QStringLiteral("Quorvin.CloudBaseURL"), InProcessHttpSession::baseUrl());
     defaults.setString(QStringLiteral("Quorvin.CloudAuthToken"), server.createSession(userId, QStringLiteral("mqv")));
     JsonFileReminderStore store(dir.filePath(QStringLiteral("reminders.json")), clock);

@@ -116,5 +116,7 @@ int main(int argc, char **argv)
     app.finishLaunching(&makeMainWindowContent, [&service] { service.requestStop(); });
     const int status = app.exec();
     service.finishAfterStop();
+    // Every settings write still under way lands while this copy holds the data directory.
+    app.flushSettings();
     return status;
 }

@@ -95,8 +95,9 @@ std::optional<QJsonValue> parseTyped(const QString &type, const QString &text)
 }
 
 // The file is replaced whole or not at all, so a failed write leaves it as it was.
-int reportWrite(const UserDefaults &defaults)
+int reportWrite(UserDefaults &defaults)
 {
+    defaults.flush();
     if (const auto failure = defaults.writeFailure()) {
         err() << *failure << "; the settings file was left unchanged" << Qt::endl;
         return 1;

@@ -85,7 +85,9 @@ std::optional<QList<ActivityLogLine>> QuorvinActivityLogStore::decode(const QByt
 
 void QuorvinActivityLogStore::save(UserDefaults &defaults, const QList<ActivityLogLine> &lines)
 {
-    defaults.setBytes(ActivityText::storageKey, encode(lines));
+    // Encoded as setBytes() would, by the settings' writer.
+    defaults.setEncoded(
+        ActivityText::storageKey, [lines] { return QJsonValue(QString::fromLatin1(encode(lines).toBase64())); });
 }
 
 QList<ActivityLogLine> QuorvinActivityLogStore::load(UserDefaults &defaults)

@@ -113,4 +113,11 @@ int QuorvinApp::exec()
     return QApplication::exec();
 }
 
+void QuorvinApp::flushSettings()
+{
+    if (m_defaults) {
+        m_defaults->flush();
+    }
+}
+
 } // namespace quorvin

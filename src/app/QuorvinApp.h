@@ -51,6 +51,9 @@ public:
     void finishLaunching(QuorvinAppDelegate::MainWindowContent content, std::function<void()> terminate);
 
     int exec();
+    // Waits for the settings writes still under way (the settings are written on a thread of
+    // their own).
+    void flushSettings();
 
 private:
     QApplication m_application;

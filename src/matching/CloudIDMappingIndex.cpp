@@ -101,18 +101,10 @@ CloudIDMappingIndex CloudIDMappingIndex::load(const UserDefaults &defaults, cons
     return CloudIDMappingIndex(std::move(serverToLocal));
 }
 
-QMap<QString, QString> CloudIDMappingIndex::storedMap() const
-{
-    QMap<QString, QString> map;
-    for (auto it = m_serverToLocal.cbegin(); it != m_serverToLocal.cend(); ++it) {
-        map.insert(it.key(), it.value());
-    }
-    return map;
-}
-
 void CloudIDMappingIndex::save(UserDefaults &defaults, const QString &key) const
 {
-    defaults.setStringMap(key, storedMap());
+    // A shared copy of the map: the writer encodes it, and the next change here detaches from it.
+    defaults.setEncodedStringMap(key, m_serverToLocal);
 }
 
 } // namespace quorvin

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QMap>
 #include <QString>
 
 #include <optional>
@@ -47,8 +46,8 @@ public:
     // Only the server-to-local map is stored; the reverse map is rebuilt on load. A missing key or
     // a value that is not a map of text to text loads as empty.
     static CloudIDMappingIndex load(const UserDefaults &defaults, const QString &key);
+    // Stored as a JSON object of server id to local id, encoded when the settings are written.
     void save(UserDefaults &defaults, const QString &key) const;
-    QMap<QString, QString> storedMap() const;
 
 private:
     void removeReverseAssociation(const QString &serverID, const QString &localID);

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #include <utility>
@@ -50,6 +51,15 @@ bool appendToFile(const QString &path, const QByteArray &bytes)
         left -= size_t(written);
     }
     return ::close(fd) == 0;
+}
+
+// Survives a kill at any point: the old journal or the new one, never a part of either.
+bool replaceFile(const QString &path, const QByteArray &bytes)
+{
+    const QString temporary = path + u".new"_s;
+    QFile::remove(temporary);
+    return appendToFile(temporary, bytes)
+        && ::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(path).constData()) == 0;
 }
 
 // Recording the pair would leave the index as it is; an apply re-records every pair it writes, and
@@ -126,9 +136,7 @@ void CloudSyncState::noteRemindersCreatedByApply(const QSet<QString> &localIDs)
         return;
     }
     m_remindersCreatedByLastApply = localIDs;
-    QStringList ids(localIDs.cbegin(), localIDs.cend());
-    ids.sort();
-    m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemindersCreatedByLastApply, m_remindersCreatedByLastApply);
 }
 
 void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localIDs)
@@ -138,9 +146,7 @@ void CloudSyncState::forgetRemindersCreatedByApply(const QList<QString> &localID
         m_remindersCreatedByLastApply.remove(localID);
     }
     if (m_remindersCreatedByLastApply.size() != before) {
-        QStringList ids(m_remindersCreatedByLastApply.cbegin(), m_remindersCreatedByLastApply.cend());
-        ids.sort();
-        m_defaults.setStringArray(MatchingText::keyRemindersCreatedByLastApply, ids);
+        m_defaults.setEncodedStringSet(MatchingText::keyRemindersCreatedByLastApply, m_remindersCreatedByLastApply);
     }
 }
 
@@ -170,9 +176,7 @@ void CloudSyncState::forgetRestoredRemindersLostByDatabase()
 
 void CloudSyncState::saveRemindersLostByDatabase()
 {
-    QStringList ids(m_remindersLostByDatabase.cbegin(), m_remindersLostByDatabase.cend());
-    ids.sort();
-    m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, ids);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemindersLostByDatabase, m_remindersLostByDatabase);
 }
 
 void CloudSyncState::saveCloudPullCursor(const QString &cursor)
@@ -225,8 +229,9 @@ void CloudSyncState::flushCloudMappings()
     if (m_journalPath && m_cloudMappingMutationBatchDepth > 0) {
         const int mapped = m_reminderMappingIndex.recordCount() + m_listMappingIndex.recordCount();
         const bool due = m_changesSinceFold >= std::max(changesBetweenFolds, mapped);
-        if (!due && (m_pendingJournal.isEmpty() || appendToFile(*m_journalPath, m_pendingJournal))) {
+        if (!due && (m_pendingJournal.isEmpty() || appendToJournal(m_pendingJournal))) {
             m_pendingJournal.clear();
+            m_pendingEntries.clear();
             return;
         }
     }
@@ -253,20 +258,49 @@ void CloudSyncState::foldMappingJournal(const std::function<void()> &alongside)
     if (!m_journalPath) {
         return;
     }
-    // The settings hold every change now; with their write failed the journal keeps them.
-    if (!m_defaults.writeFailure()) {
+    // Until the settings holding the maps are on disk, the journal holds every change they do.
+    if (!m_pendingJournal.isEmpty() && appendToJournal(m_pendingJournal)) {
         m_pendingJournal.clear();
+        m_pendingEntries.clear();
+    }
+    const quint64 fold = ++m_folds;
+    m_journalSinceFold.append({fold, QByteArray()});
+    m_defaults.whenWritten([this, alive = std::weak_ptr<const int>(m_alive), fold](bool saved) {
+        if (saved && !alive.expired()) {
+            foldedIntoSettings(fold);
+        }
+    });
+}
+
+bool CloudSyncState::appendToJournal(const QByteArray &lines)
+{
+    if (!appendToFile(*m_journalPath, lines)) {
+        return false;
+    }
+    if (!m_journalSinceFold.isEmpty()) {
+        m_journalSinceFold.last().second += lines;
+    }
+    return true;
+}
+
+void CloudSyncState::foldedIntoSettings(quint64 fold)
+{
+    // What was journalled before the fold is in the settings on disk now; what came after is not.
+    while (!m_journalSinceFold.isEmpty() && m_journalSinceFold.constFirst().first < fold) {
+        m_journalSinceFold.removeFirst();
+    }
+    // Mappings waiting for the store are not in the settings: a kill must not lose them.
+    QByteArray kept;
+    for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
+        kept += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
+    }
+    for (const auto &[after, lines] : std::as_const(m_journalSinceFold)) {
+        kept += lines;
+    }
+    if (kept.isEmpty()) {
         QFile::remove(*m_journalPath);
-        // Mappings waiting for the store are not in the settings: a kill must not lose them.
-        QByteArray waiting;
-        for (const QJsonObject &entry : std::as_const(m_tentativeMappings)) {
-            waiting += QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n';
-        }
-        if (!waiting.isEmpty()) {
-            appendToFile(*m_journalPath, waiting);
-        }
-    } else if (!m_pendingJournal.isEmpty() && appendToFile(*m_journalPath, m_pendingJournal)) {
-        m_pendingJournal.clear();
+    } else {
+        replaceFile(*m_journalPath, kept);
     }
 }
 
@@ -275,17 +309,24 @@ void CloudSyncState::journalUncommittedMappings()
     if (!m_journalPath || m_cloudMappingMutationBatchDepth < 1 || m_pendingJournal.isEmpty()) {
         return;
     }
-    // The same lines, each marked tentative; the flush after the commit writes them for good.
-    QByteArray tentative;
-    m_uncommittedMappings.clear();
-    for (const QByteArray &line : m_pendingJournal.split('\n')) {
-        if (line.startsWith('{')) {
-            const QByteArray marked = R"({"t":true,)" + line.mid(1);
-            tentative += marked + '\n';
-            m_uncommittedMappings.append(QJsonDocument::fromJson(marked).object());
-        }
+    // The same lines, each marked tentative; the flush after the commit writes them for good. A
+    // stretch of a large pull holds thousands: each line is marked as it stands, nothing is parsed,
+    // and the entries are marked only if the commit fails (restoreMappingCheckpoint).
+    static constexpr char mark[] = R"({"t":true,)";
+    constexpr qsizetype markSize = sizeof mark - 1;
+    QByteArray tentative(m_pendingJournal.size() + m_pendingEntries.size() * (markSize - 1), Qt::Uninitialized);
+    char *out = tentative.data();
+    for (qsizetype start = 0, end = m_pendingJournal.indexOf('\n'); end >= 0;
+         start = end + 1, end = m_pendingJournal.indexOf('\n', start)) {
+        std::memcpy(out, mark, markSize);
+        out += markSize;
+        // The line without its opening brace, with its line break.
+        std::memcpy(out, m_pendingJournal.constData() + start + 1, size_t(end - start));
+        out += end - start;
     }
-    appendToFile(*m_journalPath, tentative);
+    tentative.truncate(out - tentative.constData());
+    m_uncommittedMappings = m_pendingEntries;
+    appendToJournal(tentative);
 }
 
 void CloudSyncState::resolveTentativeMappings(
@@ -336,6 +377,7 @@ void CloudSyncState::journal(const QJsonObject &entry)
     }
     m_pendingJournal += QJsonDocument(entry).toJson(QJsonDocument::Compact);
     m_pendingJournal += '\n';
+    m_pendingEntries.append(entry);
     ++m_changesSinceFold;
 }
 
@@ -402,7 +444,11 @@ void CloudSyncState::restoreMappingCheckpoint(const MappingCheckpoint &checkpoin
     // The changes made since the checkpoint never reached the journal; what did is folded over.
     // Those of a commit that failed may be written all the same: they wait for the store.
     m_pendingJournal.clear();
-    m_tentativeMappings.append(m_uncommittedMappings);
+    m_pendingEntries.clear();
+    for (QJsonObject entry : std::as_const(m_uncommittedMappings)) {
+        entry.insert(u"t"_s, true);
+        m_tentativeMappings.append(entry);
+    }
     m_uncommittedMappings.clear();
     m_reminderMappingIndex = checkpoint.reminders;
     m_listMappingIndex = checkpoint.lists;
@@ -538,21 +584,12 @@ void CloudSyncState::saveRemoteIdentityCache()
     if (!m_remoteIdentityCacheNeedsWrite && m_remoteIdentityCacheVersion == 1) {
         return;
     }
+    // Shared copies of the containers, encoded by the settings' writer: saved after every pull and
+    // push, a rebuild here of tens of thousands of entries would stall the window each time.
     const auto write = m_defaults.batchWrites();
-    UserDefaults::StringMap identities;
-    for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
-         ++it) {
-        identities.insert(it.key(), it.value());
-    }
-    m_defaults.setStringMap(MatchingText::keyRemoteSourceIdentityMap, identities);
-    QStringList ids(m_cachedRemoteServerIDs.cbegin(), m_cachedRemoteServerIDs.cend());
-    std::sort(ids.begin(), ids.end());
-    m_defaults.setStringArray(MatchingText::keyRemoteServerIDs, ids);
-    UserDefaults::StringMap lists;
-    for (auto it = m_cachedRemoteListByServerID.cbegin(); it != m_cachedRemoteListByServerID.cend(); ++it) {
-        lists.insert(it.key(), it.value());
-    }
-    m_defaults.setStringMap(MatchingText::keyRemoteListMap, lists);
+    m_defaults.setEncodedStringMap(MatchingText::keyRemoteSourceIdentityMap, m_cachedRemoteSourceIdentityByServerID);
+    m_defaults.setEncodedStringSet(MatchingText::keyRemoteServerIDs, m_cachedRemoteServerIDs);
+    m_defaults.setEncodedStringMap(MatchingText::keyRemoteListMap, m_cachedRemoteListByServerID);
     m_remoteIdentityCacheVersion = 1;
     m_defaults.setInteger(MatchingText::keyRemoteIdentityCacheVersion, 1);
     m_remoteIdentityCacheNeedsWrite = false;
@@ -560,42 +597,76 @@ void CloudSyncState::saveRemoteIdentityCache()
 
 void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envelope)
 {
-    auto identities = m_cachedRemoteSourceIdentityByServerID;
-    auto serverIDs = m_cachedRemoteServerIDs;
-    const auto listsBefore = m_cachedRemoteListByServerID;
-    auto lists = listsBefore;
-    if (envelope.full_snapshot) {
-        identities.clear();
-        serverIDs.clear();
-        lists.clear();
+    // The cache is changed in place: a small answer costs what it holds, not a copy and a
+    // comparison of tens of thousands of entries. Only a full snapshot, which brings them all,
+    // builds the cache anew and compares it with the old one.
+    const bool full = envelope.full_snapshot;
+    QHash<QString, QString> identitiesBefore;
+    QSet<QString> serverIDsBefore;
+    // The list each touched item had before this answer (absent: none known), to tell a move.
+    QHash<QString, std::optional<QString>> listsBefore;
+    QHash<QString, QString> wholeListsBefore;
+    if (full) {
+        identitiesBefore = std::exchange(m_cachedRemoteSourceIdentityByServerID, {});
+        serverIDsBefore = std::exchange(m_cachedRemoteServerIDs, {});
+        wholeListsBefore = std::exchange(m_cachedRemoteListByServerID, {});
+        m_cachedRemoteSourceIdentityByServerID.reserve(envelope.items.size());
+        m_cachedRemoteServerIDs.reserve(envelope.items.size());
+        m_cachedRemoteListByServerID.reserve(envelope.items.size());
     }
+    const auto listBefore = [&](const QString &serverID) -> std::optional<QString> {
+        if (full) {
+            const auto found = wholeListsBefore.constFind(serverID);
+            return found == wholeListsBefore.cend() ? std::nullopt : std::optional<QString>(*found);
+        }
+        if (const auto touched = listsBefore.constFind(serverID); touched != listsBefore.cend()) {
+            return *touched;
+        }
+        const auto found = m_cachedRemoteListByServerID.constFind(serverID);
+        const auto list = found == m_cachedRemoteListByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
+        listsBefore.insert(serverID, list);
+        return list;
+    };
+    bool changed = false;
     for (const auto &id : envelope.deleted_ids) {
-        identities.remove(id);
-        serverIDs.remove(id);
-        lists.remove(id);
+        listBefore(id);
+        changed |= m_cachedRemoteSourceIdentityByServerID.remove(id);
+        changed |= m_cachedRemoteServerIDs.remove(id);
+        changed |= m_cachedRemoteListByServerID.remove(id);
     }
     for (const auto &item : envelope.items) {
         const auto serverID = item.local_id.trimmed();
         if (serverID.isEmpty()) {
             continue;
         }
-        serverIDs.insert(serverID);
         const auto list = MatchText::trimmed(item.list_id);
-        if (const auto before = listsBefore.constFind(serverID); before == listsBefore.cend() || *before != list) {
+        if (const auto before = listBefore(serverID); !before || *before != list) {
             m_remoteListMoved.insert(serverID);
         }
-        lists.insert(serverID, list);
+        if (!m_cachedRemoteServerIDs.contains(serverID)) {
+            m_cachedRemoteServerIDs.insert(serverID);
+            changed = true;
+        }
+        if (const auto current = m_cachedRemoteListByServerID.constFind(serverID);
+            current == m_cachedRemoteListByServerID.cend() || *current != list) {
+            m_cachedRemoteListByServerID.insert(serverID, list);
+            changed = true;
+        }
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            identities.insert(serverID, source);
+            if (const auto current = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
+                current == m_cachedRemoteSourceIdentityByServerID.cend() || *current != source) {
+                m_cachedRemoteSourceIdentityByServerID.insert(serverID, source);
+                changed = true;
+            }
         } else {
-            identities.remove(serverID);
+            changed |= m_cachedRemoteSourceIdentityByServerID.remove(serverID);
         }
     }
-    if (identities != m_cachedRemoteSourceIdentityByServerID || serverIDs != m_cachedRemoteServerIDs
-        || lists != listsBefore) {
-        m_cachedRemoteSourceIdentityByServerID = std::move(identities);
-        m_cachedRemoteServerIDs = std::move(serverIDs);
-        m_cachedRemoteListByServerID = std::move(lists);
+    if (full) {
+        changed = m_cachedRemoteSourceIdentityByServerID != identitiesBefore
+            || m_cachedRemoteServerIDs != serverIDsBefore || m_cachedRemoteListByServerID != wholeListsBefore;
+    }
+    if (changed) {
         m_remoteIdentityCacheNeedsWrite = true;
     }
     saveRemoteIdentityCache();
@@ -627,6 +698,7 @@ void CloudSyncState::clearCloudSyncState(const QString &reason)
     m_remindersLostByDatabase.clear();
     m_defaults.setStringArray(MatchingText::keyRemindersLostByDatabase, {});
     m_pendingJournal.clear();
+    m_pendingEntries.clear();
     m_tentativeMappings.clear();
     m_uncommittedMappings.clear();
     saveReminderMappings();

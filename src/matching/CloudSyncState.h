@@ -11,6 +11,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace quorvin {
@@ -197,7 +198,9 @@ public:
 
 private:
     void journal(const QJsonObject &entry);
+    bool appendToJournal(const QByteArray &lines);
     void foldMappingJournal(const std::function<void()> &alongside = {});
+    void foldedIntoSettings(quint64 fold);
     void replayMappingJournal();
     void saveReminderMappings();
     void saveListMappings();
@@ -224,10 +227,18 @@ private:
     // never made durable.
     std::optional<QString> m_journalPath;
     QByteArray m_pendingJournal;
+    // The same lines as entries, one each.
+    QList<QJsonObject> m_pendingEntries;
     QList<QJsonObject> m_tentativeMappings;
-    // The tentative lines of the commit under way, until its mappings are flushed or dropped.
+    // The entries of the commit under way (unmarked), until its mappings are flushed or dropped.
     QList<QJsonObject> m_uncommittedMappings;
     int m_changesSinceFold = 0;
+    // The journal is cut once the settings a fold wrote are on disk, which is later than the fold:
+    // the lines appended after each fold, by the fold's number, are what stays then.
+    quint64 m_folds = 0;
+    QList<std::pair<quint64, QByteArray>> m_journalSinceFold;
+    // Tells the settings' answers that arrive after this object is gone to do nothing.
+    std::shared_ptr<const int> m_alive = std::make_shared<const int>(0);
 
     QHash<QString, QString> m_cachedRemoteSourceIdentityByServerID;
     QSet<QString> m_cachedRemoteServerIDs;

@@ -52,6 +52,12 @@ void CloudSyncPassPhase::ensureSettingsWritten() const
     }
 }
 
+QCoro::Task<void> CloudSyncPassPhase::settingsWritten()
+{
+    co_await fenced(m_defaults.written());
+    ensureSettingsWritten();
+}
+
 void CloudSyncPassPhase::noteMappingProgress()
 {
     // Each answer's mapping is made durable as it comes (a journal line); the settings themselves

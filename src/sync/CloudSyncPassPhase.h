@@ -59,8 +59,12 @@ protected:
     // would cost more than it takes.
     static constexpr std::size_t copiedInPlace = 256;
     // Throws SettingsWriteError when the settings could not be written: a pass never reports
-    // success, or goes on creating reminders, with its cursors or mappings not on disk.
+    // success, or goes on creating reminders, with its cursors or mappings not on disk. Knows of
+    // the writes that have ended; settingsWritten() waits for the pass's own first.
     void ensureSettingsWritten() const;
+    // Waits until every settings change made so far is on disk (the file is written away from the
+    // main thread), then ensureSettingsWritten().
+    QCoro::Task<void> settingsWritten();
     // Called by a push after each answer it recorded in the mappings: makes them durable.
     void noteMappingProgress();
     // Writes the mappings changed so far at once (right after a store commit that created a

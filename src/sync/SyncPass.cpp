@@ -64,7 +64,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::pullAndApplySecondEnvelope()
     const auto second = co_await pullCloudEnvelope(cursorOrNone(m_syncState.cloudPullCursor()));
     co_await fenced(m_apply.applyCloudEnvelope(second, true, true));
     m_syncState.saveCloudPullCursor(second.next_cursor);
-    ensureSettingsWritten();
+    co_await settingsWritten();
     co_return second.items;
 }
 
@@ -149,7 +149,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
     m_log.appendLog(SyncText::logRestartApply);
     const bool keptLocalChanges = co_await fenced(m_apply.applyCloudEnvelope(first, false, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
-    ensureSettingsWritten();
+    co_await settingsWritten();
     const auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
     if (!reconciled) {
         co_return QList<ReminderPayload>();
@@ -192,7 +192,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncRespons
     co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
     co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
-    ensureSettingsWritten();
+    co_await settingsWritten();
     co_return co_await pullAndApplySecondEnvelope();
 }
 
@@ -201,7 +201,7 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runFreshSyncPath(SyncResponse
     // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
     co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
-    ensureSettingsWritten();
+    co_await settingsWritten();
     const auto local = co_await journalChanges(std::nullopt);
     co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
     co_return co_await pullAndApplySecondEnvelope();
@@ -272,7 +272,7 @@ QCoro::Task<void> CloudSyncPass::reportCloudSyncOutcome()
     }
     const auto effectiveRequest = m_request;
     // Whatever the outcome, it must not read as success while the pass's state is not on disk.
-    ensureSettingsWritten();
+    co_await settingsWritten();
 
     const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
@@ -292,7 +292,7 @@ QCoro::Task<void> CloudSyncPass::reportCloudSyncOutcome()
     const auto counts = quorvinReminderCountSummary(m_stateStore->currentSnapshot().items);
     const auto answer = co_await fenced(
         m_client.reportSyncCounts(effectiveRequest->request_id, m_syncState.cloudPullCursor(), counts));
-    ensureSettingsWritten();
+    co_await settingsWritten();
     if (answer.state == SyncText::countStateMismatched) {
         const auto text = SyncText::countMismatchPrefix + quorvinReminderCountSummaryText(answer.server_counts)
             + SyncText::countMismatchMiddle + quorvinReminderCountSummaryText(counts);

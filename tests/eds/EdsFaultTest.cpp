@@ -186,7 +186,7 @@ TEST(EdsFault, TheDatabaseKilledInTheMiddleOfACommitDoublesAndLosesNothing)
     };
     const auto launch = [&] {
         store = std::make_unique<EdsReminderStore>(clock);
-        defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"settings.json"_s));
+        defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"settings.json"_s), clock);
         service = std::make_unique<QuorvinMacService>(*defaults, http, clock, *store);
         runInVirtualTime(clock, service->startIfNeeded(), 10min);
     };

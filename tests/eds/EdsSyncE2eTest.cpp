@@ -47,7 +47,7 @@ struct Machine {
 
     void launch(ReminderStore &store)
     {
-        defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"settings.json"_s));
+        defaults = std::make_unique<FileUserDefaults>(dir.filePath(u"settings.json"_s), clock);
         service = std::make_unique<QuorvinMacService>(*defaults, http, clock, store);
         runInVirtualTime(clock, service->startIfNeeded(), 10min);
     }

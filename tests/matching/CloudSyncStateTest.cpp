@@ -6,6 +6,7 @@
 #include "platform/core/DiagnosticSink.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/defaults/InMemoryUserDefaults.h"
+#include "support/HeldWrites.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -185,6 +186,23 @@ TEST(CloudSyncStateTest, ClearTouchesOnlyTheCloudSideState)
 
 namespace quorvin::test {
 
+namespace {
+// What a kill leaves: the settings file and its journal as they are now, opened again.
+qsizetype mappedAfterKillOf(const QString &path, RecordingSink &log)
+{
+    QTemporaryDir copy;
+    QFile::copy(path, copy.filePath(u"settings.json"_s));
+    QFile::copy(path + u".journal"_s, copy.filePath(u"settings.json.journal"_s));
+    FileUserDefaults defaults(copy.filePath(u"settings.json"_s));
+    const CloudSyncState state(defaults, log);
+    const auto count = state.reminderMappingIndex().serverToLocal().size();
+    defaults.flush();
+    EXPECT_FALSE(QFile::exists(copy.filePath(u"settings.json.journal"_s))) << "folded into the settings";
+    EXPECT_EQ(defaults.stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size(), count);
+    return count;
+}
+} // namespace
+
 // With settings in a file, each flush inside a batch appends the new mappings to the journal
 // beside it; the settings take them every 200 changes, once a second and when the batch closes.
 // A process killed in between leaves the journal, and the next start folds it in, a line the kill
@@ -195,22 +213,13 @@ TEST(CloudSyncStateTest, AJournalKeepsEveryFlushedMappingAcrossAKill)
     const QString path = dir.filePath(u"settings.json"_s);
     const QString journal = path + u".journal"_s;
     RecordingSink log;
-    const auto mappedInFile
-        = [&] { return FileUserDefaults(path).stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size(); };
-    // What a kill leaves: the files as they are now, opened again.
-    const auto mappedAfterKill = [&] {
-        QTemporaryDir copy;
-        QFile::copy(path, copy.filePath(u"settings.json"_s));
-        QFile::copy(journal, copy.filePath(u"settings.json.journal"_s));
-        FileUserDefaults defaults(copy.filePath(u"settings.json"_s));
-        const auto count = CloudSyncState(defaults, log).reminderMappingIndex().serverToLocal().size();
-        EXPECT_FALSE(QFile::exists(copy.filePath(u"settings.json.journal"_s))) << "folded into the settings";
-        EXPECT_EQ(defaults.stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size(), count);
-        return count;
-    };
-
     FileUserDefaults defaults(path);
     CloudSyncState state(defaults, log);
+    const auto mappedInFile = [&] {
+        defaults.flush();
+        return FileUserDefaults(path).stringMap(reminderMapKey).value_or(UserDefaults::StringMap()).size();
+    };
+    const auto mappedAfterKill = [&] { return mappedAfterKillOf(path, log); };
     {
         const auto batch = state.beginCloudMappingMutationBatch();
         for (int i = 0; i < 150; ++i) {
@@ -263,6 +272,36 @@ TEST(CloudSyncStateTest, AJournalKeepsEveryFlushedMappingAcrossAKill)
     EXPECT_EQ(mappedAfterKill(), 5201);
 }
 
+// The settings are written on a thread of their own: the journal is cut only once the fold's write
+// is on disk, and keeps the lines that came after the fold.
+TEST(CloudSyncStateTest, TheJournalIsCutOnlyOnceItsFoldIsOnDisk)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    RecordingSink log;
+    FileUserDefaults defaults(path);
+    CloudSyncState state(defaults, log);
+    defaults.flush();
+    const auto held = HeldWrites::make();
+    defaults.fileWriter().setSystemCalls(HeldWrites::calls(held));
+    const auto batch = state.beginCloudMappingMutationBatch();
+    for (int i = 0; i < 200; ++i) {
+        state.setReminderMapping(u"s%1"_s.arg(i), u"l%1"_s.arg(i), false);
+        state.flushCloudMappings();
+    }
+    state.setReminderMapping(u"s-after"_s, u"l-after"_s, false);
+    state.flushCloudMappings();
+    EXPECT_EQ(mappedAfterKillOf(path, log), 201) << "the fold's write is still running";
+
+    held->release();
+    defaults.flush();
+    EXPECT_EQ(held->files().size(), 1);
+    QFile journal(path + u".journal"_s);
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal.readAll().count('\n'), 1);
+    EXPECT_EQ(mappedAfterKillOf(path, log), 201);
+}
+
 } // namespace quorvin::test
 
 namespace quorvin::test {
@@ -286,6 +325,7 @@ TEST(CloudSyncStateTest, TentativeMappingsOfAnInterruptedCommitKeepOnlyWhatItWro
         }
         state.journalUncommittedMappings();
         // Killed in the commit: what the batch would write at its close never happens.
+        defaults.flush();
         QFile::copy(path, dir.filePath(u"killed.json"_s));
         QFile::copy(path + u".journal"_s, dir.filePath(u"killed.json.journal"_s));
     }
@@ -302,6 +342,7 @@ TEST(CloudSyncStateTest, TentativeMappingsOfAnInterruptedCommitKeepOnlyWhatItWro
     state.resolveTentativeMappings([&](const QString &localID) { return written.contains(localID); });
     const QHash<QString, QString> expected {{u"s-old"_s, u"l-mapped"_s}, {u"s1"_s, u"l1"_s}};
     EXPECT_EQ(state.reminderMappingIndex().serverToLocal(), expected);
+    defaults.flush();
     EXPECT_FALSE(QFile::exists(killed + u".journal"_s));
     EXPECT_EQ(CloudSyncState(defaults, log).reminderMappingIndex().serverToLocal(), expected);
 }

@@ -2,6 +2,7 @@
 #include "platform/defaults/InMemoryUserDefaults.h"
 #include "platform/files/AtomicFileWriter.h"
 #include "support/FullDisk.h"
+#include "support/HeldWrites.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,9 @@ void writeEveryType(UserDefaults &defaults)
     defaults.setStringArray(u"a"_s, {u"x"_s, u""_s, u"\uFEFFy"_s});
     defaults.setStringMap(u"m"_s, {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}});
     defaults.setJson(u"j"_s, QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}});
+    // Encoded only when written or read, in the shapes the eager setters give.
+    defaults.setEncodedStringMap(u"em"_s, QHash<QString, QString> {{u"srv-2"_s, u""_s}, {u"srv-1"_s, u"local-1"_s}});
+    defaults.setEncodedStringSet(u"es"_s, QSet<QString> {u"y"_s, u"x"_s, u"\uFEFFz"_s});
 }
 
 void expectEveryType(const UserDefaults &defaults)
@@ -67,6 +71,8 @@ void expectEveryType(const UserDefaults &defaults)
     EXPECT_EQ(defaults.stringMap(u"m"_s), (UserDefaults::StringMap {{u"srv-1"_s, u"local-1"_s}, {u"srv-2"_s, u""_s}}));
     EXPECT_EQ(
         defaults.json(u"j"_s), QJsonValue(QJsonObject {{u"nested"_s, QJsonArray {1, u"two"_s, QJsonValue::Null}}}));
+    EXPECT_EQ(defaults.stringMap(u"em"_s), defaults.stringMap(u"m"_s));
+    EXPECT_EQ(defaults.stringArray(u"es"_s), (QStringList {u"x"_s, u"y"_s, u"\uFEFFz"_s}));
 }
 
 } // namespace
@@ -82,7 +88,7 @@ TEST(UserDefaults, EveryTypeRoundTripsThroughTheFileAndMemory)
     }
     FileUserDefaults reread(path);
     expectEveryType(reread);
-    EXPECT_EQ(reread.keys().size(), 8);
+    EXPECT_EQ(reread.keys().size(), 10);
 
     InMemoryUserDefaults memory;
     writeEveryType(memory);
@@ -134,6 +140,7 @@ TEST(UserDefaults, FileIsOwnerOnlyAndReplacedAtomically)
     const QString path = dir.filePath(u"settings.json"_s);
     FileUserDefaults defaults(path);
     defaults.setString(u"Quorvin.CloudAuthToken"_s, u"secret"_s);
+    defaults.flush();
 
     struct stat status { };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
@@ -146,6 +153,7 @@ TEST(UserDefaults, FileIsOwnerOnlyAndReplacedAtomically)
     QFile before(path);
     ASSERT_TRUE(before.open(QIODevice::ReadOnly));
     defaults.setString(u"Quorvin.CloudAuthToken"_s, u"second"_s);
+    defaults.flush();
     EXPECT_TRUE(defaults.lastError().isEmpty());
     EXPECT_EQ(
         QJsonDocument::fromJson(before.readAll()).object().value(u"Quorvin.CloudAuthToken"_s).toString(), u"secret"_s);
@@ -170,6 +178,7 @@ TEST(UserDefaults, CorruptFileIsMovedAsideAndSettingsStartEmpty)
         EXPECT_TRUE(defaults.damageNotice()->contains(path + asideNames[i])) << defaults.damageNotice()->toStdString();
 
         defaults.setBoolean(u"showDockIcon"_s, true);
+        defaults.flush();
         EXPECT_EQ(FileUserDefaults(path).boolean(u"showDockIcon"_s), true);
         EXPECT_FALSE(FileUserDefaults(path).damageNotice());
     }
@@ -208,13 +217,16 @@ TEST(UserDefaults, EditsOfAnotherProcessAreKeptAndSignalled)
     const QString path = dir.filePath(u"settings.json"_s);
     FileUserDefaults app(path);
     app.setString(u"Quorvin.CloudPullCursor"_s, u"c1"_s);
+    app.flush();
 
     // The command-line tool writes the same file with a separate instance.
     FileUserDefaults tool(path);
     tool.setString(u"Quorvin.CloudBaseURL"_s, u"http://127.0.0.1:8080"_s);
+    tool.flush();
 
     QSignalSpy spy(&app, &UserDefaults::changed);
     app.setString(u"Quorvin.CloudPushCursor"_s, u"p1"_s);
+    app.flush();
     EXPECT_EQ(app.string(u"Quorvin.CloudBaseURL"_s), u"http://127.0.0.1:8080"_s);
     const QJsonObject onDisk = readJsonFile(path);
     EXPECT_EQ(onDisk.value(u"Quorvin.CloudBaseURL"_s).toString(), u"http://127.0.0.1:8080"_s);
@@ -231,6 +243,7 @@ TEST(UserDefaults, OutsideEditsAreSeenWithoutAWriteAndHalfWrittenFilesAreIgnored
     const QString path = dir.filePath(u"settings.json"_s);
     FileUserDefaults app(path);
     app.setString(u"Quorvin.CloudAuthToken"_s, u"aaaa"_s);
+    app.flush();
     QSignalSpy spy(&app, &UserDefaults::changed);
 
     // The tool's write has the same size and may fall in the same clock tick; the running app
@@ -258,6 +271,7 @@ TEST(UserDefaults, AFailedWriteLeavesTheFileKeepsTheValueAndIsReportedUntilAWrit
     const QString path = dir.filePath(u"config/Quorvin/settings.json"_s);
     FileUserDefaults defaults(path);
     defaults.setString(u"Quorvin.CloudPushCursor"_s, u"p0"_s);
+    defaults.flush();
     struct stat status { };
     ASSERT_EQ(::stat(QFile::encodeName(dir.filePath(u"config/Quorvin"_s)).constData(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0700u);
@@ -270,6 +284,7 @@ TEST(UserDefaults, AFailedWriteLeavesTheFileKeepsTheValueAndIsReportedUntilAWrit
         SCOPED_TRACE(name);
         defaults.fileWriter().setSystemCalls(calls);
         defaults.setString(u"Quorvin.CloudPushCursor"_s, QString::fromLatin1(name));
+        defaults.flush();
         EXPECT_EQ(readBytes(path), before);
         EXPECT_EQ(QDir(dir.filePath(u"config/Quorvin"_s)).entryList(QDir::Files | QDir::Hidden),
             QStringList {u"settings.json"_s});
@@ -289,6 +304,7 @@ TEST(UserDefaults, AFailedWriteLeavesTheFileKeepsTheValueAndIsReportedUntilAWrit
     // Once there is room, repeating the write stores everything and clears the failure.
     defaults.fileWriter().setSystemCalls(AtomicFileWriter::realSystemCalls());
     defaults.setString(u"Quorvin.CloudPushCursor"_s, u"flush fails"_s);
+    defaults.flush();
     EXPECT_FALSE(defaults.writeFailure().has_value());
     const FileUserDefaults reread(path);
     EXPECT_EQ(reread.string(u"Quorvin.CloudPushCursor"_s), u"flush fails"_s);
@@ -327,10 +343,12 @@ TEST(UserDefaults, ChangesMadeInOneBatchAreWrittenOnceAtItsEnd)
             defaults.setStringArray(u"Quorvin.RemoteServerIDs"_s, {u"a"_s, u"b"_s});
         }
         defaults.setInteger(u"Quorvin.RemoteIdentityCacheVersion"_s, 1);
+        defaults.flush();
         EXPECT_EQ(*flushes, 0);
         EXPECT_EQ(changed.size(), 3);
         EXPECT_EQ(defaults.string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
     }
+    defaults.flush();
     EXPECT_EQ(*flushes, 1);
     const FileUserDefaults reread(path);
     EXPECT_EQ(reread.string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
@@ -340,8 +358,111 @@ TEST(UserDefaults, ChangesMadeInOneBatchAreWrittenOnceAtItsEnd)
     {
         const auto batch = defaults.batchWrites();
         defaults.setString(u"Quorvin.CloudPullCursor"_s, u"8"_s);
+        defaults.flush();
         EXPECT_FALSE(defaults.writeFailure().has_value());
     }
+    defaults.flush();
     EXPECT_TRUE(defaults.writeFailure().has_value());
     EXPECT_EQ(FileUserDefaults(path).string(u"Quorvin.CloudPullCursor"_s), u"7"_s);
+}
+
+namespace {
+// What each file written held under `key`, in the order they were written.
+QList<qint64> writtenValues(const test::HeldWrites &held, const QString &key)
+{
+    QList<qint64> values;
+    for (const QByteArray &file : held.files()) {
+        values.append(QJsonDocument::fromJson(file).object().value(key).toInteger(-1));
+    }
+    return values;
+}
+} // namespace
+
+// The file is written on a thread of its own: a change is read back at once while its write runs,
+// the changes made meanwhile go out together in one more write of the newest map, never an older
+// map after a newer one, and the destructor lets none of them go.
+TEST(UserDefaults, WritesRunAwayFromTheCallerInOrderAndTogether)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    auto defaults = std::make_unique<FileUserDefaults>(path);
+    const auto held = test::HeldWrites::make();
+    defaults->fileWriter().setSystemCalls(test::HeldWrites::calls(held));
+    const QString key = u"Quorvin.CloudPullCursor"_s;
+    for (int n = 1; n <= 5; ++n) {
+        defaults->setInteger(key, n);
+    }
+    EXPECT_EQ(defaults->integer(key), 5);
+    EXPECT_FALSE(QFile::exists(path));
+    held->release();
+    defaults->flush();
+    EXPECT_EQ(writtenValues(*held, key), (QList<qint64> {1, 5}));
+    EXPECT_EQ(FileUserDefaults(path).integer(key), 5);
+
+    held->hold();
+    defaults->setInteger(key, 6);
+    defaults->setInteger(key, 7);
+    held->release();
+    defaults.reset();
+    EXPECT_EQ(writtenValues(*held, key), (QList<qint64> {1, 5, 6, 7}));
+    EXPECT_EQ(FileUserDefaults(path).integer(key), 7);
+}
+
+// A write that fails on its thread is reported when it ends, through the event loop, and the next
+// write that lands clears the reason.
+TEST(UserDefaults, AFailedWriteIsReportedWhenItEndsAndClearedByTheNextThatLands)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults defaults(path);
+    QSignalSpy failed(&defaults, &UserDefaults::writeFailed);
+    defaults.fileWriter().setSystemCalls(test::diskWithRoom(0));
+    defaults.setString(u"Quorvin.CloudPushCursor"_s, u"p1"_s);
+    EXPECT_FALSE(defaults.writeFailure().has_value()) << "not known before the write ends";
+    ASSERT_TRUE(failed.wait(10000));
+    ASSERT_TRUE(defaults.writeFailure().has_value());
+    EXPECT_TRUE(defaults.writeFailure()->contains(u"No space left on device"_s));
+    EXPECT_EQ(defaults.string(u"Quorvin.CloudPushCursor"_s), u"p1"_s);
+
+    bool saved = true;
+    defaults.whenWritten([&saved](bool answer) { saved = answer; });
+    EXPECT_FALSE(saved) << "nothing waits, and the map is not on disk";
+
+    defaults.fileWriter().setSystemCalls(AtomicFileWriter::realSystemCalls());
+    defaults.setString(u"Quorvin.CloudPullCursor"_s, u"c1"_s);
+    defaults.whenWritten([&saved](bool answer) { saved = answer; });
+    defaults.flush();
+    EXPECT_TRUE(saved);
+    EXPECT_FALSE(defaults.writeFailure().has_value());
+    const FileUserDefaults reread(path);
+    EXPECT_EQ(reread.string(u"Quorvin.CloudPushCursor"_s), u"p1"_s);
+    EXPECT_EQ(reread.string(u"Quorvin.CloudPullCursor"_s), u"c1"_s);
+    EXPECT_EQ(failed.size(), 1);
+}
+
+// The tool writes the file while a write of the app runs: that write, built on the older file, is
+// dropped rather than put over the tool's, and the app writes its changes again over the tool's.
+TEST(UserDefaults, AnEditOfAnotherProcessDuringAWriteIsNotWrittenOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"settings.json"_s);
+    FileUserDefaults app(path);
+    app.setString(u"Quorvin.CloudAuthToken"_s, u"t0"_s);
+    app.flush();
+    const auto held = test::HeldWrites::make();
+    app.fileWriter().setSystemCalls(test::HeldWrites::calls(held));
+    QSignalSpy changed(&app, &UserDefaults::changed);
+
+    app.setString(u"Quorvin.CloudPullCursor"_s, u"c1"_s);
+    FileUserDefaults(path).setString(u"Quorvin.CloudBaseURL"_s, u"http://127.0.0.1:8080"_s);
+    held->release();
+    app.flush();
+
+    const QJsonObject onDisk = readJsonFile(path);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudBaseURL"_s).toString(), u"http://127.0.0.1:8080"_s);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudPullCursor"_s).toString(), u"c1"_s);
+    EXPECT_EQ(onDisk.value(u"Quorvin.CloudAuthToken"_s).toString(), u"t0"_s);
+    EXPECT_EQ(app.string(u"Quorvin.CloudBaseURL"_s), u"http://127.0.0.1:8080"_s);
+    ASSERT_EQ(changed.size(), 2);
+    EXPECT_EQ(changed.at(1).at(0).toString(), u"Quorvin.CloudBaseURL"_s);
 }

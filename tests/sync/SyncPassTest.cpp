@@ -6,6 +6,8 @@
 #include "matching/CloudSyncState.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
+#include "support/FullDisk.h"
+#include "support/HeldWrites.h"
 #include "support/cloudserver/CloudFault.h"
 #include "support/cloudserver/Phone.h"
 
@@ -317,6 +319,53 @@ TEST(SyncPassTest, ASettingsWriteFailureFailsThePass)
     EXPECT_EQ(h.defaults.writeFailure(), std::nullopt);
 }
 
+// The settings are written on a thread of their own: a pass that wrote state waits for those
+// writes before it reports, and one that fails when it ends at last fails the pass.
+TEST(SyncPassTest, APassReportsOnlyOnceItsSettingsWritesHaveEnded)
+{
+    ManualClock clock;
+    CloudServer server(clock);
+    InProcessHttpSession http(server, clock);
+    const auto userId = server.createUser(u"+8613800138000"_s);
+    Phone phone(server, userId);
+    const auto listId = phone.createList(u"Inbox"_s);
+    QTemporaryDir dir;
+    FileUserDefaults defaults(dir.filePath(u"settings.json"_s));
+    defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
+    defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
+    JsonFileReminderStore store(dir.filePath(u"reminders.json"_s), clock);
+    QuorvinMacService service(defaults, http, clock, store);
+    // Virtual time does not wait for the writer's thread: each turn lets its writes end first.
+    const auto settle = [&] {
+        for (int turn = 0; turn < 100; ++turn) {
+            defaults.flush();
+            if (clock.runUntil([&] { return !service.isCloudSyncRunnerActive(); }, 1s)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    runInVirtualTime(clock, service.startIfNeeded());
+    ASSERT_TRUE(settle());
+    ASSERT_EQ(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+
+    const auto held = HeldWrites::make();
+    defaults.fileWriter().setSystemCalls(HeldWrites::calls(held, diskFailingFlush()));
+    phone.createReminder({.title = u"While the write is held"_s, .listId = listId});
+    service.scheduleCloudSync(u"manual"_s);
+    clock.runUntil([] { return false; }, 1min);
+    EXPECT_TRUE(service.isCloudSyncRunnerActive());
+    EXPECT_NE(service.lastSyncAttemptStatus(), u"成功（云端同步完成）"_s);
+
+    held->release();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(service.lastSyncAttemptStatus(), u"失败（云端同步失败）"_s);
+    ASSERT_TRUE(defaults.writeFailure().has_value());
+    EXPECT_EQ(service.activityLog().activityLogs().front().details, QStringList {*defaults.writeFailure()});
+    service.shutdown();
+    ManualClock::drainEvents();
+}
+
 // The disk fills up in the middle of a long pull into the reminders file: the stretch of writes
 // that no longer fits is dropped together with the mappings it made, so every saved mapping names a
 // reminder that is in the file (a mapping to a reminder that never reached it would, at the next
@@ -424,7 +473,7 @@ TEST(SyncPassTest, AThousandPassesLeaveTheHeapAsItWas)
     Phone phone(server, userId);
     phone.createReminder({.title = u"From the phone"_s, .listId = phone.createList(u"Inbox"_s)});
     QTemporaryDir dir;
-    FileUserDefaults defaults(dir.filePath(u"settings.json"_s));
+    FileUserDefaults defaults(dir.filePath(u"settings.json"_s), clock);
     defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
     defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
     JsonFileReminderStore store(dir.filePath(u"reminders.json"_s), clock);

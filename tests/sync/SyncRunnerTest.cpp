@@ -296,7 +296,7 @@ TEST(SyncRunnerTest, AnUnwritableSettingsFileKeepsTheBackOff)
     Phone phone(server, userId);
     const auto listId = phone.createList(u"Inbox"_s);
     QTemporaryDir dir;
-    FileUserDefaults defaults(dir.filePath(u"settings.json"_s));
+    FileUserDefaults defaults(dir.filePath(u"settings.json"_s), clock);
     defaults.setString(u"Quorvin.CloudBaseURL"_s, InProcessHttpSession::baseUrl());
     defaults.setString(u"Quorvin.CloudAuthToken"_s, server.createSession(userId, u"mqv"_s));
     JsonFileReminderStore store(dir.filePath(u"reminders.json"_s), clock);

@@ -35,6 +35,9 @@ public:
     // must own what it touches and reach no Qt object or shared state, and must not throw. A
     // virtual clock runs it in place, keeping tests deterministic.
     virtual QCoro::Task<void> runOffMainThread(std::function<void()> work);
+    // Whether runOffMainThread() runs its work in place. Others that move work off the main
+    // thread (the settings file's writer) do it in place too on such a clock.
+    virtual bool runsWorkInPlace() const { return true; }
 
     // The process-wide real clock.
     static Clock &system();

@@ -11,6 +11,7 @@ public:
     QCoro::Task<void> sleep(std::chrono::milliseconds duration, CancelToken token = {}) override;
     // On a thread of the global thread pool.
     QCoro::Task<void> runOffMainThread(std::function<void()> work) override;
+    bool runsWorkInPlace() const override { return false; }
 };
 
 } // namespace quorvin

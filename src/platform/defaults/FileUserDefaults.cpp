@@ -1,5 +1,7 @@
 #include "platform/defaults/FileUserDefaults.h"
 
+#include "platform/concurrency/Clock.h"
+#include "platform/concurrency/Spawn.h"
 #include "platform/core/JsonByteOrderMarks.h"
 #include "platform/files/FileError.h"
 #include "platform/files/PrivateDirectory.h"
@@ -8,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -18,14 +21,50 @@
 
 namespace quorvin {
 
+// One write: the map as it stood when the write started, the version of the file it was built
+// on, and, once done, how it went.
+struct FileUserDefaults::WriteJob {
+    QString path;
+    Values values;
+    FileStamp base;
+    AtomicFileWriter writer;
+    // Set by the writer's thread, read once `done` is set under the mutex.
+    WriteOutcome outcome = WriteOutcome::Failed;
+    QString failure;
+    FileStamp written;
+    bool done = false;
+    // On the object's thread only.
+    bool answered = false;
+};
+
 FileUserDefaults::FileUserDefaults(QString filePath, QObject *parent)
+    : FileUserDefaults(std::move(filePath), Clock::system(), parent)
+{
+}
+
+FileUserDefaults::FileUserDefaults(QString filePath, Clock &clock, QObject *parent)
     : UserDefaults(parent)
     , m_filePath(std::move(filePath))
+    , m_workClock(clock.runsWorkInPlace() ? &clock : nullptr)
 {
     replaceAll(readFile(true).value_or(QJsonObject()));
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] { refresh(); });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] { refresh(); });
     watch();
+}
+
+FileUserDefaults::~FileUserDefaults()
+{
+    // Nothing changed is left behind at a normal end.
+    flush();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
 }
 
 QString FileUserDefaults::standardFilePath()
@@ -47,6 +86,11 @@ void FileUserDefaults::refresh()
 {
     // A replaced file is no longer watched by its old inode.
     watch();
+    // The file a running write puts in place is not yet known as ours; its answer looks again,
+    // and a write never replaces a file it was not built on.
+    if (writeRunning()) {
+        return;
+    }
     if (currentStamp() != m_seen) {
         reload();
     }
@@ -63,10 +107,10 @@ void FileUserDefaults::watch()
     }
 }
 
-FileUserDefaults::FileStamp FileUserDefaults::currentStamp() const
+FileUserDefaults::FileStamp FileUserDefaults::stampOf(const QString &path)
 {
     struct stat status { };
-    if (::stat(QFile::encodeName(m_filePath).constData(), &status) != 0) {
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         return {};
     }
     return FileStamp {true, static_cast<quint64>(status.st_ino),
@@ -85,6 +129,7 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     }
     if (!file.open(QIODevice::ReadOnly)) {
         m_lastError = file.errorString();
+        m_seen = stamp;
         return std::nullopt;
     }
     const QByteArray data = file.readAll();
@@ -98,6 +143,9 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     m_lastError = parseError.error == QJsonParseError::NoError ? QStringLiteral("settings file is not a JSON object")
                                                                : parseError.errorString();
     if (!moveCorruptAside) {
+        // Left as it is, and written over by the next change as any other version would be; a
+        // write waiting on it must not wait for it to be readable.
+        m_seen = stamp;
         return std::nullopt;
     }
     // Never over an earlier copy: each damage may hold what the one before it did not.
@@ -133,19 +181,141 @@ std::optional<QJsonObject> FileUserDefaults::readFile(bool moveCorruptAside)
     return QJsonObject();
 }
 
-std::optional<QString> FileUserDefaults::persist(const QJsonObject &values)
+void FileUserDefaults::startWrite(const Values &values)
 {
-    try {
-        makePrivateDirectory(QFileInfo(m_filePath).absolutePath());
-        m_writer.write(m_filePath, QJsonDocument(values).toJson(QJsonDocument::Indented), 0600);
-    } catch (const FileError &error) {
-        m_lastError = error.description();
-        return m_lastError;
+    auto job = std::make_shared<WriteJob>();
+    job->path = m_filePath;
+    job->values = values;
+    job->base = m_seen;
+    job->writer = m_writer;
+    m_running = job;
+    if (m_workClock) {
+        spawn(runOnClock(std::move(job)));
+        return;
     }
-    m_lastError.clear();
-    m_seen = currentStamp();
-    watch();
-    return std::nullopt;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(job));
+        if (!m_thread.joinable()) {
+            m_thread = std::thread([this] { writerLoop(); });
+        }
+    }
+    m_wake.notify_all();
+}
+
+void FileUserDefaults::runJob(WriteJob &job)
+{
+    QJsonObject object;
+    for (auto it = job.values.cbegin(); it != job.values.cend(); ++it) {
+        object.insert(it.key(), it->toJson());
+    }
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    object = QJsonObject();
+    try {
+        makePrivateDirectory(QFileInfo(job.path).absolutePath());
+        const bool replaced = job.writer.write(job.path, bytes, 0600, [&job](int fd) {
+            // Someone else wrote the file since it was read: theirs is read and this map written again.
+            if (stampOf(job.path) != job.base) {
+                return false;
+            }
+            struct stat status { };
+            if (::fstat(fd, &status) == 0) {
+                job.written = FileStamp {true, static_cast<quint64>(status.st_ino),
+                    static_cast<qint64>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec,
+                    static_cast<qint64>(status.st_size)};
+            }
+            return true;
+        });
+        job.outcome = replaced ? WriteOutcome::Written : WriteOutcome::Superseded;
+    } catch (const FileError &error) {
+        job.outcome = WriteOutcome::Failed;
+        job.failure = error.description();
+    }
+}
+
+QCoro::Task<void> FileUserDefaults::runOnClock(std::shared_ptr<WriteJob> job)
+{
+    QPointer<FileUserDefaults> self(this);
+    // A flush may have run the write itself while the clock held it. Built before the await: a
+    // lambda temporary inside the await expression does not survive the suspension intact with
+    // this compiler.
+    std::function<void()> work = [job] {
+        if (!job->done) {
+            runJob(*job);
+            job->done = true;
+        }
+    };
+    co_await m_workClock->runOffMainThread(std::move(work));
+    if (self) {
+        answer(job);
+    }
+}
+
+void FileUserDefaults::writerLoop()
+{
+    for (;;) {
+        std::shared_ptr<WriteJob> job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty()) {
+                return;
+            }
+            job = std::move(m_queue.front());
+            m_queue.pop_front();
+        }
+        runJob(*job);
+        {
+            const std::lock_guard lock(m_mutex);
+            job->done = true;
+        }
+        m_wake.notify_all();
+        // The destructor joins this thread before the object goes, and a queued call to an object
+        // that is gone is dropped with it.
+        QMetaObject::invokeMethod(
+            this, [this, job] { answer(job); }, Qt::QueuedConnection);
+    }
+}
+
+void FileUserDefaults::waitForWrite()
+{
+    const auto job = m_running;
+    if (!job) {
+        return;
+    }
+    if (m_workClock) {
+        if (!job->done) {
+            runJob(*job);
+            job->done = true;
+        }
+    } else {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait(lock, [&job] { return job->done; });
+    }
+    answer(job);
+}
+
+void FileUserDefaults::answer(const std::shared_ptr<WriteJob> &job)
+{
+    if (std::exchange(job->answered, true)) {
+        return;
+    }
+    // Let go here, not on the writer's thread: a container's last other holder may then change it
+    // in place, which is only safe once this thread knows the writer is done reading it.
+    job->values = Values();
+    if (m_running == job) {
+        m_running.reset();
+    }
+    if (job->outcome == WriteOutcome::Written) {
+        m_seen = job->written;
+        m_lastError.clear();
+        watch();
+    } else if (job->outcome == WriteOutcome::Failed) {
+        m_lastError = job->failure;
+    }
+    finishWrite(job->outcome, job->failure);
+    // An edit made while the write ran, after it landed, is picked up now.
+    refresh();
 }
 
 } // namespace quorvin

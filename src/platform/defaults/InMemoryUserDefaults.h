@@ -20,7 +20,11 @@ public:
     void setFailingWrites(std::optional<QString> description) { m_failingWrites = std::move(description); }
 
 protected:
-    std::optional<QString> persist(const QJsonObject &) override { return m_failingWrites; }
+    void startWrite(const Values &) override
+    {
+        finishWrite(
+            m_failingWrites ? WriteOutcome::Failed : WriteOutcome::Written, m_failingWrites.value_or(QString()));
+    }
 
 private:
     std::optional<QString> m_failingWrites;

@@ -97,7 +97,8 @@ int AtomicFileWriter::removeLeftovers(const QString &path)
     return removed;
 }
 
-void AtomicFileWriter::write(const QString &path, const QByteArray &bytes, mode_t mode) const
+bool AtomicFileWriter::write(
+    const QString &path, const QByteArray &bytes, mode_t mode, const std::function<bool(int fd)> &beforeReplace) const
 {
     const QString target = resolvedTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
@@ -135,6 +136,11 @@ void AtomicFileWriter::write(const QString &path, const QByteArray &bytes, mode_
     if (m_calls.fsync(fd) != 0) {
         throw fail(errno);
     }
+    if (beforeReplace && !beforeReplace(fd)) {
+        ::close(fd);
+        ::unlink(temporaryName.constData());
+        return false;
+    }
     const int closed = ::close(fd);
     fd = -1;
     if (closed != 0) {
@@ -144,6 +150,7 @@ void AtomicFileWriter::write(const QString &path, const QByteArray &bytes, mode_
         throw fail(errno);
     }
     syncDirectory(QFileInfo(target).absolutePath());
+    return true;
 }
 
 } // namespace quorvin

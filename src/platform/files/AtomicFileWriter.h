@@ -30,7 +30,11 @@ public:
     // Makes `path` hold exactly `bytes`, with permission bits `mode` from the start (a secret is
     // never in a file others may read). A symbolic link is followed and kept. The directory must
     // exist. Throws FileError naming the file and the reason; nothing is then left behind.
-    void write(const QString &path, const QByteArray &bytes, mode_t mode) const;
+    // `beforeReplace`, when given, is called with the new file's descriptor once all of it is on
+    // the disk, right before it takes the old file's place; when it answers false the new file is
+    // removed, the old one stays, and write() returns false.
+    bool write(const QString &path, const QByteArray &bytes, mode_t mode,
+        const std::function<bool(int fd)> &beforeReplace = {}) const;
 
     void setSystemCalls(SystemCalls calls) { m_calls = std::move(calls); }
 

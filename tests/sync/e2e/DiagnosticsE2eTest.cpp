@@ -169,7 +169,7 @@ TEST(DiagnosticsE2e, AReportBuiltWhileTheAccountChangesGoesNowhere)
 TEST(DiagnosticsE2e, ReportBeforeStartUpLeavesOutWhatItDoesNotHave)
 {
     SyncE2eHarness h;
-    FileUserDefaults defaults(h.dir.filePath(u"defaults.json"_s));
+    FileUserDefaults defaults(h.dir.filePath(u"defaults.json"_s), h.clock);
     QuorvinMacService service(defaults, h.inProcessHttp, h.clock, h.store);
     service.diagnosticsUpload().uploadDiagnosticsReport();
     ASSERT_TRUE(h.clock.runUntil([&] { return !service.diagnosticsUpload().isDiagnosticUploading(); }, 1min));

@@ -49,7 +49,7 @@ TEST(SyncE2e, SyncsOverTheLoopbackListenerWithTheRealHttpSession)
     h.localReminder({.title = u"Over the wire"_s, .notes = u"real sockets"_s});
     h.phone->createReminder({.title = u"From the phone"_s, .due = SyncE2eHarness::at(u"2026-01-06T01:30:00.000Z"_s)});
 
-    h.defaults = std::make_unique<FileUserDefaults>(h.dir.filePath(u"defaults.json"_s));
+    h.defaults = std::make_unique<FileUserDefaults>(h.dir.filePath(u"defaults.json"_s), h.clock);
     h.service = std::make_unique<QuorvinMacService>(*h.defaults, http, h.clock, h.store);
     quorvin::test::waitFor(h.service->startIfNeeded());
     ASSERT_TRUE(pumpUntil(h, [&] { return h.isQuiet(); }));

@@ -64,7 +64,7 @@ void SyncE2eHarness::useBaseUrl(const QString &baseUrl)
 
 void SyncE2eHarness::launch()
 {
-    defaults = std::make_unique<FileUserDefaults>(settingsFilePath());
+    defaults = std::make_unique<FileUserDefaults>(settingsFilePath(), clock);
     service = std::make_unique<QuorvinMacService>(*defaults, http(), clock, store);
     runInVirtualTime(clock, service->startIfNeeded(), 10min);
 }
