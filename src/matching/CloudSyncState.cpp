@@ -623,7 +623,7 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
             return *touched;
         }
         const auto found = m_cachedRemoteListByServerID.constFind(serverID);
-        const auto list = found == m_cachedRemoteListByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
+        auto list = found == m_cachedRemoteListByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
         listsBefore.insert(serverID, list);
         return list;
     };
