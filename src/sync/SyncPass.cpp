@@ -27,10 +27,11 @@
 namespace quorvin {
 
 namespace {
-bool hasChanges(const SyncResponseEnvelope &envelope)
+bool hasChanges(const SyncStateStore::JournalAnswer &answer)
 {
-    return !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
-        || !envelope.deleted_list_ids.isEmpty();
+    const auto &envelope = answer.envelope;
+    return !answer.items.empty() || !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty()
+        || !envelope.lists.isEmpty() || !envelope.deleted_list_ids.isEmpty();
 }
 
 std::optional<QString> cursorOrNone(const QString &cursor)
@@ -223,11 +224,12 @@ void CloudSyncPass::endRebase()
 QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload>> remoteItems)
 {
     co_await fenced(deleteRedundantCompletedCopies());
-    const auto pending = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
+    // Ids and cursors only: read from the journal's shared payloads, never copied.
+    const auto pending = m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor()));
     const CloudPullUploadCheckpoint checkpoint(pending);
     QSet<QString> pendingLocalIDs;
     for (const auto &item : pending.items) {
-        pendingLocalIDs.insert(item.local_id);
+        pendingLocalIDs.insert(item->local_id);
     }
     // An item pulled twice in the pass counts as last pulled: the first pull may predate this
     // pass's own upload of it, and aligning to that older version would undo the upload here.
@@ -256,9 +258,9 @@ QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload
     }
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
     // The alignment's own writes need no upload: the push cursor moves past them.
-    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()));
+    const auto observed = m_stateStore->journalAnswer(cursorOrNone(checkpoint.cursor()));
     if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
-        m_syncState.saveCloudPushCursor(observed.next_cursor);
+        m_syncState.saveCloudPushCursor(observed.envelope.next_cursor);
     }
     m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
     endRebase();
@@ -274,7 +276,7 @@ QCoro::Task<void> CloudSyncPass::reportCloudSyncOutcome()
     // Whatever the outcome, it must not read as success while the pass's state is not on disk.
     co_await settingsWritten();
 
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto pending = m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
         m_owner.scheduleCloudSyncAfterPass(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
         m_log.appendLog(SyncText::logLocalChangesDuringSync + m_syncState.cloudPushCursor());
