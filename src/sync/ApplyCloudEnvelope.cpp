@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace quorvin {
 
@@ -36,6 +37,17 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
         return std::nullopt;
     }
     return index.localID(*serverID);
+}
+
+// Frees a large value on a worker thread, so that the window does not wait for it.
+template <class T> void releaseOffMainThread(T value)
+{
+    auto *held = new T(std::move(value));
+    if (auto *pool = QThreadPool::globalInstance()) {
+        pool->start([held] { delete held; });
+    } else {
+        delete held;
+    }
 }
 
 QStringList sortedUnique(const QList<QString> &ids)
@@ -113,6 +125,9 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
             + SyncText::logMatchIndexCandidates + QString::number(session.index().metrics().returnedCandidateCount)
             + SyncText::logMatchIndexFullComparisons + QString::number(session.fullComparisonCount()));
     }
+    // Nothing below reads the pulled items or the match session, which hold a payload of every
+    // item and of every local reminder: they go before the refresh maps the whole store again.
+    releaseOffMainThread(std::make_pair(std::exchange(apply->envelope.items, {}), std::exchange(apply->session, {})));
     if (!apply->wrote) {
         co_return false;
     }
