@@ -2,24 +2,16 @@
 
 namespace quorvin {
 
-CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncResponseEnvelope &pendingBeforeApply)
-    : m_cursor(pendingBeforeApply.next_cursor)
-    , m_pending(!pendingBeforeApply.items.isEmpty() || !pendingBeforeApply.deleted_ids.isEmpty()
-          || !pendingBeforeApply.lists.isEmpty() || !pendingBeforeApply.deleted_list_ids.isEmpty())
+namespace {
+bool holdsChangesBesideItems(const SyncResponseEnvelope &envelope)
 {
+    return !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty() || !envelope.deleted_list_ids.isEmpty();
 }
 
-bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncResponseEnvelope &observed,
-    const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const
+// The deletions and lists of what was observed, each either written by the apply or a local change.
+bool holdsListsOrDeletionsNotWritten(
+    const SyncResponseEnvelope &observed, const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs)
 {
-    if (m_pending || observed.full_snapshot) {
-        return true;
-    }
-    for (const auto &item : observed.items) {
-        if (!cloudReminderIDs.contains(item.local_id)) {
-            return true;
-        }
-    }
     for (const auto &id : observed.deleted_ids) {
         if (!cloudReminderIDs.contains(id)) {
             return true;
@@ -36,6 +28,48 @@ bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncResponseEnvelope &
         }
     }
     return false;
+}
+} // namespace
+
+CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncResponseEnvelope &pendingBeforeApply)
+    : m_cursor(pendingBeforeApply.next_cursor)
+    , m_pending(!pendingBeforeApply.items.isEmpty() || holdsChangesBesideItems(pendingBeforeApply))
+{
+}
+
+CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncStateStore::JournalAnswer &pendingBeforeApply)
+    : m_cursor(pendingBeforeApply.envelope.next_cursor)
+    , m_pending(!pendingBeforeApply.items.empty() || !pendingBeforeApply.envelope.items.isEmpty()
+          || holdsChangesBesideItems(pendingBeforeApply.envelope))
+{
+}
+
+bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncResponseEnvelope &observed,
+    const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const
+{
+    if (m_pending || observed.full_snapshot) {
+        return true;
+    }
+    for (const auto &item : observed.items) {
+        if (!cloudReminderIDs.contains(item.local_id)) {
+            return true;
+        }
+    }
+    return holdsListsOrDeletionsNotWritten(observed, cloudReminderIDs, cloudListIDs);
+}
+
+bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncStateStore::JournalAnswer &observed,
+    const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const
+{
+    if (m_pending || observed.envelope.full_snapshot) {
+        return true;
+    }
+    for (const auto &item : observed.items) {
+        if (!cloudReminderIDs.contains(item->local_id)) {
+            return true;
+        }
+    }
+    return requiresLocalUpload(observed.envelope, cloudReminderIDs, cloudListIDs);
 }
 
 } // namespace quorvin

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "matching/SyncStateStore.h"
 #include "model/SyncResponseEnvelope.h"
 
 #include <QSet>
@@ -13,6 +14,9 @@ namespace quorvin {
 class CloudPullUploadCheckpoint {
 public:
     explicit CloudPullUploadCheckpoint(const SyncResponseEnvelope &pendingBeforeApply);
+    // The same from the journal's answer itself: only ids and cursors are read, so the items'
+    // payloads need not be copied into an envelope for it.
+    explicit CloudPullUploadCheckpoint(const SyncStateStore::JournalAnswer &pendingBeforeApply);
 
     // The journal cursor of the envelope taken before the apply.
     const QString &cursor() const { return m_cursor; }
@@ -21,6 +25,8 @@ public:
 
     bool requiresLocalUpload(const SyncResponseEnvelope &observedDuringApply, const QSet<QString> &cloudReminderIDs,
         const QSet<QString> &cloudListIDs) const;
+    bool requiresLocalUpload(const SyncStateStore::JournalAnswer &observedDuringApply,
+        const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const;
 
 private:
     QString m_cursor;

@@ -1,6 +1,7 @@
 #include "matching/CloudReminderMatchSession.h"
 
 #include "matching/MatchText.h"
+#include "matching/PayloadEquality.h"
 #include "matching/ReminderLookup.h"
 #include "model/DateFormatters.h"
 
@@ -160,7 +161,12 @@ void refreshMatchSession(
         }
         seen.insert(id);
         if (auto payload = reminders.mapReminder(id)) {
-            session.upsert(std::make_shared<const ReminderPayload>(std::move(*payload)));
+            // A write that left the reminder as it was keeps the payload the session holds.
+            auto held = session.payload(id);
+            if (!held || held->content_hash != payload->content_hash || !PayloadEquality::same(*held, *payload)) {
+                held = std::make_shared<const ReminderPayload>(std::move(*payload));
+            }
+            session.upsert(std::move(held));
         } else {
             session.remove(id);
         }

@@ -175,6 +175,16 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> 
     return applySnapshot(refs);
 }
 
+ReminderPayloadRef SyncStateStore::share(ReminderPayload payload) const
+{
+    const auto stored = m_snapshotById.constFind(payload.local_id);
+    if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload.content_hash
+        && PayloadEquality::same(**stored, payload)) {
+        return *stored;
+    }
+    return std::make_shared<const ReminderPayload>(std::move(payload));
+}
+
 ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPayloadRef> &reminders)
 {
     QHash<QString, ReminderPayloadRef> next;

@@ -49,6 +49,9 @@ public:
     ReminderRefreshEvent applySnapshot(const QList<ReminderPayload> &reminders);
     // The same for payloads the caller already shares.
     ReminderRefreshEvent applySnapshot(const std::vector<ReminderPayloadRef> &reminders);
+    // A freshly mapped payload as a shared one: the stored payload when it is equal in every
+    // field, so that a reminder that did not change is held once however often it is read.
+    ReminderPayloadRef share(ReminderPayload payload) const;
 
     // The local changes after `cursor` (a sequence as decimal text), or the full snapshot when the
     // cursor is absent, unreadable, ahead of the journal or older than its oldest batch.

@@ -223,6 +223,9 @@ public:
     {
         const Node &n = expect(index, Node::Array, "array");
         out.clear();
+        // Exactly as many as the array holds: resizing an empty list rounds its block up for
+        // growth, which for a large answer's records is megabytes that are never used.
+        out.reserve(n.count);
         out.resize(n.count);
         quint32 element = index + 1;
         for (quint32 i = 0; i < n.count; ++i) {

@@ -242,7 +242,9 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
         const auto placement = placements.constFind(item.listId);
         if (auto payload
             = m_mapper.mapReminder(item, placement != placements.constEnd() ? *placement : nowhere, true)) {
-            payloads.push_back(std::make_shared<const ReminderPayload>(std::move(*payload)));
+            // An unchanged reminder keeps the journal's payload: a second copy of the whole
+            // store is never built up while it is read.
+            payloads.push_back(m_stateStore.share(std::move(*payload)));
         }
         if (++handled % kYieldEvery == 0) {
             co_await m_clock.yield();

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace quorvin {
 
@@ -36,6 +37,17 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
         return std::nullopt;
     }
     return index.localID(*serverID);
+}
+
+// Frees a large value on a worker thread, so that the window does not wait for it.
+template <class T> void releaseOffMainThread(T value)
+{
+    auto *held = new T(std::move(value));
+    if (auto *pool = QThreadPool::globalInstance()) {
+        pool->start([held] { delete held; });
+    } else {
+        delete held;
+    }
 }
 
 QStringList sortedUnique(const QList<QString> &ids)
@@ -68,7 +80,10 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     // that stale view would pair a cloud item with a reminder that was just changed here (a series
     // completed on both sides at once ended up open twice). Read the store first.
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
-    const CloudPullUploadCheckpoint checkpoint(co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor())));
+    // Only the journal's ids and cursor are read, from its answer's shared payloads: an envelope of
+    // copies of the whole store before a first upload is megabytes at the apply's peak.
+    const CloudPullUploadCheckpoint checkpoint(
+        m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor())));
     // What the activity entry compares the apply's outcome with; shared references, so an apply
     // that ends up writing nothing has copied nothing.
     const auto beforeItems = m_stateStore->snapshotPayloads();
@@ -110,6 +125,9 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
             + SyncText::logMatchIndexCandidates + QString::number(session.index().metrics().returnedCandidateCount)
             + SyncText::logMatchIndexFullComparisons + QString::number(session.fullComparisonCount()));
     }
+    // Nothing below reads the pulled items or the match session, which hold a payload of every
+    // item and of every local reminder: they go before the refresh maps the whole store again.
+    releaseOffMainThread(std::make_pair(std::exchange(apply->envelope.items, {}), std::exchange(apply->session, {})));
     if (!apply->wrote) {
         co_return false;
     }
@@ -117,7 +135,7 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
     co_await fenced(appendCloudPullActivityLog(
         apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs));
-    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()));
+    const auto observed = m_stateStore->journalAnswer(cursorOrNone(checkpoint.cursor()));
     const bool keepsLocalChanges = apply->followUp
         || (advanceLocalPushCursor
             && checkpoint.requiresLocalUpload(observed, apply->cloudReminderIDs, apply->cloudListIDs));
@@ -126,7 +144,7 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     // the items it covers, whose reminders are committed by now, and never before them.
     batch.close([&] {
         if (advanceLocalPushCursor && !keepsLocalChanges) {
-            m_syncState.saveCloudPushCursor(observed.next_cursor);
+            m_syncState.saveCloudPushCursor(observed.envelope.next_cursor);
         }
         if (advancePullCursor && m_epoch == m_syncState.syncStateEpoch()) {
             m_syncState.saveCloudPullCursor(apply->envelope.next_cursor);

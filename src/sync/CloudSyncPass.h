@@ -4,6 +4,7 @@
 // runner also builds. It runs the pulls, the path the state calls for, the restart
 // reconciliation and the tail, with the push and the apply as phases over the same context.
 
+#include "matching/ReminderPayloadRef.h"
 #include "model/ReminderPayload.h"
 #include "model/SyncResponseEnvelope.h"
 #include "sync/CloudApplyPhase.h"
@@ -29,15 +30,25 @@ public:
     bool carriesCountVerificationRequest() const { return m_request.has_value(); }
 
 private:
+    // What the pass's end needs of one pull's items, in pull order: every item's server id, with
+    // the item itself only when it is an active recurring series that may be aligned. A pull's
+    // whole item list is let go once it is applied.
+    struct PulledItem {
+        QString localID;
+        ReminderPayloadRef alignable;
+    };
+    using PulledItems = QList<PulledItem>;
+    static PulledItems pulledItems(const QList<ReminderPayload> &items);
+
     QCoro::Task<SyncResponseEnvelope> pullCloudEnvelope(std::optional<QString> cursor);
-    QCoro::Task<QList<ReminderPayload>> pullAndApplySecondEnvelope();
+    QCoro::Task<PulledItems> pullAndApplySecondEnvelope();
     // Each path returns the items of its second pull.
     // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().
-    QCoro::Task<QList<ReminderPayload>> runRestartSyncPath(SyncResponseEnvelope first, QStringList deletedWhileClosed);
-    QCoro::Task<QList<ReminderPayload>> runNormalSyncPath(SyncResponseEnvelope first);
-    QCoro::Task<QList<ReminderPayload>> runFreshSyncPath(SyncResponseEnvelope first);
+    QCoro::Task<PulledItems> runRestartSyncPath(SyncResponseEnvelope first, QStringList deletedWhileClosed);
+    QCoro::Task<PulledItems> runNormalSyncPath(SyncResponseEnvelope first);
+    QCoro::Task<PulledItems> runFreshSyncPath(SyncResponseEnvelope first);
     // Surplus completed copies, due-date alignment, the closing re-reads; clears the rebase flag.
-    QCoro::Task<void> finishCloudSyncPass(QList<QList<ReminderPayload>> remoteItems);
+    QCoro::Task<void> finishCloudSyncPass(QList<PulledItems> remoteItems);
     // Clears the rebase flag unless a rebase was asked for while the pass ran.
     void endRebase();
     // Another pass for changes made meanwhile, or success, or the answer to a count verification.

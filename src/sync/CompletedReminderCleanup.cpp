@@ -31,9 +31,9 @@ QList<LocalCompletedRecord> withoutPendingUploads(QList<LocalCompletedRecord> re
     for (const auto &payload : journal.snapshotPayloads()) {
         uploaded.insert(payload->local_id);
     }
-    const auto pending = journal.syncResponse(pushCursor.isEmpty() ? std::nullopt : std::optional(pushCursor));
+    const auto pending = journal.journalAnswer(pushCursor.isEmpty() ? std::nullopt : std::optional(pushCursor));
     for (const auto &item : pending.items) {
-        uploaded.remove(item.local_id);
+        uploaded.remove(item->local_id);
     }
     // A reminder the last apply unmapped waits in memory for a fresh upload: the cloud no longer
     // has it under any id, though the journal saw it long ago.

@@ -27,10 +27,11 @@
 namespace quorvin {
 
 namespace {
-bool hasChanges(const SyncResponseEnvelope &envelope)
+bool hasChanges(const SyncStateStore::JournalAnswer &answer)
 {
-    return !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
-        || !envelope.deleted_list_ids.isEmpty();
+    const auto &envelope = answer.envelope;
+    return !answer.items.empty() || !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty()
+        || !envelope.lists.isEmpty() || !envelope.deleted_list_ids.isEmpty();
 }
 
 std::optional<QString> cursorOrNone(const QString &cursor)
@@ -59,13 +60,28 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
     co_return envelope;
 }
 
-QCoro::Task<QList<ReminderPayload>> CloudSyncPass::pullAndApplySecondEnvelope()
+CloudSyncPass::PulledItems CloudSyncPass::pulledItems(const QList<ReminderPayload> &items)
 {
-    const auto second = co_await pullCloudEnvelope(cursorOrNone(m_syncState.cloudPullCursor()));
-    co_await fenced(m_apply.applyCloudEnvelope(second, true, true));
-    m_syncState.saveCloudPullCursor(second.next_cursor);
+    PulledItems pulled;
+    pulled.reserve(items.size());
+    for (const auto &item : items) {
+        pulled.append({item.local_id,
+            RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(item)
+                ? std::make_shared<const ReminderPayload>(item)
+                : nullptr});
+    }
+    return pulled;
+}
+
+QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::pullAndApplySecondEnvelope()
+{
+    auto second = co_await pullCloudEnvelope(cursorOrNone(m_syncState.cloudPullCursor()));
+    auto pulled = pulledItems(second.items);
+    const QString nextCursor = second.next_cursor;
+    co_await fenced(m_apply.applyCloudEnvelope(std::move(second), true, true));
+    m_syncState.saveCloudPullCursor(nextCursor);
     co_await settingsWritten();
-    co_return second.items;
+    co_return pulled;
 }
 
 QCoro::Task<void> CloudSyncPass::run()
@@ -104,7 +120,8 @@ QCoro::Task<void> CloudSyncPass::run()
     if (!snapshot) {
         snapshot = co_await pullCloudEnvelope(firstCursor);
     }
-    const SyncResponseEnvelope first = std::move(*snapshot);
+    SyncResponseEnvelope first = std::move(*snapshot);
+    snapshot.reset();
 
     const bool serverEmpty = first.full_snapshot && first.items.isEmpty() && first.lists.isEmpty();
     if (serverEmpty && localCount > 0) {
@@ -116,14 +133,15 @@ QCoro::Task<void> CloudSyncPass::run()
         m_log.appendLog(SyncText::logBootstrapPrefix + QString::number(localCount) + SyncText::logBootstrapSuffix);
     }
 
-    // The pulls' items in pull order, each list shared rather than copied into one.
-    QList<QList<ReminderPayload>> remoteItems {first.items};
+    // The pulls' items in pull order, as the pass's end needs them; the paths own the pulled
+    // envelope and let it go once applied.
+    QList<PulledItems> remoteItems {pulledItems(first.items)};
     if (!serverEmpty && m_rebasing && m_syncState.holdsState()) {
-        remoteItems.append(co_await runRestartSyncPath(first, deletedWhileClosed));
+        remoteItems.append(co_await runRestartSyncPath(std::move(first), std::move(deletedWhileClosed)));
     } else if (!m_syncState.cloudPullCursor().isEmpty() || !m_syncState.cloudPushCursor().isEmpty()) {
-        remoteItems.append(co_await runNormalSyncPath(first));
+        remoteItems.append(co_await runNormalSyncPath(std::move(first)));
     } else {
-        remoteItems.append(co_await runFreshSyncPath(first));
+        remoteItems.append(co_await runFreshSyncPath(std::move(first)));
     }
 
     co_await finishCloudSyncPass(remoteItems);
@@ -135,7 +153,7 @@ QCoro::Task<void> CloudSyncPass::run()
     co_await reportCloudSyncOutcome();
 }
 
-QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
+QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runRestartSyncPath(
     SyncResponseEnvelope first, QStringList deletedWhileClosed)
 {
     // The first pass after a launch, or after a change of token or user, while state is held: the
@@ -150,9 +168,11 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
     const bool keptLocalChanges = co_await fenced(m_apply.applyCloudEnvelope(first, false, true));
     m_syncState.saveCloudPullCursor(first.next_cursor);
     co_await settingsWritten();
-    const auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
+    auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
+    // The snapshot is applied and reconciled: nothing below reads it.
+    first = SyncResponseEnvelope();
     if (!reconciled) {
-        co_return QList<ReminderPayload>();
+        co_return PulledItems();
     }
     if (keptLocalChanges) {
         m_log.appendLog(SyncText::logRestartFullUpload);
@@ -160,7 +180,9 @@ QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runRestartSyncPath(
         m_log.appendLog(SyncText::logRestartUploadPrefix + QString::number(reconciled->items.size())
             + SyncText::logRestartUploadSuffix);
     }
-    co_await m_push.pushLocalEnvelope(*reconciled, m_syncState.remoteIdentities());
+    // Handed over, so that the upload's copies are gone before the second pull comes in.
+    co_await m_push.pushLocalEnvelope(std::move(*reconciled), m_syncState.remoteIdentities());
+    reconciled.reset();
     co_return co_await pullAndApplySecondEnvelope();
 }
 
@@ -185,25 +207,33 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::applyCloudDeleti
     co_return std::nullopt;
 }
 
-QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runNormalSyncPath(SyncResponseEnvelope first)
+QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runNormalSyncPath(SyncResponseEnvelope first)
 {
     // A cursor is held: the local changes since the push cursor go up before the pulled ones come down.
-    const auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
-    co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
-    co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
-    m_syncState.saveCloudPullCursor(first.next_cursor);
+    // Each envelope is handed over to the step that uses it, so none outlives its step.
+    {
+        auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
+        co_await m_push.pushLocalEnvelope(std::move(local), m_syncState.remoteIdentities());
+    }
+    const QString nextCursor = first.next_cursor;
+    co_await fenced(m_apply.applyCloudEnvelope(std::move(first), true, true));
+    m_syncState.saveCloudPullCursor(nextCursor);
     co_await settingsWritten();
     co_return co_await pullAndApplySecondEnvelope();
 }
 
-QCoro::Task<QList<ReminderPayload>> CloudSyncPass::runFreshSyncPath(SyncResponseEnvelope first)
+QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runFreshSyncPath(SyncResponseEnvelope first)
 {
     // No cursor at all: the server's reminders come down first, then the whole local snapshot goes up.
-    co_await fenced(m_apply.applyCloudEnvelope(first, true, true));
-    m_syncState.saveCloudPullCursor(first.next_cursor);
+    // Each envelope is handed over to the step that uses it, so none outlives its step.
+    const QString nextCursor = first.next_cursor;
+    co_await fenced(m_apply.applyCloudEnvelope(std::move(first), true, true));
+    m_syncState.saveCloudPullCursor(nextCursor);
     co_await settingsWritten();
-    const auto local = co_await journalChanges(std::nullopt);
-    co_await m_push.pushLocalEnvelope(local, m_syncState.remoteIdentities());
+    {
+        auto local = co_await journalChanges(std::nullopt);
+        co_await m_push.pushLocalEnvelope(std::move(local), m_syncState.remoteIdentities());
+    }
     co_return co_await pullAndApplySecondEnvelope();
 }
 
@@ -220,14 +250,15 @@ void CloudSyncPass::endRebase()
     }
 }
 
-QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload>> remoteItems)
+QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<PulledItems> remoteItems)
 {
     co_await fenced(deleteRedundantCompletedCopies());
-    const auto pending = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
+    // Ids and cursors only: read from the journal's shared payloads, never copied.
+    const auto pending = m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor()));
     const CloudPullUploadCheckpoint checkpoint(pending);
     QSet<QString> pendingLocalIDs;
     for (const auto &item : pending.items) {
-        pendingLocalIDs.insert(item.local_id);
+        pendingLocalIDs.insert(item->local_id);
     }
     // An item pulled twice in the pass counts as last pulled: the first pull may predate this
     // pass's own upload of it, and aligning to that older version would undo the upload here.
@@ -236,10 +267,10 @@ QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload
     QSet<QString> seen;
     for (auto pull = remoteItems.crbegin(); pull != remoteItems.crend(); ++pull) {
         for (auto it = pull->crbegin(); it != pull->crend(); ++it) {
-            if (!seen.contains(it->local_id)) {
-                seen.insert(it->local_id);
-                if (RemoteRecurringCompletionRules::isRemoteRecurringActiveCandidate(*it)) {
-                    latest.append(*it);
+            if (!seen.contains(it->localID)) {
+                seen.insert(it->localID);
+                if (it->alignable) {
+                    latest.append(*it->alignable);
                 }
             }
         }
@@ -256,9 +287,9 @@ QCoro::Task<void> CloudSyncPass::finishCloudSyncPass(QList<QList<ReminderPayload
     }
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
     // The alignment's own writes need no upload: the push cursor moves past them.
-    const auto observed = co_await journalChanges(cursorOrNone(checkpoint.cursor()));
+    const auto observed = m_stateStore->journalAnswer(cursorOrNone(checkpoint.cursor()));
     if (!checkpoint.requiresLocalUpload(observed, aligned, {})) {
-        m_syncState.saveCloudPushCursor(observed.next_cursor);
+        m_syncState.saveCloudPushCursor(observed.envelope.next_cursor);
     }
     m_log.appendLog(SyncText::logAlignedPrefix + QString::number(aligned.size()));
     endRebase();
@@ -274,7 +305,7 @@ QCoro::Task<void> CloudSyncPass::reportCloudSyncOutcome()
     // Whatever the outcome, it must not read as success while the pass's state is not on disk.
     co_await settingsWritten();
 
-    const auto pending = m_stateStore->syncResponse(cursorOrNone(m_syncState.cloudPushCursor()));
+    const auto pending = m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor()));
     if (hasChanges(pending)) {
         m_owner.scheduleCloudSyncAfterPass(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
         m_log.appendLog(SyncText::logLocalChangesDuringSync + m_syncState.cloudPushCursor());

@@ -280,6 +280,34 @@ TEST_F(Refresh, JournalsListsAndRemindersAndKeepsTheJournalOnFailedReads)
     EXPECT_EQ(events.size(), 4u);
 }
 
+TEST_F(Refresh, AnUnchangedReminderKeepsTheJournalsPayload)
+{
+    ManualClock::drainEvents();
+    Reminder kept;
+    kept.title = u"kept"_s;
+    kept = save(kept);
+    Reminder edited;
+    edited.title = u"edited"_s;
+    edited = save(edited);
+    ManualClock::drainEvents();
+    run(monitor.refresh(u"manual"_s));
+    const auto before = journal.payloadsByLocalID();
+    ASSERT_EQ(before.size(), 2);
+
+    edited.notes = u"new notes"_s;
+    save(edited);
+    ManualClock::drainEvents();
+    run(monitor.refresh(u"manual"_s));
+
+    // The same object, not an equal copy: a store read again is not held twice.
+    const auto after = journal.payloadsByLocalID();
+    ASSERT_EQ(after.size(), 2);
+    EXPECT_EQ(after.value(kept.id), before.value(kept.id));
+    ASSERT_NE(after.value(edited.id), nullptr);
+    EXPECT_NE(after.value(edited.id), before.value(edited.id));
+    EXPECT_EQ(after.value(edited.id)->notes, u"new notes"_s);
+}
+
 TEST_F(Refresh, StartNeedsFullAccess)
 {
     ManualClock::drainEvents();

@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <qcoro/qcorosignal.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -181,7 +182,14 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     for (const auto &[name, value] : raw->rawHeaderPairs()) {
         response.headers.add(name, value);
     }
-    response.body = raw->readAll();
+    // Read into a block of the answer's own size: reading it whole in one go grows the block for
+    // more to come, by half as much again for a large answer, which is then held while it decodes.
+    const qint64 available = raw->bytesAvailable();
+    QByteArray body(qsizetype(std::max<qint64>(available, 0)), Qt::Uninitialized);
+    const qint64 got = available > 0 ? raw->read(body.data(), available) : 0;
+    body.truncate(qsizetype(std::max<qint64>(got, 0)));
+    body += raw->readAll();
+    response.body = std::move(body);
     co_return response;
 }
 

@@ -524,27 +524,22 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
         texts.push_back(kept->text);
         length += kept->text.size() + 2;
     }
+
+    // Straight into the file's text, which is sized once: no second buffer of the whole file.
+    auto text = QJsonDocument(root).toJson(QJsonDocument::Compact);
+    text.chop(1); // the closing brace
+    text.reserve(text.size() + length + 32);
+    text += ",\"reminders\":[";
     // One line each: "\n" before the first, ",\n" before the others.
-    QByteArray reminders(texts.empty() ? 0 : length - 1, Qt::Uninitialized);
-    char *out = reminders.data();
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        if (i > 0) {
-            *out++ = ',';
-        }
-        *out++ = '\n';
-        out = std::copy(texts[i].cbegin(), texts[i].cend(), out);
+        text.append(i > 0 ? QByteArrayView(",\n") : QByteArrayView("\n"));
+        text.append(texts[i]);
     }
+    text += "\n]}\n";
     // Texts of reminders that are gone are dropped, so the table never outgrows the database.
     if (m_encoded.size() > qsizetype(state.reminders.size())) {
         m_encoded.removeIf([this](const auto &entry) { return entry.value().generation != m_generation; });
     }
-
-    auto text = QJsonDocument(root).toJson(QJsonDocument::Compact);
-    text.chop(1); // the closing brace
-    text.reserve(text.size() + reminders.size() + 32);
-    text += ",\"reminders\":[";
-    text += reminders;
-    text += "\n]}\n";
     return text;
 }
 
