@@ -16,6 +16,7 @@
 #include "app/QuorvinAppearanceController.h"
 #include "app/QuorvinUpdateController.h"
 #include "platform/concurrency/Clock.h"
+#include "platform/core/AllocatorArenas.h"
 #include "platform/defaults/FileUserDefaults.h"
 #include "platform/http/QtHttpSession.h"
 #include "platform/reminderstore/JsonFileReminderStore.h"
@@ -412,6 +413,8 @@ BENCHMARK(BM_Push)->Arg(1000)->Arg(10000)->Arg(50000)->Iterations(1)->Unit(bench
 
 int main(int argc, char **argv)
 {
+    // As the app itself starts.
+    limitAllocatorArenas();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

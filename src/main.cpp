@@ -1,4 +1,5 @@
 #include "app/QuorvinApp.h"
+#include "platform/core/AllocatorArenas.h"
 #include "platform/core/UnicodeText.h"
 #include "platform/files/DataDirectoryLock.h"
 #include "sync/QuorvinMacService.h"
@@ -82,6 +83,7 @@ QWidget *makeMainWindowContent(const QuorvinAppContext &context)
 
 int main(int argc, char **argv)
 {
+    limitAllocatorArenas();
     useOffscreenWithoutDisplay();
     QuorvinApp app(argc, argv, QStringLiteral(QUORVIN_VERSION));
 
