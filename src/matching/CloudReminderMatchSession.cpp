@@ -1,6 +1,7 @@
 #include "matching/CloudReminderMatchSession.h"
 
 #include "matching/MatchText.h"
+#include "matching/PayloadEquality.h"
 #include "matching/ReminderLookup.h"
 #include "model/DateFormatters.h"
 
@@ -160,6 +161,10 @@ void refreshMatchSession(
         }
         seen.insert(id);
         if (auto payload = reminders.mapReminder(id)) {
+            // Most writes of an apply find the reminder as it was: its record in the index stands.
+            if (const auto held = session.payload(id); held && PayloadEquality::same(*held, *payload)) {
+                continue;
+            }
             session.upsert(std::make_shared<const ReminderPayload>(std::move(*payload)));
         } else {
             session.remove(id);
