@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QScopeGuard>
 #include <QTimer>
 #include <qcoro/qcorosignal.h>
 
@@ -136,6 +137,12 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
                 : m_manager.sendCustomRequest(networkRequest, request.method));
     }
     QNetworkReply *raw = reply.get();
+    // The answer is taken out as it arrives: a large one copied out in one go at the end held the
+    // window for as long as the copy took.
+    QByteArray body;
+    const QMetaObject::Connection reading
+        = QObject::connect(raw, &QIODevice::readyRead, raw, [raw, &body] { body.append(raw->readAll()); });
+    const auto stopReading = qScopeGuard([&reading] { QObject::disconnect(reading); });
     // Aborting from inside the canceller's call would resume this coroutine on its stack.
     auto subscription = request.cancel.onCancel(
         [raw] { QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection); });
@@ -181,7 +188,8 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     for (const auto &[name, value] : raw->rawHeaderPairs()) {
         response.headers.add(name, value);
     }
-    response.body = raw->readAll();
+    body.append(raw->readAll());
+    response.body = std::move(body);
     co_return response;
 }
 
