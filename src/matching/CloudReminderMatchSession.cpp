@@ -161,12 +161,11 @@ void refreshMatchSession(
         }
         seen.insert(id);
         if (auto payload = reminders.mapReminder(id)) {
-            // A write that left the reminder as it was keeps the payload the session holds.
-            auto held = session.payload(id);
-            if (!held || held->content_hash != payload->content_hash || !PayloadEquality::same(*held, *payload)) {
-                held = std::make_shared<const ReminderPayload>(std::move(*payload));
+            // Most writes of an apply find the reminder as it was: its record in the index stands.
+            if (const auto held = session.payload(id); held && PayloadEquality::same(*held, *payload)) {
+                continue;
             }
-            session.upsert(std::move(held));
+            session.upsert(std::make_shared<const ReminderPayload>(std::move(*payload)));
         } else {
             session.remove(id);
         }

@@ -143,6 +143,15 @@ QList<ReminderRefreshListChange> SyncStateStore::replaceListDirectory(QList<Remi
     return changes;
 }
 
+ReminderRefreshEvent SyncStateStore::unchangedRefresh() const
+{
+    ReminderRefreshEvent event;
+    event.reason = QStringLiteral("refresh");
+    event.totalCount = int(m_snapshotById.size());
+    event.cursor = QString::number(m_currentSequence);
+    return event;
+}
+
 ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> &reminders)
 {
     std::vector<ReminderPayloadRef> refs;
@@ -165,11 +174,7 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> 
     if (kept.size() == refs.size() && kept.size() == std::size_t(m_snapshotById.size())) {
         std::sort(kept.begin(), kept.end());
         if (std::adjacent_find(kept.cbegin(), kept.cend()) == kept.cend()) {
-            ReminderRefreshEvent event;
-            event.reason = QStringLiteral("refresh");
-            event.totalCount = int(m_snapshotById.size());
-            event.cursor = QString::number(m_currentSequence);
-            return event;
+            return unchangedRefresh();
         }
     }
     return applySnapshot(refs);
@@ -187,6 +192,25 @@ ReminderPayloadRef SyncStateStore::share(ReminderPayload payload) const
 
 ReminderRefreshEvent SyncStateStore::applySnapshot(const std::vector<ReminderPayloadRef> &reminders)
 {
+    // The usual refresh: the monitor hands back the very records it handed in before, each one
+    // once. Nothing to journal and no table to rebuild.
+    if (reminders.size() == std::size_t(m_snapshotById.size())) {
+        std::vector<const ReminderPayload *> kept;
+        kept.reserve(reminders.size());
+        for (const auto &payload : reminders) {
+            const auto stored = m_snapshotById.constFind(payload->local_id);
+            if (stored == m_snapshotById.cend() || *stored != payload) {
+                break;
+            }
+            kept.push_back(payload.get());
+        }
+        if (kept.size() == reminders.size()) {
+            std::sort(kept.begin(), kept.end());
+            if (std::adjacent_find(kept.cbegin(), kept.cend()) == kept.cend()) {
+                return unchangedRefresh();
+            }
+        }
+    }
     QHash<QString, ReminderPayloadRef> next;
     next.reserve(qsizetype(reminders.size()));
     for (const auto &payload : reminders) {

@@ -84,6 +84,8 @@ public:
 
 private:
     void appendBatch(ChangeBatch batch);
+    // The event of a refresh that found every reminder as it was.
+    ReminderRefreshEvent unchangedRefresh() const;
     QString nowText() const;
 
     Clock &m_clock;

@@ -219,36 +219,66 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders(
 
 QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(std::vector<Reminder> raw)
 {
-    QHash<QString, ReminderMapper::Placement> placements;
+    std::vector<ReminderSource> sources = m_eventStore.sources();
+    std::vector<ReminderList> lists = m_eventStore.lists();
+    if (lists != m_mappedLists || sources != m_mappedSources) {
+        m_mapped.clear();
+        ++m_mappedPlacements;
+        m_mappedLists = lists;
+        m_mappedSources = sources;
+    }
+    // Another mapping may run while this one yields; what it keeps is for the placements it saw.
+    const quint64 placements = m_mappedPlacements;
+    QHash<QString, ReminderMapper::Placement> placementByList;
     {
-        QHash<QString, ReminderSource> sources;
-        for (const ReminderSource &source : m_eventStore.sources()) {
-            sources.insert(source.id, source);
+        QHash<QString, ReminderSource> sourceByID;
+        for (ReminderSource &source : sources) {
+            const QString id = source.id;
+            sourceByID.emplace(id, std::move(source));
         }
-        for (const ReminderList &list : m_eventStore.lists()) {
-            ReminderMapper::Placement placement {list, std::nullopt, {}};
-            const auto source = sources.constFind(list.sourceId);
-            if (source != sources.constEnd()) {
+        for (ReminderList &list : lists) {
+            const QString id = list.id;
+            ReminderMapper::Placement placement {std::move(list), std::nullopt, {}};
+            const auto source = sourceByID.constFind(placement.list->sourceId);
+            if (source != sourceByID.constEnd()) {
                 placement.source = *source;
             }
-            placements.emplace(list.id, std::move(placement));
+            placementByList.emplace(id, std::move(placement));
         }
     }
     const ReminderMapper::Placement nowhere;
     std::vector<ReminderPayloadRef> payloads;
     payloads.reserve(raw.size());
+    QHash<QString, MappedReminder> mapped;
+    mapped.reserve(qsizetype(raw.size()));
     int handled = 0;
-    for (const Reminder &item : raw) {
-        const auto placement = placements.constFind(item.listId);
-        if (auto payload
-            = m_mapper.mapReminder(item, placement != placements.constEnd() ? *placement : nowhere, true)) {
-            // An unchanged reminder keeps the journal's payload: a second copy of the whole
-            // store is never built up while it is read.
-            payloads.push_back(m_stateStore.share(std::move(*payload)));
+    for (Reminder &item : raw) {
+        const bool keepable = item.recurrenceRules.empty() && !item.id.isEmpty();
+        const auto kept = keepable && placements == m_mappedPlacements ? m_mapped.constFind(item.id) : m_mapped.cend();
+        if (kept != m_mapped.cend() && kept->reminder == item) {
+            payloads.push_back(kept->payload);
+            mapped.emplace(item.id, *kept);
+        } else {
+            const auto placement = placementByList.constFind(item.listId);
+            if (auto payload
+                = m_mapper.mapReminder(item, placement != placementByList.constEnd() ? *placement : nowhere, true)) {
+                // A reminder mapped as the journal holds it keeps the journal's payload: a second
+                // copy of the whole store is never built up while it is read.
+                payloads.push_back(m_stateStore.share(std::move(*payload)));
+                if (keepable) {
+                    const QString id = item.id;
+                    mapped.emplace(id, MappedReminder {std::move(item), payloads.back()});
+                }
+            }
         }
         if (++handled % kYieldEvery == 0) {
             co_await m_clock.yield();
         }
+    }
+    // Only what this store still holds is kept, and only when the placements are still the ones
+    // it was mapped in.
+    if (placements == m_mappedPlacements) {
+        m_mapped = std::move(mapped);
     }
     co_return payloads;
 }
@@ -354,6 +384,18 @@ std::optional<ReminderPayload> ReminderMonitor::mapReminder(const Reminder &item
     return m_mapper.mapReminder(item, placementOf(item), emitDiagnostics);
 }
 
+ReminderPayloadRef ReminderMonitor::keptRecord(const Reminder &item) const
+{
+    const auto kept = m_mapped.constFind(item.id);
+    if (kept == m_mapped.cend() || !(kept->reminder == item)) {
+        return nullptr;
+    }
+    if (m_eventStore.lists() != m_mappedLists || m_eventStore.sources() != m_mappedSources) {
+        return nullptr;
+    }
+    return kept->payload;
+}
+
 std::optional<Reminder> ReminderMonitor::findReminder(const QString &localID) const
 {
     if (localID.isEmpty()) {
@@ -399,6 +441,9 @@ std::optional<ReminderPayload> ReminderMonitor::mapReminder(const QString &local
         const auto found = findReminder(localID);
         if (!found) {
             return std::nullopt;
+        }
+        if (const auto kept = keptRecord(*found)) {
+            return *kept;
         }
         return mapReminder(*found, false);
     } catch (const Error &) {

@@ -186,6 +186,9 @@ private:
     bool splitRecurringCompletions(
         const std::vector<Reminder> &raw, const std::function<bool(const QString &)> &wasOpen);
     ReminderMapper::Placement placementOf(const Reminder &reminder) const;
+    // The record the last mapping of every reminder made of this very reminder, in the lists and
+    // sources as they are now; null when there is none.
+    ReminderPayloadRef keptRecord(const Reminder &item) const;
     std::optional<Reminder> findReminder(const QString &localID) const;
     Reminder requireReminder(const QString &localID) const;
     // The zone date components name, else the calendar's.
@@ -219,6 +222,19 @@ private:
     Clock &m_clock;
     ReminderMapper m_mapper;
     NextOccurrence m_next;
+    // The record each reminder was last mapped to, with the reminder it was made from: a refresh
+    // maps tens of thousands of reminders, nearly all as they were, and an equal reminder in the
+    // same lists and sources gives an equal record. A reminder with rules is mapped afresh each
+    // time, since its mapping is what logs the rules it read.
+    struct MappedReminder {
+        Reminder reminder;
+        ReminderPayloadRef payload;
+    };
+    QHash<QString, MappedReminder> m_mapped;
+    // The lists and sources the kept records were mapped in; any change of them drops the records.
+    std::vector<ReminderList> m_mappedLists;
+    std::vector<ReminderSource> m_mappedSources;
+    quint64 m_mappedPlacements = 0;
     QMetaObject::Connection m_observer;
     std::unique_ptr<CancelSource> m_pendingTask;
     // Fired when the last refresh asked for has ended; the next one waits for it.

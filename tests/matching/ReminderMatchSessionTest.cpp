@@ -157,8 +157,13 @@ TEST(CloudReminderMatchSession, NormalisesRecordsAndStaysCurrent)
     EXPECT_TRUE(session.payload(u"c"_s));
     EXPECT_FALSE(session.index().contains(u"a"_s));
 
-    // Re-reading after writes: an edited reminder is re-indexed, a deleted one leaves.
+    // Re-reading after writes: an unchanged reminder keeps its record, an edited one is re-indexed
+    // (even under the same content hash), a deleted one leaves.
     InMemoryReminderLookup store;
+    store.put(b);
+    const auto heldB = session.payload(u"b"_s);
+    refreshMatchSession(session, {u"b"_s}, store);
+    EXPECT_EQ(session.payload(u"b"_s), heldB);
     auto edited = b;
     edited.title = u"Call dad"_s;
     store.put(edited);

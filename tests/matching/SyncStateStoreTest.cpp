@@ -100,6 +100,28 @@ TEST(SyncStateStore, JournalsRemindersByContentHash)
     EXPECT_EQ(twice.reminderChanges[0].after->title, u"y"_s);
 }
 
+// The records a refresh hands back unchanged are the stored ones themselves; handed back so they
+// are no change, but the same one twice in place of another still deletes the other.
+TEST(SyncStateStore, TheStoredRecordsHandedBackAreNoChangeUnlessOneComesTwice)
+{
+    ManualClock clock;
+    SyncStateStore store(clock);
+    const auto a = std::make_shared<const ReminderPayload>(reminder(u"a"_s));
+    const auto b = std::make_shared<const ReminderPayload>(reminder(u"b"_s));
+    store.applySnapshot(std::vector<ReminderPayloadRef> {a, b});
+    ASSERT_EQ(store.currentSequence(), 1);
+
+    const auto same = store.applySnapshot(std::vector<ReminderPayloadRef> {b, a});
+    EXPECT_TRUE(same.reminderChanges.isEmpty());
+    EXPECT_EQ(same.totalCount, 2);
+    EXPECT_EQ(store.currentSequence(), 1);
+
+    const auto doubled = store.applySnapshot(std::vector<ReminderPayloadRef> {a, a});
+    EXPECT_EQ(doubled.deletions, 1);
+    EXPECT_EQ(doubled.totalCount, 1);
+    EXPECT_EQ(store.currentSequence(), 2);
+}
+
 TEST(SyncStateStore, JournalsListDirectoryChanges)
 {
     ManualClock clock;

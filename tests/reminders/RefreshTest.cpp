@@ -181,6 +181,41 @@ TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
     EXPECT_EQ(delivered[0].totalCount, 25);
 }
 
+// A refresh reuses the record of a reminder it mapped before only while that reminder and its
+// list are exactly as they were: an edit from outside that keeps the modification date, and a
+// renamed list, are mapped afresh.
+TEST_F(Refresh, AReminderOrListChangedBehindAnUnchangedModificationDateIsMappedAfresh)
+{
+    Reminder r;
+    r.title = u"Before"_s;
+    r.dueDateComponents = at(2026, 3, 6, 9);
+    const QString id = save(r).id;
+    run(monitor.refresh(u"manual"_s));
+    const QString hashBefore = journal.snapshotPayloads().front()->content_hash;
+
+    auto outside = InMemoryReminderStore::initialState();
+    outside.sources = store.sources();
+    outside.lists = store.lists();
+    outside.reminders = store.reminders();
+    outside.reminders.front().title = u"After"_s;
+    store.changeFromOutside(outside);
+    ASSERT_EQ(store.reminder(id)->lastModifiedDate, outside.reminders.front().lastModifiedDate);
+    EXPECT_EQ(monitor.mapReminder(id)->title, u"After"_s);
+    run(monitor.refresh(u"manual"_s));
+    ASSERT_EQ(journal.reminderCount(), 1);
+    EXPECT_EQ(journal.snapshotPayloads().front()->title, u"After"_s);
+    EXPECT_NE(journal.snapshotPayloads().front()->content_hash, hashBefore);
+    EXPECT_EQ(events.back().upserts, 1);
+
+    outside.reminders = store.reminders();
+    outside.lists.front().title = u"Errands"_s;
+    store.changeFromOutside(outside);
+    EXPECT_EQ(monitor.mapReminder(id)->list_name, u"Errands"_s);
+    run(monitor.refresh(u"manual"_s));
+    EXPECT_EQ(journal.snapshotPayloads().front()->list_name, u"Errands"_s);
+    EXPECT_EQ(events.back().upserts, 1);
+}
+
 TEST_F(Refresh, DebouncesStoreChangesInVirtualTime)
 {
     ManualClock::drainEvents();

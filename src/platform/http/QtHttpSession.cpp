@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QScopeGuard>
 #include <QTimer>
 #include <qcoro/qcorosignal.h>
 
@@ -137,6 +138,22 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
                 : m_manager.sendCustomRequest(networkRequest, request.method));
     }
     QNetworkReply *raw = reply.get();
+    // The answer is taken out as it arrives: a large one copied out in one go at the end held the
+    // window for as long as the copy took. A block of the announced size is taken at once (a
+    // block grown piece by piece ends up to half as large again, held while the answer decodes);
+    // the announcement is not trusted beyond a bound.
+    static constexpr qint64 largestReservation = 64LL * 1024 * 1024;
+    QByteArray body;
+    const QMetaObject::Connection reading = QObject::connect(raw, &QIODevice::readyRead, raw, [raw, &body] {
+        if (body.isEmpty()) {
+            const qint64 announced = raw->header(QNetworkRequest::ContentLengthHeader).toLongLong();
+            if (announced > 0) {
+                body.reserve(qsizetype(std::min(announced, largestReservation)));
+            }
+        }
+        body.append(raw->readAll());
+    });
+    const auto stopReading = qScopeGuard([&reading] { QObject::disconnect(reading); });
     // Aborting from inside the canceller's call would resume this coroutine on its stack.
     auto subscription = request.cancel.onCancel(
         [raw] { QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection); });
@@ -182,13 +199,7 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     for (const auto &[name, value] : raw->rawHeaderPairs()) {
         response.headers.add(name, value);
     }
-    // Read into a block of the answer's own size: reading it whole in one go grows the block for
-    // more to come, by half as much again for a large answer, which is then held while it decodes.
-    const qint64 available = raw->bytesAvailable();
-    QByteArray body(qsizetype(std::max<qint64>(available, 0)), Qt::Uninitialized);
-    const qint64 got = available > 0 ? raw->read(body.data(), available) : 0;
-    body.truncate(qsizetype(std::max<qint64>(got, 0)));
-    body += raw->readAll();
+    body.append(raw->readAll());
     response.body = std::move(body);
     co_return response;
 }
