@@ -7,14 +7,13 @@
 #include "matching/CloudSyncState.h"
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/CloudSyncPassOwner.h"
 #include "sync/RemoteRecurringCompletionRules.h"
 #include "sync/Strings.h"
-
-#include <QThreadPool>
 
 #include <algorithm>
 #include <optional>
@@ -43,11 +42,7 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
 template <class T> void releaseOffMainThread(T value)
 {
     auto *held = new T(std::move(value));
-    if (auto *pool = QThreadPool::globalInstance()) {
-        pool->start([held] { delete held; });
-    } else {
-        delete held;
-    }
+    startInBackground([held] { delete held; });
 }
 
 QStringList sortedUnique(const QList<QString> &ids)
@@ -165,14 +160,8 @@ std::shared_ptr<CloudEnvelopeApplication> CloudApplyPhase::prepareCloudEnvelopeA
 {
     // Its tables and payload copies grow with the store and the envelope; freeing them is left to
     // a worker thread so the window does not wait for it. It holds plain values only.
-    std::shared_ptr<CloudEnvelopeApplication> apply(
-        new CloudEnvelopeApplication, [](const CloudEnvelopeApplication *done) {
-            if (auto *pool = QThreadPool::globalInstance()) {
-                pool->start([done] { delete done; });
-            } else {
-                delete done;
-            }
-        });
+    std::shared_ptr<CloudEnvelopeApplication> apply(new CloudEnvelopeApplication,
+        [](const CloudEnvelopeApplication *done) { startInBackground([done] { delete done; }); });
     apply->envelope = std::move(envelope);
     const auto &items = apply->envelope.items;
     // Before anything is written, so that the local changes these writes cause are known as echoes.

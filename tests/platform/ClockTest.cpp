@@ -8,6 +8,10 @@
 
 #include <QStringList>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include "support/WaitFor.h"
 
 using namespace quorvin;
@@ -152,4 +156,18 @@ TEST(SystemClock, ShortSleepAndCancel)
     spawn(escaping(), QStringLiteral("test"));
     ManualClock::drainEvents();
     EXPECT_TRUE(ran);
+}
+
+// Work sent off the main thread runs at a lower priority than the window's thread, which keeps
+// its own.
+TEST(SystemClock, WorkOffTheMainThreadGivesWayToTheWindow)
+{
+    SystemClock clock;
+    const auto niceness = [] { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::syscall(SYS_gettid))); };
+    const int mainBefore = niceness();
+    int worker = mainBefore;
+    test::waitFor(clock.runOffMainThread([&] { worker = niceness(); }));
+    EXPECT_GE(worker, 10);
+    EXPECT_GT(worker, mainBefore);
+    EXPECT_EQ(niceness(), mainBefore);
 }

@@ -1,10 +1,10 @@
 #include "platform/concurrency/SystemClock.h"
 
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Wakeup.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <memory>
@@ -61,7 +61,7 @@ QCoro::Task<void> SystemClock::runOffMainThread(std::function<void()> work)
     Wakeup wakeup;
     // The wakeup is fired from the main thread's loop, the only place its waiter is touched; a
     // caller gone by then is simply not resumed.
-    QThreadPool::globalInstance()->start([work = std::move(work), wakeup] {
+    startInBackground([work = std::move(work), wakeup] {
         work();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), [wakeup] { wakeup.fire(); }, Qt::QueuedConnection);

@@ -1,5 +1,6 @@
 #include "platform/defaults/FileUserDefaults.h"
 
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/Spawn.h"
 #include "platform/core/JsonByteOrderMarks.h"
@@ -253,6 +254,7 @@ QCoro::Task<void> FileUserDefaults::runOnClock(std::shared_ptr<WriteJob> job)
 
 void FileUserDefaults::writerLoop()
 {
+    lowerCurrentThreadPriority();
     for (;;) {
         std::shared_ptr<WriteJob> job;
         {
