@@ -257,7 +257,9 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
         const auto kept = keepable && placements == m_mappedPlacements ? m_mapped.constFind(item.id) : m_mapped.cend();
         if (kept != m_mapped.cend() && kept->reminder == item) {
             payloads.push_back(kept->payload);
-            mapped.emplace(item.id, *kept);
+            // Equal to the kept one, and this mapping's own: moved in rather than copied.
+            const QString id = item.id;
+            mapped.emplace(id, MappedReminder {std::move(item), kept->payload});
         } else {
             const auto placement = placementByList.constFind(item.listId);
             if (auto payload
