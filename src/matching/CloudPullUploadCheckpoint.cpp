@@ -3,11 +3,6 @@
 namespace quorvin {
 
 namespace {
-bool holdsChangesBesideItems(const SyncResponseEnvelope &envelope)
-{
-    return !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty() || !envelope.deleted_list_ids.isEmpty();
-}
-
 // The deletions and lists of what was observed, each either written by the apply or a local change.
 bool holdsListsOrDeletionsNotWritten(
     const SyncResponseEnvelope &observed, const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs)
@@ -33,14 +28,13 @@ bool holdsListsOrDeletionsNotWritten(
 
 CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncResponseEnvelope &pendingBeforeApply)
     : m_cursor(pendingBeforeApply.next_cursor)
-    , m_pending(!pendingBeforeApply.items.isEmpty() || holdsChangesBesideItems(pendingBeforeApply))
+    , m_pending(SyncStateStore::envelopeHoldsChanges(pendingBeforeApply))
 {
 }
 
 CloudPullUploadCheckpoint::CloudPullUploadCheckpoint(const SyncStateStore::JournalAnswer &pendingBeforeApply)
     : m_cursor(pendingBeforeApply.envelope.next_cursor)
-    , m_pending(!pendingBeforeApply.items.empty() || !pendingBeforeApply.envelope.items.isEmpty()
-          || holdsChangesBesideItems(pendingBeforeApply.envelope))
+    , m_pending(pendingBeforeApply.holdsChanges())
 {
 }
 
@@ -69,7 +63,7 @@ bool CloudPullUploadCheckpoint::requiresLocalUpload(const SyncStateStore::Journa
             return true;
         }
     }
-    return requiresLocalUpload(observed.envelope, cloudReminderIDs, cloudListIDs);
+    return holdsListsOrDeletionsNotWritten(observed.envelope, cloudReminderIDs, cloudListIDs);
 }
 
 } // namespace quorvin

@@ -154,30 +154,20 @@ ReminderRefreshEvent SyncStateStore::unchangedRefresh() const
 
 ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> &reminders)
 {
+    // Unchanged reminders become the stored records themselves, which the shared form below
+    // recognises as the usual refresh.
     std::vector<ReminderPayloadRef> refs;
     refs.reserve(std::size_t(reminders.size()));
-    std::vector<const ReminderPayload *> kept;
-    kept.reserve(std::size_t(reminders.size()));
     for (const auto &payload : reminders) {
-        const auto stored = m_snapshotById.constFind(payload.local_id);
-        if (stored != m_snapshotById.cend() && (*stored)->content_hash == payload.content_hash
-            && PayloadEquality::same(**stored, payload)) {
-            refs.push_back(*stored);
-            kept.push_back(stored->get());
-        } else {
-            refs.push_back(std::make_shared<const ReminderPayload>(payload));
-        }
-    }
-
-    // The usual refresh: every stored reminder handed in once more, each unchanged. Nothing to
-    // journal and nothing to rebuild.
-    if (kept.size() == refs.size() && kept.size() == std::size_t(m_snapshotById.size())) {
-        std::sort(kept.begin(), kept.end());
-        if (std::adjacent_find(kept.cbegin(), kept.cend()) == kept.cend()) {
-            return unchangedRefresh();
-        }
+        refs.push_back(share(payload));
     }
     return applySnapshot(refs);
+}
+
+bool SyncStateStore::envelopeHoldsChanges(const SyncResponseEnvelope &envelope)
+{
+    return !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
+        || !envelope.deleted_list_ids.isEmpty();
 }
 
 ReminderPayloadRef SyncStateStore::share(ReminderPayload payload) const

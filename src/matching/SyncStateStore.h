@@ -62,7 +62,10 @@ public:
     struct JournalAnswer {
         SyncResponseEnvelope envelope; // everything but the items
         std::vector<ReminderPayloadRef> items;
+        bool holdsChanges() const { return !items.empty() || envelopeHoldsChanges(envelope); }
     };
+    // Items, deletions or lists: anything at all to upload or apply.
+    static bool envelopeHoldsChanges(const SyncResponseEnvelope &envelope);
     JournalAnswer journalAnswer(const std::optional<QString> &cursor) const;
     static SyncResponseEnvelope envelopeOf(JournalAnswer answer);
 

@@ -27,13 +27,6 @@
 namespace quorvin {
 
 namespace {
-bool hasChanges(const SyncStateStore::JournalAnswer &answer)
-{
-    const auto &envelope = answer.envelope;
-    return !answer.items.empty() || !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty()
-        || !envelope.lists.isEmpty() || !envelope.deleted_list_ids.isEmpty();
-}
-
 std::optional<QString> cursorOrNone(const QString &cursor)
 {
     if (cursor.isEmpty()) {
@@ -306,7 +299,7 @@ QCoro::Task<void> CloudSyncPass::reportCloudSyncOutcome()
     co_await settingsWritten();
 
     const auto pending = m_stateStore->journalAnswer(cursorOrNone(m_syncState.cloudPushCursor()));
-    if (hasChanges(pending)) {
+    if (pending.holdsChanges()) {
         m_owner.scheduleCloudSyncAfterPass(SyncText::triggerLocalChangesDuringSync, effectiveRequest);
         m_log.appendLog(SyncText::logLocalChangesDuringSync + m_syncState.cloudPushCursor());
         co_return;
