@@ -56,6 +56,11 @@ public:
                         return;
                     }
                     socket->write(answer);
+                    if (holdLoopWhileSending) {
+                        // The whole answer goes out while this loop does nothing else, so the
+                        // client's stack holds all of it before its first notice is handled.
+                        while (socket->bytesToWrite() > 0 && socket->waitForBytesWritten(5000)) { }
+                    }
                     socket->disconnectFromHost();
                 });
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -84,6 +89,7 @@ public:
     // Keeps the request, then closes the connection without a word: the write may have been stored.
     bool dropBeforeAnswer = false;
     bool trickle = false;
+    bool holdLoopWhileSending = false;
 
 private:
     QTcpServer m_server;
@@ -153,6 +159,22 @@ TEST(QtHttpSession, SendsExactlyWhatItIsGivenAndHandsBackEveryStatus)
     const HttpResponse busy = quorvin::test::waitFor(session.send(get));
     EXPECT_EQ(busy.status, 503);
     EXPECT_EQ(busy.body, "busy");
+}
+
+TEST(QtHttpSession, ALargeAnswerThatArrivedAllAtOnceIsHandedBackWhole)
+{
+    RawHttpServer server;
+    QtHttpSession session;
+    QByteArray body(12 * 1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < body.size(); ++i) {
+        body[i] = char('a' + i % 23);
+    }
+    server.answer = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
+        + "\r\nConnection: close\r\n\r\n" + body;
+    server.holdLoopWhileSending = true;
+    const HttpResponse answer = quorvin::test::waitFor(session.send(requestTo(server.url(u"/big"_s), "GET")));
+    EXPECT_EQ(answer.body.size(), body.size());
+    EXPECT_TRUE(answer.body == body);
 }
 
 TEST(QtHttpSession, RefusesWhatItCannotSendWithoutConnecting)

@@ -1,5 +1,6 @@
 #include "platform/http/QtHttpSession.h"
 
+#include "platform/concurrency/Clock.h"
 #include "platform/http/TransportError.h"
 
 #include <QIODevice>
@@ -141,18 +142,29 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     // The answer is taken out as it arrives: a large one copied out in one go at the end held the
     // window for as long as the copy took. A block of the announced size is taken at once (a
     // block grown piece by piece ends up to half as large again, held while the answer decodes);
-    // the announcement is not trusted beyond a bound.
+    // the announcement is not trusted beyond a bound. Each turn of the loop takes a bounded
+    // piece: the stack hands over all that arrived while the loop was busy in one notice, tens
+    // of megabytes for a large answer, and the rest is taken in later turns.
     static constexpr qint64 largestReservation = 64LL * 1024 * 1024;
+    static constexpr qint64 largestPiece = 4LL * 1024 * 1024;
     QByteArray body;
-    const QMetaObject::Connection reading = QObject::connect(raw, &QIODevice::readyRead, raw, [raw, &body] {
+    const auto takePiece = [raw, &body] {
         if (body.isEmpty()) {
             const qint64 announced = raw->header(QNetworkRequest::ContentLengthHeader).toLongLong();
             if (announced > 0) {
                 body.reserve(qsizetype(std::min(announced, largestReservation)));
             }
         }
-        body.append(raw->readAll());
-    });
+        const qint64 piece = std::min(raw->bytesAvailable(), largestPiece);
+        if (piece <= 0) {
+            return;
+        }
+        const qsizetype at = body.size();
+        body.resize(at + qsizetype(piece));
+        const qint64 got = raw->read(body.data() + at, piece);
+        body.resize(at + qsizetype(std::max<qint64>(got, 0)));
+    };
+    const QMetaObject::Connection reading = QObject::connect(raw, &QIODevice::readyRead, raw, takePiece);
     const auto stopReading = qScopeGuard([&reading] { QObject::disconnect(reading); });
     // Aborting from inside the canceller's call would resume this coroutine on its stack.
     auto subscription = request.cancel.onCancel(
@@ -199,7 +211,12 @@ QCoro::Task<HttpResponse> QtHttpSession::send(HttpRequest request)
     for (const auto &[name, value] : raw->rawHeaderPairs()) {
         response.headers.add(name, value);
     }
-    body.append(raw->readAll());
+    while (raw->bytesAvailable() > 0) {
+        takePiece();
+        if (raw->bytesAvailable() > 0) {
+            co_await Clock::system().yield();
+        }
+    }
     response.body = std::move(body);
     co_return response;
 }
