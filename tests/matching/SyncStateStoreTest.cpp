@@ -221,6 +221,18 @@ TEST(SyncStateStore, AnswersEachKindOfCursor)
     EXPECT_EQ(SyncStateStore::parseCursor(u"9223372036854775807"_s), std::numeric_limits<qint64>::max());
     EXPECT_EQ(SyncStateStore::parseCursor(u"-9223372036854775808"_s), std::numeric_limits<qint64>::min());
     EXPECT_FALSE(SyncStateStore::parseCursor(u"٣"_s)); // a digit, but not an ASCII one
+
+    // Answers and snapshots go in the order of the ids as texts, for ids of any length or script.
+    QList<QString> mixed {u"abcd2"_s, u"abcd10"_s, u"ab"_s, u"abcdé"_s, u"abc"_s, u"B"_s, u"a"_s, u"abcd"_s, u"zz"_s,
+        u"一二三四五"_s, u"一二三四"_s, u"abcd1"_s, u"ab\u0001"_s};
+    QList<ReminderPayload> payloads;
+    for (const auto &id : mixed) {
+        payloads.append(reminder(id));
+    }
+    store.applySnapshot(payloads);
+    std::sort(mixed.begin(), mixed.end());
+    EXPECT_EQ(ids(store.syncResponse(std::nullopt).items), mixed);
+    EXPECT_EQ(ids(store.currentSnapshot().items), mixed);
 }
 
 TEST(SyncStateStore, MergesDeltasAndDropsOldBatches)
