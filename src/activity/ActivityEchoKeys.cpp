@@ -77,11 +77,21 @@ QStringList ActivityEchoKeys::cloudActivityOriginKeys(const ActivityChangeLine &
     return keys;
 }
 
-void ActivityEchoKeys::rememberCloudActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now)
+QList<QStringList> ActivityEchoKeys::cloudActivityOriginKeys(const QList<ActivityChangeLine> &lines)
+{
+    QList<QStringList> keys;
+    keys.reserve(lines.size());
+    for (const auto &line : lines) {
+        keys.append(cloudActivityOriginKeys(line));
+    }
+    return keys;
+}
+
+void ActivityEchoKeys::rememberCloudActivity(const QList<QStringList> &lineKeys, const QDateTime &now)
 {
     pruneCloudKeys(now);
-    for (const auto &line : lines) {
-        for (const auto &key : cloudActivityOriginKeys(line)) {
+    for (const auto &keys : lineKeys) {
+        for (const auto &key : keys) {
             m_recentCloudActivityKeys.insert(key, now);
             noteKeyTime(m_oldestCloudKey, now);
         }
@@ -115,14 +125,15 @@ void ActivityEchoKeys::rememberLocalActivity(const QList<ActivityChangeLine> &li
     }
 }
 
-bool ActivityEchoKeys::shouldSuppressCloudPullActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now)
+bool ActivityEchoKeys::shouldSuppressCloudPullActivity(const QList<QStringList> &lineKeys, const QDateTime &now)
 {
-    if (lines.isEmpty()) {
+    if (lineKeys.isEmpty()) {
         return false;
     }
     pruneLocalKeys(now);
-    return std::all_of(lines.cbegin(), lines.cend(), [&](const ActivityChangeLine &line) {
-        return recordedWithin(m_recentLocalActivityKeys, activityOriginKey(line), now, localEchoWindowMs);
+    // The origin key comes first.
+    return std::all_of(lineKeys.cbegin(), lineKeys.cend(), [&](const QStringList &keys) {
+        return !keys.isEmpty() && recordedWithin(m_recentLocalActivityKeys, keys.front(), now, localEchoWindowMs);
     });
 }
 

@@ -36,8 +36,12 @@ public:
     // id-free title key.
     static QStringList cloudActivityOriginKeys(const ActivityChangeLine &line);
 
-    // Cloud side.
-    void rememberCloudActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now);
+    // The cloudActivityOriginKeys of each line; pure, so a large pull builds them away from the
+    // main thread.
+    static QList<QStringList> cloudActivityOriginKeys(const QList<ActivityChangeLine> &lines);
+
+    // Cloud side. `lineKeys` holds the cloudActivityOriginKeys of each line.
+    void rememberCloudActivity(const QList<QStringList> &lineKeys, const QDateTime &now);
     // What the engine records for each recurring completion it applies: the title keys of both
     // the advance and the completion, for every title.
     void rememberCloudCompletionTitles(const QStringList &titles, const QDateTime &now);
@@ -46,8 +50,9 @@ public:
 
     // Local side.
     void rememberLocalActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now);
-    // True when every line was logged as a local edit less than 45 s ago; false for no lines.
-    bool shouldSuppressCloudPullActivity(const QList<ActivityChangeLine> &lines, const QDateTime &now);
+    // True when every line, given by its cloudActivityOriginKeys, was logged as a local edit less
+    // than 45 s ago; false for no lines.
+    bool shouldSuppressCloudPullActivity(const QList<QStringList> &lineKeys, const QDateTime &now);
 
     void pruneCloudKeys(const QDateTime &now);
     void pruneLocalKeys(const QDateTime &now);

@@ -27,19 +27,19 @@ ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPa
     const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now)
 {
-    return cloudPullActivity(
-        fullSnapshot, cloudPullChangeLines(beforeItems, beforeLists, afterItems, afterLists), echoKeys, now);
+    const auto lines = cloudPullChangeLines(beforeItems, beforeLists, afterItems, afterLists);
+    return cloudPullActivity(fullSnapshot, lines, ActivityEchoKeys::cloudActivityOriginKeys(lines), echoKeys, now);
 }
 
-ActivityEntryOutcome cloudPullActivity(
-    bool fullSnapshot, const QList<ActivityChangeLine> &lines, ActivityEchoKeys &echoKeys, const QDateTime &now)
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ActivityChangeLine> &lines,
+    const QList<QStringList> &lineKeys, ActivityEchoKeys &echoKeys, const QDateTime &now)
 {
     ActivityEntryOutcome outcome;
     if (lines.isEmpty()) {
         return outcome;
     }
-    echoKeys.rememberCloudActivity(lines, now);
-    if (echoKeys.shouldSuppressCloudPullActivity(lines, now)) {
+    echoKeys.rememberCloudActivity(lineKeys, now);
+    if (echoKeys.shouldSuppressCloudPullActivity(lineKeys, now)) {
         outcome.diagnosticLine = ActivityText::logCloudPullSuppressed;
         return outcome;
     }

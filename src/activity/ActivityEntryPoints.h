@@ -24,10 +24,11 @@ QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &bef
     const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists);
 
-// The entry of those lines. The keys of every line are remembered before the echo check, so a
-// suppressed pull still marks its writes.
-ActivityEntryOutcome cloudPullActivity(
-    bool fullSnapshot, const QList<ActivityChangeLine> &lines, ActivityEchoKeys &echoKeys, const QDateTime &now);
+// The entry of those lines; `lineKeys` holds the ActivityEchoKeys::cloudActivityOriginKeys of each
+// line. The keys of every line are remembered before the echo check, so a suppressed pull still
+// marks its writes.
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ActivityChangeLine> &lines,
+    const QList<QStringList> &lineKeys, ActivityEchoKeys &echoKeys, const QDateTime &now);
 
 // Both steps at once.
 ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,

@@ -62,9 +62,10 @@ void ActivityLog::clearActivityLogs()
     m_log.appendLog(ActivityText::logClearedActivity);
 }
 
-void ActivityLog::appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ActivityChangeLine> &lines)
+void ActivityLog::appendCloudPullActivityLogIfNeeded(
+    bool fullSnapshot, const QList<ActivityChangeLine> &lines, const QList<QStringList> &lineKeys)
 {
-    write(ActivityEntryPoints::cloudPullActivity(fullSnapshot, lines, m_echoKeys, m_clock.now()));
+    write(ActivityEntryPoints::cloudPullActivity(fullSnapshot, lines, lineKeys, m_echoKeys, m_clock.now()));
 }
 
 void ActivityLog::appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event)

@@ -38,8 +38,10 @@ public:
     // After an applied cloud envelope: the reminders and lists as they were before the apply and
     // as they are after it. Adds one "同步" entry unless nothing visible changed or every line is
     // the echo of a local edit.
-    // `lines` are what ActivityEntryPoints::cloudPullChangeLines() found.
-    void appendCloudPullActivityLogIfNeeded(bool fullSnapshot, const QList<ActivityChangeLine> &lines);
+    // `lines` are what ActivityEntryPoints::cloudPullChangeLines() found, `lineKeys` their
+    // ActivityEchoKeys::cloudActivityOriginKeys.
+    void appendCloudPullActivityLogIfNeeded(
+        bool fullSnapshot, const QList<ActivityChangeLine> &lines, const QList<QStringList> &lineKeys);
     // For every refresh of the reminders; only the user's own refreshes add a "用户操作" entry,
     // without the lines that echo a recent cloud write.
     void appendLocalRefreshActivityLogIfNeeded(const ReminderRefreshEvent &event);

@@ -1,6 +1,7 @@
 #include "sync/CloudApplyPhase.h"
 
 #include "account/CloudAccount.h"
+#include "activity/ActivityEchoKeys.h"
 #include "activity/ActivityEntryPoints.h"
 #include "activity/ActivityLog.h"
 #include "matching/MatchText.h"
@@ -24,6 +25,8 @@ struct CloudPullComparison {
     QSet<QString> writtenReminderIDs;
     QSet<QString> writtenListIDs;
     QList<ActivityChangeLine> lines;
+    // Built here too: at a large pull they were the longest stall of the entry.
+    QList<QStringList> lineKeys;
 
     void run()
     {
@@ -51,6 +54,7 @@ struct CloudPullComparison {
             }
         }
         lines = ActivityEntryPoints::cloudPullChangeLines(before, beforeLists, after, listsAfterApply());
+        lineKeys = ActivityEchoKeys::cloudActivityOriginKeys(lines);
     }
 
     QList<ReminderListDirectoryPayload> listsAfterApply() const
@@ -137,7 +141,7 @@ QCoro::Task<void> CloudApplyPhase::appendCloudPullActivityLog(bool fullSnapshot,
     std::function<void()> compare = [work] { work->run(); };
     // Signed out or reset meanwhile: the comparison belongs to data that is gone.
     co_await fenced(m_clock.runOffMainThread(std::move(compare)));
-    m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines);
+    m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines, work->lineKeys);
 }
 
 } // namespace quorvin
