@@ -317,10 +317,15 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
         }
         ~Stretch() { drop(); }
     } stretch {m_syncState, std::nullopt, m_syncState.mappingCheckpoint(), m_clock.monotonicNow()};
+    // The store's commit and the saving of the stretch's mappings are each a whole-file write:
+    // the walk yields between the two, so the window waits for one of them at a time. A kill in
+    // between leaves committed reminders without their mappings, which the restart repairs.
+    std::chrono::milliseconds commitTook {0};
     auto commitStretch = [&] {
         stretch.start = m_clock.monotonicNow();
+        commitTook = std::chrono::milliseconds {0};
         if (!stretch.group) {
-            return;
+            return false;
         }
         m_syncState.journalUncommittedMappings();
         stretch.group->commit();
@@ -342,10 +347,15 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
             }
         }
         stretch.checkpoint = m_syncState.mappingCheckpoint();
+        commitTook = m_clock.monotonicNow() - stretch.start;
+        return true;
+    };
+    auto saveStretchMappings = [&] {
+        const auto start = m_clock.monotonicNow();
         saveMappingsNow();
-        const auto took = m_clock.monotonicNow() - stretch.start;
+        const auto took = commitTook + (m_clock.monotonicNow() - start);
         stretch.length = std::max(minimumCommitStretch, commitShareOfStretch * took);
-        stretch.start += took;
+        stretch.start = m_clock.monotonicNow();
     };
     std::exception_ptr failure;
     try {
@@ -355,10 +365,12 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
                 continue;
             }
             if (position > 0 && position % itemsBetweenYields == 0) {
-                if (m_clock.monotonicNow() - stretch.start >= stretch.length) {
-                    commitStretch();
-                }
                 co_await fenced(m_clock.yield());
+                if (m_clock.monotonicNow() - stretch.start >= stretch.length && commitStretch()) {
+                    co_await fenced(m_clock.yield());
+                    saveStretchMappings();
+                    co_await fenced(m_clock.yield());
+                }
             }
             if (!stretch.group) {
                 stretch.group.emplace(m_reminderMonitor->groupWrites());
@@ -366,7 +378,10 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
             apply->wrote = true;
             co_await applyCloudItem(apply, item);
         }
-        commitStretch();
+        if (commitStretch()) {
+            co_await fenced(m_clock.yield());
+            saveStretchMappings();
+        }
     } catch (...) {
         failure = std::current_exception();
         stretch.drop();
