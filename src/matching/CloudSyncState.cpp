@@ -549,17 +549,21 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 
 CloudRemoteIdentities CloudSyncState::remoteIdentities() const
 {
+    return remoteIdentitiesOf(m_cachedRemoteSourceIdentityByServerID, m_cachedRemoteServerIDs);
+}
+
+CloudRemoteIdentities CloudSyncState::remoteIdentitiesOf(
+    const QHash<QString, QString> &sourceIdentityByServerID, const QSet<QString> &serverIDs)
+{
     QHash<QString, QStringList> serverIDsBySourceIdentity;
-    for (auto it = m_cachedRemoteSourceIdentityByServerID.cbegin(); it != m_cachedRemoteSourceIdentityByServerID.cend();
-         ++it) {
+    for (auto it = sourceIdentityByServerID.cbegin(); it != sourceIdentityByServerID.cend(); ++it) {
         serverIDsBySourceIdentity[it.value()].append(it.key());
     }
     for (auto &ids : serverIDsBySourceIdentity) {
         std::sort(ids.begin(), ids.end());
     }
-    return {m_cachedRemoteSourceIdentityByServerID,
-        QSet<QString>(m_cachedRemoteSourceIdentityByServerID.cbegin(), m_cachedRemoteSourceIdentityByServerID.cend()),
-        m_cachedRemoteServerIDs, std::move(serverIDsBySourceIdentity)};
+    return {sourceIdentityByServerID, QSet<QString>(sourceIdentityByServerID.cbegin(), sourceIdentityByServerID.cend()),
+        serverIDs, std::move(serverIDsBySourceIdentity)};
 }
 
 void CloudSyncState::clearRemoteIdentityCache()

@@ -38,13 +38,6 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
     return index.localID(*serverID);
 }
 
-// Frees a large value on a worker thread, so that the window does not wait for it.
-template <class T> void releaseOffMainThread(T value)
-{
-    auto *held = new T(std::move(value));
-    startInBackground([held] { delete held; });
-}
-
 QStringList sortedUnique(const QList<QString> &ids)
 {
     QStringList result(ids.cbegin(), ids.cend());

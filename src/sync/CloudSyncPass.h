@@ -41,6 +41,9 @@ private:
     static PulledItems pulledItems(const QList<ReminderPayload> &items);
 
     QCoro::Task<SyncResponseEnvelope> pullCloudEnvelope(std::optional<QString> cursor);
+    // The remote identity cache as it is now, its derived tables built away from the window's
+    // thread.
+    QCoro::Task<CloudRemoteIdentities> remoteIdentities();
     QCoro::Task<PulledItems> pullAndApplySecondEnvelope();
     // Each path returns the items of its second pull.
     // `deletedWhileClosed`: see mappedRemindersDeletedWhileClosed().

@@ -9,6 +9,7 @@
 #include "matching/RecurringReminderPairCandidateIndex.h"
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "reminders/ReminderMonitor.h"
 #include "reminders/Strings.h"
 #include "sync/CloudDeletes.h"
@@ -202,6 +203,7 @@ QCoro::Task<void> CloudPushPhase::pushReminderUpserts(QList<ReminderPayload> ite
         completion.client_last_modified = payload.last_modified;
         co_await fenced(m_client.completeReminder(completion));
     }
+    releaseOffMainThread(std::move(remote));
 }
 
 QCoro::Task<QString> CloudPushPhase::upsertCloudReminder(ReminderUpsertMutationPayload body, QString localID)

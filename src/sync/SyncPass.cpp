@@ -53,6 +53,18 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
     co_return envelope;
 }
 
+QCoro::Task<CloudRemoteIdentities> CloudSyncPass::remoteIdentities()
+{
+    // The worker reads shared copies of the two tables: a change made meanwhile detaches from them.
+    auto built = std::make_shared<CloudRemoteIdentities>();
+    std::function<void()> build = [built, sourceIdentities = m_syncState.cachedRemoteSourceIdentityByServerID(),
+                                      serverIDs = m_syncState.cachedRemoteServerIDs()] {
+        *built = CloudSyncState::remoteIdentitiesOf(sourceIdentities, serverIDs);
+    };
+    co_await fenced(m_clock.runOffMainThread(std::move(build)));
+    co_return std::move(*built);
+}
+
 CloudSyncPass::PulledItems CloudSyncPass::pulledItems(const QList<ReminderPayload> &items)
 {
     PulledItems pulled;
@@ -174,7 +186,8 @@ QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runRestartSyncPath(
             + SyncText::logRestartUploadSuffix);
     }
     // Handed over, so that the upload's copies are gone before the second pull comes in.
-    co_await m_push.pushLocalEnvelope(std::move(*reconciled), m_syncState.remoteIdentities());
+    auto remote = co_await remoteIdentities();
+    co_await m_push.pushLocalEnvelope(std::move(*reconciled), std::move(remote));
     reconciled.reset();
     co_return co_await pullAndApplySecondEnvelope();
 }
@@ -206,7 +219,8 @@ QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runNormalSyncPath(SyncRes
     // Each envelope is handed over to the step that uses it, so none outlives its step.
     {
         auto local = co_await journalChanges(cursorOrNone(m_syncState.cloudPushCursor()));
-        co_await m_push.pushLocalEnvelope(std::move(local), m_syncState.remoteIdentities());
+        auto remote = co_await remoteIdentities();
+        co_await m_push.pushLocalEnvelope(std::move(local), std::move(remote));
     }
     const QString nextCursor = first.next_cursor;
     co_await fenced(m_apply.applyCloudEnvelope(std::move(first), true, true));
@@ -225,7 +239,8 @@ QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runFreshSyncPath(SyncResp
     co_await settingsWritten();
     {
         auto local = co_await journalChanges(std::nullopt);
-        co_await m_push.pushLocalEnvelope(std::move(local), m_syncState.remoteIdentities());
+        auto remote = co_await remoteIdentities();
+        co_await m_push.pushLocalEnvelope(std::move(local), std::move(remote));
     }
     co_return co_await pullAndApplySecondEnvelope();
 }

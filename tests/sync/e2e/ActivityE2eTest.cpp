@@ -24,6 +24,25 @@ QStringList entriesSince(const SyncE2eHarness &h, qsizetype before)
     return entries;
 }
 
+// With the work sent away from the main thread held, lets each held piece go on until the one held
+// is the pull's comparison: the first to come once the pulled change is written.
+bool runUntilThePullsComparisonIsHeld(SyncE2eHarness &h, const QString &pulledTitle)
+{
+    return h.clock.runUntil(
+        [&] {
+            if (h.clock.heldOffMainThreadWork() == 0) {
+                return false;
+            }
+            if (h.localByTitle(pulledTitle)) {
+                return true;
+            }
+            h.clock.releaseOffMainThreadWork();
+            h.clock.holdOffMainThreadWork();
+            return false;
+        },
+        1min);
+}
+
 // Each change reaches the activity log once, from the side that made it: the local edit as the
 // user's, the phone's edit as sync's. Neither comes back from the other side while the passes
 // that carry them up and down run, nor later, when the echo windows (45 s, 60 s, 90 s, 120 s)
@@ -69,7 +88,7 @@ TEST(ActivityE2e, AnEditMadeWhileAPullIsComparedIsLoggedAfterIt)
     h.clock.holdOffMainThreadWork();
     h.phone->setTitle(h.phone->findByTitle(u"Bread"_s), u"Rye bread"_s);
     h.service->scheduleCloudSync(u"manual"_s);
-    ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
+    ASSERT_TRUE(runUntilThePullsComparisonIsHeld(h, u"Rye bread"_s));
     h.editLocal(milk, [](Reminder &r) { r.title = u"Soy milk"_s; });
     h.clock.advance(5s);
     EXPECT_EQ(entriesSince(h, start), QStringList {});
@@ -93,7 +112,7 @@ TEST(ActivityE2e, ASignOutWhileAPullIsComparedLeavesNoEntry)
     h.clock.holdOffMainThreadWork();
     h.phone->setTitle(h.phone->findByTitle(u"Bread"_s), u"Rye bread"_s);
     h.service->scheduleCloudSync(u"manual"_s);
-    ASSERT_TRUE(h.clock.runUntil([&] { return h.clock.heldOffMainThreadWork() == 1; }, 1min));
+    ASSERT_TRUE(runUntilThePullsComparisonIsHeld(h, u"Rye bread"_s));
     ASSERT_TRUE(h.localByTitle(u"Rye bread"_s));
     h.service->account().updateCloudAuthToken(QString());
     h.clock.releaseOffMainThreadWork();
