@@ -123,6 +123,9 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     co_await fenced(m_reminderMonitor->refresh(RemindersText::reasonCloudPull));
     co_await fenced(appendCloudPullActivityLog(
         apply->envelope.full_snapshot, beforeItems, beforeLists, apply->cloudReminderIDs, apply->cloudListIDs));
+    // The entry and the journal's answer below each go over every item the apply wrote; the window
+    // gets its turn between the two. A refresh meanwhile is held until the apply's writes end.
+    co_await fenced(m_clock.yield());
     const auto observed = m_stateStore->journalAnswer(cursorOrNone(checkpoint.cursor()));
     const bool keepsLocalChanges = apply->followUp
         || (advanceLocalPushCursor

@@ -6,6 +6,7 @@
 #include "activity/ActivityLog.h"
 #include "matching/MatchText.h"
 #include "matching/SyncStateStore.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "reminders/Strings.h"
 #include "sync/RemoteRecurringCompletionRules.h"
@@ -142,6 +143,8 @@ QCoro::Task<void> CloudApplyPhase::appendCloudPullActivityLog(bool fullSnapshot,
     // Signed out or reset meanwhile: the comparison belongs to data that is gone.
     co_await fenced(m_clock.runOffMainThread(std::move(compare)));
     m_activityLog.appendCloudPullActivityLogIfNeeded(fullSnapshot, work->lines, work->lineKeys);
+    // A line and its keys for every item the apply wrote, and the payloads compared.
+    releaseOffMainThread(std::move(work));
 }
 
 } // namespace quorvin
