@@ -139,6 +139,7 @@ void ReminderMonitor::requestAccess()
 
 QCoro::Task<void> ReminderMonitor::start()
 {
+    co_await m_eventStore.loadAhead();
     requestAccess();
     co_await refresh(RemindersText::reasonStartup);
     if (!m_observer) {

@@ -152,6 +152,40 @@ TEST(ReminderStoreFile, EveryFieldAndEveryIdComesBackAfterAReload)
     EXPECT_EQ(QFile::permissions(path) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
 }
 
+// The file may be read ahead, away from the main thread; the first call still sees the file as it
+// is when the call is made, whether the read ahead has run yet or not.
+TEST(ReminderStoreFile, AReadAheadGivesTheFirstCallTheFileAsItIsThen)
+{
+    QTemporaryDir dir;
+    const auto path = dir.filePath(u"reminders.json"_s);
+    ManualClock clock;
+    {
+        JsonFileReminderStore store(path, clock);
+        const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+        store.saveReminder(Reminder {.listId = list.id, .title = u"first"_s});
+    }
+    {
+        JsonFileReminderStore store(path, clock);
+        clock.holdOffMainThreadWork();
+        auto ahead = store.loadAhead();
+        ASSERT_EQ(clock.heldOffMainThreadWork(), 1);
+        EXPECT_EQ(store.reminders().at(0).title, u"first"_s);
+        clock.releaseOffMainThreadWork();
+        clock.advance(1ms);
+        EXPECT_TRUE(ahead.isReady());
+        EXPECT_EQ(store.reminders().size(), 1u);
+    }
+    {
+        JsonFileReminderStore store(path, clock);
+        auto ahead = store.loadAhead();
+        ASSERT_TRUE(ahead.isReady());
+        // Changed by someone else before the store was first used: the watch has nothing to say
+        // of a file the store has not read yet.
+        writeOutside(path, readBytes(path).replace("\"first\"", "\"second\""));
+        EXPECT_EQ(store.reminders().at(0).title, u"second"_s);
+    }
+}
+
 TEST(ReminderStoreFile, AnUnreadableFileIsAnErrorAndIsNeverOverwritten)
 {
     QTemporaryDir dir;

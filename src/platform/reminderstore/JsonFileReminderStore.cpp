@@ -10,6 +10,9 @@
 #include <QHashFunctions>
 #include <QStandardPaths>
 
+#include <functional>
+#include <mutex>
+
 #include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -62,17 +65,64 @@ void JsonFileReminderStore::watchFile()
     }
 }
 
-std::optional<QByteArray> JsonFileReminderStore::readFile() const
+std::optional<QByteArray> JsonFileReminderStore::readFile(const QString &path)
 {
-    QFile file(m_path);
+    QFile file(path);
     if (!file.exists()) {
         return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        throw ReminderStoreError(ReminderStoreError::Unreadable,
-            u"Reminder database %1 cannot be read: %2"_s.arg(m_path, file.errorString()));
+        throw ReminderStoreError(
+            ReminderStoreError::Unreadable, u"Reminder database %1 cannot be read: %2"_s.arg(path, file.errorString()));
     }
     return file.readAll();
+}
+
+// Pure work on the file alone, so a worker may do it; the store takes the outcome on its own
+// thread as if it had read the file then.
+struct JsonFileReminderStore::PendingLoad {
+    QString path;
+    std::once_flag once;
+    std::optional<FileStamp> stampBefore;
+    std::optional<QByteArray> bytes;
+    std::exception_ptr readFailure;
+    std::optional<State> decoded;
+    std::exception_ptr decodeFailure;
+
+    void runOnce()
+    {
+        std::call_once(once, [this] {
+            stampBefore = stampOf(path);
+            try {
+                bytes = readFile(path);
+            } catch (...) {
+                readFailure = std::current_exception();
+                return;
+            }
+            if (!bytes) {
+                return;
+            }
+            try {
+                decoded = ReminderStoreJson::decode(*bytes, path);
+            } catch (...) {
+                decodeFailure = std::current_exception();
+            }
+        });
+    }
+};
+
+QCoro::Task<void> JsonFileReminderStore::loadAhead()
+{
+    if (m_loaded || m_pendingLoad || m_knownBytesBroken || m_fileVanished) {
+        co_return;
+    }
+    auto load = std::make_shared<PendingLoad>();
+    load->path = m_path;
+    m_pendingLoad = load;
+    // Built before the await: a lambda temporary inside the await expression does not survive the
+    // suspension intact with this compiler. Nothing of the store is touched after the wait.
+    std::function<void()> work = [load] { load->runOnce(); };
+    co_await m_clock.runOffMainThread(std::move(work));
 }
 
 void JsonFileReminderStore::ensureLoaded()
@@ -80,14 +130,30 @@ void JsonFileReminderStore::ensureLoaded()
     if (m_loaded) {
         return;
     }
-    const auto stampBefore = currentStamp();
-    const auto bytes = readFile();
+    // Read ahead, or read now. A file changed since it was read ahead is read again: the watch
+    // said nothing of the change, as the store had not read anything yet.
+    auto load = std::exchange(m_pendingLoad, {});
+    if (load) {
+        load->runOnce();
+    }
+    if (!load || currentStamp() != load->stampBefore) {
+        load = std::make_shared<PendingLoad>();
+        load->path = m_path;
+        load->runOnce();
+    }
+    if (load->readFailure) {
+        std::rethrow_exception(load->readFailure);
+    }
+    const auto &bytes = load->bytes;
     if (!bytes && m_fileVanished) {
         throw ReminderStoreError(ReminderStoreError::Unreadable, u"Reminder database %1 has disappeared"_s.arg(m_path));
     }
-    remember(bytes, stampBefore);
+    remember(bytes, load->stampBefore);
     m_knownBytesBroken = true;
-    auto state = bytes ? ReminderStoreJson::decode(*bytes, m_path) : initialState();
+    if (load->decodeFailure) {
+        std::rethrow_exception(load->decodeFailure);
+    }
+    auto state = load->decoded ? std::move(*load->decoded) : initialState();
     m_knownBytesBroken = false;
     m_fileVanished = false;
     if (m_lastGoodReminders) {
@@ -135,10 +201,10 @@ void JsonFileReminderStore::writeFile(const QByteArray &bytes)
     watchFile();
 }
 
-std::optional<JsonFileReminderStore::FileStamp> JsonFileReminderStore::currentStamp() const
+std::optional<JsonFileReminderStore::FileStamp> JsonFileReminderStore::stampOf(const QString &path)
 {
     struct stat status { };
-    if (::stat(QFile::encodeName(m_path).constData(), &status) != 0) {
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0) {
         return std::nullopt;
     }
     return FileStamp {static_cast<quint64>(status.st_ino),

@@ -6,6 +6,8 @@
 
 #include <QFileSystemWatcher>
 
+#include <memory>
+
 namespace quorvin {
 
 // The reminder store of the desktop: held in memory and kept in one JSON file, in a directory
@@ -40,6 +42,8 @@ public:
     // staged saves does not encode them all in one go.
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
 
+    QCoro::Task<void> loadAhead() override;
+
 protected:
     void ensureLoaded() override;
     void persist(const State &state) override;
@@ -47,7 +51,8 @@ protected:
 private:
     // What the file holds right now; absent when there is no file. Throws when it exists but
     // cannot be read.
-    std::optional<QByteArray> readFile() const;
+    std::optional<QByteArray> readFile() const { return readFile(m_path); }
+    static std::optional<QByteArray> readFile(const QString &path);
     void fileMayHaveChanged();
     void watchFile();
     // Replaces the file with `bytes` unless someone else changed it since we last saw it.
@@ -76,7 +81,12 @@ private:
         friend bool operator==(const FileStamp &, const FileStamp &) = default;
     };
     // Absent when there is no file or it cannot be examined.
-    std::optional<FileStamp> currentStamp() const;
+    std::optional<FileStamp> currentStamp() const { return stampOf(m_path); }
+    static std::optional<FileStamp> stampOf(const QString &path);
+    // The first read and decode of the file, done by a worker ahead of the first call or by that
+    // call itself, whichever comes first.
+    struct PendingLoad;
+    std::shared_ptr<PendingLoad> m_pendingLoad;
     // Takes `bytes` (absent: no file), read or written just now, as the known file; `stampBefore`
     // is the stamp from before they were read, absent for our own write.
     void remember(const std::optional<QByteArray> &bytes, std::optional<FileStamp> stampBefore);

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <qcoro/qcorotask.h>
 
 #include <optional>
 #include <vector>
@@ -50,6 +51,11 @@ public:
     };
 
     using QObject::QObject;
+
+    // Reads the database away from the main thread ahead of the first call that needs it, so that
+    // a large one does not hold the window while it is read; a call made meanwhile waits for the
+    // read. Nothing to do for a database that has nothing to read ahead.
+    virtual QCoro::Task<void> loadAhead() { co_return; }
 
     virtual AccessStatus accessStatus() const = 0;
     // Asks the user for full access when that was never decided; returns whether access is
