@@ -9,6 +9,7 @@
 #include "matching/CloudPullUploadCheckpoint.h"
 #include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/defaults/UserDefaults.h"
 #include "reminders/ReminderMonitor.h"
@@ -174,8 +175,9 @@ QCoro::Task<CloudSyncPass::PulledItems> CloudSyncPass::runRestartSyncPath(
     m_syncState.saveCloudPullCursor(first.next_cursor);
     co_await settingsWritten();
     auto reconciled = co_await fenced(cloudRestartReconciliationEnvelope(first.items, keptLocalChanges));
-    // The snapshot is applied and reconciled: nothing below reads it.
-    first = SyncResponseEnvelope();
+    // The snapshot is applied and reconciled: nothing below reads it. A payload of every server
+    // item, freed where the window does not wait for it.
+    releaseOffMainThread(std::exchange(first, SyncResponseEnvelope()));
     if (!reconciled) {
         co_return PulledItems();
     }
