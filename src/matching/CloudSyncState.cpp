@@ -601,6 +601,33 @@ void CloudSyncState::saveRemoteIdentityCache()
 
 void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envelope)
 {
+    RemoteIdentityTables tables {std::exchange(m_cachedRemoteSourceIdentityByServerID, {}),
+        std::exchange(m_cachedRemoteServerIDs, {}), std::exchange(m_cachedRemoteListByServerID, {}),
+        std::exchange(m_remoteListMoved, {})};
+    const bool changed = foldIntoRemoteIdentityTables(tables, envelope);
+    adoptRemoteIdentityTables(tables, changed);
+}
+
+CloudSyncState::RemoteIdentityTables CloudSyncState::remoteIdentityTables() const
+{
+    return {m_cachedRemoteSourceIdentityByServerID, m_cachedRemoteServerIDs, m_cachedRemoteListByServerID,
+        m_remoteListMoved};
+}
+
+void CloudSyncState::adoptRemoteIdentityTables(RemoteIdentityTables &tables, bool changed)
+{
+    std::swap(m_cachedRemoteSourceIdentityByServerID, tables.sourceIdentityByServerID);
+    std::swap(m_cachedRemoteServerIDs, tables.serverIDs);
+    std::swap(m_cachedRemoteListByServerID, tables.listByServerID);
+    std::swap(m_remoteListMoved, tables.listMoved);
+    if (changed) {
+        m_remoteIdentityCacheNeedsWrite = true;
+    }
+    saveRemoteIdentityCache();
+}
+
+bool CloudSyncState::foldIntoRemoteIdentityTables(RemoteIdentityTables &tables, const SyncResponseEnvelope &envelope)
+{
     // The cache is changed in place: a small answer costs what it holds, not a copy and a
     // comparison of tens of thousands of entries. Only a full snapshot, which brings them all,
     // builds the cache anew and compares it with the old one.
@@ -611,12 +638,12 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
     QHash<QString, std::optional<QString>> listsBefore;
     QHash<QString, QString> wholeListsBefore;
     if (full) {
-        identitiesBefore = std::exchange(m_cachedRemoteSourceIdentityByServerID, {});
-        serverIDsBefore = std::exchange(m_cachedRemoteServerIDs, {});
-        wholeListsBefore = std::exchange(m_cachedRemoteListByServerID, {});
-        m_cachedRemoteSourceIdentityByServerID.reserve(envelope.items.size());
-        m_cachedRemoteServerIDs.reserve(envelope.items.size());
-        m_cachedRemoteListByServerID.reserve(envelope.items.size());
+        identitiesBefore = std::exchange(tables.sourceIdentityByServerID, {});
+        serverIDsBefore = std::exchange(tables.serverIDs, {});
+        wholeListsBefore = std::exchange(tables.listByServerID, {});
+        tables.sourceIdentityByServerID.reserve(envelope.items.size());
+        tables.serverIDs.reserve(envelope.items.size());
+        tables.listByServerID.reserve(envelope.items.size());
     }
     const auto listBefore = [&](const QString &serverID) -> std::optional<QString> {
         if (full) {
@@ -626,17 +653,17 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
         if (const auto touched = listsBefore.constFind(serverID); touched != listsBefore.cend()) {
             return *touched;
         }
-        const auto found = m_cachedRemoteListByServerID.constFind(serverID);
-        auto list = found == m_cachedRemoteListByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
+        const auto found = tables.listByServerID.constFind(serverID);
+        auto list = found == tables.listByServerID.cend() ? std::nullopt : std::optional<QString>(*found);
         listsBefore.insert(serverID, list);
         return list;
     };
     bool changed = false;
     for (const auto &id : envelope.deleted_ids) {
         listBefore(id);
-        changed |= m_cachedRemoteSourceIdentityByServerID.remove(id);
-        changed |= m_cachedRemoteServerIDs.remove(id);
-        changed |= m_cachedRemoteListByServerID.remove(id);
+        changed |= tables.sourceIdentityByServerID.remove(id);
+        changed |= tables.serverIDs.remove(id);
+        changed |= tables.listByServerID.remove(id);
     }
     for (const auto &item : envelope.items) {
         const auto serverID = item.local_id.trimmed();
@@ -645,35 +672,32 @@ void CloudSyncState::updateRemoteIdentityCache(const SyncResponseEnvelope &envel
         }
         const auto list = MatchText::trimmed(item.list_id);
         if (const auto before = listBefore(serverID); !before || *before != list) {
-            m_remoteListMoved.insert(serverID);
+            tables.listMoved.insert(serverID);
         }
-        if (!m_cachedRemoteServerIDs.contains(serverID)) {
-            m_cachedRemoteServerIDs.insert(serverID);
+        if (!tables.serverIDs.contains(serverID)) {
+            tables.serverIDs.insert(serverID);
             changed = true;
         }
-        if (const auto current = m_cachedRemoteListByServerID.constFind(serverID);
-            current == m_cachedRemoteListByServerID.cend() || *current != list) {
-            m_cachedRemoteListByServerID.insert(serverID, list);
+        if (const auto current = tables.listByServerID.constFind(serverID);
+            current == tables.listByServerID.cend() || *current != list) {
+            tables.listByServerID.insert(serverID, list);
             changed = true;
         }
         if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            if (const auto current = m_cachedRemoteSourceIdentityByServerID.constFind(serverID);
-                current == m_cachedRemoteSourceIdentityByServerID.cend() || *current != source) {
-                m_cachedRemoteSourceIdentityByServerID.insert(serverID, source);
+            if (const auto current = tables.sourceIdentityByServerID.constFind(serverID);
+                current == tables.sourceIdentityByServerID.cend() || *current != source) {
+                tables.sourceIdentityByServerID.insert(serverID, source);
                 changed = true;
             }
         } else {
-            changed |= m_cachedRemoteSourceIdentityByServerID.remove(serverID);
+            changed |= tables.sourceIdentityByServerID.remove(serverID);
         }
     }
     if (full) {
-        changed = m_cachedRemoteSourceIdentityByServerID != identitiesBefore
-            || m_cachedRemoteServerIDs != serverIDsBefore || m_cachedRemoteListByServerID != wholeListsBefore;
+        changed = tables.sourceIdentityByServerID != identitiesBefore || tables.serverIDs != serverIDsBefore
+            || tables.listByServerID != wholeListsBefore;
     }
-    if (changed) {
-        m_remoteIdentityCacheNeedsWrite = true;
-    }
-    saveRemoteIdentityCache();
+    return changed;
 }
 
 void CloudSyncState::noteRemoteReminderUpsert(const QString &serverID, const std::optional<QString> &sourceID)

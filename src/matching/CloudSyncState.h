@@ -169,6 +169,19 @@ public:
     qint64 remoteIdentityCacheVersion() const { return m_remoteIdentityCacheVersion; }
     // Folds one pulled envelope into the cache and saves it.
     void updateRemoteIdentityCache(const SyncResponseEnvelope &envelope);
+    // The same in three steps, so that a full snapshot of tens of thousands of items is folded
+    // away from the window's thread: copies of the cache's tables, the fold of an envelope into
+    // them (pure; returns whether the cache changed), and taking them as the cache and saving it,
+    // which leaves the old tables in `tables`.
+    struct RemoteIdentityTables {
+        QHash<QString, QString> sourceIdentityByServerID;
+        QSet<QString> serverIDs;
+        QHash<QString, QString> listByServerID;
+        QSet<QString> listMoved;
+    };
+    RemoteIdentityTables remoteIdentityTables() const;
+    static bool foldIntoRemoteIdentityTables(RemoteIdentityTables &tables, const SyncResponseEnvelope &envelope);
+    void adoptRemoteIdentityTables(RemoteIdentityTables &tables, bool changed);
     // Whether the item of `serverID` sits in the server list recorded for it before this pass's
     // pulls: the list last synced, so a local reminder found elsewhere was moved here. False when
     // a pull of the pass found it in another list or that is not known (a new item, or no earlier

@@ -50,8 +50,25 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
 {
     m_lastPullCursor = cursor.value_or(QString());
     auto envelope = co_await fenced(m_client.sync(cursor));
-    m_syncState.updateRemoteIdentityCache(envelope);
-    co_return envelope;
+    if (!envelope.full_snapshot) {
+        m_syncState.updateRemoteIdentityCache(envelope);
+        co_return envelope;
+    }
+    // A full snapshot rebuilds the whole cache, on a worker from copies of its tables: nothing
+    // else changes the cache while the pass waits, and a sign-out meanwhile fences the result.
+    // The worker holds the envelope too, so that a pass ended meanwhile frees nothing it reads.
+    struct Fold {
+        CloudSyncState::RemoteIdentityTables tables;
+        SyncResponseEnvelope envelope;
+        bool changed = false;
+    };
+    auto fold = std::make_shared<Fold>(Fold {m_syncState.remoteIdentityTables(), std::move(envelope)});
+    std::function<void()> work
+        = [fold] { fold->changed = CloudSyncState::foldIntoRemoteIdentityTables(fold->tables, fold->envelope); };
+    co_await fenced(m_clock.runOffMainThread(std::move(work)));
+    m_syncState.adoptRemoteIdentityTables(fold->tables, fold->changed);
+    releaseOffMainThread(std::move(fold->tables));
+    co_return std::move(fold->envelope);
 }
 
 QCoro::Task<CloudRemoteIdentities> CloudSyncPass::remoteIdentities()
