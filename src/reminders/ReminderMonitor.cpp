@@ -9,7 +9,9 @@
 #include <QHash>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <utility>
 
 using namespace Qt::Literals::StringLiterals;
@@ -210,6 +212,33 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
 
 QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
 {
+    // A large store is copied a slice per turn of the loop, every slice from one version of it:
+    // copied whole at once, it held the window for as long as the copy took. A change between two
+    // slices starts the copy over; a store that keeps changing is copied whole after a few tries.
+    static constexpr std::size_t slice = 2000;
+    static constexpr int tries = 3;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        const std::size_t total = m_eventStore.reminderCount();
+        const quint64 version = m_eventStore.contentsVersion();
+        if (total <= slice) {
+            break;
+        }
+        std::vector<Reminder> raw;
+        raw.reserve(total);
+        while (raw.size() < total && m_eventStore.contentsVersion() == version) {
+            auto part = m_eventStore.reminderSlice(raw.size(), slice);
+            if (part.empty()) {
+                break;
+            }
+            std::move(part.begin(), part.end(), std::back_inserter(raw));
+            if (raw.size() < total) {
+                co_await m_clock.yield();
+            }
+        }
+        if (raw.size() == total && m_eventStore.contentsVersion() == version) {
+            co_return raw;
+        }
+    }
     co_return m_eventStore.reminders();
 }
 

@@ -163,6 +163,37 @@ TEST_F(Refresh, OverlappingRefreshesJournalInTheOrderTheyWereAskedFor)
     EXPECT_EQ(journal.reminderCount(), 11);
 }
 
+// A large store is read a slice at a time; a change between two slices (here one commit renaming a
+// reminder of each) is never journalled half: the read starts over.
+TEST_F(Refresh, AStoreChangedBetweenTheSlicesOfOneReadIsReadWhole)
+{
+    std::vector<Reminder> saved;
+    for (int i = 0; i < 2500; ++i) {
+        Reminder r;
+        r.title = u"item %1"_s.arg(i);
+        saved.push_back(save(r));
+    }
+    HookedClock hooked(clock);
+    ReminderMonitor watched(
+        store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); }, {}, hooked,
+        QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    hooked.hook = [&] {
+        for (const std::size_t i : {std::size_t(100), std::size_t(2400)}) {
+            auto renamed = saved[i];
+            renamed.title = u"renamed %1"_s.arg(i);
+            store.saveReminder(renamed, false);
+        }
+        store.commit();
+    };
+    hooked.armed = true;
+    run(watched.refresh(u"manual"_s));
+    EXPECT_FALSE(hooked.armed);
+    const auto journalled = journal.payloadsByLocalID();
+    EXPECT_EQ(journalled.value(saved[100].id)->title, u"renamed 100"_s);
+    EXPECT_EQ(journalled.value(saved[2400].id)->title, u"renamed 2400"_s);
+    EXPECT_EQ(journalled.size(), 2500);
+}
+
 TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
 {
     for (int i = 0; i < 25; ++i) {

@@ -178,6 +178,21 @@ std::optional<Reminder> InMemoryReminderStore::reminder(const QString &id) const
     return m_working.reminders[std::size_t(position)];
 }
 
+std::size_t InMemoryReminderStore::reminderCount() const
+{
+    requireAccess();
+    return m_working.reminders.size();
+}
+
+std::vector<Reminder> InMemoryReminderStore::reminderSlice(std::size_t from, std::size_t count) const
+{
+    requireAccess();
+    const auto &all = m_working.reminders;
+    const auto begin = std::min(from, all.size());
+    const auto end = std::min(all.size(), begin + std::min(count, all.size() - begin));
+    return {all.begin() + std::ptrdiff_t(begin), all.begin() + std::ptrdiff_t(end)};
+}
+
 qsizetype InMemoryReminderStore::reminderPosition(const QString &id) const
 {
     return id.isEmpty() ? -1 : m_reminderPositions.value(id, -1);
@@ -404,6 +419,7 @@ void InMemoryReminderStore::stage(const std::function<void(State &)> &change, st
 {
     m_undo.push_back(std::move(undo));
     change(m_working);
+    ++m_contentsVersion;
     m_pending = true;
 }
 
@@ -463,6 +479,7 @@ void InMemoryReminderStore::dropRefusedWrites(const std::function<bool(const Rem
         }
     }
     m_working.reminders = std::move(kept);
+    ++m_contentsVersion;
     reindex();
 }
 
@@ -471,6 +488,7 @@ void InMemoryReminderStore::reset()
     while (!m_undo.empty()) {
         m_undo.back()(m_working);
         m_undo.pop_back();
+        ++m_contentsVersion;
     }
     m_pending = false;
     reindex();
@@ -494,6 +512,7 @@ void InMemoryReminderStore::loadState(State state)
         ++m_counters.outsideChanges;
     }
     m_working = std::move(state);
+    ++m_contentsVersion;
     m_undo.clear();
     m_pending = false;
     reindex();

@@ -31,6 +31,9 @@ public:
     std::optional<ReminderList> defaultListForNewReminders() const override;
     std::vector<Reminder> reminders(const std::optional<QStringList> &listIds = std::nullopt) const override;
     std::optional<Reminder> reminder(const QString &id) const override;
+    std::size_t reminderCount() const override;
+    std::vector<Reminder> reminderSlice(std::size_t from, std::size_t count) const override;
+    quint64 contentsVersion() const override { return m_contentsVersion; }
 
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
     void removeReminder(const QString &id, bool commit = true) override;
@@ -115,6 +118,8 @@ private:
     QHash<QString, qsizetype> m_reminderPositions;
     QHash<QString, qsizetype> m_listPositions;
     bool m_pending = false;
+    // Moved by every change of m_working's reminders.
+    quint64 m_contentsVersion = 0;
     Counters m_counters;
     AccessStatus m_accessStatus = AccessStatus::FullAccess;
     bool m_accessAnswer = true;

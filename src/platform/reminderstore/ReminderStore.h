@@ -71,6 +71,12 @@ public:
     // Every reminder, open and completed, or only those in `listIds` when given.
     virtual std::vector<Reminder> reminders(const std::optional<QStringList> &listIds = std::nullopt) const = 0;
     virtual std::optional<Reminder> reminder(const QString &id) const = 0;
+    // How many reminders reminders() returns, those at positions [from, from + count) of it, and
+    // a number that moves with every change of them (staged writes too): together they let a
+    // reader copy a large store a slice at a time and tell that the slices belong together.
+    virtual std::size_t reminderCount() const = 0;
+    virtual std::vector<Reminder> reminderSlice(std::size_t from, std::size_t count) const = 0;
+    virtual quint64 contentsVersion() const = 0;
 
     // Saves a new (empty id) or existing reminder and returns the stored copy, with its id and
     // dates. Its list must exist and its priority lie in 0-9. A reminder saved as not completed
