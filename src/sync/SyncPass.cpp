@@ -50,12 +50,15 @@ QCoro::Task<SyncResponseEnvelope> CloudSyncPass::pullCloudEnvelope(std::optional
 {
     m_lastPullCursor = cursor.value_or(QString());
     auto envelope = co_await fenced(m_client.sync(cursor));
-    if (!envelope.full_snapshot) {
+    // A small answer is folded in place, at the cost of what it holds. A full snapshot rebuilds the
+    // whole cache, and a large answer changes much of it: those are folded on a worker, into
+    // copies of its tables. Nothing else changes the cache while the pass waits, and a sign-out
+    // meanwhile fences the result.
+    static constexpr qsizetype foldedInPlace = 1000;
+    if (!envelope.full_snapshot && envelope.items.size() + envelope.deleted_ids.size() < foldedInPlace) {
         m_syncState.updateRemoteIdentityCache(envelope);
         co_return envelope;
     }
-    // A full snapshot rebuilds the whole cache, on a worker from copies of its tables: nothing
-    // else changes the cache while the pass waits, and a sign-out meanwhile fences the result.
     // The worker holds the envelope too, so that a pass ended meanwhile frees nothing it reads.
     struct Fold {
         CloudSyncState::RemoteIdentityTables tables;
