@@ -281,6 +281,17 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
             ordered.append(&item);
         }
     }
+    // A first pull of tens of thousands of items would otherwise stop every time the tables that
+    // hold the new reminders double, all of them at the same count.
+    static constexpr std::size_t reservedFrom = 1000;
+    std::size_t unmapped = 0;
+    for (const auto &item : items) {
+        unmapped += m_syncState.reminderMappingIndex().localID(item.local_id) ? 0 : 1;
+    }
+    if (unmapped >= reservedFrom) {
+        m_reminderMonitor->eventStore().reserveReminders(unmapped);
+        apply->session->index().reserve(apply->session->index().size() + qsizetype(unmapped));
+    }
 
     // The items are written in stretches of at least a second each, the stretch's writes staged
     // in a write group that stays open across the yields and committed together at its end, and

@@ -193,6 +193,13 @@ std::vector<Reminder> InMemoryReminderStore::reminderSlice(std::size_t from, std
     return {all.begin() + std::ptrdiff_t(begin), all.begin() + std::ptrdiff_t(end)};
 }
 
+void InMemoryReminderStore::reserveReminders(std::size_t count)
+{
+    const auto wanted = m_working.reminders.size() + count;
+    m_working.reminders.reserve(wanted);
+    m_reminderPositions.reserve(qsizetype(wanted));
+}
+
 qsizetype InMemoryReminderStore::reminderPosition(const QString &id) const
 {
     return id.isEmpty() ? -1 : m_reminderPositions.value(id, -1);

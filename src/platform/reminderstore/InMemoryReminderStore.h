@@ -34,6 +34,7 @@ public:
     std::size_t reminderCount() const override;
     std::vector<Reminder> reminderSlice(std::size_t from, std::size_t count) const override;
     quint64 contentsVersion() const override { return m_contentsVersion; }
+    void reserveReminders(std::size_t count) override;
 
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
     void removeReminder(const QString &id, bool commit = true) override;

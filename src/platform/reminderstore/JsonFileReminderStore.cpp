@@ -175,6 +175,12 @@ Reminder JsonFileReminderStore::saveReminder(Reminder reminder, bool commitNow)
     return saved;
 }
 
+void JsonFileReminderStore::reserveReminders(std::size_t count)
+{
+    InMemoryReminderStore::reserveReminders(count);
+    m_json.reserve(count);
+}
+
 void JsonFileReminderStore::persist(const State &state)
 {
     writeFile(m_json.encode(state));

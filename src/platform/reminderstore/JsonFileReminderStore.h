@@ -43,6 +43,7 @@ public:
     Reminder saveReminder(Reminder reminder, bool commit = true) override;
 
     QCoro::Task<void> loadAhead() override;
+    void reserveReminders(std::size_t count) override;
 
 protected:
     void ensureLoaded() override;

@@ -77,6 +77,9 @@ public:
     virtual std::size_t reminderCount() const = 0;
     virtual std::vector<Reminder> reminderSlice(std::size_t from, std::size_t count) const = 0;
     virtual quint64 contentsVersion() const = 0;
+    // Room for `count` more reminders, ahead of a long run of saves of new ones: the run then does
+    // not stop to grow the store's tables all at once, each time they double.
+    virtual void reserveReminders(std::size_t count) { Q_UNUSED(count); }
 
     // Saves a new (empty id) or existing reminder and returns the stored copy, with its id and
     // dates. Its list must exist and its priority lie in 0-9. A reminder saved as not completed

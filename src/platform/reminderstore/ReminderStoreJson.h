@@ -20,6 +20,8 @@ public:
     // Encodes one reminder ahead of the next encode(), which then only splices its text in: a
     // long run of writes pays for its texts as it goes, not all at once when it commits.
     void prepare(const Reminder &reminder);
+    // Room for the texts of `count` more reminders.
+    void reserve(std::size_t count) { m_encoded.reserve(m_encoded.size() + qsizetype(count)); }
     // `fileName`, when given, is named in the error beside the key.
     static ReminderStoreState decode(const QByteArray &bytes, const QString &fileName = {});
 
