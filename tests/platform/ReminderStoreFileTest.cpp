@@ -46,6 +46,14 @@ void writeOutside(const QString &path, const QByteArray &bytes)
     ASSERT_TRUE(file.commit());
 }
 
+// A file of one list holding one reminder titled `title`.
+void writeOneReminder(const QString &path, ManualClock &clock, const QString &title)
+{
+    JsonFileReminderStore store(path, clock);
+    const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
+    store.saveReminder(Reminder {.listId = list.id, .title = title});
+}
+
 // A reminder with every field set, each optional list present, some of them empty, and numbers
 // that a careless decimal rendering would not bring back.
 Reminder everyField(const QString &listId)
@@ -159,11 +167,7 @@ TEST(ReminderStoreFile, AReadAheadGivesTheFirstCallTheFileAsItIsThen)
     QTemporaryDir dir;
     const auto path = dir.filePath(u"reminders.json"_s);
     ManualClock clock;
-    {
-        JsonFileReminderStore store(path, clock);
-        const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
-        store.saveReminder(Reminder {.listId = list.id, .title = u"first"_s});
-    }
+    writeOneReminder(path, clock, u"first"_s);
     {
         JsonFileReminderStore store(path, clock);
         clock.holdOffMainThreadWork();
@@ -191,11 +195,7 @@ TEST(ReminderStoreFile, AnUnreadableFileIsAnErrorAndIsNeverOverwritten)
     QTemporaryDir dir;
     const auto path = dir.filePath(u"reminders.json"_s);
     ManualClock clock;
-    {
-        JsonFileReminderStore store(path, clock);
-        const auto list = store.saveList(ReminderList {{}, u"L"_s, u"local"_s});
-        store.saveReminder(Reminder {.listId = list.id, .title = u"t"_s});
-    }
+    writeOneReminder(path, clock, u"t"_s);
     auto root = QJsonDocument::fromJson(readBytes(path)).object();
     const auto withReminder = [&root](const char *key, QJsonValue value) {
         auto copy = root;
