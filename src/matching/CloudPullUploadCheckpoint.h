@@ -13,9 +13,7 @@ namespace quorvin {
 // and the local ids the apply itself wrote or deleted.
 class CloudPullUploadCheckpoint {
 public:
-    explicit CloudPullUploadCheckpoint(const SyncResponseEnvelope &pendingBeforeApply);
-    // The same from the journal's answer itself: only ids and cursors are read, so the items'
-    // payloads need not be copied into an envelope for it.
+    // Only ids and cursors of the journal's answers are read, so their payloads are never copied.
     explicit CloudPullUploadCheckpoint(const SyncStateStore::JournalAnswer &pendingBeforeApply);
 
     // The journal cursor of the envelope taken before the apply.
@@ -23,8 +21,6 @@ public:
     // True when that envelope held any local change.
     bool hadPendingChanges() const { return m_pending; }
 
-    bool requiresLocalUpload(const SyncResponseEnvelope &observedDuringApply, const QSet<QString> &cloudReminderIDs,
-        const QSet<QString> &cloudListIDs) const;
     bool requiresLocalUpload(const SyncStateStore::JournalAnswer &observedDuringApply,
         const QSet<QString> &cloudReminderIDs, const QSet<QString> &cloudListIDs) const;
 

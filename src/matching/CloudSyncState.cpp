@@ -547,11 +547,6 @@ void CloudSyncState::forgetServerReminder(const QString &serverID)
 
 // ---- remote identity cache
 
-CloudRemoteIdentities CloudSyncState::remoteIdentities() const
-{
-    return remoteIdentitiesOf(m_cachedRemoteSourceIdentityByServerID, m_cachedRemoteServerIDs);
-}
-
 CloudRemoteIdentities CloudSyncState::remoteIdentitiesOf(
     const QHash<QString, QString> &sourceIdentityByServerID, const QSet<QString> &serverIDs)
 {

@@ -159,10 +159,9 @@ public:
         return m_cachedRemoteSourceIdentityByServerID;
     }
     const QSet<QString> &cachedRemoteServerIDs() const { return m_cachedRemoteServerIDs; }
-    // The cache as a push checks its mappings against it.
-    CloudRemoteIdentities remoteIdentities() const;
-    // The same, built from copies of the cache's two tables. Pure: tens of thousands of entries
-    // take long enough to be built away from the window's thread.
+    // The cache as a push checks its mappings against it, built from copies of the cache's two
+    // tables. Pure: tens of thousands of entries take long enough to be built away from the
+    // window's thread.
     static CloudRemoteIdentities remoteIdentitiesOf(
         const QHash<QString, QString> &sourceIdentityByServerID, const QSet<QString> &serverIDs);
     // 1 once the cache was written from a pull, 0 after a clear; anything but 1 asks for a full pull.

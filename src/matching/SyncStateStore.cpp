@@ -198,12 +198,6 @@ ReminderRefreshEvent SyncStateStore::applySnapshot(const QList<ReminderPayload> 
     return applySnapshot(refs);
 }
 
-bool SyncStateStore::envelopeHoldsChanges(const SyncResponseEnvelope &envelope)
-{
-    return !envelope.items.isEmpty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
-        || !envelope.deleted_list_ids.isEmpty();
-}
-
 ReminderPayloadRef SyncStateStore::share(ReminderPayload payload) const
 {
     const auto stored = m_snapshotById.constFind(payload.local_id);

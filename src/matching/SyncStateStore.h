@@ -62,10 +62,13 @@ public:
     struct JournalAnswer {
         SyncResponseEnvelope envelope; // everything but the items
         std::vector<ReminderPayloadRef> items;
-        bool holdsChanges() const { return !items.empty() || envelopeHoldsChanges(envelope); }
+        // Items, deletions or lists: anything at all to upload or apply.
+        bool holdsChanges() const
+        {
+            return !items.empty() || !envelope.deleted_ids.isEmpty() || !envelope.lists.isEmpty()
+                || !envelope.deleted_list_ids.isEmpty();
+        }
     };
-    // Items, deletions or lists: anything at all to upload or apply.
-    static bool envelopeHoldsChanges(const SyncResponseEnvelope &envelope);
     JournalAnswer journalAnswer(const std::optional<QString> &cursor) const;
     static SyncResponseEnvelope envelopeOf(JournalAnswer answer);
 

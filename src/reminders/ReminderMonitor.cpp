@@ -235,7 +235,8 @@ QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
                 co_await m_clock.yield();
             }
         }
-        if (raw.size() == total && m_eventStore.contentsVersion() == version) {
+        // Complete only when no slice saw another version.
+        if (raw.size() == total) {
             co_return raw;
         }
     }

@@ -88,6 +88,18 @@ TEST(CloudIDMappingIndex, SurvivesARestartThroughTheSettingsFile)
     EXPECT_TRUE(CloudIDMappingIndex::load(reopened, u"Quorvin.Missing"_s).isEmpty());
 }
 
+// The journal's answer holding what `envelope` holds.
+SyncStateStore::JournalAnswer answerOf(SyncResponseEnvelope envelope)
+{
+    SyncStateStore::JournalAnswer answer;
+    for (const auto &item : std::as_const(envelope.items)) {
+        answer.items.push_back(std::make_shared<const ReminderPayload>(item));
+    }
+    envelope.items.clear();
+    answer.envelope = std::move(envelope);
+    return answer;
+}
+
 TEST(CloudPullUploadCheckpoint, TellsEchoesFromLocalChanges)
 {
     SyncResponseEnvelope empty;
@@ -128,8 +140,8 @@ TEST(CloudPullUploadCheckpoint, TellsEchoesFromLocalChanges)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        const CloudPullUploadCheckpoint checkpoint(c.before);
+        const CloudPullUploadCheckpoint checkpoint(answerOf(c.before));
         EXPECT_EQ(checkpoint.cursor(), u"7"_s);
-        EXPECT_EQ(checkpoint.requiresLocalUpload(c.observed, c.reminderIDs, c.listIDs), c.expected);
+        EXPECT_EQ(checkpoint.requiresLocalUpload(answerOf(c.observed), c.reminderIDs, c.listIDs), c.expected);
     }
 }

@@ -189,7 +189,7 @@ std::vector<Reminder> InMemoryReminderStore::reminderSlice(std::size_t from, std
     requireAccess();
     const auto &all = m_working.reminders;
     const auto begin = std::min(from, all.size());
-    const auto end = std::min(all.size(), begin + std::min(count, all.size() - begin));
+    const auto end = begin + std::min(count, all.size() - begin);
     return {all.begin() + std::ptrdiff_t(begin), all.begin() + std::ptrdiff_t(end)};
 }
 
@@ -492,10 +492,12 @@ void InMemoryReminderStore::dropRefusedWrites(const std::function<bool(const Rem
 
 void InMemoryReminderStore::reset()
 {
+    if (!m_undo.empty()) {
+        ++m_contentsVersion;
+    }
     while (!m_undo.empty()) {
         m_undo.back()(m_working);
         m_undo.pop_back();
-        ++m_contentsVersion;
     }
     m_pending = false;
     reindex();

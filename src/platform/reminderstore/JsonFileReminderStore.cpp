@@ -81,6 +81,11 @@ std::optional<QByteArray> JsonFileReminderStore::readFile(const QString &path)
 // Pure work on the file alone, so a worker may do it; the store takes the outcome on its own
 // thread as if it had read the file then.
 struct JsonFileReminderStore::PendingLoad {
+    explicit PendingLoad(QString file)
+        : path(std::move(file))
+    {
+    }
+
     QString path;
     std::once_flag once;
     std::optional<FileStamp> stampBefore;
@@ -116,8 +121,7 @@ QCoro::Task<void> JsonFileReminderStore::loadAhead()
     if (m_loaded || m_pendingLoad || m_knownBytesBroken || m_fileVanished) {
         co_return;
     }
-    auto load = std::make_shared<PendingLoad>();
-    load->path = m_path;
+    auto load = std::make_shared<PendingLoad>(m_path);
     m_pendingLoad = load;
     // Built before the await: a lambda temporary inside the await expression does not survive the
     // suspension intact with this compiler. Nothing of the store is touched after the wait.
@@ -137,8 +141,7 @@ void JsonFileReminderStore::ensureLoaded()
         load->runOnce();
     }
     if (!load || currentStamp() != load->stampBefore) {
-        load = std::make_shared<PendingLoad>();
-        load->path = m_path;
+        load = std::make_shared<PendingLoad>(m_path);
         load->runOnce();
     }
     if (load->readFailure) {
