@@ -31,26 +31,34 @@ struct CloudPullComparison {
 
     void run()
     {
-        QList<ReminderPayload> before;
-        before.reserve(qsizetype(beforeItems.size()));
+        // A reminder the apply did not write is taken as it was before on both sides, and one it
+        // wrote back as the very record it was is the same on both sides too: neither can make a
+        // line, so only the rest is copied and compared. At a pass that changes nothing over a
+        // large store, that is nothing at all.
         QHash<QString, const ReminderPayload *> beforeByID;
+        beforeByID.reserve(qsizetype(beforeItems.size()));
         for (const auto &payload : beforeItems) {
-            before.append(*payload);
             beforeByID.insert(payload->local_id, payload.get());
         }
-        QList<ReminderPayload> after;
-        after.reserve(qsizetype(afterItems.size()));
-        QSet<QString> seen;
+        QHash<QString, const ReminderPayload *> afterByID;
+        afterByID.reserve(qsizetype(afterItems.size()));
         for (const auto &payload : afterItems) {
-            seen.insert(payload->local_id);
-            if (writtenReminderIDs.contains(payload->local_id)) {
-                after.append(*payload);
-            } else if (const auto *earlier = beforeByID.value(payload->local_id)) {
-                after.append(*earlier);
+            afterByID.insert(payload->local_id, payload.get());
+        }
+        const auto compared
+            = [this](const QHash<QString, const ReminderPayload *> &otherSide, const ReminderPayloadRef &payload) {
+                  return writtenReminderIDs.contains(payload->local_id)
+                      && otherSide.value(payload->local_id) != payload.get();
+              };
+        QList<ReminderPayload> before;
+        for (const auto &payload : beforeItems) {
+            if (compared(afterByID, payload)) {
+                before.append(*payload);
             }
         }
-        for (const auto &payload : beforeItems) {
-            if (!seen.contains(payload->local_id) && !writtenReminderIDs.contains(payload->local_id)) {
+        QList<ReminderPayload> after;
+        for (const auto &payload : afterItems) {
+            if (compared(beforeByID, payload)) {
                 after.append(*payload);
             }
         }
