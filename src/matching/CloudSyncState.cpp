@@ -108,12 +108,19 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, cons
     , m_remoteIdentityCacheVersion(defaults.integer(MatchingText::keyRemoteIdentityCacheVersion).value_or(0))
 {
     // A stored dictionary is used only when every key and value is text; anything else reads as empty.
-    if (const auto map = defaults.stringMap(MatchingText::keyRemoteSourceIdentityMap)) {
+    const auto storedIdentities = defaults.stringMap(MatchingText::keyRemoteSourceIdentityMap);
+    const auto storedServerIDs = defaults.stringArray(MatchingText::keyRemoteServerIDs);
+    const auto storedLists = defaults.stringMap(MatchingText::keyRemoteListMap);
+    // A cache read back whole is what the file holds: written again at the first save, it would
+    // cost a rewrite of the whole settings file at every start of a large store for nothing.
+    m_remoteIdentityCacheNeedsWrite
+        = !(m_remoteIdentityCacheVersion == 1 && storedIdentities && storedServerIDs && storedLists);
+    if (const auto &map = storedIdentities) {
         for (auto it = map->cbegin(); it != map->cend(); ++it) {
             m_cachedRemoteSourceIdentityByServerID.insert(it.key(), it.value());
         }
     }
-    if (const auto ids = defaults.stringArray(MatchingText::keyRemoteServerIDs)) {
+    if (const auto &ids = storedServerIDs) {
         m_cachedRemoteServerIDs = QSet<QString>(ids->cbegin(), ids->cend());
     }
     if (const auto ids = defaults.stringArray(MatchingText::keyRemindersCreatedByLastApply)) {
@@ -122,7 +129,7 @@ CloudSyncState::CloudSyncState(UserDefaults &defaults, DiagnosticSink &log, cons
     if (const auto ids = defaults.stringArray(MatchingText::keyRemindersLostByDatabase)) {
         m_remindersLostByDatabase = QSet<QString>(ids->cbegin(), ids->cend());
     }
-    if (const auto map = defaults.stringMap(MatchingText::keyRemoteListMap)) {
+    if (const auto &map = storedLists) {
         for (auto it = map->cbegin(); it != map->cend(); ++it) {
             m_cachedRemoteListByServerID.insert(it.key(), it.value());
         }

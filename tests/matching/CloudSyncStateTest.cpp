@@ -139,11 +139,18 @@ TEST(CloudSyncStateTest, IdentityCacheIsWrittenBackAfterItChanged)
     EXPECT_EQ(defaults.stringArray(serverIDsKey), QStringList({u"s1"_s, u"s3"_s}));
     EXPECT_FALSE(state.reminderMappingIndex().localID(u"s2"_s).has_value());
 
-    const CloudSyncState restarted(defaults, log);
+    CloudSyncState restarted(defaults, log);
     EXPECT_EQ(restarted.remoteIdentityCacheVersion(), 1);
     EXPECT_EQ(restarted.cachedRemoteServerIDs(), state.cachedRemoteServerIDs());
     EXPECT_EQ(restarted.cachedRemoteSourceIdentityByServerID(), state.cachedRemoteSourceIdentityByServerID());
     EXPECT_EQ(restarted.reminderMappingIndex().localID(u"s1"_s), u"l1-next"_s);
+    // The cache read back as it was saved is not written again by the first save after a start.
+    QSignalSpy spy(&defaults, &UserDefaults::changed);
+    restarted.saveRemoteIdentityCache();
+    EXPECT_EQ(writes(spy, serverIDsKey), 0);
+    restarted.noteRemoteReminderUpsert(u"s4"_s, u"l4"_s);
+    restarted.saveRemoteIdentityCache();
+    EXPECT_EQ(writes(spy, serverIDsKey), 1);
 }
 
 // The clear empties cursors, mappings and cache under their own keys and nothing else: the local
