@@ -476,9 +476,13 @@ QJsonObject SyncModel::renderItem(const UserData &data, const Record &record) co
     QJsonObject item = record.body;
     // The list's current name wins over the one stored with the reminder, as a joined read would.
     const auto listIt = data.lists.find(item.value("list_id"_L1).toString());
+    // A record is sealed when it is written: it is hashed again only when that name has changed
+    // since, or every snapshot of a large account would hash every item.
     if (listIt != data.lists.end()) {
-        item.insert("list_name"_L1, listIt->second.body.value("list_name"_L1));
-        seal(item);
+        if (const auto name = listIt->second.body.value("list_name"_L1); item.value("list_name"_L1) != name) {
+            item.insert("list_name"_L1, name);
+            seal(item);
+        }
     }
     if (m_emitNulls) {
         for (const char *key : kNullableOutputKeys) {
