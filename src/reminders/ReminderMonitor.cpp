@@ -210,7 +210,7 @@ QCoro::Task<void> ReminderMonitor::debounce(CancelToken token)
     }
 }
 
-QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
+QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders(quint64 *version)
 {
     // A large store is copied a slice per turn of the loop, every slice from one version of it:
     // copied whole at once, it held the window for as long as the copy took. A change between two
@@ -219,13 +219,13 @@ QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
     static constexpr int tries = 3;
     for (int attempt = 0; attempt < tries; ++attempt) {
         const std::size_t total = m_eventStore.reminderCount();
-        const quint64 version = m_eventStore.contentsVersion();
+        const quint64 readAt = m_eventStore.contentsVersion();
         if (total <= slice) {
             break;
         }
         std::vector<Reminder> raw;
         raw.reserve(total);
-        while (raw.size() < total && m_eventStore.contentsVersion() == version) {
+        while (raw.size() < total && m_eventStore.contentsVersion() == readAt) {
             auto part = m_eventStore.reminderSlice(raw.size(), slice);
             if (part.empty()) {
                 break;
@@ -237,8 +237,14 @@ QCoro::Task<std::vector<Reminder>> ReminderMonitor::fetchRawReminders()
         }
         // Complete only when no slice saw another version.
         if (raw.size() == total) {
+            if (version) {
+                *version = readAt;
+            }
             co_return raw;
         }
+    }
+    if (version) {
+        *version = m_eventStore.contentsVersion();
     }
     co_return m_eventStore.reminders();
 }
@@ -248,34 +254,41 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders(
     co_return co_await mapAllReminders(co_await fetchRawReminders());
 }
 
-QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(std::vector<Reminder> raw)
+QHash<QString, ReminderMapper::Placement> ReminderMonitor::placementsByList() const
 {
-    std::vector<ReminderSource> sources = m_eventStore.sources();
-    std::vector<ReminderList> lists = m_eventStore.lists();
-    if (lists != m_mappedLists || sources != m_mappedSources) {
+    QHash<QString, ReminderSource> sourceByID;
+    for (ReminderSource &source : m_eventStore.sources()) {
+        const QString id = source.id;
+        sourceByID.emplace(id, std::move(source));
+    }
+    QHash<QString, ReminderMapper::Placement> placementByList;
+    for (ReminderList &list : m_eventStore.lists()) {
+        const QString id = list.id;
+        ReminderMapper::Placement placement {std::move(list), std::nullopt, {}};
+        const auto source = sourceByID.constFind(placement.list->sourceId);
+        if (source != sourceByID.constEnd()) {
+            placement.source = *source;
+        }
+        placementByList.emplace(id, std::move(placement));
+    }
+    return placementByList;
+}
+
+QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(
+    std::vector<Reminder> raw, std::optional<LastMapping> *record)
+{
+    if (m_eventStore.lists() != m_mappedLists || m_eventStore.sources() != m_mappedSources) {
         m_mapped.clear();
         ++m_mappedPlacements;
-        m_mappedLists = lists;
-        m_mappedSources = sources;
+        m_mappedLists = m_eventStore.lists();
+        m_mappedSources = m_eventStore.sources();
     }
     // Another mapping may run while this one yields; what it keeps is for the placements it saw.
     const quint64 placements = m_mappedPlacements;
-    QHash<QString, ReminderMapper::Placement> placementByList;
-    {
-        QHash<QString, ReminderSource> sourceByID;
-        for (ReminderSource &source : sources) {
-            const QString id = source.id;
-            sourceByID.emplace(id, std::move(source));
-        }
-        for (ReminderList &list : lists) {
-            const QString id = list.id;
-            ReminderMapper::Placement placement {std::move(list), std::nullopt, {}};
-            const auto source = sourceByID.constFind(placement.list->sourceId);
-            if (source != sourceByID.constEnd()) {
-                placement.source = *source;
-            }
-            placementByList.emplace(id, std::move(placement));
-        }
+    const QHash<QString, ReminderMapper::Placement> placementByList = placementsByList();
+    std::vector<MappingEntry> entries;
+    if (record) {
+        entries.reserve(raw.size());
     }
     const ReminderMapper::Placement nowhere;
     std::vector<ReminderPayloadRef> payloads;
@@ -288,17 +301,27 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
         const auto kept = keepable && placements == m_mappedPlacements ? m_mapped.constFind(item.id) : m_mapped.cend();
         if (kept != m_mapped.cend() && kept->reminder == item) {
             payloads.push_back(kept->payload);
+            if (record) {
+                entries.push_back({item.id, kept->payload});
+            }
             // Equal to the kept one, and this mapping's own: moved in rather than copied.
             const QString id = item.id;
             mapped.emplace(id, MappedReminder {std::move(item), kept->payload});
         } else {
             const auto placement = placementByList.constFind(item.listId);
-            if (auto payload
-                = m_mapper.mapReminder(item, placement != placementByList.constEnd() ? *placement : nowhere, true)) {
+            auto payload
+                = m_mapper.mapReminder(item, placement != placementByList.constEnd() ? *placement : nowhere, true);
+            if (record) {
+                entries.push_back({item.id, {}});
+            }
+            if (payload) {
                 // A reminder mapped as the journal holds it keeps the journal's payload: a second
                 // copy of the whole store is never built up while it is read.
                 payloads.push_back(m_stateStore.share(std::move(*payload)));
                 if (keepable) {
+                    if (record) {
+                        entries.back().payload = payloads.back();
+                    }
                     const QString id = item.id;
                     mapped.emplace(id, MappedReminder {std::move(item), payloads.back()});
                 }
@@ -312,6 +335,9 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
     // it was mapped in.
     if (placements == m_mappedPlacements) {
         m_mapped = std::move(mapped);
+        if (record) {
+            *record = LastMapping {0, placements, std::move(entries)};
+        }
     }
     co_return payloads;
 }
@@ -319,6 +345,51 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(st
 std::vector<ReminderListDirectoryPayload> ReminderMonitor::fetchAllReminderLists() const
 {
     return m_mapper.mapLists(m_eventStore.lists());
+}
+
+QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> ReminderMonitor::remapUnchangedStore()
+{
+    // The contents version moves with every change of the store's reminders and lists, staged or
+    // committed, and with every reload: at the version the last refresh read, the store holds
+    // just what it mapped then. Only the reminders mapped afresh each time are read again.
+    const auto unchanged = [this] {
+        return m_lastMapping && m_lastMapping->version == m_eventStore.contentsVersion()
+            && m_lastMapping->placements == m_mappedPlacements;
+    };
+    if (!unchanged()) {
+        co_return std::nullopt;
+    }
+    std::optional<QHash<QString, ReminderMapper::Placement>> placementByList;
+    const ReminderMapper::Placement nowhere;
+    std::vector<ReminderPayloadRef> payloads;
+    payloads.reserve(m_lastMapping->entries.size());
+    int mapped = 0;
+    for (std::size_t i = 0; i < m_lastMapping->entries.size(); ++i) {
+        const MappingEntry &entry = m_lastMapping->entries[i];
+        if (entry.payload) {
+            payloads.push_back(entry.payload);
+            continue;
+        }
+        const auto item = m_eventStore.reminder(entry.id);
+        if (!item) {
+            co_return std::nullopt;
+        }
+        if (!placementByList) {
+            placementByList = placementsByList();
+        }
+        const auto placement = placementByList->constFind(item->listId);
+        if (auto payload
+            = m_mapper.mapReminder(*item, placement != placementByList->constEnd() ? *placement : nowhere, true)) {
+            payloads.push_back(m_stateStore.share(std::move(*payload)));
+        }
+        if (++mapped % kYieldEvery == 0) {
+            co_await m_clock.yield();
+            if (!unchanged()) {
+                co_return std::nullopt;
+            }
+        }
+    }
+    co_return payloads;
 }
 
 QCoro::Task<void> ReminderMonitor::refresh(QString reason)
@@ -332,17 +403,31 @@ QCoro::Task<void> ReminderMonitor::refresh(QString reason)
     }
     // Both reads happen before the journal is touched: a failed read leaves it as it was, and an
     // unreadable store is never taken for an empty one.
-    std::vector<Reminder> raw = co_await fetchRawReminders();
-    // A series completed from outside is split before it is journalled, so the journal never
-    // holds it completed with its rules (read as a plain completed reminder, it would end the
-    // series everywhere) and the engine finds the completed occurrence and the next one as a pair.
-    // Any refresh does it, not only the one the outside change scheduled: another may read the
-    // change first. The bridge's own writes never leave that shape behind, since completing a
-    // series with a next occurrence splits it there.
-    if (splitOutsideRecurringCompletions(raw)) {
-        raw = co_await fetchRawReminders();
+    std::vector<ReminderPayloadRef> reminders;
+    if (auto again = co_await remapUnchangedStore()) {
+        reminders = std::move(*again);
+    } else {
+        m_lastMapping.reset();
+        quint64 version = 0;
+        std::vector<Reminder> raw = co_await fetchRawReminders(&version);
+        // A series completed from outside is split before it is journalled, so the journal never
+        // holds it completed with its rules (read as a plain completed reminder, it would end the
+        // series everywhere) and the engine finds the completed occurrence and the next one as a
+        // pair. Any refresh does it, not only the one the outside change scheduled: another may
+        // read the change first. The bridge's own writes never leave that shape behind, since
+        // completing a series with a next occurrence splits it there. The copy read after a
+        // split was not looked at again, so it is not kept for the next refresh.
+        const bool split = splitOutsideRecurringCompletions(raw);
+        if (split) {
+            raw = co_await fetchRawReminders();
+        }
+        std::optional<LastMapping> mapping;
+        reminders = co_await mapAllReminders(std::move(raw), split ? nullptr : &mapping);
+        if (mapping) {
+            mapping->version = version;
+            m_lastMapping = std::move(mapping);
+        }
     }
-    std::vector<ReminderPayloadRef> reminders = co_await mapAllReminders(std::move(raw));
     const std::vector<ReminderListDirectoryPayload> lists = fetchAllReminderLists();
     QList<ReminderRefreshListChange> listChanges
         = m_stateStore.replaceListDirectory(QList<ReminderListDirectoryPayload>(lists.begin(), lists.end()));

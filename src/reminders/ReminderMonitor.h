@@ -93,7 +93,8 @@ public:
     QCoro::Task<ReminderMonitorDiagnosticSnapshot> diagnosticSnapshot();
 
     // Reads.
-    QCoro::Task<std::vector<Reminder>> fetchRawReminders();
+    // `version`, when given, receives the store's contents version the copy was read at.
+    QCoro::Task<std::vector<Reminder>> fetchRawReminders(quint64 *version = nullptr);
     std::optional<ReminderPayload> mapReminder(const Reminder &reminder, bool emitDiagnostics) const;
     std::vector<ReminderListDirectoryPayload> fetchAllReminderLists() const;
     bool isChinaMidnight(const QDateTime &date) const { return m_mapper.isChinaMidnight(date); }
@@ -173,7 +174,26 @@ private:
     void scheduleDebouncedRefresh();
     QCoro::Task<void> debounce(CancelToken token);
     QCoro::Task<std::vector<ReminderPayloadRef>> fetchAllReminders();
-    QCoro::Task<std::vector<ReminderPayloadRef>> mapAllReminders(std::vector<Reminder> raw);
+    // One entry per reminder of the store, in its order: the record it was mapped to, or none
+    // for one mapped afresh each time (or that gave no record).
+    struct MappingEntry {
+        QString id;
+        ReminderPayloadRef payload;
+    };
+    // What a refresh mapped, at which contents version of the store and in which placements: a
+    // refresh that finds the store still at that version reads and compares nothing again.
+    struct LastMapping {
+        quint64 version = 0;
+        quint64 placements = 0;
+        std::vector<MappingEntry> entries;
+    };
+    // With `record`, sets it to the mapping's placements and entries when its kept records stand.
+    QCoro::Task<std::vector<ReminderPayloadRef>> mapAllReminders(
+        std::vector<Reminder> raw, std::optional<LastMapping> *record = nullptr);
+    // The records of the last refresh again, when the store has not changed since it read it;
+    // nothing when it has (or changes meanwhile).
+    QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> remapUnchangedStore();
+    QHash<QString, ReminderMapper::Placement> placementsByList() const;
     // Deletions of reminders the database lost are nobody's change: they move from the event's
     // changes to its lost ids.
     void separateRemindersLostByDatabase(ReminderRefreshEvent &event) const;
@@ -235,6 +255,7 @@ private:
     std::vector<ReminderList> m_mappedLists;
     std::vector<ReminderSource> m_mappedSources;
     quint64 m_mappedPlacements = 0;
+    std::optional<LastMapping> m_lastMapping;
     QMetaObject::Connection m_observer;
     std::unique_ptr<CancelSource> m_pendingTask;
     // Fired when the last refresh asked for has ended; the next one waits for it.
