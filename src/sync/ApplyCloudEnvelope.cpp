@@ -367,7 +367,9 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItems(std::shared_ptr<CloudEnvelope
     std::exception_ptr failure;
     try {
         for (qsizetype position = 0; position < ordered.size(); ++position) {
-            const ReminderPayload item = *ordered.at(position);
+            // The envelope's items stay put until the apply is over: each is copied once, into the
+            // step that writes it.
+            const ReminderPayload &item = *ordered.at(position);
             if (apply->deletedReminderIDs.contains(item.local_id)) {
                 continue;
             }
@@ -473,7 +475,7 @@ QCoro::Task<void> CloudApplyPhase::applyCloudItem(std::shared_ptr<CloudEnvelopeA
     }
     const auto mappedBefore = m_syncState.reminderMappingIndex().localID(serverID);
     const auto result = co_await fenced(
-        upsertLocalReminder(item, localListID, pair, apply->protectedLocalReminderIDs, apply->session));
+        upsertLocalReminder(std::move(item), localListID, pair, apply->protectedLocalReminderIDs, apply->session));
     m_syncState.mapCloudReminder(serverID, result.localID, *m_reminderMonitor, mappedBefore);
     apply->cloudReminderIDs.insert(result.localID);
     if (result.created) {

@@ -140,7 +140,7 @@ QCoro::Task<LocalReminderUpsertResult> CloudApplyPhase::upsertLocalReminder(Remi
     }
 
     const QString written
-        = co_await writeLocalReminder(item, target, localListID, protectedLocalReminderIDs, matchSession);
+        = co_await writeLocalReminder(std::move(item), target, localListID, protectedLocalReminderIDs, matchSession);
     refreshMatchSession(*matchSession, {written}, *m_reminderMonitor);
     co_return LocalReminderUpsertResult {written, needsFollowUp, created};
 }
