@@ -143,8 +143,21 @@ QCoro::Task<QSet<QString>> CloudSyncPass::pushDeletesMadeWhileClosed(
 QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::cloudRestartReconciliationEnvelope(
     QList<ReminderPayload> remoteItems, bool requiresFullSnapshotUpload)
 {
-    const auto plan = CloudRestartReconciliationPlanner::makePlan(
-        m_stateStore->snapshotPayloads(), remoteItems, m_syncState.reminderMappingIndex().serverToLocal());
+    // A pure look over every local and remote item: for a large store it is made on a worker, from
+    // shared copies of the journal's payloads, the pulled items and the mappings.
+    auto made = std::make_shared<CloudRestartReconciliationPlan>();
+    auto local = m_stateStore->snapshotPayloads();
+    const std::size_t planned = local.size() + std::size_t(remoteItems.size());
+    std::function<void()> planning
+        = [made, local = std::move(local), remoteItems, mappings = m_syncState.reminderMappingIndex().serverToLocal()] {
+              *made = CloudRestartReconciliationPlanner::makePlan(local, remoteItems, mappings);
+          };
+    if (planned <= copiedInPlace) {
+        planning();
+    } else {
+        co_await fenced(m_clock.runOffMainThread(std::move(planning)));
+    }
+    const CloudRestartReconciliationPlan plan = std::move(*made);
     m_log.appendLog(SyncText::logRestartPlanPrefix + QString::number(plan.inspectedLocalCount)
         + SyncText::logRestartPlanIdentityLookups + QString::number(plan.identityLookupCount)
         + SyncText::logRestartPlanSemanticLookups + QString::number(plan.semanticLookupCount)
