@@ -254,43 +254,56 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::fetchAllReminders(
     co_return co_await mapAllReminders(co_await fetchRawReminders());
 }
 
-QHash<QString, ReminderMapper::Placement> ReminderMonitor::placementsByList() const
+ReminderMonitor::Placements ReminderMonitor::placementsOf(
+    std::vector<ReminderList> lists, std::vector<ReminderSource> sources)
 {
     QHash<QString, ReminderSource> sourceByID;
-    for (ReminderSource &source : m_eventStore.sources()) {
+    for (ReminderSource &source : sources) {
         const QString id = source.id;
         sourceByID.emplace(id, std::move(source));
     }
-    QHash<QString, ReminderMapper::Placement> placementByList;
-    for (ReminderList &list : m_eventStore.lists()) {
+    Placements placements;
+    for (ReminderList &list : lists) {
         const QString id = list.id;
         ReminderMapper::Placement placement {std::move(list), std::nullopt, {}};
         const auto source = sourceByID.constFind(placement.list->sourceId);
         if (source != sourceByID.constEnd()) {
             placement.source = *source;
         }
-        placementByList.emplace(id, std::move(placement));
+        placements.byList.emplace(id, std::move(placement));
     }
-    return placementByList;
+    return placements;
+}
+
+std::optional<ReminderPayloadRef> ReminderMonitor::mapAfresh(const Reminder &item, const Placements &placements) const
+{
+    auto payload = m_mapper.mapReminder(item, placements.of(item.listId), true);
+    if (!payload) {
+        return std::nullopt;
+    }
+    // A reminder mapped as the journal holds it keeps the journal's payload: a second copy of the
+    // whole store is never built up while it is read.
+    return m_stateStore.share(std::move(*payload));
 }
 
 QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(
     std::vector<Reminder> raw, std::optional<LastMapping> *record)
 {
-    if (m_eventStore.lists() != m_mappedLists || m_eventStore.sources() != m_mappedSources) {
+    std::vector<ReminderSource> sources = m_eventStore.sources();
+    std::vector<ReminderList> lists = m_eventStore.lists();
+    if (lists != m_mappedLists || sources != m_mappedSources) {
         m_mapped.clear();
         ++m_mappedPlacements;
-        m_mappedLists = m_eventStore.lists();
-        m_mappedSources = m_eventStore.sources();
+        m_mappedLists = lists;
+        m_mappedSources = sources;
     }
     // Another mapping may run while this one yields; what it keeps is for the placements it saw.
     const quint64 placements = m_mappedPlacements;
-    const QHash<QString, ReminderMapper::Placement> placementByList = placementsByList();
+    const Placements placementsNow = placementsOf(std::move(lists), std::move(sources));
     std::vector<MappingEntry> entries;
     if (record) {
         entries.reserve(raw.size());
     }
-    const ReminderMapper::Placement nowhere;
     std::vector<ReminderPayloadRef> payloads;
     payloads.reserve(raw.size());
     QHash<QString, MappedReminder> mapped;
@@ -308,16 +321,12 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(
             const QString id = item.id;
             mapped.emplace(id, MappedReminder {std::move(item), kept->payload});
         } else {
-            const auto placement = placementByList.constFind(item.listId);
-            auto payload
-                = m_mapper.mapReminder(item, placement != placementByList.constEnd() ? *placement : nowhere, true);
+            auto payload = mapAfresh(item, placementsNow);
             if (record) {
                 entries.push_back({item.id, {}});
             }
             if (payload) {
-                // A reminder mapped as the journal holds it keeps the journal's payload: a second
-                // copy of the whole store is never built up while it is read.
-                payloads.push_back(m_stateStore.share(std::move(*payload)));
+                payloads.push_back(std::move(*payload));
                 if (keepable) {
                     if (record) {
                         entries.back().payload = payloads.back();
@@ -359,8 +368,7 @@ QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> ReminderMonitor::rem
     if (!unchanged()) {
         co_return std::nullopt;
     }
-    std::optional<QHash<QString, ReminderMapper::Placement>> placementByList;
-    const ReminderMapper::Placement nowhere;
+    std::optional<Placements> placementsNow;
     std::vector<ReminderPayloadRef> payloads;
     payloads.reserve(m_lastMapping->entries.size());
     int mapped = 0;
@@ -374,13 +382,11 @@ QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> ReminderMonitor::rem
         if (!item) {
             co_return std::nullopt;
         }
-        if (!placementByList) {
-            placementByList = placementsByList();
+        if (!placementsNow) {
+            placementsNow = placementsOf(m_eventStore.lists(), m_eventStore.sources());
         }
-        const auto placement = placementByList->constFind(item->listId);
-        if (auto payload
-            = m_mapper.mapReminder(*item, placement != placementByList->constEnd() ? *placement : nowhere, true)) {
-            payloads.push_back(m_stateStore.share(std::move(*payload)));
+        if (auto payload = mapAfresh(*item, *placementsNow)) {
+            payloads.push_back(std::move(*payload));
         }
         if (++mapped % kYieldEvery == 0) {
             co_await m_clock.yield();

@@ -193,7 +193,20 @@ private:
     // The records of the last refresh again, when the store has not changed since it read it;
     // nothing when it has (or changes meanwhile).
     QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> remapUnchangedStore();
-    QHash<QString, ReminderMapper::Placement> placementsByList() const;
+    // Each list with its source, and one placement for a reminder in no known list: every reminder
+    // of one placement shares its summaries.
+    struct Placements {
+        QHash<QString, ReminderMapper::Placement> byList;
+        ReminderMapper::Placement nowhere;
+        const ReminderMapper::Placement &of(const QString &listID) const
+        {
+            const auto found = byList.constFind(listID);
+            return found != byList.constEnd() ? *found : nowhere;
+        }
+    };
+    static Placements placementsOf(std::vector<ReminderList> lists, std::vector<ReminderSource> sources);
+    // A reminder mapped afresh (its rules logged), as the journal's payload when equal to it.
+    std::optional<ReminderPayloadRef> mapAfresh(const Reminder &item, const Placements &placements) const;
     // Deletions of reminders the database lost are nobody's change: they move from the event's
     // changes to its lost ids.
     void separateRemindersLostByDatabase(ReminderRefreshEvent &event) const;

@@ -81,11 +81,7 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     // on a worker thread from the shared payloads of the snapshot just taken.
     std::function<void()> index
         = [apply, beforeItems] { apply->session = std::make_shared<CloudReminderMatchSession>(beforeItems); };
-    if (beforeItems.size() <= copiedInPlace) {
-        index();
-    } else {
-        co_await fenced(m_clock.runOffMainThread(std::move(index)));
-    }
+    co_await runStoreWide(beforeItems.size(), std::move(index));
     // From the first write to the pull's entry, a refresh that reads the store (however long a
     // write takes) is held and logged after the entry, without what the apply wrote.
     struct OwnWrites {

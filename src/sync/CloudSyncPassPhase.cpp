@@ -72,15 +72,22 @@ void CloudSyncPassPhase::saveMappingsNow()
     ensureSettingsWritten();
 }
 
+QCoro::Task<void> CloudSyncPassPhase::runStoreWide(std::size_t items, std::function<void()> work)
+{
+    if (items <= copiedInPlace) {
+        work();
+        co_return;
+    }
+    co_await fenced(m_clock.runOffMainThread(std::move(work)));
+}
+
 QCoro::Task<SyncResponseEnvelope> CloudSyncPassPhase::journalChanges(std::optional<QString> cursor)
 {
     auto answer = std::make_shared<SyncStateStore::JournalAnswer>(m_stateStore->journalAnswer(cursor));
-    if (answer->items.size() <= copiedInPlace) {
-        co_return SyncStateStore::envelopeOf(std::move(*answer));
-    }
     auto envelope = std::make_shared<SyncResponseEnvelope>();
+    const std::size_t items = answer->items.size();
     std::function<void()> build = [answer, envelope] { *envelope = SyncStateStore::envelopeOf(std::move(*answer)); };
-    co_await fenced(m_clock.runOffMainThread(std::move(build)));
+    co_await runStoreWide(items, std::move(build));
     co_return std::move(*envelope);
 }
 

@@ -16,6 +16,7 @@
 #include <qcoro/qcorotask.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <type_traits>
 
@@ -58,6 +59,9 @@ protected:
     // Store-wide work on fewer reminders than this stays on the main thread: handing it over
     // would cost more than it takes.
     static constexpr std::size_t copiedInPlace = 256;
+    // Runs store-wide work over `items` items: in place below copiedInPlace, else on a worker
+    // thread. The work may read only shared copies and values of its own.
+    QCoro::Task<void> runStoreWide(std::size_t items, std::function<void()> work);
     // Throws SettingsWriteError when the settings could not be written: a pass never reports
     // success, or goes on creating reminders, with its cursors or mappings not on disk. Knows of
     // the writes that have ended; settingsWritten() waits for the pass's own first.

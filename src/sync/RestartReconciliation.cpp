@@ -152,11 +152,7 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::cloudRestartReco
         = [made, local = std::move(local), remoteItems, mappings = m_syncState.reminderMappingIndex().serverToLocal()] {
               *made = CloudRestartReconciliationPlanner::makePlan(local, remoteItems, mappings);
           };
-    if (planned <= copiedInPlace) {
-        planning();
-    } else {
-        co_await fenced(m_clock.runOffMainThread(std::move(planning)));
-    }
+    co_await runStoreWide(planned, std::move(planning));
     const CloudRestartReconciliationPlan plan = std::move(*made);
     m_log.appendLog(SyncText::logRestartPlanPrefix + QString::number(plan.inspectedLocalCount)
         + SyncText::logRestartPlanIdentityLookups + QString::number(plan.identityLookupCount)
