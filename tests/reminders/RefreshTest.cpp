@@ -194,6 +194,44 @@ TEST_F(Refresh, AStoreChangedBetweenTheSlicesOfOneReadIsReadWhole)
     EXPECT_EQ(journalled.size(), 2500);
 }
 
+// A refresh that finds the store as the last one read it takes that one's records again: nothing
+// is copied or mapped, so it never has to let other work in. Reminders with rules are mapped
+// afresh, and a change made while they are is read whole.
+TEST_F(Refresh, AStoreUnchangedSinceTheLastRefreshIsNotReadAgain)
+{
+    for (int i = 0; i < 25; ++i) {
+        Reminder r;
+        r.title = u"item %1"_s.arg(i);
+        save(r);
+    }
+    CountingClock counting(clock);
+    ReminderMonitor counted(store, journal, {}, {}, counting, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    run(counted.refresh(u"manual"_s));
+    ASSERT_EQ(counting.yields, 2);
+    run(counted.refresh(u"manual"_s));
+    EXPECT_EQ(counting.yields, 2);
+
+    RecurrenceRule daily;
+    daily.frequency = RecurrenceRule::Frequency::Daily;
+    for (int i = 0; i < 13; ++i) {
+        Reminder r;
+        r.title = u"series %1"_s.arg(i);
+        r.recurrenceRules = {daily};
+        save(r);
+    }
+    HookedClock hooked(clock);
+    ReminderMonitor watched(store, journal, {}, {}, hooked, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
+    run(watched.refresh(u"manual"_s));
+    auto renamed = *store.reminders().begin();
+    renamed.title = u"renamed"_s;
+    hooked.hook = [&] { store.saveReminder(renamed, true); };
+    hooked.armed = true;
+    run(watched.refresh(u"manual"_s));
+    EXPECT_FALSE(hooked.armed);
+    EXPECT_EQ(journal.payloadsByLocalID().value(renamed.id)->title, u"renamed"_s);
+    EXPECT_EQ(journal.reminderCount(), 38);
+}
+
 TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
 {
     for (int i = 0; i < 25; ++i) {
