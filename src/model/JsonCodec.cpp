@@ -270,11 +270,14 @@ QString unescape(const char *data, quint32 length, bool escaped)
 
 class Parser {
 public:
-    Parser(const QByteArray &bytes, std::vector<Node> &nodes)
+    // With `deferElements`, an object that is an element of an array is checked but becomes one
+    // node of its span, to be parsed on its own when it is read.
+    Parser(const QByteArray &bytes, std::vector<Node> &nodes, bool deferElements)
         : m_begin(bytes.constData())
         , m_p(bytes.constData())
         , m_end(bytes.constData() + bytes.size())
         , m_nodes(nodes)
+        , m_deferElements(deferElements)
     {
     }
 
@@ -291,6 +294,15 @@ public:
         }
     }
 
+    // The nodes of one deferred element, offsets still counted from the start of the document.
+    // The whole document was checked when it was read, so this cannot fail.
+    void parseElement(const Node &element)
+    {
+        m_p = m_begin + element.start;
+        m_end = m_p + element.length;
+        value(0);
+    }
+
 private:
     [[noreturn]] void error(const char *what)
     {
@@ -305,15 +317,48 @@ private:
         }
     }
 
+    // Inside a deferred element nothing is recorded: the indexes returned there mean nothing.
     quint32 push(Node::Type type, const char *start)
     {
+        if (m_checkingOnly) {
+            return 0;
+        }
         if (m_nodes.size() >= std::numeric_limits<quint32>::max() - 1) {
             error("document too large");
         }
-        m_nodes.push_back(Node {type, false, false, quint32(start - m_begin), 0, 0, 0});
+        m_nodes.push_back(Node {type, false, false, false, quint32(start - m_begin), 0, 0, 0});
         return quint32(m_nodes.size() - 1);
     }
-    void close(quint32 index) { m_nodes[index].end = quint32(m_nodes.size()); }
+    void close(quint32 index)
+    {
+        if (!m_checkingOnly) {
+            m_nodes[index].end = quint32(m_nodes.size());
+        }
+    }
+    void setSpan(quint32 index, bool flag, const char *start)
+    {
+        if (!m_checkingOnly) {
+            m_nodes[index].flag = flag;
+            m_nodes[index].length = quint32(m_p - start);
+        }
+    }
+
+    void element(int depth)
+    {
+        skipSpace();
+        if (!m_deferElements || m_checkingOnly || m_p == m_end || *m_p != '{') {
+            value(depth);
+            return;
+        }
+        const char *start = m_p;
+        const quint32 index = push(Node::Object, start);
+        m_checkingOnly = true;
+        value(depth);
+        m_checkingOnly = false;
+        m_nodes[index].deferred = true;
+        m_nodes[index].length = quint32(m_p - start);
+        close(index);
+    }
 
     void value(int depth)
     {
@@ -378,8 +423,10 @@ private:
                     error("expected a key");
                 }
                 const quint32 key = string();
-                m_keyNodes.push_back(key);
-                m_keyHashes.push_back(keyHash(m_nodes[key]));
+                if (!m_checkingOnly) {
+                    m_keyNodes.push_back(key);
+                    m_keyHashes.push_back(keyHash(m_nodes[key]));
+                }
                 skipSpace();
                 if (m_p == m_end || *m_p != ':') {
                     error("expected ':'");
@@ -398,6 +445,9 @@ private:
                 }
                 error("expected ',' or '}'");
             }
+        }
+        if (m_checkingOnly) {
+            return;
         }
         if (count > 1) {
             shadowRepeatedKeys(keysBase);
@@ -475,7 +525,7 @@ private:
             ++m_p;
         } else {
             for (;;) {
-                value(depth + 1);
+                element(depth + 1);
                 ++count;
                 skipSpace();
                 if (m_p != m_end && *m_p == ',') {
@@ -489,8 +539,10 @@ private:
                 error("expected ',' or ']'");
             }
         }
-        m_nodes[index].count = count;
-        close(index);
+        if (!m_checkingOnly) {
+            m_nodes[index].count = count;
+            close(index);
+        }
     }
 
     static int hexValue(char c)
@@ -563,8 +615,7 @@ private:
             error("invalid UTF-8 in string");
         }
         const quint32 index = push(Node::String, start);
-        m_nodes[index].flag = escaped;
-        m_nodes[index].length = quint32(m_p - start);
+        setSpan(index, escaped, start);
         close(index);
         ++m_p; // closing quote
         return index;
@@ -606,8 +657,7 @@ private:
             digits();
         }
         const quint32 index = push(Node::Number, start);
-        m_nodes[index].flag = fractional;
-        m_nodes[index].length = quint32(m_p - start);
+        setSpan(index, fractional, start);
         close(index);
     }
 
@@ -615,6 +665,8 @@ private:
     const char *m_p;
     const char *m_end;
     std::vector<Node> &m_nodes;
+    const bool m_deferElements;
+    bool m_checkingOnly = false;
     // The keys of the objects being parsed, innermost last.
     std::vector<quint32> m_keyNodes;
     std::vector<quint32> m_keyHashes;
@@ -629,8 +681,18 @@ Document::Document(const QByteArray &bytes)
     if (quint64(bytes.size()) >= std::numeric_limits<quint32>::max()) {
         throw JSONCodingError(JSONCodingError::Decoding, QString(), u"not valid JSON: document too large"_s);
     }
-    m_nodes.reserve(size_t(bytes.size() / 12) + 4);
-    Parser(m_bytes, m_nodes).parse();
+    const bool deferElements = bytes.size() >= deferElementsFrom;
+    // A document parsed whole has a node for every dozen bytes or so; one whose elements wait
+    // has few nodes beside them.
+    m_nodes.reserve(deferElements ? 64 : size_t(bytes.size() / 12) + 4);
+    Parser(m_bytes, m_nodes, deferElements).parse();
+}
+
+Document::Document(const Document &document, const Node &element)
+    : m_bytes(document.m_bytes)
+{
+    m_nodes.reserve(size_t(element.length / 12) + 4);
+    Parser(m_bytes, m_nodes, false).parseElement(element);
 }
 
 QString Document::string(const Node &node) const
@@ -693,7 +755,7 @@ void Decoder::mistyped(const char *expected)
 
 void Decoder::value(quint32 index, bool &out)
 {
-    const Node &n = doc.node(index);
+    const Node &n = doc->node(index);
     if (n.type != Node::True && n.type != Node::False) {
         mistyped("boolean");
     }
@@ -702,21 +764,21 @@ void Decoder::value(quint32 index, bool &out)
 
 void Decoder::value(quint32 index, qint64 &out)
 {
-    if (!doc.integer(expect(index, Node::Number, "integer"), out)) {
+    if (!doc->integer(expect(index, Node::Number, "integer"), out)) {
         mistyped("integer");
     }
 }
 
 void Decoder::value(quint32 index, double &out)
 {
-    if (!doc.number(expect(index, Node::Number, "number"), out)) {
+    if (!doc->number(expect(index, Node::Number, "number"), out)) {
         fail(JSONCodingError::Decoding, path, u"number out of range"_s);
     }
 }
 
 void Decoder::value(quint32 index, JSONValue &out)
 {
-    const Node &n = doc.node(index);
+    const Node &n = doc->node(index);
     switch (n.type) {
     case Node::Null:
         out = JSONValue();
@@ -728,14 +790,14 @@ void Decoder::value(quint32 index, JSONValue &out)
     case Node::Number: {
         // A number beyond the range of a double fits none of the cases.
         double number = 0;
-        if (!doc.number(n, number)) {
+        if (!doc->number(n, number)) {
             fail(JSONCodingError::Decoding, path, ModelText::unsupportedJsonValue);
         }
         out = JSONValue(number);
         return;
     }
     case Node::String:
-        out = JSONValue(doc.string(n));
+        out = JSONValue(doc->string(n));
         return;
     case Node::Array: {
         JSONValue::Array array;
@@ -754,22 +816,26 @@ void Decoder::value(quint32 index, JSONValue &out)
 
 void Decoder::value(quint32 index, JSONObject &out)
 {
+    if (doc->node(index).deferred) {
+        inElement(index, [&] { value(0, out); });
+        return;
+    }
     const Node &n = expect(index, Node::Object, "object");
     out.clear();
     quint32 member = index + 1;
     for (quint32 i = 0; i < n.count; ++i) {
-        if (doc.node(member).shadowed) {
-            member = doc.node(member + 1).end;
+        if (doc->node(member).shadowed) {
+            member = doc->node(member + 1).end;
             continue;
         }
-        const QString key = doc.string(doc.node(member));
+        const QString key = doc->string(doc->node(member));
         const QByteArray keyBytes = key.toUtf8();
         path.push(keyBytes.constData());
         JSONValue element;
         value(member + 1, element);
         path.pop();
         out[key] = std::move(element);
-        member = doc.node(member + 1).end;
+        member = doc->node(member + 1).end;
     }
 }
 

@@ -164,21 +164,30 @@ template <Record T> void Encoder::value(const T &record)
 // apart. Texts and numbers stay as spans of the source bytes until a field asks for them.
 // When an object repeats a key, the last member wins, as with Qt's parser: the earlier members'
 // key nodes are marked shadowed and readers pass over them.
+// In a large document each object that is an element of an array is checked when the document is
+// read but kept as one deferred node of its span, parsed on its own when a reader reaches it: the
+// nodes of a whole answer of many records would take more memory than its text.
 struct Node {
     enum Type : quint8 { Null, False, True, Number, String, Array, Object };
     Type type;
     bool flag; // String: holds escapes; Number: has a fraction or an exponent
     bool shadowed = false; // key node of a member that a later member with the same key overrides
+    bool deferred = false; // Object: its members are not parsed yet; `length` spans its text
     quint32 start;
     quint32 length;
     quint32 end; // index of the first node after this value's subtree
     quint32 count; // Array: elements; Object: members
 };
 
+// Documents from this size on defer their array elements.
+inline constexpr qsizetype deferElementsFrom = qsizetype(256) * 1024;
+
 class Document {
 public:
     // Throws JSONCodingError when the bytes are not one well-formed JSON value.
     explicit Document(const QByteArray &bytes);
+    // The nodes of a deferred element of `document`, the element at index 0.
+    Document(const Document &document, const Node &element);
 
     const Node &node(quint32 index) const { return m_nodes[index]; }
     QString string(const Node &node) const;
@@ -196,23 +205,37 @@ private:
 class Decoder {
 public:
     explicit Decoder(const Document &document)
-        : doc(document)
+        : doc(&document)
     {
     }
 
-    const Document &doc;
+    // The document being read: a deferred element's own while it is read.
+    const Document *doc;
     Path path;
+
+    // Reads the deferred element at `index` by `read`, which reads it at index 0.
+    template <class F> void inElement(quint32 index, F &&read)
+    {
+        const Document element(*doc, doc->node(index));
+        const Document *outer = std::exchange(doc, &element);
+        struct Restore {
+            Decoder &d;
+            const Document *outer;
+            ~Restore() { d.doc = outer; }
+        } restore {*this, outer};
+        read();
+    }
 
     [[noreturn]] void mistyped(const char *expected);
     const Node &expect(quint32 index, Node::Type type, const char *expected)
     {
-        const Node &n = doc.node(index);
+        const Node &n = doc->node(index);
         if (n.type != type)
             mistyped(expected);
         return n;
     }
 
-    void value(quint32 index, QString &out) { out = doc.string(expect(index, Node::String, "string")); }
+    void value(quint32 index, QString &out) { out = doc->string(expect(index, Node::String, "string")); }
     void value(quint32 index, bool &out);
     void value(quint32 index, qint64 &out);
     void value(quint32 index, double &out);
@@ -232,7 +255,7 @@ public:
             path.push(qsizetype(i));
             value(element, out[i]);
             path.pop();
-            element = doc.node(element).end;
+            element = doc->node(element).end;
         }
     }
 
@@ -244,7 +267,7 @@ public:
     ObjectReader(Decoder &d, quint32 object)
         : m_d(d)
         , m_first(object + 1)
-        , m_end(d.doc.node(object).end)
+        , m_end(d.doc->node(object).end)
         , m_cursor(object + 1)
     {
     }
@@ -252,7 +275,7 @@ public:
     template <class F> void operator()(const char *key, F &field, WhenAbsent = WhenAbsent::Omit)
     {
         const quint32 found = find(key);
-        const bool absent = found == notFound || m_d.doc.node(found).type == Node::Null;
+        const bool absent = found == notFound || m_d.doc->node(found).type == Node::Null;
         if constexpr (OptionalTraits<F>::value) {
             if (absent) {
                 field.reset();
@@ -284,10 +307,10 @@ private:
         for (int pass = 0; pass < 2; ++pass) {
             const quint32 from = pass == 0 ? m_cursor : m_first;
             const quint32 to = pass == 0 ? m_end : m_cursor;
-            for (quint32 member = from; member < to; member = m_d.doc.node(member + 1).end) {
-                const Node &keyNode = m_d.doc.node(member);
-                if (!keyNode.shadowed && m_d.doc.keyEquals(keyNode, key, length)) {
-                    m_cursor = m_d.doc.node(member + 1).end;
+            for (quint32 member = from; member < to; member = m_d.doc->node(member + 1).end) {
+                const Node &keyNode = m_d.doc->node(member);
+                if (!keyNode.shadowed && m_d.doc->keyEquals(keyNode, key, length)) {
+                    m_cursor = m_d.doc->node(member + 1).end;
                     return member + 1;
                 }
             }
@@ -303,6 +326,10 @@ private:
 
 template <Record T> void Decoder::value(quint32 index, T &out)
 {
+    if (doc->node(index).deferred) {
+        inElement(index, [&] { value(0, out); });
+        return;
+    }
     expect(index, Node::Object, "object");
     ObjectReader reader(*this, index);
     T::fields(out, reader);
