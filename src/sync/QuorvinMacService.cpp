@@ -7,9 +7,11 @@
 #include "cloud/CloudSyncClient.h"
 #include "matching/CloudSyncState.h"
 #include "matching/SyncStateStore.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/concurrency/QueuedEvents.h"
 #include "platform/concurrency/Spawn.h"
+#include "platform/core/AllocatorArenas.h"
 #include "platform/defaults/UserDefaults.h"
 #include "platform/device/DeviceIdentitySource.h"
 #include "reminders/ReminderMonitor.h"
@@ -352,6 +354,9 @@ QCoro::Task<void> QuorvinMacService::runCloudSyncRunner()
         }
     }
     m_cloudSyncRunning = false;
+    // A pass over a large store frees much more than it keeps; without this the process would
+    // hold its high mark until the next one.
+    startInBackground(returnFreedMemory);
     Q_EMIT cloudSyncRunnerIdle();
 }
 

@@ -11,6 +11,16 @@ void limitAllocatorArenas()
 #if defined(M_ARENA_MAX)
     mallopt(M_ARENA_MAX, 2);
 #endif
+#if defined(M_MMAP_THRESHOLD)
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
+}
+
+void returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 } // namespace quorvin
