@@ -20,6 +20,11 @@ CloudResponse CloudResponse::json(const QJsonObject &object, int status)
     return withJson(QJsonDocument(object).toJson(QJsonDocument::Compact), status);
 }
 
+CloudResponse CloudResponse::json(QByteArray text, int status)
+{
+    return withJson(std::move(text), status);
+}
+
 CloudResponse CloudResponse::jsonArray(const QJsonArray &array, int status)
 {
     return withJson(QJsonDocument(array).toJson(QJsonDocument::Compact), status);

@@ -42,6 +42,8 @@ struct CloudResponse {
     qsizetype journalIndex = -1;
 
     static CloudResponse json(const QJsonObject &object, int status = 200);
+    // A JSON text written already.
+    static CloudResponse json(QByteArray text, int status = 200);
     static CloudResponse jsonArray(const QJsonArray &array, int status = 200);
     static CloudResponse text(const QByteArray &body, int status = 200);
     // The service's error form: {"error": message}.

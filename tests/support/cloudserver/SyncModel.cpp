@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <QJsonArray>
+#include <QJsonDocument>
 
 #include <algorithm>
 #include <charconv>
@@ -485,13 +486,37 @@ QJsonObject SyncModel::renderItem(const UserData &data, const Record &record) co
         }
     }
     if (m_emitNulls) {
-        for (const char *key : kNullableOutputKeys) {
-            if (!item.contains(QLatin1StringView(key))) {
-                item.insert(QLatin1StringView(key), QJsonValue::Null);
-            }
-        }
+        addNulls(item);
     }
     return item;
+}
+
+void SyncModel::addNulls(QJsonObject &item)
+{
+    for (const char *key : kNullableOutputKeys) {
+        if (!item.contains(QLatin1StringView(key))) {
+            item.insert(QLatin1StringView(key), QJsonValue::Null);
+        }
+    }
+}
+
+SyncModel::Record SyncModel::writtenItem(QJsonObject body, qint64 seq)
+{
+    QJsonObject shown = body;
+    addNulls(shown);
+    QByteArray text = QJsonDocument(shown).toJson(QJsonDocument::Compact);
+    return Record {std::move(body), seq, std::move(text)};
+}
+
+QByteArray SyncModel::renderItemText(const UserData &data, const Record &record) const
+{
+    const auto listIt = data.lists.find(record.body.value("list_id"_L1).toString());
+    const bool renamed
+        = listIt != data.lists.end() && record.body.value("list_name"_L1) != listIt->second.body.value("list_name"_L1);
+    if (!renamed && m_emitNulls && !record.text.isEmpty()) {
+        return record.text;
+    }
+    return QJsonDocument(renderItem(data, record)).toJson(QJsonDocument::Compact);
 }
 
 QJsonObject SyncModel::renderList(const Record &record) const
@@ -499,7 +524,7 @@ QJsonObject SyncModel::renderList(const Record &record) const
     return record.body;
 }
 
-QJsonObject SyncModel::pull(const QString &userId, const QString &cursor)
+QByteArray SyncModel::pull(const QString &userId, const QString &cursor)
 {
     auto guard = m_server->lock();
     UserData &data = user(userId);
@@ -507,12 +532,18 @@ QJsonObject SyncModel::pull(const QString &userId, const QString &cursor)
     const bool full = !after.has_value();
     const qint64 since = after.value_or(0);
 
-    QJsonArray items;
+    QByteArray items = "{\"items\":[";
+    bool first = true;
     for (const auto &[id, record] : bySequence(data.items)) {
         if (full || record->seq > since) {
-            items.append(renderItem(data, *record));
+            if (!first) {
+                items += ',';
+            }
+            first = false;
+            items += renderItemText(data, *record);
         }
     }
+    items += "],";
     QJsonArray lists;
     for (const auto &[id, record] : bySequence(data.lists)) {
         if (full || record->seq > since) {
@@ -525,8 +556,7 @@ QJsonObject SyncModel::pull(const QString &userId, const QString &cursor)
         deletedIds = tombstonesAfter(data.itemTombstones, since);
         deletedListIds = tombstonesAfter(data.listTombstones, since);
     }
-    return QJsonObject {
-        {"items"_L1, items},
+    const QJsonObject rest {
         {"deleted_ids"_L1, QJsonArray::fromStringList(deletedIds)},
         {"deleted_list_ids"_L1, QJsonArray::fromStringList(deletedListIds)},
         {"lists"_L1, lists},
@@ -535,6 +565,8 @@ QJsonObject SyncModel::pull(const QString &userId, const QString &cursor)
         {"rebuild_generation"_L1, data.generation},
         {"full_snapshot"_L1, full},
     };
+    // The items' texts, then the other members (the object's text less its opening brace).
+    return items + QJsonDocument(rest).toJson(QJsonDocument::Compact).mid(1);
 }
 
 bool SyncModel::hasNews(const UserData &data, std::optional<qint64> after, const QString &observedCountRequestId)
@@ -659,7 +691,7 @@ QJsonObject SyncModel::upsertReminder(const SyncActor &actor, const QJsonObject 
     record.insert("last_modified_by_client_kind"_L1, actor.clientKind);
     seal(record);
 
-    data.items[id] = Record {record, bump(data)};
+    data.items[id] = writtenItem(std::move(record), bump(data));
     notify();
     QJsonObject answer {{"local_id"_L1, id}};
     answer.insert("request_local_id"_L1, requested ? QJsonValue(*requested) : QJsonValue(QJsonValue::Null));
@@ -712,7 +744,7 @@ void SyncModel::completeReminder(const SyncActor &actor, const QJsonObject &body
     record.insert("last_modified_by_device_id"_L1, actor.deviceId);
     record.insert("last_modified_by_client_kind"_L1, actor.clientKind);
     seal(record);
-    it->second = Record {record, bump(data)};
+    it->second = writtenItem(std::move(record), bump(data));
     notify();
 }
 

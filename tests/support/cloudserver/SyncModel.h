@@ -52,7 +52,8 @@ public:
 
     // GET /sync: a delta after `cursor`, or a full snapshot when the cursor is empty, unreadable,
     // from another rebuild generation or from the future.
-    QJsonObject pull(const QString &userId, const QString &cursor);
+    // The answer's JSON text.
+    QByteArray pull(const QString &userId, const QString &cursor);
 
     // GET /sync/wait. Answers at once when the cursor is behind or a side request is waiting;
     // otherwise a deferred answer that the front end releases when the user's data changes, or
@@ -124,6 +125,10 @@ private:
     struct Record {
         QJsonObject body;
         qint64 seq = 0;
+        // An item's compact text as written (as a snapshot shows it while the list keeps its name
+        // and absent fields are nulls), so that a snapshot of a large account only joins texts;
+        // empty for a list.
+        QByteArray text {};
     };
     struct PendingCountRequest {
         QString requestId;
@@ -150,7 +155,12 @@ private:
     QString cursorText(const UserData &data) const;
     // The sequence a cursor stands for; none when the cursor cannot be used for a delta.
     std::optional<qint64> cursorSequence(const UserData &data, const QString &cursor) const;
+    static void addNulls(QJsonObject &item);
+    // The record of an item written now, with its text as a snapshot shows it (absent fields
+    // as nulls).
+    static Record writtenItem(QJsonObject body, qint64 seq);
     QJsonObject renderItem(const UserData &data, const Record &record) const;
+    QByteArray renderItemText(const UserData &data, const Record &record) const;
     QJsonObject renderList(const Record &record) const;
     static bool hasNews(const UserData &data, std::optional<qint64> after, const QString &observedCountRequestId);
     QString newId(const QString &prefix);
