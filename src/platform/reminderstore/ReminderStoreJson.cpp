@@ -234,14 +234,17 @@ public:
 
     QString path(const QString &key) const { return m_path + u'.' + key; }
 
-    bool has(const QString &key) const { return m_object.contains(key) && !m_object.value(key).isNull(); }
+    // One look-up per key: an object's members are searched one by one, and a large database
+    // reads every key of every reminder.
+    bool has(const QString &key) const { return present(m_object.value(key)); }
 
     QJsonValue required(const QString &key) const
     {
-        if (!has(key)) {
+        QJsonValue value = m_object.value(key);
+        if (!present(value)) {
             fail(path(key), u"is missing"_s);
         }
-        return m_object.value(key);
+        return value;
     }
 
     QString text(const QString &key) const
@@ -311,7 +314,7 @@ public:
         std::vector<int> values;
         const auto items = array(key);
         for (qsizetype i = 0; i < items.size(); ++i) {
-            values.push_back(integerValue(items.at(i), u"%1[%2]"_s.arg(path(key)).arg(i)));
+            values.push_back(integerValue(items.at(i), elementPath(key, i)));
         }
         return values;
     }
@@ -320,8 +323,9 @@ public:
     {
         std::vector<T> result;
         const auto items = array(key);
+        result.reserve(size_t(items.size()));
         for (qsizetype i = 0; i < items.size(); ++i) {
-            result.push_back(read(Fields(items.at(i), u"%1[%2]"_s.arg(path(key)).arg(i))));
+            result.push_back(read(Fields(items.at(i), elementPath(key, i))));
         }
         return result;
     }
@@ -329,6 +333,12 @@ public:
     Fields object(const QString &key) const { return Fields(required(key), path(key)); }
 
 private:
+    static bool present(const QJsonValue &value) { return !value.isUndefined() && !value.isNull(); }
+    QString elementPath(const QString &key, qsizetype index) const
+    {
+        return path(key) + u'[' + QString::number(index) + u']';
+    }
+
     static int integerValue(const QJsonValue &value, const QString &path)
     {
         if (!value.isDouble()) {
@@ -459,13 +469,14 @@ Reminder readReminder(const Fields &fields)
 template <typename T> void requireUniqueIds(const std::vector<T> &items, const QString &key)
 {
     QSet<QString> seen;
+    seen.reserve(qsizetype(items.size()));
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const auto path = u"%1[%2].id"_s.arg(key).arg(i);
+        const auto path = [&] { return u"%1[%2].id"_s.arg(key).arg(i); };
         if (items[i].id.isEmpty()) {
-            fail(path, u"is empty"_s);
+            fail(path(), u"is empty"_s);
         }
         if (seen.contains(items[i].id)) {
-            fail(path, u"repeats the id \"%1\""_s.arg(items[i].id));
+            fail(path(), u"repeats the id \"%1\""_s.arg(items[i].id));
         }
         seen.insert(items[i].id);
     }
