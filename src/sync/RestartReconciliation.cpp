@@ -7,6 +7,7 @@
 #include "matching/SyncStateStore.h"
 #include "model/DateFormatters.h"
 #include "model/SyncError.h"
+#include "platform/concurrency/BackgroundWork.h"
 #include "platform/concurrency/Clock.h"
 #include "platform/reminderstore/ReminderStore.h"
 #include "reminders/ReminderMonitor.h"
@@ -153,6 +154,10 @@ QCoro::Task<std::optional<SyncResponseEnvelope>> CloudSyncPass::cloudRestartReco
               *made = CloudRestartReconciliationPlanner::makePlan(local, remoteItems, mappings);
           };
     co_await runStoreWide(planned, std::move(planning));
+    // The caller lets go of its own copy off the main thread too; whichever is the last to go
+    // frees a payload of every server item, which must not be this frame as it ends on the main
+    // thread.
+    releaseOffMainThread(std::exchange(remoteItems, {}));
     const CloudRestartReconciliationPlan plan = std::move(*made);
     m_log.appendLog(SyncText::logRestartPlanPrefix + QString::number(plan.inspectedLocalCount)
         + SyncText::logRestartPlanIdentityLookups + QString::number(plan.identityLookupCount)
