@@ -28,6 +28,7 @@
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
+#include <QScopeGuard>
 #include <QString>
 #include <QVarLengthArray>
 
@@ -217,12 +218,7 @@ public:
     template <class F> void inElement(quint32 index, F &&read)
     {
         const Document element(*doc, doc->node(index));
-        const Document *outer = std::exchange(doc, &element);
-        struct Restore {
-            Decoder &d;
-            const Document *outer;
-            ~Restore() { d.doc = outer; }
-        } restore {*this, outer};
+        const auto restore = qScopeGuard([this, outer = std::exchange(doc, &element)] { doc = outer; });
         read();
     }
 

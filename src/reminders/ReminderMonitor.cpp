@@ -323,14 +323,11 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(
         } else {
             auto payload = mapAfresh(item, placementsNow);
             if (record) {
-                entries.push_back({item.id, {}});
+                entries.push_back({item.id, payload && keepable ? *payload : ReminderPayloadRef()});
             }
             if (payload) {
                 payloads.push_back(std::move(*payload));
                 if (keepable) {
-                    if (record) {
-                        entries.back().payload = payloads.back();
-                    }
                     const QString id = item.id;
                     mapped.emplace(id, MappedReminder {std::move(item), payloads.back()});
                 }

@@ -13,6 +13,18 @@ namespace {
 
 class Refresh : public MonitorFixture {
 protected:
+    // Saves `count` reminders titled "item 0", "item 1", ...; returns them as saved.
+    std::vector<Reminder> saveItems(int count)
+    {
+        std::vector<Reminder> saved;
+        for (int i = 0; i < count; ++i) {
+            Reminder r;
+            r.title = u"item %1"_s.arg(i);
+            saved.push_back(save(r));
+        }
+        return saved;
+    }
+
     void touch(const QString &title)
     {
         Reminder r;
@@ -92,11 +104,7 @@ private:
 TEST_F(Refresh, AChangeDuringARefreshLetsItFinishAndSkipsItsSettle)
 {
     ManualClock::drainEvents();
-    for (int i = 0; i < 13; ++i) {
-        Reminder r;
-        r.title = u"item %1"_s.arg(i);
-        save(r);
-    }
+    saveItems(13);
     HookedClock hooked(clock);
     ReminderMonitor watched(
         store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); },
@@ -136,10 +144,8 @@ TEST_F(Refresh, AChangeDuringARefreshLetsItFinishAndSkipsItsSettle)
 TEST_F(Refresh, OverlappingRefreshesJournalInTheOrderTheyWereAskedFor)
 {
     std::vector<QString> ids;
-    for (int i = 0; i < 13; ++i) {
-        Reminder r;
-        r.title = u"item %1"_s.arg(i);
-        ids.push_back(save(r).id);
+    for (const Reminder &saved : saveItems(13)) {
+        ids.push_back(saved.id);
     }
     HookedClock hooked(clock);
     ReminderMonitor watched(
@@ -167,12 +173,7 @@ TEST_F(Refresh, OverlappingRefreshesJournalInTheOrderTheyWereAskedFor)
 // reminder of each) is never journalled half: the read starts over.
 TEST_F(Refresh, AStoreChangedBetweenTheSlicesOfOneReadIsReadWhole)
 {
-    std::vector<Reminder> saved;
-    for (int i = 0; i < 2500; ++i) {
-        Reminder r;
-        r.title = u"item %1"_s.arg(i);
-        saved.push_back(save(r));
-    }
+    const std::vector<Reminder> saved = saveItems(2500);
     HookedClock hooked(clock);
     ReminderMonitor watched(
         store, journal, [&](const ReminderRefreshEvent &event) { events.push_back(event); }, {}, hooked,
@@ -199,11 +200,7 @@ TEST_F(Refresh, AStoreChangedBetweenTheSlicesOfOneReadIsReadWhole)
 // afresh, and a change made while they are is read whole.
 TEST_F(Refresh, AStoreUnchangedSinceTheLastRefreshIsNotReadAgain)
 {
-    for (int i = 0; i < 25; ++i) {
-        Reminder r;
-        r.title = u"item %1"_s.arg(i);
-        save(r);
-    }
+    saveItems(25);
     CountingClock counting(clock);
     ReminderMonitor counted(store, journal, {}, {}, counting, QTimeZone(QByteArrayLiteral("Asia/Shanghai")));
     run(counted.refresh(u"manual"_s));
@@ -234,11 +231,7 @@ TEST_F(Refresh, AStoreUnchangedSinceTheLastRefreshIsNotReadAgain)
 
 TEST_F(Refresh, YieldsAfterEveryTwelveReminders)
 {
-    for (int i = 0; i < 25; ++i) {
-        Reminder r;
-        r.title = u"item %1"_s.arg(i);
-        save(r);
-    }
+    saveItems(25);
     CountingClock counting(clock);
     std::vector<ReminderRefreshEvent> delivered;
     ReminderMonitor counted(

@@ -472,18 +472,25 @@ std::optional<qint64> SyncModel::cursorSequence(const UserData &data, const QStr
     return sequence;
 }
 
+std::optional<QJsonValue> SyncModel::renamedList(const UserData &data, const Record &record)
+{
+    const auto listIt = data.lists.find(record.body.value("list_id"_L1).toString());
+    if (listIt == data.lists.end()) {
+        return std::nullopt;
+    }
+    const QJsonValue name = listIt->second.body.value("list_name"_L1);
+    return record.body.value("list_name"_L1) != name ? std::optional(name) : std::nullopt;
+}
+
 QJsonObject SyncModel::renderItem(const UserData &data, const Record &record) const
 {
     QJsonObject item = record.body;
     // The list's current name wins over the one stored with the reminder, as a joined read would.
-    const auto listIt = data.lists.find(item.value("list_id"_L1).toString());
     // A record is sealed when it is written: it is hashed again only when that name has changed
     // since, or every snapshot of a large account would hash every item.
-    if (listIt != data.lists.end()) {
-        if (const auto name = listIt->second.body.value("list_name"_L1); item.value("list_name"_L1) != name) {
-            item.insert("list_name"_L1, name);
-            seal(item);
-        }
+    if (const auto name = renamedList(data, record)) {
+        item.insert("list_name"_L1, *name);
+        seal(item);
     }
     if (m_emitNulls) {
         addNulls(item);
@@ -510,10 +517,7 @@ SyncModel::Record SyncModel::writtenItem(QJsonObject body, qint64 seq)
 
 QByteArray SyncModel::renderItemText(const UserData &data, const Record &record) const
 {
-    const auto listIt = data.lists.find(record.body.value("list_id"_L1).toString());
-    const bool renamed
-        = listIt != data.lists.end() && record.body.value("list_name"_L1) != listIt->second.body.value("list_name"_L1);
-    if (!renamed && m_emitNulls && !record.text.isEmpty()) {
+    if (m_emitNulls && !record.text.isEmpty() && !renamedList(data, record)) {
         return record.text;
     }
     return QJsonDocument(renderItem(data, record)).toJson(QJsonDocument::Compact);

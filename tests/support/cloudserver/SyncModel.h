@@ -156,6 +156,8 @@ private:
     // The sequence a cursor stands for; none when the cursor cannot be used for a delta.
     std::optional<qint64> cursorSequence(const UserData &data, const QString &cursor) const;
     static void addNulls(QJsonObject &item);
+    // The current name of the item's list when it is not the one the item was written with.
+    static std::optional<QJsonValue> renamedList(const UserData &data, const Record &record);
     // The record of an item written now, with its text as a snapshot shows it (absent fields
     // as nulls).
     static Record writtenItem(QJsonObject body, qint64 seq);
