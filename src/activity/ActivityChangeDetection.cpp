@@ -21,11 +21,6 @@ namespace {
 
 constexpr qint64 completionToleranceMs = 120000;
 
-ReminderPayloadRef share(const ReminderPayload &payload)
-{
-    return std::make_shared<const ReminderPayload>(payload);
-}
-
 bool hasCompletionAndDue(const ReminderPayload &item)
 {
     return item.is_completed && !trimmed(item.completion_date).isEmpty() && !trimmed(item.due_date).isEmpty();
@@ -44,6 +39,16 @@ QSet<QString> localIDs(const QList<ReminderPayload> &items)
     ids.reserve(items.size());
     for (const auto &item : items) {
         ids.insert(item.local_id);
+    }
+    return ids;
+}
+
+QSet<QString> localIDs(const QList<ReminderPayloadRef> &items)
+{
+    QSet<QString> ids;
+    ids.reserve(items.size());
+    for (const auto &item : items) {
+        ids.insert(item->local_id);
     }
     return ids;
 }
@@ -123,33 +128,33 @@ QStringList recurringAdvanceDetails(
 } // namespace
 
 QList<ReminderRefreshItemChange> reminderChanges(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems)
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems)
 {
-    QHash<QString, const ReminderPayload *> beforeByID;
+    QHash<QString, const ReminderPayloadRef *> beforeByID;
     beforeByID.reserve(beforeItems.size());
     for (const auto &item : beforeItems) {
-        beforeByID.insert(item.local_id, &item);
+        beforeByID.insert(item->local_id, &item);
     }
     QSet<QString> afterIDs;
     afterIDs.reserve(afterItems.size());
     QList<ReminderRefreshItemChange> changes;
     for (const auto &after : afterItems) {
-        if (afterIDs.contains(after.local_id)) {
+        if (afterIDs.contains(after->local_id)) {
             continue;
         }
-        afterIDs.insert(after.local_id);
-        const auto before = beforeByID.constFind(after.local_id);
+        afterIDs.insert(after->local_id);
+        const auto before = beforeByID.constFind(after->local_id);
         if (before == beforeByID.cend()) {
-            changes.append({nullptr, share(after)});
-        } else if ((*before)->content_hash != after.content_hash) {
-            changes.append({share(**before), share(after)});
+            changes.append({nullptr, after});
+        } else if ((**before)->content_hash != after->content_hash) {
+            changes.append({**before, after});
         }
     }
     QSet<QString> removedIDs;
     for (const auto &before : beforeItems) {
-        if (!afterIDs.contains(before.local_id) && !removedIDs.contains(before.local_id)) {
-            removedIDs.insert(before.local_id);
-            changes.append({share(before), nullptr});
+        if (!afterIDs.contains(before->local_id) && !removedIDs.contains(before->local_id)) {
+            removedIDs.insert(before->local_id);
+            changes.append({before, nullptr});
         }
     }
     return changes;
@@ -240,7 +245,8 @@ std::optional<ReminderPayload> findNewCompletedCopy(
     if (bucket == candidateIndex.completedCopiesByKey().cend()) {
         return std::nullopt;
     }
-    for (const auto &candidate : *bucket) {
+    for (const auto &ref : *bucket) {
+        const ReminderPayload &candidate = *ref;
         if (reminderListsMatch(before, candidate) && sameTrimmedContent(before, candidate)
             && before.has_due_time == candidate.has_due_time && before.priority == candidate.priority
             && !trimmed(candidate.completion_date).isEmpty()) {
@@ -263,29 +269,30 @@ std::optional<ReminderPayload> findNewRecurringNextActive(
     const ReminderPayload &before, const RecurringActivityCandidateIndex &candidateIndex)
 {
     for (const auto &candidate : candidateIndex.nextActiveCandidates(before)) {
-        if (recurringNextActiveMatches(before, candidate)) {
-            return candidate;
+        if (recurringNextActiveMatches(before, *candidate)) {
+            return *candidate;
         }
     }
     return std::nullopt;
 }
 
 RecurringActivityChanges recurringCompletionChanges(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems)
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems)
 {
     QHash<QString, const ReminderPayload *> beforeByID;
     for (const auto &item : beforeItems) {
-        beforeByID.insert(item.local_id, &item);
+        beforeByID.insert(item->local_id, item.get());
     }
-    QList<ReminderPayload> newItems;
+    QList<ReminderPayloadRef> newItems;
     for (const auto &item : afterItems) {
-        if (!beforeByID.contains(item.local_id)) {
+        if (!beforeByID.contains(item->local_id)) {
             newItems.append(item);
         }
     }
     const RecurringActivityCandidateIndex index(newItems);
     RecurringActivityChanges result;
-    for (const auto &after : afterItems) {
+    for (const auto &afterRef : afterItems) {
+        const ReminderPayload &after = *afterRef;
         const auto found = beforeByID.constFind(after.local_id);
         if (found == beforeByID.cend()) {
             continue;
@@ -335,14 +342,14 @@ bool areEquivalentCompletedReminders(const ReminderPayload &old, const ReminderP
 }
 
 QSet<QString> equivalentCompletedReplacementIDs(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems)
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems)
 {
     const QSet<QString> beforeIDs = localIDs(beforeItems);
     const QSet<QString> afterIDs = localIDs(afterItems);
     QList<ReminderPayload> removed;
     for (const auto &item : beforeItems) {
-        if (!afterIDs.contains(item.local_id) && hasCompletionAndDue(item)) {
-            removed.append(item);
+        if (!afterIDs.contains(item->local_id) && hasCompletionAndDue(*item)) {
+            removed.append(*item);
         }
     }
     QSet<QString> result;
@@ -351,7 +358,8 @@ QSet<QString> equivalentCompletedReplacementIDs(
     }
     const CompletedEquivalenceCandidates candidates(removed);
     QSet<QString> used;
-    for (const auto &item : afterItems) {
+    for (const auto &ref : afterItems) {
+        const ReminderPayload &item = *ref;
         if (beforeIDs.contains(item.local_id) || !hasCompletionAndDue(item)) {
             continue;
         }
@@ -445,15 +453,15 @@ std::optional<ActivityChangeLine> reminderActivityLine(const ReminderRefreshItem
 }
 
 QList<ActivityChangeLine> activityChangeLines(const QList<ReminderRefreshItemChange> &reminderChanges,
-    const QList<ReminderRefreshListChange> &listChanges, const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderPayload> &afterItems)
+    const QList<ReminderRefreshListChange> &listChanges, const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderPayloadRef> &afterItems)
 {
     const RecurringActivityChanges recurring = recurringCompletionChanges(beforeItems, afterItems);
     const QSet<QString> replacementIDs = equivalentCompletedReplacementIDs(beforeItems, afterItems);
     QList<ReminderPayload> replacements;
     for (const auto &item : afterItems) {
-        if (replacementIDs.contains(item.local_id)) {
-            replacements.append(item);
+        if (replacementIDs.contains(item->local_id)) {
+            replacements.append(*item);
         }
     }
     const CompletedEquivalenceCandidates replacementCandidates(replacements);

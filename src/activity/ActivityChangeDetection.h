@@ -20,24 +20,25 @@ class RecurringActivityCandidateIndex;
 // Compares a before and an after view of the reminders and lists and tells what the user would
 // call the changes, one line per visible change. Completing a recurring reminder and the sync's
 // replacement of a completed reminder cause several raw changes; they fold into the line of their
-// cause. Pure functions of their inputs.
+// cause. Pure functions of their inputs. The views share their reminders with the caller's
+// journal: a comparison copies only the few reminders its lines are about.
 namespace quorvin::ActivityChangeDetection {
 
 QList<ReminderRefreshItemChange> reminderChanges(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems);
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems);
 QList<ReminderRefreshListChange> listChanges(
     const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderListDirectoryPayload> &afterLists);
 
 // Reminder lines in change order, then list lines.
 QList<ActivityChangeLine> activityChangeLines(const QList<ReminderRefreshItemChange> &reminderChanges,
-    const QList<ReminderRefreshListChange> &listChanges, const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderPayload> &afterItems);
+    const QList<ReminderRefreshListChange> &listChanges, const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderPayloadRef> &afterItems);
 
 RecurringActivityChanges recurringCompletionChanges(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems);
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems);
 // Ids of new completed reminders that only replace an equal removed one.
 QSet<QString> equivalentCompletedReplacementIDs(
-    const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems);
+    const QList<ReminderPayloadRef> &beforeItems, const QList<ReminderPayloadRef> &afterItems);
 bool areEquivalentCompletedReminders(const ReminderPayload &old, const ReminderPayload &replacement);
 
 bool isRecurringCompletionRollover(const ReminderPayload &before, const ReminderPayload &after);

@@ -14,8 +14,8 @@ bool isUserRefreshReason(const QString &reason)
     return reason != ActivityText::reasonStartup;
 }
 
-QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayloadRef> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists)
 {
     return ActivityChangeDetection::activityChangeLines(
@@ -23,8 +23,8 @@ QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &bef
         ActivityChangeDetection::listChanges(beforeLists, afterLists), beforeItems, afterItems);
 }
 
-ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayloadRef> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now)
 {
     const auto lines = cloudPullChangeLines(beforeItems, beforeLists, afterItems, afterLists);
@@ -56,14 +56,14 @@ ActivityEntryOutcome localRefreshActivity(
     if (!isUserRefreshReason(event.reason)) {
         return outcome;
     }
-    QList<ReminderPayload> beforeItems;
-    QList<ReminderPayload> afterItems;
+    QList<ReminderPayloadRef> beforeItems;
+    QList<ReminderPayloadRef> afterItems;
     for (const auto &change : event.reminderChanges) {
         if (change.before) {
-            beforeItems.append(*change.before);
+            beforeItems.append(change.before);
         }
         if (change.after) {
-            afterItems.append(*change.after);
+            afterItems.append(change.after);
         }
     }
     const auto lines = ActivityChangeDetection::activityChangeLines(

@@ -3,9 +3,9 @@
 #include "activity/ActivityChangeLine.h"
 #include "activity/ActivityEchoKeys.h"
 #include "activity/ActivityEntryOutcome.h"
+#include "matching/ReminderPayloadRef.h"
 #include "matching/ReminderRefreshEvent.h"
 #include "model/ReminderListDirectoryPayload.h"
-#include "model/ReminderPayload.h"
 
 #include <QDateTime>
 #include <QList>
@@ -20,8 +20,8 @@ bool isUserRefreshReason(const QString &reason);
 
 // What an applied envelope changed, from the reminders and lists before and after the apply. Pure,
 // and proportional to the whole store, so the engine may run it away from the main thread.
-QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+QList<ActivityChangeLine> cloudPullChangeLines(const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayloadRef> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists);
 
 // The entry of those lines; `lineKeys` holds the ActivityEchoKeys::cloudActivityOriginKeys of each
@@ -31,8 +31,8 @@ ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ActivityCh
     const QList<QStringList> &lineKeys, ActivityEchoKeys &echoKeys, const QDateTime &now);
 
 // Both steps at once.
-ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayload> &beforeItems,
-    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayload> &afterItems,
+ActivityEntryOutcome cloudPullActivity(bool fullSnapshot, const QList<ReminderPayloadRef> &beforeItems,
+    const QList<ReminderListDirectoryPayload> &beforeLists, const QList<ReminderPayloadRef> &afterItems,
     const QList<ReminderListDirectoryPayload> &afterLists, ActivityEchoKeys &echoKeys, const QDateTime &now);
 
 // For every refresh event; only the user's refreshes are logged, without the cloud's echoes.

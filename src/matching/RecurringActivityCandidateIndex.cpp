@@ -32,20 +32,22 @@ size_t qHash(const RecurringNextActiveActivityKey &k, size_t seed) noexcept
     return qHashMulti(seed, k.completedCopyKey, k.repeatType, k.recurrenceText);
 }
 
-RecurringActivityCandidateIndex::RecurringActivityCandidateIndex(const QList<ReminderPayload> &items)
+RecurringActivityCandidateIndex::RecurringActivityCandidateIndex(const QList<ReminderPayloadRef> &items)
 {
-    for (const auto &item : items) {
+    for (const auto &ref : items) {
+        const ReminderPayload &item = *ref;
         if (item.is_completed) {
             if (!trimmed(item.completion_date).isEmpty()) {
-                m_completedCopiesByKey[RecurringCompletedCopyActivityKey::from(item)].append(item);
+                m_completedCopiesByKey[RecurringCompletedCopyActivityKey::from(item)].append(ref);
             }
         } else if (!trimmed(item.due_date).isEmpty()) {
-            m_nextActiveByKey[RecurringNextActiveActivityKey::from(item)].append(item);
+            m_nextActiveByKey[RecurringNextActiveActivityKey::from(item)].append(ref);
         }
     }
 }
 
-QList<ReminderPayload> RecurringActivityCandidateIndex::nextActiveCandidates(const ReminderPayload &seriesBefore) const
+QList<ReminderPayloadRef> RecurringActivityCandidateIndex::nextActiveCandidates(
+    const ReminderPayload &seriesBefore) const
 {
     return m_nextActiveByKey.value(RecurringNextActiveActivityKey::from(seriesBefore));
 }

@@ -33,8 +33,9 @@ struct CloudPullComparison {
     {
         // A reminder the apply did not write is taken as it was before on both sides, and one it
         // wrote back as the very record it was is the same on both sides too: neither can make a
-        // line, so only the rest is copied and compared. At a pass that changes nothing over a
-        // large store, that is nothing at all.
+        // line, so only the rest is compared. At a pass that changes nothing over a large store,
+        // that is nothing at all. The journal's records are shared, not copied: a first pull of a
+        // large store compares every reminder it brought.
         QHash<QString, const ReminderPayload *> beforeByID;
         beforeByID.reserve(qsizetype(beforeItems.size()));
         for (const auto &payload : beforeItems) {
@@ -50,16 +51,16 @@ struct CloudPullComparison {
                   return writtenReminderIDs.contains(payload->local_id)
                       && otherSide.value(payload->local_id) != payload.get();
               };
-        QList<ReminderPayload> before;
+        QList<ReminderPayloadRef> before;
         for (const auto &payload : beforeItems) {
             if (compared(afterByID, payload)) {
-                before.append(*payload);
+                before.append(payload);
             }
         }
-        QList<ReminderPayload> after;
+        QList<ReminderPayloadRef> after;
         for (const auto &payload : afterItems) {
             if (compared(beforeByID, payload)) {
-                after.append(*payload);
+                after.append(payload);
             }
         }
         lines = ActivityEntryPoints::cloudPullChangeLines(before, beforeLists, after, listsAfterApply());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "activity/ActivityChangeLine.h"
+#include "matching/ReminderPayloadRef.h"
 #include "model/ReminderListDirectoryPayload.h"
 #include "model/ReminderPayload.h"
 
@@ -43,15 +44,16 @@ inline ReminderListDirectoryPayload reminderList(const QString &listID, const QS
     return l;
 }
 
-// Payloads as the journal holds them: with the digest of their content, unless a test fixed one.
-inline QList<ReminderPayload> hashed(QList<ReminderPayload> items)
+// Payloads as the journal holds them: shared, with the digest of their content unless a test
+// fixed one.
+inline QList<ReminderPayloadRef> hashed(const QList<ReminderPayload> &items)
 {
-    for (auto &item : items) {
-        if (item.content_hash.isEmpty()) {
-            item = item.withContentHash();
-        }
+    QList<ReminderPayloadRef> refs;
+    for (const auto &item : items) {
+        refs.append(
+            std::make_shared<const ReminderPayload>(item.content_hash.isEmpty() ? item.withContentHash() : item));
     }
-    return items;
+    return refs;
 }
 
 // A line as the tests compare it: the summary followed by the details.

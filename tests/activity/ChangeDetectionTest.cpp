@@ -11,12 +11,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QList<QStringList> linesFor(QList<ReminderPayload> before, QList<ReminderPayload> after,
+QList<QStringList> linesFor(const QList<ReminderPayload> &beforeItems, const QList<ReminderPayload> &afterItems,
     const QList<ReminderListDirectoryPayload> &beforeLists = {},
     const QList<ReminderListDirectoryPayload> &afterLists = {})
 {
-    before = hashed(before);
-    after = hashed(after);
+    const auto before = hashed(beforeItems);
+    const auto after = hashed(afterItems);
     return shown(ActivityChangeDetection::activityChangeLines(ActivityChangeDetection::reminderChanges(before, after),
         ActivityChangeDetection::listChanges(beforeLists, afterLists), before, after));
 }

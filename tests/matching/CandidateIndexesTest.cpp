@@ -20,6 +20,15 @@ QStringList ids(const QList<ReminderPayload> &items)
     return result;
 }
 
+QStringList ids(const QList<ReminderPayloadRef> &items)
+{
+    QStringList result;
+    for (const auto &p : items) {
+        result.append(p->local_id);
+    }
+    return result;
+}
+
 ReminderPayload active(const QString &id, std::optional<QString> due, std::optional<QString> modified = std::nullopt)
 {
     auto p = reminder(id, u"Yoga"_s);
@@ -165,7 +174,9 @@ TEST(RecurringActivityCandidateIndex, KeysTrimButKeepCase)
     doneWithoutDate.local_id = u"done-undated"_s;
     doneWithoutDate.completion_date.reset();
 
-    const RecurringActivityCandidateIndex index({next, shouted, undated, done, doneWithoutDate});
+    const auto share = [](const ReminderPayload &p) { return std::make_shared<const ReminderPayload>(p); };
+    const RecurringActivityCandidateIndex index(
+        {share(next), share(shouted), share(undated), share(done), share(doneWithoutDate)});
     EXPECT_EQ(ids(index.nextActiveCandidates(series)), QStringList {u"next"_s});
     EXPECT_EQ(ids(index.completedCopiesByKey().value(RecurringCompletedCopyActivityKey::from(series))),
         QStringList {u"done"_s});
