@@ -86,7 +86,7 @@ QList<ReminderPayload> cloudItems()
 class NoStore final : public ReminderLookup {
 public:
     std::optional<LocalReminderState> reminder(const QString &) const override { return std::nullopt; }
-    std::optional<ReminderPayload> mapReminder(const QString &) const override { return std::nullopt; }
+    ReminderPayloadRef mapReminder(const QString &) const override { return nullptr; }
     std::optional<QString> localListID(const std::optional<QString> &) const override { return std::nullopt; }
 };
 

@@ -162,10 +162,11 @@ void refreshMatchSession(
         seen.insert(id);
         if (auto payload = reminders.mapReminder(id)) {
             // Most writes of an apply find the reminder as it was: its record in the index stands.
-            if (const auto held = session.payload(id); held && PayloadEquality::same(*held, *payload)) {
+            if (const auto held = session.payload(id);
+                held && (held == payload || PayloadEquality::same(*held, *payload))) {
                 continue;
             }
-            session.upsert(std::make_shared<const ReminderPayload>(std::move(*payload)));
+            session.upsert(std::move(payload));
         } else {
             session.remove(id);
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "matching/LocalReminderState.h"
-#include "model/ReminderPayload.h"
+#include "matching/ReminderPayloadRef.h"
 
 #include <QString>
 
@@ -21,8 +21,9 @@ public:
     virtual std::optional<LocalReminderState> reminder(const QString &localID) const = 0;
 
     // The payload the journal would hold for that reminder (content hash included), mapped without
-    // diagnostics; absent when the reminder is missing or cannot be mapped.
-    virtual std::optional<ReminderPayload> mapReminder(const QString &localID) const = 0;
+    // diagnostics; null when the reminder is missing or cannot be mapped. Shared, not copied: an
+    // apply asks for every reminder it writes, and most are what the last refresh mapped.
+    virtual ReminderPayloadRef mapReminder(const QString &localID) const = 0;
 
     // The identifier of the existing list whose identifier equals the given one, trimmed; absent
     // when the id is absent, blank or names no list.

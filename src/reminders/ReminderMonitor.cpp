@@ -482,27 +482,20 @@ QCoro::Task<ReminderMonitorDiagnosticSnapshot> ReminderMonitor::diagnosticSnapsh
     co_return snapshot;
 }
 
-ReminderMapper::Placement ReminderMonitor::placementOf(const Reminder &item) const
+const ReminderMonitor::Placements &ReminderMonitor::currentPlacements() const
 {
-    ReminderMapper::Placement placement;
-    if (item.listId.isEmpty()) {
-        return placement;
+    auto lists = m_eventStore.lists();
+    auto sources = m_eventStore.sources();
+    if (!m_currentPlacements || m_currentPlacements->lists != lists || m_currentPlacements->sources != sources) {
+        auto placements = placementsOf(lists, sources);
+        m_currentPlacements = KeptPlacements {std::move(lists), std::move(sources), std::move(placements)};
     }
-    placement.list = m_eventStore.list(item.listId);
-    if (placement.list) {
-        for (const ReminderSource &source : m_eventStore.sources()) {
-            if (source.id == placement.list->sourceId) {
-                placement.source = source;
-                break;
-            }
-        }
-    }
-    return placement;
+    return m_currentPlacements->placements;
 }
 
 std::optional<ReminderPayload> ReminderMonitor::mapReminder(const Reminder &item, bool emitDiagnostics) const
 {
-    return m_mapper.mapReminder(item, placementOf(item), emitDiagnostics);
+    return m_mapper.mapReminder(item, currentPlacements().of(item.listId), emitDiagnostics);
 }
 
 ReminderPayloadRef ReminderMonitor::keptRecord(const Reminder &item) const
@@ -556,19 +549,20 @@ std::optional<LocalReminderState> ReminderMonitor::reminder(const QString &local
     return state;
 }
 
-std::optional<ReminderPayload> ReminderMonitor::mapReminder(const QString &localID) const
+ReminderPayloadRef ReminderMonitor::mapReminder(const QString &localID) const
 {
     try {
         const auto found = findReminder(localID);
         if (!found) {
-            return std::nullopt;
+            return nullptr;
         }
-        if (const auto kept = keptRecord(*found)) {
-            return *kept;
+        if (auto kept = keptRecord(*found)) {
+            return kept;
         }
-        return mapReminder(*found, false);
+        auto payload = mapReminder(*found, false);
+        return payload ? std::make_shared<const ReminderPayload>(std::move(*payload)) : nullptr;
     } catch (const Error &) {
-        return std::nullopt;
+        return nullptr;
     }
 }
 

@@ -107,7 +107,7 @@ public:
 
     // ReminderLookup.
     std::optional<LocalReminderState> reminder(const QString &localID) const override;
-    std::optional<ReminderPayload> mapReminder(const QString &localID) const override;
+    ReminderPayloadRef mapReminder(const QString &localID) const override;
     std::optional<QString> localListID(const std::optional<QString> &sourceListID) const override;
 
     // Opens a write group (above); one at a time.
@@ -218,7 +218,10 @@ private:
     // The split itself, of the reminders in `raw` that `wasOpen` says were open before.
     bool splitRecurringCompletions(
         const std::vector<Reminder> &raw, const std::function<bool(const QString &)> &wasOpen);
-    ReminderMapper::Placement placementOf(const Reminder &reminder) const;
+    // The placements of the lists and sources the store holds now. They are kept while those
+    // stay: an apply maps the reminders it writes one at a time, and each placement then makes
+    // its raw summary once for all of them.
+    const Placements &currentPlacements() const;
     // The record the last mapping of every reminder made of this very reminder, in the lists and
     // sources as they are now; null when there is none.
     ReminderPayloadRef keptRecord(const Reminder &item) const;
@@ -268,6 +271,12 @@ private:
     std::vector<ReminderList> m_mappedLists;
     std::vector<ReminderSource> m_mappedSources;
     quint64 m_mappedPlacements = 0;
+    struct KeptPlacements {
+        std::vector<ReminderList> lists;
+        std::vector<ReminderSource> sources;
+        Placements placements;
+    };
+    mutable std::optional<KeptPlacements> m_currentPlacements;
     std::optional<LastMapping> m_lastMapping;
     QMetaObject::Connection m_observer;
     std::unique_ptr<CancelSource> m_pendingTask;

@@ -38,11 +38,11 @@ public:
         const auto found = m_states.constFind(localID);
         return found == m_states.cend() ? std::nullopt : std::optional(*found);
     }
-    std::optional<ReminderPayload> mapReminder(const QString &localID) const override
+    ReminderPayloadRef mapReminder(const QString &localID) const override
     {
         ++reads;
         const auto found = m_payloads.constFind(localID);
-        return found == m_payloads.cend() ? std::nullopt : std::optional(*found);
+        return found == m_payloads.cend() ? nullptr : std::make_shared<const ReminderPayload>(*found);
     }
     std::optional<QString> localListID(const std::optional<QString> &sourceListID) const override
     {
