@@ -455,6 +455,7 @@ private:
         m_keyNodes.resize(keysBase);
         m_keyHashes.resize(keysBase);
         m_nodes[index].count = count;
+        m_nodes[index].length = quint32(m_p - (m_begin + m_nodes[index].start));
         close(index);
     }
 
@@ -821,6 +822,17 @@ void Decoder::value(quint32 index, JSONObject &out)
         return;
     }
     const Node &n = expect(index, Node::Object, "object");
+    // Small ones only: a large object is seldom repeated, and its text would stay in the table.
+    constexpr quint32 sharedUpTo = 1024;
+    const QByteArray text = n.length <= sharedUpTo
+        ? QByteArray::fromRawData(doc->text().constData() + n.start, qsizetype(n.length))
+        : QByteArray();
+    if (!text.isEmpty()) {
+        if (const auto shared = m_objectsByText.constFind(text); shared != m_objectsByText.cend()) {
+            out = *shared;
+            return;
+        }
+    }
     out.clear();
     quint32 member = index + 1;
     for (quint32 i = 0; i < n.count; ++i) {
@@ -836,6 +848,9 @@ void Decoder::value(quint32 index, JSONObject &out)
         path.pop();
         out[key] = std::move(element);
         member = doc->node(member + 1).end;
+    }
+    if (!text.isEmpty()) {
+        m_objectsByText.insert(text, out);
     }
 }
 

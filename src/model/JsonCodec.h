@@ -23,6 +23,7 @@
 #include "model/JsonField.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -173,9 +174,9 @@ struct Node {
     Type type;
     bool flag; // String: holds escapes; Number: has a fraction or an exponent
     bool shadowed = false; // key node of a member that a later member with the same key overrides
-    bool deferred = false; // Object: its members are not parsed yet; `length` spans its text
+    bool deferred = false; // Object: its members are not parsed yet
     quint32 start;
-    quint32 length;
+    quint32 length; // String, Number: the span of its text; Object: of the whole object
     quint32 end; // index of the first node after this value's subtree
     quint32 count; // Array: elements; Object: members
 };
@@ -191,6 +192,8 @@ public:
     Document(const Document &document, const Node &element);
 
     const Node &node(quint32 index) const { return m_nodes[index]; }
+    // The text the nodes' spans are in.
+    const QByteArray &text() const { return m_bytes; }
     QString string(const Node &node) const;
     bool keyEquals(const Node &node, const char *key, size_t keyLength) const;
     // false when the number does not fit a double
@@ -256,6 +259,12 @@ public:
     }
 
     template <Record T> void value(quint32 index, T &out);
+
+private:
+    // Free-form objects decoded so far, by their text: the records of one answer mostly carry
+    // equal ones (a summary of where each item came from), and each then shares one map instead
+    // of holding its own copy of every key and value. The texts point into the document.
+    QHash<QByteArray, JSONObject> m_objectsByText;
 };
 
 class ObjectReader {
