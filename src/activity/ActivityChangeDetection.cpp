@@ -33,22 +33,22 @@ bool sameTrimmedContent(const ReminderPayload &a, const ReminderPayload &b)
         && trimmed(a.url) == trimmed(b.url) && trimmed(a.location_text) == trimmed(b.location_text);
 }
 
-QSet<QString> localIDs(const QList<ReminderPayload> &items)
+const ReminderPayload &payloadOf(const ReminderPayload &item)
 {
-    QSet<QString> ids;
-    ids.reserve(items.size());
-    for (const auto &item : items) {
-        ids.insert(item.local_id);
-    }
-    return ids;
+    return item;
 }
 
-QSet<QString> localIDs(const QList<ReminderPayloadRef> &items)
+const ReminderPayload &payloadOf(const ReminderPayloadRef &item)
+{
+    return *item;
+}
+
+template <class Item> QSet<QString> localIDs(const QList<Item> &items)
 {
     QSet<QString> ids;
     ids.reserve(items.size());
     for (const auto &item : items) {
-        ids.insert(item->local_id);
+        ids.insert(payloadOf(item).local_id);
     }
     return ids;
 }

@@ -11,20 +11,15 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-QStringList ids(const QList<ReminderPayload> &items)
+template <class Item> QStringList ids(const QList<Item> &items)
 {
     QStringList result;
     for (const auto &p : items) {
-        result.append(p.local_id);
-    }
-    return result;
-}
-
-QStringList ids(const QList<ReminderPayloadRef> &items)
-{
-    QStringList result;
-    for (const auto &p : items) {
-        result.append(p->local_id);
+        if constexpr (std::is_same_v<Item, ReminderPayload>) {
+            result.append(p.local_id);
+        } else {
+            result.append(p->local_id);
+        }
     }
     return result;
 }
