@@ -38,6 +38,22 @@ std::optional<QString> mappedLocalID(const CloudIDMappingIndex &index, const std
     return index.localID(*serverID);
 }
 
+// The local reminders the items name as their source or are mapped to: reminders of their own,
+// which no other item's clean-up of duplicates may remove.
+QSet<QString> claimedLocalReminderIDs(const QList<ReminderPayload> &items, const QHash<QString, QString> &serverToLocal)
+{
+    QSet<QString> claimed;
+    for (const auto &item : items) {
+        if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
+            claimed.insert(source);
+        }
+        if (const auto mapped = serverToLocal.constFind(item.local_id); mapped != serverToLocal.cend()) {
+            claimed.insert(*mapped);
+        }
+    }
+    return claimed;
+}
+
 QStringList sortedUnique(const QList<QString> &ids)
 {
     QStringList result(ids.cbegin(), ids.cend());
@@ -77,11 +93,15 @@ QCoro::Task<bool> CloudApplyPhase::applyCloudEnvelope(
     const auto beforeItems = m_stateStore->snapshotPayloads();
     const auto beforeLists = m_stateStore->listDirectory();
     const auto apply = prepareCloudEnvelopeApplication(std::move(envelope));
-    // Indexing every local reminder is the apply's one store-wide step; a large store is indexed
-    // on a worker thread from the shared payloads of the snapshot just taken.
-    std::function<void()> index
-        = [apply, beforeItems] { apply->session = std::make_shared<CloudReminderMatchSession>(beforeItems); };
-    co_await runStoreWide(beforeItems.size(), std::move(index));
+    // Indexing every local reminder, and finding the reminders every item claims, are the apply's
+    // store-wide steps; for a large store or envelope they are made on a worker thread, from the
+    // shared payloads of the snapshot just taken and a shared copy of the mappings.
+    std::function<void()> index = [apply, beforeItems, mappings = m_syncState.reminderMappingIndex().serverToLocal()] {
+        apply->session = std::make_shared<CloudReminderMatchSession>(beforeItems);
+        apply->protectedLocalReminderIDs = claimedLocalReminderIDs(apply->envelope.items, mappings);
+        apply->cloudReminderIDs = apply->protectedLocalReminderIDs;
+    };
+    co_await runStoreWide(std::max(beforeItems.size(), std::size_t(apply->envelope.items.size())), std::move(index));
     // From the first write to the pull's entry, a refresh that reads the store (however long a
     // write takes) is held and logged after the entry, without what the apply wrote.
     struct OwnWrites {
@@ -164,15 +184,6 @@ std::shared_ptr<CloudEnvelopeApplication> CloudApplyPhase::prepareCloudEnvelopeA
     for (const auto &pair : std::as_const(apply->pairs)) {
         apply->pairCompletedIDs.insert(pair.completedOccurrence.local_id);
     }
-    for (const auto &item : items) {
-        if (const auto source = MatchText::trimmed(item.source_item_id); !source.isEmpty()) {
-            apply->protectedLocalReminderIDs.insert(source);
-        }
-        if (const auto mapped = m_syncState.reminderMappingIndex().localID(item.local_id)) {
-            apply->protectedLocalReminderIDs.insert(*mapped);
-        }
-    }
-    apply->cloudReminderIDs = apply->protectedLocalReminderIDs;
     const auto &deletedIDs = apply->envelope.deleted_ids;
     apply->deletedReminderIDs = QSet<QString>(deletedIDs.cbegin(), deletedIDs.cend());
     const auto &deletedListIDs = apply->envelope.deleted_list_ids;
