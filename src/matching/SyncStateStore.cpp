@@ -356,6 +356,12 @@ SyncStateStore::JournalAnswer SyncStateStore::journalAnswer(const std::optional<
     QSet<QString> deletedLists;
     const auto first = std::upper_bound(m_batches.cbegin(), m_batches.cend(), *requested,
         [](qint64 value, const ChangeBatch &batch) { return value < batch.sequence; });
+    // Sized once: the changes after a first pull name every reminder.
+    qsizetype upserts = 0;
+    for (auto batch = first; batch != m_batches.cend(); ++batch) {
+        upserts += qsizetype(batch->upserts.size());
+    }
+    items.reserve(upserts);
     for (auto batch = first; batch != m_batches.cend(); ++batch) {
         for (const auto &payload : batch->upserts) {
             deleted.remove(payload->local_id);

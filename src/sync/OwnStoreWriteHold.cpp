@@ -19,8 +19,17 @@ void OwnStoreWriteHold::beginOwnStoreWrites()
 
 void OwnStoreWriteHold::endOwnStoreWrites(const QSet<QString> &reminderIDs, const QSet<QString> &listIDs)
 {
-    m_ownWrittenReminderIDs.unite(reminderIDs);
-    m_ownWrittenListIDs.unite(listIDs);
+    // Most often nothing is held yet: the apply's own sets are shared rather than copied entry by
+    // entry, which after a large pull is tens of thousands of ids.
+    const auto add = [](QSet<QString> &held, const QSet<QString> &ids) {
+        if (held.isEmpty()) {
+            held = ids;
+        } else {
+            held.unite(ids);
+        }
+    };
+    add(m_ownWrittenReminderIDs, reminderIDs);
+    add(m_ownWrittenListIDs, listIDs);
     if (--m_cloudPullActivityPending > 0) {
         return;
     }
