@@ -489,17 +489,23 @@ template <typename T> bool containsId(const std::vector<T> &items, const QString
 
 } // namespace
 
-QHash<QString, ReminderStoreJson::Encoded>::iterator ReminderStoreJson::keep(const Reminder &reminder)
+ReminderStoreJson::Entry &ReminderStoreJson::keep(const Reminder &reminder, Entry *hint)
 {
-    auto kept = m_encoded.find(reminder.id);
-    if (kept == m_encoded.end()) {
-        kept = m_encoded.insert(reminder.id, Encoded {reminder, {}, m_generation});
-        kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
-    } else if (kept->reminder != reminder) {
-        kept->reminder = reminder;
-        kept->text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+    Entry *kept = hint;
+    if (!kept) {
+        auto found = m_encoded.find(reminder.id);
+        if (found == m_encoded.end()) {
+            found = m_encoded.emplace(reminder.id, Encoded {reminder, {}, m_generation}).first;
+            found->second.text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+            return *found;
+        }
+        kept = &*found;
     }
-    return kept;
+    if (kept->second.reminder != reminder) {
+        kept->second.reminder = reminder;
+        kept->second.text = QJsonDocument(reminderJson(reminder)).toJson(QJsonDocument::Compact);
+    }
+    return *kept;
 }
 
 void ReminderStoreJson::prepare(const Reminder &reminder)
@@ -528,12 +534,17 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     ++m_generation;
     std::vector<QByteArray> texts;
     texts.reserve(state.reminders.size());
+    std::vector<Entry *> order;
+    order.reserve(state.reminders.size());
     qsizetype length = 0;
-    for (const auto &reminder : state.reminders) {
-        const auto kept = keep(reminder);
-        kept->generation = m_generation;
-        texts.push_back(kept->text);
-        length += kept->text.size() + 2;
+    for (std::size_t i = 0; i < state.reminders.size(); ++i) {
+        const Reminder &reminder = state.reminders[i];
+        Entry *const hint = i < m_order.size() && m_order[i]->first == reminder.id ? m_order[i] : nullptr;
+        Entry &kept = keep(reminder, hint);
+        kept.second.generation = m_generation;
+        order.push_back(&kept);
+        texts.push_back(kept.second.text);
+        length += kept.second.text.size() + 2;
     }
 
     // Straight into the file's text, which is sized once: no second buffer of the whole file.
@@ -548,9 +559,11 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     }
     text += "\n]}\n";
     // Texts of reminders that are gone are dropped, so the table never outgrows the database.
-    if (m_encoded.size() > qsizetype(state.reminders.size())) {
-        m_encoded.removeIf([this](const auto &entry) { return entry.value().generation != m_generation; });
+    // The entries of this encode are never among them, so its order stays good.
+    if (m_encoded.size() > state.reminders.size()) {
+        std::erase_if(m_encoded, [this](const Entry &entry) { return entry.second.generation != m_generation; });
     }
+    m_order = std::move(order);
     return text;
 }
 
