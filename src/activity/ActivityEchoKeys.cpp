@@ -90,6 +90,12 @@ QList<QStringList> ActivityEchoKeys::cloudActivityOriginKeys(const QList<Activit
 void ActivityEchoKeys::rememberCloudActivity(const QList<QStringList> &lineKeys, const QDateTime &now)
 {
     pruneCloudKeys(now);
+    // Grown once: the entry of a first pull has a line for every reminder it brought.
+    qsizetype count = 0;
+    for (const auto &keys : lineKeys) {
+        count += keys.size();
+    }
+    m_recentCloudActivityKeys.reserve(m_recentCloudActivityKeys.size() + count);
     for (const auto &keys : lineKeys) {
         for (const auto &key : keys) {
             m_recentCloudActivityKeys.insert(key, now);
