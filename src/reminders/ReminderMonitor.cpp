@@ -299,7 +299,8 @@ QCoro::Task<std::vector<ReminderPayloadRef>> ReminderMonitor::mapAllReminders(
     }
     // Another mapping may run while this one yields; what it keeps is for the placements it saw.
     const quint64 placements = m_mappedPlacements;
-    const Placements placementsNow = placementsOf(std::move(lists), std::move(sources));
+    // A copy of the shared tables: the mapping and the apply's look-ups make each raw summary once.
+    const Placements placementsNow = currentPlacements();
     std::vector<MappingEntry> entries;
     if (record) {
         entries.reserve(raw.size());
@@ -380,7 +381,7 @@ QCoro::Task<std::optional<std::vector<ReminderPayloadRef>>> ReminderMonitor::rem
             co_return std::nullopt;
         }
         if (!placementsNow) {
-            placementsNow = placementsOf(m_eventStore.lists(), m_eventStore.sources());
+            placementsNow = currentPlacements();
         }
         if (auto payload = mapAfresh(*item, *placementsNow)) {
             payloads.push_back(std::move(*payload));

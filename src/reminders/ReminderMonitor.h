@@ -219,8 +219,8 @@ private:
     bool splitRecurringCompletions(
         const std::vector<Reminder> &raw, const std::function<bool(const QString &)> &wasOpen);
     // The placements of the lists and sources the store holds now. They are kept while those
-    // stay: an apply maps the reminders it writes one at a time, and each placement then makes
-    // its raw summary once for all of them.
+    // stay: the refreshes and the apply's one-at-a-time look-ups all map in them, and each
+    // placement makes its raw summary once for all of them.
     const Placements &currentPlacements() const;
     // The record the last mapping of every reminder made of this very reminder, in the lists and
     // sources as they are now; null when there is none.

@@ -532,8 +532,6 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     // The kept texts are updated in place: a rewrite after one change then costs a comparison
     // and a copy of bytes per reminder, not a new table.
     ++m_generation;
-    std::vector<QByteArray> texts;
-    texts.reserve(state.reminders.size());
     std::vector<Entry *> order;
     order.reserve(state.reminders.size());
     qsizetype length = 0;
@@ -543,7 +541,6 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
         Entry &kept = keep(reminder, hint);
         kept.second.generation = m_generation;
         order.push_back(&kept);
-        texts.push_back(kept.second.text);
         length += kept.second.text.size() + 2;
     }
 
@@ -553,9 +550,9 @@ QByteArray ReminderStoreJson::encode(const ReminderStoreState &state)
     text.reserve(text.size() + length + 32);
     text += ",\"reminders\":[";
     // One line each: "\n" before the first, ",\n" before the others.
-    for (std::size_t i = 0; i < texts.size(); ++i) {
+    for (std::size_t i = 0; i < order.size(); ++i) {
         text.append(i > 0 ? QByteArrayView(",\n") : QByteArrayView("\n"));
-        text.append(texts[i]);
+        text.append(order[i]->second.text);
     }
     text += "\n]}\n";
     // Texts of reminders that are gone are dropped, so the table never outgrows the database.
